@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# One entry point for building and checking the project.
+#   ./build.sh test    install what is missing, build, run every test
+#   ./build.sh asan    the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
+#   ./build.sh tsan    the suites that start threads under ThreadSanitizer
+#   ./build.sh bench   build the benchmarks (bench/ folder of the build)
+#   ./build.sh fuzz    build libFuzzer binaries with clang
+#   ./build.sh deps    only install the Debian packages
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$(pwd)
+JOBS=${JOBS:-$(nproc)}
+
+# Build tools, test frameworks, and the independent tools the conformance tests compare against.
+PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libtiff-tools libjpeg-turbo-progs libjpeg62-turbo-dev libtiff-dev python3-pil imagemagick netpbm giflib-tools)
+
+deps() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}"
+    local sudo=""
+    [[ $(id -u) -ne 0 ]] && sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+configure_build() {  # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+run_ctest() {  # dir, extra ctest args...
+  local dir=$1; shift
+  ctest --test-dir "$dir" -j "$JOBS" --output-on-failure "$@"
+}
+
+case "${1:-test}" in
+  deps) deps ;;
+  test)
+    deps
+    configure_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    run_ctest build
+    ;;
+  asan)
+    configure_build build-asan -DCMAKE_BUILD_TYPE=Debug "-DZC_SANITIZE=address;undefined"
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan
+    ;;
+  tsan)
+    configure_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DZC_SANITIZE=thread
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest build-tsan -L threads
+    ;;
+  bench)
+    configure_build build-bench -DCMAKE_BUILD_TYPE=Release -DZC_BENCH=ON -DZC_TESTS=OFF
+    ;;
+  fuzz)
+    CC=clang CXX=clang++ configure_build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZC_FUZZ=ON \
+      "-DZC_SANITIZE=address;undefined" -DZC_TESTS=OFF
+    ;;
+  *) echo "usage: $0 [test|asan|tsan|bench|fuzz|deps]" >&2; exit 2 ;;
+esac

@@ -1,0 +1,6 @@
+# Sanitizer build: ZC_SANITIZE="address;undefined" or "thread".
+if(ZC_SANITIZE)
+  string(REPLACE ";" "," _zc_san "${ZC_SANITIZE}")
+  add_compile_options(-fsanitize=${_zc_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${_zc_san})
+endif()

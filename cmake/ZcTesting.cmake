@@ -1,0 +1,57 @@
+# Helpers for tests, fuzz targets and benchmarks.
+#
+#   zc_add_test(NAME SOURCES a.cpp b.cpp LIBS lib... [LABELS threads ...])
+#     A GoogleTest executable; each TEST becomes a CTest test. Label "threads"
+#     marks suites that start threads, so the ThreadSanitizer run picks them.
+#
+#   zc_add_fuzz(NAME SOURCE fuzz.cpp CORPUS dir LIBS lib...)
+#     fuzz.cpp defines LLVMFuzzerTestOneInput. With ZC_FUZZ=ON (clang) it becomes
+#     a libFuzzer binary; otherwise a replay program that runs every file of
+#     CORPUS through the entry point, registered as a test.
+#
+#   zc_add_bench(NAME SOURCES a.cpp LIBS lib...)
+#     A Google Benchmark program, built with ZC_BENCH=ON, never a test.
+if(ZC_TESTS)
+  enable_testing()
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+
+function(zc_add_test name)
+  if(NOT ZC_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} zc_warnings GTest::gtest GTest::gtest_main)
+  set(_labels unit ${T_LABELS})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES LABELS "${_labels}" TIMEOUT 300)
+endfunction()
+
+function(zc_add_fuzz name)
+  cmake_parse_arguments(F "" "SOURCE;CORPUS" "LIBS" ${ARGN})
+  if(ZC_FUZZ)
+    add_executable(${name} ${F_SOURCE})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ${F_LIBS} zc_warnings)
+  elseif(ZC_TESTS)
+    add_executable(${name} ${F_SOURCE} ${PROJECT_SOURCE_DIR}/cmake/fuzz_replay_main.cpp)
+    target_link_libraries(${name} PRIVATE ${F_LIBS} zc_warnings)
+    add_test(NAME ${name}.replay COMMAND ${name} ${F_CORPUS})
+    set_tests_properties(${name}.replay PROPERTIES LABELS "fuzz" TIMEOUT 600)
+  endif()
+endfunction()
+
+function(zc_add_bench name)
+  if(NOT ZC_BENCH)
+    return()
+  endif()
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} zc_warnings benchmark::benchmark benchmark::benchmark_main)
+endfunction()
