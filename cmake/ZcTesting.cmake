@@ -1,6 +1,6 @@
 # Helpers for tests, fuzz targets and benchmarks.
 #
-#   zc_add_test(NAME SOURCES a.cpp b.cpp LIBS lib... [LABELS threads ...])
+#   zc_add_test(NAME SOURCES a.cpp b.cpp LIBS lib... [LABELS threads])
 #     A GoogleTest executable; each TEST becomes a CTest test. Label "threads"
 #     marks suites that start threads, so the ThreadSanitizer run picks them.
 #
@@ -24,7 +24,12 @@ function(zc_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} zc_warnings GTest::gtest GTest::gtest_main)
-  set(_labels unit ${T_LABELS})
+  # Test discovery flattens list-valued properties, so each suite carries one label.
+  if(T_LABELS)
+    list(GET T_LABELS 0 _labels)
+  else()
+    set(_labels unit)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
