@@ -35,7 +35,7 @@ void RecursiveMutex::unlock() {
   if (owner_ != GetCurrentThreadId() || depth_ == 0) return;  // not ours: nothing to release
   if (--depth_ == 0) {
     owner_ = 0;
-    lock.unlock();
+    // Signal while still holding the lock: a waiter that takes the mutex may free it at once.
     cv_.notify_one();
   }
 }

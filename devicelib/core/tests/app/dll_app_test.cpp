@@ -1,0 +1,59 @@
+// Start-up and unload of the application object.
+#include "app/dll_app.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "app/log.h"
+#include "device/qv6_device.h"
+#include "device/recording_model.h"
+#include "platform/debug_output.h"
+#include "platform/paths.h"
+
+namespace qv6 {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DllApp, StartUpLogsTheReleaseAndUnloadClosesConnections) {
+  char pattern[] = "/tmp/qv6appXXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  fs::path dir = pattern;
+  plat::SetFolder(plat::Folder::kWindows, dir.string());
+  std::ofstream(dir / "Qv6ExtendedSetup.ini") << "[LOG]\nLOG Messages=10\n";
+  unsigned saved = g_Log.threshold();
+  g_Log.SetThreshold(100);
+
+  auto state = std::make_shared<testing::ProbeState>();
+  std::weak_ptr<Qv6Device> first, second;
+  {
+    plat::DebugOutputCapture capture;
+    CQv6DllApp app;
+    EXPECT_EQ(capture.Text(), "QV6GetDllRelease\nSTART Qv6Dll - Release: Rev. 0.0.0.0\n");
+    for (auto* slot : {&first, &second}) {
+      auto device = std::make_shared<Qv6Device>(testing::ProbesFor(state));
+      device->SetEventFunction(1, [](int, intptr_t) { std::abort(); });  // must not run at unload
+      device->OpenConnection(1, 0, 0, "QV6Descriptors.ini", "DEFAULT");
+      *slot = device;
+      app.connections().Add(device);
+    }
+    for (int i = 0; i < 2000 && !(first.lock()->connected() && second.lock()->connected()); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(first.lock()->connected() && second.lock()->connected());
+  }
+  EXPECT_TRUE(first.expired());
+  EXPECT_TRUE(second.expired());
+
+  g_Log.SetThreshold(saved);
+  plat::ResetFolders();
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace qv6
