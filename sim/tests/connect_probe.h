@@ -1,6 +1,6 @@
-// A test-side walk of the connect probe: the seven series in their order, each through its own transport,
-// with each series' identification rules and model texts, so the simulated scanners can be checked against
-// the host's probe. It stands in for the connection's own probe until the series' command sets exist.
+// The connection's probe walked without creating a model: the standard series in their order, each through
+// its own transport, stopping at the first whose identity matches a model row. Lets the simulated
+// scanners be checked against the host's own identification rules and model table.
 #pragma once
 
 #include <optional>
@@ -16,7 +16,7 @@ struct Detection {
   std::string firmwareKey;  // empty for the first series
 };
 
-// Runs the probe over every series in order; every transport it opened is closed again.
+// Every transport the walk opened is closed again.
 std::optional<Detection> RunConnectProbe();
 
 }  // namespace sim::testing

@@ -21,6 +21,16 @@ inline constexpr int kNoSuchOperation = 1;
 // Result of Frank when no franker is there.
 inline constexpr int kNoFranker = -1;
 
+// What a freshly detected model starts up with. The later series take the firmware file name read from
+// the descriptor INI and three texts of the identity block; the first series has no firmware file
+// (firmwareFile is nullptr) and reads its mechanical sections instead.
+struct ModelStartUp {
+  const char* firmwareFile = nullptr;
+  const char* state = "";         // field 7 of the identity
+  const char* version = "";       // field 3
+  const char* manufacturer = "";  // field 0
+};
+
 class DeviceModel {
  public:
   DeviceModel() = default;
@@ -70,6 +80,9 @@ class DeviceModel {
   virtual int SetConfigMicrAgc(int /*a*/, int /*b*/) { return kNoSuchOperation; }
   virtual int SetConfigScanMode(int /*mode*/) { return kNoSuchOperation; }
   virtual int Frank(int /*value*/) { return kNoFranker; }
+  // Brings the scanner up right after detection (firmware and configuration); non-zero when it is ready.
+  // A model with nothing to bring up is ready at once.
+  virtual int StartUp(const ModelStartUp& /*start*/) { return 1; }
   // Told the connection's event mode when the connection hands its event table over.
   virtual int SetEventMode(int /*mode*/) { return 1; }
 

@@ -1,8 +1,10 @@
-// The registry of device series known to the library.
+// The registry of device series known to the library: the seven standard series, plus any series a
+// program registers beside them.
 #include <algorithm>
 #include <mutex>
 #include <utility>
 
+#include "connect/standard_probe.h"
 #include "device/series_probe.h"
 
 namespace qv6 {
@@ -14,6 +16,9 @@ struct Entry {
 };
 
 struct Catalog {
+  Catalog() {
+    for (const StandardSeries& s : StandardSeriesList()) entries.push_back(Entry{s.order, s.factory});
+  }
   std::mutex mutex;
   std::vector<Entry> entries;  // kept sorted by order, stable for equal orders
 };

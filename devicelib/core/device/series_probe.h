@@ -1,8 +1,9 @@
 // SeriesProbe: how a connection finds the scanner of one device series.
 //
 // A connection owns one probe per series, in the fixed probing order; each probe owns that series'
-// transport. Connecting asks each probe in turn until one hands back a started model. The series register
-// their probe factories in the SeriesCatalog; every new connection creates its probes from it.
+// transport. Connecting asks each probe in turn until one hands back a started model. The SeriesCatalog
+// holds the standard series' probe factories (connect/standard_probe.h) and any registered beside them;
+// every new connection creates its probes from it.
 #pragma once
 
 #include <cstddef>
