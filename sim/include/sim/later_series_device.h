@@ -63,6 +63,8 @@ class LaterSeriesDevice : public ScannerDevice {
     (void)packet;
     return true;
   }
+  // Bytes the serial port received that the host has not read yet (called with the lock held).
+  size_t SerialWaiting() const { return serialIn_.size(); }
 
  private:
   drv::Reply VendorRequest(std::span<const uint8_t> in, std::span<uint8_t> out);

@@ -1,5 +1,16 @@
 // The QV63x series (QV603, QV625, QV630, QV840): 38-byte status block with records A and B, status word.
+//
+// The device keeps its state word, sensor word and error word, and the records of the last two documents,
+// each tagged with the feed sequence number of the start-feed command that fed it. A start feed takes the
+// next queued document (if any) into record A; a stop marks the fed document stopped; the clear commands
+// clear their flags. Mechanical sections the host sends are answered back on a read. The double-feed
+// sensors report a double feed while their PWM (opcode 5) lies below a threshold. Tests set the words and
+// records directly to drive the host through every status bit.
 #pragma once
+
+#include <array>
+#include <deque>
+#include <optional>
 
 #include "sim/later_series_template.h"
 
@@ -7,10 +18,57 @@ namespace sim {
 
 inline constexpr SeriesTraits kQv63xTraits = {"QV63x", 38, true, 0x6F00};
 
+struct DocumentRecord {
+  uint8_t spare = 0;
+  uint8_t sequence = 0;
+  uint16_t word = 0;
+  uint16_t width = 0;
+  uint16_t lines = 0;
+  uint16_t firstFront = 0;
+  uint16_t firstRear = 0;
+  uint16_t samples = 0;
+};
+
 class Qv63xDevice : public LaterSeriesTemplate {
  public:
+  static constexpr uint16_t kStateEnabled = 0x8;
+  static constexpr uint16_t kStatePowerOn = 0x2;
+  static constexpr uint16_t kStateError = 0x4;
+  static constexpr uint16_t kDocStopped = 0x1;
+
   Qv63xDevice(Identity identity, IdentificationCodes codes)
       : LaterSeriesTemplate(kQv63xTraits, std::move(identity), codes) {}
+
+  void SetWords(uint16_t state, uint16_t sensor, uint16_t error);
+  uint16_t StateWord() const;
+  // Record 0 is A, 1 is B.
+  void SetRecord(int index, const DocumentRecord& record);
+  DocumentRecord Record(int index) const;
+  // A document the next start feed takes in (its sequence number is the feed's).
+  void QueueDocument(const DocumentRecord& record);
+  // Status replies carry only this many payload bytes (a short reply); nullopt restores the full block.
+  void SetStatusLength(std::optional<size_t> length);
+  // PWM values below these make sensor 0 / sensor 1 report a double feed.
+  void SetDoubleFeedThresholds(int sensor0, int sensor1);
+
+ protected:
+  bool BlockPayload(uint16_t type, size_t capacity, std::vector<uint8_t>* payload) override;
+  bool OnBlock(std::span<const uint8_t> block) override;
+  bool OnCommandPacket(std::span<const uint8_t> packet) override;
+
+ private:
+  std::vector<uint8_t> StatusPayload() const;
+  void ApplyDoubleFeedSensors();
+
+  uint16_t state_ = 0;
+  uint16_t sensor_ = 0;
+  uint16_t error_ = 0;
+  std::array<DocumentRecord, 2> records_{};
+  std::deque<DocumentRecord> queued_;
+  std::optional<size_t> statusLength_;
+  std::array<int, 2> thresholds_{0, 0};
+  std::array<int, 2> pwm_{64, 64};
+  uint8_t lastFed_ = 0;
 };
 
 }  // namespace sim

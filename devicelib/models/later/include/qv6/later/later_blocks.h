@@ -1,0 +1,124 @@
+// The block layouts of the later series as the QV63x series has them (other later series start from
+// these), and the field numbers the template uses.
+#pragma once
+
+#include <cstddef>
+
+#include "qv6/later/device_block.h"
+
+namespace qv6::later {
+
+// Type 2, the 38-byte status block. A document record has eight fields, record B follows record A.
+enum StatusField : size_t {
+  kState = 0,
+  kSensor = 1,
+  kError = 2,
+  kRecordA = 3,
+  kRecordB = 11,
+  kSerialCount = 19,
+  kLastWord = 20
+};
+enum RecordField : size_t {
+  kRecSpare = 0,
+  kRecSequence,
+  kRecWord,
+  kRecWidth,
+  kRecLines,
+  kRecFirstFront,
+  kRecFirstRear,
+  kRecSamples,
+  kRecFields
+};
+
+enum PrinterField : size_t { kPrinterControl = 0 };
+enum AcquisitionField : size_t { kAcqLineSetting = 0, kAcqRecordCount = 1, kAcqChannelBytes = 2 };
+enum DoubleFeedField : size_t { kDfDelay = 0, kDfEnable = 1, kDfSolenoid = 2 };
+enum SerialField : size_t { kSerBaud = 0, kSerParity, kSerCharLen, kSerStopBits };
+enum TransferField : size_t {
+  kTrSequence = 0,
+  kTrSide,
+  kTrHalfSize,
+  kTrTwo,
+  kTrFirstLine,
+  kTrEndLine,
+  kTrFirstPixel,
+  kTrEndPixel
+};
+
+// Type 64: the front fields, then the rear ones.
+enum ImageModuleField : size_t {
+  kImFrontResolution = 0,
+  kImFrontSensor,
+  kImFrontStartPixel,
+  kImFrontGoodPixels,
+  kImFrontIntensDrop,
+  kImFrontTotalPixels,
+  kImRearResolution,
+  kImRearSensor,
+  kImRearStartPixel,
+  kImRearGoodPixels,
+  kImRearIntensDrop,
+  kImRearTotalPixels,
+  kImFrontGainR,
+  kImFrontGainG,
+  kImFrontGainB,
+  kImFrontGainGrey,
+  kImFrontOffsetR,
+  kImFrontOffsetG,
+  kImFrontOffsetB,
+  kImFrontOffsetGrey,
+  kImFrontPwmR,
+  kImFrontPwmG,
+  kImFrontPwmB,
+  kImRearGainR,
+  kImRearGainG,
+  kImRearGainB,
+  kImRearGainGrey,
+  kImRearOffsetR,
+  kImRearOffsetG,
+  kImRearOffsetB,
+  kImRearOffsetGrey,
+  kImRearPwmR,
+  kImRearPwmG,
+  kImRearPwmB,
+  kImFrontPosition,
+  kImRearPosition,
+  kImFields
+};
+// Offsets of the rear gain...PWM group against the front one.
+inline constexpr size_t kImRearAcqDelta = kImRearGainR - kImFrontGainR;
+
+enum TransportField : size_t {
+  kTsPathLength = 0,
+  kTsPosPipeline,
+  kTsEdgeDebounce,
+  kTsPwmDoubleFeed0,
+  kTsPwmDoubleFeed1,
+  kTsRewind,
+  kTsFeedTimeOut,
+  kTsMotorStartDelay,
+  kTsMotorOffDelay,
+  kTsPosJam0,
+  kTsPosJam1,
+  kTsSolenoidDrive,
+  kTsSolenoidHold,
+  kTsSolenoidOffDelay,
+  kTsPosSorter,
+  kTsDriveFeedSolenoid,
+  kTsSlipLength,
+  kTsOperatingMode,
+  kTsPreSync,
+  kTsFields
+};
+enum MicrHeadField : size_t { kMhPosition = 0, kMhFrequency, kMhOffset };
+
+inline constexpr size_t kRampEntries = 32;  // per table; acceleration then deceleration
+
+// Payload sizes of the QV63x blocks.
+inline constexpr size_t kStatusBlockSize = 38;
+inline constexpr size_t kChannelRecords = 4;
+inline constexpr size_t kChannelRecordSize = 23;
+
+const BlockTable& Qv63xBlockTable();
+
+}  // namespace qv6::later

@@ -1,0 +1,185 @@
+// ScannerQV63xDeviceTemplate: the device template of the QV63x series and the pattern of every later
+// series. One object per connected scanner; the connection calls it under its mutex.
+//
+// It keeps every block's fields (BlockValues over the series' BlockTable), the feed sequence numbers
+// that tie start-feed commands to the documents the scanner reports, the serial receive ring, the scan
+// configuration and the correction tables, and composes the QV6GetStatus words. What varies between the
+// later series is explicit: LaterSeriesTraits carries the data (block layouts, mechanical INI bindings,
+// section orders, EEPROM tags); virtual hooks carry the behaviour (status mapping, document acquisition,
+// firmware decision, scan preparation, print parameter), and the DeviceModel defaults give the
+// "no such operation" answers of series that lack an operation.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "device/device_model.h"
+#include "qv6/later/device_block.h"
+#include "qv6/later/later_blocks.h"
+#include "qv6/later/later_commands.h"
+#include "qv6/later/mech_ini.h"
+#include "qv6/later/scan_config.h"
+#include "qv6/later/serial_ring.h"
+#include "qv6/later/status_words.h"
+#include "qv6/models/mech_file_base.h"
+
+namespace qv6 {
+
+struct LaterSeriesTraits {
+  const BlockTable& blocks;
+  const std::vector<later::MechIniBinding>& mechIni;
+  std::span<const uint16_t> mechTransferOrder;  // blocks sent to / read from the scanner, in order
+  std::span<const uint16_t> mechImageOrder;     // records of the EEPROM image, in order
+  size_t correctionTableSize;                   // bytes of each of the sixteen tables
+};
+
+// The QV63x series' traits.
+const LaterSeriesTraits& Qv63xSeriesTraits();
+
+class ScannerQV63xDeviceTemplate : public DeviceModel {
+ public:
+  static constexpr uint8_t kInitialSequence = 253;
+  static constexpr size_t kHostBufferSize = 10000;
+  static constexpr size_t kRs232TxMax = 100;
+  static constexpr size_t kRs232ReadPiece = 128;
+  static constexpr int kCorrectionTables = 16;
+  static constexpr int kFirstTableTag = 256;
+
+  ScannerQV63xDeviceTemplate(Qv63xCommands& commands, const LaterSeriesTraits& traits);
+  ~ScannerQV63xDeviceTemplate() override = default;
+
+  // The model hands its EEPROM image object over once both exist.
+  void SetMechFile(MechFileBaseClass* mechFile) { mechFile_ = mechFile; }
+
+  // ---- DeviceModel ----
+  int GetStatus(int* status, int* errors) override;
+  int InitDeviceFromFile(const char* file, const char* section) override;
+  int SetMechConfig(const char* file, int flag) override;
+  int GetMechConfig(const char* file, int flag) override;
+  int GetCfgData(int type, void* buffer, int length) override;
+  int SetCfgData(int type, const void* data, int length) override;
+  int ReadNewImage(const std::array<int, 8>& arguments) override;
+  const char* GetMicrCodelinePtr() override;
+  void* GetFrontImageDIBPtr() override;
+  void* GetRearImageDIBPtr() override;
+  int EnableScan(int on) override;
+  int EjectDocument(int value) override;
+  int ClearPowerOnFlag() override;
+  int ClearErrors() override;
+  int Rs232Tx(const void* data, int length) override;
+  int Rs232Rx(void* buffer, int* count) override;
+  int SetBmpToPrint(const void* bits, int width, int rows, int position1, int position2, int flags) override;
+  int StringToPrint(const char* text, int length, int position1, int position2, int flags) override;
+  int ReadIdentity(uint8_t* buffer, size_t size) override;
+  int LinkCheck() override { return ServicePending(); }
+  int PollStatus() override;
+  int EnableEarlyScan() override;
+  int SetDestinationPocket(int pocket) override;
+  int SelfCalib(int /*value*/) override { return 1; }
+  int GetOperatingMode(int* mode) override;
+  int MaintenanceMode(int value) override;
+  int SetEventMode(int mode) override;
+
+  // ---- Connection start-up ----
+  // Brings the scanner's firmware up to date, then reads its EEPROM image, sends the mechanical sections
+  // and reports them loaded (opcode 4). Non-zero when the scanner is ready.
+  virtual int UpdateFirmware(const char* firmwareFile, const char* state, const char* version,
+                             const char* manufacturer);
+
+  // ---- Operations of the template ----
+  int ServicePending();
+  int ReadStatusBlock();
+  int SendDeviceBlock(uint16_t type);
+  int ReadDeviceBlock(uint16_t type, size_t length);
+  int SendChangedConfig();
+  int TransferMechSections(int send);
+  int ReadMechImage();
+  int WriteMechImage();
+  int LoadMechConfigFromIni(const char* file);
+  int SaveMechConfigToIni(const char* file);
+  int UploadDeviceBuffer();
+  int ReadMicrData(uint8_t sequence, uint8_t* buffer, size_t length);
+
+  // State visible to the series and to tests.
+  BlockValues& blocks() { return blocks_; }
+  const BlockValues& blocks() const { return blocks_; }
+  const later::ScanConfig& scanConfig() const { return config_; }
+  uint8_t sentSequence() const { return sent_; }
+  uint8_t expectedSequence() const { return expected_; }
+  bool configured() const { return configured_; }
+  int colourMode() const { return colourMode_; }
+  std::span<const uint8_t> CorrectionTable(int tag) const;
+
+  static uint8_t NextSequence(uint8_t n) { return n >= 255 ? 1 : static_cast<uint8_t>(n + 1); }
+
+ protected:
+  // ---- Variation points ----
+  // The words QV6GetStatus reports.
+  virtual later::StatusWords ComposeStatus() const;
+  // Fetches and decodes the document's magnetic samples (events 6 and 3); 1 when they were read.
+  virtual int ReadMicr(uint8_t sequence, int sampleCount);
+  // Fetches both sides' images of the document (events 4 and 5).
+  virtual int GetImages(uint8_t sequence, int colourMode);
+  // The firmware decision at connection: 1 when the scanner runs firmware the host can work with.
+  virtual int EnsureFirmware(const char* firmwareFile, const char* state, const char* version,
+                             const char* manufacturer);
+  // Fills the settings blocks from the scan configuration and sends what changed.
+  virtual int PrepareScan();
+  // Called after the mechanical sections were read from the EEPROM image.
+  virtual void FixupMechConfig() {}
+  // The print position among the caller's two.
+  virtual int GetPrintParameter(int position1, int position2) = 0;
+  // Models whose colour timing is always the alternative one (colour mode 2 for any colour).
+  virtual bool AlternativeColourTiming() const { return false; }
+
+  Qv63xCommands& commands() { return commands_; }
+  const LaterSeriesTraits& traits() const { return traits_; }
+  // The word of the document record (A first, then B) of sequence number n.
+  std::optional<uint16_t> DocumentWord(uint8_t n) const;
+  std::optional<size_t> DocumentRecord(uint8_t n) const;
+  void Raise(int event, intptr_t value);
+
+  later::ScanConfig config_;
+  int colourMode_ = 0;
+  bool micrHeld_ = false;
+  bool frontHeld_ = false;
+  bool rearHeld_ = false;
+  bool imagesFinal_ = false;
+  std::array<bool, 2> newImageFlags_{};
+  bool newImagePending_ = false;  // a ReadNewImage request waits for the polling thread
+  uint8_t lastMicrSequence_ = 0;
+  uint8_t lastImageSequence_ = 0;
+
+ private:
+  int StartFeed();
+  int SendCommand(uint8_t opcode, std::initializer_list<uint8_t> parameters);
+  int FillRs232Ring(size_t count);
+  void OnStatusChanged();
+  int CalibrateDoubleFeed(int sensor, uint8_t* result);
+  int CorrectionTag(int type) const;  // 0 for a type that is no table
+  size_t CorrectionLength(int tag) const;
+
+  Qv63xCommands& commands_;
+  const LaterSeriesTraits& traits_;
+  MechFileBaseClass* mechFile_ = nullptr;
+  BlockValues blocks_;
+  int eventMode_ = 0;
+  bool configured_ = false;
+  uint8_t sent_ = kInitialSequence;
+  uint8_t expected_ = kInitialSequence;
+  std::array<uint8_t, later::kStatusBlockSize> snapshot_{};
+  uint8_t snapshotExpected_ = 0;
+  bool haveSnapshot_ = false;
+  later::SerialRing ring_;
+  std::vector<uint8_t> hostBuffer_;
+  std::vector<std::vector<uint8_t>> tables_;
+  // The settings blocks as last sent successfully to this scanner (33 to 36).
+  std::array<std::optional<std::vector<uint8_t>>, 4> sentConfig_;
+  std::vector<uint8_t> transferBuffer_;
+};
+
+}  // namespace qv6

@@ -1,0 +1,33 @@
+// The mechanical configuration file of the later series: each field of the mechanical sections (blocks
+// 64 to 70) bound to an INI section and key with the value a missing key takes. A key may stand for some
+// bits of a field (the sensor type and pixel direction share the sensor word). Loading and saving walk
+// the bindings, so a series with other sections supplies other bindings.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "qv6/later/device_block.h"
+
+namespace qv6::later {
+
+struct MechIniBinding {
+  uint16_t type;
+  size_t field;
+  std::string section;
+  std::string key;
+  int32_t defaultValue;
+  uint8_t shift = 0;
+  uint8_t bits = 0;  // 0: the whole field
+};
+
+const std::vector<MechIniBinding>& Qv63xMechIniBindings();
+
+// Missing keys take their defaults. False without a file name.
+bool LoadMechIni(const char* file, const std::vector<MechIniBinding>& bindings, BlockValues& values);
+// Every bound key with its value in decimal.
+bool SaveMechIni(const char* file, const std::vector<MechIniBinding>& bindings, const BlockValues& values);
+
+}  // namespace qv6::later

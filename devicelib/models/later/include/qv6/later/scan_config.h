@@ -1,0 +1,58 @@
+// ScanConfigIni: the scan configuration of the later series, read from a section of an INI file, brought
+// into range as its key table says, and written back with the values in force. The series differ in
+// their keys, defaults and ranges; ScanConfigRules carries those differences.
+#pragma once
+
+#include <string>
+
+namespace qv6::later {
+
+struct SideConfig {
+  int enable = 1;
+  int color = 0;
+  int red = 100;
+  int green = 100;
+  int blue = 100;
+  int greyCode = 2;  // 0: 2 levels, 1: 16 levels, 2: 256 levels
+  int threshold = 8;
+  int resolution = 200;
+  int bottom = 0;
+  int top = 2200;
+  int contrast = 100;
+};
+
+struct ScanConfig {
+  int cropEnable = 1;
+  SideConfig front;
+  SideConfig rear;
+  int micrEnable = 1;
+  int micrFont = 1;
+  int micrSpaces = 2;
+  int micrSaveSamples = 0;
+  int printerEnable = 0;
+  int printerIntensity = 4;
+  int printerDensity = 4;
+  std::string printerFont;
+  int baudRate = 38400;
+  int parity = 0;
+  int charLen = 8;
+  int stopBits = 2;
+  int doubleFeedEnable = 1;
+  int doubleFeedDelay = 5;
+  int feedSolenoidMode = 0;
+  int sorterEnable = 0;
+};
+
+// The section used when the caller names none.
+inline constexpr const char* kDefaultScanSection = "QV600 CONFIG";
+
+// A name without a drive colon or a leading separator is taken from the current directory.
+std::string CurrentDirectoryName(const char* file);
+
+// Reads every key of the section (missing keys take their defaults), normalises, and makes the rear
+// side scan like the front in resolution, grey levels, bottom and top. False when the file does not open.
+bool LoadScanConfig(const char* file, const char* section, ScanConfig* config);
+// Writes every key but "MICR Save Samples" with the values in force.
+bool SaveScanConfig(const char* file, const char* section, const ScanConfig& config);
+
+}  // namespace qv6::later

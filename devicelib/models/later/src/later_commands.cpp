@@ -1,0 +1,304 @@
+// The later series' command set over the driver-device transport.
+#include "qv6/later/later_commands.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "app/log.h"
+#include "identity/identity_block.h"
+#include "platform/clock.h"
+#include "qv6/models/byte_order.h"
+
+namespace qv6 {
+namespace {
+
+constexpr size_t kFraming = 4;
+constexpr size_t kFpgaIdentitySize = 120;
+constexpr const char* kGenericModel = "Orvisca Scanner Device";
+
+RequestRecord Request(uint16_t type) {
+  RequestRecord r;
+  r.type = type;
+  return r;
+}
+
+RequestRecord Pipe(uint16_t type, uint16_t pipe) {
+  RequestRecord r;
+  r.type = type;
+  r.pipe = pipe;
+  return r;
+}
+
+struct CannedRow {
+  uint8_t board;
+  const char* manufacturer;
+  const char* model;
+};
+
+constexpr CannedRow kCanned[] = {
+    {0x13, "VEK Corporation", "Orvisca Scanner Qv630"},  {0x14, "VEK Corporation", "Orvisca Scanner Qv840"},
+    {0x23, "KWL Ltd - Norda", "KWL Scanner 603"},        {0x20, "VEK Corporation", "Orvisca Scanner Qv625"},
+    {0x0D, "VEK Corporation", "Orvisca Scanner Qv9120"},
+};
+
+// Copies a block into the caller's buffer, cut to size and always closed by two NULs.
+void CopyIdentity(uint8_t* buffer, size_t size, const uint8_t* block, size_t length) {
+  std::memset(buffer, 0, size);
+  std::memcpy(buffer, block, std::min(size, length));
+  if (size >= 2) {
+    buffer[size - 1] = 0;
+    buffer[size - 2] = 0;
+  }
+}
+
+}  // namespace
+
+const CommandSetTraits& Qv63xCommands::Qv63xTraits() {
+  static const CommandSetTraits traits{"QV630FWLoadertoUpload.bin", later::Qv63xOpcodes(), 0x6F00, 8191};
+  return traits;
+}
+
+Qv63xCommands::Qv63xCommands(DriverDeviceInterface& transport) : Qv63xCommands(transport, Qv63xTraits()) {}
+
+Qv63xCommands::Qv63xCommands(DriverDeviceInterface& transport, const CommandSetTraits& traits)
+    : transport_(transport), traits_(traits) {}
+
+int Qv63xCommands::ReadIdentification(uint8_t reply[kIdentificationSize]) {
+  std::memset(reply, 0, kIdentificationSize);
+  return transport_.Receive(reply, kIdentificationSize, Request(kRequestIdentification));
+}
+
+int Qv63xCommands::CannedIdentity(uint8_t* buffer, size_t size, const char* manufacturer, const char* model,
+                                  const char* version, const char* state) {
+  CQv6Info info;
+  int length = 0;
+  const uint8_t* block = info.Build(&length, manufacturer, model, version, "123456", 0, 0, state);
+  if (block == nullptr) return 0;
+  CopyIdentity(buffer, size, block, static_cast<size_t>(length));
+  return 1;
+}
+
+int Qv63xCommands::Identify(uint8_t* buffer, size_t size) {
+  if (buffer == nullptr || size == 0) return 0;
+  uint8_t id[kIdentificationSize];
+  if (ReadIdentification(id)) {
+    if (id[13] != 0) {
+      g_Log.WriteFormatted(kLogApi, "PCB PID:0x%02X, PID:0x%02X, DID:0x%02X\n", id[10], id[13], id[12]);
+    } else {
+      g_Log.WriteFormatted(kLogApi, "PID:0x%02X, DID:0x%02X\n", id[10], id[12]);
+    }
+    switch (id[10]) {
+      case 19:
+      case 20:
+      case 32:
+      case 35:
+        break;
+      case 22:
+      case 23:
+      case 30: {
+        const char* state = id[10] == 22 ? "DR" : "SD";
+        for (const CannedRow& row : kCanned) {
+          if (row.board == id[13]) {
+            return CannedIdentity(buffer, size, row.manufacturer, row.model, "99.99.99.99", state);
+          }
+        }
+        return 0;
+      }
+      default:
+        return CannedIdentity(buffer, size, "No Manufacturer", "No model", "0", "Startup") ? 1 : 0;
+    }
+  }
+
+  std::vector<uint8_t> reply(size + kFraming, 0);
+  RequestRecord request = Request(kRequestBlockIn);
+  request.blockInValue = 1;
+  int result = transport_.Receive(reply.data(), static_cast<uint32_t>(reply.size()), request);
+  if (!result) return 0;
+  size_t length = std::min<size_t>(bytes::GetBe16(reply.data() + 2), size);
+  const uint8_t* payload = reply.data() + kFraming;
+  CQv6Info info(payload, length);
+  if (std::strcmp(info.model(), kGenericModel) == 0 && ReadIdentification(id)) {
+    const char* model = info.model();
+    if (id[10] == 19) model = "Orvisca Scanner Qv630";
+    if (id[10] == 20) model = "Orvisca Scanner Qv840";
+    if (id[10] == 35) model = "KWL Scanner 603";
+    std::string renamed = model;
+    CQv6Info rebuilt;
+    int built = 0;
+    const uint8_t* block = rebuilt.Build(&built, info.manufacturer(), renamed.c_str(), info.version(),
+                                         info.serial(), info.documents(), info.minutes(), info.state());
+    if (block != nullptr) {
+      CopyIdentity(buffer, size, block, static_cast<size_t>(built));
+      return result;
+    }
+  }
+  CopyIdentity(buffer, size, payload, length);
+  return result;
+}
+
+int Qv63xCommands::ReadStatusWord(uint16_t* word) {
+  uint8_t reply[kFraming + 2] = {};
+  if (!ReceiveBlock(3, reply, sizeof reply)) return 0;
+  if (word != nullptr) *word = bytes::GetBe16(reply + kFraming);
+  return 1;
+}
+
+int Qv63xCommands::ReadSamples(uint8_t* buffer, size_t length) {
+  return transport_.ReceiveValue(buffer, static_cast<uint32_t>(length), Pipe(kRequestBulkRead, 2));
+}
+
+int Qv63xCommands::ReadImageData(int side, uint8_t* buffer, size_t length) {
+  return transport_.ReceiveValue(buffer, static_cast<uint32_t>(length),
+                                 Pipe(kRequestBulkRead, side != 0 ? 1 : 0));
+}
+
+int Qv63xCommands::SendCommand(const DeviceCommandRequest& request) {
+  std::vector<uint8_t> packet = PackCommand(request, traits_.opcodes);
+  if (!packet.empty()) {
+    transport_.Send(packet.data(), static_cast<uint32_t>(packet.size()), Request(kRequestCommandPacket));
+  }
+  return 1;
+}
+
+int Qv63xCommands::StopFeed() {
+  DeviceCommandRequest stop;
+  stop.opcode = later::kOpFeed;
+  return SendCommand(stop);
+}
+
+int Qv63xCommands::SendBlock(const uint8_t* data, size_t length) {
+  return transport_.Send(data, static_cast<uint32_t>(length), Request(kRequestBlockOut));
+}
+
+int Qv63xCommands::Rs232Send(const uint8_t* data, size_t length) {
+  return transport_.Send(data, static_cast<uint32_t>(length), Request(kRequestSerialOut));
+}
+
+int Qv63xCommands::UploadBuffer(const uint8_t* data, size_t length) {
+  return transport_.SendValue(data, static_cast<uint32_t>(length), Pipe(kRequestBulkWrite, 3));
+}
+
+int Qv63xCommands::SetCpuReset(int on) {
+  uint8_t value = on ? 1 : 0;
+  RequestRecord request = Request(kRequestMemoryWrite);
+  request.memoryValue = kCpuResetAddress;
+  return transport_.Send(&value, 1, request);
+}
+
+int Qv63xCommands::DownloadRecords(std::span<const uint8_t> list) {
+  auto records = FirmwareRecord::ParseList(list);
+  if (!records) {
+    SetCpuReset(1);
+    return 0;
+  }
+  auto send = [this](const FirmwareRecord& r, uint16_t type) {
+    if (r.count == 0) return true;
+    RequestRecord request = Request(type);
+    request.memoryValue = r.address;
+    return transport_.Send(r.data.data(), r.count, request) != 0;
+  };
+  for (const FirmwareRecord& r : *records) {
+    if (r.end) break;
+    if (r.address > traits_.lowAddressLimit && !send(r, kRequestFirmwareHigh)) {
+      SetCpuReset(1);
+      return 0;
+    }
+  }
+  SetCpuReset(1);
+  plat::Sleep(100);
+  for (const FirmwareRecord& r : *records) {
+    if (r.end) break;
+    if (r.address <= traits_.lowAddressLimit && !send(r, kRequestMemoryWrite)) {
+      SetCpuReset(1);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int Qv63xCommands::Reopen() {
+  transport_.Close();
+  plat::Sleep(200);
+  for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
+    if (transport_.Open()) return 1;
+    plat::Sleep(100);
+  }
+  return 0;
+}
+
+int Qv63xCommands::DownloadFirmware(std::span<const uint8_t> loader, std::span<const uint8_t> firmware) {
+  SetCpuReset(1);
+  if (!DownloadRecords(loader)) {
+    SetCpuReset(1);
+    return 0;
+  }
+  SetCpuReset(0);
+  if (!Reopen()) return 0;
+  plat::Sleep(50);
+  if (!DownloadRecords(firmware)) {
+    SetCpuReset(1);
+    return 0;
+  }
+  SetCpuReset(1);
+  SetCpuReset(0);
+  return Reopen();
+}
+
+int Qv63xCommands::ResetDevice() {
+  SetCpuReset(1);
+  plat::Sleep(100);
+  SetCpuReset(0);
+  transport_.Close();
+  for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
+    if (transport_.Open()) break;
+    plat::Sleep(100);
+  }
+  return 1;
+}
+
+int Qv63xCommands::ReceiveBlock(uint16_t type, uint8_t* buffer, size_t length) {
+  RequestRecord request = Request(kRequestBlockIn);
+  request.blockInValue = type;
+  return transport_.Receive(buffer, static_cast<uint32_t>(length), request) ? 1 : 0;
+}
+
+int Qv63xCommands::Rs232Receive(uint8_t* buffer, size_t length) {
+  return transport_.Receive(buffer, static_cast<uint32_t>(length), Request(kRequestSerialIn)) ? 1 : 0;
+}
+
+int Qv63xCommands::SendData(const uint8_t* data, size_t length) {
+  return SendBlock(data, length);
+}
+
+int Qv63xCommands::SendRawCommand(const uint8_t* data, size_t length) {
+  return transport_.Send(data, static_cast<uint32_t>(length), Request(kRequestCommandPacket));
+}
+
+int Qv63xCommands::DownloadFpga(std::span<const uint8_t> image1, std::span<const uint8_t> image2) {
+  if (image1.empty() && image2.empty()) return 0;
+  uint8_t identity[kFpgaIdentitySize];
+  if (!Identify(identity, sizeof identity)) return 0;
+  CQv6Info info(identity, sizeof identity);
+  // Each image goes out with its own size.
+  std::span<const uint8_t> image = std::strncmp(info.state(), "SD", 2) == 0 ? image2 : image1;
+  if (image.empty()) return 0;
+  RequestRecord request = Request(kRequestFpgaImage);
+  request.fpgaValue = kFpgaOpenValue;
+  return transport_.Send(image.data(), static_cast<uint32_t>(image.size()), request);
+}
+
+int Qv63xCommands::WriteData(const uint8_t* data, int length) {
+  if (data == nullptr || length <= 0) return 0;
+  uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(length), traits_.eepromLimit);
+  return transport_.Send(data, n, Request(kRequestEepromWrite)) ? static_cast<int>(n) : 0;
+}
+
+int Qv63xCommands::ReadData(uint8_t* buffer, int length) {
+  if (buffer == nullptr || length <= 0) return 0;
+  std::memset(buffer, 0xFF, static_cast<size_t>(length));
+  uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(length), traits_.eepromLimit);
+  return transport_.Receive(buffer, n, Request(kRequestEepromRead)) ? static_cast<int>(n) : 0;
+}
+
+}  // namespace qv6

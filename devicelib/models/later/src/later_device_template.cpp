@@ -1,0 +1,372 @@
+// The later-series template: blocks on the wire, status words, feed sequence numbers, events and the
+// serial port.
+#include "qv6/later/later_device_template.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/log.h"
+#include "platform/clock.h"
+#include "qv6/later/command_packet.h"
+
+namespace qv6 {
+namespace {
+
+constexpr size_t kBuildBuffer = 2048;
+constexpr size_t kFraming = 4;
+constexpr uint32_t kStopSettleMs = 30;
+
+constexpr uint16_t kQv63xTransferOrder[] = {kBlockImageModule,   kBlockMotor,     kBlockRamp0,
+                                            kBlockRamp1,         kBlockTransport, kBlockMicrHead,
+                                            kBlockPrinterSection};
+constexpr uint16_t kQv63xImageOrder[] = {kBlockTransport,      kBlockMicrHead, kBlockImageModule,
+                                         kBlockPrinterSection, kBlockMotor,    kBlockRamp0,
+                                         kBlockRamp1};
+
+const char* EventText(int event) {
+  switch (event) {
+    case 2:
+      return "Status Chg\n";
+    case 3:
+      return "Micr Rdy\n";
+    case 4:
+      return "FrontImg Rdy\n";
+    case 5:
+      return "RearImg Rdy\n";
+    default:
+      return "MicrSamples Rdy\n";
+  }
+}
+
+}  // namespace
+
+using namespace later;
+
+const LaterSeriesTraits& Qv63xSeriesTraits() {
+  static const LaterSeriesTraits traits{Qv63xBlockTable(), Qv63xMechIniBindings(), kQv63xTransferOrder,
+                                        kQv63xImageOrder, 2048};
+  return traits;
+}
+
+ScannerQV63xDeviceTemplate::ScannerQV63xDeviceTemplate(Qv63xCommands& commands,
+                                                       const LaterSeriesTraits& traits)
+    : commands_(commands),
+      traits_(traits),
+      blocks_(traits.blocks),
+      hostBuffer_(kHostBufferSize, 0),
+      tables_(kCorrectionTables) {
+  for (int i = 0; i < kCorrectionTables; ++i) {
+    // Even tags hold a white reference, odd tags a black one.
+    tables_[static_cast<size_t>(i)].assign(traits.correctionTableSize, i % 2 == 0 ? 0xFF : 0x00);
+  }
+  blocks_.Set(kBlockImageTransfer, kTrTwo, 2);
+}
+
+// ---- Blocks on the wire ----
+
+int ScannerQV63xDeviceTemplate::SendDeviceBlock(uint16_t type) {
+  std::array<uint8_t, kBuildBuffer> buffer{};
+  size_t length = BuildDeviceBlock(blocks_, type, buffer);
+  if (length == 0) return 0;
+  return commands_.SendBlock(buffer.data(), length);
+}
+
+int ScannerQV63xDeviceTemplate::ReadDeviceBlock(uint16_t type, size_t length) {
+  transferBuffer_.assign(length + kFraming, 0);
+  if (!commands_.ReceiveBlock(type, transferBuffer_.data(), transferBuffer_.size())) return 0;
+  return ParseDeviceBlock(blocks_, transferBuffer_, length);
+}
+
+int ScannerQV63xDeviceTemplate::ReadStatusBlock() {
+  auto& status = blocks_.Fields(kBlockStatus);
+  std::fill(status.begin(), status.end(), 0);
+  if (!ReadDeviceBlock(kBlockStatus, kStatusBlockSize)) return 0;
+  status[kState] = WithIdleBit(static_cast<uint16_t>(status[kState]), sent_, expected_);
+  return 1;
+}
+
+std::optional<size_t> ScannerQV63xDeviceTemplate::DocumentRecord(uint8_t n) const {
+  for (size_t base : {size_t{kRecordA}, size_t{kRecordB}}) {
+    if (blocks_.Get(kBlockStatus, base + kRecSequence) == n) return base;
+  }
+  return std::nullopt;
+}
+
+std::optional<uint16_t> ScannerQV63xDeviceTemplate::DocumentWord(uint8_t n) const {
+  auto record = DocumentRecord(n);
+  if (!record) return std::nullopt;
+  return static_cast<uint16_t>(blocks_.Get(kBlockStatus, *record + kRecWord));
+}
+
+// ---- Status ----
+
+StatusWords ScannerQV63xDeviceTemplate::ComposeStatus() const {
+  StatusInputs in;
+  in.state = static_cast<uint16_t>(blocks_.Get(kBlockStatus, kState));
+  in.sensor = static_cast<uint16_t>(blocks_.Get(kBlockStatus, kSensor));
+  in.error = static_cast<uint16_t>(blocks_.Get(kBlockStatus, kError));
+  in.currentDocument = DocumentWord(expected_);
+  in.sent = sent_;
+  in.expected = expected_;
+  in.ringNotEmpty = !ring_.empty();
+  in.eventMode = eventMode_;
+  in.micrHeld = micrHeld_;
+  in.frontHeld = frontHeld_;
+  in.rearHeld = rearHeld_;
+  in.imagesFinal = imagesFinal_;
+  in.frontEnabled = config_.front.enable != 0;
+  in.rearEnabled = config_.rear.enable != 0;
+  return ComposeStatusWords(in);
+}
+
+int ScannerQV63xDeviceTemplate::GetStatus(int* status, int* errors) {
+  if (status != nullptr) *status = 0;
+  if (errors != nullptr) *errors = 0;
+  if (!ReadStatusBlock()) return 0;
+  size_t waiting = static_cast<size_t>(blocks_.Get(kBlockStatus, kSerialCount));
+  if (waiting != 0 && !FillRs232Ring(waiting)) return 0;
+  StatusWords w = ComposeStatus();
+  if (status != nullptr) *status = static_cast<int>(w.status);
+  if (errors != nullptr) *errors = static_cast<int>(w.errors);
+  return 1;
+}
+
+int ScannerQV63xDeviceTemplate::ServicePending() {
+  newImagePending_ = false;
+  return 1;
+}
+
+int ScannerQV63xDeviceTemplate::PollStatus() {
+  if (!ReadStatusBlock()) return 0;
+  size_t waiting = static_cast<size_t>(blocks_.Get(kBlockStatus, kSerialCount));
+  if (waiting != 0) FillRs232Ring(waiting);
+  // The snapshot keeps what a change shows in: the three words and the two document words.
+  std::array<uint8_t, kStatusBlockSize> snapshot{};
+  std::vector<uint8_t> wire = EncodePayload(blocks_, kBlockStatus, ByteOrder::kBig);
+  std::copy_n(wire.begin(), 6, snapshot.begin());
+  std::copy_n(wire.begin() + 8, 2, snapshot.begin() + 8);
+  std::copy_n(wire.begin() + 22, 2, snapshot.begin() + 22);
+  if (haveSnapshot_ && snapshot == snapshot_ && waiting == 0 && expected_ == snapshotExpected_) return 1;
+  snapshot_ = snapshot;
+  snapshotExpected_ = expected_;
+  haveSnapshot_ = true;
+  OnStatusChanged();
+  return 1;
+}
+
+void ScannerQV63xDeviceTemplate::OnStatusChanged() {
+  auto record = DocumentRecord(expected_);
+  if (configured_ && record) {
+    auto word = static_cast<uint16_t>(blocks_.Get(kBlockStatus, *record + kRecWord));
+    if (lastMicrSequence_ != expected_ && (word & kDocSamplesReady) &&
+        ReadMicr(expected_, static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecSamples)))) {
+      lastMicrSequence_ = expected_;
+    }
+    if (lastImageSequence_ != expected_ && (word & kDocFrontReady) && (word & kDocRearReady)) {
+      GetImages(expected_, colourMode_);
+    }
+  }
+  Raise(2, 0);
+}
+
+void ScannerQV63xDeviceTemplate::Raise(int event, intptr_t value) {
+  if (eventMode_ == 0) {
+    g_Log.Write(kLogEvent, EventText(event));
+    return;
+  }
+  RaiseEvent(event, value, EventText(event));
+}
+
+int ScannerQV63xDeviceTemplate::SetEventMode(int mode) {
+  eventMode_ = mode;
+  imagesFinal_ = false;
+  frontHeld_ = false;
+  rearHeld_ = false;
+  micrHeld_ = false;
+  newImageFlags_ = {};
+  config_.micrSaveSamples = 0;
+  return 0;
+}
+
+// ---- Feeding ----
+
+int ScannerQV63xDeviceTemplate::SendCommand(uint8_t opcode, std::initializer_list<uint8_t> parameters) {
+  DeviceCommandRequest request;
+  request.opcode = opcode;
+  std::copy_n(parameters.begin(), std::min(parameters.size(), request.p.size()), request.p.begin());
+  return commands_.SendCommand(request);
+}
+
+int ScannerQV63xDeviceTemplate::UploadDeviceBuffer() {
+  blocks_.Set(kBlockHostBuffer, 0, 0);
+  if (!SendDeviceBlock(kBlockHostBuffer)) return 0;
+  return commands_.UploadBuffer(hostBuffer_.data(), hostBuffer_.size());
+}
+
+int ScannerQV63xDeviceTemplate::ReadMicrData(uint8_t sequence, uint8_t* buffer, size_t length) {
+  blocks_.Set(kBlockMicrRequest, 0, sequence);
+  if (!SendDeviceBlock(kBlockMicrRequest)) return 0;
+  return commands_.ReadSamples(buffer, length);
+}
+
+int ScannerQV63xDeviceTemplate::StartFeed() {
+  int uploaded = UploadDeviceBuffer();
+  if (!uploaded) return uploaded;
+  uint8_t old = sent_;
+  sent_ = NextSequence(sent_);
+  int result = SendCommand(kOpFeed, {1, sent_, static_cast<uint8_t>(config_.sorterEnable), 0, 0});
+  if (!result) sent_ = old;
+  return result;
+}
+
+int ScannerQV63xDeviceTemplate::EnableScan(int on) {
+  bool start = on != 0 && configured_;
+  frontHeld_ = rearHeld_ = micrHeld_ = false;
+  newImageFlags_ = {};
+  imagesFinal_ = config_.cropEnable == 0;
+  if (start) {
+    int status = 0;
+    int errors = 0;
+    if (!GetStatus(&status, &errors) || (static_cast<uint32_t>(status) & kStError)) return 0;
+    int result = 1;
+    bool enabled = blocks_.Get(kBlockStatus, kState) & kStateEnabled;
+    if (enabled) {
+      if (sent_ != expected_) expected_ = NextSequence(expected_);
+    } else if (sent_ == expected_) {
+      result = StartFeed();
+      if (result) expected_ = NextSequence(expected_);
+    } else {
+      expected_ = NextSequence(expected_);
+    }
+    if (expected_ == 0) expected_ = 1;
+    return result;
+  }
+  int result = commands_.StopFeed();
+  plat::Sleep(kStopSettleMs);
+  if (!result) return result;
+  result = ReadStatusBlock();
+  if (!result) return result;
+  auto record = DocumentRecord(sent_);
+  if (!record || (blocks_.Get(kBlockStatus, *record + kRecWord) & kDocStopped)) sent_ = expected_;
+  return result;
+}
+
+int ScannerQV63xDeviceTemplate::EnableEarlyScan() {
+  if (!configured_) return 0;
+  int status = 0;
+  int errors = 0;
+  if (!GetStatus(&status, &errors)) return 0;
+  auto s = static_cast<uint32_t>(status);
+  if ((s & kStError) || !(s & kStEarlyScan)) return 0;
+  return StartFeed();
+}
+
+int ScannerQV63xDeviceTemplate::ClearErrors() {
+  uint8_t parameter = expected_;
+  if (ReadStatusBlock()) {
+    auto record = DocumentRecord(expected_);
+    if (record) {
+      auto word = static_cast<uint16_t>(blocks_.Get(kBlockStatus, *record + kRecWord));
+      if ((word & (kDocInsertError | kDocDoubleFeed | kDocJam)) == 0) return EnableScan(0);
+      size_t other = *record == kRecordA ? kRecordB : kRecordA;
+      auto otherSequence = static_cast<uint8_t>(blocks_.Get(kBlockStatus, other + kRecSequence));
+      if (NextSequence(otherSequence) == expected_) parameter = 0;  // the newer of the two
+    } else {
+      parameter = 0;
+    }
+  }
+  int result = SendCommand(kOpClearErrors, {parameter});
+  if (result && expected_ != sent_) expected_ = NextSequence(expected_);
+  return result;
+}
+
+int ScannerQV63xDeviceTemplate::EjectDocument(int /*value*/) {
+  return SendCommand(kOpEject, {});
+}
+
+int ScannerQV63xDeviceTemplate::ClearPowerOnFlag() {
+  return SendCommand(kOpClearPowerOn, {});
+}
+
+int ScannerQV63xDeviceTemplate::SetDestinationPocket(int pocket) {
+  return SendCommand(kOpPocket, {expected_, static_cast<uint8_t>(pocket != 0 ? 1 : 0)});
+}
+
+int ScannerQV63xDeviceTemplate::MaintenanceMode(int value) {
+  return SendCommand(kOpMaintenance, {static_cast<uint8_t>(value != 0 ? 1 : 0), 0});
+}
+
+int ScannerQV63xDeviceTemplate::GetOperatingMode(int* mode) {
+  if (mode != nullptr) *mode = static_cast<int>(blocks_.Get(kBlockTransport, kTsOperatingMode));
+  return 1;
+}
+
+// ---- Serial port ----
+
+int ScannerQV63xDeviceTemplate::FillRs232Ring(size_t count) {
+  std::array<uint8_t, kRs232ReadPiece> piece{};
+  while (count > 0) {
+    size_t n = std::min(count, piece.size());
+    if (!commands_.Rs232Receive(piece.data(), n)) return 0;
+    ring_.Append({piece.data(), n});
+    count -= n;
+  }
+  return 1;
+}
+
+int ScannerQV63xDeviceTemplate::Rs232Tx(const void* data, int length) {
+  if (length <= 0) return 1;
+  std::array<uint8_t, kRs232TxMax + 10> buffer{};
+  size_t n = std::min(static_cast<size_t>(length), kRs232TxMax);
+  std::memcpy(buffer.data(), data, n);
+  return commands_.Rs232Send(buffer.data(), n);
+}
+
+int ScannerQV63xDeviceTemplate::Rs232Rx(void* buffer, int* count) {
+  if (count == nullptr) return 1;
+  size_t capacity = *count > 0 ? static_cast<size_t>(*count) : 0;
+  *count = static_cast<int>(ring_.Take({static_cast<uint8_t*>(buffer), buffer != nullptr ? capacity : 0}));
+  return 1;
+}
+
+int ScannerQV63xDeviceTemplate::ReadIdentity(uint8_t* buffer, size_t size) {
+  return commands_.Identify(buffer, size);
+}
+
+// ---- Document acquisition (the scan cycle) ----
+
+int ScannerQV63xDeviceTemplate::ReadMicr(uint8_t /*sequence*/, int /*sampleCount*/) {
+  return 0;
+}
+
+int ScannerQV63xDeviceTemplate::GetImages(uint8_t /*sequence*/, int /*colourMode*/) {
+  return 0;
+}
+
+int ScannerQV63xDeviceTemplate::ReadNewImage(const std::array<int, 8>& /*arguments*/) {
+  return 0;
+}
+
+const char* ScannerQV63xDeviceTemplate::GetMicrCodelinePtr() {
+  return nullptr;
+}
+
+void* ScannerQV63xDeviceTemplate::GetFrontImageDIBPtr() {
+  return nullptr;
+}
+
+void* ScannerQV63xDeviceTemplate::GetRearImageDIBPtr() {
+  return nullptr;
+}
+
+int ScannerQV63xDeviceTemplate::SetBmpToPrint(const void* /*bits*/, int /*width*/, int /*rows*/,
+                                              int /*position1*/, int /*position2*/, int /*flags*/) {
+  return 0;
+}
+
+int ScannerQV63xDeviceTemplate::StringToPrint(const char* /*text*/, int /*length*/, int /*position1*/,
+                                              int /*position2*/, int /*flags*/) {
+  return 0;
+}
+
+}  // namespace qv6

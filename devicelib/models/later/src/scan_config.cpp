@@ -1,0 +1,201 @@
+// The scan configuration's key table, normalisation and write-back.
+#include "qv6/later/scan_config.h"
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "platform/ini.h"
+#include "platform/paths.h"
+
+namespace qv6::later {
+namespace {
+
+enum class Rule {
+  kFlag,          // non-zero = 1
+  kAtMost2,       // above 2 becomes 2
+  kPercent,       // outside 0..100 becomes 100
+  kGreyLevels,    // 2 -> code 0, 256 -> code 2, any other -> code 1
+  kThreshold,     // outside 0..15 becomes 8
+  kResolution,    // 100 stays, anything else is 200
+  kBottom,        // outside 0..2200 becomes 0
+  kTop,           // outside 0..2200 becomes 2200
+  kContrast,      // outside 50..150 becomes 100
+  kZeroTo2Else2,  // 0..2, anything else 2
+  kSevenElse4,    // above 7 becomes 4
+  kBaud,          // one of the standard rates, else 9600
+  kZeroTo2Else0,  // 0..2, anything else 0
+  kCharLen,       // 7 stays, anything else 8
+  kStopBits,      // 1 or 2, anything else 1
+  kDelay,         // above 1000 becomes 1000
+  kByte,          // 8 bits
+};
+
+int Normalise(Rule rule, int v) {
+  auto above = [v](int limit) { return static_cast<unsigned>(v) > static_cast<unsigned>(limit); };
+  switch (rule) {
+    case Rule::kFlag:
+      return v != 0 ? 1 : 0;
+    case Rule::kAtMost2:
+      return above(2) ? 2 : v;
+    case Rule::kPercent:
+      return above(100) ? 100 : v;
+    case Rule::kGreyLevels:
+      return v == 2 ? 0 : v == 256 ? 2 : 1;
+    case Rule::kThreshold:
+      return above(15) ? 8 : v;
+    case Rule::kResolution:
+      return v == 100 ? 100 : 200;
+    case Rule::kBottom:
+      return above(2200) ? 0 : v;
+    case Rule::kTop:
+      return above(2200) ? 2200 : v;
+    case Rule::kContrast:
+      return v < 50 || v > 150 ? 100 : v;
+    case Rule::kZeroTo2Else2:
+      return above(2) ? 2 : v;
+    case Rule::kSevenElse4:
+      return above(7) ? 4 : v;
+    case Rule::kBaud:
+      for (int rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}) {
+        if (v == rate) return v;
+      }
+      return 9600;
+    case Rule::kZeroTo2Else0:
+      return above(2) ? 0 : v;
+    case Rule::kCharLen:
+      return v == 7 ? 7 : 8;
+    case Rule::kStopBits:
+      return v == 1 || v == 2 ? v : 1;
+    case Rule::kDelay:
+      return above(1000) ? 1000 : v;
+    case Rule::kByte:
+      return v & 0xFF;
+  }
+  return v;
+}
+
+// The value written back for a stored one.
+int Written(Rule rule, int v) {
+  if (rule == Rule::kGreyLevels) return v == 0 ? 2 : v == 2 ? 256 : 16;
+  return v;
+}
+
+struct SideKey {
+  const char* suffix;
+  int defaultValue;
+  Rule rule;
+  int SideConfig::*member;
+};
+
+constexpr std::array<SideKey, 11> kSideKeys = {{
+    {"Enable", 1, Rule::kFlag, &SideConfig::enable},
+    {"Color", 0, Rule::kAtMost2, &SideConfig::color},
+    {"RED Intensity", 100, Rule::kPercent, &SideConfig::red},
+    {"GREEN Intensity", 100, Rule::kPercent, &SideConfig::green},
+    {"BLU Intensity", 100, Rule::kPercent, &SideConfig::blue},
+    {"GrayLevels", 256, Rule::kGreyLevels, &SideConfig::greyCode},
+    {"BW Threshold", 8, Rule::kThreshold, &SideConfig::threshold},
+    {"Resolution", 200, Rule::kResolution, &SideConfig::resolution},
+    {"Bottom", 0, Rule::kBottom, &SideConfig::bottom},
+    {"Top", 2200, Rule::kTop, &SideConfig::top},
+    {"Contrast", 100, Rule::kContrast, &SideConfig::contrast},
+}};
+
+struct Key {
+  const char* name;
+  int defaultValue;
+  Rule rule;
+  int ScanConfig::*member;
+  bool writtenBack;
+};
+
+constexpr std::array<Key, 16> kKeys = {{
+    {"MICR Enable", 1, Rule::kFlag, &ScanConfig::micrEnable, true},
+    {"MICR Font", 1, Rule::kZeroTo2Else2, &ScanConfig::micrFont, true},
+    {"MICR Spaces", 2, Rule::kZeroTo2Else2, &ScanConfig::micrSpaces, true},
+    {"MICR Save Samples", 0, Rule::kFlag, &ScanConfig::micrSaveSamples, false},
+    {"PRINTER Enable", 0, Rule::kFlag, &ScanConfig::printerEnable, true},
+    {"PRINTER Intensity", 4, Rule::kSevenElse4, &ScanConfig::printerIntensity, true},
+    {"PRINTER Density", 4, Rule::kSevenElse4, &ScanConfig::printerDensity, true},
+    {"RS232 BaudeRate", 38400, Rule::kBaud, &ScanConfig::baudRate, true},
+    {"RS232 Parity", 0, Rule::kZeroTo2Else0, &ScanConfig::parity, true},
+    {"RS232 CharLen", 8, Rule::kCharLen, &ScanConfig::charLen, true},
+    {"RS232 StopBits", 2, Rule::kStopBits, &ScanConfig::stopBits, true},
+    {"DOUBLE FEED Enable", 1, Rule::kAtMost2, &ScanConfig::doubleFeedEnable, true},
+    {"DOUBLE FEED Delay", 5, Rule::kDelay, &ScanConfig::doubleFeedDelay, true},
+    {"Feed Solenoid Mode", 0, Rule::kByte, &ScanConfig::feedSolenoidMode, true},
+    {"SORTER Enable", 0, Rule::kFlag, &ScanConfig::sorterEnable, true},
+    {"CROP_IMAGE Enable", 1, Rule::kFlag, &ScanConfig::cropEnable, true},
+}};
+
+constexpr const char* kFontKey = "PRINTER Font 12dot";
+constexpr size_t kFontMax = 1024;
+
+const char* SectionOrDefault(const char* section) {
+  return section != nullptr && *section != '\0' ? section : kDefaultScanSection;
+}
+
+std::string SideKeyName(bool front, const SideKey& k) {
+  return std::string(front ? "FRONT_IMG " : "REAR_IMG ") + k.suffix;
+}
+
+}  // namespace
+
+std::string CurrentDirectoryName(const char* file) {
+  std::string name = file != nullptr ? file : "";
+  bool absolute =
+      (!name.empty() && (name[0] == '\\' || name[0] == '/')) || name.find(':') != std::string::npos;
+  return absolute ? name : ".\\" + name;
+}
+
+bool LoadScanConfig(const char* file, const char* section, ScanConfig* config) {
+  if (file == nullptr || *file == '\0') return false;
+  std::string name = CurrentDirectoryName(file);
+  std::FILE* f = plat::OpenFile(name, "rb");
+  if (f == nullptr) return false;
+  std::fclose(f);
+  const char* s = SectionOrDefault(section);
+  ScanConfig c;
+  for (bool front : {true, false}) {
+    SideConfig& side = front ? c.front : c.rear;
+    for (const SideKey& k : kSideKeys) {
+      int v = plat::GetPrivateProfileIntA(s, SideKeyName(front, k).c_str(), k.defaultValue, name.c_str());
+      side.*k.member = Normalise(k.rule, v);
+    }
+  }
+  for (const Key& k : kKeys) {
+    c.*k.member = Normalise(k.rule, plat::GetPrivateProfileIntA(s, k.name, k.defaultValue, name.c_str()));
+  }
+  std::string font(kFontMax + 1, '\0');
+  uint32_t n = plat::GetPrivateProfileStringA(s, kFontKey, "", font.data(),
+                                              static_cast<uint32_t>(font.size()), name.c_str());
+  font.resize(n);
+  c.printerFont = font;
+  // Both sides are scanned alike in these four respects.
+  c.rear.resolution = c.front.resolution;
+  c.rear.greyCode = c.front.greyCode;
+  c.rear.bottom = c.front.bottom;
+  c.rear.top = c.front.top;
+  *config = c;
+  return true;
+}
+
+bool SaveScanConfig(const char* file, const char* section, const ScanConfig& config) {
+  std::string name = CurrentDirectoryName(file);
+  const char* s = SectionOrDefault(section);
+  return plat::EditProfile(name.c_str(), [&](plat::IniDocument& doc) {
+    for (bool front : {true, false}) {
+      const SideConfig& side = front ? config.front : config.rear;
+      for (const SideKey& k : kSideKeys) {
+        doc.Set(s, SideKeyName(front, k), std::to_string(Written(k.rule, side.*k.member)));
+      }
+    }
+    for (const Key& k : kKeys) {
+      if (k.writtenBack) doc.Set(s, k.name, std::to_string(Written(k.rule, config.*k.member)));
+    }
+    doc.Set(s, kFontKey, config.printerFont);
+  });
+}
+
+}  // namespace qv6::later

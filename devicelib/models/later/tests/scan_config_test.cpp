@@ -1,0 +1,127 @@
+// The scan configuration INI: clamping as the key table says, checked through the written-back file,
+// and the mechanical INI written and read back through the same bindings.
+#include "qv6/later/scan_config.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/ini.h"
+#include "qv6/later/later_blocks.h"
+#include "qv6/later/mech_ini.h"
+
+namespace qv6::later {
+namespace {
+
+class ScanConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("scancfg_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+    old_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(old_);
+    std::filesystem::remove_all(dir_);
+  }
+  void Write(const std::string& text) { std::ofstream(dir_ / "scan.ini") << text; }
+  std::string Read(const char* key) {
+    return plat::ReadProfileString("QV600 CONFIG", key, "<none>", ".\\scan.ini");
+  }
+
+  std::filesystem::path dir_, old_;
+};
+
+TEST_F(ScanConfigTest, ValuesAreClampedAndWrittenBack) {
+  struct Case {
+    const char* key;
+    const char* given;  // nullptr: missing
+    const char* written;
+  } cases[] = {
+      {"FRONT_IMG GrayLevels", "16", "16"},
+      {"REAR_IMG GrayLevels", "2", "256"},  // rear follows the front
+      {"FRONT_IMG Color", "7", "2"},
+      {"FRONT_IMG RED Intensity", "101", "100"},
+      {"FRONT_IMG BLU Intensity", "-1", "100"},
+      {"FRONT_IMG BW Threshold", "16", "8"},
+      {"FRONT_IMG Resolution", "150", "200"},
+      {"REAR_IMG Resolution", "100", "200"},
+      {"FRONT_IMG Bottom", "2201", "0"},
+      {"FRONT_IMG Top", "-5", "2200"},
+      {"REAR_IMG Top", "100", "2200"},
+      {"FRONT_IMG Contrast", "49", "100"},
+      {"REAR_IMG Contrast", "150", "150"},
+      {"MICR Font", "3", "2"},
+      {"MICR Spaces", "0", "0"},
+      {"PRINTER Intensity", "8", "4"},
+      {"PRINTER Density", "7", "7"},
+      {"RS232 BaudeRate", "14400", "9600"},
+      {"RS232 BaudeRate", nullptr, "38400"},
+      {"RS232 Parity", "5", "0"},
+      {"RS232 CharLen", "6", "8"},
+      {"RS232 StopBits", "3", "1"},
+      {"DOUBLE FEED Enable", "3", "2"},
+      {"DOUBLE FEED Delay", "5000", "1000"},
+      {"Feed Solenoid Mode", "257", "1"},
+      {"SORTER Enable", "9", "1"},
+      {"CROP_IMAGE Enable", nullptr, "1"},
+      {"MICR Save Samples", "1", "1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + "=" + (c.given ? c.given : "(missing)"));
+    std::string text = "[QV600 CONFIG]\r\n";
+    if (c.given) text += std::string(c.key) + "=" + c.given + "\r\n";
+    // The rear follows the front's levels; give the front its default where the rear is the subject.
+    Write(text);
+    ScanConfig config;
+    ASSERT_TRUE(LoadScanConfig("scan.ini", nullptr, &config));
+    ASSERT_TRUE(SaveScanConfig("scan.ini", nullptr, config));
+    EXPECT_EQ(Read(c.key), c.written);
+  }
+  // REAR_IMG GrayLevels 2 is overridden by the front's default 256.
+  Write("[QV600 CONFIG]\r\nREAR_IMG GrayLevels=2\r\nFRONT_IMG GrayLevels=2\r\n");
+  ScanConfig config;
+  ASSERT_TRUE(LoadScanConfig("scan.ini", nullptr, &config));
+  EXPECT_EQ(config.rear.greyCode, 0);
+  EXPECT_FALSE(LoadScanConfig("missing.ini", nullptr, &config));
+}
+
+TEST_F(ScanConfigTest, MechanicalIniRoundTripKeepsEveryField) {
+  BlockValues original(Qv63xBlockTable());
+  for (const MechIniBinding& b : Qv63xMechIniBindings()) {
+    // Distinct values within each key's bits; the signed offsets negative.
+    int64_t v = static_cast<int64_t>(b.field * 13 + b.type);
+    if (b.bits) v = b.bits == 1 ? 1 : 5;
+    if (b.key.rfind("Offset", 0) == 0) v = -v;
+    int64_t mask = b.bits ? (((int64_t{1} << b.bits) - 1) << b.shift) : -1;
+    int64_t old = original.Get(b.type, b.field);
+    original.Set(b.type, b.field, b.bits ? (old & ~mask) | (v << b.shift) : v);
+  }
+  ASSERT_TRUE(SaveMechIni("mech.ini", Qv63xMechIniBindings(), original));
+  BlockValues loaded(Qv63xBlockTable());
+  ASSERT_TRUE(LoadMechIni("mech.ini", Qv63xMechIniBindings(), loaded));
+  for (uint16_t type = kBlockImageModule; type <= kBlockRamp1; ++type) {
+    EXPECT_EQ(loaded.Fields(type), original.Fields(type)) << type;
+  }
+  EXPECT_EQ(plat::ReadProfileString("MICR HEAD", "Offset", "", ".\\mech.ini"),
+            "-" + std::to_string(2 * 13 + 67));
+  EXPECT_EQ(plat::ReadProfileString("REAR IMG SENSOR", "PelsDirTopDown", "", ".\\mech.ini"), "1");
+  EXPECT_FALSE(LoadMechIni(nullptr, Qv63xMechIniBindings(), loaded));
+
+  // Missing keys take the file's defaults.
+  BlockValues defaults(Qv63xBlockTable());
+  std::ofstream(dir_ / "empty.ini") << "";
+  ASSERT_TRUE(LoadMechIni("empty.ini", Qv63xMechIniBindings(), defaults));
+  EXPECT_EQ(defaults.Get(kBlockImageModule, kImRearSensor), 2 | 8);
+  EXPECT_EQ(defaults.Get(kBlockMicrHead, kMhFrequency), 31248);
+  EXPECT_EQ(defaults.Get(kBlockImageModule, kImFrontPwmR), 100);
+}
+
+}  // namespace
+}  // namespace qv6::later

@@ -1,0 +1,35 @@
+// The QV63x EEPROM image's defaults and device access.
+#include "qv6/qv63x/qv63x_mech_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "identity/identity_block.h"
+#include "qv6/later/later_blocks.h"
+
+namespace qv6 {
+
+bool CommandsEepromAccess::ReadSerial(std::string* serial) {
+  std::array<uint8_t, 256> identity{};
+  if (!commands_.Identify(identity.data(), identity.size())) return false;
+  CQv6Info info(identity.data(), identity.size());
+  *serial = info.serial();
+  return true;
+}
+
+void Qv63xMechFile::GetDefaultSection(int tag, uint8_t* buffer, size_t length) {
+  if (buffer == nullptr) return;
+  std::memset(buffer, 0, length);
+  if (tag >= 256 && tag <= 271) {
+    std::memset(buffer, tag % 2 == 0 ? 0xFF : 0x00, length);
+    return;
+  }
+  if (tag < kBlockImageModule || tag > kBlockRamp1) return;
+  BlockValues values(later::Qv63xBlockTable());
+  qv63x::FillMechDefaults(values, defaults_);
+  std::vector<uint8_t> record = EncodePayload(values, static_cast<uint16_t>(tag), ByteOrder::kLittle);
+  std::memcpy(buffer, record.data(), std::min(length, record.size()));
+}
+
+}  // namespace qv6

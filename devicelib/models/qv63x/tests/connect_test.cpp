@@ -1,0 +1,107 @@
+// A simulated QV630 connecting through the exported interface: the polling thread finds it, raises
+// event 0, and the status words the scanner reports reach QV6GetStatus; the scan configuration and
+// mechanical configuration calls reach the scanner.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "driver/device_registry.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "qv6/qv63x/qv63x_probe.h"
+#include "qv6/qv6dll.h"
+#include "sim/catalog.h"
+#include "sim/qv63x_device.h"
+#include "transport/driver_layer.h"
+
+namespace qv6 {
+namespace {
+
+std::atomic<int> g_connected{0};
+std::atomic<int> g_disconnected{0};
+
+void OnConnect(int, intptr_t) {
+  ++g_connected;
+}
+void OnDisconnect(int, intptr_t) {
+  ++g_disconnected;
+}
+
+template <class Pred>
+bool WaitFor(Pred pred) {
+  for (int i = 0; i < 500; ++i) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return pred();
+}
+
+class ConnectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("qv63x_connect_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+    old_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+    plat::SetFolder(plat::Folder::kWindows, dir_.string());
+    plat::SetFolder(plat::Folder::kTemp, dir_.string());
+    std::ofstream(dir_ / "Qv6ExtendedSetup.ini") << "[TIMER POLLING]\nT.Check(msec)=20\nT.Poll(msec)=5\n";
+    drv::DeviceRegistry::Instance().Reset();
+    DriverLayer::Reset();
+    RegisterQv63xSeries();
+    device_ = std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(sim::Model::kQv630));
+    g_connected = 0;
+    g_disconnected = 0;
+  }
+  void TearDown() override {
+    drv::DeviceRegistry::Instance().Reset();
+    plat::SetFolder(plat::Folder::kWindows, "");
+    plat::SetFolder(plat::Folder::kTemp, "");
+    std::filesystem::current_path(old_);
+    std::filesystem::remove_all(dir_);
+  }
+
+  std::filesystem::path dir_, old_;
+  std::shared_ptr<sim::Qv63xDevice> device_;
+};
+
+TEST_F(ConnectTest, Qv630ConnectsReportsStatusAndTakesItsConfiguration) {
+  int index = QV6OpenConnection(1, 0, 0);
+  ASSERT_GT(index, 0);
+  QV6SetEventFunction(index, 0, &OnConnect);
+  QV6SetEventFunction(index, 1, &OnDisconnect);
+  ASSERT_TRUE(WaitFor([] { return g_connected.load() == 1; }));
+
+  // At connection the EEPROM image was read, the sections sent and the load reported (opcode 4).
+  auto commands = device_->CommandsReceived();
+  EXPECT_TRUE(std::any_of(commands.begin(), commands.end(),
+                          [](const auto& c) { return c.size() == 2 && c[1] == 4; }));
+
+  int status = 0, errors = 0;
+  device_->SetWords(0x1 | 0x2 | 0x8, 0x2 | 0x80, 0);
+  ASSERT_EQ(QV6GetStatus(index, &status, &errors), 1);
+  EXPECT_EQ(static_cast<uint32_t>(status), 0x80000000u | 0x1 | 0x2 | 0x80 | 0x10 | 0x1000);
+  device_->SetWords(0x4, 0, 0x4);
+  ASSERT_EQ(QV6GetStatus(index, &status, &errors), 1);
+  EXPECT_EQ(static_cast<uint32_t>(status), 0x80000000u | 0x8 | 0x1000000);
+  EXPECT_EQ(errors, 1);
+
+  std::ofstream("scan.ini") << "[QV600 CONFIG]\nRS232 Parity=5\n";
+  EXPECT_EQ(QV6InitDeviceFromFile(index, "scan.ini", nullptr), 1);
+  EXPECT_EQ(QV6GetMechConfig(index, "mech.ini", 0), 1);
+  EXPECT_EQ(QV6SetMechConfig(index, "mech.ini", 1), 1);
+  EXPECT_EQ(device_->Eeprom()[72], 'Q');
+
+  // Unplugged: the next poll tick fails and event 1 follows.
+  drv::DeviceRegistry::Instance().Detach("\\\\.\\KScanDrv-0");
+  EXPECT_TRUE(WaitFor([] { return g_disconnected.load() >= 1; }));
+  EXPECT_EQ(QV6CloseConnection(index), 1);
+}
+
+}  // namespace
+}  // namespace qv6

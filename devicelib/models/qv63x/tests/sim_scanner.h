@@ -1,0 +1,79 @@
+// Test fixture: a simulated QV63x scanner attached behind the driver device, its transport opened, a
+// scratch folder as current and temporary directory, and a clock whose waits pass at once.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "driver/device_registry.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "qv6/qv63x/qv63x_models.h"
+#include "sim/catalog.h"
+#include "sim/qv63x_device.h"
+#include "transport/driver_interface.h"
+#include "transport/driver_layer.h"
+
+namespace qv6::testing {
+
+class SimScannerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("qv63x_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+    old_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+    plat::SetFolder(plat::Folder::kTemp, dir_.string());
+    plat::UseVirtualClock(0, true);
+    Attach(sim::Model::kQv630);
+  }
+  void TearDown() override {
+    model.reset();
+    transport.Close();
+    drv::DeviceRegistry::Instance().Reset();
+    plat::UseRealClock();
+    plat::SetFolder(plat::Folder::kTemp, "");
+    std::filesystem::current_path(old_);
+    std::filesystem::remove_all(dir_);
+  }
+  void Attach(sim::Model which, sim::Firmware firmware = sim::Firmware::kRunning) {
+    model.reset();
+    transport.Close();
+    drv::DeviceRegistry::Instance().Reset();
+    DriverLayer::Reset();
+    device = std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(which, {}, firmware));
+    ASSERT_EQ(transport.Open(), 1);
+    model = std::make_unique<Qv630>(transport);
+  }
+  // The blocks of a type the scanner received, payload only.
+  std::vector<std::vector<uint8_t>> Received(uint16_t type) const {
+    std::vector<std::vector<uint8_t>> out;
+    for (const auto& b : device->BlocksReceived()) {
+      if (b.size() >= 4 && ((b[0] << 8) | b[1]) == type) out.emplace_back(b.begin() + 4, b.end());
+    }
+    return out;
+  }
+  // Command packets of an opcode the scanner received.
+  std::vector<std::vector<uint8_t>> Commands(uint8_t opcode) const {
+    std::vector<std::vector<uint8_t>> out;
+    for (const auto& c : device->CommandsReceived()) {
+      if (c.size() >= 2 && c[1] == opcode) out.push_back(c);
+    }
+    return out;
+  }
+  void WriteFile(const std::string& name, const std::string& text) { std::ofstream(dir_ / name) << text; }
+
+  std::filesystem::path dir_, old_;
+  std::shared_ptr<sim::Qv63xDevice> device;
+  ScannerQV63xInterface transport;
+  std::unique_ptr<Qv63xModel> model;
+};
+
+}  // namespace qv6::testing

@@ -1,0 +1,148 @@
+// The simulated QV63x scanner: status words, document records, commands and mechanical sections.
+#include "sim/qv63x_device.h"
+
+#include <algorithm>
+
+namespace sim {
+namespace {
+
+constexpr uint8_t kOpFeed = 1;
+constexpr uint8_t kOpClearPowerOn = 3;
+constexpr uint8_t kOpDoubleFeedPwm = 5;
+constexpr uint8_t kOpClearErrors = 8;
+constexpr uint16_t kDocErrors = 0x1E00;
+constexpr uint16_t kSensorDoubleFeed[2] = {0x08, 0x10};
+
+void Put16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
+  out[at] = static_cast<uint8_t>(v >> 8);
+  out[at + 1] = static_cast<uint8_t>(v);
+}
+
+}  // namespace
+
+void Qv63xDevice::SetWords(uint16_t state, uint16_t sensor, uint16_t error) {
+  std::lock_guard lock(mutex_);
+  state_ = state;
+  sensor_ = sensor;
+  error_ = error;
+}
+
+uint16_t Qv63xDevice::StateWord() const {
+  std::lock_guard lock(mutex_);
+  return state_;
+}
+
+void Qv63xDevice::SetRecord(int index, const DocumentRecord& record) {
+  std::lock_guard lock(mutex_);
+  records_[index != 0 ? 1 : 0] = record;
+}
+
+DocumentRecord Qv63xDevice::Record(int index) const {
+  std::lock_guard lock(mutex_);
+  return records_[index != 0 ? 1 : 0];
+}
+
+void Qv63xDevice::QueueDocument(const DocumentRecord& record) {
+  std::lock_guard lock(mutex_);
+  queued_.push_back(record);
+}
+
+void Qv63xDevice::SetStatusLength(std::optional<size_t> length) {
+  std::lock_guard lock(mutex_);
+  statusLength_ = length;
+}
+
+void Qv63xDevice::SetDoubleFeedThresholds(int sensor0, int sensor1) {
+  std::lock_guard lock(mutex_);
+  thresholds_ = {sensor0, sensor1};
+  ApplyDoubleFeedSensors();
+}
+
+void Qv63xDevice::ApplyDoubleFeedSensors() {
+  for (int s = 0; s < 2; ++s) {
+    if (pwm_[s] < thresholds_[s]) {
+      sensor_ |= kSensorDoubleFeed[s];
+    } else {
+      sensor_ &= static_cast<uint16_t>(~kSensorDoubleFeed[s]);
+    }
+  }
+}
+
+std::vector<uint8_t> Qv63xDevice::StatusPayload() const {
+  std::vector<uint8_t> p(kQv63xTraits.statusBlockSize, 0);
+  Put16(p, 0, state_);
+  Put16(p, 2, sensor_);
+  Put16(p, 4, error_);
+  for (size_t r = 0; r < 2; ++r) {
+    size_t at = 6 + 14 * r;
+    const DocumentRecord& d = records_[r];
+    p[at] = d.spare;
+    p[at + 1] = d.sequence;
+    Put16(p, at + 2, d.word);
+    Put16(p, at + 4, d.width);
+    Put16(p, at + 6, d.lines);
+    Put16(p, at + 8, d.firstFront);
+    Put16(p, at + 10, d.firstRear);
+    Put16(p, at + 12, d.samples);
+  }
+  Put16(p, 34, static_cast<uint16_t>(std::min<size_t>(SerialWaiting(), 0xFFFF)));
+  if (statusLength_) p.resize(std::min(*statusLength_, p.size()));
+  return p;
+}
+
+bool Qv63xDevice::BlockPayload(uint16_t type, size_t capacity, std::vector<uint8_t>* payload) {
+  if (type == kStatusBlock) {
+    *payload = StatusPayload();
+    return true;
+  }
+  return LaterSeriesTemplate::BlockPayload(type, capacity, payload);
+}
+
+bool Qv63xDevice::OnBlock(std::span<const uint8_t> block) {
+  if (block.size() < 4) return false;
+  uint16_t type = static_cast<uint16_t>((block[0] << 8) | block[1]);
+  // Mechanical sections are kept and answered back on a read.
+  if (type >= 64 && type <= 70) SetBlock(type, std::vector<uint8_t>(block.begin() + 4, block.end()));
+  return true;
+}
+
+bool Qv63xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
+  if (packet.size() < 2) return false;
+  switch (packet[1]) {
+    case kOpFeed:
+      if (packet.size() < 7) return false;
+      if (packet[2] != 0) {
+        state_ |= kStateEnabled;
+        lastFed_ = packet[3];
+        if (!queued_.empty()) {
+          DocumentRecord d = queued_.front();
+          queued_.pop_front();
+          d.sequence = packet[3];
+          records_[1] = records_[0];
+          records_[0] = d;
+        }
+      } else {
+        state_ &= static_cast<uint16_t>(~kStateEnabled);
+        for (DocumentRecord& d : records_) {
+          if (d.sequence == lastFed_) d.word |= kDocStopped;
+        }
+      }
+      return true;
+    case kOpClearPowerOn:
+      state_ &= static_cast<uint16_t>(~kStatePowerOn);
+      return true;
+    case kOpDoubleFeedPwm:
+      if (packet.size() < 4) return false;
+      pwm_ = {packet[2], packet[3]};
+      ApplyDoubleFeedSensors();
+      return true;
+    case kOpClearErrors:
+      state_ &= static_cast<uint16_t>(~kStateError);
+      for (DocumentRecord& d : records_) d.word &= static_cast<uint16_t>(~kDocErrors);
+      return true;
+    default:
+      return true;
+  }
+}
+
+}  // namespace sim
