@@ -1,0 +1,212 @@
+// G4 coding speed beside libtiff's CCITT coder (in memory, same pages, same binary):
+// encode into memory and full-page decode at 1:1, plus the display cases of the decoder
+// (fit-to-window zoom and a quarter turn). Counters: Mpx/s and output bytes.
+#include <benchmark/benchmark.h>
+#include <tiffio.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "codec/bilevel/fax_decoder.h"
+#include "codec/bilevel/fax_encoder.h"
+#include "codec/bilevel/view_transform.h"
+#include "testkit/cheque/cheque_image.h"
+
+namespace {
+
+using zc::testkit::BilevelImage;
+
+// Page index: 0 business 300 dpi thresholded, 1 business 300 dpi dithered, 2 personal 200 dpi thresholded.
+const BilevelImage& page(int index) {
+  static std::map<int, BilevelImage> pages;
+  auto it = pages.find(index);
+  if (it != pages.end()) return it->second;
+  zc::testkit::ChequeSpec params;
+  if (index < 2) {
+    params.dpi = 300;
+    params.widthInches = 8.75;
+    params.heightInches = 3.75;
+  }
+  const auto gray = zc::testkit::makeChequeGray(params);
+  return pages[index] = index == 1 ? zc::testkit::ditherImage(gray) : zc::testkit::thresholdImage(gray);
+}
+
+std::vector<uint8_t> ourEncode(const BilevelImage& img, std::vector<uint8_t>& out) {
+  zc::codec::FaxEncodeCtx ctx{};
+  std::strcpy(ctx.outputName, zc::codec::kFaxMemoryOutputName);
+  ctx.mode = 1;
+  ctx.width = img.width;
+  ctx.outputStart = reinterpret_cast<uintptr_t>(out.data());
+  ctx.outputLimit = reinterpret_cast<uintptr_t>(out.data() + out.size());
+  zc::codec::funcFaxEncodeOpen(&ctx);
+  for (int y = 0; y < img.height; ++y) zc::codec::funcFaxEncodeLine(&ctx, img.row(y));
+  zc::codec::funcFaxEncodeClose(&ctx);
+  return std::vector<uint8_t>(out.begin(), out.begin() + ctx.bytesDelivered);
+}
+
+// libtiff over a growable memory buffer.
+struct MemFile {
+  std::vector<uint8_t> data;
+  toff_t pos = 0;
+};
+tsize_t memRead(thandle_t h, tdata_t buf, tsize_t n) {
+  auto* f = static_cast<MemFile*>(h);
+  const tsize_t avail = static_cast<tsize_t>(f->data.size()) - static_cast<tsize_t>(f->pos);
+  const tsize_t k = std::max<tsize_t>(0, std::min(n, avail));
+  std::memcpy(buf, f->data.data() + f->pos, static_cast<size_t>(k));
+  f->pos += static_cast<toff_t>(k);
+  return k;
+}
+tsize_t memWrite(thandle_t h, tdata_t buf, tsize_t n) {
+  auto* f = static_cast<MemFile*>(h);
+  if (f->pos + static_cast<toff_t>(n) > f->data.size()) f->data.resize(f->pos + static_cast<toff_t>(n));
+  std::memcpy(f->data.data() + f->pos, buf, static_cast<size_t>(n));
+  f->pos += static_cast<toff_t>(n);
+  return n;
+}
+toff_t memSeek(thandle_t h, toff_t off, int whence) {
+  auto* f = static_cast<MemFile*>(h);
+  if (whence == SEEK_SET) f->pos = off;
+  if (whence == SEEK_CUR) f->pos += off;
+  if (whence == SEEK_END) f->pos = f->data.size() + off;
+  return f->pos;
+}
+int memClose(thandle_t) {
+  return 0;
+}
+toff_t memSize(thandle_t h) {
+  return static_cast<MemFile*>(h)->data.size();
+}
+int memMap(thandle_t, tdata_t*, toff_t*) {
+  return 0;
+}
+void memUnmap(thandle_t, tdata_t, toff_t) {}
+
+TIFF* openMem(MemFile& f, const char* mode) {
+  return TIFFClientOpen("mem", mode, &f, memRead, memWrite, memSeek, memClose, memSize, memMap, memUnmap);
+}
+
+void tiffEncode(const BilevelImage& img, MemFile& f) {
+  f.data.clear();
+  f.pos = 0;
+  TIFF* t = openMem(f, "w");
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, img.width);
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, img.height);
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, img.height);
+  TIFFWriteEncodedStrip(t, 0, const_cast<uint8_t*>(img.rows.data()), static_cast<tmsize_t>(img.rows.size()));
+  TIFFClose(t);
+}
+
+void setCounters(benchmark::State& state, const BilevelImage& img, size_t bytes) {
+  state.counters["Mpx/s"] = benchmark::Counter(static_cast<double>(img.width) * img.height * 1e-6,
+                                               benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+void BM_G4EncodeOurs(benchmark::State& state) {
+  const BilevelImage& img = page(static_cast<int>(state.range(0)));
+  std::vector<uint8_t> out(img.rows.size() * 4 + 65536);
+  size_t bytes = 0;
+  for (auto _ : state) bytes = ourEncode(img, out).size();
+  setCounters(state, img, bytes);
+}
+
+void BM_G4EncodeLibtiff(benchmark::State& state) {
+  const BilevelImage& img = page(static_cast<int>(state.range(0)));
+  MemFile f;
+  f.data.reserve(img.rows.size() * 4);
+  TIFFSetWarningHandler(nullptr);
+  for (auto _ : state) tiffEncode(img, f);
+  setCounters(state, img, f.data.size());
+}
+
+// Full-page decode at 1:1 into a page buffer, strips placed as the page loaders place them.
+size_t ourDecode(const std::vector<uint8_t>& data, const BilevelImage& img, std::vector<uint8_t>& pageBuf,
+                 int windowWidth, int windowHeight, int zoom, int rotation) {
+  zc::codec::ImageView v{};
+  v.fileHandle = -1;
+  v.stripOffset = reinterpret_cast<uintptr_t>(data.data());
+  v.stripByteCount = static_cast<uint32_t>(data.size());
+  v.width = img.width;
+  v.length = img.height;
+  v.windowWidth = windowWidth;
+  v.windowHeight = windowHeight;
+  v.zoomX = v.zoomY = zoom;
+  v.rotation = rotation;
+  v.decoderMode = 1;
+  v.optionFlags = zc::codec::kViewOptStart;
+  const size_t stride = static_cast<size_t>(windowWidth) / 8;
+  size_t strips = 0;
+  while (zc::codec::funcFaxDecodeLines(&v) == zc::codec::kFaxStripReady) {
+    zc::codec::ViewStripPlacement p{};
+    zc::codec::funcViewGetState(&v, &p);
+    const size_t rowBytes = static_cast<size_t>(p.width) / 8;
+    for (int r = 0; r < p.height; ++r) {
+      std::memcpy(pageBuf.data() + (p.y + r) * stride + p.x / 8, v.stripBuffer + r * rowBytes, rowBytes);
+    }
+    ++strips;
+  }
+  return strips;
+}
+
+void BM_G4DecodeOurs(benchmark::State& state) {
+  const BilevelImage& img = page(static_cast<int>(state.range(0)));
+  std::vector<uint8_t> scratch(img.rows.size() * 4 + 65536);
+  const std::vector<uint8_t> data = ourEncode(img, scratch);
+  const int ww = (img.width + 7) / 8 * 8;
+  const int wh = (img.height + 7) / 8 * 8;
+  std::vector<uint8_t> pageBuf(static_cast<size_t>(ww / 8) * wh);
+  for (auto _ : state) benchmark::DoNotOptimize(ourDecode(data, img, pageBuf, ww, wh, 2048, 0));
+  setCounters(state, img, data.size());
+}
+
+void BM_G4DecodeLibtiff(benchmark::State& state) {
+  const BilevelImage& img = page(static_cast<int>(state.range(0)));
+  MemFile f;
+  tiffEncode(img, f);
+  std::vector<uint8_t> pageBuf(img.rows.size());
+  for (auto _ : state) {
+    f.pos = 0;
+    TIFF* t = openMem(f, "r");
+    TIFFReadEncodedStrip(t, 0, pageBuf.data(), static_cast<tmsize_t>(pageBuf.size()));
+    TIFFClose(t);
+  }
+  setCounters(state, img, f.data.size());
+}
+
+void BM_G4DecodeFitWindow(benchmark::State& state) {
+  const BilevelImage& img = page(static_cast<int>(state.range(0)));
+  std::vector<uint8_t> scratch(img.rows.size() * 4 + 65536);
+  const std::vector<uint8_t> data = ourEncode(img, scratch);
+  const int ww = (img.width / 4 + 7) / 8 * 8;
+  const int wh = img.height / 4;
+  std::vector<uint8_t> pageBuf(static_cast<size_t>(ww / 8) * wh + 64);
+  for (auto _ : state) benchmark::DoNotOptimize(ourDecode(data, img, pageBuf, ww, wh, 512, 0));
+  setCounters(state, img, data.size());
+}
+
+void BM_G4DecodeRotated(benchmark::State& state) {
+  const BilevelImage& img = page(static_cast<int>(state.range(0)));
+  std::vector<uint8_t> scratch(img.rows.size() * 4 + 65536);
+  const std::vector<uint8_t> data = ourEncode(img, scratch);
+  const int ww = img.height / 8 * 8;  // rotated: the window width runs along the image's y axis
+  const int wh = img.width / 8 * 8;
+  std::vector<uint8_t> pageBuf(static_cast<size_t>(ww / 8) * wh + 64);
+  for (auto _ : state) benchmark::DoNotOptimize(ourDecode(data, img, pageBuf, ww, wh, 2048, 1));
+  setCounters(state, img, data.size());
+}
+
+BENCHMARK(BM_G4EncodeOurs)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_G4EncodeLibtiff)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_G4DecodeOurs)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_G4DecodeLibtiff)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_G4DecodeFitWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_G4DecodeRotated)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

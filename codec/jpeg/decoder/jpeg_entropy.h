@@ -1,0 +1,44 @@
+// Sequential (baseline) Huffman block decoding, ITU-T T.81 F.2.2.
+//
+// One call decodes one 8x8 block: the DC difference added to the component's predictor, then the AC
+// run/size symbols placed in natural order. Coefficients are kept as quantised values (16-bit).
+#pragma once
+
+#include <cstdint>
+
+#include "codec/jpeg/decoder/jpeg_bit_reader.h"
+#include "codec/jpeg/decoder/jpeg_error.h"
+#include "codec/jpeg/decoder/jpeg_huffman.h"
+
+namespace zc::jpegdec {
+
+// Decodes one Huffman symbol from at least 16 held bits; throws 34 for a code that no table entry matches.
+inline int DecodeSymbolHeld(BitReader& br, const HuffTable& t) {
+  uint32_t look = br.PeekHeld(8);
+  int len = t.look_len[look];
+  if (len) {
+    br.Skip(len);
+    return t.look_sym[look];
+  }
+  uint32_t code16 = br.PeekHeld(16);
+  for (int l = 9; l <= 16; ++l) {
+    int32_t code = static_cast<int32_t>(code16 >> (16 - l));
+    if (code <= t.maxcode[l]) {
+      br.Skip(l);
+      unsigned idx = t.valptr[l] + static_cast<unsigned>(code - t.mincode[l]);
+      return t.values[idx & 0xFF];
+    }
+  }
+  Fail(kErrBadCode);
+}
+
+inline int DecodeSymbol(BitReader& br, const HuffTable& t) {
+  br.Need(16);
+  return DecodeSymbolHeld(br, t);
+}
+
+// Decodes one sequential block into `coef` (natural order, cleared first). `pred` is the DC predictor.
+// Returns the last zig-zag position written (0 = only the DC term).
+int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pred, int16_t coef[64]);
+
+}  // namespace zc::jpegdec

@@ -1,0 +1,245 @@
+// Integer AAN inverse DCT with prepared quantisation tables (ITU-T T.81 A.3.3; Arai, Agui and Nakajima's
+// scaled factorisation with 8-bit multipliers).
+#include "codec/jpeg/decoder/jpeg_idct.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codec/jpeg/decoder/jpeg_simd.h"
+
+namespace zc::jpegdec {
+namespace {
+
+// AAN scale factors S[u][v] = 16384 * a(u) * a(v), a(0) = 1, a(k) = sqrt(2) * cos(k * pi / 16).
+constexpr int32_t kAanScale[64] = {
+    16384, 22725, 21407, 19266, 16384, 12873, 8867,  4520,  22725, 31521, 29692, 26722, 22725,
+    17855, 12299, 6270,  21407, 29692, 27969, 25172, 21407, 16819, 11585, 5906,  19266, 26722,
+    25172, 22654, 19266, 15137, 10426, 5315,  16384, 22725, 21407, 19266, 16384, 12873, 8867,
+    4520,  12873, 17855, 16819, 15137, 12873, 10114, 6967,  3552,  8867,  12299, 11585, 10426,
+    8867,  6967,  4799,  2446,  4520,  6270,  5906,  5315,  4520,  3552,  2446,  1247};
+
+constexpr int32_t kFix1414 = 362;  // sqrt(2) * 256
+constexpr int32_t kFix1847 = 473;  // 1.847759065 * 256
+constexpr int32_t kFix1082 = 277;  // 1.082392200 * 256
+constexpr int32_t kFix2613 = 669;  // 2.613125930 * 256
+
+// Dequantised inputs are held to the 16-bit range of the original arithmetic, which also keeps every
+// intermediate of both passes inside 32 bits for hostile coefficients.
+constexpr int32_t kInputLimit = 32767;
+
+inline int32_t Mul(int32_t x, int32_t k) {
+  return x * k / 256;
+}
+
+struct RangeTable {
+  uint8_t t[1024];
+  constexpr RangeTable() : t{} {
+    for (int i = 0; i < 1024; ++i) {
+      int v = i < 512 ? i : i - 1024;  // -512..511
+      v += 128;
+      t[i] = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+    }
+  }
+};
+constexpr RangeTable kRange;
+
+// The 1-D AAN inverse transform applied to eight lanes at once: in[k][lane] is input k of lane `lane`.
+// Written lane-wise so that the compiler can keep the eight lanes in vector registers; every lane does
+// exactly the scalar arithmetic.
+inline void IdctLanes(const int32_t in[8][8], int32_t out[8][8]) {
+  for (int l = 0; l < 8; ++l) {
+    const int32_t i0 = in[0][l], i1 = in[1][l], i2 = in[2][l], i3 = in[3][l];
+    const int32_t i4 = in[4][l], i5 = in[5][l], i6 = in[6][l], i7 = in[7][l];
+    const int32_t tmp10 = i0 + i4;
+    const int32_t tmp11 = i0 - i4;
+    const int32_t tmp13 = i2 + i6;
+    const int32_t tmp12 = Mul(i2 - i6, kFix1414) - tmp13;
+    const int32_t t0 = tmp10 + tmp13;
+    const int32_t t3 = tmp10 - tmp13;
+    const int32_t t1 = tmp11 + tmp12;
+    const int32_t t2 = tmp11 - tmp12;
+
+    const int32_t z13 = i5 + i3;
+    const int32_t z10 = i5 - i3;
+    const int32_t z11 = i1 + i7;
+    const int32_t z12 = i1 - i7;
+    const int32_t t7 = z11 + z13;
+    const int32_t o11 = Mul(z11 - z13, kFix1414);
+    const int32_t z5 = Mul(z10 + z12, kFix1847);
+    const int32_t o10 = Mul(z12, kFix1082) - z5;
+    const int32_t o12 = Mul(z10, -kFix2613) + z5;
+    const int32_t t6 = o12 - t7;
+    const int32_t t5 = o11 - t6;
+    const int32_t t4 = o10 + t5;
+    out[0][l] = t0 + t7;
+    out[7][l] = t0 - t7;
+    out[1][l] = t1 + t6;
+    out[6][l] = t1 - t6;
+    out[2][l] = t2 + t5;
+    out[5][l] = t2 - t5;
+    out[4][l] = t3 + t4;
+    out[3][l] = t3 - t4;
+  }
+}
+
+// The range table as arithmetic: index ((x + 16) >> 5) & 0x3FF read as -512..511, shifted by 128 and
+// clamped to 0..255.
+inline int32_t RangeArith(int32_t x) {
+  int32_t i = (((x + 16) >> 5) & 0x3FF) ^ 0x200;
+  int32_t v = i - 0x200 + 128;
+  return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+}  // namespace
+
+PreparedQuant PrepareQuant(const std::array<uint16_t, 64>& q) {
+  PreparedQuant p{};
+  for (int i = 0; i < 64; ++i) {
+    int64_t v = (static_cast<int64_t>(q[i]) * kAanScale[i] + 2048) >> 12;
+    p[i] = static_cast<int32_t>(std::min<int64_t>(v, kInputLimit));
+  }
+  return p;
+}
+
+uint8_t RangeLimit(int index) {
+  return kRange.t[index & 0x3FF];
+}
+
+// Scalar reference: the two passes one lane at a time.
+void InverseDctScalar(const int16_t coef[64], const PreparedQuant& q, uint8_t* out, int stride) {
+  int32_t in[8][8];
+  int32_t cols[8][8];
+  int32_t rows[8][8];
+  int32_t res[8][8];
+  for (int i = 0; i < 64; ++i) {
+    int32_t v = coef[i] * q[i];
+    in[i >> 3][i & 7] = v < -kInputLimit ? -kInputLimit : (v > kInputLimit ? kInputLimit : v);
+  }
+  IdctLanes(in, cols);  // columns: lanes are the eight columns
+  for (int r = 0; r < 8; ++r) {
+    for (int c = 0; c < 8; ++c) rows[c][r] = cols[r][c];
+  }
+  IdctLanes(rows, res);  // rows: lanes are the eight rows; res[k][r] is column k of row r
+  for (int r = 0; r < 8; ++r) {
+    uint8_t* o = out + r * stride;
+    for (int k = 0; k < 8; ++k) o[k] = static_cast<uint8_t>(RangeArith(res[k][r]));
+  }
+}
+
+// The vector helpers below are internal and always inlined into their callers, so the AVX calling
+// convention note that GCC gives for 32-byte vector arguments does not concern any interface.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+namespace {
+
+// Eight 32-bit lanes (one AVX2 register, or two SSE2 registers).
+typedef int32_t V8 __attribute__((vector_size(32)));
+typedef int16_t V8s __attribute__((vector_size(16)));
+
+// x * k / 256 rounded toward zero, as Mul.
+// Vectors travel by reference (or through a macro): passing 32-byte vectors by value would depend on
+// the AVX calling convention, which the baseline build of InverseDct does not have.
+#define ZC_MUL_V(x, k) ((((x) * (k)) + ((((x) * (k)) >> 31) & 255)) >> 8)
+
+[[gnu::always_inline]] inline void IdctV(const V8 in[8], V8 out[8]) {
+  const V8 tmp10 = in[0] + in[4];
+  const V8 tmp11 = in[0] - in[4];
+  const V8 tmp13 = in[2] + in[6];
+  const V8 tmp12 = ZC_MUL_V(in[2] - in[6], kFix1414) - tmp13;
+  const V8 t0 = tmp10 + tmp13;
+  const V8 t3 = tmp10 - tmp13;
+  const V8 t1 = tmp11 + tmp12;
+  const V8 t2 = tmp11 - tmp12;
+
+  const V8 z13 = in[5] + in[3];
+  const V8 z10 = in[5] - in[3];
+  const V8 z11 = in[1] + in[7];
+  const V8 z12 = in[1] - in[7];
+  const V8 t7 = z11 + z13;
+  const V8 o11 = ZC_MUL_V(z11 - z13, kFix1414);
+  const V8 z5 = ZC_MUL_V(z10 + z12, kFix1847);
+  const V8 o10 = ZC_MUL_V(z12, kFix1082) - z5;
+  const V8 o12 = ZC_MUL_V(z10, -kFix2613) + z5;
+  const V8 t6 = o12 - t7;
+  const V8 t5 = o11 - t6;
+  const V8 t4 = o10 + t5;
+  out[0] = t0 + t7;
+  out[7] = t0 - t7;
+  out[1] = t1 + t6;
+  out[6] = t1 - t6;
+  out[2] = t2 + t5;
+  out[5] = t2 - t5;
+  out[4] = t3 + t4;
+  out[3] = t3 - t4;
+}
+
+#undef ZC_MUL_V
+
+// 8x8 transpose: r[i] lane j becomes t[j] lane i.
+[[gnu::always_inline]] inline void Transpose(const V8 r[8], V8 t[8]) {
+  V8 s[8], u[8];
+  for (int i = 0; i < 4; ++i) {
+    s[2 * i] = __builtin_shufflevector(r[2 * i], r[2 * i + 1], 0, 8, 1, 9, 4, 12, 5, 13);
+    s[2 * i + 1] = __builtin_shufflevector(r[2 * i], r[2 * i + 1], 2, 10, 3, 11, 6, 14, 7, 15);
+  }
+  for (int h = 0; h < 2; ++h) {
+    const int b = 4 * h;
+    u[b + 0] = __builtin_shufflevector(s[b + 0], s[b + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+    u[b + 1] = __builtin_shufflevector(s[b + 0], s[b + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+    u[b + 2] = __builtin_shufflevector(s[b + 1], s[b + 3], 0, 1, 8, 9, 4, 5, 12, 13);
+    u[b + 3] = __builtin_shufflevector(s[b + 1], s[b + 3], 2, 3, 10, 11, 6, 7, 14, 15);
+  }
+  for (int c = 0; c < 4; ++c) {
+    t[c] = __builtin_shufflevector(u[c], u[c + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+    t[c + 4] = __builtin_shufflevector(u[c], u[c + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+  }
+}
+
+[[gnu::always_inline]] inline void RangeV(const V8& x, V8& out) {
+  V8 v = ((((x + 16) >> 5) & 0x3FF) ^ 0x200) - 0x200 + 128;
+  v = v < 0 ? V8{} : v;
+  out = v > 255 ? V8{} + 255 : v;
+}
+
+}  // namespace
+
+// The same arithmetic as the scalar reference on whole rows of eight lanes, built for the baseline
+// instruction set and, where the processor has it, AVX2; the samples are identical on every path.
+ZC_JPEGDEC_MULTIVERSION void InverseDct(const int16_t coef[64], const PreparedQuant& q, uint8_t* out,
+                                        int stride) {
+  V8 in[8], cols[8], t[8], res[8], rows[8];
+  for (int r = 0; r < 8; ++r) {
+    V8s c;
+    V8 qr;
+    std::memcpy(&c, coef + 8 * r, sizeof(c));
+    std::memcpy(&qr, q.data() + 8 * r, sizeof(qr));
+    V8 v = __builtin_convertvector(c, V8) * qr;
+    v = v < -kInputLimit ? V8{} - kInputLimit : v;
+    in[r] = v > kInputLimit ? V8{} + kInputLimit : v;
+  }
+  IdctV(in, cols);  // columns: lanes are the eight columns
+  Transpose(cols, t);
+  IdctV(t, res);  // rows: lanes are the eight rows; res[k] lane r is column k of row r
+  Transpose(res, rows);
+  typedef uint8_t V32b __attribute__((vector_size(32)));
+  typedef uint8_t V8b __attribute__((vector_size(8)));
+  for (int r = 0; r < 8; ++r) {
+    // Samples are 0..255, so each lane's low byte is the sample.
+    V8 samples;
+    RangeV(rows[r], samples);
+    const V32b bytes = reinterpret_cast<V32b>(samples);
+    const V8b b = __builtin_shufflevector(bytes, bytes, 0, 4, 8, 12, 16, 20, 24, 28);
+    std::memcpy(out + r * stride, &b, 8);
+  }
+}
+
+void InverseDctDcOnly(int16_t dc, const PreparedQuant& q, uint8_t* out, int stride) {
+  int32_t v = dc * q[0];
+  v = v < -kInputLimit ? -kInputLimit : (v > kInputLimit ? kInputLimit : v);
+  uint8_t s = static_cast<uint8_t>(RangeArith(v));
+  for (int r = 0; r < 8; ++r) std::memset(out + r * stride, s, 8);
+}
+
+}  // namespace zc::jpegdec

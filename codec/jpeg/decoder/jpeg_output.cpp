@@ -1,0 +1,163 @@
+// Scaled geometry, band planes and band delivery for the JPEG decoders.
+#include "codec/jpeg/decoder/jpeg_output.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codec/jpeg/decoder/jpeg_error.h"
+#include "codec/jpeg/decoder/jpeg_gray_map.h"
+
+namespace zc::jpegdec {
+namespace {
+
+// Output size of n input pixels at scale s (1/2048), rounded up.
+int64_t Scaled(int64_t n, uint32_t s) {
+  return (n * s + 2047) >> 11;
+}
+
+// Bounds for what one band may occupy; larger requests are refused rather than allocated.
+constexpr int64_t kMaxOutputSide = 65535;
+constexpr int64_t kMaxPlaneBytes = int64_t{1} << 26;
+
+}  // namespace
+
+Geometry ComputeGeometry(const JpegHeaders& hdr, const OutputRequest& req) {
+  Geometry g;
+  const int nc = hdr.ncomp;
+  for (int c = 0; c < nc; ++c) {
+    g.hmax = std::max<int>(g.hmax, hdr.comp[c].h);
+    g.vmax = std::max<int>(g.vmax, hdr.comp[c].v);
+  }
+  g.mcu_w = 8 * g.hmax;
+  g.mcu_h = 8 * g.vmax;
+  g.mcus_x = (hdr.width + g.mcu_w - 1) / g.mcu_w;
+  g.mcus_y = (hdr.height + g.mcu_h - 1) / g.mcu_h;
+  g.total_mcus = static_cast<uint32_t>(g.mcus_x) * static_cast<uint32_t>(g.mcus_y);
+  for (int c = 0; c < nc; ++c) {
+    const JpegComponent& comp = hdr.comp[c];
+    g.comp_h[c] = comp.h;
+    g.comp_v[c] = comp.v;
+    g.mcu_offset[c] = g.blocks_per_mcu;
+    g.blocks_per_mcu += comp.h * comp.v;
+    int cw = (hdr.width * comp.h + g.hmax - 1) / g.hmax;
+    int ch = (hdr.height * comp.v + g.vmax - 1) / g.vmax;
+    g.blocks_x[c] = (cw + 7) / 8;
+    g.blocks_y[c] = (ch + 7) / 8;
+  }
+
+  g.kind = nc == 1 ? uint8_t{kKindGray} : (req.kind > kKindRgbSwap ? uint8_t{kKindMapped} : req.kind);
+  uint32_t xs = req.xscale ? req.xscale : 2048;
+  uint32_t ys = req.yscale ? req.yscale : 2048;
+  int eff_w = 0, eff_h = 0;
+  for (int c = 0; c < nc; ++c) {
+    g.hs[c] = ChooseAxisStore(xs * g.hmax / hdr.comp[c].h, kErrScaleX);
+    g.vs[c] = ChooseAxisStore(ys * g.vmax / hdr.comp[c].v, kErrScaleY);
+    eff_w = std::max(eff_w, hdr.comp[c].h * g.hs[c].OutSize());
+    eff_h = std::max(eff_h, hdr.comp[c].v * g.vs[c].OutSize());
+  }
+  // The planes hold what the block stores actually write, which for scales that are not exact powers of
+  // two can be wider than the nominal scaled size.
+  int64_t stride = std::max<int64_t>(Scaled(int64_t{g.mcus_x} * g.mcu_w, xs), int64_t{g.mcus_x} * eff_w);
+  int64_t band_h = std::max<int64_t>(Scaled(g.mcu_h, ys), eff_h);
+  if (stride > kMaxOutputSide * 8 || stride * band_h > kMaxPlaneBytes) Fail(kErrTooLarge);
+  g.stride = static_cast<int>(stride);
+  g.band_h = static_cast<int>(band_h);
+
+  if (req.top >= hdr.height || req.left >= hdr.width) Fail(kErrWindow);
+  g.win_top = static_cast<int>(Scaled(req.top, ys));
+  g.win_left = static_cast<int>(Scaled(req.left, xs));
+  int64_t max_w = std::min<int64_t>(Scaled(hdr.width - req.left, xs), stride - g.win_left);
+  int64_t max_h = std::min<int64_t>(Scaled(hdr.height - req.top, ys), int64_t{g.mcus_y} * band_h - g.win_top);
+  int64_t out_w = req.width ? std::min<int64_t>(req.width, max_w) : max_w;
+  int64_t out_h = req.height ? std::min<int64_t>(req.height, max_h) : max_h;
+  if (out_w > kMaxOutputSide || out_h > kMaxOutputSide) Fail(kErrTooLarge);
+  g.out_w = static_cast<int>(std::max<int64_t>(out_w, 0));
+  g.out_h = static_cast<int>(std::max<int64_t>(out_h, 0));
+  return g;
+}
+
+BandOutput::BandOutput(const JpegHeaders& hdr, const Geometry& geo, const OutputRequest& req,
+                       BandMapper* mapper, DisplaySink sink)
+    : geo_(geo), sink_(std::move(sink)) {
+  used_components_ = geo.kind == kKindGray ? 1 : hdr.ncomp;
+  const size_t plane = static_cast<size_t>(geo.stride) * geo.band_h + 32;
+  for (int c = 0; c < used_components_; ++c) {
+    const uint8_t tq = hdr.comp[c].tq;
+    if (tq > 3 || !hdr.quant[tq]) Fail(kErrNoQuantTable);
+    planes_[c].assign(plane, 0);
+    quant_[c] = PrepareQuant(hdr.quant[hdr.comp[c].tq]->q);
+  }
+  const size_t pixels = static_cast<size_t>(geo.out_w) * geo.band_h;
+  rgb_.assign(pixels * 3 + 32, 0);
+  if (geo.kind != kKindRgb && geo.kind != kKindRgbSwap) mapped_.assign(pixels + 32, 0);
+  color_.Setup(static_cast<JpegOutputKind>(geo.kind), req.adjust);
+  if (geo.kind == kKindMapped || geo.kind == kKindMappedSwap) {
+    if (!mapper) Fail(kErrColors);
+    mapper_ = mapper;
+  } else if (geo.kind == kKindGray && req.colors < 256) {
+    // A gray ramp of 256 levels is the samples themselves; fewer levels are mapped (and dithered).
+    if (req.colors < 2) Fail(kErrColors);
+    gray_mapper_ = std::make_unique<GrayMapper>(req.colors, req.dither, geo.out_w);
+    mapper_ = gray_mapper_.get();
+  }
+}
+
+void BandOutput::PutBlock(int c, int mcu_x, int bx, int by, const int16_t coef[64], int last) {
+  const AxisStore& h = geo_.hs[c];
+  const AxisStore& v = geo_.vs[c];
+  uint8_t* dst = planes_[c].data() + static_cast<size_t>(by * v.OutSize()) * geo_.stride +
+                 static_cast<size_t>((mcu_x * geo_.comp_h[c] + bx) * h.OutSize());
+  // Flat blocks (only a DC term) are common in document backgrounds and need no transform.
+  int ac = last;
+  if (last < 0) {
+    ac = 0;
+    for (int i = 1; i < 64; ++i) ac |= coef[i];
+  }
+  const bool direct = h.mode == StoreMode::kCopy && v.mode == StoreMode::kCopy;
+  uint8_t block[64];
+  uint8_t* target = direct ? dst : block;
+  const int target_stride = direct ? geo_.stride : 8;
+  if (ac == 0) {
+    InverseDctDcOnly(coef[0], quant_[c], target, target_stride);
+  } else {
+    InverseDct(coef, quant_[c], target, target_stride);
+  }
+  if (!direct) StoreBlock(h, v, block, dst, geo_.stride);
+}
+
+void BandOutput::Deliver(int mcu_row) {
+  const int band_start = mcu_row * geo_.band_h;
+  const int first = std::max(band_start, geo_.win_top);
+  const int end = std::min(band_start + geo_.band_h, geo_.win_top + geo_.out_h);
+  if (first >= end || geo_.out_w == 0) return;
+  const int rows = end - first;
+  const size_t offset = static_cast<size_t>(first - band_start) * geo_.stride + geo_.win_left;
+  const uint8_t* out = nullptr;
+  if (geo_.kind == kKindGray && !mapper_ && color_.plain_gray()) {
+    // Plain gray levels: the luma rows as they are.
+    for (int r = 0; r < rows; ++r) {
+      std::memcpy(mapped_.data() + static_cast<size_t>(r) * geo_.out_w,
+                  planes_[0].data() + offset + static_cast<size_t>(r) * geo_.stride, geo_.out_w);
+    }
+    out = mapped_.data();
+  } else {
+    const uint8_t* p1 = planes_[0].data() + offset;
+    const uint8_t* p2 = used_components_ > 1 ? planes_[1].data() + offset : p1;
+    const uint8_t* p3 = used_components_ > 2 ? planes_[2].data() + offset : p1;
+    color_.Convert(p1, p2, p3, geo_.stride, geo_.out_w, rows, rgb_.data());
+    if (geo_.kind == kKindRgb || geo_.kind == kKindRgbSwap) {
+      out = rgb_.data();
+    } else {
+      // Colour offsets and gains on gray output, or mapped output: the converted rows are mapped.
+      if (mapper_) {
+        mapper_->Map(rgb_.data(), geo_.out_w, rows, mapped_.data());
+      } else {
+        for (size_t i = 0, n = static_cast<size_t>(rows) * geo_.out_w; i < n; ++i) mapped_[i] = rgb_[3 * i];
+      }
+      out = mapped_.data();
+    }
+  }
+  if (sink_(0, first - geo_.win_top, geo_.out_w, end - geo_.win_top, out) != 0) Fail(kErrDisplay);
+}
+
+}  // namespace zc::jpegdec

@@ -1,0 +1,179 @@
+// Faces of a synthetic cheque. The front starts from the test kit's cheque (background, ruled lines,
+// amount box, text, handwriting) and replaces its code-line band with a real magnetic code line; the rear
+// is drawn here. Drawing works in inches scaled by the resolution, as the test kit does.
+#include "sim/documents/cheque_faces.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "testkit/cheque/cheque_image.h"
+#include "testkit/micr/cmc7_code.h"
+#include "testkit/micr/e13b_glyphs.h"
+
+namespace sim::documents {
+namespace {
+
+constexpr double kPitchInches = 0.125;           // one code-line position
+constexpr double kRightMarginInches = 5.0 / 16;  // right edge of position 1 from the document's edge
+constexpr double kBaselineInches = 3.0 / 16;     // glyph bottom above the bottom edge
+constexpr double kBandInches = 0.45;             // cleared band above the bottom edge
+
+struct Rng {
+  uint32_t s;
+  uint32_t Next() {
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    return s;
+  }
+};
+
+int Px(double inches, int dpi) {
+  return static_cast<int>(std::lround(inches * dpi));
+}
+
+// Darkens a pixel towards `ink` by coverage 0..255 (ink over paper, never lighter than before).
+void Ink(SideImage& img, int x, int y, Rgb ink, int coverage) {
+  if (x < 0 || y < 0 || x >= img.width || y >= img.height || coverage <= 0) return;
+  const Rgb p = img.At(x, y);
+  const auto mix = [coverage](int paper, int dark) {
+    return static_cast<uint8_t>(std::min(paper, paper - (paper - dark) * coverage / 255));
+  };
+  img.Set(x, y, Rgb{mix(p.r, ink.r), mix(p.g, ink.g), mix(p.b, ink.b)});
+}
+
+void FillRect(SideImage& img, int x0, int y0, int x1, int y1, Rgb ink) {
+  for (int y = std::max(y0, 0); y < std::min(y1, img.height); ++y) {
+    for (int x = std::max(x0, 0); x < std::min(x1, img.width); ++x) Ink(img, x, y, ink, 255);
+  }
+}
+
+void DrawE13b(SideImage& img, const std::string& line, int rightEdge, int bottom) {
+  const int pitch = Px(kPitchInches, img.dpi);
+  const Rgb ink{20, 20, 20};
+  for (size_t i = 0; i < line.size(); ++i) {
+    const micrkit::E13bGlyph* glyph = micrkit::FindE13bGlyph(line[i]);
+    if (glyph == nullptr) continue;
+    const micrkit::CoverageImage cov = micrkit::RenderE13bGlyph(*glyph, img.dpi);
+    // Characters sit right-aligned in their cells, as the magnetic trace places them.
+    const int cellRight = rightEdge - static_cast<int>(line.size() - 1 - i) * pitch;
+    const int x0 = cellRight - cov.width;
+    const int y0 = bottom - cov.height;
+    for (int y = 0; y < cov.height; ++y) {
+      for (int x = 0; x < cov.width; ++x) {
+        Ink(img, x0 + x, y0 + y, ink, cov.pixels[static_cast<size_t>(y) * cov.width + x]);
+      }
+    }
+  }
+}
+
+// CMC-7: seven bars a character, the gaps short or long, in 1/8-inch cells.
+void DrawCmc7(SideImage& img, const std::string& line, int rightEdge, int bottom) {
+  const double dpi = img.dpi;
+  const int pitch = Px(kPitchInches, img.dpi);
+  const double bar = 0.0067 * dpi;
+  const double shortGap = 0.0117 * dpi;
+  const double longGap = 0.02 * dpi;
+  const int top = bottom - Px(0.12, img.dpi);
+  const Rgb ink{25, 25, 25};
+  for (size_t i = 0; i < line.size(); ++i) {
+    const micrkit::Cmc7Symbol* symbol = micrkit::FindCmc7Symbol(line[i]);
+    if (symbol == nullptr) continue;
+    const int cellRight = rightEdge - static_cast<int>(line.size() - 1 - i) * pitch;
+    double x = cellRight - pitch + 0.15 * pitch;
+    for (int b = 0; b < 7; ++b) {
+      FillRect(img, static_cast<int>(std::lround(x)), top, static_cast<int>(std::lround(x + bar)), bottom,
+               ink);
+      if (b < 6) x += bar + (symbol->longGap[static_cast<size_t>(b)] ? longGap : shortGap);
+    }
+  }
+}
+
+// Blocky marks standing in for handwritten or stamped text: cells of a 5 x 7 grid chosen by the seed.
+void DrawMarks(SideImage& img, Rng& rng, int x, int y, int chars, int height, Rgb ink) {
+  const int cell = std::max(1, height / 7);
+  for (int c = 0; c < chars; ++c, x += cell * 6) {
+    const uint32_t bits = rng.Next();
+    if (bits % 7 == 0) continue;  // a word gap
+    for (int r = 0; r < 7; ++r) {
+      for (int k = 0; k < 5; ++k) {
+        if (((bits >> ((r * 5 + k) % 31)) & 1) != 0 && ((r + k) % 2 == 0 || k == 0 || r == 6))
+          FillRect(img, x + k * cell, y + r * cell, x + (k + 1) * cell, y + (r + 1) * cell, ink);
+      }
+    }
+  }
+}
+
+SideImage FromGrey(const zc::testkit::GrayImage& g, int dpi) {
+  SideImage img(g.width, g.height, dpi);
+  for (size_t i = 0; i < g.pixels.size(); ++i)
+    img.rgb[3 * i] = img.rgb[3 * i + 1] = img.rgb[3 * i + 2] = g.pixels[i];
+  return img;
+}
+
+SideImage FromColour(const zc::testkit::RgbImage& c, int dpi) {
+  SideImage img(c.width, c.height, dpi);
+  img.rgb = c.pixels;
+  return img;
+}
+
+}  // namespace
+
+SideImage MakeFront(const FaceSpec& spec, const std::string& codeLine, MicrFont font) {
+  const zc::testkit::ChequeSpec cs{spec.dpi, spec.widthInches, spec.heightInches, spec.seed};
+  SideImage img = spec.colour ? FromColour(zc::testkit::makeChequeColour(cs), spec.dpi)
+                              : FromGrey(zc::testkit::makeChequeGray(cs), spec.dpi);
+  // Clear band: paper from kBandInches above the bottom edge down to the border.
+  const int border = std::max(1, spec.dpi / 100) + 1;
+  // The test kit's paper tone, tinted in colour.
+  const Rgb paper = spec.colour ? Rgb{218, 232, 236} : Rgb{236, 236, 236};
+  for (int y = img.height - Px(kBandInches, spec.dpi); y < img.height - border; ++y) {
+    for (int x = border; x < img.width - border; ++x) img.Set(x, y, paper);
+  }
+  const int rightEdge = img.width - Px(kRightMarginInches, spec.dpi);
+  const int bottom = img.height - Px(kBaselineInches, spec.dpi);
+  if (font == MicrFont::kE13b) {
+    DrawE13b(img, codeLine, rightEdge, bottom);
+  } else {
+    DrawCmc7(img, codeLine, rightEdge, bottom);
+  }
+  return img;
+}
+
+SideImage MakeRear(const FaceSpec& spec) {
+  const int dpi = spec.dpi;
+  SideImage img(Px(spec.widthInches, dpi), Px(spec.heightInches, dpi), dpi);
+  Rng rng{spec.seed * 2246822519u + 977u};
+  const Rgb paper = spec.colour ? Rgb{226, 232, 238} : Rgb{232, 232, 232};
+  for (int y = 0; y < img.height; ++y) {
+    for (int x = 0; x < img.width; ++x) img.Set(x, y, paper);
+  }
+  const Rgb ink = spec.colour ? Rgb{40, 50, 150} : Rgb{50, 50, 50};
+  // Endorsement stamp near the trailing end: a frame and three lines of text 21 pixels (at 200 dpi) high.
+  const int t = std::max(1, dpi / 100);
+  const int x0 = img.width - Px(2.9, dpi);
+  const int y0 = Px(0.5, dpi);
+  const int x1 = x0 + Px(2.4, dpi);
+  const int y1 = y0 + Px(0.9, dpi);
+  FillRect(img, x0, y0, x1, y0 + t, ink);
+  FillRect(img, x0, y1 - t, x1, y1, ink);
+  FillRect(img, x0, y0, x0 + t, y1, ink);
+  FillRect(img, x1 - t, y0, x1, y1, ink);
+  const int textHeight = dpi * 21 / 200;
+  for (int line = 0; line < 3; ++line) {
+    DrawMarks(img, rng, x0 + Px(0.1, dpi), y0 + Px(0.08, dpi) + line * (textHeight + Px(0.05, dpi)), 16,
+              textHeight, ink);
+  }
+  // The payee's signature: a wavy stroke under the stamp.
+  const double phase = (rng.Next() % 628) / 100.0;
+  const int r = std::max(1, dpi / 150);
+  for (double u = 0; u < 1.0; u += 0.0005) {
+    const double x = x0 + u * Px(2.2, dpi);
+    const double y = y1 + Px(0.3, dpi) + 0.08 * dpi * std::sin(u * 31 + phase) * std::cos(u * 7);
+    FillRect(img, static_cast<int>(x) - r, static_cast<int>(y) - r, static_cast<int>(x) + r + 1,
+             static_cast<int>(y) + r + 1, ink);
+  }
+  return img;
+}
+
+}  // namespace sim::documents

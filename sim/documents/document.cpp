@@ -1,0 +1,74 @@
+// Document construction and its magnetic samples. The head signal comes from the waveform kit: the
+// printed line's ink edges as lobes, sampled in the series' format with a little seeded noise.
+#include "sim/documents/document.h"
+
+#include <algorithm>
+
+#include "testkit/micr/magnetic_trace.h"
+#include "testkit/micr/sample_format.h"
+
+namespace sim::documents {
+namespace {
+
+constexpr int kDecoderPreset = 3;  // 16-bit samples at the series' own rate
+
+std::string Digits(uint32_t& state, int count) {
+  std::string out;
+  for (int i = 0; i < count; ++i) {
+    state = state * 1664525u + 1013904223u;
+    out.push_back(static_cast<char>('0' + (state >> 24) % 10));
+  }
+  return out;
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<uint16_t> Sample(const Document& d, const micrkit::SampleFormat& format, bool mirroredSides) {
+  const micrkit::MagneticTrace trace =
+      d.font == MicrFont::kE13b ? micrkit::E13bTrace(d.codeLine, {}) : micrkit::Cmc7Trace(d.codeLine, {});
+  micrkit::Impairments impairments;
+  impairments.noise = 0.01;
+  impairments.seed = d.seed + 17;
+  std::vector<uint16_t> samples = micrkit::SampleTrace(trace, format, impairments);
+  if (mirroredSides) std::reverse(samples.begin(), samples.end());
+  return samples;
+}
+
+}  // namespace
+
+std::vector<uint16_t> Document::MagneticSamples(int rate, bool mirroredSides) const {
+  return Sample(*this, micrkit::FormatForPreset(kDecoderPreset, rate), mirroredSides);
+}
+
+std::vector<uint8_t> Document::MagneticBytes(const micrkit::SeriesFormat& series, bool mirroredSides) const {
+  return micrkit::ToWire(Sample(*this, micrkit::FormatForPreset(series.preset, series.rate), mirroredSides),
+                         series.wire);
+}
+
+std::vector<uint8_t> Document::MagneticBytes(int rate, bool mirroredSides) const {
+  return micrkit::ToWire(MagneticSamples(rate, mirroredSides), micrkit::WireOrder::kLittleEndian16);
+}
+
+std::string MakeCodeLine(uint32_t seed, MicrFont font) {
+  uint32_t state = seed * 2654435761u + 7u;
+  const std::string transit = Digits(state, 9);
+  const std::string account = Digits(state, 7);
+  const std::string serial = Digits(state, 4);
+  if (font == MicrFont::kE13b) return ":" + transit + ": " + account + "< " + serial;
+  return "<" + transit + "> " + account + ": " + serial;
+}
+
+Document MakeCheque(uint32_t seed, const ChequeOptions& options) {
+  Document doc;
+  doc.seed = seed;
+  doc.font = options.font;
+  doc.codeLine = MakeCodeLine(seed, options.font);
+  const FaceSpec face{options.dpi, options.widthInches, options.heightInches, options.colour, seed};
+  doc.front = MakeFront(face, doc.codeLine, options.font);
+  doc.rear = MakeRear(face);
+  return doc;
+}
+
+}  // namespace sim::documents

@@ -1,0 +1,56 @@
+// Document: one synthetic cheque of the simulated scanner's feeder: its two faces, the code line
+// printed on it (text and magnetic font), the magnetic head signal the scanner reads from that line at
+// a series' sample rate, and the faults the document provokes when it is fed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/documents/cheque_faces.h"
+#include "sim/documents/side_image.h"
+#include "testkit/micr/sample_format.h"
+
+namespace sim::documents {
+
+// What goes wrong when this document is fed. A fault is reported on the document that caused it.
+struct DocumentFaults {
+  bool jam = false;                // stops in the transport (exit/jam sensor, jam error)
+  bool doubleFeed = false;         // two sheets together (double-feed sensors and error)
+  bool unplugMidDocument = false;  // the scanner disappears from the bus while this document is inside
+};
+
+struct Document {
+  SideImage front;
+  SideImage rear;
+  std::string codeLine;  // left to right, ' ' an empty position: what a perfect reader returns
+  MicrFont font = MicrFont::kE13b;
+  DocumentFaults faults;
+  uint32_t seed = 0;
+
+  // Raw 16-bit head samples (decoder preset 3 format) at `rate` samples per second, in the order the
+  // scanner delivers them: last printed character first, or first character first when `mirroredSides`
+  // (a transport that meets the code line from its other end).
+  std::vector<uint16_t> MagneticSamples(int rate, bool mirroredSides = false) const;
+  // The same samples as the bytes on the wire: 16-bit little-endian.
+  std::vector<uint8_t> MagneticBytes(int rate, bool mirroredSides = false) const;
+  // The bytes another series sends: its rate, decoder preset and wire encoding.
+  std::vector<uint8_t> MagneticBytes(const micrkit::SeriesFormat& series, bool mirroredSides = false) const;
+};
+
+struct ChequeOptions {
+  bool colour = false;
+  MicrFont font = MicrFont::kE13b;
+  double widthInches = 6.0;
+  double heightInches = 2.75;
+  int dpi = 200;  // the image module's resolution
+};
+
+// A code line of the font's layout, chosen by the seed: E13B transit ":nnnnnnnnn:", account "nnnnnnn<"
+// and serial number; CMC-7 the same fields with its own control symbols.
+std::string MakeCodeLine(uint32_t seed, MicrFont font);
+
+// A complete cheque: both faces and its code line, deterministic from the seed.
+Document MakeCheque(uint32_t seed, const ChequeOptions& options = {});
+
+}  // namespace sim::documents

@@ -1,0 +1,109 @@
+// Expected host images: the raw-line arrangement, colour expansion and cropping that a host applies,
+// computed from the scanner model rather than from raw bytes.
+#include "sim/documents/expected_image.h"
+
+#include <algorithm>
+#include <array>
+
+#include "sim/documents/document_length.h"
+
+namespace sim::documents {
+namespace {
+
+// Transfer line indices of the three planes of every output line.
+using Planes = std::array<int, 3>;
+
+std::vector<Planes> OutputLines(ColourMode mode, bool half, int lines) {
+  std::vector<Planes> out;
+  switch (mode) {
+    case ColourMode::kGrey:
+      for (int t = 0; t < lines; ++t) out.push_back({t, t, t});
+      break;
+    case ColourMode::kColour:
+      for (int q = 0; q < std::max(lines - 1, 0) / 4; ++q) {
+        const int b = 4 * q;
+        const Planes first{b, b + 1, b + 2};
+        const Planes second{b + 4, b + 3, b + 2};
+        out.push_back(first);
+        if (!half) out.push_back(first);
+        out.push_back(second);
+        if (!half) out.push_back(second);
+      }
+      break;
+    case ColourMode::kColourAltTiming:
+      for (int q = 0; q < std::max(lines - 2, 0) / 3; ++q) {
+        const int b = 3 * q;
+        out.push_back({b, b + 1, b + 2});
+        if (!half) out.push_back({b, b + 1, b + 2});
+      }
+      break;
+  }
+  return out;
+}
+
+}  // namespace
+
+ExpectedImage AssembleSide(const SideScan& scan, const TransferRequest& request, const HostAssembly& host) {
+  ExpectedImage img;
+  if (scan.image == nullptr || request.endLine < request.firstLine || request.endPixel < request.firstPixel)
+    return img;
+  const bool grey = host.mode == ColourMode::kGrey;
+  const bool half = host.dpi == 100;
+  // Grey at 100 dpi comes halved from the device; colour comes whole and the host takes every second
+  // pixel.
+  const int lineStep = grey && request.halfSize ? 2 : 1;
+  const int pixelStep = half ? 2 : 1;
+  const int lines = (request.endLine - request.firstLine) / lineStep;
+  if (static_cast<size_t>(lines) * static_cast<size_t>(request.endPixel - request.firstPixel) >
+      kMaxTransferBytes)
+    return img;
+
+  // Rows: the transferred good pixels from the window's first one, nearest the track first.
+  std::vector<int> goods;
+  for (int s = request.firstPixel; s < request.endPixel; s += pixelStep) {
+    const int g = scan.GoodPixelOf(s);
+    if (g >= host.firstGoodPixel) goods.push_back(g);
+  }
+  std::sort(goods.begin(), goods.end());
+  if (host.rows > 0 && static_cast<size_t>(host.rows) < goods.size())
+    goods.resize(static_cast<size_t>(host.rows));
+
+  const std::vector<Planes> out = OutputLines(host.mode, half, lines);
+  img.width = static_cast<int>(out.size());
+  img.height = static_cast<int>(goods.size());
+  img.bitCount = grey ? 8 : 24;
+  img.dpi = host.dpi;
+  img.pixels.resize(static_cast<size_t>(img.RowBytes()) * static_cast<size_t>(img.height));
+  for (int x = 0; x < img.width; ++x) {
+    const Planes& p = out[static_cast<size_t>(host.reverseColumns ? img.width - 1 - x : x)];
+    std::array<int, 3> raw{};
+    for (int k = 0; k < 3; ++k)
+      raw[static_cast<size_t>(k)] = request.firstLine + p[static_cast<size_t>(k)] * lineStep;
+    for (int j = 0; j < img.height; ++j) {
+      const int s = scan.SensorPixelOf(goods[static_cast<size_t>(j)]);
+      uint8_t* row = img.pixels.data() + static_cast<size_t>(j) * static_cast<size_t>(img.RowBytes());
+      if (grey) {
+        row[x] = scan.Read(raw[0], s);
+      } else {
+        row[3 * x + 0] = scan.Read(raw[2], s);  // blue from the third plane
+        row[3 * x + 1] = scan.Read(raw[1], s);
+        row[3 * x + 2] = scan.Read(raw[0], s);  // red from the first
+      }
+    }
+  }
+  return img;
+}
+
+void KeepRows(ExpectedImage& image, unsigned rows) {
+  if (rows >= static_cast<unsigned>(image.height)) return;
+  image.height = static_cast<int>(rows);
+  image.pixels.resize(static_cast<size_t>(image.RowBytes()) * rows);
+}
+
+void CutBothToLarger(ExpectedImage& front, ExpectedImage& rear) {
+  const unsigned length = std::max(DocumentLength(front), DocumentLength(rear));
+  KeepRows(front, length + 1);
+  KeepRows(rear, length + 1);
+}
+
+}  // namespace sim::documents

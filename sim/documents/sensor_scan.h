@@ -1,0 +1,77 @@
+// The scanner's view of one document side: which raw scan line shows which column of the side, which
+// sensor pixel looks at which row, and the raw lines the device sends for an image-transfer request.
+//
+// Geometry. The contact sensor lies across the transport. Its good pixels run from "StartPixel" for
+// "NGoodPixel" pixels; the first good pixel looks at the track (the document's bottom edge), or, for a
+// sensor with top-down pixel order, the last one does. Pixels beyond the document, and raw lines before
+// or after it, read the dark background. Raw lines step along the document at the device's line setting
+// (lines per inch); raw line k shows the column under the sensor at that moment, counted from the edge
+// that enters first: the front's left edge and the rear's right edge (the rear is seen from the other
+// side), the other way round on a transport that runs the other way (mirrored sides).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "sim/documents/channel_lights.h"
+#include "sim/documents/side_image.h"
+
+namespace sim::documents {
+
+inline constexpr uint8_t kBackground = 10;  // the dark track behind the document
+
+struct SensorGeometry {
+  int startPixel = 16;  // first good sensor pixel
+  int goodPixels = 832;
+  int totalPixels = 896;
+  bool topDown = false;    // the last good pixel looks at the track
+  int documentOffset = 0;  // good pixels between the track and the document's bottom edge
+};
+
+struct SideScan {
+  const SideImage* image = nullptr;  // owned by the caller, alive while the scan is used
+  SensorGeometry sensor;
+  bool columnsReversed = false;  // raw line 0 shows the image's last column
+  int linesPerInch = 200;        // raw lines per inch of travel: grey 200, colour 200 or 300
+  int leadLines = 0;             // background lines before the document's first line
+  std::vector<ChannelLight> lights = HostLights(ColourMode::kGrey);  // cycled from the first document line
+
+  // Raw lines the document covers: its length at the line setting, rounded up.
+  int DocumentLines() const;
+  // The image column raw line `line` shows, or -1 before or after the document.
+  int ColumnOf(int line) const;
+  const ChannelLight& LightOf(int line) const;
+  // The sensor pixel that looks `good` pixels above the track.
+  int SensorPixelOf(int good) const;
+  // Good pixel index (from the track) of a sensor pixel, or -1 outside the good pixels.
+  int GoodPixelOf(int sensorPixel) const;
+  // What sensor pixel `sensorPixel` reads on raw line `line`.
+  uint8_t Read(int line, int sensorPixel) const;
+};
+
+// An image-transfer request (block 37): raw lines [firstLine, endLine) and sensor pixels
+// [firstPixel, endPixel); with halfSize every second line and pixel from the first.
+struct TransferRequest {
+  int firstLine = 0;
+  int endLine = 0;
+  int firstPixel = 0;
+  int endPixel = 0;
+  bool halfSize = false;
+
+  int Lines() const { return (endLine - firstLine) / (halfSize ? 2 : 1); }
+  int Pixels() const { return (endPixel - firstPixel) / (halfSize ? 2 : 1); }
+};
+
+// Largest transfer the device answers (bytes); larger or inverted requests are refused.
+inline constexpr size_t kMaxTransferBytes = size_t{64} << 20;
+
+// The document's lines over the whole sensor, pixels aligned as the host aligns its window (64, or 128
+// with halfSize).
+TransferRequest WholeDocument(const SideScan& scan, bool halfSize);
+
+// The raw bytes for a request: Lines() lines of Pixels() bytes, one byte a pixel. Empty when the request
+// is refused (no image, inverted or negative bounds, bounds beyond 16 bits, or too many bytes).
+std::vector<uint8_t> RenderRawLines(const SideScan& scan, const TransferRequest& request);
+
+}  // namespace sim::documents

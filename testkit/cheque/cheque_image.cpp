@@ -1,0 +1,269 @@
+// Deterministic synthetic cheque rendering. Everything is drawn in a gray canvas with
+// coverage in inches scaled by the resolution, so the three resolutions show the same
+// cheque; a light 3 x 3 blur stands in for the scanner's optics.
+#include "testkit/cheque/cheque_image.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zc::testkit {
+namespace {
+
+struct Rng {
+  uint32_t s;
+  uint32_t next() {
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    return s;
+  }
+  int range(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<uint32_t>(hi - lo + 1)); }
+};
+
+struct Canvas {
+  GrayImage img;
+  void fillRect(int x0, int y0, int x1, int y1, uint8_t v) {
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, img.width);
+    y1 = std::min(y1, img.height);
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* row = img.pixels.data() + static_cast<size_t>(y) * img.width;
+      for (int x = x0; x < x1; ++x) row[x] = std::min(row[x], v);
+    }
+  }
+  void dot(double cx, double cy, double r, uint8_t v) {
+    fillRect(static_cast<int>(cx - r), static_cast<int>(cy - r), static_cast<int>(cx + r) + 1,
+             static_cast<int>(cy + r) + 1, v);
+  }
+};
+
+// A glyph of 5 x 7 cells chosen from the character code: text-like ink without a font.
+void drawGlyph(Canvas& c, Rng& rng, int x, int y, int cell, uint8_t ink) {
+  const uint32_t bits = rng.next();
+  for (int r = 0; r < 7; ++r) {
+    for (int col = 0; col < 5; ++col) {
+      const bool frame = (col == 0 || r == 0 || r == 6) && ((bits >> (r + col)) & 1);
+      const bool inner = ((bits >> ((r * 5 + col) % 31)) & 1) && ((r + col) % 2 == 0);
+      if (frame || inner)
+        c.fillRect(x + col * cell, y + r * cell, x + (col + 1) * cell, y + (r + 1) * cell, ink);
+    }
+  }
+}
+
+void drawText(Canvas& c, Rng& rng, double xIn, double yIn, int chars, double heightIn, int dpi, uint8_t ink) {
+  const int cell = std::max(1, static_cast<int>(heightIn * dpi / 7));
+  int x = static_cast<int>(xIn * dpi);
+  const int y = static_cast<int>(yIn * dpi);
+  for (int i = 0; i < chars; ++i) {
+    if (rng.next() % 6 == 0) {
+      x += cell * 4;  // a word gap
+      continue;
+    }
+    drawGlyph(c, rng, x, y, cell, ink);
+    x += cell * 6;
+  }
+}
+
+// E13B-like code line: blocky characters of 0.117 inch pitch in a band 0.25 inch high.
+void drawCodeLine(Canvas& c, Rng& rng, const ChequeSpec& s) {
+  const int dpi = s.dpi;
+  const int pitch = static_cast<int>(0.117 * dpi);
+  const int h = static_cast<int>(0.117 * dpi);
+  const int y = static_cast<int>((s.heightInches - 0.3) * dpi);
+  const int count = static_cast<int>((s.widthInches - 0.6) / 0.117);
+  int x = static_cast<int>(0.3 * dpi);
+  for (int i = 0; i < count; ++i, x += pitch) {
+    if (rng.next() % 9 == 0) continue;
+    const uint32_t bits = rng.next();
+    const int bw = std::max(1, pitch / 4);
+    for (int k = 0; k < 3; ++k) {
+      const int top = y + static_cast<int>((bits >> (k * 4)) % 3) * h / 4;
+      const int bottom = y + h - static_cast<int>((bits >> (k * 4 + 2)) % 3) * h / 5;
+      c.fillRect(x + k * bw, top, x + k * bw + bw - (k == 1 ? 0 : bw / 3), bottom, 20);
+    }
+  }
+}
+
+void drawStroke(Canvas& c, Rng& rng, const ChequeSpec& s) {
+  const double dpi = s.dpi;
+  const double x0 = 1.2 * dpi;
+  const double y0 = 1.05 * dpi;
+  const double len = 2.6 * dpi;
+  const double a = 0.09 * dpi;
+  const double phase = (rng.next() % 1000) / 100.0;
+  const double r = std::max(1.0, dpi / 150.0);
+  for (double t = 0; t < 1.0; t += 0.25 / len) {
+    const double x = x0 + t * len + a * 0.6 * std::sin(t * 37.0 + phase);
+    const double y = y0 + a * std::sin(t * 23.0 + phase) * std::cos(t * 5.0);
+    c.dot(x, y, r, 35);
+  }
+}
+
+void drawBackground(Canvas& c, const ChequeSpec& s, Rng& rng) {
+  const double k = 200.0 / s.dpi;  // pattern in inches, whatever the resolution
+  const double phase = (rng.next() % 628) / 100.0;
+  for (int y = 0; y < c.img.height; ++y) {
+    uint8_t* row = c.img.pixels.data() + static_cast<size_t>(y) * c.img.width;
+    const double fy = y * k;
+    for (int x = 0; x < c.img.width; ++x) {
+      const double fx = x * k;
+      const double v1 = std::sin(fx * 0.045 + 6.0 * std::sin(fy * 0.021 + phase));
+      const double v2 = std::sin(fx * 0.031 - 5.0 * std::cos(fy * 0.027));
+      int g = 236;
+      if (std::fabs(v1) < 0.08) g -= 55;
+      if (std::fabs(v2) < 0.06) g -= 40;
+      row[x] = static_cast<uint8_t>(g);
+    }
+  }
+}
+
+void blur3(GrayImage& img) {
+  std::vector<uint8_t> out(img.pixels.size());
+  const int w = img.width;
+  const int h = img.height;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      int sum = 0;
+      int n = 0;
+      for (int dy = -1; dy <= 1; ++dy) {
+        const int yy = y + dy;
+        if (yy < 0 || yy >= h) continue;
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int xx = x + dx;
+          if (xx < 0 || xx >= w) continue;
+          // Centre weighted so edges stay crisp.
+          const int wgt = (dx == 0 && dy == 0) ? 8 : 1;
+          sum += img.pixels[static_cast<size_t>(yy) * w + xx] * wgt;
+          n += wgt;
+        }
+      }
+      out[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(sum / n);
+    }
+  }
+  img.pixels.swap(out);
+}
+
+}  // namespace
+
+GrayImage makeChequeGray(const ChequeSpec& params) {
+  Canvas c;
+  c.img.width = std::max(1, static_cast<int>(std::lround(params.widthInches * params.dpi)));
+  c.img.height = std::max(1, static_cast<int>(std::lround(params.heightInches * params.dpi)));
+  c.img.pixels.assign(static_cast<size_t>(c.img.width) * c.img.height, 255);
+  Rng rng{params.seed * 2654435761u + 12345u};
+  const int dpi = params.dpi;
+  drawBackground(c, params, rng);
+  // Border and ruled lines: date, payee, amount box, words line, signature line.
+  const int t = std::max(1, dpi / 100);
+  c.fillRect(0, 0, c.img.width, t, 60);
+  c.fillRect(0, c.img.height - t, c.img.width, c.img.height, 60);
+  c.fillRect(0, 0, t, c.img.height, 60);
+  c.fillRect(c.img.width - t, 0, c.img.width, c.img.height, 60);
+  const auto line = [&](double x0, double y, double x1) {
+    c.fillRect(static_cast<int>(x0 * dpi), static_cast<int>(y * dpi), static_cast<int>(x1 * dpi),
+               static_cast<int>(y * dpi) + t, 50);
+  };
+  line(params.widthInches - 2.0, 0.55, params.widthInches - 0.3);
+  line(0.9, 1.15, params.widthInches - 1.8);
+  line(0.3, 1.55, params.widthInches - 0.9);
+  line(params.widthInches - 2.6, params.heightInches - 0.55, params.widthInches - 0.3);
+  const int bx = static_cast<int>((params.widthInches - 1.6) * dpi);
+  const int by = static_cast<int>(0.9 * dpi);
+  c.fillRect(bx, by, bx + static_cast<int>(1.3 * dpi), by + t, 50);
+  c.fillRect(bx, by + static_cast<int>(0.3 * dpi), bx + static_cast<int>(1.3 * dpi),
+             by + static_cast<int>(0.3 * dpi) + t, 50);
+  c.fillRect(bx, by, bx + t, by + static_cast<int>(0.3 * dpi), 50);
+  // Text blocks: drawer's name and address, bank name, cheque number, payee caption.
+  drawText(c, rng, 0.3, 0.2, 18, 0.09, dpi, 30);
+  drawText(c, rng, 0.3, 0.34, 24, 0.07, dpi, 40);
+  drawText(c, rng, params.widthInches / 2 - 0.8, 0.2, 14, 0.1, dpi, 30);
+  drawText(c, rng, params.widthInches - 0.9, 0.2, 4, 0.09, dpi, 30);
+  drawText(c, rng, 0.3, 1.02, 8, 0.06, dpi, 60);
+  drawText(c, rng, bx / static_cast<double>(dpi) + 0.1, 0.98, 7, 0.11, dpi, 25);
+  drawStroke(c, rng, params);
+  drawCodeLine(c, rng, params);
+  blur3(c.img);
+  return c.img;
+}
+
+RgbImage makeChequeColour(const ChequeSpec& params) {
+  const GrayImage g = makeChequeGray(params);
+  RgbImage out;
+  out.width = g.width;
+  out.height = g.height;
+  out.pixels.resize(g.pixels.size() * 3);
+  for (size_t i = 0; i < g.pixels.size(); ++i) {
+    const int v = g.pixels[i];
+    // A pale blue-green security tint on light areas; ink stays neutral.
+    out.pixels[3 * i] = static_cast<uint8_t>(v > 200 ? v - 18 : v);
+    out.pixels[3 * i + 1] = static_cast<uint8_t>(v > 200 ? v - 4 : v);
+    out.pixels[3 * i + 2] = static_cast<uint8_t>(v);
+  }
+  return out;
+}
+
+BilevelImage thresholdImage(const GrayImage& gray, int level) {
+  BilevelImage out(gray.width, gray.height);
+  for (int y = 0; y < gray.height; ++y) {
+    const uint8_t* row = gray.pixels.data() + static_cast<size_t>(y) * gray.width;
+    for (int x = 0; x < gray.width; ++x) {
+      if (row[x] <= level) out.set(x, y);
+    }
+  }
+  return out;
+}
+
+BilevelImage ditherImage(const GrayImage& gray) {
+  BilevelImage out(gray.width, gray.height);
+  const int w = gray.width;
+  std::vector<int> cur(static_cast<size_t>(w) + 2, 0);
+  std::vector<int> next(static_cast<size_t>(w) + 2, 0);
+  for (int y = 0; y < gray.height; ++y) {
+    std::fill(next.begin(), next.end(), 0);
+    const uint8_t* row = gray.pixels.data() + static_cast<size_t>(y) * w;
+    for (int x = 0; x < w; ++x) {
+      // Dither a darkened copy so the background itself breaks into dots.
+      const int v = row[x] * 3 / 5 + cur[x + 1] / 16;
+      const int q = v < 128 ? 0 : 255;
+      if (q == 0) out.set(x, y);
+      const int e = v - q;
+      cur[x + 2] += e * 7;
+      next[x] += e * 3;
+      next[x + 1] += e * 5;
+      next[x + 2] += e;
+    }
+    cur.swap(next);
+  }
+  return out;
+}
+
+BilevelImage makePattern(BilevelPattern pattern, int width, int height, uint32_t seed) {
+  BilevelImage out(width, height);
+  Rng rng{seed | 1u};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      bool on = false;
+      switch (pattern) {
+        case BilevelPattern::kWhite:
+          break;
+        case BilevelPattern::kBlack:
+          on = true;
+          break;
+        case BilevelPattern::kAlternating:
+          on = (x & 1) != 0;
+          break;
+        case BilevelPattern::kChecker:
+          on = ((x ^ y) & 1) != 0;
+          break;
+        case BilevelPattern::kRandom:
+          on = (rng.next() & 0x100) != 0;
+          break;
+      }
+      if (on) out.set(x, y);
+    }
+  }
+  return out;
+}
+
+}  // namespace zc::testkit
