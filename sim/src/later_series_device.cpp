@@ -214,6 +214,11 @@ void LaterSeriesDevice::QueuePipeData(uint16_t pipe, std::span<const uint8_t> da
   queue.insert(queue.end(), padded - data.size(), 0);
 }
 
+void LaterSeriesDevice::ClearPipeData(uint16_t pipe) {
+  std::lock_guard lock(mutex_);
+  pipeIn_[pipe].clear();
+}
+
 std::vector<uint8_t> LaterSeriesDevice::PipeReceived(uint16_t pipe) const {
   std::lock_guard lock(mutex_);
   auto it = pipeOut_.find(pipe);

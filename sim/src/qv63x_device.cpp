@@ -12,6 +12,11 @@ constexpr uint8_t kOpDoubleFeedPwm = 5;
 constexpr uint8_t kOpClearErrors = 8;
 constexpr uint16_t kDocErrors = 0x1E00;
 constexpr uint16_t kSensorDoubleFeed[2] = {0x08, 0x10};
+constexpr uint16_t kSensorJam = 0x60;
+constexpr uint16_t kBlockAcquisition = 34;
+constexpr uint16_t kBlockImageTransfer = 37;
+constexpr uint16_t kBlockSamples = 38;
+constexpr uint16_t kSamplesPipe = 2;
 
 void Put16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
   out[at] = static_cast<uint8_t>(v >> 8);
@@ -68,6 +73,11 @@ void Qv63xDevice::ApplyDoubleFeedSensors() {
   }
 }
 
+void Qv63xDevice::SetDocumentSource(std::shared_ptr<Qv63xDocumentSource> source) {
+  std::lock_guard lock(mutex_);
+  source_ = std::move(source);
+}
+
 std::vector<uint8_t> Qv63xDevice::StatusPayload() const {
   std::vector<uint8_t> p(kQv63xTraits.statusBlockSize, 0);
   Put16(p, 0, state_);
@@ -101,9 +111,39 @@ bool Qv63xDevice::BlockPayload(uint16_t type, size_t capacity, std::vector<uint8
 bool Qv63xDevice::OnBlock(std::span<const uint8_t> block) {
   if (block.size() < 4) return false;
   uint16_t type = static_cast<uint16_t>((block[0] << 8) | block[1]);
+  std::span<const uint8_t> payload = block.subspan(4);
   // Mechanical sections are kept and answered back on a read.
-  if (type >= 64 && type <= 70) SetBlock(type, std::vector<uint8_t>(block.begin() + 4, block.end()));
+  if (type >= 64 && type <= 70) SetBlock(type, std::vector<uint8_t>(payload.begin(), payload.end()));
+  if (type == kBlockAcquisition) acquisition_.assign(payload.begin(), payload.end());
+  if (source_ && type == kBlockImageTransfer && payload.size() >= 2) {
+    const uint16_t pipe = payload[1] != 0 ? 1 : 0;
+    ClearPipeData(pipe);
+    QueuePipeData(pipe, source_->Image(payload));
+  }
+  if (source_ && type == kBlockSamples && !payload.empty()) {
+    ClearPipeData(kSamplesPipe);
+    QueuePipeData(kSamplesPipe, source_->Samples(payload[0]));
+  }
   return true;
+}
+
+void Qv63xDevice::FeedFromSource(uint8_t sequence) {
+  std::optional<FedDocument> fed = source_->Feed(sequence, acquisition_);
+  if (!fed) return;  // nothing in the hopper: the scanner waits, enabled
+  DocumentRecord d;
+  d.sequence = sequence;
+  d.word = fed->word;
+  d.width = fed->width;
+  d.lines = fed->lines;
+  d.firstFront = fed->firstFront;
+  d.firstRear = fed->firstRear;
+  d.samples = fed->samples;
+  records_[1] = records_[0];
+  records_[0] = d;
+  // One document per start feed: the feed ends with it.
+  state_ &= static_cast<uint16_t>(~kStateEnabled);
+  sensor_ |= fed->sensor;
+  if (fed->error) state_ |= kStateError;
 }
 
 bool Qv63xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
@@ -114,7 +154,9 @@ bool Qv63xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
       if (packet[2] != 0) {
         state_ |= kStateEnabled;
         lastFed_ = packet[3];
-        if (!queued_.empty()) {
+        if (source_) {
+          FeedFromSource(packet[3]);
+        } else if (!queued_.empty()) {
           DocumentRecord d = queued_.front();
           queued_.pop_front();
           d.sequence = packet[3];
@@ -139,6 +181,8 @@ bool Qv63xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
     case kOpClearErrors:
       state_ &= static_cast<uint16_t>(~kStateError);
       for (DocumentRecord& d : records_) d.word &= static_cast<uint16_t>(~kDocErrors);
+      if (source_)
+        sensor_ &= static_cast<uint16_t>(~(kSensorDoubleFeed[0] | kSensorDoubleFeed[1] | kSensorJam));
       return true;
     default:
       return true;

@@ -43,6 +43,8 @@ class LaterSeriesDevice : public ScannerDevice {
   std::vector<std::vector<uint8_t>> CommandsReceived() const;
   // Queues data for a pipe read, padded to whole 512-byte packets.
   void QueuePipeData(uint16_t pipe, std::span<const uint8_t> data);
+  // Drops what a pipe still holds (a new request replaces the data of the last one).
+  void ClearPipeData(uint16_t pipe);
   std::vector<uint8_t> PipeReceived(uint16_t pipe) const;
   std::vector<uint8_t> Eeprom() const;
   void SetEeprom(std::vector<uint8_t> bytes);

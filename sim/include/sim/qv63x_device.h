@@ -10,9 +10,12 @@
 
 #include <array>
 #include <deque>
+#include <memory>
 #include <optional>
 
+#include "sim/firmware_loader.h"
 #include "sim/later_series_template.h"
+#include "sim/qv63x_document_source.h"
 
 namespace sim {
 
@@ -37,7 +40,9 @@ class Qv63xDevice : public LaterSeriesTemplate {
   static constexpr uint16_t kDocStopped = 0x1;
 
   Qv63xDevice(Identity identity, IdentificationCodes codes)
-      : LaterSeriesTemplate(kQv63xTraits, std::move(identity), codes) {}
+      : LaterSeriesTemplate(kQv63xTraits, std::move(identity), codes) {
+    InitFirmware();
+  }
 
   void SetWords(uint16_t state, uint16_t sensor, uint16_t error);
   uint16_t StateWord() const;
@@ -50,6 +55,17 @@ class Qv63xDevice : public LaterSeriesTemplate {
   void SetStatusLength(std::optional<size_t> length);
   // PWM values below these make sensor 0 / sensor 1 report a double feed.
   void SetDoubleFeedThresholds(int sensor0, int sensor1);
+  // Feeds from `source` from now on: each start feed takes one document and ends the feed (the scanner
+  // leaves its enabled state), and the image and sample requests are answered from the source.
+  void SetDocumentSource(std::shared_ptr<Qv63xDocumentSource> source);
+
+  // The controller: boot loader until a loader and firmware arrive (qv63x_firmware.cpp).
+  drv::Reply Control(uint32_t code, std::span<const uint8_t> in, std::span<uint8_t> out) override;
+  FirmwareLoader::Stage FirmwareStage() const;
+  int FirmwareDownloads() const;
+  // After each download the device re-enumerates: opens of `name` fail this many times (UINT32_MAX:
+  // it never comes back).
+  void SetReenumeration(std::string name, uint32_t failedOpens);
 
  protected:
   bool BlockPayload(uint16_t type, size_t capacity, std::vector<uint8_t>* payload) override;
@@ -58,7 +74,10 @@ class Qv63xDevice : public LaterSeriesTemplate {
 
  private:
   std::vector<uint8_t> StatusPayload() const;
+  void InitFirmware();
+  void OnControllerStarted(FirmwareLoader::Stage stage);
   void ApplyDoubleFeedSensors();
+  void FeedFromSource(uint8_t sequence);
 
   uint16_t state_ = 0;
   uint16_t sensor_ = 0;
@@ -69,6 +88,11 @@ class Qv63xDevice : public LaterSeriesTemplate {
   std::array<int, 2> thresholds_{0, 0};
   std::array<int, 2> pwm_{64, 64};
   uint8_t lastFed_ = 0;
+  std::shared_ptr<Qv63xDocumentSource> source_;
+  std::vector<uint8_t> acquisition_;  // the last image-acquisition block (type 34 payload)
+  FirmwareLoader firmware_;
+  std::string reenumerateName_;
+  uint32_t reenumerateOpens_ = 0;
 };
 
 }  // namespace sim

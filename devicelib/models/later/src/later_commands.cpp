@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/log.h"
+#include "connect/identification.h"
 #include "identity/identity_block.h"
 #include "platform/clock.h"
 #include "qv6/models/byte_order.h"
@@ -15,7 +15,6 @@ namespace {
 
 constexpr size_t kFraming = 4;
 constexpr size_t kFpgaIdentitySize = 120;
-constexpr const char* kGenericModel = "Orvisca Scanner Device";
 
 RequestRecord Request(uint16_t type) {
   RequestRecord r;
@@ -30,28 +29,6 @@ RequestRecord Pipe(uint16_t type, uint16_t pipe) {
   return r;
 }
 
-struct CannedRow {
-  uint8_t board;
-  const char* manufacturer;
-  const char* model;
-};
-
-constexpr CannedRow kCanned[] = {
-    {0x13, "VEK Corporation", "Orvisca Scanner Qv630"},  {0x14, "VEK Corporation", "Orvisca Scanner Qv840"},
-    {0x23, "KWL Ltd - Norda", "KWL Scanner 603"},        {0x20, "VEK Corporation", "Orvisca Scanner Qv625"},
-    {0x0D, "VEK Corporation", "Orvisca Scanner Qv9120"},
-};
-
-// Copies a block into the caller's buffer, cut to size and always closed by two NULs.
-void CopyIdentity(uint8_t* buffer, size_t size, const uint8_t* block, size_t length) {
-  std::memset(buffer, 0, size);
-  std::memcpy(buffer, block, std::min(size, length));
-  if (size >= 2) {
-    buffer[size - 1] = 0;
-    buffer[size - 2] = 0;
-  }
-}
-
 }  // namespace
 
 const CommandSetTraits& Qv63xCommands::Qv63xTraits() {
@@ -64,76 +41,13 @@ Qv63xCommands::Qv63xCommands(DriverDeviceInterface& transport) : Qv63xCommands(t
 Qv63xCommands::Qv63xCommands(DriverDeviceInterface& transport, const CommandSetTraits& traits)
     : transport_(transport), traits_(traits) {}
 
-int Qv63xCommands::ReadIdentification(uint8_t reply[kIdentificationSize]) {
-  std::memset(reply, 0, kIdentificationSize);
-  return transport_.Receive(reply, kIdentificationSize, Request(kRequestIdentification));
-}
-
-int Qv63xCommands::CannedIdentity(uint8_t* buffer, size_t size, const char* manufacturer, const char* model,
-                                  const char* version, const char* state) {
-  CQv6Info info;
-  int length = 0;
-  const uint8_t* block = info.Build(&length, manufacturer, model, version, "123456", 0, 0, state);
-  if (block == nullptr) return 0;
-  CopyIdentity(buffer, size, block, static_cast<size_t>(length));
-  return 1;
-}
-
 int Qv63xCommands::Identify(uint8_t* buffer, size_t size) {
-  if (buffer == nullptr || size == 0) return 0;
-  uint8_t id[kIdentificationSize];
-  if (ReadIdentification(id)) {
-    if (id[13] != 0) {
-      g_Log.WriteFormatted(kLogApi, "PCB PID:0x%02X, PID:0x%02X, DID:0x%02X\n", id[10], id[13], id[12]);
-    } else {
-      g_Log.WriteFormatted(kLogApi, "PID:0x%02X, DID:0x%02X\n", id[10], id[12]);
-    }
-    switch (id[10]) {
-      case 19:
-      case 20:
-      case 32:
-      case 35:
-        break;
-      case 22:
-      case 23:
-      case 30: {
-        const char* state = id[10] == 22 ? "DR" : "SD";
-        for (const CannedRow& row : kCanned) {
-          if (row.board == id[13]) {
-            return CannedIdentity(buffer, size, row.manufacturer, row.model, "99.99.99.99", state);
-          }
-        }
-        return 0;
-      }
-      default:
-        return CannedIdentity(buffer, size, "No Manufacturer", "No model", "0", "Startup") ? 1 : 0;
-    }
+  int result = IdentifyLaterSeries(transport_, *RulesFor(SeriesId::kQv63x), buffer, size);
+  // A block cut to the caller's size still ends its last text and the list.
+  if (buffer != nullptr && size >= 2) {
+    buffer[size - 1] = 0;
+    buffer[size - 2] = 0;
   }
-
-  std::vector<uint8_t> reply(size + kFraming, 0);
-  RequestRecord request = Request(kRequestBlockIn);
-  request.blockInValue = 1;
-  int result = transport_.Receive(reply.data(), static_cast<uint32_t>(reply.size()), request);
-  if (!result) return 0;
-  size_t length = std::min<size_t>(bytes::GetBe16(reply.data() + 2), size);
-  const uint8_t* payload = reply.data() + kFraming;
-  CQv6Info info(payload, length);
-  if (std::strcmp(info.model(), kGenericModel) == 0 && ReadIdentification(id)) {
-    const char* model = info.model();
-    if (id[10] == 19) model = "Orvisca Scanner Qv630";
-    if (id[10] == 20) model = "Orvisca Scanner Qv840";
-    if (id[10] == 35) model = "KWL Scanner 603";
-    std::string renamed = model;
-    CQv6Info rebuilt;
-    int built = 0;
-    const uint8_t* block = rebuilt.Build(&built, info.manufacturer(), renamed.c_str(), info.version(),
-                                         info.serial(), info.documents(), info.minutes(), info.state());
-    if (block != nullptr) {
-      CopyIdentity(buffer, size, block, static_cast<size_t>(built));
-      return result;
-    }
-  }
-  CopyIdentity(buffer, size, payload, length);
   return result;
 }
 

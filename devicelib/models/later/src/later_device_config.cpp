@@ -8,6 +8,7 @@
 #include "identity/identity_block.h"
 #include "platform/clock.h"
 #include "qv6/later/channel_settings.h"
+#include "qv6/later/firmware_update.h"
 #include "qv6/later/later_device_template.h"
 
 namespace qv6 {
@@ -93,7 +94,12 @@ int ScannerQV63xDeviceTemplate::PrepareScan() {
   blocks_.Set(kBlockSerialPort, kSerParity, config_.parity);
   blocks_.Set(kBlockSerialPort, kSerCharLen, config_.charLen);
   blocks_.Set(kBlockSerialPort, kSerStopBits, config_.stopBits);
-  return SendChangedConfig();
+  // The head's signal is sampled faster under the alternative colour timing.
+  micr_.Setup(3, 0, 0, 0, colourMode_ == 2 ? 94800 : 63200, 0, 0.13);
+  if (!SendChangedConfig()) return 0;
+  SetImageType(0);
+  SetImageType(1);
+  return 1;
 }
 
 int ScannerQV63xDeviceTemplate::SendChangedConfig() {
@@ -187,9 +193,9 @@ int ScannerQV63xDeviceTemplate::WriteMechImage() {
 
 // ---- Connection start-up ----
 
-int ScannerQV63xDeviceTemplate::EnsureFirmware(const char* /*firmwareFile*/, const char* /*state*/,
-                                               const char* /*version*/, const char* /*manufacturer*/) {
-  return 1;
+int ScannerQV63xDeviceTemplate::EnsureFirmware(const char* firmwareFile, const char* state,
+                                               const char* version, const char* manufacturer) {
+  return UpdateLaterFirmware(commands_, firmwareFile, state, version, manufacturer);
 }
 
 int ScannerQV63xDeviceTemplate::UpdateFirmware(const char* firmwareFile, const char* state,
@@ -197,7 +203,8 @@ int ScannerQV63xDeviceTemplate::UpdateFirmware(const char* firmwareFile, const c
   if (!EnsureFirmware(firmwareFile, state, version, manufacturer)) return 0;
   if (mechFile_ != nullptr) mechFile_->SyncImage();
   int result = GetMechConfig(nullptr, 1);
-  SendCommand(kOpMechLoaded, {});
+  // The scanner hears that its configuration is loaded only once it is.
+  if (result) SendCommand(kOpMechLoaded, {});
   return result;
 }
 

@@ -329,44 +329,12 @@ int ScannerQV63xDeviceTemplate::Rs232Rx(void* buffer, int* count) {
   return 1;
 }
 
+int ScannerQV63xDeviceTemplate::StartUp(const ModelStartUp& start) {
+  return UpdateFirmware(start.firmwareFile, start.state, start.version, start.manufacturer);
+}
+
 int ScannerQV63xDeviceTemplate::ReadIdentity(uint8_t* buffer, size_t size) {
   return commands_.Identify(buffer, size);
-}
-
-// ---- Document acquisition (the scan cycle) ----
-
-int ScannerQV63xDeviceTemplate::ReadMicr(uint8_t /*sequence*/, int /*sampleCount*/) {
-  return 0;
-}
-
-int ScannerQV63xDeviceTemplate::GetImages(uint8_t /*sequence*/, int /*colourMode*/) {
-  return 0;
-}
-
-int ScannerQV63xDeviceTemplate::ReadNewImage(const std::array<int, 8>& /*arguments*/) {
-  return 0;
-}
-
-const char* ScannerQV63xDeviceTemplate::GetMicrCodelinePtr() {
-  return nullptr;
-}
-
-void* ScannerQV63xDeviceTemplate::GetFrontImageDIBPtr() {
-  return nullptr;
-}
-
-void* ScannerQV63xDeviceTemplate::GetRearImageDIBPtr() {
-  return nullptr;
-}
-
-int ScannerQV63xDeviceTemplate::SetBmpToPrint(const void* /*bits*/, int /*width*/, int /*rows*/,
-                                              int /*position1*/, int /*position2*/, int /*flags*/) {
-  return 0;
-}
-
-int ScannerQV63xDeviceTemplate::StringToPrint(const char* /*text*/, int /*length*/, int /*position1*/,
-                                              int /*position2*/, int /*flags*/) {
-  return 0;
 }
 
 }  // namespace qv6

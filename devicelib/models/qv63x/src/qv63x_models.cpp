@@ -1,5 +1,7 @@
-// The QV63x models and their model texts.
+// The QV63x models and their registration as model classes.
 #include "qv6/qv63x/qv63x_models.h"
+
+#include "connect/model_registry.h"
 
 namespace qv6 {
 
@@ -19,24 +21,22 @@ int Qv63xModel::GetPrintParameter(int position1, int position2) {
 namespace {
 
 template <class Model>
-std::unique_ptr<Qv63xModel> Create(DriverDeviceInterface& transport) {
-  return std::make_unique<Model>(transport);
+std::unique_ptr<DeviceModel> Create(const ModelContext& context) {
+  if (context.driver == nullptr) return nullptr;
+  return std::make_unique<Model>(*context.driver);
 }
 
-constexpr Qv63xModelEntry kModels[] = {
-    {"KWL Scanner 603", "Qv603", &Create<Qv603>},
-    {"Orvisca Scanner Qv630", "Qv630", &Create<Qv630>},
-    {"Orvisca Scanner Qv840", "Qv840", &Create<Qv840>},
-    {"Orvisca Scanner Qv625", "Qv625", &Create<Qv625>},
-};
+constexpr const char* kClasses[] = {"Qv603", "Qv625", "Qv630", "Qv840"};
+
+const ModelRegistration kQv603Class(kClasses[0], &Create<Qv603>);
+const ModelRegistration kQv625Class(kClasses[1], &Create<Qv625>);
+const ModelRegistration kQv630Class(kClasses[2], &Create<Qv630>);
+const ModelRegistration kQv840Class(kClasses[3], &Create<Qv840>);
 
 }  // namespace
 
-const Qv63xModelEntry* FindQv63xModel(std::string_view model) {
-  for (const Qv63xModelEntry& entry : kModels) {
-    if (model.starts_with(entry.text)) return &entry;
-  }
-  return nullptr;
+std::span<const char* const> Qv63xModelClasses() {
+  return kClasses;
 }
 
 }  // namespace qv6

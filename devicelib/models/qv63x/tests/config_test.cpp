@@ -3,6 +3,7 @@
 // sensor calibration.
 #include <array>
 
+#include "firmware_package_builder.h"
 #include "platform/ini.h"
 #include "qv6/models/byte_order.h"
 #include "sim_scanner.h"
@@ -33,7 +34,9 @@ class ConfigTest : public SimScannerTest {
     } else {
       m = std::make_unique<Qv630>(transport);
     }
-    EXPECT_EQ(m->UpdateFirmware("none.bin", "OK", "1.0.0.0", "VEK Corporation"), 1);
+    // The package holds the firmware the scanner runs, so connecting sends no download.
+    testing::WritePackage("QV630Firmware.bin", testing::StandardPackage("VEK Corporation", "1.0.0.0"));
+    EXPECT_EQ(m->UpdateFirmware("QV630Firmware.bin", "OK", "1.0.0.0", "VEK Corporation"), 1);
     return m;
   }
 };

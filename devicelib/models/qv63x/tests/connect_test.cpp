@@ -8,15 +8,19 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "driver/device_registry.h"
+#include "firmware_package_builder.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
-#include "qv6/qv63x/qv63x_probe.h"
+#include "qv6/qv63x/qv63x_models.h"
 #include "qv6/qv6dll.h"
 #include "sim/catalog.h"
 #include "sim/qv63x_device.h"
+#include "sim/qv63x_document_feeder.h"
 #include "transport/driver_layer.h"
 
 namespace qv6 {
@@ -30,6 +34,16 @@ void OnConnect(int, intptr_t) {
 }
 void OnDisconnect(int, intptr_t) {
   ++g_disconnected;
+}
+
+std::mutex g_mutex;
+std::vector<int> g_events;
+std::string g_codeLine;
+
+void OnDocumentEvent(int event, intptr_t value) {
+  std::lock_guard lock(g_mutex);
+  g_events.push_back(event);
+  if (event == 3 && value != 0) g_codeLine = reinterpret_cast<const char*>(value);
 }
 
 template <class Pred>
@@ -53,8 +67,10 @@ class ConnectTest : public ::testing::Test {
     std::ofstream(dir_ / "Qv6ExtendedSetup.ini") << "[TIMER POLLING]\nT.Check(msec)=20\nT.Poll(msec)=5\n";
     drv::DeviceRegistry::Instance().Reset();
     DriverLayer::Reset();
-    RegisterQv63xSeries();
+    ASSERT_EQ(Qv63xModelClasses().size(), 4u);  // the model classes are registered
     device_ = std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(sim::Model::kQv630));
+    // The package holds the firmware the scanner runs, so connecting sends no download.
+    testing::WritePackage(dir_ / "QV630Firmware.bin", testing::StandardPackage("VEK Corporation", "1.0.0.0"));
     g_connected = 0;
     g_disconnected = 0;
   }
@@ -100,6 +116,46 @@ TEST_F(ConnectTest, Qv630ConnectsReportsStatusAndTakesItsConfiguration) {
   // Unplugged: the next poll tick fails and event 1 follows.
   drv::DeviceRegistry::Instance().Detach("\\\\.\\KScanDrv-0");
   EXPECT_TRUE(WaitFor([] { return g_disconnected.load() >= 1; }));
+  EXPECT_EQ(QV6CloseConnection(index), 1);
+}
+
+// The road through the exported interface: QV6EnableScan, then the polling thread's tick reads the
+// samples and the code line, fetches both sides and reports the status change, in that order.
+TEST_F(ConnectTest, DocumentThroughTheExportsRaisesItsEventsInOrder) {
+  int index = QV6OpenConnection(1, 0, 0);
+  ASSERT_GT(index, 0);
+  QV6SetEventFunction(index, 0, &OnConnect);
+  ASSERT_TRUE(WaitFor([] { return g_connected.load() == 1; }));
+  sim::documents::DocumentStack stack(9);
+  stack.AddCheques(1);
+  auto feeder = std::make_shared<sim::Qv63xDocumentFeeder>(std::move(stack));
+  device_->SetDocumentSource(feeder);
+  {
+    std::lock_guard lock(g_mutex);
+    g_events.clear();
+    g_codeLine.clear();
+  }
+  for (int e = 3; e <= 6; ++e) QV6SetEventFunction(index, e, &OnDocumentEvent);
+  std::ofstream("scan.ini") << "[QV600 CONFIG]\n";
+  ASSERT_EQ(QV6InitDeviceFromFile(index, "scan.ini", nullptr), 1);
+  QV6SetEventFunction(index, 2, &OnDocumentEvent);
+  ASSERT_EQ(QV6EnableScan(index), 1);
+  ASSERT_TRUE(WaitFor([] {
+    std::lock_guard lock(g_mutex);
+    return g_events.size() >= 5;
+  }));
+  std::vector<int> events;
+  std::string line;
+  {
+    std::lock_guard lock(g_mutex);
+    events.assign(g_events.begin(), g_events.begin() + 5);
+    line = g_codeLine;
+  }
+  EXPECT_EQ(events, (std::vector<int>{6, 3, 4, 5, 2}));
+  EXPECT_FALSE(line.empty());
+  EXPECT_STREQ(QV6GetMicrCodelinePtr(index), line.c_str());
+  EXPECT_NE(QV6GetFrontImageDIBPtr(index), nullptr);
+  EXPECT_NE(QV6GetRearImageDIBPtr(index), nullptr);
   EXPECT_EQ(QV6CloseConnection(index), 1);
 }
 

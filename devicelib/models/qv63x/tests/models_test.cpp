@@ -1,29 +1,46 @@
 // The QV63x model table and the models' differences.
 #include <string>
 
+#include "connect/model_registry.h"
+#include "connect/model_table.h"
 #include "qv6/qv63x/qv63x_models.h"
 #include "sim_scanner.h"
 
 namespace qv6::testing {
 namespace {
 
-TEST(Qv63xModels, ModelTextsArePrefixes) {
+class ModelsTestBase : public SimScannerTest {};
+
+// The connection's model table names a class for each model text; the class registered under that name
+// builds the model with its flags.
+TEST_F(ModelsTestBase, ModelTextsCreateTheirClassesWithTheirFlags) {
   struct Case {
     const char* text;
-    const char* name;  // nullptr: not a QV63x model
+    const char* modelClass;  // nullptr: not a QV63x model
+    bool mirrored;
+    bool alternativeColour;
   } cases[] = {
-      {"KWL Scanner 603", "Qv603"},
-      {"Orvisca Scanner Qv630", "Qv630"},
-      {"Orvisca Scanner Qv630 rev B", "Qv630"},
-      {"Orvisca Scanner Qv840", "Qv840"},
-      {"Orvisca Scanner Qv625", "Qv625"},
-      {"Orvisca Scanner Qv9120", nullptr},
-      {"Orvisca Scanner Qv63", nullptr},
-      {"No model", nullptr},
+      {"KWL Scanner 603", "Qv603", false, true},
+      {"Orvisca Scanner Qv630", "Qv630", false, false},
+      {"Orvisca Scanner Qv630 rev B", "Qv630", false, false},
+      {"Orvisca Scanner Qv840", "Qv840", true, false},
+      {"Orvisca Scanner Qv625", "Qv625", false, false},
+      {"Orvisca Scanner Qv9120", nullptr, false, false},
+      {"Orvisca Scanner Qv63", nullptr, false, false},
   };
   for (const Case& c : cases) {
-    const Qv63xModelEntry* e = FindQv63xModel(c.text);
-    EXPECT_EQ(e == nullptr ? std::string("none") : std::string(e->name), c.name ? c.name : "none") << c.text;
+    const ModelRow* row = MatchModel(SeriesId::kQv63x, c.text);
+    ASSERT_EQ(row == nullptr, c.modelClass == nullptr) << c.text;
+    if (row == nullptr) continue;
+    EXPECT_STREQ(row->modelClass, c.modelClass);
+    ModelFactory factory = ModelRegistry::Find(row->modelClass);
+    ASSERT_NE(factory, nullptr) << c.text;
+    std::unique_ptr<DeviceModel> made = factory(ModelContext{*row, nullptr, &transport});
+    auto* qv63x = dynamic_cast<Qv63xModel*>(made.get());
+    ASSERT_NE(qv63x, nullptr) << c.text;
+    EXPECT_EQ(qv63x->flags().mirroredSides, c.mirrored) << c.text;
+    EXPECT_EQ(qv63x->flags().alternativeColourTiming, c.alternativeColour) << c.text;
+    EXPECT_EQ(qv63x->GetPrintParameter(1, 2), c.mirrored ? 1 : 2) << c.text;
   }
 }
 

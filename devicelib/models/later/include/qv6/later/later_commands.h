@@ -39,7 +39,8 @@ class Qv63xCommands {
 
   static const CommandSetTraits& Qv63xTraits();
 
-  // The identity block (at most size bytes, always closed by two NULs); 1 or 0.
+  // The identity block (at most size bytes, always closed by two NULs) by the series' identification
+  // rules; 1 or 0.
   virtual int Identify(uint8_t* buffer, size_t size);
   virtual int ReadStatusWord(uint16_t* word);
   virtual int ReadSamples(uint8_t* buffer, size_t length);
@@ -69,10 +70,6 @@ class Qv63xCommands {
   const CommandSetTraits& traits() const { return traits_; }
 
  protected:
-  // The identity with the given texts, built into buffer (cleared to size first).
-  static int CannedIdentity(uint8_t* buffer, size_t size, const char* manufacturer, const char* model,
-                            const char* version, const char* state);
-  int ReadIdentification(uint8_t reply[kIdentificationSize]);
   int Reopen();
 
  private:

@@ -18,6 +18,10 @@
 #include <vector>
 
 #include "device/device_model.h"
+#include "devicelib/core/micr/micr.h"
+#include "qv6/image/image_cropping.h"
+#include "qv6/image/scan_lines.h"
+#include "qv6/later/acquisition_window.h"
 #include "qv6/later/device_block.h"
 #include "qv6/later/later_blocks.h"
 #include "qv6/later/later_commands.h"
@@ -83,6 +87,9 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   int GetOperatingMode(int* mode) override;
   int MaintenanceMode(int value) override;
   int SetEventMode(int mode) override;
+  // Brings the scanner up after detection: the firmware decision with the identity's texts, then the
+  // EEPROM image and the mechanical sections (UpdateFirmware).
+  int StartUp(const ModelStartUp& start) override;
 
   // ---- Connection start-up ----
   // Brings the scanner's firmware up to date, then reads its EEPROM image, sends the mechanical sections
@@ -103,6 +110,32 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   int SaveMechConfigToIni(const char* file);
   int UploadDeviceBuffer();
   int ReadMicrData(uint8_t sequence, uint8_t* buffer, size_t length);
+
+  // ---- Scan cycle ----
+  // Loads both scan-line loaders with their side's good pixels and correction tables.
+  int PrepareLineLoaders();
+  // Output format of a side's scan lines: 2, or 1026 for the side whose lines run backwards, plus 2048
+  // for a sensor whose pixels run top-down.
+  void SetImageType(int side);
+  int imageType(int side) const { return imageType_[side != 0 ? 1 : 0]; }
+  // First and last usable pixel of a side (from 1), from its correction tables.
+  int FindLineStart(int side) const;
+  int FindLineEnd(int side) const;
+  // Fetches and assembles one side of the document; 1 when the side is held.
+  int AcquireSide(int side, uint8_t sequence, int colourMode, int resolution, int greyCode, int bottom,
+                  int top);
+  void CropFrontImage();
+  void CropRearImage();
+  void CropBothImages();
+  // The packed DIB of a side, or null.
+  void* GetImageBuffer(int side);
+  // The window of the last image transfer of a side.
+  const std::optional<later::AcquisitionWindow>& lastWindow(int side) const {
+    return lastWindow_[side != 0 ? 1 : 0];
+  }
+  // Raw samples of the last magnetic read, as event 6 hands them over.
+  const QV6MicrSamples& micrSamples() const { return samplesRecord_; }
+  std::span<const uint8_t> hostBuffer() const { return hostBuffer_; }
 
   // State visible to the series and to tests.
   BlockValues& blocks() { return blocks_; }
@@ -135,6 +168,9 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   virtual int GetPrintParameter(int position1, int position2) = 0;
   // Models whose colour timing is always the alternative one (colour mode 2 for any colour).
   virtual bool AlternativeColourTiming() const { return false; }
+  // Models whose transport runs the other way: the sides' line orders swap, the magnetic samples arrive
+  // reversed and the endorsement runs forward in the host buffer.
+  virtual bool MirroredSides() const { return false; }
 
   Qv63xCommands& commands() { return commands_; }
   const LaterSeriesTraits& traits() const { return traits_; }
@@ -151,6 +187,7 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   bool imagesFinal_ = false;
   std::array<bool, 2> newImageFlags_{};
   bool newImagePending_ = false;  // a ReadNewImage request waits for the polling thread
+  std::array<int, 8> newImage_{};
   uint8_t lastMicrSequence_ = 0;
   uint8_t lastImageSequence_ = 0;
 
@@ -162,6 +199,11 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   int CalibrateDoubleFeed(int sensor, uint8_t* result);
   int CorrectionTag(int type) const;  // 0 for a type that is no table
   size_t CorrectionLength(int tag) const;
+  later::SideGeometry Geometry(int side) const;
+  int BuildSide(int side, const later::AcquisitionWindow& window, int colourMode, int greyCode);
+  void CropSide(int side);
+  bool CurrentDocumentShows(uint16_t bits) const;
+  int ImagesForCurrentDocument();
 
   Qv63xCommands& commands_;
   const LaterSeriesTraits& traits_;
@@ -180,6 +222,21 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   // The settings blocks as last sent successfully to this scanner (33 to 36).
   std::array<std::optional<std::vector<uint8_t>>, 4> sentConfig_;
   std::vector<uint8_t> transferBuffer_;
+
+  // Scan cycle: the magnetic decoder and the two sides' loaders and crop searches are this connection's.
+  Micr micr_;
+  const char* codeLine_ = nullptr;
+  std::array<char, 65> codeLineText_{};
+  std::vector<uint8_t> sampleBuffer_;
+  std::vector<uint16_t> sampleWords_;
+  QV6MicrSamples samplesRecord_{};
+  std::array<CLoadScanLines, 2> loaders_;
+  std::array<CImageCropping, 2> croppers_;
+  std::array<int, 2> imageType_{2, 1026};
+  std::array<int, 2> sideResolution_{200, 200};
+  std::array<std::vector<uint8_t>, 2> raw_;
+  std::array<std::vector<uint8_t>, 2> lines_;
+  std::array<std::optional<later::AcquisitionWindow>, 2> lastWindow_;
 };
 
 }  // namespace qv6

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <memory>
-#include <string_view>
+#include <span>
 
 #include "qv6/later/later_device_template.h"
 #include "qv6/qv63x/qv63x_mech_file.h"
@@ -33,10 +33,12 @@ class Qv63xModel : private Qv63xModelParts, public ScannerQV63xDeviceTemplate {
 
   const Qv63xModelFlags& flags() const { return flags_; }
   Qv63xMechFile& eepromImage() { return this->Qv63xModelParts::mechFile; }
+  // The QV840 takes the first of the caller's two print positions, the others the second.
+  int GetPrintParameter(int position1, int position2) override;
 
  protected:
-  int GetPrintParameter(int position1, int position2) override;
   bool AlternativeColourTiming() const override { return flags_.alternativeColourTiming; }
+  bool MirroredSides() const override { return flags_.mirroredSides; }
 
  private:
   Qv63xModelFlags flags_;
@@ -60,14 +62,8 @@ class Qv840 : public Qv63xModel {
       : Qv63xModel(transport, {true, false, true, qv63x::DefaultSet::kQv840}) {}
 };
 
-// One row of the QV63x model texts: the identity's model field must begin with `text`.
-struct Qv63xModelEntry {
-  const char* text;
-  const char* name;  // used in the log line and the firmware key
-  std::unique_ptr<Qv63xModel> (*create)(DriverDeviceInterface& transport);
-};
-
-// The row whose text begins the model field, or null.
-const Qv63xModelEntry* FindQv63xModel(std::string_view model);
+// The class names the connection's model table gives the four models ("Qv603", ...); linking this library
+// registers them.
+std::span<const char* const> Qv63xModelClasses();
 
 }  // namespace qv6

@@ -1,0 +1,58 @@
+// AcquisitionWindow: which sensor pixels and raw lines a later-series host asks for when it fetches one
+// side of a document (image-transfer block 37), and where the document window lies in them.
+//
+// Positions across the transport are counted in good pixels from the track. The crop window comes from the
+// side's "Bottom" and "Top" bounds (tenths of a millimetre, 254 to the inch) at the image module's
+// resolution, is moved onto the sensor (after "StartPixel", or mirrored within the good pixels for a
+// sensor whose pixels run top-down) and widened to whole transfer units of 64 pixels (128 at half size).
+#pragma once
+
+#include <cstddef>
+#include <optional>
+
+namespace qv6::later {
+
+struct SideGeometry {
+  int resolution = 200;  // image module dots per inch across the transport
+  bool topDown = false;  // the last good pixel looks at the track
+  int startPixel = 0;    // first good sensor pixel
+  int goodPixels = 0;
+  int totalPixels = 0;
+};
+
+struct WindowRequest {
+  int firstUsable = 1;  // first usable good pixel, from 1
+  int width = 0;        // document width the scanner reported, in pixels across
+  int bottom = 0;       // tenths of a millimetre
+  int top = 0;
+  int firstLine = 0;  // the document's raw lines
+  int lineCount = 0;
+  bool halfSize = false;  // every second pixel and line
+};
+
+struct AcquisitionWindow {
+  int lower = 0;  // document window, good pixels [lower, upper)
+  int upper = 0;
+  int firstPixel = 0;  // sensor pixels transferred, [firstPixel, endPixel)
+  int endPixel = 0;
+  int firstLine = 0;  // raw lines transferred, [firstLine, endLine)
+  int endLine = 0;
+  bool halfSize = false;
+
+  int Pixels() const { return (endPixel - firstPixel) / (halfSize ? 2 : 1); }  // per transferred line
+  int Lines() const { return (endLine - firstLine) / (halfSize ? 2 : 1); }
+  size_t Bytes() const { return static_cast<size_t>(Pixels()) * static_cast<size_t>(Lines()); }
+  // Transferred index (full pixels) of the window pixel nearest the start of a line.
+  int WindowOffset(const SideGeometry& g) const;
+};
+
+// Most pixels a correction table describes, and most raw lines one document may have (about a metre).
+inline constexpr int kMaxLinePixels = 3000;
+inline constexpr int kMaxDocumentLines = 8000;
+
+// The window of a side, or nullopt when the scanner's record or the module describe nothing sensible
+// (no lines, more lines than a document has, no good pixels, a sensor beyond the tables).
+std::optional<AcquisitionWindow> ComputeAcquisitionWindow(const SideGeometry& geometry,
+                                                          const WindowRequest& request);
+
+}  // namespace qv6::later

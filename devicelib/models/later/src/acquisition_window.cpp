@@ -1,0 +1,55 @@
+// The image-transfer window of one document side.
+#include "qv6/later/acquisition_window.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace qv6::later {
+namespace {
+
+constexpr int64_t kTenthsPerInch = 254;
+
+int64_t RoundDownEven(int64_t v) {
+  return v >= 0 ? v & ~int64_t{1} : -((-v + 1) & ~int64_t{1});
+}
+
+}  // namespace
+
+int AcquisitionWindow::WindowOffset(const SideGeometry& g) const {
+  const int sensor = g.topDown ? g.startPixel + g.goodPixels - upper : g.startPixel + lower;
+  return sensor - firstPixel;
+}
+
+std::optional<AcquisitionWindow> ComputeAcquisitionWindow(const SideGeometry& g, const WindowRequest& r) {
+  if (g.goodPixels <= 0 || g.startPixel < 0 || g.resolution <= 0) return std::nullopt;
+  if (int64_t{g.startPixel} + g.goodPixels > kMaxLinePixels) return std::nullopt;
+  if (r.lineCount <= 0 || r.lineCount > kMaxDocumentLines || r.firstLine < 0) return std::nullopt;
+  // The reported width counts only as far as the sensor sees.
+  const int64_t width = std::clamp<int64_t>(r.width, 0, g.goodPixels);
+  if (width < 2) return std::nullopt;
+
+  const int64_t below = int64_t{r.bottom} * g.resolution / kTenthsPerInch;
+  const int64_t above = int64_t{r.top} * g.resolution / kTenthsPerInch;
+  // A negative bound counts back from the far edge of the document.
+  int64_t lower = RoundDownEven((below < 0 ? width : r.firstUsable) + below - 1);
+  int64_t upper = RoundDownEven((above < 0 ? width : r.firstUsable) + above);
+  lower = std::max<int64_t>(lower, 0);
+  if (lower >= width) lower = 0;
+  if (upper > width || upper <= lower) upper = width;
+
+  AcquisitionWindow w;
+  w.lower = static_cast<int>(lower);
+  w.upper = static_cast<int>(upper);
+  const int64_t s0 = g.topDown ? g.startPixel + g.goodPixels - upper : g.startPixel + lower;
+  const int64_t s1 = g.topDown ? g.startPixel + g.goodPixels - lower : g.startPixel + upper;
+  const int64_t unit = r.halfSize ? 128 : 64;
+  w.firstPixel = static_cast<int>(s0 / unit * unit);
+  w.endPixel = static_cast<int>((s1 + unit - 1) / unit * unit);
+  w.halfSize = r.halfSize;
+  w.firstLine = r.firstLine;
+  w.endLine = r.firstLine + r.lineCount;
+  if (w.endLine > 0xFFFF || w.endPixel > 0xFFFF || w.Lines() <= 0) return std::nullopt;
+  return w;
+}
+
+}  // namespace qv6::later

@@ -1,0 +1,78 @@
+// Firmware update at connection for the later series: package selection and loading, the up-to-date
+// test, the series' decision and the download of loader, firmware and FPGA image.
+#include "qv6/later/firmware_update.h"
+
+#include <cstring>
+
+#include "firmware/firmware_file.h"
+#include "firmware/version_text.h"
+#include "platform/clock.h"
+#include "qv6/models/firmware_package.h"
+
+namespace qv6 {
+namespace {
+
+constexpr size_t kMinText = 2;
+constexpr size_t kMaxText = 1024;
+constexpr uint64_t kBootLoaderVersion = PackVersion(99, 99, 99, 99);
+
+bool Usable(const char* text) {
+  if (text == nullptr) return false;
+  size_t n = strnlen(text, kMaxText + 1);
+  return n >= kMinText && n <= kMaxText;
+}
+
+std::string OrEmpty(const char* text) {
+  return text == nullptr ? std::string() : std::string(text, strnlen(text, kMaxText));
+}
+
+}  // namespace
+
+FirmwareDecision Qv63xFirmwareRule(const FirmwareFacts& facts) {
+  if (facts.packageLoaded && facts.textsUsable && facts.packageHoldsTexts) return {};
+  if (!facts.packageLoaded) return {false, true};
+  return {true, false};
+}
+
+int UpdateLaterFirmware(Qv63xCommands& commands, const char* firmwareFile, const char* state,
+                        const char* version, const char* manufacturer, const FirmwareUpdateOptions& options) {
+  // The highest versioned file beside the configured one; without one, the configured file itself.
+  std::string pattern = OrEmpty(firmwareFile);
+  FirmwareFacts facts;
+  std::string file = pattern.empty() ? std::string() : FindLatestFirmwareFile(pattern, &facts.fileVersion);
+  if (file.empty()) file = pattern;
+
+  CQv620FilesBuilderSplitter package;
+  facts.packageLoaded = !file.empty() && package.LoadPackage(file.c_str()) != 0;
+  // The manufacturer text must be as usable as the other two: an empty one would match the first zero
+  // byte of the firmware and skip a needed download.
+  facts.textsUsable = Usable(state) && Usable(version) && Usable(manufacturer);
+  if (facts.textsUsable) {
+    facts.scannerVersion = ParseVersionText(version);
+    if (facts.scannerVersion == kBootLoaderVersion) facts.scannerVersion = 0;
+    facts.packageHoldsTexts = facts.packageLoaded && package.ContainsStringPair(manufacturer, version) != 0;
+  }
+  FirmwareDecision decision = options.rule(facts);
+
+  if (options.view != nullptr) {
+    FirmwareRow row;
+    row.pattern = pattern;
+    row.file = file;
+    row.loadFailed = !facts.packageLoaded;
+    row.scannerVersion = OrEmpty(version);
+    if (facts.packageLoaded) row.packageVersion = package.ReadVersions();
+    row.upToDate = !decision.download && !decision.fail;
+    options.view->AddFirmwareRow(row);
+  }
+  if (decision.fail) return 0;
+  if (!decision.download) return 1;
+
+  if (options.view != nullptr) options.view->SetStatusText("Loading firmware");
+  if (!commands.DownloadFirmware(package.GetPart1(), package.GetPart2())) return 0;
+  if (options.view != nullptr) options.view->SetStatusText("Loading FPGA");
+  plat::Sleep(kFpgaSettleMs);
+  // The running firmware's state text picks the image; each goes out with its own size.
+  return commands.DownloadFpga(package.GetPart3(), package.GetPart4());
+}
+
+}  // namespace qv6

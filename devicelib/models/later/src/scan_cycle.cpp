@@ -1,0 +1,350 @@
+// The later-series template's scan cycle: a document's magnetic samples and code line, both sides'
+// images fetched, assembled and cropped, and the getters an application polls with when it takes no
+// events.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "app/log.h"
+#include "platform/paths.h"
+#include "qv6/later/channel_settings.h"
+#include "qv6/later/colour_lines.h"
+#include "qv6/later/later_device_template.h"
+#include "qv6/later/line_edges.h"
+
+namespace qv6 {
+
+using namespace later;
+
+namespace {
+
+constexpr size_t kSampleBufferBytes = 65536;
+constexpr size_t kMaxSampleBytes = 65436;  // 32718 samples
+constexpr size_t kCodeLineLimit = 64;
+constexpr int kFormatForward = 2;
+constexpr int kFormatBackward = 1026;
+constexpr int kFormatTopDown = 2048;
+constexpr int64_t kSensorTopDown = 0x8;
+constexpr const char* kSamplesFile = "Qv6MICRSamples.dat";
+constexpr char kReject = '@';
+constexpr unsigned kLogScan = 75;
+
+// Correction table tags of a side: white and black of channel 0, then of channel 1.
+constexpr int kFrontTables[4] = {257, 256, 259, 258};
+constexpr int kRearTables[4] = {265, 264, 267, 266};
+
+// Field of the front's module values, moved to the rear's.
+size_t ModuleField(int side, size_t frontField) {
+  return side == 0 ? frontField : frontField + (kImRearResolution - kImFrontResolution);
+}
+
+void WriteSamplesFile(const uint8_t* data, size_t length) {
+  const std::string path = plat::ResolvePath(kSamplesFile);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return;
+  std::fwrite(data, 1, length, f);
+  std::fclose(f);
+}
+
+}  // namespace
+
+// ---- Geometry of a side ----
+
+SideGeometry ScannerQV63xDeviceTemplate::Geometry(int side) const {
+  auto field = [&](size_t f) {
+    return static_cast<int>(blocks_.Get(kBlockImageModule, ModuleField(side, f)));
+  };
+  SideGeometry g;
+  g.resolution = field(kImFrontResolution);
+  g.topDown = (field(kImFrontSensor) & kSensorTopDown) != 0;
+  g.startPixel = field(kImFrontStartPixel);
+  g.goodPixels = field(kImFrontGoodPixels);
+  g.totalPixels = field(kImFrontTotalPixels);
+  return g;
+}
+
+void ScannerQV63xDeviceTemplate::SetImageType(int side) {
+  const int s = side != 0 ? 1 : 0;
+  const bool backward = (s == 1) != MirroredSides();
+  imageType_[static_cast<size_t>(s)] =
+      (backward ? kFormatBackward : kFormatForward) | (Geometry(s).topDown ? kFormatTopDown : 0);
+}
+
+int ScannerQV63xDeviceTemplate::FindLineStart(int side) const {
+  const int* tags = side == 0 ? kFrontTables : kRearTables;
+  return later::FindLineStart(CorrectionTable(tags[1]), CorrectionTable(tags[0]), Geometry(side).goodPixels);
+}
+
+int ScannerQV63xDeviceTemplate::FindLineEnd(int side) const {
+  const int* tags = side == 0 ? kFrontTables : kRearTables;
+  return later::FindLineEnd(CorrectionTable(tags[1]), CorrectionTable(tags[0]), Geometry(side).goodPixels);
+}
+
+int ScannerQV63xDeviceTemplate::PrepareLineLoaders() {
+  for (int s = 0; s < 2; ++s) {
+    CLoadScanLines& loader = loaders_[static_cast<size_t>(s)];
+    const int good = std::clamp(Geometry(s).goodPixels, 0, CScanLines::kMaxPixels);
+    loader.SetCalibratedPixels(good);
+    const int* tags = s == 0 ? kFrontTables : kRearTables;
+    for (unsigned kind = 0; kind < 4; ++kind) {
+      // Only the table's own bytes: the rest of the line keeps its white 255 / black 0.
+      std::span<const uint8_t> table = CorrectionTable(tags[kind]);
+      loader.SetCalibrationLine(table.first(std::min(table.size(), static_cast<size_t>(good))), kind);
+    }
+  }
+  return 1;
+}
+
+// ---- Magnetic samples ----
+
+int ScannerQV63xDeviceTemplate::ReadMicr(uint8_t sequence, int sampleCount) {
+  g_Log.Write(kLogScan, "Start ReadMicr\n");
+  const size_t bytes = std::min(2 * static_cast<size_t>(std::max(sampleCount, 0)), kMaxSampleBytes);
+  sampleBuffer_.assign(kSampleBufferBytes, 0);
+  const int read = ReadMicrData(sequence, sampleBuffer_.data(), bytes);
+  if (config_.micrSaveSamples != 0) WriteSamplesFile(sampleBuffer_.data(), bytes);
+
+  // The samples travel little-endian; the decoder takes host-order words.
+  sampleWords_.resize(bytes / 2);
+  for (size_t i = 0; i < sampleWords_.size(); ++i) {
+    sampleWords_[i] = static_cast<uint16_t>(sampleBuffer_[2 * i] | (sampleBuffer_[2 * i + 1] << 8));
+  }
+  samplesRecord_.samples = sampleWords_.data();
+  samplesRecord_.byteCount = static_cast<int>(bytes);
+  Raise(6, reinterpret_cast<intptr_t>(&samplesRecord_));
+  // A transport that meets the code line from its other end delivers it backwards.
+  if (MirroredSides()) std::reverse(sampleWords_.begin(), sampleWords_.end());
+
+  if (config_.micrEnable != 0 && bytes != 0) {
+    codeLine_ = nullptr;
+    if (read) {
+      micr_.DecodeSamples(sampleWords_.data(), static_cast<unsigned>(sampleWords_.size()),
+                          micr::DecoderFontFromSetting(config_.micrFont), 0, 0);
+      if (const char* line = micr_.GetCodeline(config_.micrSpaces, kReject)) {
+        std::fill(codeLineText_.begin(), codeLineText_.end(), '\0');
+        std::strncpy(codeLineText_.data(), line, kCodeLineLimit);
+        codeLine_ = codeLineText_.data();
+        g_Log.WriteFormatted(kLogScan, "%s\n", codeLine_);
+      }
+    }
+    micrHeld_ = true;
+    Raise(3, reinterpret_cast<intptr_t>(codeLine_));
+  }
+  g_Log.Write(kLogScan, "End ReadMicr\n");
+  return read;
+}
+
+const char* ScannerQV63xDeviceTemplate::GetMicrCodelinePtr() {
+  if (!micrHeld_ && eventMode_ == 0) {
+    if (!ReadStatusBlock()) return nullptr;
+    auto record = DocumentRecord(expected_);
+    if (record && lastMicrSequence_ != expected_ &&
+        (blocks_.Get(kBlockStatus, *record + kRecWord) & kDocSamplesReady)) {
+      if (!ReadMicr(expected_, static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecSamples)))) {
+        return nullptr;
+      }
+      lastMicrSequence_ = expected_;
+    }
+  }
+  return codeLine_;
+}
+
+// ---- Images ----
+
+int ScannerQV63xDeviceTemplate::AcquireSide(int side, uint8_t sequence, int colourMode, int resolution,
+                                            int greyCode, int bottom, int top) {
+  const int s = side != 0 ? 1 : 0;
+  const auto si = static_cast<size_t>(s);
+  (s == 0 ? frontHeld_ : rearHeld_) = false;
+  auto record = DocumentRecord(sequence);
+  if (!record) return 0;
+  const bool half = colourMode == 0 && resolution == 100;
+  WindowRequest request;
+  request.firstUsable = FindLineStart(s);
+  request.width = static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecWidth));
+  request.bottom = bottom;
+  request.top = top;
+  request.firstLine =
+      static_cast<int>(blocks_.Get(kBlockStatus, *record + (s == 0 ? kRecFirstFront : kRecFirstRear)));
+  request.lineCount = static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecLines));
+  request.halfSize = half;
+  const SideGeometry geometry = Geometry(s);
+  auto window = ComputeAcquisitionWindow(geometry, request);
+  lastWindow_[si] = window;
+  if (!window) return 0;
+
+  blocks_.Set(kBlockImageTransfer, kTrSequence, sequence);
+  blocks_.Set(kBlockImageTransfer, kTrSide, s);
+  blocks_.Set(kBlockImageTransfer, kTrHalfSize, half ? 1 : 0);
+  blocks_.Set(kBlockImageTransfer, kTrTwo, 2);
+  blocks_.Set(kBlockImageTransfer, kTrFirstLine, window->firstLine);
+  blocks_.Set(kBlockImageTransfer, kTrEndLine, window->endLine);
+  blocks_.Set(kBlockImageTransfer, kTrFirstPixel, window->firstPixel);
+  blocks_.Set(kBlockImageTransfer, kTrEndPixel, window->endPixel);
+  if (!SendDeviceBlock(kBlockImageTransfer)) return 0;
+  raw_[si].resize(window->Bytes());
+  if (!commands_.ReadImageData(s, raw_[si].data(), raw_[si].size())) return 0;
+
+  sideResolution_[si] = resolution == 100 ? 100 : 200;
+  if (!BuildSide(s, *window, colourMode, greyCode)) return 0;
+  (s == 0 ? frontHeld_ : rearHeld_) = true;
+  return 1;
+}
+
+int ScannerQV63xDeviceTemplate::BuildSide(int s, const AcquisitionWindow& window, int colourMode,
+                                          int greyCode) {
+  const auto si = static_cast<size_t>(s);
+  CLoadScanLines& loader = loaders_[si];
+  const SideGeometry geometry = Geometry(s);
+  const bool half = sideResolution_[si] == 100;
+  int pixels = window.Pixels();
+  int lines = window.Lines();
+  std::vector<uint8_t>* data = &raw_[si];
+  if (colourMode != 0) {
+    ColourLines expanded = ExpandColourLines(raw_[si], lines, pixels, colourMode, half, lines_[si]);
+    if (expanded.lines <= 0) return 0;
+    pixels = expanded.pixels;
+    lines = expanded.lines;
+    data = &lines_[si];
+  }
+  const int bits = colourMode == 0 ? 8 : 24;
+  loader.SetFormatFlags(imageType_[si]);
+  loader.SetBitsPerPixel(bits);
+  loader.SetResolution(sideResolution_[si]);
+  loader.SetBytesPerRawLine(colourMode == 0 ? pixels : 3 * pixels);
+  loader.SetNumberOfLines(lines);
+  loader.SetLineBuffer(data->data(), data->size());
+  loader.SetScanType(colourMode == 0 ? 2 : 3);
+
+  const SideConfig& sc = s == 0 ? config_.front : config_.rear;
+  int red = 33, green = 34, blue = 33;
+  if (colourMode == 0) {
+    ComputeColorRatios(static_cast<unsigned>(sc.red), static_cast<unsigned>(sc.green),
+                       static_cast<unsigned>(sc.blue), &red, &green, &blue);
+  }
+  if (!loader.BuildLookupTables(colourMode == 0 ? 0 : 1, red, green, blue)) return 0;
+
+  // The document window in transferred pixels.
+  const int step = half ? 2 : 1;
+  const int offset = window.WindowOffset(geometry);
+  const int count = (window.upper - window.lower) / step;
+  const int first = geometry.topDown ? pixels - (offset / step + count - 1) : offset / step + 1;
+  // Only the window's pixels have correction tables.
+  loader.SetPixelsPerLine(count);
+  const int corrected = loader.ApplyLookupTables(geometry.topDown ? 1 : 0, half ? 1 : 0, window.lower,
+                                                 window.upper - 1, offset);
+  loader.SetPixelsPerLine(pixels);
+  if (!corrected) return 0;
+  if (!loader.BuildImage(1, first, first + count - 1)) return 0;
+  if (colourMode == 0 && greyCode == 1) loader.ConvertTo4Bit();
+  return 1;
+}
+
+void ScannerQV63xDeviceTemplate::CropSide(int side) {
+  CLoadScanLines& image = loaders_[static_cast<size_t>(side)];
+  const unsigned height = FindDocumentHeight(croppers_[static_cast<size_t>(side)], image,
+                                             sideResolution_[static_cast<size_t>(side)]);
+  CropToHeight(image, height);
+}
+
+void ScannerQV63xDeviceTemplate::CropFrontImage() {
+  CropSide(0);
+}
+
+void ScannerQV63xDeviceTemplate::CropRearImage() {
+  CropSide(1);
+}
+
+void ScannerQV63xDeviceTemplate::CropBothImages() {
+  CropBothSides(croppers_[0], loaders_[0], sideResolution_[0], croppers_[1], loaders_[1], sideResolution_[1]);
+}
+
+void* ScannerQV63xDeviceTemplate::GetImageBuffer(int side) {
+  return loaders_[side != 0 ? 1 : 0].GetDibPtr();
+}
+
+int ScannerQV63xDeviceTemplate::GetImages(uint8_t sequence, int colourMode) {
+  g_Log.Write(kLogScan, "Start GetImages\n");
+  lastImageSequence_ = sequence;
+  PrepareLineLoaders();
+  const std::array<bool, 2> request = newImageFlags_;
+  newImageFlags_ = {};
+  const int greyCode = config_.front.greyCode;
+  if (request[0] || request[1]) {
+    // A new-image request re-acquires the last raw images with its own window and values.
+    for (int s = 0; s < 2; ++s) {
+      if (!request[static_cast<size_t>(s)]) continue;
+      if (AcquireSide(s, sequence, colourMode, newImage_[3], newImage_[1], newImage_[6], newImage_[7])) {
+        Raise(s == 0 ? 4 : 5, reinterpret_cast<intptr_t>(GetImageBuffer(s)));
+      }
+    }
+  } else {
+    const bool crop = config_.cropEnable != 0;
+    bool front = false;
+    bool rear = false;
+    if (config_.front.enable != 0) {
+      front = AcquireSide(0, sequence, colourMode, config_.front.resolution, greyCode, config_.front.bottom,
+                          config_.front.top) != 0;
+      if (front && !crop) Raise(4, reinterpret_cast<intptr_t>(GetImageBuffer(0)));
+    }
+    if (config_.rear.enable != 0) {
+      rear = AcquireSide(1, sequence, colourMode, config_.rear.resolution, config_.rear.greyCode,
+                         config_.rear.bottom, config_.rear.top) != 0;
+      if (rear && !crop) Raise(5, reinterpret_cast<intptr_t>(GetImageBuffer(1)));
+    }
+    if (crop && !imagesFinal_) {
+      if (front && rear) {
+        CropBothImages();
+        imagesFinal_ = true;
+        Raise(4, reinterpret_cast<intptr_t>(GetImageBuffer(0)));
+        Raise(5, reinterpret_cast<intptr_t>(GetImageBuffer(1)));
+      } else if (front) {
+        CropFrontImage();
+        imagesFinal_ = true;
+        Raise(4, reinterpret_cast<intptr_t>(GetImageBuffer(0)));
+      } else if (rear) {
+        CropRearImage();
+        imagesFinal_ = true;
+        Raise(5, reinterpret_cast<intptr_t>(GetImageBuffer(1)));
+      }
+    }
+  }
+  g_Log.Write(kLogScan, "End GetImages\n");
+  return 1;
+}
+
+bool ScannerQV63xDeviceTemplate::CurrentDocumentShows(uint16_t bits) const {
+  auto word = DocumentWord(expected_);
+  return word && (*word & bits) == bits;
+}
+
+int ScannerQV63xDeviceTemplate::ImagesForCurrentDocument() {
+  if (!ReadStatusBlock()) return 0;
+  if (lastImageSequence_ != expected_ && CurrentDocumentShows(kDocFrontReady | kDocRearReady)) {
+    GetImages(expected_, colourMode_);
+  }
+  return 1;
+}
+
+void* ScannerQV63xDeviceTemplate::GetFrontImageDIBPtr() {
+  if (!(frontHeld_ && imagesFinal_) && eventMode_ == 0) ImagesForCurrentDocument();
+  return frontHeld_ && imagesFinal_ ? GetImageBuffer(0) : nullptr;
+}
+
+void* ScannerQV63xDeviceTemplate::GetRearImageDIBPtr() {
+  if (!(rearHeld_ && imagesFinal_) && eventMode_ == 0) ImagesForCurrentDocument();
+  return rearHeld_ && imagesFinal_ ? GetImageBuffer(1) : nullptr;
+}
+
+int ScannerQV63xDeviceTemplate::ReadNewImage(const std::array<int, 8>& arguments) {
+  newImage_ = arguments;
+  newImagePending_ = true;
+  // Side first: 0 the front, any other value the rear.
+  newImageFlags_ = {arguments[0] == 0, arguments[0] != 0};
+  if (eventMode_ == 0 && ReadStatusBlock() && CurrentDocumentShows(kDocFrontReady | kDocRearReady)) {
+    GetImages(expected_, colourMode_);
+  }
+  return 1;
+}
+
+}  // namespace qv6

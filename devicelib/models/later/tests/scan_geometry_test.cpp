@@ -1,0 +1,133 @@
+// The scan cycle's arithmetic on literal values: the image-transfer window of a side, the colour
+// expansion of raw lines, and the usable-pixel search in the reference tables.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "qv6/later/acquisition_window.h"
+#include "qv6/later/colour_lines.h"
+#include "qv6/later/line_edges.h"
+
+namespace qv6::later {
+namespace {
+
+constexpr SideGeometry kFront{200, false, 16, 832, 896};
+constexpr SideGeometry kRear{200, true, 32, 832, 896};
+
+TEST(AcquisitionWindow, WindowOnTheSensorAndInTransferUnits) {
+  struct Case {
+    const char* what;
+    SideGeometry g;
+    WindowRequest r;
+    int lower, upper, firstPixel, endPixel, pixels, lines, offset;
+  } cases[] = {
+      {"whole document", kFront, {1, 832, 0, 2200, 5, 1000, false}, 0, 832, 0, 896, 896, 1000, 16},
+      {"top-down sensor", kRear, {1, 832, 0, 2200, 12, 1000, false}, 0, 832, 0, 896, 896, 1000, 32},
+      {"half size", kFront, {1, 832, 0, 2200, 5, 1000, true}, 0, 832, 0, 896, 448, 500, 16},
+      {"bounds of 1 and 4 inches",
+       kFront,
+       {1, 832, 254, 1016, 0, 10, false},
+       200,
+       800,
+       192,
+       832,
+       640,
+       10,
+       24},
+      {"same, top-down", kRear, {1, 832, 254, 1016, 0, 10, false}, 200, 800, 64, 704, 640, 10, 0},
+      {"first usable pixel 0", kFront, {0, 832, 0, 2200, 0, 10, false}, 0, 832, 0, 896, 896, 10, 16},
+      {"top counted back from the width",
+       kFront,
+       {1, 832, 0, -254, 0, 10, false},
+       0,
+       632,
+       0,
+       704,
+       704,
+       10,
+       16},
+      {"width beyond the sensor", kFront, {1, 60000, 0, 2200, 0, 10, false}, 0, 832, 0, 896, 896, 10, 16},
+  };
+  for (const Case& c : cases) {
+    auto w = ComputeAcquisitionWindow(c.g, c.r);
+    ASSERT_TRUE(w.has_value()) << c.what;
+    EXPECT_EQ(w->lower, c.lower) << c.what;
+    EXPECT_EQ(w->upper, c.upper) << c.what;
+    EXPECT_EQ(w->firstPixel, c.firstPixel) << c.what;
+    EXPECT_EQ(w->endPixel, c.endPixel) << c.what;
+    EXPECT_EQ(w->Pixels(), c.pixels) << c.what;
+    EXPECT_EQ(w->Lines(), c.lines) << c.what;
+    EXPECT_EQ(w->WindowOffset(c.g), c.offset) << c.what;
+  }
+}
+
+TEST(AcquisitionWindow, RecordsThatDescribeNoDocumentAreRefused) {
+  EXPECT_FALSE(ComputeAcquisitionWindow(kFront, {1, 832, 0, 2200, 0, 0, false}));         // no lines
+  EXPECT_FALSE(ComputeAcquisitionWindow(kFront, {1, 832, 0, 2200, 0, 65535, false}));     // too long
+  EXPECT_FALSE(ComputeAcquisitionWindow(kFront, {1, 0, 0, 2200, 0, 10, false}));          // no width
+  EXPECT_FALSE(ComputeAcquisitionWindow(kFront, {1, 832, 0, 2200, 65000, 1000, false}));  // beyond 16 bits
+  SideGeometry wide = kFront;
+  wide.goodPixels = 4000;  // beyond the correction tables
+  EXPECT_FALSE(ComputeAcquisitionWindow(wide, {1, 832, 0, 2200, 0, 10, false}));
+}
+
+// Raw line i holds the bytes 10 i and 10 i + 1.
+std::vector<uint8_t> RawLines(int lines) {
+  std::vector<uint8_t> raw;
+  for (int i = 0; i < lines; ++i) {
+    raw.push_back(static_cast<uint8_t>(10 * i));
+    raw.push_back(static_cast<uint8_t>(10 * i + 1));
+  }
+  return raw;
+}
+
+TEST(ColourLines, PlanesComeFromTheRecordsInTheirOrder) {
+  struct Case {
+    int mode;
+    bool half;
+    int lines;
+    std::vector<uint8_t> want;  // output lines, concatenated
+    int pixels;
+  } cases[] = {
+      {1,
+       false,
+       5,
+       {0, 1, 10, 11, 20, 21, 0, 1, 10, 11, 20, 21, 40, 41, 30, 31, 20, 21, 40, 41, 30, 31, 20, 21},
+       2},
+      {1, true, 5, {0, 10, 20, 40, 30, 20}, 1},
+      {2, false, 5, {0, 1, 10, 11, 20, 21, 0, 1, 10, 11, 20, 21}, 2},
+      {2, true, 5, {0, 10, 20}, 1},
+      {2, false, 4, {}, 0},  // (4 - 2) / 3 groups: none
+      {1, false, 4, {}, 0},  // (4 - 1) / 4 groups: none
+      {0, false, 5, {}, 0},  // grey is no colour mode
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> out;
+    ColourLines got = ExpandColourLines(RawLines(c.lines), c.lines, 2, c.mode, c.half, out);
+    EXPECT_EQ(out, c.want) << "mode " << c.mode << " half " << c.half << " lines " << c.lines;
+    EXPECT_EQ(got.pixels, c.pixels);
+    EXPECT_EQ(static_cast<size_t>(got.lines) * 3 * static_cast<size_t>(got.pixels), c.want.size());
+  }
+  std::vector<uint8_t> out;
+  EXPECT_EQ(ExpandColourLines(RawLines(3), 5, 2, 1, false, out).lines, 0);  // data shorter than described
+}
+
+TEST(LineEdges, UsablePixelsStayInsideTheTables) {
+  std::vector<uint8_t> white(2048, 255);
+  std::vector<uint8_t> black(2048, 0);
+  EXPECT_EQ(FindLineStart(white, black, 832), 1);
+  EXPECT_EQ(FindLineEnd(white, black, 832), 832);
+  for (int i = 0; i < 3; ++i) white[static_cast<size_t>(i)] = 64;  // exactly 64 above black: not usable
+  for (int i = 828; i < 832; ++i) white[static_cast<size_t>(i)] = 10;
+  EXPECT_EQ(FindLineStart(white, black, 832), 4);
+  EXPECT_EQ(FindLineEnd(white, black, 832), 828);
+  EXPECT_EQ(FindLineStart(white, black, 20), 20);  // fewer than 32 good pixels
+  // A good-pixel count beyond the tables searches from the tables' last entry.
+  EXPECT_EQ(FindLineEnd(white, black, 65535), 2048);
+  std::vector<uint8_t> dark(2048, 0);
+  EXPECT_EQ(FindLineStart(dark, black, 832), 32);
+  EXPECT_EQ(FindLineEnd(dark, black, 832), 801);
+}
+
+}  // namespace
+}  // namespace qv6::later

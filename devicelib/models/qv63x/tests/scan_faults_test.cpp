@@ -1,0 +1,79 @@
+// Faults on the QV63x document path: a jam, a double feed and an unplug in the middle of a document give
+// the status and error bits and events they should, and the next document comes through whole.
+#include "driver/device_registry.h"
+#include "qv6/later/status_words.h"
+#include "scan_fixture.h"
+#include "sim/documents/document.h"
+
+namespace qv6::testing {
+namespace {
+
+using later::kStDoubleFeed;
+using later::kStError;
+using later::kStExitJam;
+
+sim::documents::Document Cheque(uint32_t seed, bool jam, bool doubleFeed, bool unplug) {
+  sim::documents::Document d = sim::documents::MakeCheque(seed);
+  d.faults.jam = jam;
+  d.faults.doubleFeed = doubleFeed;
+  d.faults.unplugMidDocument = unplug;
+  return d;
+}
+
+class ScanFaults : public ScanTest {};
+
+TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
+  struct Case {
+    bool jam;
+    uint32_t status;  // besides Connected and Error
+    uint32_t error;
+  } cases[] = {{true, kStExitJam, 0x80}, {false, kStDoubleFeed, 0x40}};
+  for (const Case& c : cases) {
+    Use<Qv630>(sim::Model::kQv630, {}, 0);
+    Configure("");
+    feeder->Push(Cheque(11, c.jam, !c.jam, false));
+    feeder->Push(Cheque(12, false, false, false));
+
+    EXPECT_EQ(FeedOne(), std::vector<int>{2}) << "jam " << c.jam;
+    int status = 0, errors = 0;
+    ASSERT_EQ(model->GetStatus(&status, &errors), 1);
+    EXPECT_EQ(static_cast<uint32_t>(status) & (kStError | c.status), kStError | c.status);
+    EXPECT_EQ(static_cast<uint32_t>(errors), c.error);
+    EXPECT_EQ(model->GetFrontImageDIBPtr(), nullptr);
+
+    ASSERT_EQ(model->ClearErrors(), 1);
+    ASSERT_EQ(model->GetStatus(&status, &errors), 1);
+    EXPECT_EQ(static_cast<uint32_t>(status) & (kStError | c.status), 0u);
+    EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2})) << "jam " << c.jam;
+    EXPECT_NE(Event(3)->codeLine, "");
+    EXPECT_NE(model->GetFrontImageDIBPtr(), nullptr);
+  }
+}
+
+TEST_F(ScanFaults, UnplugMidDocumentLosesTheLinkAndTheReconnectedScannerScans) {
+  Use<Qv630>(sim::Model::kQv630, {}, 0);
+  Configure("");
+  feeder->Push(Cheque(21, false, false, true));
+  feeder->Push(Cheque(22, false, false, false));
+  ASSERT_EQ(model->EnableScan(1), 1);
+  // The poll tick's status read finds the scanner gone: the connection ends.
+  EXPECT_EQ(model->PollStatus(), 0);
+  EXPECT_FALSE(drv::DeviceRegistry::Instance().IsAttached(feeder->options().deviceName));
+
+  // Plugged in again, the connection builds a new model over a reopened transport.
+  model.reset();
+  transport.Close();
+  drv::DeviceRegistry::Instance().Attach(feeder->options().deviceName, device);
+  ASSERT_EQ(transport.Open(), 1);
+  model = std::make_unique<Qv630>(transport);
+  model->BindEvents(&events);
+  model->SetEventMode(1);
+  Configure("");
+  EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
+  auto fed = std::make_unique<sim::Qv63xDocumentFeeder::Fed>();
+  ASSERT_TRUE(feeder->Find(model->expectedSequence(), fed.get()));
+  EXPECT_EQ(fed->document.seed, 22u);
+}
+
+}  // namespace
+}  // namespace qv6::testing
