@@ -1,19 +1,16 @@
 // Helpers of the bilevel codec tests.
 #include "codec/tests/bilevel_test_support.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <random>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
 #include "codec/bilevel/fax_decoder.h"
 #include "codec/bilevel/fax_encoder.h"
 #include "codec/bilevel/view_transform.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/pnm.h"
 
 namespace zc::codec::test {
 
@@ -102,48 +99,16 @@ DecodeResult decodePage(const std::vector<uint8_t>& data, int width, int height,
 }
 
 void writePbm(const std::filesystem::path& path, const BilevelImage& img) {
-  std::ofstream out(path, std::ios::binary);
-  out << "P4\n" << img.width << " " << img.height << "\n";
-  out.write(reinterpret_cast<const char*>(img.rows.data()), static_cast<std::streamsize>(img.rows.size()));
+  testkit::WritePnm(path, testkit::PnmFormat::kBitmap, img.width, img.height, img.rows);
 }
 
 BilevelImage readPbm(const std::filesystem::path& path) {
-  const std::vector<uint8_t> bytes = readFile(path);
-  size_t pos = 0;
-  auto token = [&]() {
-    std::string t;
-    while (pos < bytes.size()) {
-      const char c = static_cast<char>(bytes[pos]);
-      if (c == '#') {
-        while (pos < bytes.size() && bytes[pos] != '\n') ++pos;
-      } else if (std::isspace(static_cast<unsigned char>(c))) {
-        if (!t.empty()) break;
-        ++pos;
-      } else {
-        t += c;
-        ++pos;
-      }
-    }
-    return t;
-  };
-  if (token() != "P4") throw std::runtime_error("not a raw PBM: " + path.string());
-  const int w = std::stoi(token());
-  const int h = std::stoi(token());
-  ++pos;  // the single whitespace before the raster
-  BilevelImage img(w, h);
-  if (bytes.size() < pos + img.rows.size()) throw std::runtime_error("short PBM: " + path.string());
-  std::memcpy(img.rows.data(), bytes.data() + pos, img.rows.size());
+  const std::optional<testkit::PnmImage> pnm = testkit::ReadPnm(path);
+  if (!pnm || pnm->format != testkit::PnmFormat::kBitmap)
+    throw std::runtime_error("not a raw PBM: " + path.string());
+  BilevelImage img(pnm->width, pnm->height);
+  img.rows = pnm->raster;
   return img;
-}
-
-std::vector<uint8_t> readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 namespace {
@@ -193,7 +158,7 @@ void writeTiff(const std::filesystem::path& path, int width, int height, int com
     }
   }
   put32(b, 0);
-  writeFile(path, b);
+  testkit::WriteFileBytes(path, b);
 }
 
 TiffStrips readTiffStrips(const std::vector<uint8_t>& f) {
@@ -251,27 +216,6 @@ TiffStrips readTiffStrips(const std::vector<uint8_t>& f) {
   }
   if (t.rowsPerStrip == 0) t.rowsPerStrip = t.height;
   return t;
-}
-
-bool haveTool(const char* name) {
-  const std::string cmd = std::string("command -v ") + name + " >/dev/null 2>&1";
-  return std::system(cmd.c_str()) == 0;
-}
-
-int run(const std::string& command) {
-  const int r = std::system(command.c_str());
-  return WIFEXITED(r) ? WEXITSTATUS(r) : -1;
-}
-
-TempDir::TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "zc_codec_XXXXXX").string();
-  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
 }
 
 std::string firstDifference(const BilevelImage& expected, const BilevelImage& actual) {

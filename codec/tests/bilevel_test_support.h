@@ -1,6 +1,6 @@
 // Helpers of the bilevel codec tests: encoding an image to memory, decoding a whole page
-// through the strip decoder, PNM files, a minimal TIFF writer and directory reader for
-// exchanging strips with the libtiff command-line tools, and running those tools.
+// through the strip decoder, PBM files, and a minimal TIFF writer and directory reader for
+// exchanging strips with the libtiff command-line tools.
 #pragma once
 
 #include <cstdint>
@@ -39,10 +39,9 @@ DecodeResult decodePage(const std::vector<uint8_t>& data, int width, int height,
 // The same over an already filled view (the window and source set by the caller).
 DecodeResult decodeView(ImageView& view);
 
+// PBM (P4) files of an image; readPbm throws std::runtime_error on anything but a valid PBM.
 void writePbm(const std::filesystem::path& path, const BilevelImage& img);
 BilevelImage readPbm(const std::filesystem::path& path);
-std::vector<uint8_t> readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 
 // One-strip TIFF with the given compression (1 raw rows, 2 modified Huffman, 3, 4, 32773)
 // around `data`, WhiteIsZero, FillOrder 1.
@@ -62,23 +61,6 @@ struct TiffStrips {
 };
 // Reads the first directory of a classic TIFF (either byte order).
 TiffStrips readTiffStrips(const std::vector<uint8_t>& file);
-
-bool haveTool(const char* name);
-// Runs a shell command; its exit status.
-int run(const std::string& command);
-
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Text of the first differing pixel, for failure messages.
 std::string firstDifference(const BilevelImage& expected, const BilevelImage& actual);

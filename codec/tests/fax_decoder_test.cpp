@@ -13,6 +13,8 @@
 #include "codec/bilevel/fax_bit_sink.h"
 #include "codec/bilevel/fax_decode_line.h"
 #include "codec/tests/bilevel_test_support.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::codec {
 namespace {
@@ -257,12 +259,12 @@ TEST(FaxDecoder, StripTableInput) {
 }
 
 TEST(FaxDecoder, ReadsFromAFileAtAnOffset) {
-  test::TempDir dir;
+  testkit::ScratchDir dir("zc_codec");
   const BilevelImage img = testkit::ditherImage(testkit::makeChequeGray({}));
   auto data = encodeToMemory(img, {1});
   std::vector<uint8_t> file(300, 0x5A);
   file.insert(file.end(), data.begin(), data.end());
-  test::writeFile(dir / "page.bin", file);
+  testkit::WriteFileBytes(dir / "page.bin", file);
   const int fd = ::open((dir / "page.bin").c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   ImageView v{};

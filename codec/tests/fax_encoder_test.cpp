@@ -16,6 +16,8 @@
 #include "codec/bilevel/fax_file.h"
 #include "codec/bilevel/fax_line_coders.h"
 #include "codec/tests/bilevel_test_support.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::codec {
 namespace {
@@ -137,8 +139,8 @@ TEST(FaxEncoder, MemoryOutputAdvancesTheAddress) {
 }
 
 TEST(FaxEncoder, FileOutputStartsAtTheOffsetAndStaysOpen) {
-  test::TempDir dir;
-  const std::string path = (dir / "g4.bin").string();
+  testkit::ScratchDir dir("zc_codec");
+  const std::string path = dir / "g4.bin";
   const BilevelImage img = testkit::makePattern(testkit::BilevelPattern::kRandom, 300, 40);
   FaxEncodeCtx ctx{};
   std::strncpy(ctx.outputName, path.c_str(), sizeof(ctx.outputName) - 1);
@@ -151,7 +153,7 @@ TEST(FaxEncoder, FileOutputStartsAtTheOffsetAndStaysOpen) {
   EXPECT_GE(ctx.fileHandle, 0);
   EXPECT_EQ(::lseek(ctx.fileHandle, 0, SEEK_CUR), 512 + static_cast<off_t>(ctx.bytesDelivered));
   EXPECT_EQ(funcFaxCloseFile(ctx.fileHandle), 0);
-  const auto file = test::readFile(path);
+  const auto file = testkit::ReadFileBytes(path);
   ASSERT_EQ(file.size(), 512 + ctx.bytesDelivered);
   for (int i = 0; i < 512; ++i) ASSERT_EQ(file[i], 0) << i;
   const std::vector<uint8_t> data(file.begin() + 512, file.end());
@@ -167,7 +169,7 @@ TEST(FaxEncoder, FileOutputStartsAtTheOffsetAndStaysOpen) {
   ASSERT_EQ(funcFaxEncodeReset(&again), 0);
   for (int y = 0; y < img.height; ++y) funcFaxEncodeLine(&again, img.row(y));
   ASSERT_EQ(funcFaxEncodeClose(&again), 0);
-  EXPECT_EQ(test::readFile(path), file);
+  EXPECT_EQ(testkit::ReadFileBytes(path), file);
   ::close(fd);
 }
 

@@ -12,6 +12,9 @@
 
 #include "codec/bilevel/image_view.h"
 #include "codec/tests/bilevel_test_support.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::codec {
 namespace {
@@ -56,7 +59,7 @@ std::vector<Sample> samples() {
 }
 
 bool haveTools() {
-  return test::haveTool("fax2tiff") && test::haveTool("tiffcp") && test::haveTool("tifftopnm");
+  return testkit::HaveTool("fax2tiff") && testkit::HaveTool("tiffcp") && testkit::HaveTool("tifftopnm");
 }
 
 // The rows fax2tiff decodes: the source rows, then at most the rows it makes of the end codes
@@ -79,11 +82,11 @@ bool haveTools() {
 
 TEST(LibtiffConformance, OurStreamsDecodeWithLibtiff) {
   if (!haveTools()) GTEST_SKIP() << "libtiff-tools (fax2tiff, tifftopnm) not installed";
-  test::TempDir dir;
-  const std::string raw = (dir / "data.raw").string();
-  const std::string tif = (dir / "out.tif").string();
-  const std::string pbm = (dir / "out.pbm").string();
-  const std::string log = (dir / "tool.log").string();
+  testkit::ScratchDir dir("zc_codec");
+  const std::string raw = dir / "data.raw";
+  const std::string tif = dir / "out.tif";
+  const std::string pbm = dir / "out.pbm";
+  const std::string log = dir / "tool.log";
   struct Variant {
     int mode;
     int fillOrder;
@@ -96,34 +99,35 @@ TEST(LibtiffConformance, OurStreamsDecodeWithLibtiff) {
     SCOPED_TRACE(s.name);
     for (const Variant& v : variants) {
       SCOPED_TRACE(std::string("fax2tiff ") + v.flags);
-      test::writeFile(raw, test::encodeToMemory(s.image, {v.mode, v.fillOrder}));
+      testkit::WriteFileBytes(raw, test::encodeToMemory(s.image, {v.mode, v.fillOrder}));
       const std::string cmd = "timeout 60 fax2tiff " + std::string(v.flags) + " -X " +
                               std::to_string(s.image.width) + " -m -o " + tif + " " + raw + " >" + log +
                               " 2>&1 && tifftopnm -quiet " + tif + " >" + pbm + " 2>>" + log;
-      ASSERT_EQ(test::run(cmd), 0) << cmd;
+      ASSERT_EQ(testkit::RunCommand(cmd).status, 0) << cmd;
       EXPECT_TRUE(matchesSource(s.image, test::readPbm(pbm)));
       // Nothing but tifftopnm's own progress note.
-      const auto messages = test::readFile(log);
+      const auto messages = testkit::ReadFileBytes(log);
       const std::string text(messages.begin(), messages.end());
       EXPECT_EQ(text.find("Fax3"), std::string::npos) << text;
     }
     // Modified Huffman lines (TIFF Compression 2), wrapped in a one-strip TIFF.
     test::writeTiff(tif, s.image.width, s.image.height, 2, test::encodeToMemory(s.image, {5}));
-    ASSERT_EQ(test::run("tifftopnm -quiet " + tif + " >" + pbm + " 2>" + log), 0);
+    ASSERT_EQ(testkit::RunCommand("tifftopnm -quiet " + tif + " >" + pbm + " 2>" + log).status, 0);
     EXPECT_EQ(test::readPbm(pbm), s.image);
   }
 }
 
 TEST(NetpbmConformance, OneDimensionalStreamsDecodeWithG3topbm) {
-  if (!test::haveTool("g3topbm")) GTEST_SKIP() << "netpbm (g3topbm) not installed";
-  test::TempDir dir;
-  const std::string raw = (dir / "data.raw").string();
-  const std::string pbm = (dir / "out.pbm").string();
+  if (!testkit::HaveTool("g3topbm")) GTEST_SKIP() << "netpbm (g3topbm) not installed";
+  testkit::ScratchDir dir("zc_codec");
+  const std::string raw = dir / "data.raw";
+  const std::string pbm = dir / "out.pbm";
   for (const Sample& s : samples()) {
     SCOPED_TRACE(s.name);
-    test::writeFile(raw, test::encodeToMemory(s.image, {0}));
-    ASSERT_EQ(test::run("g3topbm -width=" + std::to_string(s.image.width) + " " + raw + " >" + pbm +
-                        " 2>/dev/null"),
+    testkit::WriteFileBytes(raw, test::encodeToMemory(s.image, {0}));
+    ASSERT_EQ(testkit::RunCommand("g3topbm -width=" + std::to_string(s.image.width) + " " + raw + " >" + pbm +
+                                  " 2>/dev/null")
+                  .status,
               0);
     EXPECT_TRUE(matchesSource(s.image, test::readPbm(pbm)));
   }
@@ -191,9 +195,9 @@ BilevelImage decodeTiff(const std::vector<uint8_t>& file, int* errorCode) {
 
 TEST(LibtiffConformance, LibtiffStripsDecodeWithOurDecoder) {
   if (!haveTools()) GTEST_SKIP() << "libtiff-tools (tiffcp) not installed";
-  test::TempDir dir;
-  const std::string src = (dir / "src.tif").string();
-  const std::string out = (dir / "out.tif").string();
+  testkit::ScratchDir dir("zc_codec");
+  const std::string src = dir / "src.tif";
+  const std::string out = dir / "out.tif";
   const char* variants[] = {
       "-c g4",
       "-c g3:1d",
@@ -214,9 +218,11 @@ TEST(LibtiffConformance, LibtiffStripsDecodeWithOurDecoder) {
     test::writeTiff(src, s.image.width, s.image.height, 1, s.image.rows);
     for (const char* variant : variants) {
       SCOPED_TRACE(variant);
-      ASSERT_EQ(test::run(std::string("tiffcp ") + variant + " " + src + " " + out + " 2>/dev/null"), 0);
+      ASSERT_EQ(testkit::RunCommand(std::string("tiffcp ") + variant + " " + src + " " + out + " 2>/dev/null")
+                    .status,
+                0);
       int errorCode = 0;
-      const BilevelImage decoded = decodeTiff(test::readFile(out), &errorCode);
+      const BilevelImage decoded = decodeTiff(testkit::ReadFileBytes(out), &errorCode);
       EXPECT_EQ(errorCode, 0);
       EXPECT_EQ(decoded, s.image) << test::firstDifference(s.image, decoded);
     }
@@ -224,11 +230,11 @@ TEST(LibtiffConformance, LibtiffStripsDecodeWithOurDecoder) {
 }
 
 TEST(LibtiffConformance, PilFilesDecodeWithOurDecoder) {
-  if (test::run("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") != 0)
+  if (testkit::RunCommand("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1").status != 0)
     GTEST_SKIP() << "python3-pil not installed";
-  test::TempDir dir;
-  const std::string pbm = (dir / "src.pbm").string();
-  const std::string out = (dir / "out.tif").string();
+  testkit::ScratchDir dir("zc_codec");
+  const std::string pbm = dir / "src.pbm";
+  const std::string out = dir / "out.tif";
   const auto all = samples();
   for (const Sample& s : all) {
     if (s.name.rfind("cheque", 0) != 0 && s.name != "random2550" && s.name != "checker8193") continue;
@@ -238,8 +244,8 @@ TEST(LibtiffConformance, PilFilesDecodeWithOurDecoder) {
       SCOPED_TRACE(compression);
       const std::string script = "from PIL import Image; Image.open('" + pbm + "').save('" + out +
                                  "', compression='" + compression + "')";
-      ASSERT_EQ(test::run("/usr/bin/python3 -c \"" + script + "\""), 0);
-      const auto file = test::readFile(out);
+      ASSERT_EQ(testkit::RunCommand("/usr/bin/python3 -c \"" + script + "\"").status, 0);
+      const auto file = testkit::ReadFileBytes(out);
       int errorCode = 0;
       BilevelImage decoded = decodeTiff(file, &errorCode);
       EXPECT_EQ(errorCode, 0);

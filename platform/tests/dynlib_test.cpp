@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/paths.h"
-#include "scratch_dir.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace plat {
 namespace {
@@ -32,7 +32,7 @@ class PlatformDynlibTest : public ::testing::Test {
     std::filesystem::copy_file(ZC_FIXTURE_LIBRARY, dir_ / where);
   }
 
-  testing::ScratchDir dir_;
+  zc::testkit::ScratchDir dir_{"zcplat"};
   char oldCwd_[4096];
 };
 

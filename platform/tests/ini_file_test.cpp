@@ -7,7 +7,7 @@
 
 #include "platform/ini.h"
 #include "platform/paths.h"
-#include "scratch_dir.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace plat {
 namespace {
@@ -25,7 +25,7 @@ class PlatformIniFileTest : public ::testing::Test {
 
   std::string Ini() const { return dir_ / "Settings.INI"; }
 
-  testing::ScratchDir dir_;
+  zc::testkit::ScratchDir dir_{"zcplat"};
 };
 
 TEST_F(PlatformIniFileTest, StringReaderDefaultsAndTruncation) {

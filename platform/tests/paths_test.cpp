@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "scratch_dir.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace plat {
 namespace {
@@ -25,7 +25,7 @@ class PlatformPathsTest : public ::testing::Test {
     ResetFolders();
   }
 
-  testing::ScratchDir dir_;
+  zc::testkit::ScratchDir dir_{"zcplat"};
   char oldCwd_[4096];
 };
 

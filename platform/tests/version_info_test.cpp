@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "platform/dynlib.h"
-#include "scratch_dir.h"
+#include "testkit/support/scratch_dir.h"
 
 ZC_DEFINE_VERSION_RECORD(9, 8, 7, 6, "9.8.7.6 test");
 
@@ -28,7 +28,7 @@ std::string FixtureRecordBytes() {
 }
 
 TEST(PlatformVersionInfoTest, ReadsTheRecordOfALibraryByName) {
-  testing::ScratchDir dir;
+  zc::testkit::ScratchDir dir{"zcplat"};
   std::filesystem::copy_file(ZC_FIXTURE_LIBRARY, dir / "Qv6Dll.dll");
   const auto v = ReadFileVersion(dir.Path() + "\\QV6DLL.DLL");
   ASSERT_TRUE(v.has_value());
@@ -62,7 +62,7 @@ TEST(PlatformVersionInfoTest, ReadsTheRunningModulesOwnRecord) {
 }
 
 TEST(PlatformVersionInfoTest, FilesWithoutAValidRecordReadAsNoVersion) {
-  testing::ScratchDir dir;
+  zc::testkit::ScratchDir dir{"zcplat"};
   const std::string record = FixtureRecordBytes();
   std::string badSum = record;
   badSum[20] ^= 1;             // a number byte changed: the checksum no longer holds

@@ -4,17 +4,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <optional>
 
 #include "codec/core/img_dispatch.h"
 #include "codec/core/img_error.h"
 #include "codec/formats/raster_formats.h"
 #include "codec/jpeg/decoder/jpeg_decomp_format.h"
+#include "testkit/support/pnm.h"
 
 namespace zc::codec::test {
 namespace {
@@ -108,89 +106,18 @@ std::vector<uint8_t> makePalette() {
   return pal;
 }
 
-bool haveTool(const std::string& name) {
-  return access(("/usr/bin/" + name).c_str(), X_OK) == 0 ||
-         access(("/usr/local/bin/" + name).c_str(), X_OK) == 0;
-}
-
-bool havePil() {
-  return run("/usr/bin/python3 -c 'import PIL'");
-}
-
-bool run(const std::string& command) {
-  return std::system((command + " 2>/dev/null").c_str()) == 0;
-}
-
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/zcformats.XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back(0);
-  if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
-}
-
-TempDir::~TempDir() {
-  if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
-}
-
-std::vector<uint8_t> readFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
-void writeFile(const std::string& path, const std::vector<uint8_t>& data) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
-
-void writePnm(const std::string& path, const Picture& p) {
-  std::ofstream f(path, std::ios::binary);
-  f << (p.channels == 3 ? "P6" : "P5") << "\n" << p.width << " " << p.height << "\n255\n";
-  f.write(reinterpret_cast<const char*>(p.pixels.data()), static_cast<std::streamsize>(p.pixels.size()));
+bool writePnm(const std::string& path, const Picture& p) {
+  return testkit::WritePnm(path, p.channels == 3 ? testkit::PnmFormat::kColor : testkit::PnmFormat::kGray,
+                           p.width, p.height, p.pixels);
 }
 
 bool readPnm(const std::string& path, Picture* p) {
-  const std::vector<uint8_t> data = readFile(path);
-  size_t pos = 0;
-  auto token = [&]() {
-    std::string t;
-    while (pos < data.size()) {
-      const char c = static_cast<char>(data[pos]);
-      if (c == '#') {
-        while (pos < data.size() && data[pos] != '\n') ++pos;
-      } else if (std::isspace(static_cast<unsigned char>(c))) {
-        if (!t.empty()) break;
-        ++pos;
-      } else {
-        t += c;
-        ++pos;
-      }
-    }
-    return t;
-  };
-  const std::string magic = token();
-  if (magic != "P4" && magic != "P5" && magic != "P6") return false;
-  p->width = std::atoi(token().c_str());
-  p->height = std::atoi(token().c_str());
-  const int maxval = magic == "P4" ? 1 : std::atoi(token().c_str());
-  ++pos;
-  if (maxval != 1 && maxval != 255) return false;
-  p->channels = magic == "P6" ? 3 : 1;
-  const size_t count = static_cast<size_t>(p->width) * p->height * p->channels;
-  p->pixels.assign(count, 0);
-  if (magic == "P4") {
-    const size_t rowBytes = (static_cast<size_t>(p->width) + 7) / 8;
-    if (data.size() < pos + rowBytes * p->height) return false;
-    for (int y = 0; y < p->height; ++y) {
-      for (int x = 0; x < p->width; ++x) {
-        p->pixels[static_cast<size_t>(y) * p->width + x] =
-            (data[pos + y * rowBytes + x / 8] >> (7 - x % 8)) & 1;
-      }
-    }
-    return true;
-  }
-  if (data.size() < pos + count) return false;
-  std::memcpy(p->pixels.data(), data.data() + pos, count);
+  const std::optional<testkit::PnmImage> pnm = testkit::ReadPnm(path);
+  if (!pnm || (pnm->maxval != 1 && pnm->maxval != 255)) return false;
+  p->width = pnm->width;
+  p->height = pnm->height;
+  p->channels = pnm->channels();
+  p->pixels = pnm->format == testkit::PnmFormat::kBitmap ? testkit::UnpackBitmap(*pnm) : pnm->raster;
   return true;
 }
 

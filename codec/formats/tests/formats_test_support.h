@@ -1,5 +1,5 @@
-// Helpers for the raster format tests: deterministic pictures, PNM files, reference tools run in a
-// temporary folder, and codec runs over memory through this library's format rows.
+// Helpers for the raster format tests: deterministic pictures, PNM files of them, and codec runs over
+// memory through this library's format rows.
 #pragma once
 
 #include <cstdint>
@@ -23,26 +23,8 @@ Picture makePicture(int width, int height, int channels, int bits, uint32_t seed
 // 256 entries R, G, B, all different.
 std::vector<uint8_t> makePalette();
 
-bool haveTool(const std::string& name);
-bool havePil();
-// Runs a shell command with stderr dropped; true on exit status 0.
-bool run(const std::string& command);
-
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-std::vector<uint8_t> readFile(const std::string& path);
-void writeFile(const std::string& path, const std::vector<uint8_t>& data);
-
 // PGM (P5) for one channel, PPM (P6) for three; PBM (P4) read as 0/1 with 1 = black.
-void writePnm(const std::string& path, const Picture& picture);
+bool writePnm(const std::string& path, const Picture& picture);
 bool readPnm(const std::string& path, Picture* picture);
 
 // Index picture -> RGB through a palette.

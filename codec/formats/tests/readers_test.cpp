@@ -7,6 +7,9 @@
 
 #include "codec/formats/byte_order.h"
 #include "codec/formats/tests/formats_test_support.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::codec {
 namespace {
@@ -46,15 +49,15 @@ Picture fewColors(int w, int h, int colors) {
 
 // Writes the source as PPM, runs `command` with {in} and {out} replaced, and decodes {out}.
 DecodeResult viaTool(const Picture& source, std::string command, const DecodeOptions& options = {}) {
-  test::TempDir dir;
-  const std::string in = dir.file("in.ppm");
-  const std::string out = dir.file("out");
+  testkit::ScratchDir dir("zc_formats");
+  const std::string in = dir.File("in.ppm");
+  const std::string out = dir.File("out");
   test::writePnm(in, source);
   for (size_t p; (p = command.find("{in}")) != std::string::npos;) command.replace(p, 4, in);
   for (size_t p; (p = command.find("{out}")) != std::string::npos;) command.replace(p, 5, out);
   DecodeResult r;
   r.initResult = -99;
-  if (!test::run(command)) {
+  if (!testkit::RunCommand(command).ok()) {
     ADD_FAILURE() << command;
     return r;
   }
@@ -73,7 +76,8 @@ class ReaderConformance : public ::testing::TestWithParam<ToolCase> {};
 
 TEST_P(ReaderConformance, DecodesToTheSourcePixels) {
   const ToolCase c = GetParam();
-  if (std::string(c.tool) == "pil" ? !test::havePil() : !test::haveTool(c.tool)) GTEST_SKIP() << c.tool;
+  if (std::string(c.tool) == "pil" ? !testkit::HavePythonModule("PIL") : !testkit::HaveTool(c.tool))
+    GTEST_SKIP() << c.tool;
   const Picture source = fewColors(45, 27, c.colors);
   DecodeOptions options;
   options.outputColorMode = c.bits == 24 ? 3 : 0;
@@ -128,7 +132,7 @@ TEST(Readers, RefusedKinds) {
   };
   const Picture source = fewColors(20, 10, 150);
   for (const Case& c : cases) {
-    if (!test::haveTool(c.tool)) continue;
+    if (!testkit::HaveTool(c.tool)) continue;
     DecodeOptions o;
     o.paletteFill = 0x5A;
     const DecodeResult r = viaTool(source, c.command, o);
@@ -269,7 +273,7 @@ TEST(BmpReader, TwentyFourBitOutputs) {
 }
 
 TEST(GifReader, InterlacedRowsArriveInPassOrder) {
-  if (!test::haveTool("pamtogif")) GTEST_SKIP();
+  if (!testkit::HaveTool("pamtogif")) GTEST_SKIP();
   const Picture source = fewColors(6, 10, 4);
   const DecodeResult r = viaTool(source, "pamtogif -interlace {in} > {out}");
   ASSERT_EQ(r.decodeResult, 0);

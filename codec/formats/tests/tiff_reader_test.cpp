@@ -8,6 +8,9 @@
 #include "codec/formats/source_reader.h"
 #include "codec/formats/tests/formats_test_support.h"
 #include "codec/formats/tiff_ifd.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::codec {
 namespace {
@@ -17,21 +20,21 @@ using test::DecodeResult;
 using test::Picture;
 
 bool haveLibtiff() {
-  return test::haveTool("ppm2tiff") && test::haveTool("tiffcp");
+  return testkit::HaveTool("ppm2tiff") && testkit::HaveTool("tiffcp");
 }
 
 // The source as a TIFF made by ppm2tiff and rewritten by tiffcp with `options`.
 std::vector<uint8_t> tiffOf(const Picture& p, const std::string& options) {
-  test::TempDir dir;
-  test::writePnm(dir.file("in.pnm"), p);
-  const std::string base = dir.file("base.tif");
-  const std::string out = dir.file("out.tif");
-  if (!test::run("ppm2tiff -c none " + dir.file("in.pnm") + " " + base) ||
-      !test::run("tiffcp " + options + " " + base + " " + out)) {
+  testkit::ScratchDir dir("zc_formats");
+  test::writePnm(dir.File("in.pnm"), p);
+  const std::string base = dir.File("base.tif");
+  const std::string out = dir.File("out.tif");
+  if (!testkit::RunCommand("ppm2tiff -c none " + dir.File("in.pnm") + " " + base).ok() ||
+      !testkit::RunCommand("tiffcp " + options + " " + base + " " + out).ok()) {
     ADD_FAILURE() << options;
     return {};
   }
-  return test::readFile(out);
+  return testkit::ReadFileBytes(out);
 }
 
 struct Case {
@@ -89,11 +92,11 @@ TEST(TiffReader, RefusedForms) {
     EXPECT_EQ(r.error, c.error) << c.options;
   }
   // A bilevel image.
-  test::TempDir dir;
-  test::writeFile(dir.file("b.pbm"), {'P', '4', '\n', '8', ' ', '2', '\n', 0x55, 0xAA});
-  ASSERT_TRUE(test::run("pnmtotiff " + dir.file("b.pbm") + " > " + dir.file("b.tif")) ||
-              test::run("convert " + dir.file("b.pbm") + " " + dir.file("b.tif")));
-  EXPECT_EQ(test::decodeFile(dir.file("b.tif")).error, 71);
+  testkit::ScratchDir dir("zc_formats");
+  testkit::WriteFileBytes(dir.File("b.pbm"), {'P', '4', '\n', '8', ' ', '2', '\n', 0x55, 0xAA});
+  ASSERT_TRUE(testkit::RunCommand("pnmtotiff " + dir.File("b.pbm") + " > " + dir.File("b.tif")).ok() ||
+              testkit::RunCommand("convert " + dir.File("b.pbm") + " " + dir.File("b.tif")).ok());
+  EXPECT_EQ(test::decodeFile(dir.File("b.tif")).error, 71);
 }
 
 TEST(TiffReader, BandsPagesAndWindows) {

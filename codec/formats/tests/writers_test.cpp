@@ -10,6 +10,9 @@
 #include "codec/formats/pcx_writer.h"
 #include "codec/formats/raster_formats.h"
 #include "codec/formats/tests/formats_test_support.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::codec {
 namespace {
@@ -23,10 +26,10 @@ const std::vector<uint8_t> kPalette = test::makePalette();
 // Pixels of a written file as an outside tool decodes them to PNM (indexes expanded through the palette).
 void expectToolDecodes(const std::string& tool, const std::vector<uint8_t>& file, const char* ext,
                        const Picture& expected) {
-  test::TempDir dir;
-  const std::string in = dir.file(std::string("in.") + ext);
-  const std::string out = dir.file("out.pnm");
-  test::writeFile(in, file);
+  testkit::ScratchDir dir("zc_formats");
+  const std::string in = dir.File(std::string("in.") + ext);
+  const std::string out = dir.File("out.pnm");
+  testkit::WriteFileBytes(in, file);
   std::string cmd;
   if (tool == "pil") {
     cmd =
@@ -36,20 +39,21 @@ void expectToolDecodes(const std::string& tool, const std::vector<uint8_t>& file
   } else if (tool == "convert") {
     cmd = "convert " + in + " -depth 8 ppm:" + out;
   } else if (tool == "gif2rgb") {
-    cmd = "gif2rgb -1 -o " + dir.file("rgb") + " " + in + " && printf 'P6\\n%d %d\\n255\\n' " +
+    cmd = "gif2rgb -1 -o " + dir.File("rgb") + " " + in + " && printf 'P6\\n%d %d\\n255\\n' " +
           std::to_string(expected.width) + " " + std::to_string(expected.height) + " > " + out + " && cat " +
-          dir.file("rgb") + " >> " + out;
+          dir.File("rgb") + " >> " + out;
   } else {
     cmd = tool + " " + in + " > " + out;
   }
-  if (!(tool == "pil" ? test::havePil() : test::haveTool(tool == "convert" ? "convert" : tool))) {
+  if (!(tool == "pil" ? testkit::HavePythonModule("PIL")
+                      : testkit::HaveTool(tool == "convert" ? "convert" : tool))) {
     GTEST_SKIP() << tool << " not installed";
   }
   // ImageMagick warnings on stderr count as failures.
-  const std::string errFile = dir.file("err");
-  ASSERT_EQ(std::system((cmd + " 2>" + errFile).c_str()), 0) << cmd;
+  const std::string errFile = dir.File("err");
+  ASSERT_EQ(testkit::RunCommand(cmd + " 2>" + errFile).status, 0) << cmd;
   if (tool == "convert") {
-    EXPECT_TRUE(test::readFile(errFile).empty()) << cmd;
+    EXPECT_TRUE(testkit::ReadFileBytes(errFile).empty()) << cmd;
   }
   Picture got;
   ASSERT_TRUE(test::readPnm(out, &got)) << cmd;

@@ -1,4 +1,10 @@
 // Sequential Huffman block decoding (ITU-T T.81 F.2.2.1-F.2.2.2).
+//
+// The bit buffer lives in locals for the whole block, first bit at the top of a 64-bit word, and is
+// topped up (to more than 56 bits) whenever fewer than 32 bits, the longest code and value, are held at
+// the start of a symbol. Most AC symbols resolve through one look-up of kFastAcBits bits that yields the
+// run, the bits to consume and, when they fit, the coefficient value; values that do not fit are read
+// and extended without branches. EOB, ZRL, long codes and invalid symbols leave the common path.
 #include "codec/jpeg/decoder/jpeg_entropy.h"
 
 #include <cstring>
@@ -6,87 +12,92 @@
 #include "codec/jpeg/decoder/jpeg_zigzag.h"
 
 namespace zc::jpegdec {
+namespace {
+
+// T.81 EXTEND of the top s (0..15) bits of `bits` without branches: the first value bit is 0 exactly for
+// the negative half.
+inline int Extended(uint64_t bits, int s) {
+  const int v = static_cast<int>((bits >> 1) >> (63 - s));
+  const int adjust = static_cast<int>(static_cast<int64_t>(~bits) >> 63) & ((1 << s) - 1);
+  return v - adjust;
+}
+
+}  // namespace
 
 int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pred, int16_t coef[64]) {
   std::memset(coef, 0, 64 * sizeof(int16_t));
   uint64_t acc = br.held();
   int bits = br.bits();
-  // At least 32 bits (the longest code and value, 16 + 15) before each symbol.
   auto need = [&] {
-    if (bits < 32) {
-      br.Import(acc, bits);
-      br.Fill();
-      acc = br.held();
-      bits = br.bits();
-    }
+    if (bits < 32) br.Fill(acc, bits);
   };
-  auto peek = [&](int n) { return static_cast<uint32_t>(acc >> (bits - n)) & ((1u << n) - 1); };
+  auto consume = [&](int n) {
+    acc <<= n;
+    bits -= n;
+  };
+  // EXTEND of the next s bits, which are consumed.
+  auto value = [&](int s) {
+    const int v = Extended(acc, s);
+    consume(s);
+    return v;
+  };
   auto symbol = [&](const HuffTable& t) -> int {
-    uint32_t look = peek(8);
-    int len = t.look_len[look];
+    const uint32_t look = static_cast<uint32_t>(acc >> 56);
+    const int len = t.look_len[look];
     if (len) {
-      bits -= len;
+      consume(len);
       return t.look_sym[look];
     }
-    uint32_t code16 = peek(16);
+    const uint32_t code16 = static_cast<uint32_t>(acc >> 48);
     for (int l = 9; l <= 16; ++l) {
-      int32_t code = static_cast<int32_t>(code16 >> (16 - l));
+      const int32_t code = static_cast<int32_t>(code16 >> (16 - l));
       if (code <= t.maxcode[l]) {
-        bits -= l;
+        consume(l);
         return t.values[(t.valptr[l] + static_cast<unsigned>(code - t.mincode[l])) & 0xFF];
       }
     }
     br.Import(acc, bits);
     Fail(kErrBadCode);
   };
-  auto value = [&](int s) {
-    if (s == 0) return 0;
-    uint32_t v = peek(s);
-    bits -= s;
-    return Extend(v, s);
-  };
 
   need();
-  int s = symbol(dc);  // category 0..15, checked when the table was built
-  int diff = value(s);
+  const int category = symbol(dc);  // 0..15, checked when the table was built
+  const int diff = value(category);
   // The predictor is a 16-bit quantity; wrap rather than overflow on hostile differences.
   pred = static_cast<int16_t>(static_cast<uint16_t>(pred + diff));
   coef[0] = static_cast<int16_t>(pred);
   int last = 0;
   for (int k = 1; k < 64; ++k) {
     need();
-    const int32_t fast = ac.fast_ac[peek(9)];
-    const int kind = (fast >> 5) & 7;
-    if (kind == kFastCoef) {
-      bits -= fast & 31;
-      k += (fast >> 12) & 15;
-      coef[kZigzag[k]] = static_cast<int16_t>(fast >> 16);
-      last = k;
-      continue;
-    }
-    if (kind == kFastSymbol) {
-      bits -= fast & 31;
-      const int sz = (fast >> 8) & 15;
-      k += (fast >> 12) & 15;
-      coef[kZigzag[k]] = static_cast<int16_t>(value(sz));
+    const int32_t e = ac.fast_ac[acc >> (64 - kFastAcBits)];
+    const int kind = (e >> 13) & 3;
+    if (kind == kFastCoef) [[likely]] {
+      // One shift takes code and value bits; the value (when not resolved) is read from a copy, so it
+      // stays off the chain from one symbol to the next.
+      const int total = e & 31, s = (e >> 5) & 15;
+      const uint64_t vbits = acc << (total - s);
+      consume(total);
+      const int v = Extended(vbits, s) + (e >> 16);
+      k += (e >> 9) & 15;
+      coef[kZigzag[k]] = static_cast<int16_t>(v);  // k > 63 lands on the trailing zero entries
       last = k;
       continue;
     }
     if (kind == kFastEob) {
-      bits -= fast & 31;
+      consume(e & 31);
       break;
     }
     if (kind == kFastZrl) {
-      bits -= fast & 31;
+      consume(e & 31);
       k += 15;
       continue;
     }
-    int rs = symbol(ac);
-    int r = rs >> 4;
-    int sz = rs & 15;
+    const int rs = symbol(ac);
+    const int r = rs >> 4;
+    const int sz = rs & 15;
     if (sz) {
       k += r;
-      coef[kZigzag[k]] = static_cast<int16_t>(value(sz));  // k > 63 lands on the trailing zero entries
+      coef[kZigzag[k]] = static_cast<int16_t>(value(sz));
       last = k;
     } else if (r == 15) {
       k += 15;

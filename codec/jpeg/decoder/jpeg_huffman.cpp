@@ -1,6 +1,7 @@
 // Canonical Huffman table construction for the JPEG decoder (ITU-T T.81 C.2 and F.2.2.3).
 #include "codec/jpeg/decoder/jpeg_huffman.h"
 
+#include "codec/jpeg/decoder/jpeg_bit_reader.h"
 #include "codec/jpeg/decoder/jpeg_error.h"
 
 namespace zc::jpegdec {
@@ -54,22 +55,32 @@ void BuildHuffTable(HuffTable& t, uint8_t table_class, uint8_t id, const uint8_t
   t.maxcode[17] = 0x7FFFFFFF;
 
   if (table_class == 1) {
-    for (uint32_t look = 0; look < 512; ++look) {
-      int len = t.look_len[look >> 1];
-      if (len == 0) continue;
-      uint8_t rs = t.look_sym[look >> 1];
-      int run = rs >> 4, size = rs & 15;
-      int32_t entry = len | (kFastSymbol << 5) | (rs << 8);
-      if (size == 0) {
-        // Runs 1..14 without a size are invalid: left to the slow path, which refuses them.
-        entry = run == 0 ? len | (kFastEob << 5) : (run == 15 ? len | (kFastZrl << 5) : 0);
-      } else if (len + size <= 9) {
-        uint32_t v = (look >> (9 - len - size)) & ((1u << size) - 1);
-        int value = v < (1u << (size - 1)) ? static_cast<int>(v) - (1 << size) + 1 : static_cast<int>(v);
-        entry = static_cast<int32_t>(static_cast<uint32_t>(value) << 16) | (rs << 8) | (kFastCoef << 5) |
-                (len + size);
+    // Canonical codes of up to kFastAcBits bits, each filling the entries that begin with it.
+    t.fast_ac.fill(FastAcEntry(0, 0, 0, kFastNone, 0));
+    uint32_t c = 0;
+    unsigned idx = 0;
+    for (int len = 1; len <= kFastAcBits; ++len) {
+      for (unsigned i = 0; i < bits[len - 1]; ++i, ++c, ++idx) {
+        const uint8_t rs = t.values[idx];
+        const int run = rs >> 4, size = rs & 15;
+        const uint32_t first = c << (kFastAcBits - len);
+        for (uint32_t look = first; look < first + (1u << (kFastAcBits - len)); ++look) {
+          int32_t entry;
+          if (size == 0) {
+            // Runs 1..14 without a size are invalid: left to the symbol decoder, which refuses them.
+            entry = run == 0    ? FastAcEntry(len, 0, 0, kFastEob, 0)
+                    : run == 15 ? FastAcEntry(len, 0, 0, kFastZrl, 0)
+                                : FastAcEntry(0, 0, 0, kFastNone, 0);
+          } else if (len + size <= kFastAcBits) {
+            const uint32_t v = (look >> (kFastAcBits - len - size)) & ((1u << size) - 1);
+            entry = FastAcEntry(len + size, 0, run, kFastCoef, Extend(v, size));
+          } else {
+            entry = FastAcEntry(len + size, size, run, kFastCoef, 0);
+          }
+          t.fast_ac[look] = entry;
+        }
       }
-      t.fast_ac[look] = entry;
+      c <<= 1;
     }
   }
 }

@@ -10,6 +10,9 @@
 
 namespace zc::jpegdec {
 
+// Code bits the AC look-up resolves at once.
+constexpr int kFastAcBits = 10;
+
 struct HuffTable {
   uint8_t table_class = 0;  // 0 = DC, 1 = AC
   uint8_t id = 0;
@@ -22,15 +25,21 @@ struct HuffTable {
   std::array<uint16_t, 17> valptr{};
   std::array<uint8_t, 256> look_len{};  // 0 = longer than 8 bits
   std::array<uint8_t, 256> look_sym{};
-  // AC tables only: a 9-bit look-up that resolves a short code together with its value bits. Entry:
-  // bits 0-4 bits consumed, 5-7 kind, 8-15 the run/size symbol, 16-31 the coefficient value. Kinds:
-  // coefficient (code and value resolved), run of 16, end of block, symbol (code of up to 8 bits
-  // resolved, value bits still to read), none (longer code). It decodes exactly what the look-ahead and
-  // EXTEND would.
-  std::array<int32_t, 512> fast_ac{};
+  // AC tables only: a kFastAcBits look-up that resolves a short code, and its value bits when they fit
+  // too. Entry: bits 0-4 bits consumed (code and value), 5-8 value bits still to read (0 when resolved;
+  // they are the last of the consumed ones), 9-12 the run, 13-14 kind, 16-31 the resolved coefficient
+  // value. It decodes exactly what the look-ahead and EXTEND would.
+  std::array<int32_t, 1u << kFastAcBits> fast_ac{};
 };
 
-enum FastAcKind { kFastNone = 0, kFastCoef = 1, kFastZrl = 2, kFastEob = 3, kFastSymbol = 4 };
+// Kinds of fast_ac entries: coefficient (value resolved or still to read), end of block, run of 16, none
+// (a longer code, or a run/size symbol that the symbol-by-symbol decoder must judge).
+enum FastAcKind { kFastCoef = 0, kFastEob = 1, kFastZrl = 2, kFastNone = 3 };
+
+inline constexpr int32_t FastAcEntry(int consumed, int pending, int run, int kind, int value) {
+  return static_cast<int32_t>(static_cast<uint32_t>(value) << 16) | (kind << 13) | (run << 9) |
+         (pending << 5) | consumed;
+}
 
 // Builds `t` from BITS and HUFFVAL; throws 28 (more than 256 codes) or 25 (over-subscribed, DC symbol > 15).
 void BuildHuffTable(HuffTable& t, uint8_t table_class, uint8_t id, const uint8_t bits[16],

@@ -14,6 +14,8 @@
 #include "codec/core/img_error.h"
 #include "codec/jpeg/cpu_features.h"
 #include "codec/jpeg/tests/jpeg_test_support.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::codec {
 namespace {
@@ -125,7 +127,7 @@ TEST(JpegCompFormat, FileTargetAtAnOffset) {
   const Image image = MakeCheque(64, 40, 1);
   std::vector<uint8_t> memory(1 << 16);
   const CompRun ref = Compress(image, "JPEGG", &memory);
-  jpeg::testing::TempDir dir;
+  testkit::ScratchDir dir("zc_jpeg");
   const std::string path = dir.File("out.jpg");
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
@@ -137,7 +139,7 @@ TEST(JpegCompFormat, FileTargetAtAnOffset) {
   const CompRun run = Compress(image, "JPEGG", &unused, &preset);
   ::close(fd);
   EXPECT_EQ(run.end, 0);
-  const std::vector<uint8_t> file = jpeg::testing::ReadFile(path);
+  const std::vector<uint8_t> file = testkit::ReadFileBytes(path);
   ASSERT_EQ(file.size(), 100 + ref.bytes.size());
   EXPECT_TRUE(std::equal(ref.bytes.begin(), ref.bytes.end(), file.begin() + 100));
 }

@@ -10,6 +10,10 @@
 
 #include "codec/jpeg/cpu_features.h"
 #include "codec/jpeg/tests/jpeg_test_support.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/pnm.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::jpeg::testing {
 namespace {
@@ -18,30 +22,32 @@ class JpegConformance : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* tool : {"djpeg", "cjpeg", "jpegtran"}) {
-      if (!ToolAvailable(tool)) GTEST_SKIP() << tool << " not installed (libjpeg-turbo-progs)";
+      if (!testkit::HaveTool(tool)) GTEST_SKIP() << tool << " not installed (libjpeg-turbo-progs)";
     }
-    ASSERT_FALSE(dir_.path().empty());
+    ASSERT_FALSE(dir_.Path().empty());
   }
 
   // djpeg -strict turns every libjpeg warning (corrupt data, premature end) into a failure.
   void ExpectStrictDecode(const std::vector<uint8_t>& jpeg, const std::string& label) {
     const std::string in = dir_.File("strict.jpg");
-    WriteFile(in, jpeg);
-    const ToolRun run = RunShell("djpeg -strict -dct fast -pnm -outfile /dev/null '" + in + "'");
+    testkit::WriteFileBytes(in, jpeg);
+    const testkit::CommandResult run =
+        testkit::RunCommand("djpeg -strict -dct fast -pnm -outfile /dev/null '" + in + "'");
     EXPECT_EQ(run.status, 0) << label << ": " << run.output;
   }
 
   std::vector<uint8_t> Cjpeg(const Image& image, const std::string& options) {
     const std::string in = dir_.File(image.channels == 3 ? "src.ppm" : "src.pgm");
     const std::string out = dir_.File("ref.jpg");
-    WritePnm(in, image);
-    const ToolRun run = RunShell("JSIMD_FORCENONE=1 cjpeg -baseline -dct fast " + options + " -outfile '" +
-                                 out + "' '" + in + "'");
+    testkit::WritePnm(in, image.channels == 3 ? testkit::PnmFormat::kColor : testkit::PnmFormat::kGray,
+                      image.width, image.height, image.pixels);
+    const testkit::CommandResult run = testkit::RunCommand("JSIMD_FORCENONE=1 cjpeg -baseline -dct fast " +
+                                                           options + " -outfile '" + out + "' '" + in + "'");
     EXPECT_EQ(run.status, 0) << run.output;
-    return ReadFile(out);
+    return testkit::ReadFileBytes(out);
   }
 
-  TempDir dir_;
+  testkit::ScratchDir dir_{"zc_jpeg"};
 };
 
 struct MatrixCase {
@@ -166,11 +172,11 @@ TEST_F(JpegConformance, RestartOptionDecodesLikeThePlainStream) {
   ASSERT_EQ(plain.code, 0);
   ASSERT_EQ(restart.code, 0);
   const std::string a = dir_.File("a.pgm"), b = dir_.File("b.pgm");
-  WriteFile(dir_.File("a.jpg"), plain.bytes);
-  WriteFile(dir_.File("b.jpg"), restart.bytes);
-  ASSERT_EQ(RunShell("djpeg -strict -outfile '" + a + "' '" + dir_.File("a.jpg") + "'").status, 0);
-  ASSERT_EQ(RunShell("djpeg -strict -outfile '" + b + "' '" + dir_.File("b.jpg") + "'").status, 0);
-  EXPECT_TRUE(ReadFile(a) == ReadFile(b));
+  testkit::WriteFileBytes(dir_.File("a.jpg"), plain.bytes);
+  testkit::WriteFileBytes(dir_.File("b.jpg"), restart.bytes);
+  ASSERT_EQ(testkit::RunCommand("djpeg -strict -outfile '" + a + "' '" + dir_.File("a.jpg") + "'").status, 0);
+  ASSERT_EQ(testkit::RunCommand("djpeg -strict -outfile '" + b + "' '" + dir_.File("b.jpg") + "'").status, 0);
+  EXPECT_TRUE(testkit::ReadFileBytes(a) == testkit::ReadFileBytes(b));
 }
 
 }  // namespace

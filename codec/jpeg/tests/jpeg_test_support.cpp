@@ -1,16 +1,12 @@
 // Helpers of the JPEG compressor tests.
 #include "codec/jpeg/tests/jpeg_test_support.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <random>
+
+#include "testkit/support/external_tool.h"
+#include "testkit/support/file_bytes.h"
 
 namespace zc::jpeg::testing {
 
@@ -125,62 +121,16 @@ int CountMarkers(const std::vector<Segment>& segs, uint8_t marker) {
   return n;
 }
 
-ToolRun RunShell(const std::string& command) {
-  ToolRun run;
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (p == nullptr) return run;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) run.output.append(buf, n);
-  const int st = pclose(p);
-  run.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return run;
-}
-
-bool ToolAvailable(const std::string& name) {
-  return RunShell("command -v " + name + " >/dev/null").status == 0;
-}
-
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/zc_jpeg_XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-}
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-void WritePnm(const std::string& path, const Image& image) {
-  std::ofstream f(path, std::ios::binary);
-  f << (image.channels == 3 ? "P6" : "P5") << "\n" << image.width << " " << image.height << "\n255\n";
-  f.write(reinterpret_cast<const char*>(image.pixels.data()),
-          static_cast<std::streamsize>(image.pixels.size()));
-}
-
-std::optional<std::vector<uint8_t>> CanonicalCoefficients(const TempDir& dir,
+std::optional<std::vector<uint8_t>> CanonicalCoefficients(const testkit::ScratchDir& dir,
                                                           const std::vector<uint8_t>& jpeg) {
   static int counter = 0;
   const std::string in = dir.File("canon_in_" + std::to_string(counter) + ".jpg");
   const std::string out = dir.File("canon_out_" + std::to_string(counter++) + ".jpg");
-  WriteFile(in, jpeg);
-  if (RunShell("jpegtran -optimize -copy none -outfile '" + out + "' '" + in + "'").status != 0) {
+  testkit::WriteFileBytes(in, jpeg);
+  if (testkit::RunCommand("jpegtran -optimize -copy none -outfile '" + out + "' '" + in + "'").status != 0) {
     return std::nullopt;
   }
-  std::vector<uint8_t> bytes = ReadFile(out);
+  std::vector<uint8_t> bytes = testkit::ReadFileBytes(out);
   // Drop the JFIF APP0 segment (densities are not coefficients).
   if (bytes.size() > 6 && bytes[2] == 0xFF && bytes[3] == 0xE0) {
     const size_t len = (static_cast<size_t>(bytes[4]) << 8) | bytes[5];

@@ -1,5 +1,5 @@
 // Helpers of the JPEG compressor tests: synthetic cheque images, one-call compression, a marker walk and
-// the command-line tools of libjpeg-turbo used as independent oracles.
+// a canonical form of a stream through libjpeg-turbo's jpegtran, used as an independent oracle.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codec/jpeg/jpeg_compressor.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::jpeg::testing {
 
@@ -41,35 +42,10 @@ struct Segment {
 std::vector<Segment> WalkMarkers(const std::vector<uint8_t>& jpeg);
 int CountMarkers(const std::vector<Segment>& segs, uint8_t marker);
 
-// Command-line oracles.
-bool ToolAvailable(const std::string& name);
-struct ToolRun {
-  int status = -1;
-  std::string output;  // stdout and stderr
-};
-ToolRun RunShell(const std::string& command);
-
-// A fresh folder under TMPDIR removed on destruction.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> ReadFile(const std::string& path);
-// PGM (P5) or PPM (P6) of the image.
-void WritePnm(const std::string& path, const Image& image);
-
 // The stream's coefficients and tables in a canonical form: jpegtran -optimize -copy none rewrites the
 // same coefficients as one optimised sequential scan, and the JFIF segment is dropped, so two streams
 // give equal bytes exactly when their frame, quantisation tables and quantised coefficients are equal.
-std::optional<std::vector<uint8_t>> CanonicalCoefficients(const TempDir& dir,
+std::optional<std::vector<uint8_t>> CanonicalCoefficients(const testkit::ScratchDir& dir,
                                                           const std::vector<uint8_t>& jpeg);
 
 }  // namespace zc::jpeg::testing

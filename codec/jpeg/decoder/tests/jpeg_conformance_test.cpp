@@ -3,9 +3,13 @@
 // decodes against the decimated full decode; refusals and truncation. Skips when the tools are absent.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <utility>
 
 #include "jpeg_test_util.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::jpegdec::test {
 namespace {
@@ -13,7 +17,8 @@ namespace {
 class JpegConformance : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveTool("cjpeg") || !HaveTool("djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs not installed";
+    if (!testkit::HaveTool("cjpeg") || !testkit::HaveTool("djpeg"))
+      GTEST_SKIP() << "libjpeg-turbo-progs not installed";
     colour_ = dir_.File("colour.ppm");
     gray_ = dir_.File("gray.pgm");
     WritePnm(colour_, MakePicture(203, 157, 3));
@@ -23,14 +28,17 @@ class JpegConformance : public ::testing::Test {
   // Runs cjpeg with `args` on the colour or gray source; returns the file's bytes.
   std::vector<uint8_t> Make(const std::string& args, bool gray, const std::string& name = "t.jpg") {
     std::string out = dir_.File(name);
-    EXPECT_EQ(RunTool("cjpeg " + args + " -outfile " + out + " " + (gray ? gray_ : colour_)), 0) << args;
-    return ReadFile(out);
+    EXPECT_EQ(
+        testkit::RunCommand("cjpeg " + args + " -outfile " + out + " " + (gray ? gray_ : colour_)).status, 0)
+        << args;
+    return testkit::ReadFileBytes(out);
   }
 
   Image Reference(const std::vector<uint8_t>& jpeg, const std::string& extra = "") {
     std::string in = dir_.File("ref.jpg"), out = dir_.File("ref.pnm");
-    WriteFile(in, jpeg);
-    EXPECT_EQ(RunTool("djpeg -dct fast -nosmooth " + extra + " -outfile " + out + " " + in), 0);
+    testkit::WriteFileBytes(in, jpeg);
+    EXPECT_EQ(
+        testkit::RunCommand("djpeg -dct fast -nosmooth " + extra + " -outfile " + out + " " + in).status, 0);
     return ReadPnm(out);
   }
 
@@ -69,7 +77,7 @@ class JpegConformance : public ::testing::Test {
     EXPECT_LT(d.mean, 1.1) << full;
   }
 
-  TempDir dir_;
+  testkit::ScratchDir dir_{"zc_jpegdec"};
   std::string colour_, gray_;
 };
 
@@ -199,10 +207,10 @@ TEST_F(JpegConformance, RefusedFormatsGiveTheirCodes) {
       {"arithmetic", Make("-arithmetic", false)},
       {"SOF1 with 16-bit tables", Make("-quality 1", false)},
   };
-  if (HaveTool("convert")) {  // ImageMagick writes four-component CMYK frames
+  if (testkit::HaveTool("convert")) {  // ImageMagick writes four-component CMYK frames
     std::string cmyk = dir_.File("cmyk.jpg");
-    ASSERT_EQ(RunTool("convert " + colour_ + " -colorspace CMYK " + cmyk), 0);
-    files.emplace_back("CMYK", ReadFile(cmyk));
+    ASSERT_EQ(testkit::RunCommand("convert " + colour_ + " -colorspace CMYK " + cmyk).status, 0);
+    files.emplace_back("CMYK", testkit::ReadFileBytes(cmyk));
   }
   for (const auto& [name, jpeg] : files) {
     ASSERT_FALSE(jpeg.empty()) << name;

@@ -14,6 +14,9 @@
 #include "codec/core/img_error.h"
 #include "codec/jpeg/jpeg_comp_format.h"
 #include "jpeg_test_util.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace zc::codec {
 namespace {
@@ -126,11 +129,12 @@ TEST(JpegDecompFormat, OwnCompressorStreamsDecodeThroughTheInterface) {
     ASSERT_EQ(ref.error, 0);
     EXPECT_EQ(got.pixels, ref.image.pixels) << c.tag;
     // An independent decoder on the compressor's bytes.
-    if (!jpegdec::test::HaveTool("djpeg")) continue;
-    jpegdec::test::TempDir dir;
-    jpegdec::test::WriteFile(dir.File("a.jpg"), jpeg);
-    ASSERT_EQ(jpegdec::test::RunTool("djpeg -dct fast -nosmooth -outfile " + dir.File("a.pnm") + " " +
-                                     dir.File("a.jpg")),
+    if (!testkit::HaveTool("djpeg")) continue;
+    testkit::ScratchDir dir("zc_jpegdec");
+    testkit::WriteFileBytes(dir.File("a.jpg"), jpeg);
+    ASSERT_EQ(testkit::RunCommand("djpeg -dct fast -nosmooth -outfile " + dir.File("a.pnm") + " " +
+                                  dir.File("a.jpg"))
+                  .status,
               0);
     Image djpeg = jpegdec::test::ReadPnm(dir.File("a.pnm"));
     jpegdec::test::Image ours{got.width, got.rows, c.channels, got.pixels};
@@ -205,11 +209,11 @@ TEST(JpegDecompFormat, FileSourceAtAnOffsetDecodesLikeMemory) {
   Image img = MakePicture(64, 48, 3);
   std::vector<uint8_t> jpeg = Compress(img, "JPEG");
   ASSERT_FALSE(jpeg.empty());
-  jpegdec::test::TempDir dir;
+  testkit::ScratchDir dir("zc_jpegdec");
   std::string path = dir.File("x.bin");
   std::vector<uint8_t> file(100, 0x55);
   file.insert(file.end(), jpeg.begin(), jpeg.end());
-  jpegdec::test::WriteFile(path, file);
+  testkit::WriteFileBytes(path, file);
   int fd = open(path.c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   ImgDecompDesc d;

@@ -1,20 +1,16 @@
-// Helpers for the JPEG decoder tests: synthetic images, PNM files, running the reference tools in a
-// temporary folder, and collecting the decoder's bands into one picture.
+// Helpers for the JPEG decoder tests: synthetic images, PNM files of them, and collecting the decoder's
+// bands into one picture.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "codec/jpeg/decoder/jpeg_decode.h"
 #include "codec/jpeg/decoder/jpeg_error.h"
+#include "testkit/support/pnm.h"
 
 namespace zc::jpegdec::test {
 
@@ -24,43 +20,6 @@ struct Image {
   int channels = 0;
   std::vector<uint8_t> pixels;
 };
-
-inline bool HaveTool(const char* name) {
-  std::string p = std::string("/usr/bin/") + name;
-  return access(p.c_str(), X_OK) == 0;
-}
-
-class TempDir {
- public:
-  TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/jpegdec.XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back(0);
-    if (mkdtemp(buf.data())) path_ = buf.data();
-  }
-  ~TempDir() {
-    if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-inline int RunTool(const std::string& cmd) {
-  return std::system((cmd + " 2>/dev/null").c_str());
-}
-
-inline std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
-inline void WriteFile(const std::string& path, const std::vector<uint8_t>& data) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
 
 // A deterministic picture with gradients, hard edges, text-like strokes and noise, so that every
 // coefficient band carries energy.
@@ -85,23 +44,15 @@ inline Image MakePicture(int w, int h, int channels, uint32_t seed = 1) {
 }
 
 inline void WritePnm(const std::string& path, const Image& img) {
-  std::ofstream f(path, std::ios::binary);
-  f << (img.channels == 1 ? "P5" : "P6") << "\n" << img.width << " " << img.height << "\n255\n";
-  f.write(reinterpret_cast<const char*>(img.pixels.data()), static_cast<std::streamsize>(img.pixels.size()));
+  testkit::WritePnm(path, img.channels == 1 ? testkit::PnmFormat::kGray : testkit::PnmFormat::kColor,
+                    img.width, img.height, img.pixels);
 }
 
+// An empty image when the file is not a P5 or P6 image.
 inline Image ReadPnm(const std::string& path) {
-  Image img;
-  std::ifstream f(path, std::ios::binary);
-  std::string magic;
-  int maxval = 0;
-  f >> magic >> img.width >> img.height >> maxval;
-  f.get();
-  img.channels = magic == "P6" ? 3 : 1;
-  img.pixels.resize(static_cast<size_t>(img.width) * img.height * img.channels);
-  f.read(reinterpret_cast<char*>(img.pixels.data()), static_cast<std::streamsize>(img.pixels.size()));
-  if (!f || (magic != "P5" && magic != "P6")) img = Image{};
-  return img;
+  const std::optional<testkit::PnmImage> pnm = testkit::ReadPnm(path);
+  if (!pnm || pnm->format == testkit::PnmFormat::kBitmap) return Image{};
+  return Image{pnm->width, pnm->height, pnm->channels(), pnm->raster};
 }
 
 struct DecodeResult {

@@ -3,10 +3,7 @@
 // depth, palette, resolution and pixels. The pixel reference is computed by PIL from the raw lines alone
 // (window crop, transpose and flips), so it shares no code with the assembly.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,6 +12,9 @@
 #include "qv6/image/dib.h"
 #include "qv6/image/pic_scan_lines.h"
 #include "qv6/image/scan_lines.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace qv6 {
 namespace {
@@ -33,36 +33,8 @@ void WriteBmp(const fs::path& path, const CDib& dib) {
   out.write(reinterpret_cast<const char*>(dib.GetDibPtr()), dibSize);
 }
 
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-// Runs a command line and returns its standard output; exit status in *status.
-std::string RunCommand(const std::string& command, int* status) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) {
-    *status = -1;
-    return output;
-  }
-  char buffer[256];
-  while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-  const int rc = pclose(pipe);
-  *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  return output;
-}
-
-bool HavePil() {
-  int status = 0;
-  RunCommand("/usr/bin/python3 -c 'import PIL' 2>/dev/null", &status);
-  return access("/usr/bin/python3", X_OK) == 0 && status == 0;
-}
-
 bool HaveIdentify() {
-  int status = 0;
-  RunCommand("identify -version >/dev/null 2>&1", &status);
-  return status == 0;
+  return zc::testkit::RunCommand("identify -version").ok();
 }
 
 // Reads the BMP with PIL and compares it with a reference built from the raw lines.
@@ -105,30 +77,22 @@ print(img.mode, img.size[0], img.size[1], round(img.info['dpi'][0]), int(same))
 class BmpOracle : public testing::Test {
  protected:
   void SetUp() override {
-    if (!HavePil()) GTEST_SKIP() << "python3-pil not installed";
-    dir_ = fs::temp_directory_path() / ("qv6_image_oracle_" + std::to_string(getpid()));
-    fs::create_directories(dir_);
+    if (!zc::testkit::HavePythonModule("PIL")) GTEST_SKIP() << "python3-pil not installed";
     script_ = dir_ / "check.py";
     std::ofstream(script_) << kPilCheck;
   }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-
   std::string Check(const CDib& dib, const std::vector<uint8_t>& raw, const std::string& kind, int lines,
                     int stride, int ppl, int first, int last, const std::string& ops) {
     const fs::path bmp = dir_ / "image.bmp";
     const fs::path rawPath = dir_ / "raw.bin";
     WriteBmp(bmp, dib);
-    WriteFile(rawPath, raw);
-    int status = 0;
-    std::string out = RunCommand(
+    zc::testkit::WriteFileBytes(rawPath, raw);
+    const zc::testkit::CommandResult run = zc::testkit::RunCommand(
         "/usr/bin/python3 " + script_.string() + " " + bmp.string() + " " + rawPath.string() + " " + kind +
-            " " + std::to_string(lines) + " " + std::to_string(stride) + " " + std::to_string(ppl) + " " +
-            std::to_string(first) + " " + std::to_string(last) + " '" + ops + "' 2>&1",
-        &status);
-    EXPECT_EQ(status, 0) << out;
+        " " + std::to_string(lines) + " " + std::to_string(stride) + " " + std::to_string(ppl) + " " +
+        std::to_string(first) + " " + std::to_string(last) + " '" + ops + "'");
+    std::string out = run.output;
+    EXPECT_EQ(run.status, 0) << out;
     if (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
   }
@@ -136,14 +100,14 @@ class BmpOracle : public testing::Test {
   std::string Identify(const CDib& dib) {
     const fs::path bmp = dir_ / "identify.bmp";
     WriteBmp(bmp, dib);
-    int status = 0;
-    std::string out = RunCommand(
-        "identify -units PixelsPerInch -format '%w %h %z %x %y' " + bmp.string() + " 2>&1", &status);
-    EXPECT_EQ(status, 0) << out;
-    return out;
+    const zc::testkit::CommandResult run =
+        zc::testkit::RunCommand("identify -units PixelsPerInch -format '%w %h %z %x %y' " + bmp.string());
+    EXPECT_EQ(run.status, 0) << run.output;
+    return run.output;
   }
 
-  fs::path dir_;
+  zc::testkit::ScratchDir scratch_{"qv6_image_oracle"};
+  fs::path dir_ = scratch_.Path();
   fs::path script_;
 };
 

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +14,7 @@
 #include "devicelib/core/micr/equaliser.h"
 #include "devicelib/core/micr/lumivex_micr.h"
 #include "devicelib/core/micr/tests/decode_helpers.h"
+#include "testkit/support/external_tool.h"
 
 namespace micrtest {
 namespace {
@@ -62,17 +63,15 @@ TEST(MicrSetup, FontSettingMapsToDecoderFont) {
 
 TEST(MicrFir, TapsMatchAnIndependentDesign) {
   // Oracle: the windowed-sinc design computed by python3.
-  FILE* pipe = popen(
+  const zc::testkit::CommandResult run = zc::testkit::RunCommand(
       "python3 -c \"import math\n"
       "h=[(math.sin(2*math.pi*0.13*(i-50))/(i-50) if i!=50 else "
       "2*math.pi*0.13)*(0.54-0.46*math.cos(2*math.pi*i/100)) "
-      "for i in range(100)]\ns=sum(h)\nprint(' '.join(repr(x/s) for x in h))\" 2>/dev/null",
-      "r");
-  if (pipe == nullptr) GTEST_SKIP() << "python3 not available";
+      "for i in range(100)]\ns=sum(h)\nprint(' '.join(repr(x/s) for x in h))\" 2>/dev/null");
   std::vector<double> expected;
+  std::istringstream in(run.output);
   double v = 0;
-  while (std::fscanf(pipe, "%lf", &v) == 1) expected.push_back(v);
-  pclose(pipe);
+  while (in >> v) expected.push_back(v);
   if (expected.size() != 100) GTEST_SKIP() << "python3 not available";
   const micr::Fir fir(0.13);
   for (int i = 0; i < 100; ++i) EXPECT_NEAR(fir.Tap(i), expected[static_cast<std::size_t>(i)], 1e-12) << i;

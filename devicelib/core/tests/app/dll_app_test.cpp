@@ -14,6 +14,7 @@
 #include "device/recording_model.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace qv6 {
 namespace {
@@ -21,9 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(DllApp, StartUpLogsTheReleaseAndUnloadClosesConnections) {
-  char pattern[] = "/tmp/qv6appXXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  fs::path dir = pattern;
+  zc::testkit::ScratchDir scratch("qv6app");
+  const fs::path dir = scratch.Path();
   plat::SetFolder(plat::Folder::kWindows, dir.string());
   std::ofstream(dir / "Qv6ExtendedSetup.ini") << "[LOG]\nLOG Messages=10\n";
   unsigned saved = g_Log.threshold();
@@ -52,7 +52,6 @@ TEST(DllApp, StartUpLogsTheReleaseAndUnloadClosesConnections) {
 
   g_Log.SetThreshold(saved);
   plat::ResetFolders();
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "platform/debug_output.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace qv6 {
 namespace {
@@ -20,19 +21,12 @@ namespace fs = std::filesystem;
 
 class LogSettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/qv6logXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    plat::SetFolder(plat::Folder::kWindows, dir_.string());
-  }
-  void TearDown() override {
-    plat::ResetFolders();
-    fs::remove_all(dir_);
-  }
+  void SetUp() override { plat::SetFolder(plat::Folder::kWindows, dir_.string()); }
+  void TearDown() override { plat::ResetFolders(); }
   void WriteIni(const std::string& text) { std::ofstream(dir_ / "Qv6ExtendedSetup.ini") << text; }
 
-  fs::path dir_;
+  zc::testkit::ScratchDir scratch_{"qv6log"};
+  fs::path dir_ = scratch_.Path();
 };
 
 TEST_F(LogSettingsTest, LogMessagesSelectsTheVisibleLevels) {

@@ -20,6 +20,7 @@
 #include "platform/thread.h"
 #include "qv6/qv6dll.h"
 #include "sim/catalog.h"
+#include "testkit/support/scratch_dir.h"
 #include "transport/bulk_layer.h"
 #include "transport/driver_layer.h"
 
@@ -70,9 +71,6 @@ class ConnectPollingTest : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
-    char pattern[] = "/tmp/qv6connpollXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     plat::SetFolder(plat::Folder::kWindows, dir_.string());  // no INI: the default intervals
     drv::DeviceRegistry::Instance().Reset();
     BulkLayer::Reset();
@@ -85,7 +83,6 @@ class ConnectPollingTest : public ::testing::Test {
     if (index_ != 0) QV6CloseConnection(index_);
     drv::DeviceRegistry::Instance().Reset();
     plat::ResetFolders();
-    fs::remove_all(dir_);
   }
   void Open(int mode, int messageId = 0) {
     index_ = QV6OpenConnection(mode, messageId, 0);
@@ -104,7 +101,8 @@ class ConnectPollingTest : public ::testing::Test {
 
   plat::ScopedClock clock_{25.0};
   testing::SimModelClasses classes_;
-  fs::path dir_;
+  zc::testkit::ScratchDir scratch_{"qv6connpoll"};
+  fs::path dir_ = scratch_.Path();
   int index_ = 0;
 };
 

@@ -17,6 +17,7 @@
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "sim/catalog.h"
+#include "testkit/support/scratch_dir.h"
 #include "transport/bulk_layer.h"
 #include "transport/driver_layer.h"
 
@@ -29,9 +30,6 @@ using testing::SimScript;
 class ConnectTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qv6connectXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     plat::SetFolder(plat::Folder::kWindows, dir_.string());
     Reset();
     savedThreshold_ = g_Log.threshold();
@@ -41,7 +39,6 @@ class ConnectTest : public ::testing::Test {
     g_Log.SetThreshold(savedThreshold_);
     Reset();
     plat::ResetFolders();
-    fs::remove_all(dir_);
   }
   static void Reset() {
     drv::DeviceRegistry::Instance().Reset();
@@ -55,7 +52,8 @@ class ConnectTest : public ::testing::Test {
     return device;
   }
 
-  fs::path dir_;
+  zc::testkit::ScratchDir scratch_{"qv6connect"};
+  fs::path dir_ = scratch_.Path();
   unsigned savedThreshold_ = 0;
 };
 

@@ -16,6 +16,7 @@
 #include "device/recording_model.h"
 #include "platform/paths.h"
 #include "qv6/qv6dll.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace qv6 {
 namespace {
@@ -62,9 +63,6 @@ bool WaitFor(Pred pred, int ms = 3000) {
 class PollingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qv6pollXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     plat::SetFolder(plat::Folder::kWindows, dir_.string());
     std::ofstream(dir_ / "Qv6ExtendedSetup.ini") << "[TIMER POLLING]\nT.Check(msec)=20\nT.Poll(msec)=5\n";
     std::lock_guard lock(g_seenMutex);
@@ -73,7 +71,6 @@ class PollingTest : public ::testing::Test {
   void TearDown() override {
     Release();
     plat::ResetFolders();
-    fs::remove_all(dir_);
   }
   // Drops the test's reference and waits until a tick that still held the device has let it go too.
   void Release() {
@@ -89,7 +86,8 @@ class PollingTest : public ::testing::Test {
     return device_;
   }
 
-  fs::path dir_;
+  zc::testkit::ScratchDir scratch_{"qv6poll"};
+  fs::path dir_ = scratch_.Path();
   std::shared_ptr<ProbeState> state_ = std::make_shared<ProbeState>();
   std::shared_ptr<Qv6Device> device_;
 };

@@ -10,6 +10,7 @@
 
 #include "firmware/version_text.h"
 #include "platform/paths.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace qv6 {
 namespace {
@@ -19,19 +20,14 @@ namespace fs = std::filesystem;
 class FirmwareFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qv6fwXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
     fs::create_directory(root_ / "fw");
     plat::SetDriveRoot(root_.string());
   }
-  void TearDown() override {
-    plat::ResetFolders();
-    fs::remove_all(root_);
-  }
+  void TearDown() override { plat::ResetFolders(); }
   void Touch(const std::string& name) { std::ofstream(root_ / "fw" / name) << "x"; }
 
-  fs::path root_;
+  zc::testkit::ScratchDir scratch_{"qv6fw"};
+  fs::path root_ = scratch_.Path();
 };
 
 TEST_F(FirmwareFileTest, HighestVersionWins) {

@@ -1,11 +1,6 @@
 // Synthetic font files and the scratch folder fixture.
 #include "font_fixture.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-
 #include "platform/paths.h"
 
 namespace qv6::endorsement::testing {
@@ -29,17 +24,8 @@ std::vector<uint8_t> SyntheticFontBytes() {
   return bytes;
 }
 
-void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(out.good()) << path;
-}
-
 void ScratchFolderTest::SetUp() {
   previous_ = std::filesystem::current_path();
-  std::string pattern = (std::filesystem::temp_directory_path() / "endorse-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  root_ = pattern;
   windows_ = root_ / "win";
   system_ = root_ / "sys";
   std::filesystem::create_directory(windows_);
@@ -53,8 +39,6 @@ void ScratchFolderTest::SetUp() {
 void ScratchFolderTest::TearDown() {
   plat::ResetFolders();
   std::filesystem::current_path(previous_);
-  std::error_code ignored;
-  std::filesystem::remove_all(root_, ignored);
 }
 
 }  // namespace qv6::endorsement::testing

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "testkit/support/scratch_dir.h"
+
 namespace qv6::endorsement::testing {
 
 // The rows 0-11 of column `column` of the synthetic glyph of `code` (32..127): distinct for every glyph,
@@ -19,8 +21,6 @@ uint16_t SyntheticColumn(int code, int column);
 // last glyph hold junk that a reader must ignore.
 std::vector<uint8_t> SyntheticFontBytes();
 
-void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
-
 // Runs each test in a fresh folder that is the current directory, with "win" and "sys" below it as the
 // Windows and System folders; everything is restored afterwards.
 class ScratchFolderTest : public ::testing::Test {
@@ -28,7 +28,8 @@ class ScratchFolderTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  std::filesystem::path root_;
+  zc::testkit::ScratchDir scratch_{"endorse"};
+  std::filesystem::path root_ = scratch_.Path();
   std::filesystem::path windows_;
   std::filesystem::path system_;
 

@@ -10,6 +10,7 @@
 
 #include "bitmap_builder.h"
 #include "font_fixture.h"
+#include "testkit/support/file_bytes.h"
 
 namespace qv6::endorsement {
 namespace {
@@ -18,7 +19,6 @@ using testing::BitmapOfColumns;
 using testing::ScratchFolderTest;
 using testing::SyntheticColumn;
 using testing::SyntheticFontBytes;
-using testing::WriteFile;
 
 constexpr uint8_t kUntouched = 0xEE;
 constexpr uint16_t kUntouchedWord = 0xEEEE;
@@ -177,7 +177,7 @@ TEST(HostBufferPrint, NeverOutsideTheBuffer) {
 class HostBufferText : public ScratchFolderTest {};
 
 TEST_F(HostBufferText, TextLandsAtTheExpectedColumns) {
-  WriteFile(root_ / "Qv600_IJAsciiFont.bin", SyntheticFontBytes());
+  ASSERT_TRUE(zc::testkit::WriteFileBytes(root_ / "Qv600_IJAsciiFont.bin", SyntheticFontBytes()));
   const std::string text = "AB";
   // Density 2 (17 columns per 100), position 1000: start column 170.
   for (bool mirrored : {false, true}) {
@@ -201,7 +201,7 @@ TEST_F(HostBufferText, TextLandsAtTheExpectedColumns) {
 }
 
 TEST_F(HostBufferText, LongTextIsCutAtColumnZeroAndMissingFontPrintsNoInk) {
-  WriteFile(root_ / "font.bin", SyntheticFontBytes());
+  ASSERT_TRUE(zc::testkit::WriteFileBytes(root_ / "font.bin", SyntheticFontBytes()));
   const std::string text(900, 'W');
   GuardedBuffer host(10000);
   // n = 4999 (clamped); 8150 rendered columns run back to column 0.

@@ -5,6 +5,7 @@
 
 #include "font_fixture.h"
 #include "platform/paths.h"
+#include "testkit/support/file_bytes.h"
 
 namespace qv6::endorsement {
 namespace {
@@ -12,7 +13,6 @@ namespace {
 using testing::ScratchFolderTest;
 using testing::SyntheticColumn;
 using testing::SyntheticFontBytes;
-using testing::WriteFile;
 
 // A font of which only glyph 'A' is drawn, with columns written byte by byte.
 std::vector<uint8_t> FontWithGlyphA() {
@@ -76,7 +76,7 @@ class FontSearch : public ScratchFolderTest {
     std::vector<uint8_t> bytes(2048, 0);
     bytes[20 * ('A' - 32)] = static_cast<uint8_t>(marker);
     bytes[20 * ('A' - 32) + 1] = static_cast<uint8_t>(marker >> 8);
-    WriteFile(path, bytes);
+    ASSERT_TRUE(zc::testkit::WriteFileBytes(path, bytes));
   }
   static uint16_t Found(const InkJetFont& font) { return font.Column('A', 0); }
 };
@@ -127,7 +127,7 @@ TEST_F(FontSearch, NothingFoundGivesABlankFont) {
 
 TEST_F(FontSearch, FirstFileThatOpensEndsTheSearchAndFoldersAreNotFiles) {
   // An empty file opens: the search ends there with a blank font.
-  WriteFile(root_ / "Qv600_IJAsciiFont.bin", {});
+  ASSERT_TRUE(zc::testkit::WriteFileBytes(root_ / "Qv600_IJAsciiFont.bin", {}));
   Place(windows_ / "Qv600_IJAsciiFont.bin", 2);
   const InkJetFont font = InkJetFont::Load("");
   EXPECT_EQ(font.path(), (root_ / "Qv600_IJAsciiFont.bin").string());
@@ -141,7 +141,7 @@ TEST_F(FontSearch, FirstFileThatOpensEndsTheSearchAndFoldersAreNotFiles) {
 TEST_F(FontSearch, ShortFileIsUsedAsFarAsItGoes) {
   std::vector<uint8_t> bytes = SyntheticFontBytes();
   bytes.resize(20 * ('A' - 32) + 4);  // up to column 1 of 'A'
-  WriteFile(root_ / "short.bin", bytes);
+  ASSERT_TRUE(zc::testkit::WriteFileBytes(root_ / "short.bin", bytes));
   const InkJetFont font = InkJetFont::Load("short.bin");
   EXPECT_EQ(font.bytesRead(), bytes.size());
   EXPECT_EQ(font.Column('A', 1), SyntheticColumn('A', 1));

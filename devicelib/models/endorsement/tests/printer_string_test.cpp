@@ -3,16 +3,16 @@
 #include "qv6/endorsement/printer_string.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "font_fixture.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/pnm.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace qv6::endorsement {
 namespace {
@@ -120,20 +120,8 @@ TEST(PrinterString, BlankFontKeepsTheColumnsButPrintsNoInk) {
   for (uint8_t b : p.bitmap()) ASSERT_EQ(b, 0);
 }
 
-// Runs a command and returns its standard output, or nullopt when it cannot run.
-std::optional<std::string> RunCommand(const std::string& command) {
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return std::nullopt;
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  if (pclose(pipe) != 0) return std::nullopt;
-  return out;
-}
-
 TEST(PrinterString, NetpbmReadsTheBitmapAsTheText) {
-  if (!RunCommand("command -v pnmtoplainpnm >/dev/null")) GTEST_SKIP() << "netpbm is not installed";
+  if (!zc::testkit::HaveTool("pnmtoplainpnm")) GTEST_SKIP() << "netpbm is not installed";
   PrinterString p(InkJetFont::FromBytes(SyntheticFontBytes()));
   const std::string text = "Endorsed 12/10";
   int columns = 0;
@@ -141,20 +129,20 @@ TEST(PrinterString, NetpbmReadsTheBitmapAsTheText) {
   p.RenderText(text.data(), static_cast<int>(text.size()), &columns, &rows);
 
   // PBM rows are whole bytes, most significant bit first, 1 = black: the bitmap's rows cut short.
-  const auto path = std::filesystem::temp_directory_path() / ("endorse-" + std::to_string(getpid()) + ".pbm");
-  {
-    std::ofstream out(path, std::ios::binary);
-    out << "P4\n" << columns << " " << rows << "\n";
-    const size_t stride = PrinterString::RowBytes(static_cast<size_t>(columns));
-    for (int r = 0; r < rows; ++r) {
-      out.write(reinterpret_cast<const char*>(p.bitmap().data() + r * stride), (columns + 7) / 8);
-    }
+  const size_t stride = PrinterString::RowBytes(static_cast<size_t>(columns));
+  std::vector<uint8_t> raster;
+  for (int r = 0; r < rows; ++r) {
+    const uint8_t* row = p.bitmap().data() + r * stride;
+    raster.insert(raster.end(), row, row + (columns + 7) / 8);
   }
-  const auto plain = RunCommand("pnmtoplainpnm " + path.string());
-  std::filesystem::remove(path);
-  ASSERT_TRUE(plain.has_value());
+  const zc::testkit::ScratchDir dir("endorse");
+  ASSERT_TRUE(
+      zc::testkit::WritePnm(dir / "text.pbm", zc::testkit::PnmFormat::kBitmap, columns, rows, raster));
+  const zc::testkit::CommandResult plain =
+      zc::testkit::RunCommand("pnmtoplainpnm " + (dir / "text.pbm") + " 2>/dev/null");
+  ASSERT_EQ(plain.status, 0) << plain.output;
 
-  std::istringstream in(*plain);
+  std::istringstream in(plain.output);
   std::string magic;
   int width = 0;
   int height = 0;

@@ -2,7 +2,8 @@
 #include "firmware_package_builder.h"
 
 #include <algorithm>
-#include <fstream>
+
+#include "testkit/support/file_bytes.h"
 
 namespace qv6::testing {
 namespace {
@@ -76,9 +77,7 @@ std::vector<uint8_t> BuildPackage(const PackageParts& parts) {
 }
 
 void WritePackage(const std::filesystem::path& file, const PackageParts& parts) {
-  std::vector<uint8_t> bytes = BuildPackage(parts);
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  zc::testkit::WriteFileBytes(file, BuildPackage(parts));
 }
 
 }  // namespace qv6::testing

@@ -4,7 +4,6 @@
 #include "qv6/later/firmware_update.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <array>
 #include <filesystem>
@@ -19,6 +18,7 @@
 #include "qv6/models/firmware_package.h"
 #include "sim/catalog.h"
 #include "sim/qv63x_device.h"
+#include "testkit/support/scratch_dir.h"
 #include "transport/driver_layer.h"
 
 namespace qv6 {
@@ -39,10 +39,6 @@ class RecordingView : public FirmwareUpdateView {
 class FirmwareUpdateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("fwupdate_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
     plat::UseVirtualClock(0, true);
@@ -54,7 +50,6 @@ class FirmwareUpdateTest : public ::testing::Test {
     drv::DeviceRegistry::Instance().Reset();
     plat::UseRealClock();
     std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
   }
   void Attach(sim::Model model, sim::Firmware firmware) {
     commands_.reset();
@@ -76,7 +71,9 @@ class FirmwareUpdateTest : public ::testing::Test {
   }
   sim::Identity Running() const { return device_->identity(); }
 
-  std::filesystem::path dir_, old_;
+  zc::testkit::ScratchDir scratch_{"fwupdate"};
+  std::filesystem::path dir_ = scratch_.Path();
+  std::filesystem::path old_;
   PackageParts package_;
   std::shared_ptr<sim::Qv63xDevice> device_;
   ScannerQV63xInterface transport_;

@@ -3,7 +3,6 @@
 #include "qv6/later/scan_config.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include "platform/ini.h"
 #include "qv6/later/later_blocks.h"
 #include "qv6/later/mech_ini.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace qv6::later {
 namespace {
@@ -19,23 +19,18 @@ namespace {
 class ScanConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("scancfg_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
   }
-  void TearDown() override {
-    std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
-  }
+  void TearDown() override { std::filesystem::current_path(old_); }
   void Write(const std::string& text) { std::ofstream(dir_ / "scan.ini") << text; }
   std::string Read(const char* key) {
     return plat::ReadProfileString("QV600 CONFIG", key, "<none>", ".\\scan.ini");
   }
 
-  std::filesystem::path dir_, old_;
+  zc::testkit::ScratchDir scratch_{"scancfg"};
+  std::filesystem::path dir_ = scratch_.Path();
+  std::filesystem::path old_;
 };
 
 TEST_F(ScanConfigTest, ValuesAreClampedAndWrittenBack) {

@@ -2,7 +2,6 @@
 // event 0, and the status words the scanner reports reach QV6GetStatus; the scan configuration and
 // mechanical configuration calls reach the scanner.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -21,6 +20,7 @@
 #include "sim/catalog.h"
 #include "sim/qv63x_device.h"
 #include "sim/qv63x_document_feeder.h"
+#include "testkit/support/scratch_dir.h"
 #include "transport/driver_layer.h"
 
 namespace qv6 {
@@ -58,8 +58,6 @@ bool WaitFor(Pred pred) {
 class ConnectTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("qv63x_connect_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
     plat::SetFolder(plat::Folder::kWindows, dir_.string());
@@ -79,10 +77,11 @@ class ConnectTest : public ::testing::Test {
     plat::SetFolder(plat::Folder::kWindows, "");
     plat::SetFolder(plat::Folder::kTemp, "");
     std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
   }
 
-  std::filesystem::path dir_, old_;
+  zc::testkit::ScratchDir scratch_{"qv63x_connect"};
+  std::filesystem::path dir_ = scratch_.Path();
+  std::filesystem::path old_;
   std::shared_ptr<sim::Qv63xDevice> device_;
 };
 

@@ -3,7 +3,6 @@
 // scanner that already runs the package's firmware connects without a download; without a package the
 // scanner stays unconnected and the polling thread keeps probing until one appears.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -21,6 +20,7 @@
 #include "qv6/qv6dll.h"
 #include "sim/catalog.h"
 #include "sim/qv63x_device.h"
+#include "testkit/support/scratch_dir.h"
 #include "transport/driver_layer.h"
 
 namespace qv6 {
@@ -47,10 +47,6 @@ bool WaitFor(Pred pred, int rounds = 1000) {
 class FirmwareConnectTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qv63x_fwconnect_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
     plat::SetFolder(plat::Folder::kWindows, dir_.string());
@@ -70,7 +66,6 @@ class FirmwareConnectTest : public ::testing::Test {
     plat::SetFolder(plat::Folder::kWindows, "");
     plat::SetFolder(plat::Folder::kTemp, "");
     std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
   }
   void Attach(sim::Firmware firmware) {
     device_ =
@@ -95,7 +90,9 @@ class FirmwareConnectTest : public ::testing::Test {
     }));
   }
 
-  std::filesystem::path dir_, old_;
+  zc::testkit::ScratchDir scratch_{"qv63x_fwconnect"};
+  std::filesystem::path dir_ = scratch_.Path();
+  std::filesystem::path old_;
   std::shared_ptr<sim::Qv63xDevice> device_;
   testing::PackageParts package_ = testing::StandardPackage("VEK Corporation", "1.2.3.4");
   int index_ = 0;

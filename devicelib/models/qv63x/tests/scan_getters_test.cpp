@@ -2,12 +2,11 @@
 // saved to "Qv6MICRSamples.dat", a sample count beyond the buffer, and endorsement text placed in the host
 // buffer that goes to the scanner before the feed.
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "qv6/later/later_blocks.h"
 #include "qv6/later/status_words.h"
 #include "scan_fixture.h"
+#include "testkit/support/file_bytes.h"
 
 namespace qv6::testing {
 namespace {
@@ -76,9 +75,8 @@ TEST_F(ScanGetters, SavedSamplesAreTheBytesEventSixHandsOver) {
   Use<Qv630>(sim::Model::kQv630, {}, 1);
   Configure("MICR Save Samples=1\r\n");
   ASSERT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
-  std::ifstream file("Qv6MICRSamples.dat", std::ios::binary);
-  ASSERT_TRUE(file.good());
-  std::vector<uint8_t> saved((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_TRUE(std::filesystem::is_regular_file("Qv6MICRSamples.dat"));
+  const std::vector<uint8_t> saved = zc::testkit::ReadFileBytes("Qv6MICRSamples.dat");
   EXPECT_FALSE(saved.empty());
   EXPECT_EQ(saved, Event(6)->bytes);
 }
@@ -108,8 +106,7 @@ void WriteFont() {
     font[at + 2 * static_cast<size_t>(c)] = static_cast<uint8_t>(word);
     font[at + 2 * static_cast<size_t>(c) + 1] = static_cast<uint8_t>(word >> 8);
   }
-  std::ofstream("Qv600_IJAsciiFont.bin", std::ios::binary)
-      .write(reinterpret_cast<const char*>(font.data()), static_cast<std::streamsize>(font.size()));
+  zc::testkit::WriteFileBytes("Qv600_IJAsciiFont.bin", font);
 }
 
 TEST_F(ScanGetters, PrintedTextLandsAtItsColumnsOfTheUploadedBuffer) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,6 +15,7 @@
 #include "qv6/qv63x/qv63x_models.h"
 #include "sim/catalog.h"
 #include "sim/qv63x_device.h"
+#include "testkit/support/scratch_dir.h"
 #include "transport/driver_interface.h"
 #include "transport/driver_layer.h"
 
@@ -24,10 +24,6 @@ namespace qv6::testing {
 class SimScannerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qv63x_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
     plat::SetFolder(plat::Folder::kTemp, dir_.string());
@@ -41,7 +37,6 @@ class SimScannerTest : public ::testing::Test {
     plat::UseRealClock();
     plat::SetFolder(plat::Folder::kTemp, "");
     std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
   }
   void Attach(sim::Model which, sim::Firmware firmware = sim::Firmware::kRunning) {
     model.reset();
@@ -70,7 +65,9 @@ class SimScannerTest : public ::testing::Test {
   }
   void WriteFile(const std::string& name, const std::string& text) { std::ofstream(dir_ / name) << text; }
 
-  std::filesystem::path dir_, old_;
+  zc::testkit::ScratchDir scratch_{"qv63x"};
+  std::filesystem::path dir_ = scratch_.Path();
+  std::filesystem::path old_;
   std::shared_ptr<sim::Qv63xDevice> device;
   ScannerQV63xInterface transport;
   std::unique_ptr<Qv63xModel> model;

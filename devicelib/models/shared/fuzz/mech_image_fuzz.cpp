@@ -1,18 +1,15 @@
 // Fuzz entry point of EEPROM images: any bytes as the image a device holds, synchronised into an image
 // object (header and length checks, the "Eeprom.dat" cache in a scratch folder) and walked for every
 // record tag the series use; then the same bytes as an image adopted directly.
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/paths.h"
 #include "qv6/models/device_mech_file.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace {
 
@@ -47,18 +44,14 @@ class FuzzImage : public qv6::DeviceMechFile {
   void Adopt(std::vector<uint8_t> bytes) { AdoptImage(std::move(bytes)); }
 };
 
-std::string g_scratch;
-
+// One scratch folder for the whole run, removed at exit.
 void ScratchTempFolder() {
-  if (!g_scratch.empty()) return;
-  char pattern[] = "/tmp/mech_image_fuzz_XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return;
-  g_scratch = pattern;
-  plat::SetFolder(plat::Folder::kTemp, g_scratch);
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(g_scratch, ignored);
-  });
+  static const zc::testkit::ScratchDir scratch("mech_image_fuzz");
+  static const bool set = [] {
+    plat::SetFolder(plat::Folder::kTemp, scratch.Path());
+    return true;
+  }();
+  (void)set;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "platform/paths.h"
 #include "qv6/models/byte_order.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace qv6 {
 namespace {
@@ -58,17 +59,8 @@ class TestMechFile : public DeviceMechFile {
 
 class DeviceMechFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("mechfile_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-    plat::SetFolder(plat::Folder::kTemp, dir_.string());
-  }
-  void TearDown() override {
-    plat::SetFolder(plat::Folder::kTemp, "");
-    std::filesystem::remove_all(dir_);
-  }
+  void SetUp() override { plat::SetFolder(plat::Folder::kTemp, dir_.string()); }
+  void TearDown() override { plat::SetFolder(plat::Folder::kTemp, ""); }
   // A fresh image with one record of `length` bytes, synchronised to the device.
   int WriteImage(TestMechFile& file, size_t length) {
     file.InitImage(device.serial.c_str());
@@ -77,7 +69,8 @@ class DeviceMechFileTest : public ::testing::Test {
     return file.SyncImage();
   }
 
-  std::filesystem::path dir_;
+  zc::testkit::ScratchDir scratch_{"mechfile"};
+  std::filesystem::path dir_ = scratch_.Path();
   FakeEeprom device;
 };
 
