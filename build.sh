@@ -32,7 +32,7 @@ deps() {
 configure_build() {  # dir, extra cmake args...
   local dir=$1; shift
   cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$JOBS"
+  cmake --build "$dir" -j "$JOBS" ${TARGET:+--target "$TARGET"}
 }
 
 run_ctest() {  # dir, extra ctest args...
@@ -52,7 +52,7 @@ case "${1:-test}" in
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan
     ;;
   tsan)
-    configure_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DZC_SANITIZE=thread
+    TARGET=zc_thread_suites configure_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DZC_SANITIZE=thread
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest build-tsan -L threads
     ;;
   bench)
