@@ -25,6 +25,11 @@ enum class Font { kAuto = 0, kCmc7 = 1, kE13b = 2 };
 // Decoder font for the scan configuration's "MICR Font" value (0 CMC-7, 1 E13B, 2 automatic).
 int DecoderFontFromSetting(int micrFontSetting);
 
+// The samples an entry point was handed as a pointer and a count; a null pointer is an empty run.
+inline std::span<const uint16_t> SampleRun(const uint16_t* samples, unsigned count) {
+  return samples == nullptr ? std::span<const uint16_t>() : std::span<const uint16_t>(samples, count);
+}
+
 class Decoder {
  public:
   static constexpr std::size_t kMaxSamples = 32758;

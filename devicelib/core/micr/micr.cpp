@@ -16,9 +16,7 @@ int Micr::Setup(int preset, int mode, int minimum, int maximum, int rate, int di
 
 int Micr::DecodeSamples(const uint16_t* samples, unsigned count, int font, int trimEnd, int trimStart) {
   try {
-    decoder_.Decode(
-        samples == nullptr ? std::span<const uint16_t>() : std::span<const uint16_t>(samples, count), font,
-        trimEnd, trimStart);
+    decoder_.Decode(micr::SampleRun(samples, count), font, trimEnd, trimStart);
     return 0;
   } catch (const std::exception&) {
     return 1;

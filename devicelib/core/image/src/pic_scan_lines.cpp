@@ -2,25 +2,14 @@
 #include "qv6/image/pic_scan_lines.h"
 
 #include <algorithm>
-#include <numeric>
 
 #include "qv6/image/shading_tables.h"
 
 namespace qv6 {
-namespace {
-
-bool IndicesFit(int64_t first, int64_t step, int64_t count, int64_t limit) {
-  if (count <= 0) return true;
-  const int64_t last = first + step * (count - 1);
-  return first >= 0 && first < limit && last >= 0 && last < limit;
-}
-
-}  // namespace
 
 CPICScanLines::CPICScanLines()
     : white_(kMaxPixels, 255), black_(kMaxPixels, 0), tables_(size_t{kMaxPixels} * 256) {
-  for (size_t t = 0; t < tables_.size(); t += 256)
-    std::iota(tables_.begin() + t, tables_.begin() + t + 256, 0);
+  shading::IdentityTables(tables_);
 }
 
 int CPICScanLines::SetCalibrationLine(std::span<const uint8_t> src, int white) {

@@ -26,4 +26,10 @@ std::optional<PixelWindow> RawLineSource::ResolveWindow(int firstPixel, int last
   return w;
 }
 
+bool RawLineSource::IndicesFit(int64_t first, int64_t step, int64_t count, int64_t limit) {
+  if (count <= 0) return true;
+  const int64_t last = first + step * (count - 1);
+  return first >= 0 && first < limit && last >= 0 && last < limit;
+}
+
 }  // namespace qv6

@@ -2,7 +2,6 @@
 #include "qv6/image/scan_lines.h"
 
 #include <algorithm>
-#include <numeric>
 
 #include "qv6/image/shading_tables.h"
 
@@ -19,13 +18,6 @@ unsigned WhiteKind(int channel) {
   return 2u * static_cast<unsigned>(channel) + 1;
 }
 
-// True when pixels first, first + step, ..., first + step * (count - 1) are all table indices.
-bool IndicesFit(int64_t first, int64_t step, int64_t count, int64_t limit) {
-  if (count <= 0) return true;
-  const int64_t last = first + step * (count - 1);
-  return first >= 0 && first < limit && last >= 0 && last < limit;
-}
-
 }  // namespace
 
 CScanLines::CScanLines()
@@ -34,8 +26,7 @@ CScanLines::CScanLines()
     std::fill_n(calibration_.begin() + BlackKind(c) * size_t{kMaxPixels}, kMaxPixels, uint8_t{0});
     std::fill_n(calibration_.begin() + WhiteKind(c) * size_t{kMaxPixels}, kMaxPixels, uint8_t{255});
   }
-  for (size_t t = 0; t < tables_.size(); t += 256)
-    std::iota(tables_.begin() + t, tables_.begin() + t + 256, 0);
+  shading::IdentityTables(tables_);
 }
 
 int CScanLines::SetCalibrationLine(std::span<const uint8_t> src, unsigned kind) {

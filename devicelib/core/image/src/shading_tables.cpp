@@ -2,8 +2,14 @@
 #include "qv6/image/shading_tables.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace qv6::shading {
+
+void IdentityTables(std::span<uint8_t> tables) {
+  for (size_t t = 0; t + 256 <= tables.size(); t += 256)
+    std::iota(tables.begin() + t, tables.begin() + t + 256, 0);
+}
 
 void LinearStretch(int black, int white, std::span<uint8_t, 256> table) {
   for (int i = 0; i < 256; ++i) {

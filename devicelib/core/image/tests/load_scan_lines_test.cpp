@@ -4,38 +4,13 @@
 
 #include <vector>
 
+#include "devicelib/core/image/tests/raw_lines_fixture.h"
 #include "qv6/image/scan_lines.h"
 
 namespace qv6 {
 namespace {
 
-struct Lines {
-  CLoadScanLines s;
-  std::vector<uint8_t> raw;
-  Lines(int bits, int pixels, int bytesPerLine, int lineCount, int flags = 2) {
-    s.SetFormatFlags(flags);
-    s.SetBitsPerPixel(bits);
-    s.SetPixelsPerLine(pixels);
-    s.SetBytesPerRawLine(bytesPerLine);
-    s.SetNumberOfLines(lineCount);
-    s.SetResolution(200);
-    raw.assign(static_cast<size_t>(bytesPerLine) * lineCount, 0);
-    s.SetLineBuffer(raw.data(), raw.size());
-  }
-  std::vector<std::vector<int>> Rows() const {
-    std::vector<std::vector<int>> rows(s.GetHeight());
-    const int used = (s.GetWidth() * s.GetBitCount() + 7) / 8;
-    for (int y = 0; y < s.GetHeight(); ++y)
-      for (int b = 0; b < used; ++b) rows[y].push_back(s.GetBits()[y * s.GetBytesPerLine() + b]);
-    return rows;
-  }
-};
-
-// Line i, pixel q (from 0) holds 10 i + q.
-void FillEightBit(Lines& l) {
-  for (int i = 0; i < 3; ++i)
-    for (int q = 0; q < 4; ++q) l.raw[i * 4 + q] = static_cast<uint8_t>(10 * i + q);
-}
+using Lines = RawLinesFixture<CLoadScanLines>;
 
 TEST(LoadScanLinesBuild, EightBitLineAndPixelOrder) {
   struct Case {
@@ -49,7 +24,7 @@ TEST(LoadScanLinesBuild, EightBitLineAndPixelOrder) {
   };
   for (const auto& c : cases) {
     Lines l(8, 4, 4, 3, c.flags);
-    FillEightBit(l);
+    l.FillEightBit();
     ASSERT_EQ(l.s.BuildImage(1, 2, 3), 1) << std::hex << c.flags;
     EXPECT_EQ(l.s.GetWidth(), 3);
     EXPECT_EQ(l.s.GetHeight(), 2);
@@ -59,7 +34,7 @@ TEST(LoadScanLinesBuild, EightBitLineAndPixelOrder) {
   }
   // (1, 1, 0) keeps every pixel of each line: the transpose of the raw lines.
   Lines l(8, 4, 4, 3);
-  FillEightBit(l);
+  l.FillEightBit();
   ASSERT_EQ(l.s.BuildImage(1, 1, 0), 1);
   EXPECT_EQ(l.Rows(), (std::vector<std::vector<int>>{{0, 10, 20}, {1, 11, 21}, {2, 12, 22}, {3, 13, 23}}));
 }

@@ -7,36 +7,13 @@
 #include <array>
 #include <vector>
 
+#include "devicelib/core/image/tests/raw_lines_fixture.h"
 #include "qv6/image/shading_tables.h"
 
 namespace qv6 {
 namespace {
 
-struct PicLines {
-  CPICLoadScanLines s;
-  std::vector<uint8_t> raw;
-  PicLines(int bits, int pixels, int bytesPerLine, int lineCount, int flags) {
-    s.SetFormatFlags(flags);
-    s.SetBitsPerPixel(bits);
-    s.SetPixelsPerLine(pixels);
-    s.SetBytesPerRawLine(bytesPerLine);
-    s.SetNumberOfLines(lineCount);
-    s.SetResolution(200);
-    raw.assign(static_cast<size_t>(bytesPerLine) * lineCount, 0);
-    s.SetLineBuffer(raw.data(), raw.size());
-  }
-  void Load(std::vector<uint8_t> bytes) {
-    raw = std::move(bytes);
-    s.SetLineBuffer(raw.data(), raw.size());
-  }
-  std::vector<std::vector<int>> Rows() const {
-    std::vector<std::vector<int>> rows(s.GetHeight());
-    const int used = (s.GetWidth() * s.GetBitCount() + 7) / 8;
-    for (int y = 0; y < s.GetHeight(); ++y)
-      for (int b = 0; b < used; ++b) rows[y].push_back(s.GetBits()[y * s.GetBytesPerLine() + b]);
-    return rows;
-  }
-};
+using PicLines = RawLinesFixture<CPICLoadScanLines>;
 
 TEST(PicScanLinesTables, SixBitBlackAndWhite) {
   CPICScanLines s;
@@ -100,12 +77,6 @@ TEST(PicScanLinesApply, NibblesLookedUpAsSixBitValues) {
   EXPECT_EQ(r.s.ApplyLookupTable(0, 0, 0, 0), 0);
 }
 
-// Line i, pixel q (from 0) holds 10 i + q; window pixels 2..3.
-void FillEightBit(PicLines& l) {
-  for (int i = 0; i < 3; ++i)
-    for (int q = 0; q < 4; ++q) l.raw[i * 4 + q] = static_cast<uint8_t>(10 * i + q);
-}
-
 TEST(PicLoadScanLinesBuild, EightBitBothOrientations) {
   struct Case {
     int orientation, flags;
@@ -120,7 +91,7 @@ TEST(PicLoadScanLinesBuild, EightBitBothOrientations) {
   };
   for (const auto& c : cases) {
     PicLines l(8, 4, 4, 3, c.flags);
-    FillEightBit(l);
+    l.FillEightBit();
     ASSERT_EQ(l.s.BuildImage(c.orientation, 2, 3), 1);
     EXPECT_EQ(l.s.GetWidth(), c.width);
     EXPECT_EQ(l.s.GetHeight(), c.height);

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr int kRate = 63200;
-constexpr std::size_t kSamples = 32758;
+constexpr std::size_t kSamples = micr::Decoder::kMaxSamples;
 
 // A run filled with a code line; `damaged` spoils bars so that every CMC-7 pass runs.
 std::vector<uint16_t> FullRun(bool cmc7, bool damaged = false) {

@@ -58,6 +58,8 @@ class RawLineSource {
   bool GeometryFits() const;
   // The window [first, last] (last 0: the whole line) when it lies inside the line.
   std::optional<PixelWindow> ResolveWindow(int firstPixel, int lastPixel) const;
+  // True when table indices first, first + step, ..., first + step * (count - 1) all lie in [0, limit).
+  static bool IndicesFit(int64_t first, int64_t step, int64_t count, int64_t limit);
 
   uint8_t* Line(int i) const { return lines_ + static_cast<size_t>(i) * static_cast<size_t>(bytesPerLine_); }
 

@@ -12,6 +12,9 @@ inline int WhiteLevel(int white) {
   return white == 0 ? 255 : white;
 }
 
+// Makes every 256-entry table of `tables` (a whole number of them, back to back) the identity.
+void IdentityTables(std::span<uint8_t> tables);
+
 // Linear stretch of [black, white] to [0, 255]: entry i is 255 * (i - b) / (w - b) for b < i < w, 255 above
 // b otherwise, 0 at or below b; entry 0 is always 0.
 void LinearStretch(int black, int white, std::span<uint8_t, 256> table);
