@@ -1,7 +1,6 @@
 // IniDocument: the line model of a private-profile file, its read rules and its in-place edits.
-#include <cctype>
-
 #include "platform/ini.h"
+#include "platform/text.h"
 
 namespace plat {
 namespace {
@@ -14,15 +13,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
   return s;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 
 // The section name of a header line ("[name]", blanks allowed around), or nullopt for other lines.

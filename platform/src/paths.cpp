@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include "platform/text.h"
+
 namespace plat {
 namespace {
 
@@ -42,15 +44,6 @@ std::string CurrentDirectory() {
 std::string WithoutTrailingSlash(std::string s) {
   while (s.size() > 1 && s.back() == '/') s.pop_back();
   return s;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 
 bool Exists(const std::string& path) {

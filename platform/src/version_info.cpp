@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "platform/dynlib.h"
 #include "platform/paths.h"
 
@@ -36,15 +37,11 @@ std::array<unsigned char, kMagicSize> Magic() {
 std::optional<FileVersion> Decode(const unsigned char* p) {
   uint32_t sum = 0;
   for (size_t i = kNumbersAt; i < kCheckAt; ++i) sum += p[i];
-  uint32_t check = 0;
-  for (size_t i = 0; i < 4; ++i) check |= uint32_t{p[kCheckAt + i]} << (8 * i);
-  if (sum != check) return std::nullopt;
+  if (sum != bytes::GetLe32(p + kCheckAt)) return std::nullopt;
   const auto* text = reinterpret_cast<const char*>(p + kTextAt);
   const void* nul = std::memchr(text, '\0', kTextSize);
   if (nul == nullptr) return std::nullopt;
-  const auto field = [p](size_t i) {
-    return static_cast<uint16_t>(p[kNumbersAt + 2 * i] | (p[kNumbersAt + 2 * i + 1] << 8));
-  };
+  const auto field = [p](size_t i) { return bytes::GetLe16(p + kNumbersAt + 2 * i); };
   FileVersion v;
   v.major = field(0);
   v.minor = field(1);

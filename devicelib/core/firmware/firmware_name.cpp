@@ -7,6 +7,7 @@
 #include <cctype>
 
 #include "firmware/version_text.h"
+#include "platform/text.h"
 
 namespace qv6 {
 namespace {
@@ -18,9 +19,7 @@ char Lower(char c) {
 bool HasBinSuffixFrom(std::string_view name, size_t from) {
   static constexpr std::string_view kBin = ".bin";
   for (size_t p = from; p + kBin.size() <= name.size(); ++p) {
-    bool same = true;
-    for (size_t i = 0; i < kBin.size() && same; ++i) same = Lower(name[p + i]) == kBin[i];
-    if (same) return true;
+    if (plat::EqualNoCase(name.substr(p, kBin.size()), kBin)) return true;
   }
   return false;
 }

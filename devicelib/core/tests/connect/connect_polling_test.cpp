@@ -4,16 +4,12 @@
 // not answer, and closing while a tick runs. The platform clock runs 25 times faster than real time, so
 // the default check (1000 ms) and poll (50 ms) intervals pass quickly.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 #include "app/dll_app.h"
 #include "connect/sim_model.h"
+#include "device/event_log.h"
 #include "driver/device_registry.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -28,42 +24,12 @@ namespace qv6 {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::EventLog;
+using testing::Events;
 using testing::SimScript;
+using testing::WaitFor;
 
-struct Seen {
-  int event;
-  plat::ThreadId thread;
-};
-
-std::mutex g_mutex;
-std::vector<Seen> g_seen;
-
-void Record(int event, intptr_t) {
-  std::lock_guard lock(g_mutex);
-  g_seen.push_back({event, plat::GetCurrentThreadId()});
-}
-
-std::vector<Seen> SeenEvents() {
-  std::lock_guard lock(g_mutex);
-  return g_seen;
-}
-
-int CountOf(int event) {
-  int n = 0;
-  for (const Seen& s : SeenEvents()) n += s.event == event;
-  return n;
-}
-
-// Waits in real time, for at most 5 s.
-template <class Pred>
-bool WaitFor(Pred pred) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
+constexpr int kWaitMs = 5000;  // real time
 
 const std::string kQv63xName = sim::DefaultDeviceName(sim::Series::kQv63x);
 
@@ -76,8 +42,7 @@ class ConnectPollingTest : public ::testing::Test {
     BulkLayer::Reset();
     DriverLayer::Reset();
     SimScript().Reset();
-    std::lock_guard lock(g_mutex);
-    g_seen.clear();
+    Events().Clear();
   }
   void TearDown() override {
     if (index_ != 0) QV6CloseConnection(index_);
@@ -88,8 +53,8 @@ class ConnectPollingTest : public ::testing::Test {
     index_ = QV6OpenConnection(mode, messageId, 0);
     ASSERT_NE(index_, 0);
     EXPECT_EQ(QV6GetLastError(), 0);
-    ASSERT_EQ(QV6SetEventFunction(index_, QV6_EVENT_CONNECTED, Record), 1);
-    ASSERT_EQ(QV6SetEventFunction(index_, QV6_EVENT_DISCONNECTED, Record), 1);
+    ASSERT_EQ(QV6SetEventFunction(index_, QV6_EVENT_CONNECTED, EventLog::Record), 1);
+    ASSERT_EQ(QV6SetEventFunction(index_, QV6_EVENT_DISCONNECTED, EventLog::Record), 1);
   }
   int Status() {
     int status = -1;
@@ -111,22 +76,22 @@ TEST_F(ConnectPollingTest, AttachDetachAndAttachAgain) {
   EXPECT_EQ(Status(), 0);
 
   sim::AttachScanner(sim::Model::kQv630);
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_CONNECTED) == 1; }));
-  plat::ThreadId poller = SeenEvents()[0].thread;
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 1; }, kWaitMs));
+  plat::ThreadId poller = Events().Seen()[0].thread;
   EXPECT_NE(poller, plat::GetCurrentThreadId());
   EXPECT_EQ(static_cast<uint32_t>(Status()) & 0x80000000u, 0x80000000u);
 
   ASSERT_TRUE(drv::DeviceRegistry::Instance().Detach(kQv63xName));
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_DISCONNECTED) == 1; }));
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_DISCONNECTED) == 1; }, kWaitMs));
   plat::Sleep(3000);  // three check ticks of the new polling thread
-  EXPECT_EQ(CountOf(QV6_EVENT_DISCONNECTED), 1);
-  EXPECT_EQ(CountOf(QV6_EVENT_CONNECTED), 1);
+  EXPECT_EQ(Events().CountOf(QV6_EVENT_DISCONNECTED), 1);
+  EXPECT_EQ(Events().CountOf(QV6_EVENT_CONNECTED), 1);
   EXPECT_EQ(Status(), 0);
 
   sim::AttachScanner(sim::Model::kQv630);
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_CONNECTED) == 2; }));
-  EXPECT_EQ(CountOf(QV6_EVENT_DISCONNECTED), 1);
-  auto seen = SeenEvents();
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 2; }, kWaitMs));
+  EXPECT_EQ(Events().CountOf(QV6_EVENT_DISCONNECTED), 1);
+  auto seen = Events().Seen();
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_EQ(seen[1].thread, poller);  // the failing tick raised event 1 on the old thread
   EXPECT_NE(seen[2].thread, poller);  // the new thread connected again
@@ -147,7 +112,7 @@ TEST_F(ConnectPollingTest, EventModeTwoPostsToTheOpenersQueue) {
     return -1;
   };
   EXPECT_EQ(next(), QV6_EVENT_CONNECTED);
-  EXPECT_EQ(CountOf(QV6_EVENT_CONNECTED), 1);  // the function is called as well
+  EXPECT_EQ(Events().CountOf(QV6_EVENT_CONNECTED), 1);  // the function is called as well
   ASSERT_TRUE(drv::DeviceRegistry::Instance().Detach(sim::DefaultDeviceName(sim::Series::kKQv8x)));
   EXPECT_EQ(next(), QV6_EVENT_DISCONNECTED);
   EXPECT_EQ(SimScript().Starts().at(0).state, "NO FW");
@@ -162,8 +127,8 @@ TEST_F(ConnectPollingTest, ScannerThatDoesNotAnswerYetIsRetriedAtTheCheckInterva
       kQv63xName, drv::Fault{.kind = drv::FaultKind::kFail, .code = 0x222059, .count = 4});
   auto scanner = sim::AttachScanner(sim::Model::kQv630);
   Open(QV6_EVENT_MODE_CALLBACKS);
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_CONNECTED) == 1; }));
-  EXPECT_EQ(CountOf(QV6_EVENT_CONNECTED), 1);
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 1; }, kWaitMs));
+  EXPECT_EQ(Events().CountOf(QV6_EVENT_CONNECTED), 1);
   // Each failed attempt opens the scanner in all six later steps; the last in the QV62x and QV63x steps.
   EXPECT_EQ(scanner->sessionsOpened(), 2 * 6 + 2);
   EXPECT_EQ(scanner->sessionsOpened(), scanner->sessionsClosed() + 1);
@@ -172,17 +137,17 @@ TEST_F(ConnectPollingTest, ScannerThatDoesNotAnswerYetIsRetriedAtTheCheckInterva
 TEST_F(ConnectPollingTest, CloseDuringATickWaitsForItAndNothingRunsAfterwards) {
   Open(QV6_EVENT_MODE_CALLBACKS);
   sim::AttachScanner(sim::Model::kQv630);
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_CONNECTED) == 1; }));
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 1; }, kWaitMs));
   SimScript().tickDelayMs = 2000;
-  ASSERT_TRUE(WaitFor([] { return SimScript().inTick.load(); }));
+  ASSERT_TRUE(WaitFor([] { return SimScript().inTick.load(); }, kWaitMs));
   EXPECT_EQ(QV6CloseConnection(index_), 1);
   index_ = 0;
   EXPECT_FALSE(SimScript().inTick.load());
   EXPECT_EQ(SimScript().live.load(), 0);  // the model is gone with the device
-  size_t seen = SeenEvents().size();
+  size_t seen = Events().Seen().size();
   plat::Sleep(3000);
-  EXPECT_EQ(SeenEvents().size(), seen);
-  EXPECT_EQ(CountOf(QV6_EVENT_DISCONNECTED), 0);  // the event mode was cleared before the disconnect
+  EXPECT_EQ(Events().Seen().size(), seen);
+  EXPECT_EQ(Events().CountOf(QV6_EVENT_DISCONNECTED), 0);  // the event mode was cleared before the disconnect
 }
 
 }  // namespace

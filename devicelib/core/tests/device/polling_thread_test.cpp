@@ -9,9 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <thread>
-#include <vector>
 
+#include "device/event_log.h"
 #include "device/qv6_device.h"
 #include "device/recording_model.h"
 #include "platform/paths.h"
@@ -22,51 +21,20 @@ namespace qv6 {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::EventLog;
+using testing::Events;
 using testing::ProbesFor;
 using testing::ProbeState;
+using testing::WaitFor;
 
-struct Seen {
-  int event;
-  intptr_t value;
-  plat::ThreadId thread;
-};
-
-std::mutex g_seenMutex;
-std::vector<Seen> g_seen;
-
-void Record(int event, intptr_t value) {
-  std::lock_guard lock(g_seenMutex);
-  g_seen.push_back({event, value, plat::GetCurrentThreadId()});
-}
-
-std::vector<Seen> SeenEvents() {
-  std::lock_guard lock(g_seenMutex);
-  return g_seen;
-}
-
-int CountOf(int event) {
-  int n = 0;
-  for (const Seen& s : SeenEvents()) n += s.event == event;
-  return n;
-}
-
-template <class Pred>
-bool WaitFor(Pred pred, int ms = 3000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
+constexpr int kWaitMs = 3000;
 
 class PollingTest : public ::testing::Test {
  protected:
   void SetUp() override {
     plat::SetFolder(plat::Folder::kWindows, dir_.string());
     std::ofstream(dir_ / "Qv6ExtendedSetup.ini") << "[TIMER POLLING]\nT.Check(msec)=20\nT.Poll(msec)=5\n";
-    std::lock_guard lock(g_seenMutex);
-    g_seen.clear();
+    Events().Clear();
   }
   void TearDown() override {
     Release();
@@ -76,12 +44,12 @@ class PollingTest : public ::testing::Test {
   void Release() {
     std::weak_ptr<Qv6Device> weak = device_;
     device_.reset();
-    EXPECT_TRUE(WaitFor([&] { return weak.expired(); }));
+    EXPECT_TRUE(WaitFor([&] { return weak.expired(); }, kWaitMs));
     ReapParkedPollingThreads();
   }
   std::shared_ptr<Qv6Device> Open(int mode) {
     device_ = std::make_shared<Qv6Device>(ProbesFor(state_));
-    for (int e = 0; e <= 6; ++e) device_->SetEventFunction(e, Record);
+    for (int e = 0; e <= 6; ++e) device_->SetEventFunction(e, EventLog::Record);
     EXPECT_EQ(device_->OpenConnection(mode, 0x4321, 0, "QV6Descriptors.ini", "DEFAULT"), 1);
     return device_;
   }
@@ -103,32 +71,32 @@ TEST(PollingIntervals, OutOfRangeValuesBecome200) {
 TEST_F(PollingTest, ConnectsInTheBackgroundAndRecoversFromUnplug) {
   state_->attached = false;
   Open(QV6_EVENT_MODE_CALLBACKS);
-  ASSERT_TRUE(WaitFor([&] { return state_->probes.load() >= 2; }));  // probing at the check interval
+  ASSERT_TRUE(WaitFor([&] { return state_->probes.load() >= 2; }, kWaitMs));  // probing at the check interval
   EXPECT_FALSE(device_->connected());
   state_->attached = true;
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_CONNECTED) == 1; }));
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 1; }, kWaitMs));
   EXPECT_TRUE(device_->connected());
-  plat::ThreadId firstThread = SeenEvents().front().thread;
+  plat::ThreadId firstThread = Events().Seen().front().thread;
   EXPECT_NE(firstThread, plat::GetCurrentThreadId());
 
   // Unplugged: the link check fails once, event 1 comes once, a new thread probes.
   state_->attached = false;
   state_->script->linkCheck = 0;
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_DISCONNECTED) == 1; }));
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_DISCONNECTED) == 1; }, kWaitMs));
   EXPECT_FALSE(device_->connected());
   int probesAfterUnplug = state_->probes.load();
-  ASSERT_TRUE(WaitFor([&] { return state_->probes.load() > probesAfterUnplug + 1; }));
-  EXPECT_EQ(CountOf(QV6_EVENT_DISCONNECTED), 1);
+  ASSERT_TRUE(WaitFor([&] { return state_->probes.load() > probesAfterUnplug + 1; }, kWaitMs));
+  EXPECT_EQ(Events().CountOf(QV6_EVENT_DISCONNECTED), 1);
 
   state_->script->linkCheck = 1;
   state_->attached = true;
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_CONNECTED) == 2; }));
-  EXPECT_NE(SeenEvents().back().thread, firstThread);  // the replacement thread connected
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 2; }, kWaitMs));
+  EXPECT_NE(Events().Seen().back().thread, firstThread);  // the replacement thread connected
 }
 
 TEST_F(PollingTest, ModelEventsUseTheLiveTable) {
   Open(QV6_EVENT_MODE_CALLBACKS);
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_CONNECTED) == 1; }));
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 1; }, kWaitMs));
   auto* model = state_->lastModel.load();
   ASSERT_NE(model, nullptr);
   {
@@ -137,7 +105,7 @@ TEST_F(PollingTest, ModelEventsUseTheLiveTable) {
     device_->SetEventFunction(QV6_EVENT_STATUS, nullptr);  // cleared: stops at once
     model->Raise(QV6_EVENT_STATUS, 0);
   }
-  EXPECT_EQ(CountOf(QV6_EVENT_STATUS), 1);
+  EXPECT_EQ(Events().CountOf(QV6_EVENT_STATUS), 1);
 }
 
 TEST_F(PollingTest, Mode2PostsToTheOpenersQueueAndMode1DoesNot) {
@@ -155,23 +123,23 @@ TEST_F(PollingTest, Mode2PostsToTheOpenersQueueAndMode1DoesNot) {
 
   state_ = std::make_shared<ProbeState>();
   Open(QV6_EVENT_MODE_CALLBACKS);
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_CONNECTED) == 2; }));
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 2; }, kWaitMs));
   EXPECT_FALSE(plat::WaitMessage(&msg, 50));
   plat::EndMessageQueue();
 }
 
 TEST_F(PollingTest, CloseWaitsForARunningTickAndStopsEvents) {
   Open(QV6_EVENT_MODE_CALLBACKS);
-  ASSERT_TRUE(WaitFor([] { return CountOf(QV6_EVENT_CONNECTED) == 1; }));
+  ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 1; }, kWaitMs));
   state_->script->pollDelayMs = 150;
-  ASSERT_TRUE(WaitFor([&] { return state_->script->inLongPoll.load(); }));
+  ASSERT_TRUE(WaitFor([&] { return state_->script->inLongPoll.load(); }, kWaitMs));
   auto start = std::chrono::steady_clock::now();
   device_->CloseConnection();
   auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(20));
   state_->script->linkCheck = 0;  // a tick now would disconnect and raise event 1
   Release();                      // joins the polling thread
-  EXPECT_EQ(CountOf(QV6_EVENT_DISCONNECTED), 0);
+  EXPECT_EQ(Events().CountOf(QV6_EVENT_DISCONNECTED), 0);
 }
 
 std::shared_ptr<Qv6Device> g_closeFromCallback;
@@ -187,14 +155,14 @@ TEST_F(PollingTest, CloseFromInsideACallbackEndsTheConnection) {
   auto device = std::make_shared<Qv6Device>(ProbesFor(state_));
   std::weak_ptr<Qv6Device> weak = device;
   device->SetEventFunction(QV6_EVENT_CONNECTED, CloseOnConnect);
-  device->SetEventFunction(QV6_EVENT_DISCONNECTED, Record);
+  device->SetEventFunction(QV6_EVENT_DISCONNECTED, EventLog::Record);
   g_closeFromCallback = device;
   ASSERT_EQ(device->OpenConnection(QV6_EVENT_MODE_CALLBACKS, 0, 0, "d.ini", "DEFAULT"), 1);
   device.reset();
   // The device goes once the tick lets go of it, possibly on its own polling thread.
-  ASSERT_TRUE(WaitFor([&] { return weak.expired(); }));
+  ASSERT_TRUE(WaitFor([&] { return weak.expired(); }, kWaitMs));
   ReapParkedPollingThreads();
-  EXPECT_EQ(CountOf(QV6_EVENT_DISCONNECTED), 0);
+  EXPECT_EQ(Events().CountOf(QV6_EVENT_DISCONNECTED), 0);
   EXPECT_EQ(state_->closes.load(), 1);  // the transport was closed on the way out
 }
 
@@ -221,7 +189,7 @@ TEST_F(PollingTest, CloseExportInsideACallbackOnThePollingThread) {
   g_indexToClose = index;
   ASSERT_EQ(QV6SetEventFunction(index, QV6_EVENT_CONNECTED, CloseThroughExportOnConnect), 1);
   state_->attached = true;  // the next check tick connects and raises event 0 on the polling thread
-  ASSERT_TRUE(WaitFor([] { return g_closeResult.load() != -100; }));
+  ASSERT_TRUE(WaitFor([] { return g_closeResult.load() != -100; }, kWaitMs));
   EXPECT_EQ(g_closeResult.load(), 1);
   EXPECT_NE(g_closeThread.load(), plat::GetCurrentThreadId());
   int status = 0;

@@ -1,19 +1,12 @@
 // Byte-by-byte encoding of the later series' control block, pipe block and request record.
 #include "transport/vendor_request.h"
 
+#include "platform/byte_order.h"
+
 namespace qv6 {
-namespace {
 
-void PutLe16(uint8_t* at, uint16_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-uint16_t GetLe16(const uint8_t* at) {
-  return static_cast<uint16_t>(at[0] | (at[1] << 8));
-}
-
-}  // namespace
+using plat::bytes::GetLe16;
+using plat::bytes::PutLe16;
 
 std::array<uint8_t, VendorRequest::kSize> VendorRequest::Encode() const {
   std::array<uint8_t, kSize> bytes{};

@@ -19,29 +19,12 @@ using drv::CallKind;
 using drv::Fault;
 using drv::FaultKind;
 using testing::Calls;
-using testing::PatternDevice;
 
-class BulkTransportTest : public ::testing::Test {
+class BulkTransportTest : public testing::PatternDeviceTest<BulkLayer, ScannerInterface> {
  protected:
-  void SetUp() override {
-    drv::DeviceRegistry::Instance().Reset();
-    BulkLayer::Reset();
-    device = std::make_shared<PatternDevice>();
-    drv::DeviceRegistry::Instance().Attach(BulkLayer::kDeviceName, device);
-    ASSERT_EQ(scanner.Open(), 1);
-    drv::DeviceRegistry::Instance().ClearTrace();
-  }
-  void TearDown() override {
-    scanner.Close();
-    drv::DeviceRegistry::Instance().Reset();
-  }
-  static void AddFault(const Fault& fault) {
-    drv::DeviceRegistry::Instance().AddFault(BulkLayer::kDeviceName, fault);
-  }
+  BulkTransportTest() : PatternDeviceTest(BulkLayer::kDeviceName) {}
 
   plat::ScopedClock clock{plat::ScopedClock::Virtual{0, true}};
-  std::shared_ptr<PatternDevice> device;
-  ScannerInterface scanner;
 };
 
 TEST_F(BulkTransportTest, ShortCommandBlockIsRefusedBeforeAnyCall) {

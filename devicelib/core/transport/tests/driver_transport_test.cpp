@@ -35,29 +35,15 @@ std::vector<uint8_t> Block(uint8_t direction, uint8_t code, uint16_t value, uint
           static_cast<uint8_t>(index >> 8)};
 }
 
-class DriverTransportTest : public ::testing::Test {
+class DriverTransportTest : public testing::PatternDeviceTest<DriverLayer, ScannerQV63xInterface> {
  protected:
-  void SetUp() override {
-    drv::DeviceRegistry::Instance().Reset();
-    DriverLayer::Reset();
-    device = std::make_shared<PatternDevice>();
-    drv::DeviceRegistry::Instance().Attach(kName, device);
-    ASSERT_EQ(standard.Open(), 1);
-    drv::DeviceRegistry::Instance().ClearTrace();
-  }
-  void TearDown() override {
-    standard.Close();
-    drv::DeviceRegistry::Instance().Reset();
-  }
-  static void AddFault(const Fault& fault) { drv::DeviceRegistry::Instance().AddFault(kName, fault); }
+  DriverTransportTest() : PatternDeviceTest(kName) {}
+
   static std::vector<size_t> Capacities() {
     std::vector<size_t> sizes;
     for (const auto& call : Calls(CallKind::kControl)) sizes.push_back(call.capacity);
     return sizes;
   }
-
-  std::shared_ptr<PatternDevice> device;
-  ScannerQV63xInterface standard;
 };
 
 struct PatternCase {
@@ -105,9 +91,9 @@ TEST_F(DriverTransportTest, CallPatternsPerRequestType) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     drv::DeviceRegistry::Instance().ClearTrace();
-    DriverDeviceInterface& iface = c.vek ? static_cast<DriverDeviceInterface&>(vek) : standard;
+    DriverDeviceInterface& iface = c.vek ? static_cast<DriverDeviceInterface&>(vek) : scanner;
     if (c.vek) {
-      standard.Close();
+      scanner.Close();
       ASSERT_EQ(vek.Open(), 1);
     }
     RequestRecord record;
@@ -128,7 +114,7 @@ TEST_F(DriverTransportTest, CallPatternsPerRequestType) {
     for (size_t i = c.length; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xEE) << "byte " << i;
     if (c.vek) {
       vek.Close();
-      ASSERT_EQ(standard.Open(), 1);
+      ASSERT_EQ(scanner.Open(), 1);
     }
   }
 }
@@ -156,8 +142,8 @@ TEST_F(DriverTransportTest, ControlBlocksCarryTheRecordsParameters) {
     SCOPED_TRACE(c.type);
     drv::DeviceRegistry::Instance().ClearTrace();
     record.type = c.type;
-    EXPECT_EQ(c.type == kRequestSerialIn || c.type == kRequestBlockIn ? standard.Receive(buffer, 8, record)
-                                                                      : standard.Send(buffer, 8, record),
+    EXPECT_EQ(c.type == kRequestSerialIn || c.type == kRequestBlockIn ? scanner.Receive(buffer, 8, record)
+                                                                      : scanner.Send(buffer, 8, record),
               1);
     auto calls = Calls(CallKind::kControl);
     ASSERT_EQ(calls.size(), 1u);
@@ -169,7 +155,7 @@ TEST_F(DriverTransportTest, ControlBlocksCarryTheRecordsParameters) {
   drv::DeviceRegistry::Instance().ClearTrace();
   record.type = kRequestFpgaImage;
   record.fpgaValue = 1;
-  EXPECT_EQ(standard.Send(buffer, 64, record), 1);
+  EXPECT_EQ(scanner.Send(buffer, 64, record), 1);
   auto calls = Calls(CallKind::kControl);
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].input, Block(0, 0x40, 1, 0));
@@ -178,7 +164,7 @@ TEST_F(DriverTransportTest, ControlBlocksCarryTheRecordsParameters) {
   // The identification passes 18 input bytes: the block and eight zeros.
   drv::DeviceRegistry::Instance().ClearTrace();
   record.type = kRequestIdentification;
-  EXPECT_EQ(standard.Receive(buffer, 20, record), 1);
+  EXPECT_EQ(scanner.Receive(buffer, 20, record), 1);
   std::vector<uint8_t> identify = Block(0, 0x11, 0, 3);
   identify.resize(18, 0);
   EXPECT_EQ(Calls(CallKind::kControl).at(0).input, identify);
@@ -189,16 +175,16 @@ TEST_F(DriverTransportTest, RefusedRequestsMakeNoCall) {
   RequestRecord record;
   record.type = kRequestControl41;
   record.control41Value = 31651;
-  EXPECT_EQ(standard.Send(buffer, 0, record), 0);
-  EXPECT_EQ(standard.error(), DriverDeviceInterface::kErrorTransfer);
+  EXPECT_EQ(scanner.Send(buffer, 0, record), 0);
+  EXPECT_EQ(scanner.error(), DriverDeviceInterface::kErrorTransfer);
 
   // Types above 20 are refused by Send without touching the error code.
   record.type = kRequestIdentification;
   record.control41Value = 0;
-  EXPECT_EQ(standard.Send(buffer, 20, record), 0);
-  EXPECT_EQ(standard.error(), DriverDeviceInterface::kErrorTransfer);
+  EXPECT_EQ(scanner.Send(buffer, 20, record), 0);
+  EXPECT_EQ(scanner.error(), DriverDeviceInterface::kErrorTransfer);
   record.type = 7;
-  EXPECT_EQ(standard.Receive(buffer, 20, record), 0);
+  EXPECT_EQ(scanner.Receive(buffer, 20, record), 0);
   EXPECT_TRUE(Calls(CallKind::kControl).empty());
 
   ScannerQV64xInterface closed;
@@ -242,12 +228,12 @@ TEST_F(DriverTransportTest, FaultsEndTheTransferWithoutOverflow) {
     std::vector<uint8_t> buffer(c.length + 4096, 0xEE);
     bool pipe = c.type == kRequestBulkRead || c.type == kRequestBulkWrite;
     bool in = c.type == kRequestBulkRead || c.type == kRequestEepromRead || c.type == kRequestBlockIn;
-    int ok = in ? (pipe ? standard.ReceiveValue(buffer.data(), c.length, record)
-                        : standard.Receive(buffer.data(), c.length, record))
-                : (pipe ? standard.SendValue(buffer.data(), c.length, record)
-                        : standard.Send(buffer.data(), c.length, record));
+    int ok = in ? (pipe ? scanner.ReceiveValue(buffer.data(), c.length, record)
+                        : scanner.Receive(buffer.data(), c.length, record))
+                : (pipe ? scanner.SendValue(buffer.data(), c.length, record)
+                        : scanner.Send(buffer.data(), c.length, record));
     EXPECT_EQ(ok, 0);
-    EXPECT_EQ(standard.error(), DriverDeviceInterface::kErrorTransfer);
+    EXPECT_EQ(scanner.error(), DriverDeviceInterface::kErrorTransfer);
     EXPECT_LE(Calls(CallKind::kControl).size(), c.maxCalls);
     for (size_t i = c.length; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xEE) << "byte " << i;
     TearDown();
@@ -259,7 +245,7 @@ TEST_F(DriverTransportTest, BulkReadDeliversTheFirstBytesOfTheRoundedRead) {
   record.type = kRequestBulkRead;
   record.pipe = 2;
   std::vector<uint8_t> buffer(1000);
-  ASSERT_EQ(standard.ReceiveValue(buffer.data(), 1000, record), 1);
+  ASSERT_EQ(scanner.ReceiveValue(buffer.data(), 1000, record), 1);
   std::vector<uint8_t> expected(1024);
   PatternDevice::Fill(expected);
   expected.resize(1000);

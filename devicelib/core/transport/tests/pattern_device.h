@@ -2,7 +2,10 @@
 // counting pattern, accepts every write, and keeps what it was sent.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "driver/device_registry.h"
@@ -54,5 +57,33 @@ inline std::vector<drv::TraceRecord> Calls(drv::CallKind kind) {
   }
   return calls;
 }
+
+// A fixture for one transport over a PatternDevice: each test starts with an empty registry and handle
+// table, the device attached under `name`, `scanner` open on it through `Layer` and the trace cleared.
+template <class Layer, class Interface>
+class PatternDeviceTest : public ::testing::Test {
+ protected:
+  explicit PatternDeviceTest(const char* name) : name_(name) {}
+
+  void SetUp() override {
+    drv::DeviceRegistry::Instance().Reset();
+    Layer::Reset();
+    device = std::make_shared<PatternDevice>();
+    drv::DeviceRegistry::Instance().Attach(name_, device);
+    ASSERT_EQ(scanner.Open(), 1);
+    drv::DeviceRegistry::Instance().ClearTrace();
+  }
+  void TearDown() override {
+    scanner.Close();
+    drv::DeviceRegistry::Instance().Reset();
+  }
+  void AddFault(const drv::Fault& fault) const { drv::DeviceRegistry::Instance().AddFault(name_, fault); }
+
+  std::shared_ptr<PatternDevice> device;
+  Interface scanner;
+
+ private:
+  const char* name_;
+};
 
 }  // namespace qv6::testing
