@@ -3,12 +3,10 @@
 
 #include <algorithm>
 
+#include "platform/byte_order.h"
+
 namespace sim {
 namespace {
-
-uint32_t Be32(std::span<const uint8_t> at) {
-  return (uint32_t{at[0]} << 24) | (uint32_t{at[1]} << 16) | (uint32_t{at[2]} << 8) | at[3];
-}
 
 constexpr uint8_t kOpBlockRead = 8;
 constexpr uint8_t kOpBlockWrite = 9;
@@ -42,7 +40,8 @@ drv::Reply FirstSeriesDevice::Control(uint32_t code, std::span<const uint8_t> in
     }
     case kOpImageRead:
     case kOpSampleRead: {
-      uint32_t count = opcode == kOpImageRead ? (Be32(in.subspan(1)) & 0xFFFFFFu) : Be32(in.subspan(1));
+      uint32_t count =
+          opcode == kOpImageRead ? (plat::bytes::GetBe32(&in[1]) & 0xFFFFFFu) : plat::bytes::GetBe32(&in[1]);
       auto data = BulkInData(command, std::min(count, kMaxBulkIn));
       bulkIn_.assign(data.begin(), data.end());
       break;

@@ -1,8 +1,9 @@
 // The later series' protocol family: vendor-request dispatch, identification, blocks, EEPROM, serial
+#include "platform/byte_order.h"
 // port, FPGA, controller memory and pipes.
-#include "sim/later_series_device.h"
-
 #include <algorithm>
+
+#include "sim/later_series_device.h"
 
 namespace sim {
 namespace {
@@ -26,10 +27,6 @@ constexpr uint16_t kIndexSerial = 5;
 constexpr size_t kBlockHead = 4;
 constexpr size_t kControlBlock = 10;
 
-uint16_t Le16(const uint8_t* at) {
-  return static_cast<uint16_t>(at[0] | (at[1] << 8));
-}
-
 size_t Take(std::deque<uint8_t>& queue, std::span<uint8_t> out) {
   size_t n = std::min(out.size(), queue.size());
   std::copy_n(queue.begin(), n, out.begin());
@@ -48,7 +45,7 @@ drv::Reply LaterSeriesDevice::Control(uint32_t code, std::span<const uint8_t> in
     case kIoctlIdentify: {
       // The identification request carries the command-packet block (direction 0, code 0x11, index 3).
       if (in.size() < kControlBlock || in[0] != 0 || in[4] != kCodeToDevice ||
-          Le16(&in[8]) != kIndexCommand) {
+          plat::bytes::GetLe16(&in[8]) != kIndexCommand) {
         return drv::Reply::Fail(drv::kErrorInvalidParameter);
       }
       auto reply = codes_.EncodeReply();
@@ -60,13 +57,13 @@ drv::Reply LaterSeriesDevice::Control(uint32_t code, std::span<const uint8_t> in
       return VendorRequest(in, out);
     case kIoctlPipeWrite: {
       if (in.size() < 4) return drv::Reply::Fail(drv::kErrorInvalidParameter);
-      auto& sink = pipeOut_[Le16(&in[0])];
+      auto& sink = pipeOut_[plat::bytes::GetLe16(&in[0])];
       sink.insert(sink.end(), out.begin(), out.end());
       return drv::Reply::Done(out.size());
     }
     case kIoctlPipeRead:
       if (in.size() < 4) return drv::Reply::Fail(drv::kErrorInvalidParameter);
-      return PipeRead(Le16(&in[0]), out);
+      return PipeRead(plat::bytes::GetLe16(&in[0]), out);
     default:
       return drv::Reply::Fail(drv::kErrorInvalidFunction);
   }
@@ -77,8 +74,8 @@ drv::Reply LaterSeriesDevice::VendorRequest(std::span<const uint8_t> in, std::sp
     return drv::Reply::Fail(drv::kErrorInvalidParameter);
   uint8_t direction = in[0];
   uint8_t code = in[4];
-  uint16_t value = Le16(&in[6]);
-  uint16_t index = Le16(&in[8]);
+  uint16_t value = plat::bytes::GetLe16(&in[6]);
+  uint16_t index = plat::bytes::GetLe16(&in[8]);
   if (direction == 1) return DeviceToHost(code, value, index, out);
   return HostToDevice(code, value, index, out);
 }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/byte_order.h"
+
 namespace sim {
 namespace {
 
@@ -10,18 +12,10 @@ constexpr uint8_t kOpFeed = 1;
 constexpr uint8_t kOpClearPowerOn = 3;
 constexpr uint8_t kOpDoubleFeedPwm = 5;
 constexpr uint8_t kOpClearErrors = 8;
-constexpr uint16_t kDocErrors = 0x1E00;
-constexpr uint16_t kSensorDoubleFeed[2] = {0x08, 0x10};
-constexpr uint16_t kSensorJam = 0x60;
 constexpr uint16_t kBlockAcquisition = 34;
 constexpr uint16_t kBlockImageTransfer = 37;
 constexpr uint16_t kBlockSamples = 38;
 constexpr uint16_t kSamplesPipe = 2;
-
-void Put16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
-  out[at] = static_cast<uint8_t>(v >> 8);
-  out[at + 1] = static_cast<uint8_t>(v);
-}
 
 }  // namespace
 
@@ -80,22 +74,22 @@ void Qv63xDevice::SetDocumentSource(std::shared_ptr<Qv63xDocumentSource> source)
 
 std::vector<uint8_t> Qv63xDevice::StatusPayload() const {
   std::vector<uint8_t> p(kQv63xTraits.statusBlockSize, 0);
-  Put16(p, 0, state_);
-  Put16(p, 2, sensor_);
-  Put16(p, 4, error_);
+  plat::bytes::PutBe16(&p[0], state_);
+  plat::bytes::PutBe16(&p[2], sensor_);
+  plat::bytes::PutBe16(&p[4], error_);
   for (size_t r = 0; r < 2; ++r) {
     size_t at = 6 + 14 * r;
     const DocumentRecord& d = records_[r];
     p[at] = d.spare;
     p[at + 1] = d.sequence;
-    Put16(p, at + 2, d.word);
-    Put16(p, at + 4, d.width);
-    Put16(p, at + 6, d.lines);
-    Put16(p, at + 8, d.firstFront);
-    Put16(p, at + 10, d.firstRear);
-    Put16(p, at + 12, d.samples);
+    plat::bytes::PutBe16(&p[at + 2], d.word);
+    plat::bytes::PutBe16(&p[at + 4], d.width);
+    plat::bytes::PutBe16(&p[at + 6], d.lines);
+    plat::bytes::PutBe16(&p[at + 8], d.firstFront);
+    plat::bytes::PutBe16(&p[at + 10], d.firstRear);
+    plat::bytes::PutBe16(&p[at + 12], d.samples);
   }
-  Put16(p, 34, static_cast<uint16_t>(std::min<size_t>(SerialWaiting(), 0xFFFF)));
+  plat::bytes::PutBe16(&p[34], static_cast<uint16_t>(std::min<size_t>(SerialWaiting(), 0xFFFF)));
   if (statusLength_) p.resize(std::min(*statusLength_, p.size()));
   return p;
 }
@@ -130,14 +124,8 @@ bool Qv63xDevice::OnBlock(std::span<const uint8_t> block) {
 void Qv63xDevice::FeedFromSource(uint8_t sequence) {
   std::optional<FedDocument> fed = source_->Feed(sequence, acquisition_);
   if (!fed) return;  // nothing in the hopper: the scanner waits, enabled
-  DocumentRecord d;
+  DocumentRecord d = fed->record;
   d.sequence = sequence;
-  d.word = fed->word;
-  d.width = fed->width;
-  d.lines = fed->lines;
-  d.firstFront = fed->firstFront;
-  d.firstRear = fed->firstRear;
-  d.samples = fed->samples;
   records_[1] = records_[0];
   records_[0] = d;
   // One document per start feed: the feed ends with it.
@@ -182,7 +170,7 @@ bool Qv63xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
       state_ &= static_cast<uint16_t>(~kStateError);
       for (DocumentRecord& d : records_) d.word &= static_cast<uint16_t>(~kDocErrors);
       if (source_)
-        sensor_ &= static_cast<uint16_t>(~(kSensorDoubleFeed[0] | kSensorDoubleFeed[1] | kSensorJam));
+        sensor_ &= static_cast<uint16_t>(~(kSensorDoubleFeed[0] | kSensorDoubleFeed[1] | kSensorJams));
       return true;
     default:
       return true;

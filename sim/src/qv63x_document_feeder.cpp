@@ -5,6 +5,7 @@
 
 #include "driver/device_registry.h"
 #include "sim/documents/channel_lights.h"
+#include "sim/documents/transfer_block.h"
 
 namespace sim {
 namespace {
@@ -13,12 +14,6 @@ using documents::ColourMode;
 
 constexpr int kSampleRate = 63200;
 constexpr int kSampleRateAltTiming = 94800;
-constexpr size_t kTransferBytes = 12;
-
-uint16_t Be16(std::span<const uint8_t> p, size_t at) {
-  return static_cast<uint16_t>((p[at] << 8) | p[at + 1]);
-}
-
 uint16_t Clamp16(size_t v) {
   return static_cast<uint16_t>(std::min<size_t>(v, 0xFFFF));
 }
@@ -85,19 +80,20 @@ std::optional<FedDocument> Qv63xDocumentFeeder::Feed(uint8_t sequence, std::span
                                     o.rearLeadLines);
 
   FedDocument report;
+  DocumentRecord& record = report.record;
   const documents::DocumentFaults& faults = fed->document.faults;
-  report.width = Clamp16(static_cast<size_t>(std::max(o.front.goodPixels, 0)));
-  report.lines =
+  record.width = Clamp16(static_cast<size_t>(std::max(o.front.goodPixels, 0)));
+  record.lines =
       Clamp16(static_cast<size_t>(std::max(fed->scans[0].DocumentLines(), fed->scans[1].DocumentLines())));
-  report.firstFront = Clamp16(static_cast<size_t>(o.frontLeadLines));
-  report.firstRear = Clamp16(static_cast<size_t>(o.rearLeadLines));
+  record.firstFront = Clamp16(static_cast<size_t>(o.frontLeadLines));
+  record.firstRear = Clamp16(static_cast<size_t>(o.rearLeadLines));
   if (faults.jam || faults.doubleFeed) {
     report.error = true;
-    report.word = faults.jam ? kJamError : kDoubleFeedError;
-    report.sensor = faults.jam ? kSensorJam : kSensorDoubleFeed;
+    record.word = faults.jam ? kDocJam : kDocDoubleFeed;
+    report.sensor = faults.jam ? kSensorJam : kSensorDoubleFeed[0];
   } else {
-    report.samples = Clamp16(fed->document.MagneticSamples(fed->sampleRate, o.mirroredSides).size());
-    report.word = kFrontReady | kRearReady | (report.samples != 0 ? kSamplesReady : 0);
+    record.samples = Clamp16(fed->document.MagneticSamples(fed->sampleRate, o.mirroredSides).size());
+    record.word = kDocFrontReady | kDocRearReady | (record.samples != 0 ? kDocSamplesReady : 0);
   }
   if (faults.unplugMidDocument) {
     // The next call the host makes finds the scanner gone.
@@ -121,18 +117,12 @@ std::vector<uint8_t> Qv63xDocumentFeeder::Samples(uint8_t sequence) {
 
 std::vector<uint8_t> Qv63xDocumentFeeder::Image(std::span<const uint8_t> transfer) {
   std::lock_guard lock(mutex_);
-  if (transfer.size() < kTransferBytes) return {};
-  Fed* fed = Kept(transfer[0]);
+  const std::optional<documents::TransferBlock> block = documents::ParseTransferBlock(transfer);
+  if (!block) return {};
+  Fed* fed = Kept(block->sequence);
   if (fed == nullptr) return {};
-  const size_t side = transfer[1] != 0 ? 1 : 0;
-  documents::TransferRequest request;
-  request.halfSize = transfer[2] != 0;
-  request.firstLine = Be16(transfer, 4);
-  request.endLine = Be16(transfer, 6);
-  request.firstPixel = Be16(transfer, 8);
-  request.endPixel = Be16(transfer, 10);
-  fed->transfers[side] = request;
-  return documents::RenderRawLines(fed->scans[side], request);
+  fed->transfers[block->side] = block->request;
+  return documents::RenderRawLines(fed->scans[block->side], block->request);
 }
 
 }  // namespace sim

@@ -21,23 +21,11 @@ namespace sim {
 
 inline constexpr SeriesTraits kQv63xTraits = {"QV63x", 38, true, 0x6F00};
 
-struct DocumentRecord {
-  uint8_t spare = 0;
-  uint8_t sequence = 0;
-  uint16_t word = 0;
-  uint16_t width = 0;
-  uint16_t lines = 0;
-  uint16_t firstFront = 0;
-  uint16_t firstRear = 0;
-  uint16_t samples = 0;
-};
-
 class Qv63xDevice : public LaterSeriesTemplate {
  public:
   static constexpr uint16_t kStateEnabled = 0x8;
   static constexpr uint16_t kStatePowerOn = 0x2;
   static constexpr uint16_t kStateError = 0x4;
-  static constexpr uint16_t kDocStopped = 0x1;
 
   Qv63xDevice(Identity identity, IdentificationCodes codes)
       : LaterSeriesTemplate(kQv63xTraits, std::move(identity), codes) {

@@ -34,14 +34,6 @@ struct Qv63xFeederOptions {
 
 class Qv63xDocumentFeeder : public Qv63xDocumentSource {
  public:
-  static constexpr uint16_t kSamplesReady = 0x10;
-  static constexpr uint16_t kFrontReady = 0x04;
-  static constexpr uint16_t kRearReady = 0x08;
-  static constexpr uint16_t kDoubleFeedError = 0x0400;
-  static constexpr uint16_t kJamError = 0x0800;
-  static constexpr uint16_t kSensorDoubleFeed = 0x08;
-  static constexpr uint16_t kSensorJam = 0x40;
-
   // A document the scanner took in, with what the host asked of it.
   struct Fed {
     uint8_t sequence = 0;

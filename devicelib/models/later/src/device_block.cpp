@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace qv6 {
 namespace {
@@ -18,11 +18,11 @@ void PutField(uint8_t* at, const FieldSpec& f, int64_t value, ByteOrder order) {
       at[0] = static_cast<uint8_t>(bits);
       break;
     case 2:
-      order == ByteOrder::kBig ? bytes::PutBe16(at, static_cast<uint16_t>(bits))
-                               : bytes::PutLe16(at, static_cast<uint16_t>(bits));
+      order == ByteOrder::kBig ? plat::bytes::PutBe16(at, static_cast<uint16_t>(bits))
+                               : plat::bytes::PutLe16(at, static_cast<uint16_t>(bits));
       break;
     default:
-      order == ByteOrder::kBig ? bytes::PutBe32(at, bits) : bytes::PutLe32(at, bits);
+      order == ByteOrder::kBig ? plat::bytes::PutBe32(at, bits) : plat::bytes::PutLe32(at, bits);
       break;
   }
 }
@@ -32,11 +32,11 @@ int64_t GetField(const uint8_t* at, const FieldSpec& f, ByteOrder order) {
     case 1:
       return f.isSigned ? int64_t{static_cast<int8_t>(at[0])} : int64_t{at[0]};
     case 2: {
-      uint16_t v = order == ByteOrder::kBig ? bytes::GetBe16(at) : bytes::GetLe16(at);
+      uint16_t v = order == ByteOrder::kBig ? plat::bytes::GetBe16(at) : plat::bytes::GetLe16(at);
       return f.isSigned ? int64_t{static_cast<int16_t>(v)} : int64_t{v};
     }
     default: {
-      uint32_t v = order == ByteOrder::kBig ? bytes::GetBe32(at) : bytes::GetLe32(at);
+      uint32_t v = order == ByteOrder::kBig ? plat::bytes::GetBe32(at) : plat::bytes::GetLe32(at);
       return f.isSigned ? int64_t{static_cast<int32_t>(v)} : int64_t{v};
     }
   }
@@ -129,18 +129,18 @@ size_t BuildDeviceBlock(const BlockValues& values, uint16_t type, std::span<uint
   std::vector<uint8_t> payload;
   if (!layout->bareWhenBuilt) payload = EncodePayload(values, type, ByteOrder::kBig);
   if (out.size() < kFraming + payload.size()) return 0;
-  bytes::PutBe16(out.data(), type);
-  bytes::PutBe16(out.data() + 2, static_cast<uint16_t>(payload.size()));
+  plat::bytes::PutBe16(out.data(), type);
+  plat::bytes::PutBe16(out.data() + 2, static_cast<uint16_t>(payload.size()));
   std::copy(payload.begin(), payload.end(), out.begin() + kFraming);
   return kFraming + payload.size();
 }
 
 int ParseDeviceBlock(BlockValues& values, std::span<const uint8_t> reply, size_t limit) {
   if (reply.size() < kFraming) return 0;
-  uint16_t type = bytes::GetBe16(reply.data());
+  uint16_t type = plat::bytes::GetBe16(reply.data());
   const BlockLayout* layout = values.table().Find(type);
   if (layout == nullptr) return 0;
-  size_t length = bytes::GetBe16(reply.data() + 2);
+  size_t length = plat::bytes::GetBe16(reply.data() + 2);
   // A device that claims more than was asked or sent is read only as far as both go.
   length = std::min({length, limit, reply.size() - kFraming});
   StoreCovered(values, *layout, reply.subspan(kFraming, length), ByteOrder::kBig);

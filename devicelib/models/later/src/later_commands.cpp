@@ -8,7 +8,7 @@
 #include "connect/identification.h"
 #include "identity/identity_block.h"
 #include "platform/clock.h"
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace qv6 {
 namespace {
@@ -54,7 +54,7 @@ int Qv63xCommands::Identify(uint8_t* buffer, size_t size) {
 int Qv63xCommands::ReadStatusWord(uint16_t* word) {
   uint8_t reply[kFraming + 2] = {};
   if (!ReceiveBlock(3, reply, sizeof reply)) return 0;
-  if (word != nullptr) *word = bytes::GetBe16(reply + kFraming);
+  if (word != nullptr) *word = plat::bytes::GetBe16(reply + kFraming);
   return 1;
 }
 

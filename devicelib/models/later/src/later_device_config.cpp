@@ -20,7 +20,6 @@ namespace {
 constexpr size_t kImageModuleBytes = 66;
 constexpr size_t kInfo4Request = 16;
 constexpr size_t kInfo5Bytes = 10;
-constexpr size_t kSampleBuffer = 65536;
 constexpr size_t kReadRounding = 512;
 constexpr uint16_t kConfigBlocks[] = {kBlockPrinter, kBlockAcquisition, kBlockDoubleFeed, kBlockSerialPort};
 constexpr int kCalibrationPasses = 64;
@@ -260,7 +259,7 @@ int ScannerQV63xDeviceTemplate::GetCfgData(int type, void* buffer, int length) {
     }
     case 12: {
       // The bulk read fills whole 512-byte packets: read into our own buffer, hand out what fits.
-      size_t n = std::min(capacity, kSampleBuffer);
+      size_t n = std::min(capacity, kSampleBufferBytes);
       std::vector<uint8_t> samples((n + kReadRounding - 1) / kReadRounding * kReadRounding + kReadRounding,
                                    0);
       if (!commands_.ReadSamples(samples.data(), n)) return 0;
@@ -331,7 +330,7 @@ int ScannerQV63xDeviceTemplate::CalibrateDoubleFeed(int sensor, uint8_t* result)
   plat::Sleep(100);
   int v = 64;
   int s = 64;
-  const int64_t bit = sensor == 0 ? 0x08 : 0x10;
+  const int64_t bit = sensor == 0 ? kSensorDoubleFeed0 : kSensorDoubleFeed1;
   for (int pass = 0; pass < kCalibrationPasses; ++pass) {
     auto pwm = static_cast<uint8_t>(v);
     if (!SendCommand(kOpDoubleFeedPwm, {sensor == 0 ? pwm : uint8_t{64}, sensor == 0 ? uint8_t{64} : pwm}))

@@ -13,7 +13,7 @@ namespace {
 
 enum class Rule {
   kFlag,          // non-zero = 1
-  kAtMost2,       // above 2 becomes 2
+  kAtMost2,       // outside 0..2 becomes 2
   kPercent,       // outside 0..100 becomes 100
   kGreyLevels,    // 2 -> code 0, 256 -> code 2, any other -> code 1
   kThreshold,     // outside 0..15 becomes 8
@@ -21,7 +21,6 @@ enum class Rule {
   kBottom,        // outside 0..2200 becomes 0
   kTop,           // outside 0..2200 becomes 2200
   kContrast,      // outside 50..150 becomes 100
-  kZeroTo2Else2,  // 0..2, anything else 2
   kSevenElse4,    // above 7 becomes 4
   kBaud,          // one of the standard rates, else 9600
   kZeroTo2Else0,  // 0..2, anything else 0
@@ -52,8 +51,6 @@ int Normalise(Rule rule, int v) {
       return above(2200) ? 2200 : v;
     case Rule::kContrast:
       return v < 50 || v > 150 ? 100 : v;
-    case Rule::kZeroTo2Else2:
-      return above(2) ? 2 : v;
     case Rule::kSevenElse4:
       return above(7) ? 4 : v;
     case Rule::kBaud:
@@ -112,8 +109,8 @@ struct Key {
 
 constexpr std::array<Key, 16> kKeys = {{
     {"MICR Enable", 1, Rule::kFlag, &ScanConfig::micrEnable, true},
-    {"MICR Font", 1, Rule::kZeroTo2Else2, &ScanConfig::micrFont, true},
-    {"MICR Spaces", 2, Rule::kZeroTo2Else2, &ScanConfig::micrSpaces, true},
+    {"MICR Font", 1, Rule::kAtMost2, &ScanConfig::micrFont, true},
+    {"MICR Spaces", 2, Rule::kAtMost2, &ScanConfig::micrSpaces, true},
     {"MICR Save Samples", 0, Rule::kFlag, &ScanConfig::micrSaveSamples, false},
     {"PRINTER Enable", 0, Rule::kFlag, &ScanConfig::printerEnable, true},
     {"PRINTER Intensity", 4, Rule::kSevenElse4, &ScanConfig::printerIntensity, true},

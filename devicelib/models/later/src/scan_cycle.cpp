@@ -18,7 +18,6 @@ using namespace later;
 
 namespace {
 
-constexpr size_t kSampleBufferBytes = 65536;
 constexpr size_t kMaxSampleBytes = 65436;  // 32718 samples
 constexpr size_t kCodeLineLimit = 64;
 constexpr int kFormatForward = 2;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "qv6/later/later_blocks.h"
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace qv6 {
 namespace {
@@ -33,13 +33,13 @@ TEST(DeviceBlock, EveryTypeRoundTrips) {
     FillPattern(sent, layout.type);
     std::array<uint8_t, 2048> wire{};
     size_t n = BuildDeviceBlock(sent, layout.type, wire);
-    EXPECT_EQ(bytes::GetBe16(wire.data()), layout.type);
+    EXPECT_EQ(plat::bytes::GetBe16(wire.data()), layout.type);
     if (layout.bareWhenBuilt) {
       EXPECT_EQ(n, 4u);  // a read request carries no payload
       continue;
     }
     ASSERT_EQ(n, layout.size + 4u);
-    EXPECT_EQ(bytes::GetBe16(wire.data() + 2), layout.size);
+    EXPECT_EQ(plat::bytes::GetBe16(wire.data() + 2), layout.size);
     BlockValues received(table);
     ASSERT_EQ(ParseDeviceBlock(received, {wire.data(), n}, layout.size), 1);
     EXPECT_EQ(received.Fields(layout.type), sent.Fields(layout.type));
@@ -61,14 +61,14 @@ TEST(DeviceBlock, ImageModuleWireBytes) {
   EXPECT_EQ(wire[4 + 44], 0x34);
   EXPECT_EQ(wire[4 + 57], 0xFF);
   EXPECT_EQ(wire[4 + 58], 0xFE);
-  EXPECT_EQ(bytes::GetBe16(&wire[4 + 64]), 516);
+  EXPECT_EQ(plat::bytes::GetBe16(&wire[4 + 64]), 516);
   EXPECT_EQ(BuildDeviceBlock(v, 99, wire), 0u);
 }
 
 std::vector<uint8_t> Reply(uint16_t type, uint16_t claimed, size_t payloadBytes, uint8_t fill) {
   std::vector<uint8_t> r(4 + payloadBytes, fill);
-  bytes::PutBe16(r.data(), type);
-  bytes::PutBe16(r.data() + 2, claimed);
+  plat::bytes::PutBe16(r.data(), type);
+  plat::bytes::PutBe16(r.data() + 2, claimed);
   return r;
 }
 

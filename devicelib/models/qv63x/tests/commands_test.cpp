@@ -5,7 +5,7 @@
 
 #include "identity/identity_block.h"
 #include "qv6/later/later_commands.h"
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 #include "sim_scanner.h"
 
 namespace qv6::testing {
@@ -107,7 +107,7 @@ std::vector<uint8_t> RecordList(std::initializer_list<uint16_t> addresses) {
   for (uint16_t a : addresses) {
     std::vector<uint8_t> r(20, 0);
     r[0] = 2;
-    bytes::PutLe16(&r[1], a);
+    plat::bytes::PutLe16(&r[1], a);
     r[4] = static_cast<uint8_t>(a);
     r[5] = static_cast<uint8_t>(a >> 8);
     list.insert(list.end(), r.begin(), r.end());

@@ -5,7 +5,7 @@
 
 #include "firmware_package_builder.h"
 #include "platform/ini.h"
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 #include "sim_scanner.h"
 
 namespace qv6::testing {
@@ -52,7 +52,7 @@ TEST_F(ConfigTest, ScanConfigurationBecomesBlocksSentOnlyWhenChanged) {
   EXPECT_EQ(Received(35)[0], (std::vector<uint8_t>{0x01, 0x2C, 1, 0}));
   EXPECT_EQ(Received(36)[0], (std::vector<uint8_t>{0, 0x01, 0xC2, 0x00, 0, 8, 2}));
   auto acq = Received(34).at(0);
-  EXPECT_EQ(bytes::GetBe16(acq.data()), 200);  // grey
+  EXPECT_EQ(plat::bytes::GetBe16(acq.data()), 200);  // grey
   EXPECT_EQ(acq[2], 4);
   EXPECT_EQ(Commands(7).size(), 1u);
   EXPECT_EQ(plat::ReadProfileString("Cheques", "PRINTER Intensity", "", ".\\scan.ini"), "4");
@@ -65,7 +65,7 @@ TEST_F(ConfigTest, ScanConfigurationBecomesBlocksSentOnlyWhenChanged) {
   plat::WriteProfileString("Cheques", "FRONT_IMG Color", "2", ".\\scan.ini");
   ASSERT_EQ(model->InitDeviceFromFile("scan.ini", "Cheques"), 1);
   ASSERT_EQ(Received(34).size(), 2u);
-  EXPECT_EQ(bytes::GetBe16(Received(34)[1].data()), 300);
+  EXPECT_EQ(plat::bytes::GetBe16(Received(34)[1].data()), 300);
   EXPECT_EQ(Received(34)[1][2], 3);
   EXPECT_EQ(Received(36).size(), 1u);
   EXPECT_EQ(model->colourMode(), 2);
@@ -118,7 +118,7 @@ TEST_F(ConfigTest, EepromImageWrittenReadBackAndErasedGivesDefaults) {
   ASSERT_EQ(model->SetMechConfig("mech.ini", 1), 0 + 1);
   auto eeprom = device->Eeprom();
   EXPECT_EQ(std::string(eeprom.begin() + 72, eeprom.begin() + 76), "Qv63");
-  EXPECT_EQ(bytes::GetLe32(eeprom.data() + 76), 48u);
+  EXPECT_EQ(plat::bytes::GetLe32(eeprom.data() + 76), 48u);
   ASSERT_EQ(model->SetCfgData(1, table.data(), 100), 1);
   ASSERT_EQ(model->SetMechConfig(nullptr, 1), 1);
   auto next = Reconnect();

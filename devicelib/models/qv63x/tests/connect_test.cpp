@@ -3,35 +3,29 @@
 // mechanical configuration calls reach the scanner.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <thread>
+#include <string>
 #include <vector>
 
-#include "driver/device_registry.h"
+#include "exported_connect_fixture.h"
 #include "firmware_package_builder.h"
-#include "platform/clock.h"
-#include "platform/paths.h"
-#include "qv6/qv63x/qv63x_models.h"
 #include "qv6/qv6dll.h"
 #include "sim/catalog.h"
 #include "sim/qv63x_device.h"
 #include "sim/qv63x_document_feeder.h"
-#include "testkit/support/scratch_dir.h"
-#include "transport/driver_layer.h"
 
 namespace qv6 {
 namespace {
 
-std::atomic<int> g_connected{0};
+using testing::g_connected;
+using testing::OnConnect;
+using testing::WaitFor;
+
 std::atomic<int> g_disconnected{0};
 
-void OnConnect(int, intptr_t) {
-  ++g_connected;
-}
 void OnDisconnect(int, intptr_t) {
   ++g_disconnected;
 }
@@ -46,42 +40,18 @@ void OnDocumentEvent(int event, intptr_t value) {
   if (event == 3 && value != 0) g_codeLine = reinterpret_cast<const char*>(value);
 }
 
-template <class Pred>
-bool WaitFor(Pred pred) {
-  for (int i = 0; i < 500; ++i) {
-    if (pred()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return pred();
-}
-
-class ConnectTest : public ::testing::Test {
+class ConnectTest : public testing::ExportedConnectTest {
  protected:
+  ConnectTest() : ExportedConnectTest("qv63x_connect") {}
   void SetUp() override {
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-    plat::SetFolder(plat::Folder::kWindows, dir_.string());
-    plat::SetFolder(plat::Folder::kTemp, dir_.string());
-    std::ofstream(dir_ / "Qv6ExtendedSetup.ini") << "[TIMER POLLING]\nT.Check(msec)=20\nT.Poll(msec)=5\n";
-    drv::DeviceRegistry::Instance().Reset();
-    DriverLayer::Reset();
-    ASSERT_EQ(Qv63xModelClasses().size(), 4u);  // the model classes are registered
+    ExportedConnectTest::SetUp();
+    if (HasFatalFailure()) return;
     device_ = std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(sim::Model::kQv630));
     // The package holds the firmware the scanner runs, so connecting sends no download.
     testing::WritePackage(dir_ / "QV630Firmware.bin", testing::StandardPackage("VEK Corporation", "1.0.0.0"));
-    g_connected = 0;
     g_disconnected = 0;
   }
-  void TearDown() override {
-    drv::DeviceRegistry::Instance().Reset();
-    plat::SetFolder(plat::Folder::kWindows, "");
-    plat::SetFolder(plat::Folder::kTemp, "");
-    std::filesystem::current_path(old_);
-  }
 
-  zc::testkit::ScratchDir scratch_{"qv63x_connect"};
-  std::filesystem::path dir_ = scratch_.Path();
-  std::filesystem::path old_;
   std::shared_ptr<sim::Qv63xDevice> device_;
 };
 

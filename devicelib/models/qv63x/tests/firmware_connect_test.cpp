@@ -4,68 +4,39 @@
 // scanner stays unconnected and the polling thread keeps probing until one appears.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <thread>
+#include <array>
 
-#include "driver/device_registry.h"
+#include "exported_connect_fixture.h"
 #include "firmware_package_builder.h"
 #include "identity/identity_block.h"
 #include "platform/clock.h"
-#include "platform/paths.h"
-#include "qv6/qv63x/qv63x_models.h"
 #include "qv6/qv6dll.h"
 #include "sim/catalog.h"
 #include "sim/qv63x_device.h"
-#include "testkit/support/scratch_dir.h"
-#include "transport/driver_layer.h"
+#include "sim_scanner.h"
 
 namespace qv6 {
 namespace {
 
+using testing::g_connected;
+using testing::OnConnect;
+using testing::WaitFor;
+
 constexpr const char* kDeviceName = "\\\\.\\KScanDrv-0";
 constexpr uint8_t kOpMechLoaded = 4;
 
-std::atomic<int> g_connected{0};
-
-void OnConnect(int, intptr_t) {
-  ++g_connected;
-}
-
-template <class Pred>
-bool WaitFor(Pred pred, int rounds = 1000) {
-  for (int i = 0; i < rounds; ++i) {
-    if (pred()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return pred();
-}
-
-class FirmwareConnectTest : public ::testing::Test {
+class FirmwareConnectTest : public testing::ExportedConnectTest {
  protected:
+  FirmwareConnectTest() : ExportedConnectTest("qv63x_fwconnect") {}
   void SetUp() override {
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-    plat::SetFolder(plat::Folder::kWindows, dir_.string());
-    plat::SetFolder(plat::Folder::kTemp, dir_.string());
     // The download's waits (resets, reopening, the FPGA's settling) pass ten times faster.
     plat::UseScaledClock(10);
-    std::ofstream(dir_ / "Qv6ExtendedSetup.ini") << "[TIMER POLLING]\nT.Check(msec)=20\nT.Poll(msec)=5\n";
-    drv::DeviceRegistry::Instance().Reset();
-    DriverLayer::Reset();
-    ASSERT_EQ(Qv63xModelClasses().size(), 4u);
-    g_connected = 0;
+    ExportedConnectTest::SetUp();
   }
   void TearDown() override {
     if (index_ > 0) QV6CloseConnection(index_);
-    drv::DeviceRegistry::Instance().Reset();
+    ExportedConnectTest::TearDown();
     plat::UseRealClock();
-    plat::SetFolder(plat::Folder::kWindows, "");
-    plat::SetFolder(plat::Folder::kTemp, "");
-    std::filesystem::current_path(old_);
   }
   void Attach(sim::Firmware firmware) {
     device_ =
@@ -76,23 +47,14 @@ class FirmwareConnectTest : public ::testing::Test {
     ASSERT_GT(index_, 0);
     QV6SetEventFunction(index_, 0, &OnConnect);
   }
-  size_t CommandCount(uint8_t opcode) const {
-    auto commands = device_->CommandsReceived();
-    return static_cast<size_t>(std::count_if(commands.begin(), commands.end(), [opcode](const auto& c) {
-      return c.size() >= 2 && c[1] == opcode;
-    }));
-  }
+  size_t CommandCount(uint8_t opcode) const { return testing::CommandsOfOpcode(*device_, opcode).size(); }
   // Mechanical sections (types 64 to 70) the scanner received.
   size_t SectionsReceived() const {
-    auto blocks = device_->BlocksReceived();
-    return static_cast<size_t>(std::count_if(blocks.begin(), blocks.end(), [](const auto& b) {
-      return b.size() >= 4 && b[0] == 0 && b[1] >= 64 && b[1] <= 70;
-    }));
+    size_t n = 0;
+    for (uint16_t type = 64; type <= 70; ++type) n += testing::BlocksOfType(*device_, type).size();
+    return n;
   }
 
-  zc::testkit::ScratchDir scratch_{"qv63x_fwconnect"};
-  std::filesystem::path dir_ = scratch_.Path();
-  std::filesystem::path old_;
   std::shared_ptr<sim::Qv63xDevice> device_;
   testing::PackageParts package_ = testing::StandardPackage("VEK Corporation", "1.2.3.4");
   int index_ = 0;

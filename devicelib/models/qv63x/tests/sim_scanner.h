@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/device_registry.h"
 #include "platform/clock.h"
@@ -20,6 +21,24 @@
 #include "transport/driver_layer.h"
 
 namespace qv6::testing {
+
+// The blocks of a type the scanner received, payload only.
+inline std::vector<std::vector<uint8_t>> BlocksOfType(const sim::Qv63xDevice& device, uint16_t type) {
+  std::vector<std::vector<uint8_t>> out;
+  for (const auto& b : device.BlocksReceived()) {
+    if (b.size() >= 4 && ((b[0] << 8) | b[1]) == type) out.emplace_back(b.begin() + 4, b.end());
+  }
+  return out;
+}
+
+// Command packets of an opcode the scanner received.
+inline std::vector<std::vector<uint8_t>> CommandsOfOpcode(const sim::Qv63xDevice& device, uint8_t opcode) {
+  std::vector<std::vector<uint8_t>> out;
+  for (const auto& c : device.CommandsReceived()) {
+    if (c.size() >= 2 && c[1] == opcode) out.push_back(c);
+  }
+  return out;
+}
 
 class SimScannerTest : public ::testing::Test {
  protected:
@@ -47,21 +66,9 @@ class SimScannerTest : public ::testing::Test {
     ASSERT_EQ(transport.Open(), 1);
     model = std::make_unique<Qv630>(transport);
   }
-  // The blocks of a type the scanner received, payload only.
-  std::vector<std::vector<uint8_t>> Received(uint16_t type) const {
-    std::vector<std::vector<uint8_t>> out;
-    for (const auto& b : device->BlocksReceived()) {
-      if (b.size() >= 4 && ((b[0] << 8) | b[1]) == type) out.emplace_back(b.begin() + 4, b.end());
-    }
-    return out;
-  }
-  // Command packets of an opcode the scanner received.
+  std::vector<std::vector<uint8_t>> Received(uint16_t type) const { return BlocksOfType(*device, type); }
   std::vector<std::vector<uint8_t>> Commands(uint8_t opcode) const {
-    std::vector<std::vector<uint8_t>> out;
-    for (const auto& c : device->CommandsReceived()) {
-      if (c.size() >= 2 && c[1] == opcode) out.push_back(c);
-    }
-    return out;
+    return CommandsOfOpcode(*device, opcode);
   }
   void WriteFile(const std::string& name, const std::string& text) { std::ofstream(dir_ / name) << text; }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/paths.h"
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace qv6 {
 namespace {

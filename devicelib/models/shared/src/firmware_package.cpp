@@ -9,7 +9,7 @@
 
 #include "app/log.h"
 #include "platform/paths.h"
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 #include "qv6/models/firmware_record.h"
 
 namespace qv6 {
@@ -54,7 +54,7 @@ int CQv620FilesBuilderSplitter::LoadPackage(const char* fileName) {
 int CQv620FilesBuilderSplitter::LoadBytes(std::span<const uint8_t> file) {
   Clear();
   size_t headBytes = std::min(file.size(), kHeaderSize);
-  for (size_t i = 0; i + 4 <= headBytes; i += 4) header_[i / 4] = bytes::GetLe32(file.data() + i);
+  for (size_t i = 0; i + 4 <= headBytes; i += 4) header_[i / 4] = plat::bytes::GetLe32(file.data() + i);
   // Header fields at or beyond the header length read 0.
   uint32_t headerLength = header_[0];
   for (size_t i = 0; i < header_.size(); ++i) {
@@ -133,7 +133,7 @@ std::string CQv620FilesBuilderSplitter::ReadVersions() const {
   for (size_t at = 0; part.size() - at >= FirmwareRecord::kSize; at += FirmwareRecord::kSize) {
     const uint8_t* r = part.data() + at;
     if (r[3] != 0 || r[0] > FirmwareRecord::kMaxData) break;
-    uint32_t address = bytes::GetLe16(r + 1);
+    uint32_t address = plat::bytes::GetLe16(r + 1);
     low = std::min(low, address);
     high = std::max(high, address + r[0]);
     pieces.emplace_back(address, part.subspan(at + 4, r[0]));

@@ -1,7 +1,7 @@
 // Firmware record lists, checked before anything is sent.
 #include "qv6/models/firmware_record.h"
 
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace qv6 {
 
@@ -11,7 +11,7 @@ std::optional<std::vector<FirmwareRecord>> FirmwareRecord::ParseList(std::span<c
     const uint8_t* r = list.data() + at;
     FirmwareRecord record;
     record.count = r[0];
-    record.address = bytes::GetLe16(r + 1);
+    record.address = plat::bytes::GetLe16(r + 1);
     record.end = r[3] != 0;
     if (record.end) {
       records.push_back(record);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/paths.h"
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 #include "testkit/support/scratch_dir.h"
 
 namespace qv6 {
@@ -118,7 +118,7 @@ TEST_F(DeviceMechFileTest, DeviceHeaderLengthsThatGiveNoImage) {
   for (uint32_t headerLength : {0xFFFFFFFFu, uint32_t{kLimit}, 0u}) {
     SCOPED_TRACE(headerLength);
     std::fill(device.memory.begin(), device.memory.end(), 0);
-    bytes::PutLe32(device.memory.data(), headerLength);
+    plat::bytes::PutLe32(device.memory.data(), headerLength);
     TestMechFile file(device);
     EXPECT_EQ(file.SyncImage(), 0);
     EXPECT_FALSE(file.HasImage());

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 #include "qv6/models/firmware_record.h"
 
 namespace qv6 {
@@ -21,7 +21,7 @@ std::vector<uint8_t> Records(const std::string& text, uint16_t address = 0x2000)
     size_t n = std::min<size_t>(16, text.size() - at);
     std::vector<uint8_t> r(20, 0);
     r[0] = static_cast<uint8_t>(n);
-    bytes::PutLe16(&r[1], static_cast<uint16_t>(address + at));
+    plat::bytes::PutLe16(&r[1], static_cast<uint16_t>(address + at));
     std::memcpy(&r[4], text.data() + at, n);
     out.insert(out.end(), r.begin(), r.end());
   }
@@ -33,10 +33,10 @@ std::vector<uint8_t> Records(const std::string& text, uint16_t address = 0x2000)
 
 std::vector<uint8_t> Package(uint32_t headerLength, const std::vector<std::vector<uint8_t>>& parts) {
   std::vector<uint8_t> file(44, 0);
-  bytes::PutLe32(file.data(), headerLength);
+  plat::bytes::PutLe32(file.data(), headerLength);
   for (size_t i = 0; i < parts.size(); ++i) {
-    bytes::PutLe32(file.data() + 4 + 8 * i, static_cast<uint32_t>(file.size()));
-    bytes::PutLe32(file.data() + 8 + 8 * i, static_cast<uint32_t>(parts[i].size()));
+    plat::bytes::PutLe32(file.data() + 4 + 8 * i, static_cast<uint32_t>(file.size()));
+    plat::bytes::PutLe32(file.data() + 8 + 8 * i, static_cast<uint32_t>(parts[i].size()));
     file.insert(file.end(), parts[i].begin(), parts[i].end());
   }
   return file;
@@ -66,7 +66,7 @@ TEST(FirmwarePackage, PartsOutsideTheFileAreRefused) {
   } cases[] = {{8, 1000}, {12, 0xFFFFFFF0u}, {16, 0xFFFFFFFFu}, {4, static_cast<uint32_t>(file.size() + 1)}};
   for (const Case& c : cases) {
     auto bad = file;
-    bytes::PutLe32(bad.data() + c.field, c.value);
+    plat::bytes::PutLe32(bad.data() + c.field, c.value);
     CQv620FilesBuilderSplitter p;
     EXPECT_EQ(p.LoadBytes(bad), 0);
     EXPECT_TRUE(p.GetPart1().empty());

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "qv6/models/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace qv6 {
 namespace {
@@ -25,17 +25,17 @@ class TestImage : public MechFileBaseClass {
 
 std::vector<uint8_t> Record(uint32_t tag, uint32_t head, uint32_t length, uint8_t fill) {
   std::vector<uint8_t> r(12 + length, fill);
-  bytes::PutLe32(r.data(), tag);
-  bytes::PutLe32(r.data() + 4, head);
-  bytes::PutLe32(r.data() + 8, length);
+  plat::bytes::PutLe32(r.data(), tag);
+  plat::bytes::PutLe32(r.data() + 4, head);
+  plat::bytes::PutLe32(r.data() + 8, length);
   return r;
 }
 
 std::vector<uint8_t> Image(const std::vector<std::vector<uint8_t>>& records, uint32_t headerLength = 140) {
   std::vector<uint8_t> image(140, 0);
   for (const auto& r : records) image.insert(image.end(), r.begin(), r.end());
-  bytes::PutLe32(image.data(), headerLength);
-  bytes::PutLe32(image.data() + 4, static_cast<uint32_t>(image.size() - 140));
+  plat::bytes::PutLe32(image.data(), headerLength);
+  plat::bytes::PutLe32(image.data() + 4, static_cast<uint32_t>(image.size() - 140));
   return image;
 }
 

@@ -48,6 +48,7 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
  public:
   static constexpr uint8_t kInitialSequence = 253;
   static constexpr size_t kHostBufferSize = 10000;
+  static constexpr size_t kSampleBufferBytes = 65536;  // the most magnetic sample bytes read at once
   static constexpr size_t kRs232TxMax = 100;
   static constexpr size_t kRs232ReadPiece = 128;
   static constexpr int kCorrectionTables = 16;

@@ -50,6 +50,17 @@ enum StateBit : uint16_t {
   kStateIdle = 0x40,
 };
 
+// Sensor word bits.
+enum SensorBit : uint16_t {
+  kSensorInkJet = 0x1,
+  kSensorFeed = 0x2,
+  kSensorSync = 0x4,
+  kSensorDoubleFeed0 = 0x8,   // double-feed sensor 0
+  kSensorDoubleFeed1 = 0x10,  // double-feed sensor 1
+  kSensorExitJam = 0x60,
+  kSensorCoverOff = 0x80,
+};
+
 // Document word bits.
 enum DocumentBit : uint16_t {
   kDocStopped = 0x1,
