@@ -31,8 +31,11 @@ int funcImgRowBytes(int width, int bitsPerPixel, int padding) {
 }
 
 int funcClipBandToWindow(ImgDecompDesc* desc, int rows) {
+  return funcClipBandToWindow(desc, rows, desc->outputColorMode == 3 ? 3 : 1);
+}
+
+int funcClipBandToWindow(ImgDecompDesc* desc, int rows, int bytesPerPixel) {
   if (rows <= 0 || desc->bandBuffer == nullptr) return 0;
-  const int bytesPerPixel = desc->outputColorMode == 3 ? 3 : 1;
   const int64_t r = desc->currentRow;
   const int64_t top = desc->windowTop;
   const int64_t end = std::min<int64_t>(top + desc->windowHeight, r + rows);

@@ -15,6 +15,9 @@ int funcImgRowBytes(int width, int bitsPerPixel, int padding);
 // Cuts the band of `rows` rows that starts at image row desc->currentRow (rows desc->bandStride
 // bytes apart in desc->bandBuffer) to the window: moves the window's rows to the front of the
 // buffer, packed at the window width, sets desc->firstRowInWindow and returns their count.
+// The band's pixels are taken as 3 bytes for RGB output (desc->outputColorMode 3), else 1 byte.
 int funcClipBandToWindow(ImgDecompDesc* desc, int rows);
+// The same for a band whose pixels are bytesPerPixel bytes each, whatever the output mode.
+int funcClipBandToWindow(ImgDecompDesc* desc, int rows, int bytesPerPixel);
 
 }  // namespace zc::codec

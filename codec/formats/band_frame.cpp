@@ -1,10 +1,8 @@
 // Window checks and band delivery.
 #include "codec/formats/band_frame.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "codec/core/img_error.h"
+#include "codec/core/img_rows.h"
 
 namespace zc::codec::fmt {
 
@@ -26,7 +24,10 @@ BandDelivery::BandDelivery(ImgDecompDesc* desc, int bytesPerPixel, int bandRows)
       bytesPerPixel_(bytesPerPixel),
       bandRows_(bandRows),
       stride_(static_cast<size_t>(desc->width) * bytesPerPixel),
-      band_(stride_ * bandRows + 32) {}
+      band_(stride_ * bandRows + 32) {
+  desc->bandBuffer = band_.data();
+  desc->bandStride = static_cast<uint32_t>(stride_);
+}
 
 int BandDelivery::deliverWindowRows(const uint8_t* rows, int firstRowInWindow, int n) {
   if (n <= 0) return 0;
@@ -38,16 +39,9 @@ int BandDelivery::deliverWindowRows(const uint8_t* rows, int firstRowInWindow, i
 }
 
 int BandDelivery::deliver(int imageRow, int n) {
-  const int top = desc_->windowTop;
-  const int first = std::max(imageRow, top);
-  const int end = std::min(imageRow + n, top + desc_->windowHeight);
-  if (first >= end) return 0;
-  const size_t left = static_cast<size_t>(desc_->windowLeft) * bytesPerPixel_;
-  const size_t width = static_cast<size_t>(desc_->windowWidth) * bytesPerPixel_;
-  for (int i = 0; i < end - first; ++i) {
-    std::memmove(band_.data() + width * i, row(first - imageRow + i) + left, width);
-  }
-  return deliverWindowRows(band_.data(), first - top, end - first);
+  desc_->currentRow = static_cast<uint16_t>(imageRow);
+  const int rows = funcClipBandToWindow(desc_, n, bytesPerPixel_);
+  return deliverWindowRows(band_.data(), desc_->firstRowInWindow, rows);
 }
 
 }  // namespace zc::codec::fmt

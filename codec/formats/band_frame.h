@@ -17,15 +17,19 @@ int prepareWindow(ImgDecompDesc* desc);
 
 class BandDelivery {
  public:
-  // bandRows rows of the image width, bytesPerPixel bytes a pixel.
+  // bandRows rows of the image width, bytesPerPixel bytes a pixel. The band is the descriptor's band
+  // buffer while the delivery lives.
   BandDelivery(ImgDecompDesc* desc, int bytesPerPixel, int bandRows);
+  ~BandDelivery() { desc_->bandBuffer = nullptr; }
+  BandDelivery(const BandDelivery&) = delete;
+  BandDelivery& operator=(const BandDelivery&) = delete;
 
   uint8_t* row(int i) { return band_.data() + static_cast<size_t>(i) * stride_; }
   size_t stride() const { return stride_; }
   int bandRows() const { return bandRows_; }
 
-  // Cuts band rows [0, n), image rows [imageRow, imageRow + n), to the window and delivers what lies
-  // inside. 0, or -1 with 14 when the display function refuses.
+  // Cuts band rows [0, n), image rows [imageRow, imageRow + n), to the window (funcClipBandToWindow)
+  // and delivers what lies inside. 0, or -1 with 14 when the display function refuses.
   int deliver(int imageRow, int n);
   // Hands rows already packed at the window width to the display function.
   int deliverWindowRows(const uint8_t* rows, int firstRowInWindow, int n);

@@ -72,7 +72,7 @@ bool readArray(ImgDecompDesc* desc, const uint8_t* field, uint32_t count, int ty
 }  // namespace
 
 uint16_t tiffByteOrder(const uint8_t* p) {
-  const uint16_t v = static_cast<uint16_t>((p[0] << 8) | p[1]);
+  const uint16_t v = getBe16(p);
   if (v == kTiffIntel || v == kTiffMotorola) return v;
   imgFail(65);
   return 0;

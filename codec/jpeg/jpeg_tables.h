@@ -6,10 +6,13 @@
 #include <array>
 #include <cstdint>
 
+#include "codec/jpeg/decoder/jpeg_zigzag.h"
+
 namespace zc::jpeg {
 
-// kZigzagToNatural[k] is the natural (row-major) index of the k-th coefficient in zig-zag order.
-extern const std::array<uint8_t, 64> kZigzagToNatural;
+// kZigzagToNatural[k] is the natural (row-major) index of the k-th coefficient in zig-zag order, k < 64:
+// the decoder's table serves both directions.
+inline constexpr const auto& kZigzagToNatural = jpegdec::kZigzag;
 
 // T.81 K.1 (luminance) and K.2 (chrominance), natural order.
 extern const std::array<uint8_t, 64> kLuminanceQuantBase;

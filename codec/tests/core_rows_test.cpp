@@ -74,5 +74,32 @@ TEST(ClipBandToWindow, Cases) {
   }
 }
 
+// The pixel size given by the caller wins over the output mode: 3-byte pixels with gray output, and
+// 1-byte pixels with RGB output (no read past the band's rows).
+TEST(ClipBandToWindow, GivenPixelSize) {
+  std::vector<uint8_t> b(2 * 12);
+  std::iota(b.begin(), b.end(), 0);
+  ImgDecompDesc d{};
+  funcInitDecompDesc(&d);
+  d.outputColorMode = 1;
+  d.bandBuffer = b.data();
+  d.bandStride = 12;
+  d.windowHeight = 2;
+  d.windowLeft = 1;
+  d.windowWidth = 2;
+  ASSERT_EQ(funcClipBandToWindow(&d, 2, 3), 2);
+  EXPECT_EQ(std::vector<uint8_t>(b.begin(), b.begin() + 12),
+            (std::vector<uint8_t>{3, 4, 5, 6, 7, 8, 15, 16, 17, 18, 19, 20}));
+
+  std::vector<uint8_t> g(2 * 4);
+  std::iota(g.begin(), g.end(), 0);
+  d.outputColorMode = 3;
+  d.bandBuffer = g.data();
+  d.bandStride = 4;
+  d.windowLeft = 2;
+  ASSERT_EQ(funcClipBandToWindow(&d, 2, 1), 2);
+  EXPECT_EQ(std::vector<uint8_t>(g.begin(), g.begin() + 4), (std::vector<uint8_t>{2, 3, 6, 7}));
+}
+
 }  // namespace
 }  // namespace zc::codec
