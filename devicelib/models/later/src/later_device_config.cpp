@@ -52,6 +52,9 @@ int ScannerQV63xDeviceTemplate::InitDeviceFromFile(const char* file, const char*
   g_Log.SaveSettings(name.c_str(), s);
   int result = PrepareScan();
   if (result) result = SendCommand(kOpConfigApplied, {0, 0});
+  // The loaders take the correction tables here only: tables changed later apply from the next
+  // initialisation, not from the next document.
+  PrepareLineLoaders();
   configured_ = true;
   return result;
 }

@@ -265,7 +265,6 @@ void* ScannerQV63xDeviceTemplate::GetImageBuffer(int side) {
 int ScannerQV63xDeviceTemplate::GetImages(uint8_t sequence, int colourMode) {
   g_Log.Write(kLogScan, "Start GetImages\n");
   lastImageSequence_ = sequence;
-  PrepareLineLoaders();
   const std::array<bool, 2> request = newImageFlags_;
   newImageFlags_ = {};
   const int greyCode = config_.front.greyCode;

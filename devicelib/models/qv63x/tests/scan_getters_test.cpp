@@ -63,6 +63,28 @@ TEST_F(ScanGetters, NewImageRequestFetchesTheSideAgainWithItsWindow) {
   EXPECT_EQ(model->lastWindow(0)->lower, 200);
 }
 
+// Correction tables reach the scan-line loaders when the scan configuration is loaded: a table changed
+// between documents applies from the next initialisation, not from the next document.
+TEST_F(ScanGetters, ChangedCorrectionTableAppliesFromTheNextInitialisation) {
+  Use<Qv630>(sim::Model::kQv630, {}, 3);
+  Configure("");
+  auto frontMatchesTheScanner = [&]() {
+    EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
+    const HeldImage got = ReadPackedDib(model->GetFrontImageDIBPtr());
+    const auto want = Expected(model->expectedSequence(), 200, false);
+    return got.width == want[0].width && got.height == want[0].height && got.pixels == want[0].pixels;
+  };
+  EXPECT_TRUE(frontMatchesTheScanner());
+
+  // A white reference at half scale doubles the front's levels once it is in use.
+  const std::vector<uint8_t> white(2048, 0x80);
+  ASSERT_EQ(model->SetCfgData(1, white.data(), static_cast<int>(white.size())), 1);
+  EXPECT_TRUE(frontMatchesTheScanner()) << "the loaders kept the tables of the last initialisation";
+
+  Configure("");
+  EXPECT_FALSE(frontMatchesTheScanner()) << "the initialisation loaded the changed table";
+}
+
 TEST_F(ScanGetters, SixteenGreyLevelsGiveFourBitImages) {
   Use<Qv630>(sim::Model::kQv630, {}, 1);
   Configure("FRONT_IMG GrayLevels=16\r\n");
