@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/file_replace.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
 
@@ -110,26 +111,6 @@ auto WithDocument(const char* fileName, Fn read) {
   return read(*doc);
 }
 
-bool WriteAtomically(const std::string& path, const std::string& text, mode_t mode) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, mode) == 0;
-  size_t done = 0;
-  while (ok && done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
 // The NUL-separated list form shared by the section, key-name and section-name readers: each item
 // NUL-terminated, then one more NUL. A list cut to the buffer ends in two NULs and returns size - 2.
 uint32_t FillList(const std::vector<std::string>& items, char* buf, uint32_t size) {
@@ -200,7 +181,7 @@ bool EditProfile(const char* fileName, const std::function<void(IniDocument&)>& 
   edit(doc);
   std::string after = doc.Serialize();
   if (after == before && (current != nullptr || after.empty())) return true;  // nothing to write
-  if (!WriteAtomically(*path, after, mode)) return false;
+  if (!ReplaceFileContents(*path, after.data(), after.size(), mode)) return false;
   Stamp stamp;
   if (StatFile(*path, &stamp)) {
     cache.entries[*path] = CacheEntry{stamp, std::move(doc)};

@@ -1,14 +1,14 @@
 // Building, writing, reading and caching an EEPROM image kept on the scanner.
 #include "qv6/models/device_mech_file.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <vector>
 
-#include "platform/paths.h"
 #include "platform/byte_order.h"
+#include "platform/file_replace.h"
+#include "platform/paths.h"
 
 namespace qv6 {
 namespace {
@@ -18,6 +18,13 @@ bool Unprogrammed(const std::string& text) {
   if (text.empty()) return true;
   return std::all_of(text.begin(), text.end(), [](char c) { return c == 'F'; }) ||
          std::all_of(text.begin(), text.end(), [](char c) { return c == '0'; });
+}
+
+// Every connection's polling thread keeps the one cache file of the process: its reads and writes take
+// turns, so a reader sees one connection's whole image.
+std::mutex& CacheMutex() {
+  static std::mutex m;
+  return m;
 }
 
 }  // namespace
@@ -107,11 +114,15 @@ int DeviceMechFile::SyncImage() {
 }
 
 bool DeviceMechFile::ReadCache(std::vector<uint8_t>* bytes) const {
-  std::FILE* file = std::fopen(CachePath().c_str(), "rb");
-  if (file == nullptr) return false;
-  bytes->assign(kImageSize + 1, 0);
-  size_t got = std::fread(bytes->data(), 1, bytes->size(), file);
-  std::fclose(file);
+  size_t got = 0;
+  {
+    std::lock_guard lock(CacheMutex());
+    std::FILE* file = std::fopen(CachePath().c_str(), "rb");
+    if (file == nullptr) return false;
+    bytes->assign(kImageSize + 1, 0);
+    got = std::fread(bytes->data(), 1, bytes->size(), file);
+    std::fclose(file);
+  }
   if (got > kImageSize || got < kHeaderSize) return false;
   bytes->resize(got);
   uint64_t used = uint64_t{HeaderLength(*bytes)} + DataLength(*bytes);
@@ -132,16 +143,8 @@ bool DeviceMechFile::CacheMatches(const std::vector<uint8_t>& cache,
 }
 
 bool DeviceMechFile::WriteCache(const std::vector<uint8_t>& bytes) const {
-  // Written beside its final name and renamed, so a reader never sees half a file.
-  std::string path = CachePath();
-  std::string temporary = path + ".tmp" + std::to_string(::getpid());
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = std::fclose(file) == 0 && ok;
-  if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) std::remove(temporary.c_str());
-  return ok;
+  std::lock_guard lock(CacheMutex());
+  return plat::ReplaceFileContents(CachePath(), bytes.data(), bytes.size(), 0644);
 }
 
 }  // namespace qv6

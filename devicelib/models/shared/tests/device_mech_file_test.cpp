@@ -1,7 +1,5 @@
 // An EEPROM image kept on a device and cached in "Eeprom.dat": writing with read-back, erased and
 // oversized images, and when the cache may stand in for the device.
-#include "qv6/models/device_mech_file.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,52 +8,13 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/paths.h"
+#include "fake_eeprom.h"
 #include "platform/byte_order.h"
+#include "platform/paths.h"
 #include "testkit/support/scratch_dir.h"
 
 namespace qv6 {
 namespace {
-
-constexpr size_t kLimit = 0x6F00;
-
-// An EEPROM behind the command set's reads and writes: every call starts at offset 0.
-class FakeEeprom : public EepromAccess {
- public:
-  std::vector<uint8_t> memory = std::vector<uint8_t>(kLimit, 0xFF);
-  std::string serial = "SN0001";
-  bool identityReadable = true;
-  bool corruptWrites = false;
-  size_t bytesRead = 0;
-  int writes = 0;
-
-  int ReadData(uint8_t* buffer, int length) override {
-    std::fill(buffer, buffer + length, 0xFF);
-    size_t n = std::min<size_t>(static_cast<size_t>(length), kLimit);
-    std::copy_n(memory.begin(), n, buffer);
-    bytesRead += n;
-    return static_cast<int>(n);
-  }
-  int WriteData(const uint8_t* data, int length) override {
-    ++writes;
-    size_t n = std::min<size_t>(static_cast<size_t>(length), kLimit);
-    std::copy_n(data, n, memory.begin());
-    if (corruptWrites) memory[n - 1] ^= 0xFF;
-    return static_cast<int>(n);
-  }
-  bool ReadSerial(std::string* out) override {
-    *out = serial;
-    return identityReadable;
-  }
-};
-
-class TestMechFile : public DeviceMechFile {
- public:
-  explicit TestMechFile(EepromAccess& device) : DeviceMechFile(device, {{'T', 'e', 's', 't'}, 48, kLimit}) {}
-  void GetDefaultSection(int, uint8_t* buffer, size_t length) override {
-    std::fill(buffer, buffer + length, 0xAB);
-  }
-};
 
 class DeviceMechFileTest : public ::testing::Test {
  protected:
@@ -100,7 +59,7 @@ TEST_F(DeviceMechFileTest, ImageTooLargeForTheDeviceIsRefusedUnwritten) {
   ASSERT_EQ(WriteImage(file, 100), 1);
   std::vector<uint8_t> before = device.memory;
   int writes = device.writes;
-  EXPECT_EQ(WriteImage(file, kLimit - 140 - 12), 0);
+  EXPECT_EQ(WriteImage(file, kFakeEepromBytes - 140 - 12), 0);
   EXPECT_EQ(device.writes, writes);
   EXPECT_EQ(device.memory, before);
 }
@@ -115,7 +74,7 @@ TEST_F(DeviceMechFileTest, ReadBackMismatchFails) {
 }
 
 TEST_F(DeviceMechFileTest, DeviceHeaderLengthsThatGiveNoImage) {
-  for (uint32_t headerLength : {0xFFFFFFFFu, uint32_t{kLimit}, 0u}) {
+  for (uint32_t headerLength : {0xFFFFFFFFu, uint32_t{kFakeEepromBytes}, 0u}) {
     SCOPED_TRACE(headerLength);
     std::fill(device.memory.begin(), device.memory.end(), 0);
     plat::bytes::PutLe32(device.memory.data(), headerLength);
