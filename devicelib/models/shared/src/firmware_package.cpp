@@ -46,13 +46,17 @@ int CQv620FilesBuilderSplitter::LoadPackage(const char* fileName) {
   std::vector<uint8_t> bytes;
   uint8_t chunk[65536];
   size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    bytes.insert(bytes.end(), chunk, chunk + got);
+    if (bytes.size() > kMaxPackageBytes) break;  // refused below, unread beyond the cap
+  }
   std::fclose(file);
   return LoadBytes(bytes);
 }
 
 int CQv620FilesBuilderSplitter::LoadBytes(std::span<const uint8_t> file) {
   Clear();
+  if (file.size() > kMaxPackageBytes) return 0;
   size_t headBytes = std::min(file.size(), kHeaderSize);
   for (size_t i = 0; i + 4 <= headBytes; i += 4) header_[i / 4] = plat::bytes::GetLe32(file.data() + i);
   // Header fields at or beyond the header length read 0.

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/byte_order.h"
 #include "qv6/models/firmware_record.h"
+#include "testkit/support/file_bytes.h"
+#include "testkit/support/scratch_dir.h"
 
 namespace qv6 {
 namespace {
@@ -73,6 +76,29 @@ TEST(FirmwarePackage, PartsOutsideTheFileAreRefused) {
   }
   CQv620FilesBuilderSplitter p;
   EXPECT_EQ(p.LoadPackage("no such package.bin"), 0);
+}
+
+TEST(FirmwarePackage, FilesLargerThanAnyPackageAreRefusedWithNoParts) {
+  zc::testkit::ScratchDir dir("package");
+  const std::filesystem::path path = std::filesystem::path(dir.Path()) / "Large.bin";
+  const std::vector<uint8_t> head = Package(44, {Records("VEK Corp"), {2, 2}, {3}});
+  struct Case {
+    const char* name;
+    size_t size;
+    int loaded;
+  } cases[] = {
+      {"at the cap", CQv620FilesBuilderSplitter::kMaxPackageBytes, 1},
+      {"one byte beyond", CQv620FilesBuilderSplitter::kMaxPackageBytes + 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    zc::testkit::WriteFileBytes(path, head);
+    std::filesystem::resize_file(path, c.size);  // the tail reads as zeros
+    CQv620FilesBuilderSplitter package;
+    EXPECT_EQ(package.LoadPackage(path.c_str()), c.loaded);
+    EXPECT_EQ(package.GetPart2Size(), c.loaded != 0 ? 2u : 0u);
+    EXPECT_EQ(package.GetPart1().empty(), c.loaded == 0);
+  }
 }
 
 TEST(FirmwarePackage, TextsAcrossRecordHeadsAndTheirOrder) {

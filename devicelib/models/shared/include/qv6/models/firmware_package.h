@@ -5,7 +5,8 @@
 // FirmwarePackage (little-endian): u32 header length (44 in a full header; header fields at or beyond it
 // read 0), then (offset, size) pairs of parts 1 to 5; part 4 is read only with a header length of at
 // least 24, part 5 with at least 32. Parts 1 and 2 are FirmwareRecord lists (loader, firmware), parts 3 to
-// 5 images sent as they are. A package whose parts do not lie wholly inside the file is refused.
+// 5 images sent as they are. A package whose parts do not lie wholly inside the file, or that is larger
+// than any real package, is refused.
 #pragma once
 
 #include <array>
@@ -21,11 +22,15 @@ class CQv620FilesBuilderSplitter {
  public:
   static constexpr size_t kHeaderSize = 44;
   static constexpr int kParts = 5;
+  // No real package comes near this (a 64 KB firmware address space and programmable-logic images well
+  // under a megabyte); a larger file is refused before it is read whole on the polling thread.
+  static constexpr size_t kMaxPackageBytes = size_t{16} << 20;
 
   CQv620FilesBuilderSplitter() = default;
   virtual ~CQv620FilesBuilderSplitter() = default;
 
-  // 1 when the file opened and every part present lies inside it; otherwise 0 and no parts.
+  // 1 when the file opened, is no larger than kMaxPackageBytes and every part present lies inside it;
+  // otherwise 0 and no parts.
   int LoadPackage(const char* fileName);
   // The same from bytes in memory.
   int LoadBytes(std::span<const uint8_t> file);
