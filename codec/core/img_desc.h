@@ -122,7 +122,7 @@ struct ImgDecompDesc {
 int funcInitCompDesc(ImgCompDesc* desc);
 int funcInitDecompDesc(ImgDecompDesc* desc);
 
-// The descriptor of the running compression, for band writers that receive none.
-extern ImgCompDesc* ImgCurrentCompDesc;
+// The descriptor of the calling thread's running compression, for band writers that receive none.
+extern thread_local ImgCompDesc* ImgCurrentCompDesc;
 
 }  // namespace zc::codec

@@ -9,7 +9,7 @@
 
 namespace zc::codec {
 
-ImgCompDesc* ImgCurrentCompDesc = nullptr;
+thread_local ImgCompDesc* ImgCurrentCompDesc = nullptr;
 
 namespace {
 

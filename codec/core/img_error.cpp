@@ -6,7 +6,7 @@
 
 namespace zc::codec {
 
-int iImgError = 0;
+thread_local int iImgError = 0;
 
 namespace {
 constexpr const char* kUnknownText = "Error code does not match known errors.";

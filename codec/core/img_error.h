@@ -1,4 +1,4 @@
-// Codec error reporting: the process-wide last error of the imaging codec and the
+// Codec error reporting: the last error of the imaging codec, kept per thread, and the
 // one table that words every numbered error code.
 #pragma once
 
@@ -24,8 +24,9 @@ enum ImgErrorCode : int {
   kImgErrWrite = 19,
 };
 
-// Last error of the running codec operation; entry points clear it on entry.
-extern int iImgError;
+// Last error of the calling thread's codec operation; entry points clear it on entry. Each thread
+// has its own, so threads may compress and decode at once.
+extern thread_local int iImgError;
 
 int funcGetImgError();
 // Text of an error code; unknown codes give the table's catch-all text.
