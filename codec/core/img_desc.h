@@ -115,7 +115,8 @@ struct ImgDecompDesc {
   McuFreeFn mcuFree;
   void* colorMap;
   uint16_t tiffPage;
-  void* readerState;  // format reader working state (TIFF fields, GIF/LZW tables, JPEG state)
+  uint8_t lzwInverted;  // set by the TIFF reader for a white-is-zero LZW strip: samples delivered as 255 - v
+  void* readerState;    // format reader working state (TIFF fields, GIF/LZW tables, JPEG state)
 };
 
 // Clear a descriptor and set the handle to -1; null gives -1 with error 12.

@@ -42,6 +42,10 @@ int funcLzwDecode(ImgDecompDesc* desc) {
     if (produced < want) {
       return imgFail(status == fmt::LzwStatus::kBadCode ? kImgErrGifCode : kImgErrUnexpectedEnd);
     }
+    if (desc->lzwInverted != 0) {
+      uint8_t* rows = band.row(0);
+      for (size_t k = 0; k < want; ++k) rows[k] = static_cast<uint8_t>(255 - rows[k]);
+    }
     if (band.deliver(row0, n) < 0) return -1;
   }
   return 0;

@@ -37,6 +37,18 @@ bool rgbOutput(const ImgDecompDesc* desc) {
 bool shortOrLong(int type) {
   return type == 3 || type == 4;
 }
+// Only a file that states white-is-zero is inverted: without the tag, gray reads as black-is-zero.
+bool whiteIsZero(const fmt::TiffIfd& ifd) {
+  return ifd.photometricGiven && ifd.photometric == 0;
+}
+
+// Palette for 8-bit gray images, whatever their strips' coding: the gray ramp.
+void fillGrayPalette(ImgDecompDesc* desc) {
+  desc->reductionComponents = 1;
+  desc->colors = 256;
+  funcGrayRamp(1, 256, nullptr, desc->palette);
+  desc->paletteFilled = 1;
+}
 
 // Palette for 24-bit images: the gray ramp for gray output (reduced from luminance), else the cube.
 int fill24BitPalette(ImgDecompDesc* desc) {
@@ -79,6 +91,7 @@ int funcTiffReadHeader(ImgDecompDesc* desc) {
   fmt::TiffIfd ifd;
   std::memset(desc->tag, 0, sizeof(desc->tag));
   std::memcpy(desc->tag, "TIFF", 4);
+  desc->lzwInverted = 0;
   if (fmt::readTiffIfd(desc, desc->tiffPage, true, &ifd) < 0) return -1;
   if (ifd.width == 0 || ifd.height == 0 || ifd.width > 65535 || ifd.height > 65535)
     return imgFail(kUnsupported);
@@ -92,10 +105,7 @@ int funcTiffReadHeader(ImgDecompDesc* desc) {
 
   if (desc->palette != nullptr) {
     if (ifd.bits == 8 && rawStrips(ifd.compression)) {
-      desc->reductionComponents = 1;
-      desc->colors = 256;
-      funcGrayRamp(1, 256, nullptr, desc->palette);
-      desc->paletteFilled = 1;
+      fillGrayPalette(desc);
       return 0;
     }
     if (ifd.bits == 24 && ifd.compression == kPackBits) {
@@ -118,11 +128,13 @@ int funcTiffReadHeader(ImgDecompDesc* desc) {
     if (handOffStrip(desc, "JPEG") < 0) return -1;
     return funcJpegInfo(desc);
   }
-  // LZW strips of 8-bit images only; a white-is-zero one would come out inverted.
-  if (ifd.compression != kLzw || ifd.bits != 8 || (ifd.photometricGiven && ifd.photometric == 0)) {
-    return imgFail(kUnsupported);
-  }
-  return handOffStrip(desc, "LZW");
+  // LZW strips of 8-bit images only (the LZW decoder's depth); white-is-zero is inverted as the
+  // uncompressed reader does.
+  if (ifd.compression != kLzw || ifd.bits != 8) return imgFail(kUnsupported);
+  if (handOffStrip(desc, "LZW") < 0) return -1;
+  desc->lzwInverted = whiteIsZero(ifd) ? 1 : 0;
+  if (desc->palette != nullptr) fillGrayPalette(desc);
+  return 0;
 }
 
 int funcTiffDecode(ImgDecompDesc* desc) {
@@ -137,7 +149,7 @@ int funcTiffDecode(ImgDecompDesc* desc) {
   const int comps = ifd.bits == 24 ? 3 : 1;
   const bool rgb = comps == 3 && rgbOutput(desc);
   const bool reduce = comps == 3 && !rgb;
-  const bool invert = comps == 1 && ifd.photometricGiven && ifd.photometric == 0;
+  const bool invert = comps == 1 && whiteIsZero(ifd);
   const size_t winW = desc->windowWidth;
   const int winH = desc->windowHeight;
   const int top = desc->windowTop;

@@ -56,10 +56,11 @@ TEST_P(TiffConformance, DecodesToTheSourcePixels) {
   EXPECT_EQ(r.bits, 8 * c.channels);
   ASSERT_EQ(r.decodeResult, 0) << c.options << " error " << r.error;
   EXPECT_TRUE(r.picture == p) << c.options;
-  // The LZW hand-off leaves the palette to the caller.
-  if (c.channels == 1 && r.tag == "TIFF") {
-    EXPECT_TRUE(r.paletteFilled);
-    EXPECT_EQ(r.palette[3 * 77], 77);
+  // Gray strips, LZW ones too, fill the caller's palette with the gray ramp.
+  if (c.channels == 1) {
+    EXPECT_TRUE(r.paletteFilled) << c.options;
+    EXPECT_EQ(r.palette[3 * 77], 77) << c.options;
+    EXPECT_EQ(r.palette[3 * 200 + 2], 200) << c.options;
   }
 }
 
@@ -154,20 +155,40 @@ TEST(TiffReader, RgbReducedToTheCube) {
   EXPECT_EQ(test::decode(tiffOf(p, "-c none"), noPalette).error, 38);
 }
 
-TEST(TiffReader, WhiteIsZeroIsInverted) {
-  if (!haveLibtiff()) GTEST_SKIP() << "libtiff tools not installed";
-  const Picture p = test::makePicture(10, 9, 1, 8);
-  std::vector<uint8_t> file = tiffOf(p, "-c none -L");
-  // Find PhotometricInterpretation (262) and set it to 0.
+// A little-endian TIFF whose PhotometricInterpretation (262) is rewritten to `value`.
+std::vector<uint8_t> withPhotometric(std::vector<uint8_t> file, uint16_t value) {
   const uint32_t ifd = fmt::getLe32(&file[4]);
   const uint16_t n = fmt::getLe16(&file[ifd]);
   for (uint16_t i = 0; i < n; ++i) {
     uint8_t* e = &file[ifd + 2 + 12 * i];
-    if (fmt::getLe16(e) == 262) fmt::putLe16(e + 8, 0);
+    if (fmt::getLe16(e) == 262) fmt::putLe16(e + 8, value);
   }
-  const DecodeResult r = test::decode(file);
-  ASSERT_EQ(r.decodeResult, 0);
-  for (size_t i = 0; i < p.pixels.size(); ++i) ASSERT_EQ(r.picture.pixels[i], 255 - p.pixels[i]);
+  return file;
+}
+
+TEST(TiffReader, WhiteIsZeroIsInvertedInEveryCoding) {
+  if (!haveLibtiff()) GTEST_SKIP() << "libtiff tools not installed";
+  const Picture p = test::makePicture(10, 9, 1, 8);
+  for (const char* options : {"-c none -L", "-c packbits -L", "-c lzw -r 9 -L"}) {
+    const DecodeResult r = test::decode(withPhotometric(tiffOf(p, options), 0));
+    ASSERT_GE(r.initResult, 0) << options << " error " << r.error;
+    ASSERT_EQ(r.decodeResult, 0) << options << " error " << r.error;
+    ASSERT_EQ(r.picture.pixels.size(), p.pixels.size()) << options;
+    EXPECT_TRUE(r.paletteFilled) << options;
+    for (size_t i = 0; i < p.pixels.size(); ++i) ASSERT_EQ(r.picture.pixels[i], 255 - p.pixels[i]) << options;
+  }
+}
+
+TEST(TiffReader, TwentyFourBitStripsThatAreNotRgbAreRefused) {
+  if (!haveLibtiff()) GTEST_SKIP() << "libtiff tools not installed";
+  const Picture p = test::makePicture(10, 9, 3, 8);
+  for (const char* options : {"-c none -L", "-c packbits -L"}) {
+    for (uint16_t photometric : {0, 1}) {
+      const DecodeResult r = test::decode(withPhotometric(tiffOf(p, options), photometric));
+      EXPECT_EQ(r.initResult, -1) << options << " photometric " << photometric;
+      EXPECT_EQ(r.error, 71) << options << " photometric " << photometric;
+    }
+  }
 }
 
 TEST(PackBits, ControlBytesAndRowEnds) {
