@@ -49,8 +49,40 @@ typedef struct QV6MicrSamples {
   int byteCount;
 } QV6MicrSamples;
 
-/* Device status word bit: a scanner is connected. */
-#define QV6_STATUS_CONNECTED 0x80000000u
+/* Bits of the status word of QV6GetStatus. Each scanner series sets those its scanner reports. */
+#define QV6_STATUS_COMMAND_COMPLETE 0x00000001u
+#define QV6_STATUS_POWER_ON 0x00000002u
+#define QV6_STATUS_SCANNING 0x00000004u
+#define QV6_STATUS_ERROR 0x00000008u /* the errors word says which */
+#define QV6_STATUS_FEED_SENSOR 0x00000010u
+#define QV6_STATUS_SYNC_SENSOR 0x00000020u
+#define QV6_STATUS_INKJET 0x00000040u /* ink-jet cartridge detected */
+#define QV6_STATUS_SCAN_ENABLE 0x00000080u
+#define QV6_STATUS_READ_TRACK 0x00000100u
+#define QV6_STATUS_BUSY 0x00000200u
+#define QV6_STATUS_DOUBLE_FEED 0x00000400u
+#define QV6_STATUS_EXIT_JAM 0x00000800u /* exit sensor covered, or jam */
+#define QV6_STATUS_COVER_OFF 0x00001000u
+#define QV6_STATUS_MODE_SELECT 0x00002000u
+#define QV6_STATUS_POCKET_SENSOR 0x00004000u
+#define QV6_STATUS_POCKET0_FULL 0x00008000u
+#define QV6_STATUS_POCKET1_FULL 0x00010000u
+#define QV6_STATUS_MICR_READY 0x00100000u  /* the code line can be fetched */
+#define QV6_STATUS_FRONT_READY 0x00200000u /* the front image can be fetched */
+#define QV6_STATUS_REAR_READY 0x00400000u  /* the rear image can be fetched */
+#define QV6_STATUS_RS232_READY 0x00800000u /* serial-port bytes are waiting */
+#define QV6_STATUS_EARLY_SCAN 0x01000000u
+#define QV6_STATUS_DOC_IN_BUFFER 0x02000000u
+#define QV6_STATUS_WAIT_FOR_SORT 0x04000000u
+#define QV6_STATUS_CONNECTED 0x80000000u /* both words are 0 while no scanner is connected */
+
+/* Bits of the errors word of QV6GetStatus. */
+#define QV6_ERRORS_SELF_TEST 0x001u
+#define QV6_ERRORS_DOC_INSERT 0x002u
+#define QV6_ERRORS_DOC_TOO_LONG 0x004u
+#define QV6_ERRORS_DOUBLE_FEED 0x040u
+#define QV6_ERRORS_JAM 0x080u
+#define QV6_ERRORS_DEVICE 0x100u
 
 QV6_API const char* QV6GetDllRelease(void);
 QV6_API int QV6GetLastError(void);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/ordinal_table.h"
@@ -285,6 +286,43 @@ TEST_F(ExportTest, FirmwareUpdateFromFile) {
   EXPECT_EQ(QV6UpdateFirmw(0, path), 1);
   EXPECT_EQ(QV6GetLastError(), 0);
   unlink(path);
+}
+
+// Callers built against earlier headers compare QV6GetStatus words with these numbers.
+TEST(StatusBits, PublicNamesKeepTheWordsValues) {
+  const std::pair<uint32_t, uint32_t> status[] = {
+      {QV6_STATUS_COMMAND_COMPLETE, 0x1},
+      {QV6_STATUS_POWER_ON, 0x2},
+      {QV6_STATUS_SCANNING, 0x4},
+      {QV6_STATUS_ERROR, 0x8},
+      {QV6_STATUS_FEED_SENSOR, 0x10},
+      {QV6_STATUS_SYNC_SENSOR, 0x20},
+      {QV6_STATUS_INKJET, 0x40},
+      {QV6_STATUS_SCAN_ENABLE, 0x80},
+      {QV6_STATUS_READ_TRACK, 0x100},
+      {QV6_STATUS_BUSY, 0x200},
+      {QV6_STATUS_DOUBLE_FEED, 0x400},
+      {QV6_STATUS_EXIT_JAM, 0x800},
+      {QV6_STATUS_COVER_OFF, 0x1000},
+      {QV6_STATUS_MODE_SELECT, 0x2000},
+      {QV6_STATUS_POCKET_SENSOR, 0x4000},
+      {QV6_STATUS_POCKET0_FULL, 0x8000},
+      {QV6_STATUS_POCKET1_FULL, 0x10000},
+      {QV6_STATUS_MICR_READY, 0x100000},
+      {QV6_STATUS_FRONT_READY, 0x200000},
+      {QV6_STATUS_REAR_READY, 0x400000},
+      {QV6_STATUS_RS232_READY, 0x800000},
+      {QV6_STATUS_EARLY_SCAN, 0x1000000},
+      {QV6_STATUS_DOC_IN_BUFFER, 0x2000000},
+      {QV6_STATUS_WAIT_FOR_SORT, 0x4000000},
+      {QV6_STATUS_CONNECTED, 0x80000000u},
+  };
+  const std::pair<uint32_t, uint32_t> errors[] = {
+      {QV6_ERRORS_SELF_TEST, 0x1},    {QV6_ERRORS_DOC_INSERT, 0x2}, {QV6_ERRORS_DOC_TOO_LONG, 0x4},
+      {QV6_ERRORS_DOUBLE_FEED, 0x40}, {QV6_ERRORS_JAM, 0x80},       {QV6_ERRORS_DEVICE, 0x100},
+  };
+  for (const auto& [name, value] : status) EXPECT_EQ(name, value);
+  for (const auto& [name, value] : errors) EXPECT_EQ(name, value);
 }
 
 TEST(OrdinalTable, FortyExportsInOrdinalOrder) {

@@ -79,7 +79,7 @@ TEST_F(ConnectPollingTest, AttachDetachAndAttachAgain) {
   ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 1; }, kWaitMs));
   plat::ThreadId poller = Events().Seen()[0].thread;
   EXPECT_NE(poller, plat::GetCurrentThreadId());
-  EXPECT_EQ(static_cast<uint32_t>(Status()) & 0x80000000u, 0x80000000u);
+  EXPECT_EQ(static_cast<uint32_t>(Status()) & QV6_STATUS_CONNECTED, QV6_STATUS_CONNECTED);
 
   ASSERT_TRUE(drv::DeviceRegistry::Instance().Detach(kQv63xName));
   ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_DISCONNECTED) == 1; }, kWaitMs));

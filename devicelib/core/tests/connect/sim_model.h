@@ -15,10 +15,11 @@
 #include "connect/model_registry.h"
 #include "device/recording_model.h"
 #include "platform/clock.h"
+#include "qv6/qv6dll.h"
 
 namespace qv6::testing {
 
-inline constexpr int kConnectedBit = static_cast<int>(0x80000000u);
+inline constexpr int kConnectedBit = static_cast<int>(QV6_STATUS_CONNECTED);
 
 struct StartRecord {
   std::string modelClass;

@@ -227,7 +227,7 @@ int ScannerQV63xDeviceTemplate::EnableScan(int on) {
   if (start) {
     int status = 0;
     int errors = 0;
-    if (!GetStatus(&status, &errors) || (static_cast<uint32_t>(status) & kStError)) return 0;
+    if (!GetStatus(&status, &errors) || (static_cast<uint32_t>(status) & QV6_STATUS_ERROR)) return 0;
     int result = 1;
     bool enabled = blocks_.Get(kBlockStatus, kState) & kStateEnabled;
     if (enabled) {
@@ -257,7 +257,7 @@ int ScannerQV63xDeviceTemplate::EnableEarlyScan() {
   int errors = 0;
   if (!GetStatus(&status, &errors)) return 0;
   auto s = static_cast<uint32_t>(status);
-  if ((s & kStError) || !(s & kStEarlyScan)) return 0;
+  if ((s & QV6_STATUS_ERROR) || !(s & QV6_STATUS_EARLY_SCAN)) return 0;
   return StartFeed();
 }
 

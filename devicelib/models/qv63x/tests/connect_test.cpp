@@ -70,11 +70,13 @@ TEST_F(ConnectTest, Qv630ConnectsReportsStatusAndTakesItsConfiguration) {
   int status = 0, errors = 0;
   device_->SetWords(0x1 | 0x2 | 0x8, 0x2 | 0x80, 0);
   ASSERT_EQ(QV6GetStatus(index, &status, &errors), 1);
-  EXPECT_EQ(static_cast<uint32_t>(status), 0x80000000u | 0x1 | 0x2 | 0x80 | 0x10 | 0x1000);
+  EXPECT_EQ(static_cast<uint32_t>(status), QV6_STATUS_CONNECTED | QV6_STATUS_COMMAND_COMPLETE |
+                                               QV6_STATUS_POWER_ON | QV6_STATUS_SCAN_ENABLE |
+                                               QV6_STATUS_FEED_SENSOR | QV6_STATUS_COVER_OFF);
   device_->SetWords(0x4, 0, 0x4);
   ASSERT_EQ(QV6GetStatus(index, &status, &errors), 1);
-  EXPECT_EQ(static_cast<uint32_t>(status), 0x80000000u | 0x8 | 0x1000000);
-  EXPECT_EQ(errors, 1);
+  EXPECT_EQ(static_cast<uint32_t>(status), QV6_STATUS_CONNECTED | QV6_STATUS_ERROR | QV6_STATUS_EARLY_SCAN);
+  EXPECT_EQ(static_cast<uint32_t>(errors), QV6_ERRORS_SELF_TEST);
 
   std::ofstream("scan.ini") << "[QV600 CONFIG]\nRS232 Parity=5\n";
   EXPECT_EQ(QV6InitDeviceFromFile(index, "scan.ini", nullptr), 1);

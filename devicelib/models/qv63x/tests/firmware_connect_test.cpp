@@ -80,7 +80,7 @@ TEST_F(FirmwareConnectTest, BootLoaderScannerIsUpdatedThenConnectsWithItsConfigu
   EXPECT_STREQ(identity.model(), "Orvisca Scanner Qv630");
   int status = 0, errors = 0;
   EXPECT_EQ(QV6GetStatus(index_, &status, &errors), 1);
-  EXPECT_NE(static_cast<uint32_t>(status) & 0x80000000u, 0u);
+  EXPECT_NE(static_cast<uint32_t>(status) & QV6_STATUS_CONNECTED, 0u);
 }
 
 TEST_F(FirmwareConnectTest, UpToDateScannerConnectsWithoutDownload) {

@@ -8,10 +8,6 @@
 namespace qv6::testing {
 namespace {
 
-using later::kStDoubleFeed;
-using later::kStError;
-using later::kStExitJam;
-
 sim::documents::Document Cheque(uint32_t seed, bool jam, bool doubleFeed, bool unplug) {
   sim::documents::Document d = sim::documents::MakeCheque(seed);
   d.faults.jam = jam;
@@ -27,7 +23,7 @@ TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
     bool jam;
     uint32_t status;  // besides Connected and Error
     uint32_t error;
-  } cases[] = {{true, kStExitJam, 0x80}, {false, kStDoubleFeed, 0x40}};
+  } cases[] = {{true, QV6_STATUS_EXIT_JAM, 0x80}, {false, QV6_STATUS_DOUBLE_FEED, 0x40}};
   for (const Case& c : cases) {
     Use<Qv630>(sim::Model::kQv630, {}, 0);
     Configure("");
@@ -37,13 +33,13 @@ TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
     EXPECT_EQ(FeedOne(), std::vector<int>{2}) << "jam " << c.jam;
     int status = 0, errors = 0;
     ASSERT_EQ(model->GetStatus(&status, &errors), 1);
-    EXPECT_EQ(static_cast<uint32_t>(status) & (kStError | c.status), kStError | c.status);
+    EXPECT_EQ(static_cast<uint32_t>(status) & (QV6_STATUS_ERROR | c.status), QV6_STATUS_ERROR | c.status);
     EXPECT_EQ(static_cast<uint32_t>(errors), c.error);
     EXPECT_EQ(model->GetFrontImageDIBPtr(), nullptr);
 
     ASSERT_EQ(model->ClearErrors(), 1);
     ASSERT_EQ(model->GetStatus(&status, &errors), 1);
-    EXPECT_EQ(static_cast<uint32_t>(status) & (kStError | c.status), 0u);
+    EXPECT_EQ(static_cast<uint32_t>(status) & (QV6_STATUS_ERROR | c.status), 0u);
     EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2})) << "jam " << c.jam;
     EXPECT_NE(Event(3)->codeLine, "");
     EXPECT_NE(model->GetFrontImageDIBPtr(), nullptr);

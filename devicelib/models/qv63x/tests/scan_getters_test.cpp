@@ -20,7 +20,7 @@ TEST_F(ScanGetters, EventModeZeroGettersFetchOnceThenHoldTheResult) {
   ASSERT_EQ(model->EnableScan(1), 1);
   int status = 0, errors = 0;
   ASSERT_EQ(model->GetStatus(&status, &errors), 1);
-  const uint32_t ready = later::kStMicrReady | later::kStFrontReady | later::kStRearReady;
+  const uint32_t ready = QV6_STATUS_MICR_READY | QV6_STATUS_FRONT_READY | QV6_STATUS_REAR_READY;
   EXPECT_EQ(static_cast<uint32_t>(status) & ready, ready);  // from the document word, nothing read yet
   EXPECT_TRUE(Received(kBlockImageTransfer).empty());
 

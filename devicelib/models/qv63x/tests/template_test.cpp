@@ -51,9 +51,9 @@ TEST_F(TemplateTest, UnconfiguredScannerOnlyStops) {
   ASSERT_EQ(feeds.size(), 1u);
   EXPECT_EQ(feeds[0], (std::vector<uint8_t>{0, 1, 0, 0, 0, 0, 0}));
   // Right after construction both numbers are 253: idle when neither enabled nor active.
-  EXPECT_TRUE(Status() & kStEarlyScan);
+  EXPECT_TRUE(Status() & QV6_STATUS_EARLY_SCAN);
   device->SetWords(0x20, 0, 0);
-  EXPECT_FALSE(Status() & kStEarlyScan);
+  EXPECT_FALSE(Status() & QV6_STATUS_EARLY_SCAN);
 }
 
 TEST_F(TemplateTest, StatusAndErrorWordsFromTheScannersStatusBlock) {
@@ -65,26 +65,26 @@ TEST_F(TemplateTest, StatusAndErrorWordsFromTheScannersStatusBlock) {
     bool record;  // the record of the current document is there
     uint32_t status, errors;
   } cases[] = {
-      {"complete", 0x21, 0, 0, 0, false, kStCommandComplete, 0},
-      {"power on", 0x22, 0, 0, 0, false, kStPowerOn, 0},
-      {"scanning", 0x30, 0, 0, 0, false, kStScanning, 0},
-      {"enabled", 0x8, 0, 0, 0, false, kStScanEnable, 0},
-      {"idle", 0, 0, 0, 0, false, kStEarlyScan, 0},
+      {"complete", 0x21, 0, 0, 0, false, QV6_STATUS_COMMAND_COMPLETE, 0},
+      {"power on", 0x22, 0, 0, 0, false, QV6_STATUS_POWER_ON, 0},
+      {"scanning", 0x30, 0, 0, 0, false, QV6_STATUS_SCANNING, 0},
+      {"enabled", 0x8, 0, 0, 0, false, QV6_STATUS_SCAN_ENABLE, 0},
+      {"idle", 0, 0, 0, 0, false, QV6_STATUS_EARLY_SCAN, 0},
       {"device idle bit is not taken", 0x60, 0, 0, 0, false, 0, 0},
-      {"ink jet", 0x20, 0x1, 0, 0, false, kStInkJet, 0},
-      {"feed", 0x20, 0x2, 0, 0, false, kStFeedSensor, 0},
-      {"sync", 0x20, 0x4, 0, 0, false, kStSyncSensor, 0},
-      {"double feed sensors", 0x20, 0x18, 0, 0, false, kStDoubleFeed, 0},
-      {"exit", 0x20, 0x60, 0, 0, false, kStExitJam, 0},
-      {"cover", 0x20, 0x80, 0, 0, false, kStCoverOff, 0},
-      {"self test", 0x24, 0, 0x4, 0, false, kStError, kErSelfTest},
-      {"insert error", 0x24, 0, 0, 0x200, true, kStError, kErDocInsert},
-      {"double feed error", 0x24, 0, 0, 0x400, true, kStError, kErDoubleFeed},
-      {"jam", 0x24, 0, 0, 0x1000, true, kStError, kErJam},
-      {"wait for sort", 0x20, 0, 0, 0x100, true, kStWaitForSort, 0},
-      {"samples ready, polled", 0x20, 0, 0, 0x10, true, kStMicrReady, 0},
-      {"front ready, polled", 0x20, 0, 0, 0x4, true, kStFrontReady, 0},
-      {"rear ready, polled", 0x20, 0, 0, 0x8, true, kStRearReady, 0},
+      {"ink jet", 0x20, 0x1, 0, 0, false, QV6_STATUS_INKJET, 0},
+      {"feed", 0x20, 0x2, 0, 0, false, QV6_STATUS_FEED_SENSOR, 0},
+      {"sync", 0x20, 0x4, 0, 0, false, QV6_STATUS_SYNC_SENSOR, 0},
+      {"double feed sensors", 0x20, 0x18, 0, 0, false, QV6_STATUS_DOUBLE_FEED, 0},
+      {"exit", 0x20, 0x60, 0, 0, false, QV6_STATUS_EXIT_JAM, 0},
+      {"cover", 0x20, 0x80, 0, 0, false, QV6_STATUS_COVER_OFF, 0},
+      {"self test", 0x24, 0, 0x4, 0, false, QV6_STATUS_ERROR, QV6_ERRORS_SELF_TEST},
+      {"insert error", 0x24, 0, 0, 0x200, true, QV6_STATUS_ERROR, QV6_ERRORS_DOC_INSERT},
+      {"double feed error", 0x24, 0, 0, 0x400, true, QV6_STATUS_ERROR, QV6_ERRORS_DOUBLE_FEED},
+      {"jam", 0x24, 0, 0, 0x1000, true, QV6_STATUS_ERROR, QV6_ERRORS_JAM},
+      {"wait for sort", 0x20, 0, 0, 0x100, true, QV6_STATUS_WAIT_FOR_SORT, 0},
+      {"samples ready, polled", 0x20, 0, 0, 0x10, true, QV6_STATUS_MICR_READY, 0},
+      {"front ready, polled", 0x20, 0, 0, 0x4, true, QV6_STATUS_FRONT_READY, 0},
+      {"rear ready, polled", 0x20, 0, 0, 0x8, true, QV6_STATUS_REAR_READY, 0},
       {"ready bits of another document", 0x20, 0, 0, 0x1C, false, 0, 0},
   };
   for (const Case& c : cases) {
@@ -95,7 +95,7 @@ TEST_F(TemplateTest, StatusAndErrorWordsFromTheScannersStatusBlock) {
     record.word = c.docWord;
     device->SetRecord(1, record);  // record B: found after A
     uint32_t errors = 0;
-    EXPECT_EQ(Status(&errors), c.status | kStConnected);
+    EXPECT_EQ(Status(&errors), c.status | QV6_STATUS_CONNECTED);
     EXPECT_EQ(errors, c.errors);
   }
   // A failed status read: 0 with both words 0.
@@ -133,13 +133,13 @@ TEST_F(TemplateTest, UnchangedStatusRaisesNoEvent) {
 TEST_F(TemplateTest, EarlyScanFeedsAheadOfTheExpectedDocument) {
   EXPECT_EQ(model->EnableEarlyScan(), 0);  // not configured
   Configure();
-  ASSERT_TRUE(Status() & kStEarlyScan);
+  ASSERT_TRUE(Status() & QV6_STATUS_EARLY_SCAN);
   ASSERT_EQ(model->EnableEarlyScan(), 1);
   EXPECT_EQ(model->sentSequence(), 254);
   EXPECT_EQ(model->expectedSequence(), 253);
   uint32_t s = Status();
-  EXPECT_TRUE(s & kStDocInBuffer);
-  EXPECT_FALSE(s & kStEarlyScan);
+  EXPECT_TRUE(s & QV6_STATUS_DOC_IN_BUFFER);
+  EXPECT_FALSE(s & QV6_STATUS_EARLY_SCAN);
   EXPECT_EQ(model->EnableEarlyScan(), 0);  // no longer idle
 }
 
@@ -154,13 +154,13 @@ TEST_F(TemplateTest, SerialPortBothWays) {
   std::vector<uint8_t> in(1500);
   for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<uint8_t>(i * 3);
   device->QueueSerialIn(in);
-  EXPECT_TRUE(Status() & kStRs232Ready);
+  EXPECT_TRUE(Status() & QV6_STATUS_RS232_READY);
   std::vector<uint8_t> out(2000);
   int count = static_cast<int>(out.size());
   ASSERT_EQ(model->Rs232Rx(out.data(), &count), 1);
   ASSERT_EQ(count, 1023);
   EXPECT_TRUE(std::equal(out.begin(), out.begin() + count, in.end() - count));
-  EXPECT_FALSE(Status() & kStRs232Ready);
+  EXPECT_FALSE(Status() & QV6_STATUS_RS232_READY);
 }
 
 TEST_F(TemplateTest, CommandsOfTheFeedCycle) {

@@ -1,43 +1,14 @@
-// The QV6GetStatus words of the later series, composed from the status block as last read, the feed
-// sequence numbers and what the host holds of the current document. A pure function, so the table of
-// bits can be checked case by case.
+// The QV6GetStatus words of the later series (bits named in qv6/qv6dll.h), composed from the status
+// block as last read, the feed sequence numbers and what the host holds of the current document. A pure
+// function, so the table of bits can be checked case by case.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 
+#include "qv6/qv6dll.h"
+
 namespace qv6::later {
-
-// Status word bits (DeviceStatusWord).
-enum StatusBit : uint32_t {
-  kStCommandComplete = 0x1,
-  kStPowerOn = 0x2,
-  kStScanning = 0x4,
-  kStError = 0x8,
-  kStFeedSensor = 0x10,
-  kStSyncSensor = 0x20,
-  kStInkJet = 0x40,
-  kStScanEnable = 0x80,
-  kStDoubleFeed = 0x400,
-  kStExitJam = 0x800,
-  kStCoverOff = 0x1000,
-  kStMicrReady = 0x100000,
-  kStFrontReady = 0x200000,
-  kStRearReady = 0x400000,
-  kStRs232Ready = 0x800000,
-  kStEarlyScan = 0x1000000,
-  kStDocInBuffer = 0x2000000,
-  kStWaitForSort = 0x4000000,
-  kStConnected = 0x80000000u,
-};
-
-// Error word bits (DeviceErrorWord).
-enum ErrorBit : uint32_t {
-  kErSelfTest = 0x1,
-  kErDocInsert = 0x2,
-  kErDoubleFeed = 0x40,
-  kErJam = 0x80,
-};
 
 // Device state word bits.
 enum StateBit : uint16_t {
