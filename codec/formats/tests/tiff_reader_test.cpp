@@ -38,9 +38,15 @@ std::vector<uint8_t> tiffOf(const Picture& p, const std::string& options) {
 }
 
 struct Case {
+  const char* name;  // the test's name: depth, coding, byte order and strips
   int channels;
   const char* options;
 };
+
+// Failure messages name the case, not its bytes.
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name << " (tiffcp " << c.options << ')';
+}
 
 class TiffConformance : public ::testing::TestWithParam<Case> {};
 
@@ -66,11 +72,17 @@ TEST_P(TiffConformance, DecodesToTheSourcePixels) {
 
 // An LZW image of 53 x 41 codes far more than 511 strings, so the TIFF width rule matters.
 INSTANTIATE_TEST_SUITE_P(Tiff, TiffConformance,
-                         ::testing::Values(Case{1, "-c none -L"}, Case{1, "-c none -B -r 7"},
-                                           Case{1, "-c packbits -L -r 5"}, Case{1, "-c packbits -B"},
-                                           Case{1, "-c lzw -r 41 -L"}, Case{1, "-c lzw -r 41 -B"},
-                                           Case{3, "-c none -L -r 3"}, Case{3, "-c none -B"},
-                                           Case{3, "-c packbits -B -r 9"}, Case{3, "-c packbits -L"}));
+                         ::testing::Values(Case{"gray_none_little", 1, "-c none -L"},
+                                           Case{"gray_none_big_7rowstrips", 1, "-c none -B -r 7"},
+                                           Case{"gray_packbits_little_5rowstrips", 1, "-c packbits -L -r 5"},
+                                           Case{"gray_packbits_big", 1, "-c packbits -B"},
+                                           Case{"gray_lzw_little", 1, "-c lzw -r 41 -L"},
+                                           Case{"gray_lzw_big", 1, "-c lzw -r 41 -B"},
+                                           Case{"rgb_none_little_3rowstrips", 3, "-c none -L -r 3"},
+                                           Case{"rgb_none_big", 3, "-c none -B"},
+                                           Case{"rgb_packbits_big_9rowstrips", 3, "-c packbits -B -r 9"},
+                                           Case{"rgb_packbits_little", 3, "-c packbits -L"}),
+                         [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
 
 TEST(TiffReader, RefusedForms) {
   if (!haveLibtiff()) GTEST_SKIP() << "libtiff tools not installed";

@@ -126,6 +126,11 @@ struct ToolCase {
   int band;
 };
 
+// Failure messages name the case, not its bytes.
+void PrintTo(const ToolCase& c, std::ostream* os) {
+  *os << c.tag << ' ' << c.bits << "-bit " << c.width << 'x' << c.height << " in bands of " << c.band;
+}
+
 class WriterConformance : public ::testing::TestWithParam<ToolCase> {};
 
 TEST_P(WriterConformance, IndependentReadersGetTheSourcePixels) {
@@ -158,7 +163,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ToolCase{"PCX", "pcx", 8, 101, 40, 16}, ToolCase{"PCX", "pcx", 4, 37, 21, 5},
                       ToolCase{"PCX", "pcx", 4, 48, 5, 16}, ToolCase{"PCX", "pcx", 1, 10, 12, 16},
                       ToolCase{"BMP", "bmp", 24, 31, 17, 4}, ToolCase{"BMP", "bmp", 8, 33, 19, 16},
-                      ToolCase{"BMP", "bmp", 4, 7, 9, 2}, ToolCase{"BMP", "bmp", 1, 45, 8, 3}));
+                      ToolCase{"BMP", "bmp", 4, 7, 9, 2}, ToolCase{"BMP", "bmp", 1, 45, 8, 3}),
+    // Format, depth, size and band height, e.g. GIF_8bit_300x200_band16.
+    [](const ::testing::TestParamInfo<ToolCase>& p) {
+      const ToolCase& c = p.param;
+      return std::string(c.tag) + "_" + std::to_string(c.bits) + "bit_" + std::to_string(c.width) + "x" +
+             std::to_string(c.height) + "_band" + std::to_string(c.band);
+    });
 
 TEST(GifWriter, WideImageWithManyStrings) {
   const Picture p = test::makePicture(5000, 6, 1, 8);
