@@ -23,8 +23,8 @@ constexpr int32_t kFix1847 = 473;  // 1.847759065 * 256
 constexpr int32_t kFix1082 = 277;  // 1.082392200 * 256
 constexpr int32_t kFix2613 = 669;  // 2.613125930 * 256
 
-// Dequantised inputs are held to the 16-bit range of the original arithmetic, which also keeps every
-// intermediate of both passes inside 32 bits for hostile coefficients.
+// Dequantised inputs are clamped to the signed 16-bit range that coefficients are stored in, which also
+// keeps every intermediate of both passes inside 32 bits for hostile coefficients.
 constexpr int32_t kInputLimit = 32767;
 
 inline int32_t Mul(int32_t x, int32_t k) {
