@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -196,7 +197,8 @@ int funcTableSetParam(int id, int value) {
   if (id == 14 && value >= funcTableGetParam(71)) value = 1;
   if (id == 71) {
     const int initial = funcTableGetParam(14);
-    if (value <= initial) value = initial + 1000;
+    // Saturates: a start near the top of the range must not overflow.
+    if (value <= initial) value = initial > INT32_MAX - 1000 ? INT32_MAX : initial + 1000;
   }
   if (id == 57) id = 107;
   if (id == 165) SetApiTraceLevel(value);

@@ -110,6 +110,10 @@ TEST_F(ParamsTest, MicrEndIsKeptAboveTheStart) {
   EXPECT_EQ(funcTableGetParam(71), 1005);
   EXPECT_EQ(ZARNSetParam(71, 6), 0);
   EXPECT_EQ(funcTableGetParam(71), 6);
+  funcTableSetParam(71, INT32_MAX);
+  funcTableSetParam(14, INT32_MAX - 1);
+  EXPECT_EQ(ZARNSetParam(71, 2), 0);  // no overflow past the top of the range
+  EXPECT_EQ(funcTableGetParam(71), INT32_MAX);
 }
 
 TEST_F(ParamsTest, Qv630ModeChangesOnlyOnceFrom100) {

@@ -465,7 +465,12 @@ QV6_API int QV6SetEventFunction(int index, int event, QV6EventCallback fn) {
                             zarn::fake::g_lastError = -1;
                             return 0;
                           }
+                          const bool announce = event == QV6_EVENT_CONNECTED && c.connected &&
+                                                c.events[event] == nullptr && fn != nullptr;
                           c.events[event] = fn;
+                          // As the device library does: a device already connected announces itself at
+                          // once to a newly set connect function, on the caller's thread.
+                          if (announce) fn(QV6_EVENT_CONNECTED, 0);
                           return 1;
                         });
 }
