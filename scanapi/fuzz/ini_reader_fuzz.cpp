@@ -51,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zarn::ResetTraceForTests();
   zarn::SetApiTraceLevel(0);
   zarn::Api().scannerFamily = zarn::kFamilyQv600;
+  // Values stored before the start reach the device file: keep it in the scratch folder.
+  zarn::Api().qv8TmpFile = Folder() + "/QV8CFG.TMP";
   const int result = zarn::funcQV800GetIniFile("zarnscan.ini", nullptr, nullptr);
   Check(result == 1 || result == 2);
 
