@@ -1,9 +1,11 @@
-// What the image record operations take from the API: its numeric parameters.
+// The API parameters the image record operations read. They are read from the table: none of them has an
+// internal form, and the table answers also before a scanner was started.
 #pragma once
+
+#include "zarn/params.h"
 
 namespace zc::imaging {
 
-// Parameter ids read here.
 inline constexpr int kParamMicrFont = 2;
 inline constexpr int kParamMicrFormat = 107;
 inline constexpr int kParamOcrMicrVerify = 116;
@@ -11,6 +13,8 @@ inline constexpr int kParamMicrGrayThreshold = 118;
 inline constexpr int kParamPadBottom = 189;
 inline constexpr int kParamPadTop = 190;
 
-int ApiParam(int id);
+inline int ApiParam(int id) {
+  return zarn::funcTableGetParam(id);
+}
 
 }  // namespace zc::imaging

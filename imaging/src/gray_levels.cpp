@@ -69,7 +69,7 @@ void WidenByHistogram(std::span<const uint8_t> record, int* minimum, int* maximu
 }  // namespace
 
 int ZARNGraySaturate(std::span<uint8_t> record, int minimum, int maximum, int apply, int useHistogram) {
-  TraceLevel1("ZARNGraySaturate iMin %d, iMax %d, iSpread %d, iHist %d", minimum, maximum, apply, useHistogram);
+  TraceAt(1, "ZARNGraySaturate iMin %d, iMax %d, iSpread %d, iHist %d", minimum, maximum, apply, useHistogram);
   const auto v = CheckRecord(record);
   if (!v || (v->header.bits != 4 && v->header.bits != 8)) return status::kBadRecord;
   if (useHistogram) WidenByHistogram(record, &minimum, &maximum);
@@ -81,7 +81,7 @@ int ZARNGraySaturate(std::span<uint8_t> record, int minimum, int maximum, int ap
   }
   lo = std::max(lo, 0);
   hi = std::min(hi, 255);
-  TraceLevel1("ZARNGraySaturate2 iMin %d, iMax %d", lo, hi);
+  TraceAt(1, "ZARNGraySaturate2 iMin %d, iMax %d", lo, hi);
 
   // The level rule on 0..255; 4-bit nibbles go through it as level * 16 and keep the high nibble.
   auto map = [&](int v8) {

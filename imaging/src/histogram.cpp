@@ -78,7 +78,7 @@ void Count(const ConstRecordView& v, int mode, const Window& w, Histogram& h) {
 }  // namespace
 
 int funcGetHistogram(std::span<const uint8_t> record, int mode, Histogram& histogram) {
-  TraceLevel1("funcGetHistogram(%d)", mode);
+  TraceAt(1, "funcGetHistogram(%d)", mode);
   const auto v = CheckRecord(record);
   if (!v) return status::kBadRecord;
   if (v->header.bits != 8 && v->header.bits != 4) return 1;
@@ -88,7 +88,7 @@ int funcGetHistogram(std::span<const uint8_t> record, int mode, Histogram& histo
 
 int funcMiniGetHistogram(std::span<const uint8_t> record, int mode, Histogram& histogram, int top, int left,
                          int bottom, int right) {
-  TraceLevel1("funcMiniGetHistogram(%d)", mode);
+  TraceAt(1, "funcMiniGetHistogram(%d)", mode);
   if (!(top < bottom && static_cast<int64_t>(left) < static_cast<int64_t>(right) + 18)) return status::kBadRecord;
   const auto v = CheckRecord(record);
   if (!v) return status::kBadRecord;

@@ -1,23 +1,10 @@
-// Trace lines of the image record operations, written through the API trace log when the trace level is
-// at least the given level.
+// Trace lines of the image record operations go to the API log when the trace level allows.
 #pragma once
 
-#include <cstdio>
+#include "zarn/trace.h"
 
 namespace zc::imaging {
 
-void TraceText(int level, const char* text);
-
-template <typename... Args>
-void TraceAt(int level, const char* format, Args... args) {
-  char line[400];
-  std::snprintf(line, sizeof line, format, args...);
-  TraceText(level, line);
-}
-
-template <typename... Args>
-void TraceLevel1(const char* format, Args... args) {
-  TraceAt(1, format, args...);
-}
+using zarn::TraceAt;
 
 }  // namespace zc::imaging

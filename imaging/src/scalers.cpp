@@ -111,7 +111,7 @@ int Scale(const ScalerSpec& s, std::span<const uint8_t> source, std::span<uint8_
   const auto src = CheckRecord(source);
   if (!src) return status::kBadRecord;
   const RecordHeader h = src->header;
-  TraceLevel1(s.trace, h.width, h.height, h.bits);
+  TraceAt(1, s.trace, h.width, h.height, h.bits);
   if (!(h.bits == 4 || h.bits == 8 || (h.bits == 24 && s.allows24))) return status::kBadRecord;
   if (s.sourceDpi != 0 && h.dpi != s.sourceDpi) return status::kBadRecord;
 
