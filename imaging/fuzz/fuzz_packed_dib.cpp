@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   funcDIBPixelAddress(std::span<const uint8_t>(dib));
   funcDIBPaletteBytes(dib);
   funcDIBColorCount(dib);
-  funcDIBToImage(dib, record, 1, 0, 0, 128, 200, nullptr);
-  funcDIBToImage(dib, record, 0, 0, 0, 128, 200, nullptr);
+  funcDIBToImage(dib, record, 1, 0, 0, 128, 200, nullptr, 0);
+  funcDIBToImage(dib, record, 0, 0, 0, 128, 200, nullptr, 0);
 
   DibCropper cropper;
   std::vector<uint8_t> front = input;
@@ -29,6 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> rear = input;
   cropper.Crop(1, 64, rear, 0);
   // A cropped DIB must still pass its own header checks.
-  if (ReadPackedDib(front, &info) == 0) funcDIBToImage(front, record, 0, 0, 0, 128, 200, nullptr);
+  if (ReadPackedDib(front, &info) == 0) funcDIBToImage(front, record, 0, 0, 0, 128, 200, nullptr, 0);
   return 0;
 }

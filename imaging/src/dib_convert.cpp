@@ -29,9 +29,10 @@ void SetDibCodeLineReaders(const DibCodeLineReaders* readers) {
   gReaders.store(readers);
 }
 
-bool DibCodeLineCheckApplies(const char* codeLine, int dpi) {
-  return codeLine != nullptr && dpi == 200 && ApiParam(kParamOcrMicrVerify) != 0 && ApiParam(kParamMicrFont) == 1 &&
-         gReaders.load() != nullptr;
+const DibCodeLineReaders* DibCodeLineCheck(const char* codeLine, int dpi) {
+  if (codeLine == nullptr || dpi != 200 || ApiParam(kParamOcrMicrVerify) == 0 || ApiParam(kParamMicrFont) != 1)
+    return nullptr;
+  return gReaders.load();
 }
 
 int funcDIBToBWImage(std::span<const uint8_t> pixels, std::span<uint8_t> record, int width, int height,
@@ -64,18 +65,17 @@ int funcDIBToBWImage(std::span<const uint8_t> pixels, std::span<uint8_t> record,
 }
 
 int funcDIBToImage(std::span<uint8_t> dib, std::span<uint8_t> record, int mode, int /*cropFlag*/,
-                   int /*cropThreshold*/, int bwThreshold, int dpi, char* codeLine) {
+                   int /*cropThreshold*/, int bwThreshold, int dpi, char* codeLine, size_t codeLineRoom) {
   if (record.data() == nullptr) return status::kBadParameter;
   PackedDibInfo info;
   if (const int rc = ReadPackedDib(dib, &info); rc != 0) return rc;
   const std::span<uint8_t> pixels = dib.subspan(info.pixelOffset);
-  const bool check = DibCodeLineCheckApplies(codeLine, dpi);
-  const DibCodeLineReaders* readers = gReaders.load();
+  const DibCodeLineReaders* readers = DibCodeLineCheck(codeLine, dpi);
 
   if (mode == 1) {
     const int size = funcDIBToBWImage(pixels, record, info.width, info.height, info.bitCount, info.stride, dpi,
                                       bwThreshold);
-    if (size > 0 && check) readers->fromBWImage(record.first(static_cast<size_t>(size)), codeLine);
+    if (size > 0 && readers) readers->fromBWImage(record.first(static_cast<size_t>(size)), codeLine, codeLineRoom);
     return size;
   }
 
@@ -96,10 +96,10 @@ int funcDIBToImage(std::span<uint8_t> dib, std::span<uint8_t> record, int mode, 
   for (int r = 0; r < info.height && rowBytes > 0; ++r)
     std::memcpy(out + static_cast<size_t>(r) * rowBytes,
                 pixels.data() + static_cast<size_t>(info.height - 1 - r) * info.stride, rowBytes);
-  if (check && rowBytes > 0) {
+  if (readers && rowBytes > 0) {
     const std::span<const uint8_t> made = record.first(static_cast<size_t>(size));
-    if (info.bitCount == 4 || info.bitCount == 8) readers->fromGrayImage(made, codeLine);
-    if (info.bitCount == 1) readers->fromBWImage(made, codeLine);
+    if (info.bitCount == 4 || info.bitCount == 8) readers->fromGrayImage(made, codeLine, codeLineRoom);
+    if (info.bitCount == 1) readers->fromBWImage(made, codeLine, codeLineRoom);
   }
   return static_cast<int>(size);
 }

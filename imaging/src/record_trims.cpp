@@ -52,6 +52,8 @@ int funcTrimTopRows(std::span<uint8_t> record, int minimumHeight, int startRow) 
   const int h = v->header.height;
   const int w = v->header.width;
   int top = (startRow >= 0 && startRow < h) ? startRow : 0;
+  // A record without columns has nothing to sample: every row counts as blank.
+  if (w == 0) top = h;
   for (; top < h; ++top) {
     int marked = 0;
     for (int k = 0; k < 8; ++k) marked += v->Row(top)[SampleAt(w, k) / 8] != 0;

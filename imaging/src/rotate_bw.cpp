@@ -90,7 +90,7 @@ int funcRotateBWImage(const unsigned char* source, unsigned char* destination, u
   const size_t n = static_cast<size_t>(bytes);
   switch (code) {
     case 0:
-      std::memcpy(destination, source, n);
+      if (n != 0) std::memcpy(destination, source, n);
       break;
     case 1:
       funcRotateBW90Left(source, destination, width, height);

@@ -23,7 +23,7 @@ using test::TestDib;
 TEST(DibToImageTest, BlackAndWhiteKeepsOnlyRealPixelsInTheLastByte) {
   TestDib dib = MakeDib(9, 2, 8, 0);  // all black
   std::vector<uint8_t> record(8 + 4);
-  ASSERT_EQ(funcDIBToImage(dib.Span(), record, 1, 0, 0, 128, 200, nullptr), 12);
+  ASSERT_EQ(funcDIBToImage(dib.Span(), record, 1, 0, 0, 128, 200, nullptr, 0), 12);
   EXPECT_EQ(HeaderOf(record).bits, 1);
   EXPECT_EQ(PixelsOf(record), (std::vector<uint8_t>{0xFF, 0x80, 0xFF, 0x80}));
 }
@@ -32,7 +32,7 @@ TEST(DibToImageTest, FourBitLevelsCompareAsNibbleTimesSixteen) {
   TestDib dib = MakeDib(2, 1, 4);
   dib.Row(0)[0] = 0x4F;  // level 4 -> 64 (black at T 64), level 15 -> 240 (white)
   std::vector<uint8_t> record(9);
-  ASSERT_EQ(funcDIBToImage(dib.Span(), record, 1, 0, 0, 64, 200, nullptr), 9);
+  ASSERT_EQ(funcDIBToImage(dib.Span(), record, 1, 0, 0, 64, 200, nullptr, 0), 9);
   EXPECT_EQ(record[8], 0x80);
 }
 
@@ -40,7 +40,7 @@ TEST(DibToImageTest, BlackAndWhiteRowsAreFlippedToTopFirst) {
   TestDib dib = MakeDib(8, 2, 8, 255);
   std::fill_n(dib.Row(0), 8, 0);  // bottom row black
   std::vector<uint8_t> record(10);
-  ASSERT_EQ(funcDIBToImage(dib.Span(), record, 1, 0, 0, 100, 300, nullptr), 10);
+  ASSERT_EQ(funcDIBToImage(dib.Span(), record, 1, 0, 0, 100, 300, nullptr, 0), 10);
   EXPECT_EQ(PixelsOf(record), (std::vector<uint8_t>{0x00, 0xFF}));
   EXPECT_EQ(HeaderOf(record).dpi, 300);
 }
@@ -52,17 +52,17 @@ TEST(DibToImageTest, TwentyFourBitCopyFlipsRowsAndLeavesTheDibInRgbOrder) {
   std::copy_n(bottom, 6, dib.Row(0));
   std::copy_n(top, 6, dib.Row(1));
   std::vector<uint8_t> record(8 + 12);
-  ASSERT_EQ(funcDIBToImage(dib.Span(), record, 0, 0, 0, 0, 200, nullptr), 8 + 3 * 2 * 2);
+  ASSERT_EQ(funcDIBToImage(dib.Span(), record, 0, 0, 0, 0, 200, nullptr, 0), 8 + 3 * 2 * 2);
   EXPECT_EQ(PixelsOf(record), (std::vector<uint8_t>{9, 8, 7, 12, 11, 10, 3, 2, 1, 6, 5, 4}));
   EXPECT_EQ(std::vector<uint8_t>(dib.Row(0), dib.Row(0) + 6), (std::vector<uint8_t>{3, 2, 1, 6, 5, 4}));
 }
 
 TEST(DibToImageTest, RefusesNullAndShortRecordBuffers) {
   TestDib dib = MakeDib(8, 2, 8);
-  EXPECT_EQ(funcDIBToImage(dib.Span(), {}, 0, 0, 0, 0, 200, nullptr), -102);
+  EXPECT_EQ(funcDIBToImage(dib.Span(), {}, 0, 0, 0, 0, 200, nullptr, 0), -102);
   std::vector<uint8_t> record(8 + 15, 0xEE);
-  EXPECT_EQ(funcDIBToImage(dib.Span(), record, 0, 0, 0, 0, 200, nullptr), -552);
-  EXPECT_EQ(funcDIBToImage(dib.Span(), record, 1, 0, 0, 0, 200, nullptr), 10);
+  EXPECT_EQ(funcDIBToImage(dib.Span(), record, 0, 0, 0, 0, 200, nullptr, 0), -552);
+  EXPECT_EQ(funcDIBToImage(dib.Span(), record, 1, 0, 0, 0, 200, nullptr, 0), 10);
 }
 
 // Header damage, each in a block of exactly its stated size so that any read outside shows under ASan.
@@ -89,8 +89,8 @@ TEST_P(BadDibHeaderTest, RefusedWithItsCode) {
   }
   std::vector<uint8_t> exact(block);  // exact size, no slack
   std::vector<uint8_t> record(1 << 16);
-  EXPECT_EQ(funcDIBToImage(exact, record, 0, 0, 0, 0, 200, nullptr), c.code);
-  EXPECT_EQ(funcDIBToImage(exact, record, 1, 0, 0, 0, 200, nullptr), c.code);
+  EXPECT_EQ(funcDIBToImage(exact, record, 0, 0, 0, 0, 200, nullptr, 0), c.code);
+  EXPECT_EQ(funcDIBToImage(exact, record, 1, 0, 0, 0, 200, nullptr, 0), c.code);
   EXPECT_EQ(DIBCrop(1, 64, exact, 1), c.code);
   EXPECT_EQ(exact, block);
   EXPECT_EQ(funcDIBPixelAddress(std::span<const uint8_t>(exact)), nullptr);

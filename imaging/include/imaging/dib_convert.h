@@ -17,22 +17,24 @@ int funcDIBToBWImage(std::span<const uint8_t> pixels, std::span<uint8_t> record,
 
 // Mode 1: a 1-bit record by `bwThreshold`; any other mode a copy at the DIB's depth (24-bit DIBs are
 // left in red, green, blue order). The crop flag and threshold are accepted and not used. With a
-// code-line buffer the optical reading runs as configured. The record size; -102 null record, -104/-105
-// a DIB header that fails its checks, -552 a record buffer too small.
+// code-line buffer (`codeLineRoom` bytes) the optical reading runs as configured; it never changes the
+// result. The record size; -102 null record, -104/-105 a DIB header that fails its checks, -552 a record
+// buffer too small.
 int funcDIBToImage(std::span<uint8_t> dib, std::span<uint8_t> record, int mode, int cropFlag, int cropThreshold,
-                   int bwThreshold, int dpi, char* codeLine);
+                   int bwThreshold, int dpi, char* codeLine, size_t codeLineRoom);
 
 // The optical code-line readers the conversions hand their images to. The API installs them; without
 // them the conversions read no code line.
 struct DibCodeLineReaders {
-  int (*fromGrayImage)(std::span<const uint8_t> record, char* codeLine);
-  int (*fromBWImage)(std::span<const uint8_t> record, char* codeLine);
-  int (*fromGrayRows)(const uint8_t* rows, int width, int height, size_t stride, int bits, int dpi,
-                      char* codeLine);
+  int (*fromGrayImage)(std::span<const uint8_t> record, char* codeLine, size_t room);
+  int (*fromBWImage)(std::span<const uint8_t> record, char* codeLine, size_t room);
+  int (*fromGrayRows)(std::span<const uint8_t> rows, int width, int height, size_t stride, int bits, int dpi,
+                      char* codeLine, size_t room);
 };
 void SetDibCodeLineReaders(const DibCodeLineReaders* readers);
 
-// Whether the optical check applies: parameter 116 on, parameter 2 (font) E13B, a buffer and 200 dpi.
-bool DibCodeLineCheckApplies(const char* codeLine, int dpi);
+// The installed readers when the optical check applies (parameter 116 on, parameter 2 (font) E13B, a
+// buffer and 200 dpi), else null.
+const DibCodeLineReaders* DibCodeLineCheck(const char* codeLine, int dpi);
 
 }  // namespace zc::imaging
