@@ -40,16 +40,7 @@ bool ReadRaw(std::span<const uint8_t> dib, RawHeader* raw) {
 
 uint32_t ColorCount(const RawHeader& raw) {
   if (!raw.core && raw.colorsUsed != 0) return raw.colorsUsed;
-  switch (raw.bitCount) {
-    case 1:
-      return 2;
-    case 4:
-      return 16;
-    case 8:
-      return 256;
-    default:
-      return 0;
-  }
+  return static_cast<uint32_t>(qv6::DibDefaultColorCount(raw.bitCount));
 }
 
 }  // namespace

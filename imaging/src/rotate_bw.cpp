@@ -54,29 +54,36 @@ uint8_t ReverseBits(uint8_t b) {
   return kReverse[b];
 }
 
-int funcRotateBW90Left(const unsigned char* source, unsigned char* destination, unsigned width, unsigned height) {
+namespace {
+
+// Left: output byte k of block (bc, br) goes to row width - 1 - (8 bc + k), byte column br. Right: to row
+// 8 bc + k, byte column height / 8 - 1 - br.
+template <bool Left>
+void QuarterTurn(const unsigned char* source, unsigned char* destination, unsigned width, unsigned height) {
   const unsigned srcRow = width / 8;
   const unsigned dstRow = height / 8;
   uint8_t out[8];
   for (unsigned bc = 0; bc < srcRow; ++bc) {
     for (unsigned br = 0; br < dstRow; ++br) {
-      TurnBlock<true>(source, srcRow, bc, br, out);
-      for (unsigned k = 0; k < 8; ++k) destination[(width - 1 - (8 * bc + k)) * static_cast<size_t>(dstRow) + br] = out[k];
+      TurnBlock<Left>(source, srcRow, bc, br, out);
+      const unsigned column = Left ? br : dstRow - 1 - br;
+      for (unsigned k = 0; k < 8; ++k) {
+        const unsigned row = Left ? width - 1 - (8 * bc + k) : 8 * bc + k;
+        destination[row * static_cast<size_t>(dstRow) + column] = out[k];
+      }
     }
   }
+}
+
+}  // namespace
+
+int funcRotateBW90Left(const unsigned char* source, unsigned char* destination, unsigned width, unsigned height) {
+  QuarterTurn<true>(source, destination, width, height);
   return 0;
 }
 
 int funcRotateBW90Right(const unsigned char* source, unsigned char* destination, unsigned width, unsigned height) {
-  const unsigned srcRow = width / 8;
-  const unsigned dstRow = height / 8;
-  uint8_t out[8];
-  for (unsigned bc = 0; bc < srcRow; ++bc) {
-    for (unsigned br = 0; br < dstRow; ++br) {
-      TurnBlock<false>(source, srcRow, bc, br, out);
-      for (unsigned k = 0; k < 8; ++k) destination[(8 * bc + k) * static_cast<size_t>(dstRow) + dstRow - 1 - br] = out[k];
-    }
-  }
+  QuarterTurn<false>(source, destination, width, height);
   return 0;
 }
 
