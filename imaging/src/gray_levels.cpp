@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <array>
 
-#include "imaging/gray_tables.h"
+#include "codec/jpeg/color_convert.h"
 #include "imaging/histogram.h"
 #include "imaging/image_record.h"
 #include "imaging/record_helpers.h"
@@ -19,15 +19,17 @@ int funcConv24ToGray(std::span<const uint8_t> source, std::span<uint8_t> destina
   h.bits = depth;
   const auto dst = StartRecord(destination, h);
   if (!dst) return status::kBadRecord;
-  const FixedGrayTables& t = GetFixedGrayTables();
+  // gray = round(0.299 R + 0.587 G + 0.114 B) in 16.16 fixed point, the JFIF luma.
   for (int y = 0; y < h.height; ++y) {
     const uint8_t* in = src->Row(y);
     uint8_t* out = dst->Row(y);
+    if (depth == 8) {
+      jpeg::RgbToYScalar(in, static_cast<size_t>(h.width), out);
+      continue;
+    }
     for (int x = 0; x < h.width; ++x) {
-      const int gray = t.Gray(in[3 * x], in[3 * x + 1], in[3 * x + 2]);
-      if (depth == 8) {
-        out[x] = static_cast<uint8_t>(gray);
-      } else if (depth == 4) {
+      const int gray = jpeg::LumaOf(in[3 * x], in[3 * x + 1], in[3 * x + 2]);
+      if (depth == 4) {
         out[x / 2] = (x & 1) ? static_cast<uint8_t>(out[x / 2] | (gray >> 4)) : static_cast<uint8_t>(gray & 0xF0);
       } else {
         if ((x & 7) == 0) out[x / 8] = 0;

@@ -1,4 +1,4 @@
-// Gray weight tables, built once.
+// Byte gray weight tables, built once.
 #include "imaging/gray_tables.h"
 
 namespace zc::imaging {
@@ -10,19 +10,6 @@ const ByteGrayTables& GetByteGrayTables() {
       t.red[i] = static_cast<uint8_t>(((2 * i + 1) * 77) / 512);
       t.green[i] = static_cast<uint8_t>(((2 * i + 1) * 151) / 512);
       t.blue[i] = static_cast<uint8_t>(((2 * i + 1) * 30) / 512);
-    }
-    return t;
-  }();
-  return tables;
-}
-
-const FixedGrayTables& GetFixedGrayTables() {
-  static const FixedGrayTables tables = [] {
-    FixedGrayTables t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      t.red[i] = 19595 * i;
-      t.green[i] = 38470 * i;
-      t.blue[i] = 7471 * i + 32768;
     }
     return t;
   }();

@@ -84,6 +84,21 @@ TEST(GrayTest, RoundedWeightsAndFourBitPacking) {
   EXPECT_EQ(PixelsOf(four), (std::vector<uint8_t>{0x49, 0x10}));
 }
 
+TEST(GrayTest, EightBitGrayIsTheRoundedSixteenSixteenSum) {
+  std::vector<uint8_t> px;
+  for (int r = 0; r < 256; r += 17)
+    for (int g = 0; g < 256; g += 15)
+      for (int b = 0; b < 256; b += 51) px.insert(px.end(), {uint8_t(r), uint8_t(g), uint8_t(b)});
+  const int n = static_cast<int>(px.size() / 3);
+  const auto src = MakeRecord(n, 1, 24, 200, px);
+  auto dst = MakeRecord(n, 1, 8, 0);
+  ASSERT_EQ(funcConv24ToGray(src, dst, 8, 0), 1);
+  for (int i = 0; i < n; ++i) {
+    const uint32_t sum = 19595u * px[3 * i] + 38470u * px[3 * i + 1] + 7471u * px[3 * i + 2] + 32768u;
+    ASSERT_EQ(dst[8 + i], sum >> 16) << "pixel " << i;
+  }
+}
+
 TEST(GrayTest, RefusesWrongDepthsAndShortDestinations) {
   auto src = MakeRecord(3, 1, 24, 300);
   auto dst = MakeRecord(3, 1, 8, 0);

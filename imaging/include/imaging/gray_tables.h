@@ -1,6 +1,6 @@
-// The two colour-to-gray conversions of the image records. They give slightly different levels and both
-// are kept: the byte tables feed the DIB cropper and the fixed-threshold conversion, the 16.16 tables the
-// 24-bit to gray record conversion.
+// The byte-table colour-to-gray conversion of the DIB cropper and the fixed-threshold conversion. (The
+// 24-bit to gray record conversion uses the rounded ITU-R BT.601 luma of the JPEG colour conversion
+// instead; the two give slightly different levels and both are kept.)
 #pragma once
 
 #include <array>
@@ -17,15 +17,5 @@ struct ByteGrayTables {
   int Gray(uint8_t r, uint8_t g, uint8_t b) const { return red[r] + green[g] + blue[b]; }
 };
 const ByteGrayTables& GetByteGrayTables();
-
-// 16.16 fixed point: red[i] = 19595 i, green[i] = 38470 i, blue[i] = 7471 i + 32768 (the rounding half);
-// gray = sum >> 16 = round(0.299 R + 0.587 G + 0.114 B).
-struct FixedGrayTables {
-  std::array<uint32_t, 256> red;
-  std::array<uint32_t, 256> green;
-  std::array<uint32_t, 256> blue;
-  int Gray(uint8_t r, uint8_t g, uint8_t b) const { return static_cast<int>((red[r] + green[g] + blue[b]) >> 16); }
-};
-const FixedGrayTables& GetFixedGrayTables();
 
 }  // namespace zc::imaging
