@@ -7,6 +7,7 @@
 
 #include "analysis/micr/classifiers.h"
 #include "analysis/micr/debug_logs.h"
+#include "analysis/micr/line_rules.h"
 #include "analysis/services.h"
 
 namespace analysis::micr {
@@ -22,7 +23,6 @@ constexpr std::size_t kRepackWords = 131072 / 2;
 constexpr int kMaxRead = 100;
 constexpr int kGap = 350;
 constexpr int kStartNoise = 500;
-constexpr char kSymbols[] = "0123456789:;<=";
 
 bool At(std::string_view s, std::size_t i, char c) {
   return i < s.size() && s[i] == c;
@@ -171,36 +171,26 @@ int32_t MagneticDecoder::Decode(uint16_t* samples, int32_t byteCount, char* code
     MicrCharRecord& r = w.records[static_cast<std::size_t>(read)];
     funcMICRConfidence(r, view, kClassifierBaseline, &logs);
     const char peaksChar = r.cChar;
-    int best = -1, second = -1;
+    int best = -1;
     char bestChar = '@';
     if (r.iConf == 9) {
       best = IsItAMICR(r, view, kClassifierBaseline, &logs);
       bestChar = peaksChar;
     }
     if (r.iConf < 9 || best < 90) {
-      best = -1;
-      for (const char symbol : std::string_view(kSymbols)) {
-        r.cChar = symbol;
-        const int score = IsItAMICR(r, view, kClassifierBaseline, &logs);
-        if (score > best) {
-          second = best;
-          best = score;
-          bestChar = symbol;
-        } else if (score > second) {
-          second = score;
-        }
+      std::array<int, 14> scores{};
+      for (std::size_t i = 0; i < scores.size(); ++i) {
+        r.cChar = kE13bSymbols[i];
+        scores[i] = IsItAMICR(r, view, kClassifierBaseline, &logs);
       }
       r.cChar = peaksChar;
-      if (best < 50) {
-        bestChar = '@';
-        best = 0;
-      } else if (best - second < 16) {
-        best /= 2;
-      }
+      const SignalChoice choice = ChooseSignal(scores);
+      bestChar = choice.symbol;
+      best = choice.score;
     }
     const auto ri = static_cast<std::size_t>(read);
     w.signalChar[ri] = bestChar;
-    w.signalDigit[ri] = static_cast<char>('0' + (best < 100 ? best / 10 : 9));
+    w.signalDigit[ri] = SignalChoice{bestChar, best}.Digit();
     const char peaksDigit = static_cast<char>('0' + r.iConf);
     if (peaksDigit != '9' || w.signalDigit[ri] != '9') {
       w.tempFlag = true;
@@ -245,21 +235,9 @@ int32_t MagneticDecoder::Decode(uint16_t* samples, int32_t byteCount, char* code
 
   // Merge: the try with the higher confidence wins; neither sure enough gives a reject.
   std::array<char, kLineBuffer> merged{};
-  for (int i = 0; i < n; ++i) {
-    const auto p = static_cast<std::size_t>(i);
-    const char pd = fresh.peaksConf[p], sd = fresh.signalConf[p];
-    if (pd <= sd && sd >= '4') {
-      merged[p] = fresh.signalLine[p];
-    } else if (pd > sd && pd >= '5') {
-      merged[p] = fresh.peaksLine[p];
-    } else {
-      merged[p] = '@';
-    }
-  }
-  // Transit repair: a line whose eleventh character is the transit symbol starts with one too.
-  if (n > 11 && merged[0] != ':' && merged[10] == ':' &&
-      (merged[0] == '4' || (fresh.peaksConf[0] < '8' && fresh.signalConf[0] < '8')))
-    merged[0] = ':';
+  for (std::size_t p = 0; p < static_cast<std::size_t>(n); ++p)
+    merged[p] = MergeCharacter(fresh.peaksLine[p], fresh.peaksConf[p], fresh.signalLine[p], fresh.signalConf[p]);
+  RepairTransit(merged, n, fresh.peaksConf[0], fresh.signalConf[0]);
   std::memcpy(codeLine, merged.data(), static_cast<std::size_t>(n) + 1);
   std::memcpy(confidence, fresh.peaksConf.data(), static_cast<std::size_t>(n) + 1);
 
@@ -325,6 +303,35 @@ int32_t funcGetMagneticMICRResults(const MagneticDecoder& decoder, char* peaksLi
 int32_t funcGetMagneticMICRResults(char* peaksLine, char* peaksConf, uint8_t* characterTable, char* signalLine,
                                    char* signalConf) {
   return DefaultMagneticDecoder().CopyResults(peaksLine, peaksConf, characterTable, signalLine, signalConf);
+}
+
+SignalChoice ChooseSignal(std::span<const int, 14> scores) {
+  int best = -1, second = -1;
+  char symbol = '@';
+  for (std::size_t i = 0; i < scores.size(); ++i) {
+    if (scores[i] > best) {
+      second = best;
+      best = scores[i];
+      symbol = kE13bSymbols[i];
+    } else if (scores[i] > second) {
+      second = scores[i];
+    }
+  }
+  if (best < 50) return {'@', 0};
+  if (best - second < 16) best /= 2;
+  return {symbol, best};
+}
+
+char MergeCharacter(char peaksChar, char peaksDigit, char signalChar, char signalDigit) {
+  if (peaksDigit <= signalDigit && signalDigit >= '4') return signalChar;
+  if (peaksDigit > signalDigit && peaksDigit >= '5') return peaksChar;
+  return '@';
+}
+
+void RepairTransit(std::span<char> line, int length, char peaksDigit, char signalDigit) {
+  if (length <= 11 || line.size() < 11) return;
+  if (line[0] != ':' && line[10] == ':' && (line[0] == '4' || (peaksDigit < '8' && signalDigit < '8')))
+    line[0] = ':';
 }
 
 uint32_t TableEntry(std::span<const uint8_t> table, int n) {

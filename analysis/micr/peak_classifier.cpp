@@ -4,6 +4,7 @@
 
 #include "analysis/micr/classifiers.h"
 #include "analysis/micr/debug_logs.h"
+#include "analysis/micr/line_rules.h"
 #include "analysis/micr/templates.h"
 
 namespace analysis::micr {
@@ -105,6 +106,12 @@ PeakScore ScorePeakClass(const MicrCharRecord& r, const SignalView& s, int basel
   return score;
 }
 
+int PeakConfidence(int bestVal0, int shapeOfBest) {
+  int conf = (bestVal0 - 1) / 10;
+  if (shapeOfBest < 81) conf -= 3;
+  return std::clamp(conf, 0, 9);
+}
+
 int funcMICRConfidence(MicrCharRecord& r, const SignalView& signal, int baseline, const MicrLogs* logs) {
   const SignalView s = signal.WithBaseline(baseline);
   std::array<PeakScore, kPeakClasses> scores{};
@@ -121,10 +128,7 @@ int funcMICRConfidence(MicrCharRecord& r, const SignalView& signal, int baseline
     r.iConf = 0;
   } else {
     r.cChar = kPeakClassSymbols[bc];
-    int conf = (bestVal0 - 1) / 10;
-    const int val2OfBest = b0 >= 0 ? scores[static_cast<std::size_t>(b0)].val2 : 0;
-    if (val2OfBest < 81) conf -= 3;
-    r.iConf = std::clamp(conf, 0, 9);
+    r.iConf = PeakConfidence(bestVal0, b0 >= 0 ? scores[static_cast<std::size_t>(b0)].val2 : 0);
   }
   r.bChar = static_cast<uint8_t>(r.cChar - '0');
   if (logs != nullptr && logs->TempLogOn()) {
