@@ -12,7 +12,9 @@
 #include "analysis/micr/line_rules.h"
 #include "analysis/micr/tests/decode_fixture.h"
 #include "platform/paths.h"
+#include "testkit/support/external_tool.h"
 #include "testkit/support/scratch_dir.h"
+#include "analysis/micr/debug_aids.h"
 
 namespace analysis::micr {
 namespace {
@@ -268,6 +270,26 @@ TEST(Decoder, RawDumpReplacesAnOlderLongerFile) {
   EXPECT_EQ(d.line, "0123");
   EXPECT_LT(st.st_size, 100000);
   EXPECT_EQ(st.st_size % 2, 0);
+}
+
+}  // namespace
+}  // namespace analysis::micr
+
+namespace analysis::micr {
+namespace {
+
+TEST(DebugAids, WaveformPlotReadsAsAnEightBitGrayBitmap) {
+  if (!zc::testkit::HavePythonModule("PIL")) GTEST_SKIP() << "python3-pil is not installed";
+  zc::testkit::ScratchDir dir("micr_plot");
+  std::vector<uint16_t> samples(300);
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint16_t>(i % 256);
+  ASSERT_TRUE(funcMicrPlotWaveform(samples.data(), 300, dir / "plot.bmp", 0));
+  const zc::testkit::CommandResult r = zc::testkit::RunCommand(
+      "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" + (dir / "plot.bmp") +
+      "'); print(im.size[0], im.size[1], im.mode, round(im.info['dpi'][0]), im.getpixel((200, 200)))\"");
+  ASSERT_TRUE(r.ok()) << r.output;
+  // 3937 pixels per metre read back as 100 dpi; row 200 marks level 200.
+  EXPECT_EQ(r.output, "256 300 L 100 0\n");
 }
 
 }  // namespace
