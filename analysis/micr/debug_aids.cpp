@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/micr/debug_logs.h"
+#include "platform/byte_order.h"
 #include "platform/paths.h"
 
 namespace analysis::micr {
@@ -13,12 +14,12 @@ namespace analysis::micr {
 namespace {
 
 void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
+  out.resize(out.size() + 2);
+  plat::bytes::PutLe16(out.data() + out.size() - 2, static_cast<uint16_t>(v));
 }
 void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
+  out.resize(out.size() + 4);
+  plat::bytes::PutLe32(out.data() + out.size() - 4, v);
 }
 
 }  // namespace

@@ -21,6 +21,19 @@ std::string WithoutBlanks(std::string_view s) {
   return out;
 }
 
+std::string RandomCodeLine(std::mt19937& random, std::string_view alphabet) {
+  std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  std::uniform_int_distribution<int> length(12, 30);
+  std::uniform_int_distribution<int> gap(0, 9);
+  std::string line;
+  const int n = length(random);
+  for (int i = 0; i < n; ++i) {
+    line += alphabet[pick(random)];
+    if (i > 0 && i + 1 < n && gap(random) == 0) line += ' ';
+  }
+  return line;
+}
+
 LineTally ScoreLine(std::string_view truthLine, std::string_view outputLine) {
   const std::string t = WithoutBlanks(truthLine);
   const std::string o = WithoutBlanks(outputLine);

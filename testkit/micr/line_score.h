@@ -3,6 +3,7 @@
 // extra output character as inserted. One scorer for every reader's read-rate figures.
 #pragma once
 
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,8 @@ struct LineTally {
 LineTally ScoreLine(std::string_view truth, std::string_view output);
 
 std::string WithoutBlanks(std::string_view s);
+
+// A random line of 12 to 30 symbols of `alphabet`, with an occasional blank between two of them.
+std::string RandomCodeLine(std::mt19937& random, std::string_view alphabet);
 
 }  // namespace micrkit

@@ -32,16 +32,7 @@ const std::vector<ScannerClassCase>& ScannerClassCases() {
 namespace {
 
 std::string RandomLine(std::mt19937& random) {
-  static constexpr char kAlphabet[] = "0123456789:;<=";
-  std::uniform_int_distribution<int> pick(0, 13);
-  std::uniform_int_distribution<int> length(12, 30);
-  std::uniform_int_distribution<int> gap(0, 9);
-  std::string line;
-  const int n = length(random);
-  for (int i = 0; i < n; ++i) {
-    line += kAlphabet[pick(random)];
-    if (i > 0 && i + 1 < n && gap(random) == 0) line += ' ';
-  }
+  std::string line = micrkit::RandomCodeLine(random, "0123456789:;<=");
   // A transit symbol eleventh starts the transit field: the decoder then reads the first character as
   // one too, so lines keep to that layout.
   if (line.size() > 11 && line[10] == ':') line[0] = ':';

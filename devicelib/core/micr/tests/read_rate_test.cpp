@@ -25,19 +25,6 @@ struct Tally : micrkit::LineTally {
 
 using micrkit::WithoutBlanks;
 
-std::string RandomLine(std::mt19937& random, const char* alphabet, std::size_t letters) {
-  std::uniform_int_distribution<std::size_t> pick(0, letters - 1);
-  std::uniform_int_distribution<int> length(12, 30);
-  std::uniform_int_distribution<int> gap(0, 9);
-  std::string line;
-  const int n = length(random);
-  for (int i = 0; i < n; ++i) {
-    line += alphabet[pick(random)];
-    if (i > 0 && i + 1 < n && gap(random) == 0) line += ' ';
-  }
-  return line;
-}
-
 Tally Measure(bool cmc7) {
   std::mt19937 random(cmc7 ? 2027 : 1013);
   std::uniform_real_distribution<double> jitter(0.8, 1.2);
@@ -48,7 +35,7 @@ Tally Measure(bool cmc7) {
   Tally tally;
   for (int k = 0; k < kLinesPerFont; ++k) {
     const std::string truth =
-        cmc7 ? RandomLine(random, "0123456789:;<=>", 15) : RandomLine(random, "0123456789:;<=", 14);
+        micrkit::RandomCodeLine(random, cmc7 ? "0123456789:;<=>" : "0123456789:;<=");
     std::vector<double> gains(truth.size());
     for (double& g : gains) g = jitter(random);
     const micrkit::SeriesFormat& s = series[pickSeries(random)];
