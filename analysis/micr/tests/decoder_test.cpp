@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -254,8 +254,8 @@ INSTANTIATE_TEST_SUITE_P(Counts, HostileCount,
 
 TEST(Decoder, RawDumpReplacesAnOlderLongerFile) {
   zc::testkit::ScratchDir dir("micr_dump");
-  const std::string previous = get_current_dir_name();
-  ASSERT_EQ(chdir(dir.Path().c_str()), 0);
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
   dir.Write("micr1001.raw", std::string(100000, 'x'));
   FakeServices services;
   services.params[117] = 8;
@@ -265,7 +265,7 @@ TEST(Decoder, RawDumpReplacesAnOlderLongerFile) {
                                                         "0123", testing::DecoderLayout())));
   struct stat st {};
   const int statResult = stat((dir / "micr1001.raw").c_str(), &st);
-  ASSERT_EQ(chdir(previous.c_str()), 0);
+  std::filesystem::current_path(previous);
   ASSERT_EQ(statResult, 0);
   EXPECT_EQ(d.line, "0123");
   EXPECT_LT(st.st_size, 100000);
