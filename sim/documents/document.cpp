@@ -25,9 +25,12 @@ std::string Digits(uint32_t& state, int count) {
 
 namespace {
 
-std::vector<uint16_t> Sample(const Document& d, const micrkit::SampleFormat& format, bool mirroredSides) {
+// The line as a device of `format`'s rate and `samplesPerInch` reads it.
+std::vector<uint16_t> Sample(const Document& d, const micrkit::SampleFormat& format, double samplesPerInch,
+                             bool mirroredSides) {
   const micrkit::MagneticTrace trace =
-      d.font == MicrFont::kE13b ? micrkit::E13bTrace(d.codeLine, {}) : micrkit::Cmc7Trace(d.codeLine, {});
+      d.font == MicrFont::kE13b ? micrkit::E13bTrace(d.codeLine, micrkit::E13bLayoutAt(samplesPerInch, format.rate))
+                                : micrkit::Cmc7Trace(d.codeLine, {});
   micrkit::Impairments impairments;
   impairments.noise = 0.01;
   impairments.seed = d.seed + 17;
@@ -39,11 +42,13 @@ std::vector<uint16_t> Sample(const Document& d, const micrkit::SampleFormat& for
 }  // namespace
 
 std::vector<uint16_t> Document::MagneticSamples(int rate, bool mirroredSides) const {
-  return Sample(*this, micrkit::FormatForPreset(kDecoderPreset, rate), mirroredSides);
+  return Sample(*this, micrkit::FormatForPreset(kDecoderPreset, rate), rate / micrkit::kDocumentInchesPerSecond,
+                mirroredSides);
 }
 
 std::vector<uint8_t> Document::MagneticBytes(const micrkit::SeriesFormat& series, bool mirroredSides) const {
-  return micrkit::ToWire(Sample(*this, micrkit::FormatForPreset(series.preset, series.rate), mirroredSides),
+  return micrkit::ToWire(Sample(*this, micrkit::FormatForPreset(series.preset, series.rate), series.samplesPerInch,
+                                mirroredSides),
                          series.wire);
 }
 

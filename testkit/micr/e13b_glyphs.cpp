@@ -27,7 +27,7 @@ constexpr GlyphRect k8[] = {{1, 2, 0, 90}, {5, 6, 0, 90},  {2, 5, 0, 11}, {2, 5,
 constexpr GlyphRect k9[] = {{5, 6, 0, 90}, {0, 5, 0, 7},   {0, 5, 40, 47},
                             {0, 1, 7, 40}, {0, 1, 47, 54}, {4, 5, 47, 90}};
 constexpr GlyphRect kTransit[] = {{0, 2, 0, 90}, {4, 7, 0, 43}, {4, 7, 47, 90}};
-constexpr GlyphRect kAmount[] = {{0, 2, 3, 87}, {3, 4, 0, 90}, {5, 7, 3, 87}};
+constexpr GlyphRect kAmount[] = {{0, 2, 18, 72}, {3, 4, 0, 90}, {5, 7, 9, 81}};
 constexpr GlyphRect kOnUs[] = {{0, 1, 0, 90}, {2, 3, 0, 90}, {4, 7, 0, 56}};
 constexpr GlyphRect kDash[] = {{0, 2, 11, 79}, {3, 5, 11, 79}, {6, 7, 11, 79}};
 

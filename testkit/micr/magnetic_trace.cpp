@@ -62,6 +62,17 @@ void MagneticTrace::ScaleLobe(int character, int n, double factor) {
   Prepare();
 }
 
+E13bLayout E13bLayoutAt(double samplesPerInch, double deviceRate) {
+  E13bLayout layout;
+  // Trace time runs in nominal samples (50000 per second).
+  layout.unitSamples = samplesPerInch * kE13bUnitInches * 50000.0 / deviceRate;
+  return layout;
+}
+
+E13bLayout E13bLayoutAt(double deviceRate) {
+  return E13bLayoutAt(deviceRate / kDocumentInchesPerSecond, deviceRate);
+}
+
 MagneticTrace E13bTrace(std::string_view printed, const E13bLayout& layout,
                         std::span<const double> characterGain) {
   std::vector<Lobe> lobes;

@@ -48,6 +48,15 @@ struct E13bLayout {
   double leadOut = 400;
 };
 
+// The document passes the head at a fixed speed, so a device's density in samples per inch is its
+// sample rate divided by this many inches per second.
+inline constexpr double kDocumentInchesPerSecond = 39.5;
+
+// The layout a device taking `samplesPerInch` at `deviceRate` samples per second sees.
+E13bLayout E13bLayoutAt(double samplesPerInch, double deviceRate);
+// The same at the device's own density (deviceRate / kDocumentInchesPerSecond).
+E13bLayout E13bLayoutAt(double deviceRate);
+
 // `printed`: E13B symbols left to right, ' ' for an empty position. Characters sit right-aligned in
 // cells of 1/8 inch. `characterGain` (optional, one per printed character) scales their ink.
 MagneticTrace E13bTrace(std::string_view printed, const E13bLayout& layout,

@@ -11,14 +11,14 @@ namespace {
 constexpr double kNominalRate = 50000;
 
 constexpr SeriesFormat kSeries[] = {
-    {"QV600, QV605", 50000, 2, WireOrder::kBigEndian16},
-    {"QV62x colour", 47400, 3, WireOrder::kLittleEndian16},
-    {"QV62x", 63200, 3, WireOrder::kLittleEndian16},
-    {"QV63x, QV9120", 63200, 3, WireOrder::kLittleEndian16},
-    {"QV63x, QV9120 fast", 94800, 3, WireOrder::kLittleEndian16},
-    {"QV64x", 70866, 3, WireOrder::kLittleEndian16},
-    {"VEKQv5xx", 70919, 3, WireOrder::kLittleEndian16},
-    {"KQv8x", 50000, 3, WireOrder::kHighByte8},
+    {"QV600, QV605", 50000, 2, WireOrder::kBigEndian16, 1280},
+    {"QV62x colour", 47400, 3, WireOrder::kLittleEndian16, 1200},
+    {"QV62x", 63200, 3, WireOrder::kLittleEndian16, 1600},
+    {"QV63x, QV9120", 63200, 3, WireOrder::kLittleEndian16, 1600},
+    {"QV63x, QV9120 fast", 94800, 3, WireOrder::kLittleEndian16, 2400},
+    {"QV64x", 70866, 3, WireOrder::kLittleEndian16, 1794},
+    {"VEKQv5xx", 70919, 3, WireOrder::kLittleEndian16, 1795},
+    {"KQv8x", 50000, 3, WireOrder::kHighByte8, 50000 / kDocumentInchesPerSecond},
 };
 }  // namespace
 
@@ -60,6 +60,15 @@ std::vector<uint16_t> SampleTrace(const MagneticTrace& trace, const SampleFormat
     double v = half + signal + impairments.noise * half * gauss(random) +
                impairments.baselineDrift * half * static_cast<double>(k) / static_cast<double>(n);
     out[k] = static_cast<uint16_t>(std::clamp(std::lround(v), 0L, static_cast<long>(top)));
+  }
+  for (const double time : impairments.spikes) {
+    const auto reading = static_cast<long>(time * format.rate / kNominalRate);
+    for (long j = 0; j < 6; ++j) {
+      const long r = reading + j;
+      if (r < 0 || r >= static_cast<long>(n)) continue;
+      const std::size_t k = format.readingOrder ? static_cast<std::size_t>(r) : n - 1 - static_cast<std::size_t>(r);
+      out[k] = static_cast<uint16_t>(j % 2 == 0 ? top : 0);
+    }
   }
   return out;
 }

@@ -29,6 +29,7 @@ struct SeriesFormat {
   int rate;
   int preset;
   WireOrder wire;
+  double samplesPerInch = 0;  // the device's density along the line
 };
 // Every series and rate a device model uses.
 std::span<const SeriesFormat> SeriesFormats();
@@ -38,6 +39,8 @@ struct Impairments {
   double noise = 0;          // Gaussian noise sigma, as a fraction of the half range
   double baselineDrift = 0;  // linear drift over the run, fraction of the half range
   uint32_t seed = 1;
+  // Disturbances: at each reading time (nominal samples) six samples swing between the ends of the range.
+  std::vector<double> spikes;
 };
 
 // Samples `trace` in `format`; values stay within the format's range.

@@ -12,88 +12,18 @@
 #include <vector>
 
 #include "devicelib/core/micr/tests/decode_helpers.h"
+#include "testkit/micr/line_score.h"
 
 namespace micrtest {
 namespace {
 
 constexpr int kLinesPerFont = 500;
 
-struct Tally {
-  long truth = 0, correct = 0, rejects = 0, substitutions = 0, deletions = 0, insertions = 0;
-  long lines = 0, linesRead = 0, linesRejected = 0, linesMisread = 0;
+struct Tally : micrkit::LineTally {
   long trained = 0;  // lines on which the CMC-7 equaliser was trained
 };
 
-std::string WithoutBlanks(const std::string& s) {
-  std::string out;
-  for (const char c : s) {
-    if (c != ' ') out += c;
-  }
-  return out;
-}
-
-// Aligns truth and output by edit distance and counts each kind of difference.
-void Score(const std::string& truthLine, const std::string& outputLine, Tally& tally) {
-  const std::string t = WithoutBlanks(truthLine);
-  const std::string o = WithoutBlanks(outputLine);
-  const std::size_t n = t.size(), m = o.size();
-  std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
-  for (std::size_t i = 0; i <= n; ++i) d[i][0] = static_cast<int>(i);
-  for (std::size_t j = 0; j <= m; ++j) d[0][j] = static_cast<int>(j);
-  for (std::size_t i = 1; i <= n; ++i) {
-    for (std::size_t j = 1; j <= m; ++j) {
-      d[i][j] =
-          std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (t[i - 1] == o[j - 1] ? 0 : 1)});
-    }
-  }
-  long sub = 0, rej = 0, del = 0, ins = 0, ok = 0;
-  for (std::size_t i = n, j = m; i > 0 || j > 0;) {
-    if (i > 0 && j > 0 && d[i][j] == d[i - 1][j - 1] + (t[i - 1] == o[j - 1] ? 0 : 1)) {
-      if (t[i - 1] == o[j - 1]) {
-        ++ok;
-      } else if (o[j - 1] == '@') {
-        ++rej;
-      } else {
-        ++sub;
-      }
-      --i;
-      --j;
-    } else if (i > 0 && d[i][j] == d[i - 1][j] + 1) {
-      ++del;
-      --i;
-    } else {
-      ++ins;
-      --j;
-    }
-  }
-  tally.truth += static_cast<long>(n);
-  tally.correct += ok;
-  tally.rejects += rej;
-  tally.substitutions += sub;
-  tally.deletions += del;
-  tally.insertions += ins;
-  ++tally.lines;
-  if (sub + del + ins > 0) {
-    ++tally.linesMisread;
-  } else if (rej > 0) {
-    ++tally.linesRejected;
-  } else {
-    ++tally.linesRead;
-  }
-}
-
-std::string RandomLine(std::mt19937& random, const char* alphabet, std::size_t letters) {
-  std::uniform_int_distribution<std::size_t> pick(0, letters - 1);
-  std::uniform_int_distribution<int> length(12, 30);
-  std::uniform_int_distribution<int> gap(0, 9);
-  std::string line;
-  const int n = length(random);
-  for (int i = 0; i < n; ++i) {
-    line += alphabet[pick(random)];
-    if (i > 0 && i + 1 < n && gap(random) == 0) line += ' ';
-  }
-  return line;
-}
+using micrkit::WithoutBlanks;
 
 Tally Measure(bool cmc7) {
   std::mt19937 random(cmc7 ? 2027 : 1013);
@@ -105,7 +35,7 @@ Tally Measure(bool cmc7) {
   Tally tally;
   for (int k = 0; k < kLinesPerFont; ++k) {
     const std::string truth =
-        cmc7 ? RandomLine(random, "0123456789:;<=>", 15) : RandomLine(random, "0123456789:;<=", 14);
+        micrkit::RandomCodeLine(random, cmc7 ? "0123456789:;<=>" : "0123456789:;<=");
     std::vector<double> gains(truth.size());
     for (double& g : gains) g = jitter(random);
     const micrkit::SeriesFormat& s = series[pickSeries(random)];
@@ -134,7 +64,7 @@ Tally Measure(bool cmc7) {
     if (WithoutBlanks(out) != WithoutBlanks(truth)) {
       std::printf("  %s at %d: [%s] read as [%s]\n", s.series, s.rate, truth.c_str(), out.c_str());
     }
-    Score(truth, out, tally);
+    tally += micrkit::ScoreLine(truth, out);
   }
   return tally;
 }

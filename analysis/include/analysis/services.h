@@ -1,0 +1,70 @@
+// What document analysis needs from the scanner API and its device back-ends: parameters, the trace
+// level and logs, and the scanner's identity. The API installs its implementation at start-up; until
+// then (and in programs without the API) a default answers as an API with nothing connected would.
+// Tests install fakes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace analysis {
+
+// The answer of the scanner's inquiry.
+struct ScannerInquiry {
+  int32_t hostAdapter = 0;
+  int32_t targetId = 0;
+  std::string vendor;
+  std::string product;
+  std::string release;
+};
+
+class Services {
+ public:
+  virtual ~Services() = default;
+
+  // A numeric parameter's value, read at each use; -102 for an unknown id.
+  virtual int32_t ZARNGetParam(int32_t id) = 0;
+  // The API trace level: 0 off, 1 trace, 2 verbose, 3 detail.
+  virtual int32_t ApiTraceLevel() = 0;
+  // One line "%8ld -- %s" to the API trace; callers test the trace level first.
+  virtual void funcLogMessage(std::string_view text) = 0;
+  // One line "%8ld %s" appended to ".\zarnapi.log"; callers gate it.
+  virtual void funcWriteLocalApiLog(std::string_view text) = 0;
+  // 200 with the inquiry filled when the scanner answers, else an error code with empty texts. `show`
+  // asks for the values to be shown to the user as well.
+  virtual int32_t QV600GetScannerInfo(ScannerInquiry& inquiry, bool show) = 0;
+  // The scanner's serial-number text (empty when unknown).
+  virtual std::string QV600GetScannerSerialNumber() = 0;
+};
+
+// The services installed now: the API's, a test's fake, or the default.
+Services& CurrentServices();
+// Installs `services` for the whole process (nullptr restores the default). The caller keeps it alive
+// until it installs another one.
+void InstallServices(Services* services);
+
+// The default: every parameter 0, trace off, logs dropped, no scanner (-125).
+class DefaultServices : public Services {
+ public:
+  int32_t ZARNGetParam(int32_t id) override;
+  int32_t ApiTraceLevel() override;
+  void funcLogMessage(std::string_view text) override;
+  void funcWriteLocalApiLog(std::string_view text) override;
+  int32_t QV600GetScannerInfo(ScannerInquiry& inquiry, bool show) override;
+  std::string QV600GetScannerSerialNumber() override;
+};
+
+// Installs services for one scope and restores the previous ones afterwards.
+class ScopedServices {
+ public:
+  explicit ScopedServices(Services& services);
+  ~ScopedServices();
+  ScopedServices(const ScopedServices&) = delete;
+  ScopedServices& operator=(const ScopedServices&) = delete;
+
+ private:
+  Services* previous_;
+};
+
+}  // namespace analysis

@@ -1,0 +1,38 @@
+// Read rates of the magnetic template decoder beside the device library's decoder on the same samples:
+// random E13B lines in every scanner class's format, density and order, clean or with the device
+// library's read-rate conditions (per-character ink, amplitude, noise, speed).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "testkit/micr/line_score.h"
+
+namespace analysis::micr::testing {
+
+struct ScannerClassCase {
+  const char* name;
+  const char* product;
+  const char* serial;
+  int32_t frontColour;  // parameter 119
+  int deviceRate;
+  double samplesPerInch;
+  int devicePreset;     // the device library's preset for the same samples
+  bool readingOrder;    // QV840 delivers its samples mirrored
+};
+const std::vector<ScannerClassCase>& ScannerClassCases();
+
+struct ReadRates {
+  micrkit::LineTally merged, peaks, signal, library;
+  long substitutionsAtNine = 0;   // merged-line substitutions whose confidence digit is '9'
+  long oursOnly = 0;              // lines the template decoder reads and the device library's rejects
+  long libraryOnly = 0;           // the other way round
+};
+
+// `lines` random lines cycling through the classes; `noisy` selects the impaired conditions.
+ReadRates MeasureReadRates(int lines, bool noisy, uint32_t seed);
+
+std::string FormatReadRates(const char* condition, const ReadRates& r);
+
+}  // namespace analysis::micr::testing
