@@ -22,7 +22,8 @@
 namespace zc::jpegdec {
 namespace {
 
-const std::filesystem::path kHere = std::filesystem::path(__FILE__).parent_path();
+// The build names this folder: __FILE__ may be relative when a compiler cache rewrites paths.
+const std::filesystem::path kHere = ZC_JPEGDEC_TEST_DIR;
 
 std::vector<uint8_t> ReadFile(const std::filesystem::path& p) {
   std::ifstream f(p, std::ios::binary);
