@@ -1,5 +1,5 @@
-// The built-in 5 x 7 bitmap font: one column byte per glyph column, bit 0 the top row. Scaled by whole
-// pixels so that heights near 8 x n pixels keep their size; bold doubles each column one pixel to the right
+// The built-in 5 x 7 bitmap font: one column byte per glyph column, bit 0 the top row. Scaled by the whole
+// number of cells (or ascents, for an em size) that fit the height, at least 1; bold doubles each column one pixel to the right
 // and italic shifts rows right by one pixel per four rows above the baseline.
 #include <algorithm>
 #include <array>
@@ -56,7 +56,7 @@ class BitmapRasterizer final : public TextRasterizer {
     const int h = std::abs(spec.height);
     // An em size counts the ascent only; a cell height counts the whole cell.
     const int unit = spec.height < 0 ? kAscent : kCellH;
-    scale_ = h == 0 ? 1 : std::max(1, (h + unit / 2) / unit);
+    scale_ = std::max(1, h / unit);
   }
 
   FontMetrics Metrics() const override {

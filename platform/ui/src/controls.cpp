@@ -29,6 +29,7 @@ struct Controls {
 
   static intptr_t Edit(WindowSystem& ws, HWND h, uint32_t msg, uintptr_t wp, intptr_t lp) {
     WindowSystem::Window* w = ws.Find(h);
+    if (!w) return 0;  // being destroyed
     switch (msg) {
       case WM_LBUTTONDOWN:
         ws.SetFocus(h);
@@ -91,6 +92,7 @@ struct Controls {
 
   static intptr_t Button(WindowSystem& ws, HWND h, uint32_t msg, uintptr_t wp, intptr_t lp) {
     WindowSystem::Window* w = ws.Find(h);
+    if (!w) return 0;  // being destroyed
     const uint32_t kind = w->style & 0xF;
     switch (msg) {
       case WM_LBUTTONDOWN:
@@ -189,6 +191,7 @@ struct Controls {
   // The drop-down of a menu bar: one row per item, separators as thin rows.
   static intptr_t DropDown(WindowSystem& ws, HWND h, uint32_t msg, uintptr_t wp, intptr_t lp) {
     WindowSystem::Window* w = ws.Find(h);
+    if (!w) return 0;  // being destroyed
     const auto* popup = reinterpret_cast<const MenuPopup*>(w->userData);
     const int rowH = SystemFont()->Metrics().height + 6;
     switch (msg) {

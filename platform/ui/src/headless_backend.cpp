@@ -91,8 +91,6 @@ void HeadlessBackend::Chord(bool ctrl, bool shift, uint32_t vk) {
   if (ctrl) Ws().InjectKey(VK_CONTROL, true);
   if (shift) Ws().InjectKey(VK_SHIFT, true);
   Ws().InjectKey(vk, true);
-  // The modifiers stay down until the key's messages are translated.
-  Ws().PumpPending();
   Ws().InjectKey(vk, false);
   if (shift) Ws().InjectKey(VK_SHIFT, false);
   if (ctrl) Ws().InjectKey(VK_CONTROL, false);

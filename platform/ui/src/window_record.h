@@ -76,8 +76,6 @@ inline HWND HandleOf(uint64_t id) {
   return reinterpret_cast<HWND>(static_cast<uintptr_t>(id));
 }
 
-// The menu bar's height for the system font.
-int MenuBarHeight();
 // "&Help" -> "Help".
 std::string StripMnemonic(std::string_view text);
 

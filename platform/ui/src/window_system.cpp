@@ -408,7 +408,12 @@ bool WindowSystem::PeekMessage(Msg* m, bool remove) {
         continue;
       }
       *m = front;
-      if (remove) queue_->posted.pop_front();
+      if (remove) {
+        queue_->posted.pop_front();
+        // Key state is the state as of the key message last taken, as GetKeyState reports it.
+        if ((front.message == WM_KEYDOWN || front.message == WM_KEYUP) && front.wParam < 256)
+          keys_[front.wParam] = front.message == WM_KEYDOWN ? 1 : 0;
+      }
       return true;
     }
     if (queue_->quit) {
@@ -777,7 +782,6 @@ void WindowSystem::InjectMouse(HWND topLevel, Point p, uint32_t message) {
 }
 
 void WindowSystem::InjectKey(uint32_t vk, bool down) {
-  if (vk < 256) keys_[vk] = down ? 1 : 0;
   HWND target = Find(focus_) ? focus_ : nullptr;
   if (!target) {
     for (auto it = topOrder_.rbegin(); it != topOrder_.rend() && !target; ++it) {
@@ -785,7 +789,10 @@ void WindowSystem::InjectKey(uint32_t vk, bool down) {
       if (w && w->visible && w->enabled) target = w->handle;
     }
   }
-  if (target) PostMessage(target, down ? WM_KEYDOWN : WM_KEYUP, vk, 1);
+  // With no window to take it, the key still counts for GetKeyState.
+  if (!target || !PostMessage(target, down ? WM_KEYDOWN : WM_KEYUP, vk, 1)) {
+    if (vk < 256) keys_[vk] = down ? 1 : 0;
+  }
 }
 
 void WindowSystem::InjectChar(char c) {

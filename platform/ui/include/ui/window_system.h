@@ -46,6 +46,9 @@ struct PaintContext {
   bool erase = false;
 };
 
+// The height of a frame's menu bar in pixels (the system font's cell plus a margin).
+int MenuBarHeight();
+
 class WindowSystem {
  public:
   explicit WindowSystem(std::unique_ptr<Backend> backend);
@@ -154,7 +157,7 @@ class WindowSystem {
   // Confines the pointer to a screen rectangle; null frees it.
   void ClipCursor(const Rect* screen);
   Point ClientToScreen(HWND h, Point p) const;
-  // Negative (high bit set) while the key is down.
+  // Negative (high bit set) while the key is down, as of the key message last taken from the queue.
   int16_t GetKeyState(uint32_t vk) const;
 
   // ---- menus and accelerators
