@@ -13,6 +13,7 @@
 // is the platform's message pump, so the long waits of other code keep the windows alive.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -216,7 +217,7 @@ class WindowSystem {
   HWND menuPopup_ = nullptr;
   HWND menuOwner_ = nullptr;
   Cursor cursor_ = Cursor::Arrow;
-  uint8_t keys_[256] = {};
+  std::atomic<uint8_t> keys_[256] = {};  // read by hosts from other threads
   std::string profileFile_ = "WIN.INI";
   uintptr_t nextTreeItem_ = 1;
   WindowSystem* previous_ = nullptr;
