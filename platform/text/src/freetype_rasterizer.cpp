@@ -29,22 +29,38 @@ struct Match {
   bool italic = false;
 };
 
-// fontconfig's process-wide configuration is initialised once; matching itself is serialised because the
-// default configuration is shared.
+// This library's own fontconfig configuration, loaded on first use and released at exit together with
+// fontconfig's process-wide caches. Matching is serialised on it.
+struct FontConfig {
+  std::mutex m;
+  FcConfig* config = nullptr;
+  bool tried = false;
+  ~FontConfig() {
+    if (config) {
+      FcConfigDestroy(config);
+      FcFini();
+    }
+  }
+};
+
 std::optional<Match> FindFace(const FontSpec& spec) {
-  static std::mutex m;
-  std::lock_guard lock(m);
-  if (!FcInit()) return std::nullopt;
+  static FontConfig fc;
+  std::lock_guard lock(fc.m);
+  if (!fc.tried) {
+    fc.tried = true;
+    fc.config = FcInitLoadConfigAndFonts();
+  }
+  if (!fc.config) return std::nullopt;
   const std::string family = SubstituteFace(spec.face);
   FcPattern* pat = FcPatternCreate();
   FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   FcPatternAddInteger(pat, FC_WEIGHT, spec.weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pat, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+  FcConfigSubstitute(fc.config, pat, FcMatchPattern);
   FcDefaultSubstitute(pat);
   FcResult result = FcResultNoMatch;
-  FcPattern* found = FcFontMatch(nullptr, pat, &result);
+  FcPattern* found = FcFontMatch(fc.config, pat, &result);
   FcPatternDestroy(pat);
   if (!found) return std::nullopt;
   Match out;
