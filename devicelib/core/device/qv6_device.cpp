@@ -247,6 +247,10 @@ void Qv6Device::Shutdown() {
 
 int Qv6Device::Connect() {
   std::lock_guard lock(mutex_);
+  // The dialog reads its display mode at every attempt; one in view lists the descriptor INI.
+  const DescriptorNames names = descriptorIni_.empty() ? DefaultDescriptorNames()
+                                                       : DescriptorNames{descriptorIni_, descriptorSection_};
+  if (diag_->ReadDialogMode(names.file, names.section)) diag_->AddDescriptorIniRows(names.file, names.section);
   if (!connected_) {
     DeleteModels();
     ProbeContext context{descriptorIni_, descriptorSection_};
@@ -289,14 +293,18 @@ int Qv6Device::Disconnect() {
 // What the diagnostics dialog shows of a connect attempt (under the mutex).
 void Qv6Device::ReportConnect() {
   if (!connected_) {
-    diag_->SetStatusText("Not connected");
-    diag_->ReadDialogMode(descriptorIni_, descriptorSection_);
+    // Only a dialog in view re-reads its mode on a failed attempt (each poll tick makes one).
+    if (diag_->Shown()) {
+      diag_->SetStatusText("Not connected");
+      const DescriptorNames names = descriptorIni_.empty() ? DefaultDescriptorNames()
+                                                           : DescriptorNames{descriptorIni_, descriptorSection_};
+      diag_->ReadDialogMode(names.file, names.section);
+    }
     return;
   }
-  diag_->OnConnect(descriptorIni_, descriptorSection_);
+  diag_->SetWaitForClose();
   diag_->SetConnected(true);
   if (!diag_->Shown()) return;
-  diag_->AddDescriptorIniRows(descriptorIni_, descriptorSection_);
   diag_->SetStatusText("Reading scanner info");
   std::array<uint8_t, 256> info{};
   if (GetInfo(info.data(), info.size())) diag_->AddIdentityRows(reinterpret_cast<const char*>(info.data()), info.size());

@@ -72,14 +72,15 @@ int CDiagnosticPopup::ReadDisplayMode(const std::string& iniFile, const std::str
   return plat::ReadProfileInt(section, "DIAG_DIALOG_MODE", 2, iniFile.c_str());
 }
 
-void CDiagnosticPopup::ReadDialogMode(const std::string& iniFile, const std::string& section) {
+bool CDiagnosticPopup::ReadDialogMode(const std::string& iniFile, const std::string& section) {
   const int mode = ReadDisplayMode(iniFile, section);
   plat::DiagnosticsHost* host = plat::GetDiagnosticsHost();
-  Show(mode == 1 || (mode == 2 && host && host->ShiftDown()));
+  const bool shown = mode == 1 || (mode == 2 && host && host->ShiftDown());
+  Show(shown);
+  return shown;
 }
 
-void CDiagnosticPopup::OnConnect(const std::string& iniFile, const std::string& section) {
-  ReadDialogMode(iniFile, section);
+void CDiagnosticPopup::SetWaitForClose() {
   std::lock_guard lock(m_);
   waitForClose_ = true;
 }
@@ -114,6 +115,16 @@ int CDiagnosticPopup::AddUnder(int parent, const std::string& text) {
   return static_cast<int>(rows_.size()) - 1;
 }
 
+void CDiagnosticPopup::RemoveBelow(int row) {
+  if (row < 0) return;
+  for (auto& r : rows_)
+    for (int a = r.parent; a >= 0; a = rows_[a].parent)
+      if (a == row) {
+        r.removed = true;
+        break;
+      }
+}
+
 int CDiagnosticPopup::TopLevel(const std::string& caption) const {
   for (size_t i = 0; i < rows_.size(); ++i)
     if (rows_[i].parent == -1 && !rows_[i].removed && rows_[i].text == caption) return static_cast<int>(i);
@@ -124,16 +135,7 @@ void CDiagnosticPopup::AddRow(const std::string& text, const std::string& parent
   {
     std::lock_guard lock(m_);
     const int p = parent.empty() ? -1 : TopLevel(parent);
-    if (expand && p >= 0) {
-      // Remove the parent's whole subtree below it.
-      for (size_t i = 0; i < rows_.size(); ++i) {
-        for (int a = rows_[i].parent; a >= 0; a = rows_[a].parent)
-          if (a == p) {
-            rows_[i].removed = true;
-            break;
-          }
-      }
-    }
+    if (expand) RemoveBelow(p);
     AddUnder(parent.empty() ? -1 : p, text);
   }
   Changed();
@@ -185,7 +187,9 @@ void CDiagnosticPopup::AddIniRows(const std::string& iniFile, const std::string&
   const uint32_t n = plat::GetPrivateProfileSectionA(section.c_str(), buf.data(), kSectionBuffer, iniFile.c_str());
   {
     std::lock_guard lock(m_);
-    const int head = AddUnder(TopLevel(category), iniFile + "  [" + section + "]");
+    const int parent = TopLevel(category);
+    RemoveBelow(parent);
+    const int head = AddUnder(parent, iniFile + "  [" + section + "]");
     if (n == 0) {
       AddUnder(head, "(empty)");
     } else {

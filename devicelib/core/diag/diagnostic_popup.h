@@ -68,9 +68,10 @@ class CDiagnosticPopup final : public plat::DiagnosticsView {
   // "DIAG_DIALOG_MODE" of the descriptor section, default 2.
   static int ReadDisplayMode(const std::string& iniFile, const std::string& section);
   // Shows or hides by the mode: 1 shown, 2 shown while the host says Shift is down, others hidden.
-  void ReadDialogMode(const std::string& iniFile, const std::string& section);
-  // A scanner connected: the mode is read again and wait-for-close is set.
-  void OnConnect(const std::string& iniFile, const std::string& section);
+  // Returns whether it is shown.
+  bool ReadDialogMode(const std::string& iniFile, const std::string& section);
+  // A scanner connected: the destroy waits for the user while the dialog is in view.
+  void SetWaitForClose();
   void SetConnected(bool connected);
 
   // Ignored while the dialog is not shown.
@@ -82,6 +83,7 @@ class CDiagnosticPopup final : public plat::DiagnosticsView {
   // The identity texts (NUL-separated: manufacturer, model, version, serial number, documents scanned,
   // run time) as rows under "Scanner".
   void AddIdentityRows(const char* texts, size_t size);
+  // Each INI dump replaces the previous one of its category (connect attempts repeat it).
   void AddDescriptorIniRows(const std::string& iniFile, const std::string& section);
   void SetIniFiles(const std::string& iniFile, const std::string& section);
   void AddFirmwareRow(const DiagnosticFirmwareRow& row);
@@ -104,6 +106,7 @@ class CDiagnosticPopup final : public plat::DiagnosticsView {
   };
   int AddUnder(int parent, const std::string& text);  // under m_
   int TopLevel(const std::string& caption) const;      // under m_
+  void RemoveBelow(int row);                           // under m_: the row's whole subtree
   void AddIniRows(const std::string& iniFile, const std::string& section, const char* category);
   void Changed();
 

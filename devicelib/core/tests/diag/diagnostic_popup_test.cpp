@@ -60,7 +60,9 @@ TEST(DiagnosticPopup, IniDumpListsTheSectionOrSaysEmptyOrTruncated) {
   p.SetIniFiles(ini, "BIG");
   const Rows config = Under(p, "Configuration INI File");
   EXPECT_EQ(config.back(), (std::pair<int, std::string>{2, "...(truncated)..."}));
-  EXPECT_EQ(config[3], (std::pair<int, std::string>{2, "Key0=some value text"}));
+  // A later dump of the category replaces the earlier one.
+  EXPECT_EQ(config[0], (std::pair<int, std::string>{1, ini + "  [BIG]"}));
+  EXPECT_EQ(config[1], (std::pair<int, std::string>{2, "Key0=some value text"}));
 }
 
 TEST(DiagnosticPopup, IdentityRowsCutTheRevisionAndCounterPrefixes) {
