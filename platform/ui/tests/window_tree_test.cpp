@@ -2,6 +2,7 @@
 
 #include "platform/ini.h"
 #include "platform/thread.h"
+#include "testkit/support/pnm.h"
 #include "testkit/support/scratch_dir.h"
 #include "ui_fixture.h"
 
@@ -279,6 +280,38 @@ TEST_F(MenuAndKeys, MenuBarOpensADropDownWhoseItemSendsItsCommand) {
   ws->PumpPending();
   EXPECT_EQ(ws->OpenMenu(), nullptr);
   EXPECT_EQ(commands_.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowTree, FramebufferDumpReadsBackAsTheSamePixels) {
+  zc::testkit::ScratchDir dir("ui_dump");
+  ws->RegisterClass({"Frame", [this](HWND h, uint32_t m, uintptr_t wp, intptr_t lp) {
+                       if (m != WM_PAINT) return ws->DefWindowProc(h, m, wp, lp);
+                       PaintContext pc = ws->BeginPaint(h);
+                       pc.canvas->FillRect({5, 5, 20, 15}, Rgb(10, 200, 30));
+                       pc.canvas->TextOut(2, 20, "Scan");
+                       ws->EndPaint(h, pc);
+                       return intptr_t{0};
+                     }, kLightGray});
+  const HWND frame = ws->CreateWindow("Frame", "Caption", WS_VISIBLE, {0, 0, 64, 40}, nullptr);
+  ws->PumpPending();
+  ASSERT_TRUE(hb->DumpPpm(frame, dir.File("f.ppm")));
+  const auto image = zc::testkit::ReadPnm(dir.File("f.ppm"));
+  ASSERT_TRUE(image);
+  const Surface& fb = *ws->Framebuffer(frame);
+  ASSERT_EQ(image->width, 64);
+  ASSERT_EQ(image->height, 40);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const uint8_t* p = &image->raster[(static_cast<size_t>(y) * 64 + x) * 3];
+      ASSERT_EQ(Rgb(p[0], p[1], p[2]), fb.Pixel(x, y)) << x << "," << y;
+    }
+  EXPECT_EQ(fb.Pixel(10, 10), Rgb(10, 200, 30));
+  EXPECT_EQ(fb.Pixel(0, 0), kLightGray);
+  EXPECT_FALSE(hb->DumpPpm(nullptr, dir.File("none.ppm")));
 }
 
 }  // namespace
