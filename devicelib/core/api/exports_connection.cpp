@@ -7,6 +7,7 @@
 
 #include "api/export_frame.h"
 #include "api/release_text.h"
+#include "diag/diagnostic_popup.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "qv6/qv6dll.h"
@@ -147,7 +148,7 @@ int QV6UpdateFirmw(int index, const char* file) {
 
 int QvUnitTest(void) {
   App();
-  return 1;
+  return qv6::RunDiagnosticSelfTest();
 }
 
 }  // extern "C"

@@ -4,7 +4,9 @@
 #include <mutex>
 #include <utility>
 
+#include "app/dll_app.h"
 #include "app/log.h"
+#include "platform/clock.h"
 #include "device/polling_thread.h"
 
 namespace qv6 {
@@ -21,9 +23,20 @@ R Dispatch(plat::RecursiveMutex& mutex, const std::unique_ptr<DeviceModel>& mode
 
 Qv6Device::Qv6Device() : Qv6Device(SeriesCatalog::CreateProbes()) {}
 
-Qv6Device::Qv6Device(std::vector<std::unique_ptr<SeriesProbe>> probes) : probes_(std::move(probes)) {}
+Qv6Device::Qv6Device(std::vector<std::unique_ptr<SeriesProbe>> probes) : probes_(std::move(probes)) {
+  DiagnosticOps ops;
+  ops.maintenanceMode = [this](int v) { return MaintenanceMode(v); };
+  ops.ejectDocument = [this](int v) { return EjectDocument(v); };
+  ops.clearPowerOnFlag = [this] { return ClearPowerOnFlag(); };
+  ops.clearErrors = [this] { return ClearErrors(); };
+  diag_ = std::make_unique<CDiagnosticPopup>(std::move(ops));
+  const DescriptorNames names = DefaultDescriptorNames();
+  diag_->ReadDialogMode(names.file, names.section);
+}
 
 Qv6Device::~Qv6Device() {
+  // The dialog goes first, while the operations its buttons reach still work.
+  diag_.reset();
   {
     std::lock_guard lock(mutex_);
     closing_ = true;
@@ -47,7 +60,10 @@ int Qv6Device::GetStatus(int* status, int* errors) {
 }
 
 int Qv6Device::InitDeviceFromFile(const char* file, const char* section) {
-  return Dispatch(mutex_, model_, 0, [&](DeviceModel& m) { return m.InitDeviceFromFile(file, section); });
+  const int result =
+      Dispatch(mutex_, model_, 0, [&](DeviceModel& m) { return m.InitDeviceFromFile(file, section); });
+  if (result && file && section) diag_->SetIniFiles(file, section);
+  return result;
 }
 
 int Qv6Device::SetMechConfig(const char* file, int flag) {
@@ -231,6 +247,10 @@ void Qv6Device::Shutdown() {
 
 int Qv6Device::Connect() {
   std::lock_guard lock(mutex_);
+  // The dialog reads its display mode at every attempt; one in view lists the descriptor INI.
+  const DescriptorNames names = descriptorIni_.empty() ? DefaultDescriptorNames()
+                                                       : DescriptorNames{descriptorIni_, descriptorSection_};
+  if (diag_->ReadDialogMode(names.file, names.section)) diag_->AddDescriptorIniRows(names.file, names.section);
   if (!connected_) {
     DeleteModels();
     ProbeContext context{descriptorIni_, descriptorSection_};
@@ -251,6 +271,7 @@ int Qv6Device::Connect() {
   } else {
     DeleteModels();
   }
+  ReportConnect();
   g_Log.WriteFormatted(kLogApi, "Connected: %s\n", connected_ ? "Yes" : "No");
   return connected_ ? 1 : 0;
 }
@@ -261,8 +282,37 @@ int Qv6Device::Disconnect() {
   DeleteModels();
   CloseTransports();
   connected_ = false;
+  if (diag_) {  // gone already when the device is being destroyed
+    diag_->SetStatusText("Scanner disconnect");
+    diag_->SetConnected(false);
+  }
   NotifyDisconnected();
   return 1;
+}
+
+// What the diagnostics dialog shows of a connect attempt (under the mutex).
+void Qv6Device::ReportConnect() {
+  if (!connected_) {
+    // Only a dialog in view re-reads its mode on a failed attempt (each poll tick makes one).
+    if (diag_->Shown()) {
+      diag_->SetStatusText("Not connected");
+      const DescriptorNames names = descriptorIni_.empty() ? DefaultDescriptorNames()
+                                                           : DescriptorNames{descriptorIni_, descriptorSection_};
+      diag_->ReadDialogMode(names.file, names.section);
+    }
+    return;
+  }
+  diag_->SetWaitForClose();
+  diag_->SetConnected(true);
+  if (!diag_->Shown()) return;
+  diag_->SetStatusText("Reading scanner info");
+  std::array<uint8_t, 256> info{};
+  if (GetInfo(info.data(), info.size())) diag_->AddIdentityRows(reinterpret_cast<const char*>(info.data()), info.size());
+  plat::Sleep(1000);
+  int status = 0, errors = 0;
+  GetStatus(&status, &errors);
+  diag_->AddStatusRow("Initial Status", static_cast<uint32_t>(status), static_cast<uint32_t>(errors));
+  diag_->SetStatusText("Download Done");
 }
 
 int Qv6Device::Poll() {

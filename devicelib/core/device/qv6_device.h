@@ -18,6 +18,7 @@
 #include "device/device_model.h"
 #include "device/event_table.h"
 #include "device/series_probe.h"
+#include "diag/diagnostic_popup.h"
 #include "platform/thread.h"
 
 namespace qv6 {
@@ -102,6 +103,8 @@ class Qv6Device : public std::enable_shared_from_this<Qv6Device> {
   void setPreviousStatus(uint32_t status) { previousStatus_.store(status); }
   // Id of the current polling thread, 0 when none.
   plat::ThreadId pollingThreadId() const;
+  // The connection's diagnostics dialog.
+  CDiagnosticPopup& diagnostics() { return *diag_; }
 
  private:
   friend class PollingThread;
@@ -114,6 +117,7 @@ class Qv6Device : public std::enable_shared_from_this<Qv6Device> {
   int PassEventTable();
   int NotifyConnected();
   int NotifyDisconnected();
+  void ReportConnect();
   // Joins every polling thread this device started, except the calling one.
   void JoinPollingThreads();
   // Frees retired polling threads that have already ended, so reconnect cycles leave nothing behind.
@@ -130,6 +134,7 @@ class Qv6Device : public std::enable_shared_from_this<Qv6Device> {
   std::unique_ptr<DeviceModel> model_;
   std::unique_ptr<PollingThread> polling_;               // guarded by mutex_
   std::vector<std::unique_ptr<PollingThread>> retired_;  // told to end, not yet joined
+  std::unique_ptr<CDiagnosticPopup> diag_;
 };
 
 }  // namespace qv6
