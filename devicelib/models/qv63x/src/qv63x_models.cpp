@@ -5,9 +5,10 @@
 
 namespace qv6 {
 
-Qv63xModel::Qv63xModel(DriverDeviceInterface& transport, const Qv63xModelFlags& flags)
+Qv63xModel::Qv63xModel(DriverDeviceInterface& transport, const Qv63xModelFlags& flags,
+                       const LaterSeriesTraits& traits)
     : Qv63xModelParts(transport, flags.defaults),
-      ScannerQV63xDeviceTemplate(Qv63xModelParts::commands, Qv63xSeriesTraits()),
+      ScannerQV63xDeviceTemplate(Qv63xModelParts::commands, traits),
       flags_(flags) {
   SetMechFile(&(this->Qv63xModelParts::mechFile));
   // Until the scanner's image is read, the model works with its defaults.

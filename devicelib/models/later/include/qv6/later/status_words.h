@@ -21,6 +21,8 @@ enum StatusBit : uint32_t {
   kStDoubleFeed = 0x400,
   kStExitJam = 0x800,
   kStCoverOff = 0x1000,
+  kStPocket0Full = 0x8000,  // series with pockets that report full
+  kStPocket1Full = 0x10000,
   kStMicrReady = 0x100000,
   kStFrontReady = 0x200000,
   kStRearReady = 0x400000,
@@ -59,6 +61,8 @@ enum SensorBit : uint16_t {
   kSensorDoubleFeed1 = 0x10,  // double-feed sensor 1
   kSensorExitJam = 0x60,
   kSensorCoverOff = 0x80,
+  kSensorPocket0Full = 0x100,
+  kSensorPocket1Full = 0x200,
 };
 
 // Document word bits.
