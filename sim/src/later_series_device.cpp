@@ -145,6 +145,7 @@ drv::Reply LaterSeriesDevice::HostToDevice(uint8_t code, uint16_t value, uint16_
       return drv::Reply::Done(0);
     case kCodeFpgaOpen:
       fpgaOpen_ = true;
+      fpgaOpenValue_ = value;
       fpga_.clear();
       return drv::Reply::Done(0);
     case kCodeFirmwareHigh:
@@ -241,6 +242,11 @@ void LaterSeriesDevice::QueueSerialIn(std::span<const uint8_t> bytes) {
 std::vector<uint8_t> LaterSeriesDevice::SerialOut() const {
   std::lock_guard lock(mutex_);
   return serialOut_;
+}
+
+std::optional<uint16_t> LaterSeriesDevice::FpgaOpenValue() const {
+  std::lock_guard lock(mutex_);
+  return fpgaOpenValue_;
 }
 
 std::vector<uint8_t> LaterSeriesDevice::FpgaImage() const {

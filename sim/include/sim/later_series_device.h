@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -51,6 +52,8 @@ class LaterSeriesDevice : public ScannerDevice {
   void QueueSerialIn(std::span<const uint8_t> bytes);
   std::vector<uint8_t> SerialOut() const;
   std::vector<uint8_t> FpgaImage() const;
+  // The value of the last request that opened an FPGA transfer; nullopt before any.
+  std::optional<uint16_t> FpgaOpenValue() const;
   bool CpuInReset() const;
 
  protected:
@@ -86,6 +89,7 @@ class LaterSeriesDevice : public ScannerDevice {
   std::vector<uint8_t> serialOut_;
   std::vector<uint8_t> fpga_;
   bool fpgaOpen_ = false;
+  std::optional<uint16_t> fpgaOpenValue_;
   std::map<uint16_t, std::vector<uint8_t>> memory_;
   bool cpuInReset_ = false;
 };
