@@ -239,5 +239,61 @@ TEST_F(FirmwareUpdateTest, SeriesRuleDecides) {
   EXPECT_EQ(Qv63xFirmwareRule({true, false, false, 0, 0}).download, true);
 }
 
+TEST(Qv64xFirmwareRule, LoadModeTable) {
+  constexpr uint64_t k120 = PackVersion(1, 2, 0, 0);
+  constexpr uint64_t k130 = PackVersion(1, 3, 0, 0);
+  struct Case {
+    const char* what;
+    int mode;
+    FirmwareFacts facts;  // loaded, texts usable, holds texts, file version, scanner version
+    bool download;
+    bool fail;
+  } cases[] = {
+      {"mode 1 downloads", 1, {true, true, true, k120, k120}, true, false},
+      {"mode 1 without a package fails", 1, {false, true, false, 0, k120}, false, true},
+      {"mode 2 newer file", 2, {true, true, false, k130, k120}, true, false},
+      {"mode 2 same version", 2, {true, true, false, k120, k120}, false, false},
+      {"mode 2 boot loader, unversioned file", 2, {true, true, false, 0, 0}, false, false},
+      {"mode 2 without a package keeps the firmware", 2, {false, true, false, 0, k120}, false, false},
+      {"mode 3 package holds the texts", 3, {true, true, true, 0, k120}, false, false},
+      {"mode 3 package lacks the texts", 3, {true, true, false, 0, k120}, true, false},
+      {"mode 5 never downloads", 5, {true, true, false, k130, k120}, false, false},
+      {"mode 0 never downloads", 0, {true, true, false, k130, k120}, false, false},
+      {"texts out of bounds download in any mode", 5, {true, false, false, 0, 0}, true, false},
+      {"texts out of bounds without a package fail", 2, {false, false, false, 0, 0}, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FirmwareDecision d = Qv64xFirmwareRule(c.mode, c.facts);
+    EXPECT_EQ(d.download, c.download);
+    EXPECT_EQ(d.fail, c.fail);
+    EXPECT_EQ(d.fpgaOpenValue, c.mode == 1 ? 0 : 1);
+  }
+}
+
+TEST_F(FirmwareUpdateTest, FpgaTransferOpensWithTheRulesValue) {
+  testing::WritePackage("QV630Firmware.bin", package_);
+  for (int mode : {1, 2}) {
+    SCOPED_TRACE(mode);
+    Attach(sim::Model::kQv630, sim::Firmware::kBootLoader);
+    device_->SetReenumeration("\\.\KScanDrv-0", 1);
+    std::array<uint8_t, 256> identity{};
+    ASSERT_EQ(commands_->Identify(identity.data(), identity.size()), 1);
+    CQv6Info info(identity.data(), identity.size());
+    FirmwareUpdateOptions options;
+    options.rule = [mode](const FirmwareFacts& facts) {
+      FirmwareFacts f = facts;
+      f.fileVersion = PackVersion(1, 0, 0, 0);  // newer than the boot loader's 0
+      return Qv64xFirmwareRule(mode, f);
+    };
+    ASSERT_EQ(UpdateLaterFirmware(*commands_, "QV630Firmware.bin", info.state(), info.version(),
+                                  info.manufacturer(), options),
+              1);
+    EXPECT_EQ(device_->FirmwareDownloads(), 1);
+    EXPECT_EQ(device_->FpgaOpenValue(), mode == 1 ? 0 : 1);
+    EXPECT_EQ(device_->FpgaImage(), package_.fpga2);
+  }
+}
+
 }  // namespace
 }  // namespace qv6
