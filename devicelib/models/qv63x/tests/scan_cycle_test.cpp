@@ -7,6 +7,7 @@
 
 #include "qv6/later/later_blocks.h"
 #include "qv6/later/status_words.h"
+#include "qv6/qv9120/qv9120_model.h"
 #include "scan_fixture.h"
 
 namespace qv6::testing {
@@ -34,9 +35,11 @@ TEST_P(ScanImages, DocumentGivesEventsInOrderTheCodeLineAndBothSides) {
   const ImageCase c = GetParam();
   ChequeOptions cheques;
   cheques.colour = c.colourCheque;
-  const bool mirrored = c.model == sim::Model::kQv840;
+  const bool mirrored = c.model == sim::Model::kQv840 || c.model == sim::Model::kQv9120;
   if (c.model == sim::Model::kQv840) {
     Use<Qv840>(c.model, cheques, 2, true);
+  } else if (c.model == sim::Model::kQv9120) {
+    Use<Qv9120>(c.model, cheques, 2, true);
   } else if (c.model == sim::Model::kKwl603) {
     Use<Qv603>(c.model, cheques, 2);
   } else {
@@ -82,7 +85,11 @@ INSTANTIATE_TEST_SUITE_P(
         ImageCase{"qv603colour", "FRONT_IMG Color=1\r\n", sim::Model::kKwl603, true, 200, 94800},
         ImageCase{"qv840grey200", "", sim::Model::kQv840, false, 200, 63200},
         ImageCase{"qv840colour2at100", "FRONT_IMG Color=2\r\nFRONT_IMG Resolution=100\r\n",
-                  sim::Model::kQv840, true, 100, 94800}),
+                  sim::Model::kQv840, true, 100, 94800},
+        ImageCase{"qv9120grey200", "", sim::Model::kQv9120, false, 200, 63200},
+        ImageCase{"qv9120grey100", "FRONT_IMG Resolution=100\r\n", sim::Model::kQv9120, false, 100, 63200},
+        ImageCase{"qv9120colour1at200", "FRONT_IMG Color=1\r\n", sim::Model::kQv9120, true, 200, 63200},
+        ImageCase{"qv9120colour2at200", "FRONT_IMG Color=2\r\n", sim::Model::kQv9120, true, 200, 94800}),
     [](const ::testing::TestParamInfo<ImageCase>& p) { return std::string(p.param.name); });
 
 }  // namespace

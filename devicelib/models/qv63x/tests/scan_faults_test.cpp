@@ -2,6 +2,7 @@
 // the status and error bits and events they should, and the next document comes through whole.
 #include "driver/device_registry.h"
 #include "qv6/later/status_words.h"
+#include "qv6/qv9120/qv9120_model.h"
 #include "scan_fixture.h"
 #include "sim/documents/document.h"
 
@@ -20,16 +21,31 @@ sim::documents::Document Cheque(uint32_t seed, bool jam, bool doubleFeed, bool u
   return d;
 }
 
-class ScanFaults : public ScanTest {};
+class ScanFaults : public ScanTest {
+ protected:
+  // A scanner of the series with an empty hopper.
+  void UseSeries(sim::Model which) {
+    if (which == sim::Model::kQv9120) {
+      Use<Qv9120>(which, {}, 0, true);
+    } else {
+      Use<Qv630>(which, {}, 0);
+    }
+  }
+};
 
 TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
   struct Case {
+    sim::Model model;
     bool jam;
     uint32_t status;  // besides Connected and Error
     uint32_t error;
-  } cases[] = {{true, kStExitJam, 0x80}, {false, kStDoubleFeed, 0x40}};
+  } cases[] = {{sim::Model::kQv630, true, kStExitJam, 0x80},
+               {sim::Model::kQv630, false, kStDoubleFeed, 0x40},
+               {sim::Model::kQv9120, true, kStExitJam, 0x80},
+               {sim::Model::kQv9120, false, kStDoubleFeed, 0x40}};
   for (const Case& c : cases) {
-    Use<Qv630>(sim::Model::kQv630, {}, 0);
+    SCOPED_TRACE(sim::Info(c.model).modelText);
+    UseSeries(c.model);
     Configure("");
     feeder->Push(Cheque(11, c.jam, !c.jam, false));
     feeder->Push(Cheque(12, false, false, false));
@@ -51,7 +67,9 @@ TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
 }
 
 TEST_F(ScanFaults, UnplugMidDocumentLosesTheLinkAndTheReconnectedScannerScans) {
-  Use<Qv630>(sim::Model::kQv630, {}, 0);
+  for (sim::Model which : {sim::Model::kQv630, sim::Model::kQv9120}) {
+  SCOPED_TRACE(sim::Info(which).modelText);
+  UseSeries(which);
   Configure("");
   feeder->Push(Cheque(21, false, false, true));
   feeder->Push(Cheque(22, false, false, false));
@@ -65,7 +83,11 @@ TEST_F(ScanFaults, UnplugMidDocumentLosesTheLinkAndTheReconnectedScannerScans) {
   transport.Close();
   drv::DeviceRegistry::Instance().Attach(feeder->options().deviceName, device);
   ASSERT_EQ(transport.Open(), 1);
-  model = std::make_unique<Qv630>(transport);
+  if (which == sim::Model::kQv9120) {
+    model = std::make_unique<Qv9120>(transport);
+  } else {
+    model = std::make_unique<Qv630>(transport);
+  }
   model->BindEvents(&events);
   model->SetEventMode(1);
   Configure("");
@@ -73,6 +95,7 @@ TEST_F(ScanFaults, UnplugMidDocumentLosesTheLinkAndTheReconnectedScannerScans) {
   auto fed = std::make_unique<sim::Qv63xDocumentFeeder::Fed>();
   ASSERT_TRUE(feeder->Find(model->expectedSequence(), fed.get()));
   EXPECT_EQ(fed->document.seed, 22u);
+  }
 }
 
 }  // namespace

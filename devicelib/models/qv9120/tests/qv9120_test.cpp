@@ -27,10 +27,7 @@ TEST_F(Qv9120Test, PocketFullSensorsReachTheStatusWord) {
     uint32_t bits;
   } cases[] = {{0x0000, 0}, {0x0100, 0x8000}, {0x0200, 0x10000}, {0x0300, 0x18000}};
   for (const Case& c : cases) {
-    std::vector<uint8_t> status(38, 0);
-    status[2] = static_cast<uint8_t>(c.sensor >> 8);
-    status[3] = static_cast<uint8_t>(c.sensor);
-    device->SetBlock(kBlockStatus, status);
+    device->SetWords(0, c.sensor, 0);
     int word = 0;
     int errors = 0;
     ASSERT_EQ(model->GetStatus(&word, &errors), 1);
