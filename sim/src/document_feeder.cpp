@@ -10,6 +10,12 @@ namespace sim {
 using documents::ColourMode;
 using documents::Side;
 
+documents::ExpectedImage FeedFormat::HostImage(const documents::SideScan& scan,
+                                              const documents::TransferRequest& request, Side side,
+                                              ColourMode mode, int dpi) const {
+  return documents::AssembleSide(scan, request, HostAssemblyOf(side, mode, dpi));
+}
+
 std::array<documents::SideScan, 2> ContactSensorFormat::Scans(const documents::Document& document,
                                                               ColourMode mode) const {
   const ContactSensorLayout& o = layout_;
@@ -167,9 +173,7 @@ std::optional<std::array<documents::ExpectedImage, 2>> DocumentFeeder::ExpectedI
   const std::array<documents::SideScan, 2> scans = format_->Scans(*document, record.mode);
   std::array<documents::ExpectedImage, 2> out;
   for (size_t s = 0; s < 2; ++s) {
-    out[s] = documents::AssembleSide(
-        scans[s], *record.transfers[s],
-        format_->HostAssemblyOf(static_cast<documents::Side>(s), record.mode, dpi));
+    out[s] = format_->HostImage(scans[s], *record.transfers[s], static_cast<documents::Side>(s), record.mode, dpi);
   }
   documents::CutBothToLarger(out[0], out[1]);
   return out;

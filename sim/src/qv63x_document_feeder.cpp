@@ -36,9 +36,11 @@ ColourMode ColourModeOfAcquisition(std::span<const uint8_t> acquisition) {
   return std::all_of(lights->begin(), lights->end(), same) ? ColourMode::kGrey : ColourMode::kColour;
 }
 
-Qv63xDocumentFeeder::Qv63xDocumentFeeder(documents::DocumentStack stack, Qv63xFeederOptions options)
+Qv63xDocumentFeeder::Qv63xDocumentFeeder(documents::DocumentStack stack, Qv63xFeederOptions options,
+                                         std::shared_ptr<const FeedFormat> format)
     : options_(std::move(options)),
-      feeder_(std::move(stack), std::make_shared<ContactSensorFormat>(options_), FeederOptionsOf(options_)) {}
+      feeder_(std::move(stack), format ? std::move(format) : std::make_shared<ContactSensorFormat>(options_),
+              FeederOptionsOf(options_)) {}
 
 std::optional<FedDocument> Qv63xDocumentFeeder::Feed(uint8_t sequence, std::span<const uint8_t> acquisition) {
   const std::optional<DocumentFeeder::Taken> taken = feeder_.Feed(sequence, ColourModeOfAcquisition(acquisition));

@@ -48,6 +48,10 @@ class FeedFormat {
   // How a host working at `dpi` assembles a side the scanner sent.
   virtual documents::HostAssembly HostAssemblyOf(documents::Side side, documents::ColourMode mode,
                                                  int dpi) const = 0;
+  // The side a host working at `dpi` holds before cropping: by default the assembly itself.
+  virtual documents::ExpectedImage HostImage(const documents::SideScan& scan,
+                                             const documents::TransferRequest& request, documents::Side side,
+                                             documents::ColourMode mode, int dpi) const;
 };
 
 // Two contact image sensors across the transport, raw lines of one byte a pixel, magnetic samples as

@@ -26,7 +26,9 @@ class Qv63xDocumentFeeder : public Qv63xDocumentSource {
  public:
   using Fed = DocumentFeeder::Fed;
 
-  explicit Qv63xDocumentFeeder(documents::DocumentStack stack, Qv63xFeederOptions options = {});
+  // `format` null: the contact sensors the options describe (ContactSensorFormat).
+  explicit Qv63xDocumentFeeder(documents::DocumentStack stack, Qv63xFeederOptions options = {},
+                               std::shared_ptr<const FeedFormat> format = nullptr);
 
   std::optional<FedDocument> Feed(uint8_t sequence, std::span<const uint8_t> acquisition) override;
   std::vector<uint8_t> Samples(uint8_t sequence) override;

@@ -1,7 +1,8 @@
-// Faults on the QV63x document path: a jam, a double feed and an unplug in the middle of a document give
+// Faults on the later series' document path (QV630, QV9120, QV640): a jam, a double feed and an unplug in the middle of a document give
 // the status and error bits and events they should, and the next document comes through whole.
 #include "driver/device_registry.h"
 #include "qv6/later/status_words.h"
+#include "qv6/qv64x/qv640_model.h"
 #include "qv6/qv9120/qv9120_model.h"
 #include "scan_fixture.h"
 #include "sim/documents/document.h"
@@ -27,6 +28,8 @@ class ScanFaults : public ScanTest {
   void UseSeries(sim::Model which) {
     if (which == sim::Model::kQv9120) {
       Use<Qv9120>(which, {}, 0, true);
+    } else if (which == sim::Model::kQv640) {
+      Use<Qv640>(which, {}, 0);
     } else {
       Use<Qv630>(which, {}, 0);
     }
@@ -42,7 +45,9 @@ TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
   } cases[] = {{sim::Model::kQv630, true, kStExitJam, 0x80},
                {sim::Model::kQv630, false, kStDoubleFeed, 0x40},
                {sim::Model::kQv9120, true, kStExitJam, 0x80},
-               {sim::Model::kQv9120, false, kStDoubleFeed, 0x40}};
+               {sim::Model::kQv9120, false, kStDoubleFeed, 0x40},
+               {sim::Model::kQv640, true, kStExitJam, 0x80},
+               {sim::Model::kQv640, false, kStDoubleFeed, 0x40}};
   for (const Case& c : cases) {
     SCOPED_TRACE(sim::Info(c.model).modelText);
     UseSeries(c.model);
@@ -67,7 +72,7 @@ TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
 }
 
 TEST_F(ScanFaults, UnplugMidDocumentLosesTheLinkAndTheReconnectedScannerScans) {
-  for (sim::Model which : {sim::Model::kQv630, sim::Model::kQv9120}) {
+  for (sim::Model which : {sim::Model::kQv630, sim::Model::kQv9120, sim::Model::kQv640}) {
   SCOPED_TRACE(sim::Info(which).modelText);
   UseSeries(which);
   Configure("");
@@ -85,6 +90,8 @@ TEST_F(ScanFaults, UnplugMidDocumentLosesTheLinkAndTheReconnectedScannerScans) {
   ASSERT_EQ(transport.Open(), 1);
   if (which == sim::Model::kQv9120) {
     model = std::make_unique<Qv9120>(transport);
+  } else if (which == sim::Model::kQv640) {
+    model = std::make_unique<Qv640>(transport);
   } else {
     model = std::make_unique<Qv630>(transport);
   }

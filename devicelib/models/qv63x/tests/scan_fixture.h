@@ -11,6 +11,7 @@
 #include "device/event_table.h"
 #include "sim/documents/expected_image.h"
 #include "sim/qv63x_document_feeder.h"
+#include "sim/qv64x_feed_format.h"
 #include "sim_scanner.h"
 
 namespace qv6::testing {
@@ -80,11 +81,15 @@ class ScanTest : public SimScannerTest {
            bool mirrored = false) {
     Attach(which);
     model = std::make_unique<Model>(transport);
-    sim::Qv63xFeederOptions options;
+    // The QV640's 300 dpi full-width sensors; the QV63x image modules otherwise.
+    const bool qv64x = which == sim::Model::kQv640;
+    sim::Qv63xFeederOptions options = qv64x ? sim::Qv64xFeederOptions() : sim::Qv63xFeederOptions{};
     options.mirroredSides = mirrored;
+    if (qv64x) cheques.dpi = 300;
     sim::documents::DocumentStack stack(7, cheques);
     stack.AddCheques(count);
-    feeder = std::make_shared<sim::Qv63xDocumentFeeder>(std::move(stack), options);
+    feeder = std::make_shared<sim::Qv63xDocumentFeeder>(
+        std::move(stack), options, qv64x ? std::make_shared<sim::Qv64xFeedFormat>(options) : nullptr);
     device->SetDocumentSource(feeder);
     Recorded().clear();
     for (int e = 2; e <= 6; ++e) events.Set(e, &RecordEvent, nullptr);

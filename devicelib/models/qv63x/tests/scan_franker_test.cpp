@@ -3,6 +3,7 @@
 // which document got which value.
 #include <algorithm>
 
+#include "qv6/qv64x/qv640_model.h"
 #include "qv6/qv9120/qv9120_model.h"
 #include "scan_fixture.h"
 #include "testkit/micr/magnetic_trace.h"
@@ -44,6 +45,7 @@ class DamagedSamples : public sim::Qv63xDocumentSource {
 
 struct FrankCase {
   const char* name;
+  sim::Model model;
   const char* keys;
   int rejects;
   const char* codeLine;  // nullptr: none is made
@@ -54,8 +56,13 @@ class SmartFranking : public ScanTest, public ::testing::WithParamInterface<Fran
 
 TEST_P(SmartFranking, CodeLineRejectsAgainstTheAllowanceDecide) {
   const FrankCase c = GetParam();
-  Use<Qv9120>(sim::Model::kQv9120, {}, 1, true);
-  device->SetDocumentSource(std::make_shared<DamagedSamples>(feeder, c.rejects, true));
+  const bool mirrored = c.model == sim::Model::kQv9120;
+  if (mirrored) {
+    Use<Qv9120>(c.model, {}, 1, true);
+  } else {
+    Use<Qv640>(c.model, {}, 1);
+  }
+  device->SetDocumentSource(std::make_shared<DamagedSamples>(feeder, c.rejects, mirrored));
   Configure(std::string("FrankerSmartModeBadQtyAllowed=1\r\n") + c.keys);
 
   if (c.codeLine == nullptr) {
@@ -77,12 +84,19 @@ TEST_P(SmartFranking, CodeLineRejectsAgainstTheAllowanceDecide) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Qv9120, SmartFranking,
-    ::testing::Values(FrankCase{"smartOneRejectFranks", "FrankerMode=2\r\n", 1, "5@505", 1},
-                      FrankCase{"smartTwoRejectsDoNot", "FrankerMode=2\r\n", 2, "5@5@5", 0},
-                      FrankCase{"smartCleanLineFranks", "FrankerMode=2\r\n", 0, "50505", 1},
-                      FrankCase{"alwaysLeavesItToTheScanner", "FrankerMode=1\r\n", 1, "5@505", -1},
-                      FrankCase{"magneticReadingOff", "FrankerMode=2\r\nMICR Enable=0\r\n", 1, nullptr, -1}),
+    BothFrankerSeries, SmartFranking,
+    ::testing::Values(
+        FrankCase{"qv9120SmartOneRejectFranks", sim::Model::kQv9120, "FrankerMode=2\r\n", 1, "5@505", 1},
+        FrankCase{"qv9120SmartTwoRejectsDoNot", sim::Model::kQv9120, "FrankerMode=2\r\n", 2, "5@5@5", 0},
+        FrankCase{"qv9120SmartCleanLineFranks", sim::Model::kQv9120, "FrankerMode=2\r\n", 0, "50505", 1},
+        FrankCase{"qv9120AlwaysLeavesItToTheScanner", sim::Model::kQv9120, "FrankerMode=1\r\n", 1, "5@505", -1},
+        FrankCase{"qv9120MagneticReadingOff", sim::Model::kQv9120, "FrankerMode=2\r\nMICR Enable=0\r\n", 1,
+                  nullptr, -1},
+        FrankCase{"qv640SmartOneRejectFranks", sim::Model::kQv640, "FrankerMode=2\r\n", 1, "5@505", 1},
+        FrankCase{"qv640SmartTwoRejectsDoNot", sim::Model::kQv640, "FrankerMode=2\r\n", 2, "5@5@5", 0},
+        FrankCase{"qv640AlwaysLeavesItToTheScanner", sim::Model::kQv640, "FrankerMode=1\r\n", 1, "5@505", -1},
+        FrankCase{"qv640MagneticReadingOff", sim::Model::kQv640, "FrankerMode=2\r\nMICR Enable=0\r\n", 1,
+                  nullptr, -1}),
     [](const ::testing::TestParamInfo<FrankCase>& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -86,6 +86,6 @@ class LaterScannerTest : public ::testing::Test {
 };
 
 using SimScannerTest =
-    LaterScannerTest<sim::Qv63xDevice, ScannerQV63xInterface, Qv63xModel, Qv630, sim::Model::kQv630>;
+    LaterScannerTest<sim::Qv63xDevice, ScannerQV63xInterface, ScannerQV63xDeviceTemplate, Qv630, sim::Model::kQv630>;
 
 }  // namespace qv6::testing
