@@ -75,5 +75,22 @@ TEST_F(Qv9120Test, DefaultTransportSectionIsTheQv840One) {
   EXPECT_EQ(std::vector<uint8_t>(large.begin() + 34, large.end()), std::vector<uint8_t>(66, 0));
 }
 
+TEST_F(Qv9120Test, TwoConnectionsEachReceiveTheirConfiguration) {
+  // A second scanner on the next device name, with its own connection.
+  auto second = std::static_pointer_cast<sim::Qv9120Device>(
+      sim::AttachScanner(sim::Model::kQv9120, "\\\\.\\KScanDrv-1"));
+  ScannerQV63xInterface otherTransport;
+  ASSERT_EQ(otherTransport.Open(), 1);
+  Qv9120 other(otherTransport);
+  WriteFile("scan.ini", "[QV600 CONFIG]\r\nFrankerMode=2\r\n");
+  ASSERT_EQ(model->InitDeviceFromFile("scan.ini", nullptr), 1);
+  ASSERT_EQ(other.InitDeviceFromFile("scan.ini", nullptr), 1);
+  for (uint16_t type : {kBlockPrinter, kBlockAcquisition, kBlockDoubleFeed, kBlockSerialPort}) {
+    EXPECT_EQ(BlocksOfType(*device, type).size(), 1u) << type;
+    EXPECT_EQ(BlocksOfType(*second, type).size(), 1u) << type;
+  }
+  otherTransport.Close();
+}
+
 }  // namespace
 }  // namespace qv6::testing
