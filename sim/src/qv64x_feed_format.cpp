@@ -58,7 +58,8 @@ documents::ExpectedImage Qv64xFeedFormat::HostImage(const documents::SideScan& s
                                                     const documents::TransferRequest& request,
                                                     documents::Side side, documents::ColourMode mode,
                                                     int dpi) const {
-  return documents::ReduceFrom300(documents::AssembleSide(scan, request, HostAssemblyOf(side, mode, dpi)), dpi);
+  return documents::ReduceFrom300(documents::AssembleSide(scan, request, HostAssemblyOf(side, mode, dpi)),
+                                  dpi);
 }
 
 }  // namespace sim

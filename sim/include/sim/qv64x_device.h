@@ -10,7 +10,8 @@ inline constexpr SeriesTraits kQv64xTraits = {"QV64x", 38, true, 0x6F00};
 
 class Qv64xDevice : public Qv63xDevice {
  public:
-  Qv64xDevice(Identity identity, IdentificationCodes codes) : Qv63xDevice(std::move(identity), codes, kQv64xTraits) {}
+  Qv64xDevice(Identity identity, IdentificationCodes codes)
+      : Qv63xDevice(std::move(identity), codes, kQv64xTraits) {}
 };
 
 }  // namespace sim

@@ -25,8 +25,9 @@ class Qv64xFeedFormat : public ContactSensorFormat {
                                    documents::ColourMode mode) const override;
   documents::HostAssembly HostAssemblyOf(documents::Side side, documents::ColourMode mode,
                                          int dpi) const override;
-  documents::ExpectedImage HostImage(const documents::SideScan& scan, const documents::TransferRequest& request,
-                                     documents::Side side, documents::ColourMode mode, int dpi) const override;
+  documents::ExpectedImage HostImage(const documents::SideScan& scan,
+                                     const documents::TransferRequest& request, documents::Side side,
+                                     documents::ColourMode mode, int dpi) const override;
 };
 
 }  // namespace sim

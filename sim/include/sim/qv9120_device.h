@@ -10,7 +10,8 @@ inline constexpr SeriesTraits kQv9120Traits = {"QV9120", 38, true, 0x6F00};
 
 class Qv9120Device : public Qv63xDevice {
  public:
-  Qv9120Device(Identity identity, IdentificationCodes codes) : Qv63xDevice(std::move(identity), codes, kQv9120Traits) {}
+  Qv9120Device(Identity identity, IdentificationCodes codes)
+      : Qv63xDevice(std::move(identity), codes, kQv9120Traits) {}
 };
 
 }  // namespace sim

@@ -6,8 +6,8 @@ namespace {
 
 using namespace later;
 
-constexpr uint16_t kTransferOrder[] = {kBlockImageModule, kBlockMotor,     kBlockRamp0,         kBlockRamp1,
-                                       kBlockTransport,   kBlockMicrHead,  kBlockPrinterSection};
+constexpr uint16_t kTransferOrder[] = {kBlockImageModule, kBlockMotor,    kBlockRamp0,         kBlockRamp1,
+                                       kBlockTransport,   kBlockMicrHead, kBlockPrinterSection};
 constexpr uint16_t kImageOrder[] = {kBlockTransport, kBlockMicrHead, kBlockImageModule, kBlockPrinterSection,
                                     kBlockMotor,     kBlockRamp0,    kBlockRamp1};
 constexpr size_t kTableBytes = 2048;

@@ -35,9 +35,12 @@ std::vector<MechIniBinding> Build(const MechIniVariant& variant) {
                                   0,   240, 60, 2000, 860, 120, 28, 0,   48};
   for (size_t i = 0; i < kTsFields; ++i) add(kBlockTransport, i, "SCAN", scanKeys[i], scanDefaults[i]);
   if (variant.franker) {
-    const char* frankKeys[] = {"MechFrankPosition",         "FrankOnLag",
-                               "FrankOffLag",               "FeedSolnReEnergizeDelayMS",
-                               "FeedSolnOffBeforeReEnergizeMS", "FrankDefaultLength",
+    const char* frankKeys[] = {"MechFrankPosition",
+                               "FrankOnLag",
+                               "FrankOffLag",
+                               "FeedSolnReEnergizeDelayMS",
+                               "FeedSolnOffBeforeReEnergizeMS",
+                               "FrankDefaultLength",
                                "FrankDefaultMargin"};
     const int32_t frankDefaults[] = {563, 7, 7, 1000, 0, 127, 17};
     for (size_t i = 0; i < kTsQv64xFields - kTsFields; ++i) {
@@ -51,8 +54,8 @@ std::vector<MechIniBinding> Build(const MechIniVariant& variant) {
     const char* sensor = front ? "FRONT IMG SENSOR" : "REAR IMG SENSOR";
     add(kBlockImageModule, o + kImFrontResolution, module, "Resolution", 200);
     add(kBlockImageModule, o + kImFrontSensor, sensor, "Type", 2, 0, 3);
-    add(kBlockImageModule, o + kImFrontSensor, sensor, "PelsDirTopDown", front ? 0 : variant.rearTopDownDefault,
-        3, 1);
+    add(kBlockImageModule, o + kImFrontSensor, sensor, "PelsDirTopDown",
+        front ? 0 : variant.rearTopDownDefault, 3, 1);
     add(kBlockImageModule, o + kImFrontStartPixel, module, "StartPixel", front ? 16 : 32);
     add(kBlockImageModule, o + kImFrontGoodPixels, module, "NGoodPixel", 832);
     add(kBlockImageModule, o + kImFrontIntensDrop, module, "XIntensDrop", 0);

@@ -7,8 +7,8 @@
 #include <array>
 #include <vector>
 
-#include "qv6/later/later_blocks.h"
 #include "platform/byte_order.h"
+#include "qv6/later/later_blocks.h"
 
 namespace qv6 {
 namespace {
@@ -27,28 +27,28 @@ void FillPattern(BlockValues& v, uint16_t type) {
 
 TEST(DeviceBlock, EveryTypeOfEverySeriesRoundTrips) {
   for (const BlockTable* series : {&Qv63xBlockTable(), &Qv64xBlockTable()})
-  for (const BlockLayout& layout : series->layouts()) {
-    const BlockTable& table = *series;
-    SCOPED_TRACE(layout.type);
-    BlockValues sent(table);
-    FillPattern(sent, layout.type);
-    std::array<uint8_t, 2048> wire{};
-    size_t n = BuildDeviceBlock(sent, layout.type, wire);
-    EXPECT_EQ(plat::bytes::GetBe16(wire.data()), layout.type);
-    if (layout.bareWhenBuilt) {
-      EXPECT_EQ(n, 4u);  // a read request carries no payload
-      continue;
+    for (const BlockLayout& layout : series->layouts()) {
+      const BlockTable& table = *series;
+      SCOPED_TRACE(layout.type);
+      BlockValues sent(table);
+      FillPattern(sent, layout.type);
+      std::array<uint8_t, 2048> wire{};
+      size_t n = BuildDeviceBlock(sent, layout.type, wire);
+      EXPECT_EQ(plat::bytes::GetBe16(wire.data()), layout.type);
+      if (layout.bareWhenBuilt) {
+        EXPECT_EQ(n, 4u);  // a read request carries no payload
+        continue;
+      }
+      ASSERT_EQ(n, layout.size + 4u);
+      EXPECT_EQ(plat::bytes::GetBe16(wire.data() + 2), layout.size);
+      BlockValues received(table);
+      ASSERT_EQ(ParseDeviceBlock(received, {wire.data(), n}, layout.size), 1);
+      EXPECT_EQ(received.Fields(layout.type), sent.Fields(layout.type));
+      BlockValues fromRecord(table);
+      ASSERT_TRUE(DecodePayload(fromRecord, layout.type, EncodePayload(sent, layout.type, ByteOrder::kLittle),
+                                ByteOrder::kLittle));
+      EXPECT_EQ(fromRecord.Fields(layout.type), sent.Fields(layout.type));
     }
-    ASSERT_EQ(n, layout.size + 4u);
-    EXPECT_EQ(plat::bytes::GetBe16(wire.data() + 2), layout.size);
-    BlockValues received(table);
-    ASSERT_EQ(ParseDeviceBlock(received, {wire.data(), n}, layout.size), 1);
-    EXPECT_EQ(received.Fields(layout.type), sent.Fields(layout.type));
-    BlockValues fromRecord(table);
-    ASSERT_TRUE(DecodePayload(fromRecord, layout.type, EncodePayload(sent, layout.type, ByteOrder::kLittle),
-                              ByteOrder::kLittle));
-    EXPECT_EQ(fromRecord.Fields(layout.type), sent.Fields(layout.type));
-  }
 }
 
 TEST(DeviceBlock, ImageModuleWireBytes) {

@@ -132,7 +132,8 @@ TEST_F(ScanConfigTest, MissingMechanicalKeysTakeTheSeriesDefaults) {
   } cases[] = {
       {"QV63x rear sensor top-down", Qv63xMechIniBindings(), Qv63xBlockTable(), kBlockImageModule,
        kImRearSensor, 2 | 8},
-      {"QV63x sample frequency", Qv63xMechIniBindings(), Qv63xBlockTable(), kBlockMicrHead, kMhFrequency, 31248},
+      {"QV63x sample frequency", Qv63xMechIniBindings(), Qv63xBlockTable(), kBlockMicrHead, kMhFrequency,
+       31248},
       {"QV63x PWM", Qv63xMechIniBindings(), Qv63xBlockTable(), kBlockImageModule, kImFrontPwmR, 100},
       {"QV9120 sample frequency", Qv9120MechIniBindings(), Qv63xBlockTable(), kBlockMicrHead, kMhFrequency,
        34254},
@@ -145,8 +146,8 @@ TEST_F(ScanConfigTest, MissingMechanicalKeysTakeTheSeriesDefaults) {
        kTsFeedReEnergizeDelay, 1000},
       {"QV64x franking margin", Qv64xMechIniBindings(), Qv64xBlockTable(), kBlockTransport,
        kTsFrankDefaultMargin, 17},
-      {"QV64x gain calibration factor", Qv64xMechIniBindings(), Qv64xBlockTable(), kBlockMicrHead, kMhGainCalib,
-       128},
+      {"QV64x gain calibration factor", Qv64xMechIniBindings(), Qv64xBlockTable(), kBlockMicrHead,
+       kMhGainCalib, 128},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -87,8 +87,12 @@ TEST(AcquisitionWindow, FullWidthWindowIsCutOnTheHost) {
       {"top beyond the document", kQv640, {1, 1000, 0, 2200, 0, 10, false}, 0, 1000, 1536},
       {"bottom beyond the document", kQv640, {1, 1000, 2200, 0, 0, 10, false}, 0, 1000, 1536},
       {"width beyond the sensor", kQv640, {1, 60000, 0, 0, 0, 10, false}, 0, 1536, 1536},
-      {"start pixel shortens the line", {300, false, 100, 1296, 1500}, {1, 60000, 0, 0, 0, 10, false}, 0,
-       1400, 1536},
+      {"start pixel shortens the line",
+       {300, false, 100, 1296, 1500},
+       {1, 60000, 0, 0, 0, 10, false},
+       0,
+       1400,
+       1536},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -110,8 +114,8 @@ TEST(AcquisitionWindow, FullWidthWindowIsCutOnTheHost) {
   ASSERT_TRUE(w);
   EXPECT_EQ(w->WindowOffset(topDown), 300);
 
-  EXPECT_FALSE(ComputeFullWidthWindow(kQv640, {1, 1000, 0, 0, 0, 0, false}));     // no lines
-  EXPECT_FALSE(ComputeFullWidthWindow(kQv640, {1, 1, 0, 0, 0, 10, false}));       // no width
+  EXPECT_FALSE(ComputeFullWidthWindow(kQv640, {1, 1000, 0, 0, 0, 0, false}));         // no lines
+  EXPECT_FALSE(ComputeFullWidthWindow(kQv640, {1, 1, 0, 0, 0, 10, false}));           // no width
   EXPECT_FALSE(ComputeFullWidthWindow(kQv640, {1, 1000, 0, 0, 65000, 1000, false}));  // beyond 16 bits
   EXPECT_FALSE(ComputeFullWidthWindow({300, false, 0, 1296, 4000}, {1, 1000, 0, 0, 0, 10, false}));
   EXPECT_FALSE(ComputeFullWidthWindow({300, false, 0, 1296, 0}, {1, 1000, 0, 0, 0, 10, false}));
@@ -145,8 +149,13 @@ TEST(ColourLines, PlanesComeFromTheRecordsInTheirOrder) {
       {2, false, 5, {0, 1, 10, 11, 20, 21, 0, 1, 10, 11, 20, 21}, 2},
       {2, true, 5, {0, 10, 20}, 1},
       // A 300 dpi sensor writes each group three times: ((8 - 2) / 3) x 3 lines.
-      {2, false, 8, {0, 1, 10, 11, 20, 21, 0, 1, 10, 11, 20, 21, 0, 1, 10, 11, 20, 21,
-                     30, 31, 40, 41, 50, 51, 30, 31, 40, 41, 50, 51, 30, 31, 40, 41, 50, 51}, 2, 3},
+      {2,
+       false,
+       8,
+       {0,  1,  10, 11, 20, 21, 0,  1,  10, 11, 20, 21, 0,  1,  10, 11, 20, 21,
+        30, 31, 40, 41, 50, 51, 30, 31, 40, 41, 50, 51, 30, 31, 40, 41, 50, 51},
+       2,
+       3},
       {2, false, 4, {}, 0},  // (4 - 2) / 3 groups: none
       {1, false, 4, {}, 0},  // (4 - 1) / 4 groups: none
       {0, false, 5, {}, 0},  // grey is no colour mode

@@ -1,8 +1,8 @@
 // Host time per document side of a QV63x or QV640, from the image request (block 37) to the held, cropped
 // DIB: the transfer window, the copy of the raw lines, the colour expansion, the shading correction, the
-// assembly into the DIB, the QV640's reduction from 300 dpi and the document-length search. The raw lines of a synthetic cheque are rendered
-// once before timing, so the simulated scanner's own cost is not measured; the command set hands the
-// rendered bytes over as the bulk read would.
+// assembly into the DIB, the QV640's reduction from 300 dpi and the document-length search. The raw lines of
+// a synthetic cheque are rendered once before timing, so the simulated scanner's own cost is not measured;
+// the command set hands the rendered bytes over as the bulk read would.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -61,8 +61,8 @@ struct SeriesSide {
   const LaterSeriesTraits& traits;
   void (*defaults)(BlockValues&);
   docs::SensorGeometry sensor;
-  int dpi;              // the image module's
-  double widthInches;   // the document's length
+  int dpi;             // the image module's
+  double widthInches;  // the document's length
 };
 
 void Qv630Defaults(BlockValues& v) {

@@ -14,11 +14,10 @@ using later::kRampEntries;
 
 // Speed and step count of the leading ramp entries; the rest run at 1700 with no steps.
 const std::vector<RampEntry> kAcceleration = {{-700, 4},  {0, 0},     {700, 10},  {970, 20},
-                                                        {1000, 10}, {1100, 10}, {1200, 10}, {1300, 10},
-                                                        {1400, 10}, {1500, 10}, {1600, 10}, {1650, 10}};
-const std::vector<RampEntry> kDeceleration = {{-700, 4},  {0, 0},     {700, 10},  {1000, 10},
-                                                        {1200, 10}, {1300, 10}, {1400, 10}, {1500, 10},
-                                                        {1600, 10}, {1680, 10}};
+                                              {1000, 10}, {1100, 10}, {1200, 10}, {1300, 10},
+                                              {1400, 10}, {1500, 10}, {1600, 10}, {1650, 10}};
+const std::vector<RampEntry> kDeceleration = {{-700, 4},  {0, 0},     {700, 10},  {1000, 10}, {1200, 10},
+                                              {1300, 10}, {1400, 10}, {1500, 10}, {1600, 10}, {1680, 10}};
 
 }  // namespace
 

@@ -1,19 +1,19 @@
 // Firmware at connection through the exported interface: the polling thread finds a QV630, QV9120 or QV640
-// that runs only its boot loader, brings loader, firmware and FPGA image over, and connects it with its configuration; a
-// scanner that already runs the package's firmware connects without a download; without a package the
-// scanner stays unconnected and the polling thread keeps probing until one appears.
+// that runs only its boot loader, brings loader, firmware and FPGA image over, and connects it with its
+// configuration; a scanner that already runs the package's firmware connects without a download; without a
+// package the scanner stays unconnected and the polling thread keeps probing until one appears.
 #include <gtest/gtest.h>
 
 #include <array>
 
 #include "exported_connect_fixture.h"
-#include "sim/firmware_package_builder.h"
 #include "identity/identity_block.h"
 #include "platform/clock.h"
-#include "qv6/qv6dll.h"
-#include "sim/catalog.h"
 #include "qv6/qv64x/qv640_model.h"
+#include "qv6/qv6dll.h"
 #include "qv6/qv9120/qv9120_model.h"
+#include "sim/catalog.h"
+#include "sim/firmware_package_builder.h"
 #include "sim/qv63x_device.h"
 #include "sim_scanner.h"
 
@@ -76,7 +76,8 @@ class BootLoaderConnect : public FirmwareConnectTest, public ::testing::WithPara
 
 TEST_P(BootLoaderConnect, ScannerIsUpdatedThenConnectsWithItsConfiguration) {
   const BootCase c = GetParam();
-  device_ = std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(c.model, {}, sim::Firmware::kBootLoader));
+  device_ =
+      std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(c.model, {}, sim::Firmware::kBootLoader));
   device_->SetReenumeration(kDeviceName, 3);
   sim::WritePackage(c.packageFile, package_);
   if (c.descriptor != nullptr) std::ofstream(dir_ / "QV6Descriptors.ini") << c.descriptor;

@@ -98,8 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
         ImageCase{"qv640grey300", "", sim::Model::kQv640, false, 300, 70866},
         ImageCase{"qv640grey200", "FRONT_IMG Resolution=200\r\n", sim::Model::kQv640, false, 200, 70866},
         ImageCase{"qv640grey100", "FRONT_IMG Resolution=100\r\n", sim::Model::kQv640, false, 100, 70866},
-        ImageCase{"qv640colour1at200", "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=200\r\n", sim::Model::kQv640,
-                  true, 200, 70866},
+        ImageCase{"qv640colour1at200", "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=200\r\n",
+                  sim::Model::kQv640, true, 200, 70866},
         ImageCase{"qv640colour2at300", "FRONT_IMG Color=2\r\n", sim::Model::kQv640, true, 300, 70866}),
     [](const ::testing::TestParamInfo<ImageCase>& p) { return std::string(p.param.name); });
 

@@ -1,5 +1,6 @@
-// Faults on the later series' document path (QV630, QV9120, QV640): a jam, a double feed and an unplug in the middle of a document give
-// the status and error bits and events they should, and the next document comes through whole.
+// Faults on the later series' document path (QV630, QV9120, QV640): a jam, a double feed and an unplug in the
+// middle of a document give the status and error bits and events they should, and the next document comes
+// through whole.
 #include "driver/device_registry.h"
 #include "qv6/later/status_words.h"
 #include "qv6/qv64x/qv640_model.h"
@@ -42,12 +43,10 @@ TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
     bool jam;
     uint32_t status;  // besides Connected and Error
     uint32_t error;
-  } cases[] = {{sim::Model::kQv630, true, kStExitJam, 0x80},
-               {sim::Model::kQv630, false, kStDoubleFeed, 0x40},
-               {sim::Model::kQv9120, true, kStExitJam, 0x80},
-               {sim::Model::kQv9120, false, kStDoubleFeed, 0x40},
-               {sim::Model::kQv640, true, kStExitJam, 0x80},
-               {sim::Model::kQv640, false, kStDoubleFeed, 0x40}};
+  } cases[] = {
+      {sim::Model::kQv630, true, kStExitJam, 0x80},  {sim::Model::kQv630, false, kStDoubleFeed, 0x40},
+      {sim::Model::kQv9120, true, kStExitJam, 0x80}, {sim::Model::kQv9120, false, kStDoubleFeed, 0x40},
+      {sim::Model::kQv640, true, kStExitJam, 0x80},  {sim::Model::kQv640, false, kStDoubleFeed, 0x40}};
   for (const Case& c : cases) {
     SCOPED_TRACE(sim::Info(c.model).modelText);
     UseSeries(c.model);
@@ -73,35 +72,35 @@ TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
 
 TEST_F(ScanFaults, UnplugMidDocumentLosesTheLinkAndTheReconnectedScannerScans) {
   for (sim::Model which : {sim::Model::kQv630, sim::Model::kQv9120, sim::Model::kQv640}) {
-  SCOPED_TRACE(sim::Info(which).modelText);
-  UseSeries(which);
-  Configure("");
-  feeder->Push(Cheque(21, false, false, true));
-  feeder->Push(Cheque(22, false, false, false));
-  ASSERT_EQ(model->EnableScan(1), 1);
-  // The poll tick's status read finds the scanner gone: the connection ends.
-  EXPECT_EQ(model->PollStatus(), 0);
-  EXPECT_FALSE(drv::DeviceRegistry::Instance().IsAttached(feeder->options().deviceName));
+    SCOPED_TRACE(sim::Info(which).modelText);
+    UseSeries(which);
+    Configure("");
+    feeder->Push(Cheque(21, false, false, true));
+    feeder->Push(Cheque(22, false, false, false));
+    ASSERT_EQ(model->EnableScan(1), 1);
+    // The poll tick's status read finds the scanner gone: the connection ends.
+    EXPECT_EQ(model->PollStatus(), 0);
+    EXPECT_FALSE(drv::DeviceRegistry::Instance().IsAttached(feeder->options().deviceName));
 
-  // Plugged in again, the connection builds a new model over a reopened transport.
-  model.reset();
-  transport.Close();
-  drv::DeviceRegistry::Instance().Attach(feeder->options().deviceName, device);
-  ASSERT_EQ(transport.Open(), 1);
-  if (which == sim::Model::kQv9120) {
-    model = std::make_unique<Qv9120>(transport);
-  } else if (which == sim::Model::kQv640) {
-    model = std::make_unique<Qv640>(transport);
-  } else {
-    model = std::make_unique<Qv630>(transport);
-  }
-  model->BindEvents(&events);
-  model->SetEventMode(1);
-  Configure("");
-  EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
-  auto fed = std::make_unique<sim::Qv63xDocumentFeeder::Fed>();
-  ASSERT_TRUE(feeder->Find(model->expectedSequence(), fed.get()));
-  EXPECT_EQ(fed->document.seed, 22u);
+    // Plugged in again, the connection builds a new model over a reopened transport.
+    model.reset();
+    transport.Close();
+    drv::DeviceRegistry::Instance().Attach(feeder->options().deviceName, device);
+    ASSERT_EQ(transport.Open(), 1);
+    if (which == sim::Model::kQv9120) {
+      model = std::make_unique<Qv9120>(transport);
+    } else if (which == sim::Model::kQv640) {
+      model = std::make_unique<Qv640>(transport);
+    } else {
+      model = std::make_unique<Qv630>(transport);
+    }
+    model->BindEvents(&events);
+    model->SetEventMode(1);
+    Configure("");
+    EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
+    auto fed = std::make_unique<sim::Qv63xDocumentFeeder::Fed>();
+    ASSERT_TRUE(feeder->Find(model->expectedSequence(), fed.get()));
+    EXPECT_EQ(fed->document.seed, 22u);
   }
 }
 

@@ -27,8 +27,7 @@ class DamagedSamples : public sim::Qv63xDocumentSource {
     if (!feeder_->Find(sequence, fed.get())) return {};
     micrkit::MagneticTrace trace = micrkit::E13bTrace("50505", {});
     for (int r = 0; r < rejects_; ++r) trace.ScaleLobe(1 + 2 * r, 2, 0.0);
-    std::vector<uint16_t> samples =
-        micrkit::SampleTrace(trace, micrkit::FormatForPreset(3, fed->sampleRate));
+    std::vector<uint16_t> samples = micrkit::SampleTrace(trace, micrkit::FormatForPreset(3, fed->sampleRate));
     // As many samples as the scanner reported for the document: the head idles after the line.
     const size_t count = fed->document.MagneticSamples(fed->sampleRate).size();
     if (samples.size() < count) samples.resize(count, samples.back());
@@ -49,7 +48,7 @@ struct FrankCase {
   const char* keys;
   int rejects;
   const char* codeLine;  // nullptr: none is made
-  int value;  // -1: no franker command
+  int value;             // -1: no franker command
 };
 
 class SmartFranking : public ScanTest, public ::testing::WithParamInterface<FrankCase> {};
@@ -89,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
         FrankCase{"qv9120SmartOneRejectFranks", sim::Model::kQv9120, "FrankerMode=2\r\n", 1, "5@505", 1},
         FrankCase{"qv9120SmartTwoRejectsDoNot", sim::Model::kQv9120, "FrankerMode=2\r\n", 2, "5@5@5", 0},
         FrankCase{"qv9120SmartCleanLineFranks", sim::Model::kQv9120, "FrankerMode=2\r\n", 0, "50505", 1},
-        FrankCase{"qv9120AlwaysLeavesItToTheScanner", sim::Model::kQv9120, "FrankerMode=1\r\n", 1, "5@505", -1},
+        FrankCase{"qv9120AlwaysLeavesItToTheScanner", sim::Model::kQv9120, "FrankerMode=1\r\n", 1, "5@505",
+                  -1},
         FrankCase{"qv9120MagneticReadingOff", sim::Model::kQv9120, "FrankerMode=2\r\nMICR Enable=0\r\n", 1,
                   nullptr, -1},
         FrankCase{"qv640SmartOneRejectFranks", sim::Model::kQv640, "FrankerMode=2\r\n", 1, "5@505", 1},

@@ -85,7 +85,7 @@ class LaterScannerTest : public ::testing::Test {
   std::unique_ptr<Model> model;
 };
 
-using SimScannerTest =
-    LaterScannerTest<sim::Qv63xDevice, ScannerQV63xInterface, ScannerQV63xDeviceTemplate, Qv630, sim::Model::kQv630>;
+using SimScannerTest = LaterScannerTest<sim::Qv63xDevice, ScannerQV63xInterface, ScannerQV63xDeviceTemplate,
+                                        Qv630, sim::Model::kQv630>;
 
 }  // namespace qv6::testing

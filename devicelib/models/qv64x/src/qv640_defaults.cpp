@@ -12,20 +12,21 @@ namespace {
 
 using qv63x::RampEntry;
 
-const std::vector<RampEntry> kAcceleration = {{-700, 4},   {0, 0},     {700, 10},  {970, 20},  {1000, 10},
-                                              {1050, 10},  {1100, 10}, {1150, 10}, {1200, 105}, {1250, 10},
-                                              {1300, 10},  {1350, 10}, {1385, 10}, {1450, 10}, {1500, 10},
-                                              {1580, 10},  {1650, 10}};
-const std::vector<RampEntry> kDeceleration = {{-700, 4},  {0, 0},     {700, 10},  {1000, 10}, {1200, 10}, {1350, 10},
-                                              {1450, 10}, {1530, 10}, {1600, 10}, {1650, 10}, {1680, 10}};
+const std::vector<RampEntry> kAcceleration = {{-700, 4},  {0, 0},     {700, 10},  {970, 20},   {1000, 10},
+                                              {1050, 10}, {1100, 10}, {1150, 10}, {1200, 105}, {1250, 10},
+                                              {1300, 10}, {1350, 10}, {1385, 10}, {1450, 10},  {1500, 10},
+                                              {1580, 10}, {1650, 10}};
+const std::vector<RampEntry> kDeceleration = {{-700, 4},  {0, 0},     {700, 10},  {1000, 10},
+                                              {1200, 10}, {1350, 10}, {1450, 10}, {1530, 10},
+                                              {1600, 10}, {1650, 10}, {1680, 10}};
 
 }  // namespace
 
 void FillQv640Defaults(BlockValues& v) {
   using namespace later;
   const std::array<int64_t, kImFields> module = {
-      300,  2,    0,    1296, 0,    1536,                          // front module
-      300,  2,    0,    1296, 0,    1536,                          // rear module
+      300,  2,    0,    1296, 0,    1536,                             // front module
+      300,  2,    0,    1296, 0,    1536,                             // rear module
       4000, 4000, 4000, 3094, 750,  750,  750,  750,  123, 123, 123,  // front acquisition
       4000, 4000, 4000, 3094, 1000, 1000, 1000, 1000, 123, 123, 123,  // rear acquisition
       466,  516};
@@ -34,9 +35,9 @@ void FillQv640Defaults(BlockValues& v) {
   const std::array<int64_t, 5> motor = {2770, 15, 35, 61, 0};
   for (size_t i = 0; i < motor.size(); ++i) v.Set(kBlockMotor, i, motor[i]);
 
-  const std::array<int64_t, kTsQv64xFields> transport = {700, 50,  75,  50,  50,   50,  2,   250, 2000,
-                                                         548, 0,   240, 60,  2000, 860, 120, 28,  0,
-                                                         48,  563, 7,   7,   1000, 0,   127, 17};
+  const std::array<int64_t, kTsQv64xFields> transport = {700, 50,  75,  50, 50,   50,  2,   250, 2000,
+                                                         548, 0,   240, 60, 2000, 860, 120, 28,  0,
+                                                         48,  563, 7,   7,  1000, 0,   127, 17};
   for (size_t i = 0; i < transport.size(); ++i) v.Set(kBlockTransport, i, transport[i]);
 
   v.Set(kBlockMicrHead, kMhPosition, 250);

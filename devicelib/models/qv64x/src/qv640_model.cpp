@@ -23,11 +23,12 @@ Qv640::Qv640(DriverDeviceInterface& transport)
 int Qv640::EnsureFirmware(const char* firmwareFile, const char* state, const char* version,
                           const char* manufacturer) {
   const DescriptorNames names = DefaultDescriptorNames();
-  const int mode =
-      plat::GetPrivateProfileIntA(names.section.c_str(), "FIRMW_LOAD_MODE", kDefaultLoadMode, names.file.c_str());
+  const int mode = plat::GetPrivateProfileIntA(names.section.c_str(), "FIRMW_LOAD_MODE", kDefaultLoadMode,
+                                               names.file.c_str());
   FirmwareUpdateOptions options;
   options.rule = [mode](const FirmwareFacts& facts) { return Qv64xFirmwareRule(mode, facts); };
-  return UpdateLaterFirmware(ScannerQV63xDeviceTemplate::commands(), firmwareFile, state, version, manufacturer, options);
+  return UpdateLaterFirmware(ScannerQV63xDeviceTemplate::commands(), firmwareFile, state, version,
+                             manufacturer, options);
 }
 
 namespace {

@@ -33,7 +33,13 @@ enum RecordField : size_t {
 enum PrinterField : size_t { kPrinterControl = 0 };
 enum AcquisitionField : size_t { kAcqLineSetting = 0, kAcqRecordCount = 1, kAcqChannelBytes = 2 };
 // The QV64x block carries the franker mode and its allowance behind the QV63x fields.
-enum DoubleFeedField : size_t { kDfDelay = 0, kDfEnable = 1, kDfSolenoid = 2, kDfFrankerMode, kDfFrankerAllowance };
+enum DoubleFeedField : size_t {
+  kDfDelay = 0,
+  kDfEnable = 1,
+  kDfSolenoid = 2,
+  kDfFrankerMode,
+  kDfFrankerAllowance
+};
 enum SerialField : size_t { kSerBaud = 0, kSerParity, kSerCharLen, kSerStopBits };
 enum TransferField : size_t {
   kTrSequence = 0,

@@ -26,7 +26,8 @@ class Qv64xMechFile : public DeviceMechFile {
 using Qv640MechFile = Qv64xMechFile;
 
 struct Qv640Parts {
-  explicit Qv640Parts(DriverDeviceInterface& transport) : commands(transport), eeprom(commands), mechFile(eeprom) {}
+  explicit Qv640Parts(DriverDeviceInterface& transport)
+      : commands(transport), eeprom(commands), mechFile(eeprom) {}
   Qv640Commands commands;
   CommandsEepromAccess eeprom;
   Qv640MechFile mechFile;
