@@ -24,6 +24,9 @@ const std::vector<RampEntry> kDeceleration = {{-700, 4},  {0, 0},     {700, 10},
 
 void FillQv640Defaults(BlockValues& v) {
   using namespace later;
+  // The QV63x base defaults hold for the motor, the transport's QV63x fields, the head and the printer.
+  qv63x::FillMechDefaults(v, qv63x::DefaultSet::kBase);
+
   const std::array<int64_t, kImFields> module = {
       300,  2,    0,    1296, 0,    1536,                             // front module
       300,  2,    0,    1296, 0,    1536,                             // rear module
@@ -32,22 +35,13 @@ void FillQv640Defaults(BlockValues& v) {
       466,  516};
   for (size_t i = 0; i < module.size(); ++i) v.Set(kBlockImageModule, i, module[i]);
 
-  const std::array<int64_t, 5> motor = {2770, 15, 35, 61, 0};
-  for (size_t i = 0; i < motor.size(); ++i) v.Set(kBlockMotor, i, motor[i]);
+  // Franker position, on and off lags, feed solenoid re-energise delay and off time, franking length and
+  // margin.
+  const std::array<int64_t, kTsQv64xFields - kTsFields> franker = {563, 7, 7, 1000, 0, 127, 17};
+  for (size_t i = 0; i < franker.size(); ++i) v.Set(kBlockTransport, kTsFields + i, franker[i]);
 
-  const std::array<int64_t, kTsQv64xFields> transport = {700, 50,  75,  50, 50,   50,  2,   250, 2000,
-                                                         548, 0,   240, 60, 2000, 860, 120, 28,  0,
-                                                         48,  563, 7,   7,  1000, 0,   127, 17};
-  for (size_t i = 0; i < transport.size(); ++i) v.Set(kBlockTransport, i, transport[i]);
-
-  v.Set(kBlockMicrHead, kMhPosition, 250);
-  v.Set(kBlockMicrHead, kMhFrequency, 62500);
-  v.Set(kBlockMicrHead, kMhOffset, -1500);
   // No default of its own: the mechanical INI's.
   v.Set(kBlockMicrHead, kMhGainCalib, 128);
-
-  const std::array<int64_t, 8> printer = {230, 45, 3600, 50, 36000, 100, 65000, 200};
-  for (size_t i = 0; i < printer.size(); ++i) v.Set(kBlockPrinterSection, i, printer[i]);
 
   qv63x::FillRamp(v, kBlockRamp0, kAcceleration, kDeceleration);
   qv63x::FillRamp(v, kBlockRamp1, kAcceleration, kDeceleration);

@@ -35,12 +35,7 @@ namespace {
 
 constexpr const char* kClasses[] = {"Qv640"};
 
-std::unique_ptr<DeviceModel> Create(const ModelContext& context) {
-  if (context.driver == nullptr) return nullptr;
-  return std::make_unique<Qv640>(*context.driver);
-}
-
-const ModelRegistration kQv640Class(kClasses[0], &Create);
+const ModelRegistration kQv640Class(kClasses[0], &CreateDriverModel<Qv640>);
 
 }  // namespace
 

@@ -21,12 +21,7 @@ namespace {
 
 constexpr const char* kClasses[] = {"Qv9120"};
 
-std::unique_ptr<DeviceModel> Create(const ModelContext& context) {
-  if (context.driver == nullptr) return nullptr;
-  return std::make_unique<Qv9120>(*context.driver);
-}
-
-const ModelRegistration kQv9120Class(kClasses[0], &Create);
+const ModelRegistration kQv9120Class(kClasses[0], &CreateDriverModel<Qv9120>);
 
 }  // namespace
 
