@@ -13,7 +13,7 @@ namespace {
 // Transfer line indices of the three planes of every output line.
 using Planes = std::array<int, 3>;
 
-std::vector<Planes> OutputLines(ColourMode mode, bool half, int lines) {
+std::vector<Planes> OutputLines(ColourMode mode, bool half, int lines, int groupRepeat) {
   std::vector<Planes> out;
   switch (mode) {
     case ColourMode::kGrey:
@@ -33,8 +33,8 @@ std::vector<Planes> OutputLines(ColourMode mode, bool half, int lines) {
     case ColourMode::kColourAltTiming:
       for (int q = 0; q < std::max(lines - 2, 0) / 3; ++q) {
         const int b = 3 * q;
-        out.push_back({b, b + 1, b + 2});
-        if (!half) out.push_back({b, b + 1, b + 2});
+        const int repeat = groupRepeat > 0 ? groupRepeat : half ? 1 : 2;
+        for (int r = 0; r < repeat; ++r) out.push_back({b, b + 1, b + 2});
       }
       break;
   }
@@ -68,7 +68,7 @@ ExpectedImage AssembleSide(const SideScan& scan, const TransferRequest& request,
   if (host.rows > 0 && static_cast<size_t>(host.rows) < goods.size())
     goods.resize(static_cast<size_t>(host.rows));
 
-  const std::vector<Planes> out = OutputLines(host.mode, half, lines);
+  const std::vector<Planes> out = OutputLines(host.mode, half, lines, host.groupRepeat);
   img.width = static_cast<int>(out.size());
   img.height = static_cast<int>(goods.size());
   img.bitCount = grey ? 8 : 24;
@@ -92,6 +92,42 @@ ExpectedImage AssembleSide(const SideScan& scan, const TransferRequest& request,
     }
   }
   return img;
+}
+
+ExpectedImage ReduceFrom300(const ExpectedImage& in, int dpi) {
+  if (dpi != 100 && dpi != 200) return in;
+  const int channels = in.bitCount / 8;
+  ExpectedImage out;
+  out.bitCount = in.bitCount;
+  out.dpi = dpi;
+  out.width = dpi == 100 ? in.width / 3 : in.width * 2 / 3;
+  out.height = dpi == 100 ? in.height / 3 : in.height * 2 / 3;
+  out.pixels.resize(static_cast<size_t>(out.RowBytes()) * static_cast<size_t>(out.height));
+  auto at = [&](int y, int x, int c) { return int{in.Row(y)[x * channels + c]}; };
+  for (int y = 0; y < out.height; ++y) {
+    uint8_t* row = out.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(out.RowBytes());
+    for (int x = 0; x < out.width; ++x) {
+      for (int c = 0; c < channels; ++c) {
+        int v = 0;
+        if (dpi == 100) {
+          for (int dy = 0; dy < 3; ++dy)
+            for (int dx = 0; dx < 3; ++dx) v += at(3 * y + dy, 3 * x + dx, c);
+          v /= 9;
+        } else {
+          // Source rows and columns each output row and column averages.
+          const int y0 = y / 2 * 3 + (y % 2 == 0 ? 0 : 1);
+          const int ny = y % 2 == 0 ? 1 : 2;
+          const int x0 = x / 2 * 3 + (x % 2 == 0 ? 0 : 1);
+          const int nx = x % 2 == 0 ? 1 : 2;
+          for (int dy = 0; dy < ny; ++dy)
+            for (int dx = 0; dx < nx; ++dx) v += at(y0 + dy, x0 + dx, c);
+          v /= ny * nx;
+        }
+        row[x * channels + c] = static_cast<uint8_t>(v);
+      }
+    }
+  }
+  return out;
 }
 
 void KeepRows(ExpectedImage& image, unsigned rows) {

@@ -27,6 +27,8 @@ struct HostAssembly {
   bool reverseColumns = false;  // the host's line-order flag for this side
   int firstGoodPixel = 0;       // the window's first row, in good pixels from the track
   int rows = 0;                 // rows before cropping; 0: every transferred good pixel from the first
+  // Output lines each colour mode 2 group gives; 0: twice, once at 100 dpi (a 300 dpi sensor: three times).
+  int groupRepeat = 0;
 };
 
 struct ExpectedImage {
@@ -44,6 +46,11 @@ struct ExpectedImage {
 
 // The side as assembled, before cropping. Empty (width 0) when the transfer would be refused.
 ExpectedImage AssembleSide(const SideScan& scan, const TransferRequest& request, const HostAssembly& host);
+
+// The image reduced from the sensor's 300 dpi to `dpi`: 100 takes the mean of every 3 x 3 block; 200 turns
+// every 3 x 3 block into 2 x 2, the first output column (row) taking the block's first pixel (row) and the
+// second the mean of the other two (truncated); any other dpi keeps the image. Channels apart in colour.
+ExpectedImage ReduceFrom300(const ExpectedImage& image, int dpi);
 
 // Cuts an image to its first `rows` rows (storage order); more rows than it has keep it whole.
 void KeepRows(ExpectedImage& image, unsigned rows);

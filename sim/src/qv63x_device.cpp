@@ -12,6 +12,7 @@ constexpr uint8_t kOpFeed = 1;
 constexpr uint8_t kOpClearPowerOn = 3;
 constexpr uint8_t kOpDoubleFeedPwm = 5;
 constexpr uint8_t kOpClearErrors = 8;
+constexpr uint8_t kOpFrank = 12;
 constexpr uint16_t kBlockAcquisition = 34;
 constexpr uint16_t kBlockImageTransfer = 37;
 constexpr uint16_t kBlockSamples = 38;
@@ -67,13 +68,18 @@ void Qv63xDevice::ApplyDoubleFeedSensors() {
   }
 }
 
+std::vector<Qv63xDevice::Franking> Qv63xDevice::Frankings() const {
+  std::lock_guard lock(mutex_);
+  return frankings_;
+}
+
 void Qv63xDevice::SetDocumentSource(std::shared_ptr<Qv63xDocumentSource> source) {
   std::lock_guard lock(mutex_);
   source_ = std::move(source);
 }
 
 std::vector<uint8_t> Qv63xDevice::StatusPayload() const {
-  std::vector<uint8_t> p(kQv63xTraits.statusBlockSize, 0);
+  std::vector<uint8_t> p(traits().statusBlockSize, 0);
   plat::bytes::PutBe16(&p[0], state_);
   plat::bytes::PutBe16(&p[2], sensor_);
   plat::bytes::PutBe16(&p[4], error_);
@@ -165,6 +171,10 @@ bool Qv63xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
       if (packet.size() < 4) return false;
       pwm_ = {packet[2], packet[3]};
       ApplyDoubleFeedSensors();
+      return true;
+    case kOpFrank:
+      if (packet.size() < 7) return false;
+      frankings_.push_back({packet[2], static_cast<uint16_t>((packet[3] << 8) | packet[4])});
       return true;
     case kOpClearErrors:
       state_ &= static_cast<uint16_t>(~kStateError);

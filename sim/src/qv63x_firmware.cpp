@@ -1,6 +1,6 @@
-// The simulated QV63x controller: a scanner attached with boot-loader codes runs its boot loader until the
-// host has sent a loader and then the firmware; it then re-enumerates with its running codes and the
-// manufacturer and version texts of the firmware it was given.
+// The simulated QV63x controller (the QV9120 and QV64x ones too): a scanner attached with boot-loader codes
+// runs its boot loader until the host has sent a loader and then the firmware; it then re-enumerates with its
+// running codes and the manufacturer and version texts of the firmware it was given.
 #include <algorithm>
 
 #include "driver/device_registry.h"
@@ -26,7 +26,8 @@ void Qv63xDevice::InitFirmware() {
   if (!IsBootProduct(now.product)) return;
   std::string model = identity().model;
   for (const ModelInfo& info : AllModels()) {
-    if (info.series == Series::kQv63x && model == info.modelText) {
+    // The QV9120 and QV64x controllers load as the QV63x one does.
+    if (model == info.modelText) {
       firmware_ = FirmwareLoader(FirmwareLoader::Stage::kBootLoader, info.running);
       return;
     }

@@ -33,6 +33,13 @@ class ModelRegistry {
   static ModelFactory Find(const std::string& modelClass);
 };
 
+// The factory of a model class built on its series' driver-device transport.
+template <class Model>
+std::unique_ptr<DeviceModel> CreateDriverModel(const ModelContext& context) {
+  if (context.driver == nullptr) return nullptr;
+  return std::make_unique<Model>(*context.driver);
+}
+
 // Registers a factory for as long as the object lives; a series keeps one per model class as a
 // namespace-scope object (its library must then be linked whole into the shared library).
 class ModelRegistration {

@@ -27,10 +27,19 @@ class Qv63xDevice : public LaterSeriesTemplate {
   static constexpr uint16_t kStatePowerOn = 0x2;
   static constexpr uint16_t kStateError = 0x4;
 
-  Qv63xDevice(Identity identity, IdentificationCodes codes)
-      : LaterSeriesTemplate(kQv63xTraits, std::move(identity), codes) {
+  // The QV9120 and QV64x devices are this one with their own traits.
+  Qv63xDevice(Identity identity, IdentificationCodes codes, const SeriesTraits& traits = kQv63xTraits)
+      : LaterSeriesTemplate(traits, std::move(identity), codes) {
     InitFirmware();
   }
+
+  // Franker commands (opcode 12) in order: the document's sequence number and the 16-bit value.
+  struct Franking {
+    uint8_t sequence;
+    uint16_t value;
+    bool operator==(const Franking&) const = default;
+  };
+  std::vector<Franking> Frankings() const;
 
   void SetWords(uint16_t state, uint16_t sensor, uint16_t error);
   uint16_t StateWord() const;
@@ -78,6 +87,7 @@ class Qv63xDevice : public LaterSeriesTemplate {
   uint8_t lastFed_ = 0;
   std::shared_ptr<Qv63xDocumentSource> source_;
   std::vector<uint8_t> acquisition_;  // the last image-acquisition block (type 34 payload)
+  std::vector<Franking> frankings_;
   FirmwareLoader firmware_;
   std::string reenumerateName_;
   uint32_t reenumerateOpens_ = 0;

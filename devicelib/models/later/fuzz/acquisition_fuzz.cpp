@@ -1,6 +1,7 @@
 // Fuzz entry point for a document side's acquisition: module geometry and document record fields from the
-// input, then the transfer window, a raw buffer of the size it asks for, and the colour expansion. No size
-// from a record may lead to a read or write outside the buffers, nor to an allocation beyond one document.
+// input, then the transfer window (the scanner's window, or whole lines cut on the host when byte 21 has
+// bit 0 set), a raw buffer of the size it asks for, and the colour expansion. No size from a record may
+// lead to a read or write outside the buffers, nor to an allocation beyond one document.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -35,13 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   r.lineCount = Word(data, size, 17);
   r.halfSize = size > 19 && (data[19] & 1) != 0;
   const int colourMode = size > 20 ? data[20] % 3 : 0;
-  auto w = ComputeAcquisitionWindow(g, r);
+  const bool fullWidth = size > 21 && (data[21] & 1) != 0;
+  auto w = fullWidth ? ComputeFullWidthWindow(g, r) : ComputeAcquisitionWindow(g, r);
   if (!w) return 0;
   if (w->Bytes() > (size_t{32} << 20)) __builtin_trap();  // beyond any document
   std::vector<uint8_t> raw(w->Bytes(), 0x80);
   std::vector<uint8_t> lines;
-  const bool half = size > 20 && (data[20] & 4) != 0;
-  ColourLines c = ExpandColourLines(raw, w->Lines(), w->Pixels(), colourMode, half, lines);
+  const bool half = !fullWidth && size > 20 && (data[20] & 4) != 0;
+  ColourLines c = ExpandColourLines(raw, w->Lines(), w->Pixels(), colourMode, half, lines, fullWidth ? 3 : 0);
   if (static_cast<size_t>(c.lines) * 3 * static_cast<size_t>(c.pixels) != lines.size()) __builtin_trap();
   const int offset = w->WindowOffset(g);
   if (offset < 0 || offset + (w->upper - w->lower) > w->endPixel - w->firstPixel) __builtin_trap();

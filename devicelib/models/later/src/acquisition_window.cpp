@@ -16,7 +16,7 @@ int64_t RoundDownEven(int64_t v) {
 }  // namespace
 
 int AcquisitionWindow::WindowOffset(const SideGeometry& g) const {
-  const int sensor = g.topDown ? g.startPixel + g.goodPixels - upper : g.startPixel + lower;
+  const int sensor = g.topDown && mirrorTopDown ? g.startPixel + g.goodPixels - upper : g.startPixel + lower;
   return sensor - firstPixel;
 }
 
@@ -49,6 +49,40 @@ std::optional<AcquisitionWindow> ComputeAcquisitionWindow(const SideGeometry& g,
   w.firstLine = r.firstLine;
   w.endLine = r.firstLine + r.lineCount;
   if (w.endLine > 0xFFFF || w.endPixel > 0xFFFF || w.Lines() <= 0) return std::nullopt;
+  return w;
+}
+
+std::optional<AcquisitionWindow> ComputeFullWidthWindow(const SideGeometry& g, const WindowRequest& r) {
+  if (g.totalPixels <= 0 || g.startPixel < 0 || g.resolution <= 0) return std::nullopt;
+  if (g.totalPixels > kMaxLinePixels || g.startPixel >= g.totalPixels) return std::nullopt;
+  if (r.lineCount <= 0 || r.lineCount > kMaxDocumentLines || r.firstLine < 0) return std::nullopt;
+  const int64_t limit = std::min<int64_t>(g.totalPixels - g.startPixel, kMaxLinePixels);
+  const int64_t t = std::clamp<int64_t>(r.width, 0, limit) & ~int64_t{1};
+  if (t < 2) return std::nullopt;
+
+  auto offset = [&](int bound, int64_t zero) -> int64_t {
+    if (bound == 0) return zero;
+    if (bound > 0) return int64_t{bound} * g.resolution / kTenthsPerInch;
+    return t - (-int64_t{bound} * g.resolution) / kTenthsPerInch;
+  };
+  const int64_t u = offset(r.bottom, 0);
+  const int64_t v = offset(r.top, t);
+  // A line start of 0 with no bottom bound would put A before the line: it starts at 0.
+  int64_t a = std::max<int64_t>(RoundDownEven(r.firstUsable + u - 1), 0);
+  if (a >= t) a = 0;
+  int64_t b = RoundDownEven(r.firstUsable + v);
+  if (a >= b || b > t) b = t;
+
+  AcquisitionWindow w;
+  w.lower = static_cast<int>(a);
+  w.upper = static_cast<int>(b);
+  w.firstPixel = 0;
+  w.endPixel = (g.totalPixels + 63) / 64 * 64;
+  w.halfSize = false;
+  w.mirrorTopDown = false;
+  w.firstLine = r.firstLine;
+  w.endLine = r.firstLine + r.lineCount;
+  if (w.endLine > 0xFFFF) return std::nullopt;
   return w;
 }
 

@@ -25,13 +25,13 @@ void PutLine(std::span<const uint8_t> raw, int pixels, const Planes& planes, boo
 }  // namespace
 
 ColourLines ExpandColourLines(std::span<const uint8_t> raw, int lines, int pixels, int colourMode, bool half,
-                              std::vector<uint8_t>& out) {
+                              std::vector<uint8_t>& out, int repeat) {
   ColourLines result;
   out.clear();
   if (lines <= 0 || pixels <= 0 || raw.size() / static_cast<size_t>(pixels) < static_cast<size_t>(lines)) {
     return result;
   }
-  const int repeat = half ? 1 : 2;
+  if (repeat <= 0) repeat = half ? 1 : 2;
   std::vector<Planes> order;
   if (colourMode == 1) {
     for (int q = 0; q < (lines - 1) / 4; ++q) {

@@ -34,6 +34,28 @@ FirmwareDecision Qv63xFirmwareRule(const FirmwareFacts& facts) {
   return {true, false};
 }
 
+FirmwareDecision Qv64xFirmwareRule(int loadMode, const FirmwareFacts& facts) {
+  FirmwareDecision d;
+  d.fpgaOpenValue = loadMode == 1 ? 0 : 1;
+  bool upToDate = false;
+  if (facts.textsUsable) {
+    if (!facts.packageLoaded) {
+      upToDate = true;
+    } else if (loadMode == 1) {
+      upToDate = false;
+    } else if (loadMode == 2) {
+      upToDate = !(facts.fileVersion > facts.scannerVersion);
+    } else if (loadMode == 3) {
+      upToDate = facts.packageHoldsTexts;
+    } else {
+      upToDate = true;
+    }
+  }
+  d.fail = !facts.packageLoaded && (loadMode == 1 || !upToDate);
+  d.download = facts.packageLoaded && !upToDate;
+  return d;
+}
+
 int UpdateLaterFirmware(Qv63xCommands& commands, const char* firmwareFile, const char* state,
                         const char* version, const char* manufacturer, const FirmwareUpdateOptions& options) {
   // The highest versioned file beside the configured one; without one, the configured file itself.
@@ -72,7 +94,7 @@ int UpdateLaterFirmware(Qv63xCommands& commands, const char* firmwareFile, const
   if (options.view != nullptr) options.view->SetStatusText("Loading FPGA");
   plat::Sleep(kFpgaSettleMs);
   // The running firmware's state text picks the image; each goes out with its own size.
-  return commands.DownloadFpga(package.GetPart3(), package.GetPart4());
+  return commands.DownloadFpga(package.GetPart3(), package.GetPart4(), decision.fpgaOpenValue);
 }
 
 }  // namespace qv6

@@ -118,7 +118,32 @@ std::vector<BlockLayout> Qv63xLayouts() {
   return v;
 }
 
+void Replace(std::vector<BlockLayout>& layouts, BlockLayout layout) {
+  for (BlockLayout& l : layouts) {
+    if (l.type == layout.type) l = std::move(layout);
+  }
+}
+
+std::vector<BlockLayout> Qv64xLayouts() {
+  std::vector<BlockLayout> v = Qv63xLayouts();
+  Replace(v, Layout(kBlockDoubleFeed, 6, {{0, 2}, {2, 1}, {3, 1}, {4, 1}, {5, 1}}));
+  BlockLayout transport = *BlockTable(Qv63xLayouts()).Find(kBlockTransport);
+  transport.size = 46;
+  for (Simple s : {Simple{34, 2}, Simple{36, 1}, Simple{37, 1}, Simple{38, 2}, Simple{40, 2}, Simple{42, 2},
+                   Simple{44, 2}}) {
+    transport.fields.push_back({s.offset, s.width, false, 0});
+  }
+  Replace(v, std::move(transport));
+  Replace(v, Layout(kBlockMicrHead, 7, {{0, 2}, {2, 2}, {5, 2, true}, {4, 1}}));
+  return v;
+}
+
 }  // namespace
+
+const BlockTable& Qv64xBlockTable() {
+  static const BlockTable table(Qv64xLayouts());
+  return table;
+}
 
 const BlockTable& Qv63xBlockTable() {
   static const BlockTable table(Qv63xLayouts());

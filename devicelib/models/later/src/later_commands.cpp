@@ -32,7 +32,14 @@ RequestRecord Pipe(uint16_t type, uint16_t pipe) {
 }  // namespace
 
 const CommandSetTraits& Qv63xCommands::Qv63xTraits() {
-  static const CommandSetTraits traits{"QV630FWLoadertoUpload.bin", later::Qv63xOpcodes(), 0x6F00, 8191};
+  static const CommandSetTraits traits{"QV630FWLoadertoUpload.bin", later::Qv63xOpcodes(), 0x6F00, 8191,
+                                       SeriesId::kQv63x};
+  return traits;
+}
+
+const CommandSetTraits& Qv64xCommands::Qv64xTraits() {
+  static const CommandSetTraits traits{"QV640FWLoadertoUpload.bin", later::Qv63xOpcodes(), 0x6F00, 8191,
+                                       SeriesId::kQv64x};
   return traits;
 }
 
@@ -42,7 +49,7 @@ Qv63xCommands::Qv63xCommands(DriverDeviceInterface& transport, const CommandSetT
     : transport_(transport), traits_(traits) {}
 
 int Qv63xCommands::Identify(uint8_t* buffer, size_t size) {
-  int result = IdentifyLaterSeries(transport_, *RulesFor(SeriesId::kQv63x), buffer, size);
+  int result = IdentifyLaterSeries(transport_, *RulesFor(traits_.identification), buffer, size);
   // A block cut to the caller's size still ends its last text and the list.
   if (buffer != nullptr && size >= 2) {
     buffer[size - 1] = 0;
@@ -189,7 +196,8 @@ int Qv63xCommands::SendRawCommand(const uint8_t* data, size_t length) {
   return transport_.Send(data, static_cast<uint32_t>(length), Request(kRequestCommandPacket));
 }
 
-int Qv63xCommands::DownloadFpga(std::span<const uint8_t> image1, std::span<const uint8_t> image2) {
+int Qv63xCommands::DownloadFpga(std::span<const uint8_t> image1, std::span<const uint8_t> image2,
+                                uint8_t openValue) {
   if (image1.empty() && image2.empty()) return 0;
   uint8_t identity[kFpgaIdentitySize];
   if (!Identify(identity, sizeof identity)) return 0;
@@ -198,7 +206,7 @@ int Qv63xCommands::DownloadFpga(std::span<const uint8_t> image1, std::span<const
   std::span<const uint8_t> image = std::strncmp(info.state(), "SD", 2) == 0 ? image2 : image1;
   if (image.empty()) return 0;
   RequestRecord request = Request(kRequestFpgaImage);
-  request.fpgaValue = kFpgaOpenValue;
+  request.fpgaValue = openValue;
   return transport_.Send(image.data(), static_cast<uint32_t>(image.size()), request);
 }
 

@@ -45,10 +45,10 @@ int ScannerQV63xDeviceTemplate::InitDeviceFromFile(const char* file, const char*
   std::string name = CurrentDirectoryName(file);
   const char* s = section != nullptr && *section != '\0' ? section : kDefaultScanSection;
   ScanConfig loaded;
-  if (file == nullptr || !LoadScanConfig(file, s, &loaded)) return 0;
+  if (file == nullptr || !LoadScanConfig(file, s, &loaded, traits_.scanRules)) return 0;
   g_Log.LoadSettings(name.c_str(), s);
   config_ = loaded;
-  SaveScanConfig(file, s, config_);
+  SaveScanConfig(file, s, config_, traits_.scanRules);
   g_Log.SaveSettings(name.c_str(), s);
   int result = PrepareScan();
   if (result) result = SendCommand(kOpConfigApplied, {0, 0});
@@ -64,7 +64,7 @@ int ScannerQV63xDeviceTemplate::PrepareScan() {
   colourMode_ = config_.front.color == 0                                  ? 0
                 : (config_.front.color == 2 || AlternativeColourTiming()) ? 2
                                                                           : 1;
-  int line = colourMode_ == 0 ? 200 : 100;
+  int line = colourMode_ == 0 ? traits_.sensorDpi : 100;
   blocks_.Set(kBlockAcquisition, kAcqLineSetting,
               colourMode_ == 0   ? line
               : colourMode_ == 1 ? (2 * line) & ~1
@@ -92,15 +92,19 @@ int ScannerQV63xDeviceTemplate::PrepareScan() {
   blocks_.Set(kBlockDoubleFeed, kDfDelay, config_.doubleFeedDelay);
   blocks_.Set(kBlockDoubleFeed, kDfEnable, config_.doubleFeedEnable);
   blocks_.Set(kBlockDoubleFeed, kDfSolenoid, config_.feedSolenoidMode);
+  // Only a block that carries the franker settings takes them.
+  blocks_.Set(kBlockDoubleFeed, kDfFrankerMode, config_.franker.mode);
+  blocks_.Set(kBlockDoubleFeed, kDfFrankerAllowance, config_.franker.allowance);
   blocks_.Set(kBlockSerialPort, kSerBaud, config_.baudRate);
   blocks_.Set(kBlockSerialPort, kSerParity, config_.parity);
   blocks_.Set(kBlockSerialPort, kSerCharLen, config_.charLen);
   blocks_.Set(kBlockSerialPort, kSerStopBits, config_.stopBits);
-  // The head's signal is sampled faster under the alternative colour timing.
-  micr_.Setup(3, 0, 0, 0, colourMode_ == 2 ? 94800 : 63200, 0, 0.13);
+  // The head's signal is sampled faster under the alternative colour timing (on a 200 dpi sensor).
+  micr_.Setup(3, 0, 0, 0, traits_.micrRates[colourMode_ == 2 ? 1 : 0], 0, 0.13);
   if (!SendChangedConfig()) return 0;
   SetImageType(0);
   SetImageType(1);
+  if (traits_.configAppliedInPrepare) SendCommand(kOpConfigApplied, {});
   return 1;
 }
 
@@ -108,6 +112,11 @@ int ScannerQV63xDeviceTemplate::SendChangedConfig() {
   int result = 1;
   for (size_t i = 0; i < std::size(kConfigBlocks); ++i) {
     std::vector<uint8_t> payload = EncodePayload(blocks_, kConfigBlocks[i], ByteOrder::kBig);
+    if (kConfigBlocks[i] == kBlockDoubleFeed && traits_.franker) {
+      // A franker setting that changed sends the block again, whether or not the block carries it.
+      auto franker = config_.franker.Bytes();
+      payload.insert(payload.end(), franker.begin(), franker.end());
+    }
     if (sentConfig_[i] && *sentConfig_[i] == payload) continue;
     // Remembered only once the scanner has it, so a failed send is tried again next time.
     if (SendDeviceBlock(kConfigBlocks[i])) {

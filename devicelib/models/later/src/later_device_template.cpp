@@ -8,6 +8,7 @@
 #include "app/log.h"
 #include "platform/clock.h"
 #include "qv6/later/command_packet.h"
+#include "qv6/later/franker.h"
 
 namespace qv6 {
 namespace {
@@ -15,13 +16,6 @@ namespace {
 constexpr size_t kBuildBuffer = 2048;
 constexpr size_t kFraming = 4;
 constexpr uint32_t kStopSettleMs = 30;
-
-constexpr uint16_t kQv63xTransferOrder[] = {kBlockImageModule,   kBlockMotor,     kBlockRamp0,
-                                            kBlockRamp1,         kBlockTransport, kBlockMicrHead,
-                                            kBlockPrinterSection};
-constexpr uint16_t kQv63xImageOrder[] = {kBlockTransport,      kBlockMicrHead, kBlockImageModule,
-                                         kBlockPrinterSection, kBlockMotor,    kBlockRamp0,
-                                         kBlockRamp1};
 
 const char* EventText(int event) {
   switch (event) {
@@ -41,12 +35,6 @@ const char* EventText(int event) {
 }  // namespace
 
 using namespace later;
-
-const LaterSeriesTraits& Qv63xSeriesTraits() {
-  static const LaterSeriesTraits traits{Qv63xBlockTable(), Qv63xMechIniBindings(), kQv63xTransferOrder,
-                                        kQv63xImageOrder, 2048};
-  return traits;
-}
 
 ScannerQV63xDeviceTemplate::ScannerQV63xDeviceTemplate(Qv63xCommands& commands,
                                                        const LaterSeriesTraits& traits)
@@ -170,11 +158,12 @@ void ScannerQV63xDeviceTemplate::OnStatusChanged() {
 }
 
 void ScannerQV63xDeviceTemplate::Raise(int event, intptr_t value) {
+  const char* text = event == 2 && traits_.documentLogLines ? nullptr : EventText(event);
   if (eventMode_ == 0) {
-    g_Log.Write(kLogEvent, EventText(event));
+    g_Log.Write(kLogEvent, text);
     return;
   }
-  RaiseEvent(event, value, EventText(event));
+  RaiseEvent(event, value, text);
 }
 
 int ScannerQV63xDeviceTemplate::SetEventMode(int mode) {
@@ -278,6 +267,11 @@ int ScannerQV63xDeviceTemplate::ClearErrors() {
   int result = SendCommand(kOpClearErrors, {parameter});
   if (result && expected_ != sent_) expected_ = NextSequence(expected_);
   return result;
+}
+
+int ScannerQV63xDeviceTemplate::Frank(int value) {
+  if (!traits_.franker) return kNoFranker;
+  return commands_.SendCommand(FrankRequest(expected_, value));
 }
 
 int ScannerQV63xDeviceTemplate::EjectDocument(int /*value*/) {

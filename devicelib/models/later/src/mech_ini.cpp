@@ -10,7 +10,15 @@
 namespace qv6::later {
 namespace {
 
-std::vector<MechIniBinding> Build() {
+// Where a series' keys differ from the QV63x ones.
+struct MechIniVariant {
+  int32_t pwmDefault = 100;
+  int32_t rearTopDownDefault = 1;
+  int32_t sampleFrequency = 31248;
+  bool franker = false;  // the QV64x transport and head fields
+};
+
+std::vector<MechIniBinding> Build(const MechIniVariant& variant) {
   std::vector<MechIniBinding> b;
   auto add = [&b](uint16_t type, size_t field, const char* section, const char* key, int32_t def,
                   uint8_t shift = 0, uint8_t bits = 0) {
@@ -26,6 +34,19 @@ std::vector<MechIniBinding> Build() {
   const int32_t scanDefaults[] = {700, 50,  75, 50,   50,  50,  2,  250, 2000, 548,
                                   0,   240, 60, 2000, 860, 120, 28, 0,   48};
   for (size_t i = 0; i < kTsFields; ++i) add(kBlockTransport, i, "SCAN", scanKeys[i], scanDefaults[i]);
+  if (variant.franker) {
+    const char* frankKeys[] = {"MechFrankPosition",
+                               "FrankOnLag",
+                               "FrankOffLag",
+                               "FeedSolnReEnergizeDelayMS",
+                               "FeedSolnOffBeforeReEnergizeMS",
+                               "FrankDefaultLength",
+                               "FrankDefaultMargin"};
+    const int32_t frankDefaults[] = {563, 7, 7, 1000, 0, 127, 17};
+    for (size_t i = 0; i < kTsQv64xFields - kTsFields; ++i) {
+      add(kBlockTransport, kTsFields + i, "SCAN", frankKeys[i], frankDefaults[i]);
+    }
+  }
 
   for (bool front : {true, false}) {
     size_t o = front ? size_t{0} : size_t{kImRearResolution};
@@ -33,7 +54,8 @@ std::vector<MechIniBinding> Build() {
     const char* sensor = front ? "FRONT IMG SENSOR" : "REAR IMG SENSOR";
     add(kBlockImageModule, o + kImFrontResolution, module, "Resolution", 200);
     add(kBlockImageModule, o + kImFrontSensor, sensor, "Type", 2, 0, 3);
-    add(kBlockImageModule, o + kImFrontSensor, sensor, "PelsDirTopDown", front ? 0 : 1, 3, 1);
+    add(kBlockImageModule, o + kImFrontSensor, sensor, "PelsDirTopDown",
+        front ? 0 : variant.rearTopDownDefault, 3, 1);
     add(kBlockImageModule, o + kImFrontStartPixel, module, "StartPixel", front ? 16 : 32);
     add(kBlockImageModule, o + kImFrontGoodPixels, module, "NGoodPixel", 832);
     add(kBlockImageModule, o + kImFrontIntensDrop, module, "XIntensDrop", 0);
@@ -50,14 +72,16 @@ std::vector<MechIniBinding> Build() {
       add(kBlockImageModule, o + kImFrontOffsetR + c, acq, (std::string("Offset_") + colours[c]).c_str(), 0);
     }
     for (size_t c = 0; c < 3; ++c) {
-      add(kBlockImageModule, o + kImFrontPwmR + c, acq, (std::string("Pwm_") + colours[c]).c_str(), 100);
+      add(kBlockImageModule, o + kImFrontPwmR + c, acq, (std::string("Pwm_") + colours[c]).c_str(),
+          variant.pwmDefault);
     }
   }
   add(kBlockImageModule, kImFrontPosition, "FRONT IMG", "PosFront", 449);
   add(kBlockImageModule, kImRearPosition, "REAR IMG", "PosRear", 516);
 
   add(kBlockMicrHead, kMhPosition, "MICR HEAD", "Position", 250);
-  add(kBlockMicrHead, kMhFrequency, "MICR HEAD", "Sample Frequency", 31248);
+  add(kBlockMicrHead, kMhFrequency, "MICR HEAD", "Sample Frequency", variant.sampleFrequency);
+  if (variant.franker) add(kBlockMicrHead, kMhGainCalib, "MICR HEAD", "Gain Calib Factor", 128);
   add(kBlockMicrHead, kMhOffset, "MICR HEAD", "Offset", -1500);
 
   const char* printerKeys[] = {"Position",     "CleanPulse", "Delay Clean0", "Num Clean0",
@@ -89,7 +113,19 @@ std::vector<MechIniBinding> Build() {
 }  // namespace
 
 const std::vector<MechIniBinding>& Qv63xMechIniBindings() {
-  static const std::vector<MechIniBinding> bindings = Build();
+  static const std::vector<MechIniBinding> bindings = Build({});
+  return bindings;
+}
+
+const std::vector<MechIniBinding>& Qv9120MechIniBindings() {
+  MechIniVariant variant;
+  variant.sampleFrequency = 34254;
+  static const std::vector<MechIniBinding> bindings = Build(variant);
+  return bindings;
+}
+
+const std::vector<MechIniBinding>& Qv64xMechIniBindings() {
+  static const std::vector<MechIniBinding> bindings = Build({123, 0, 31248, true});
   return bindings;
 }
 

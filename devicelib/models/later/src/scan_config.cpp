@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -17,7 +18,7 @@ enum class Rule {
   kPercent,       // outside 0..100 becomes 100
   kGreyLevels,    // 2 -> code 0, 256 -> code 2, any other -> code 1
   kThreshold,     // outside 0..15 becomes 8
-  kResolution,    // 100 stays, anything else is 200
+  kResolution,    // 100 stays, anything else is 200 (300 dpi sensor: 100 and 200 stay, else 300)
   kBottom,        // outside 0..2200 becomes 0
   kTop,           // outside 0..2200 becomes 2200
   kContrast,      // outside 50..150 becomes 100
@@ -30,7 +31,7 @@ enum class Rule {
   kByte,          // 8 bits
 };
 
-int Normalise(Rule rule, int v) {
+int Normalise(Rule rule, int v, const ScanConfigRules& rules = {}) {
   auto above = [v](int limit) { return static_cast<unsigned>(v) > static_cast<unsigned>(limit); };
   switch (rule) {
     case Rule::kFlag:
@@ -44,6 +45,7 @@ int Normalise(Rule rule, int v) {
     case Rule::kThreshold:
       return above(15) ? 8 : v;
     case Rule::kResolution:
+      if (rules.sensor300) return v == 100 || v == 200 ? v : 300;
       return v == 100 ? 100 : 200;
     case Rule::kBottom:
       return above(2200) ? 0 : v;
@@ -127,6 +129,11 @@ constexpr std::array<Key, 16> kKeys = {{
 }};
 
 constexpr const char* kFontKey = "PRINTER Font 12dot";
+constexpr const char* kFrankerModeKey = "FrankerMode";
+constexpr const char* kFrankerAllowanceKey = "FrankerSmartModeBadQtyAllowed";
+constexpr const char* kFrankerCommentKey = "FrankerComment";
+constexpr const char* kFrankerComment = "Mode:0=off,1=always. Margin & Length in units of 0.1mm.";
+constexpr const char* kFrankerAfter = "Feed Solenoid Mode";
 constexpr size_t kFontMax = 1024;
 
 const char* SectionOrDefault(const char* section) {
@@ -146,7 +153,7 @@ std::string CurrentDirectoryName(const char* file) {
   return absolute ? name : ".\\" + name;
 }
 
-bool LoadScanConfig(const char* file, const char* section, ScanConfig* config) {
+bool LoadScanConfig(const char* file, const char* section, ScanConfig* config, const ScanConfigRules& rules) {
   if (file == nullptr || *file == '\0') return false;
   std::string name = CurrentDirectoryName(file);
   std::FILE* f = plat::OpenFile(name, "rb");
@@ -157,12 +164,19 @@ bool LoadScanConfig(const char* file, const char* section, ScanConfig* config) {
   for (bool front : {true, false}) {
     SideConfig& side = front ? c.front : c.rear;
     for (const SideKey& k : kSideKeys) {
-      int v = plat::GetPrivateProfileIntA(s, SideKeyName(front, k).c_str(), k.defaultValue, name.c_str());
-      side.*k.member = Normalise(k.rule, v);
+      const int def = k.rule == Rule::kResolution && rules.sensor300 ? 300 : k.defaultValue;
+      int v = plat::GetPrivateProfileIntA(s, SideKeyName(front, k).c_str(), def, name.c_str());
+      side.*k.member = Normalise(k.rule, v, rules);
     }
   }
   for (const Key& k : kKeys) {
     c.*k.member = Normalise(k.rule, plat::GetPrivateProfileIntA(s, k.name, k.defaultValue, name.c_str()));
+  }
+  if (rules.readFranker) {
+    // Eight bits each, as read.
+    c.franker.mode = static_cast<uint8_t>(plat::GetPrivateProfileIntA(s, kFrankerModeKey, 0, name.c_str()));
+    c.franker.allowance =
+        static_cast<uint8_t>(plat::GetPrivateProfileIntA(s, kFrankerAllowanceKey, 0, name.c_str()));
   }
   std::string font(kFontMax + 1, '\0');
   uint32_t n = plat::GetPrivateProfileStringA(s, kFontKey, "", font.data(),
@@ -178,7 +192,8 @@ bool LoadScanConfig(const char* file, const char* section, ScanConfig* config) {
   return true;
 }
 
-bool SaveScanConfig(const char* file, const char* section, const ScanConfig& config) {
+bool SaveScanConfig(const char* file, const char* section, const ScanConfig& config,
+                    const ScanConfigRules& rules) {
   std::string name = CurrentDirectoryName(file);
   const char* s = SectionOrDefault(section);
   return plat::EditProfile(name.c_str(), [&](plat::IniDocument& doc) {
@@ -190,6 +205,11 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
     }
     for (const Key& k : kKeys) {
       if (k.writtenBack) doc.Set(s, k.name, std::to_string(Written(k.rule, config.*k.member)));
+      if (rules.writeFranker && std::string_view(k.name) == kFrankerAfter) {
+        doc.Set(s, kFrankerCommentKey, kFrankerComment);
+        doc.Set(s, kFrankerModeKey, std::to_string(config.franker.mode));
+        doc.Set(s, kFrankerAllowanceKey, std::to_string(config.franker.allowance));
+      }
     }
     doc.Set(s, kFontKey, config.printerFont);
   });

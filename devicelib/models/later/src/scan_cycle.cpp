@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "qv6/later/channel_settings.h"
 #include "qv6/later/colour_lines.h"
+#include "qv6/later/franker.h"
 #include "qv6/later/later_device_template.h"
 #include "qv6/later/line_edges.h"
 
@@ -46,6 +47,14 @@ void WriteSamplesFile(const uint8_t* data, size_t length) {
 }
 
 }  // namespace
+
+void ScannerQV63xDeviceTemplate::LogStart(const char* step, uint8_t sequence) const {
+  if (traits_.documentLogLines) {
+    g_Log.WriteFormatted(kLogScan, "Start %s, ReadDocIDIndex %d\n", step, sequence);
+  } else {
+    g_Log.WriteFormatted(kLogScan, "Start %s\n", step);
+  }
+}
 
 // ---- Geometry of a side ----
 
@@ -97,7 +106,7 @@ int ScannerQV63xDeviceTemplate::PrepareLineLoaders() {
 // ---- Magnetic samples ----
 
 int ScannerQV63xDeviceTemplate::ReadMicr(uint8_t sequence, int sampleCount) {
-  g_Log.Write(kLogScan, "Start ReadMicr\n");
+  LogStart("ReadMicr", sequence);
   const size_t bytes = std::min(2 * static_cast<size_t>(std::max(sampleCount, 0)), kMaxSampleBytes);
   sampleBuffer_.assign(kSampleBufferBytes, 0);
   const int read = ReadMicrData(sequence, sampleBuffer_.data(), bytes);
@@ -123,6 +132,10 @@ int ScannerQV63xDeviceTemplate::ReadMicr(uint8_t sequence, int sampleCount) {
         std::fill(codeLineText_.begin(), codeLineText_.end(), '\0');
         std::strncpy(codeLineText_.data(), line, kCodeLineLimit);
         codeLine_ = codeLineText_.data();
+        // The smart franker decides from the line before anyone sees it.
+        if (traits_.franker) {
+          if (auto value = SmartFrankValue(config_.franker, codeLine_)) Frank(*value);
+        }
         g_Log.WriteFormatted(kLogScan, "%s\n", codeLine_);
       }
     }
@@ -157,7 +170,7 @@ int ScannerQV63xDeviceTemplate::AcquireSide(int side, uint8_t sequence, int colo
   (s == 0 ? frontHeld_ : rearHeld_) = false;
   auto record = DocumentRecord(sequence);
   if (!record) return 0;
-  const bool half = colourMode == 0 && resolution == 100;
+  const bool half = !traits_.fullWidthTransfer && colourMode == 0 && resolution == 100;
   WindowRequest request;
   request.firstUsable = FindLineStart(s);
   request.width = static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecWidth));
@@ -168,7 +181,8 @@ int ScannerQV63xDeviceTemplate::AcquireSide(int side, uint8_t sequence, int colo
   request.lineCount = static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecLines));
   request.halfSize = half;
   const SideGeometry geometry = Geometry(s);
-  auto window = ComputeAcquisitionWindow(geometry, request);
+  auto window = traits_.fullWidthTransfer ? ComputeFullWidthWindow(geometry, request)
+                                          : ComputeAcquisitionWindow(geometry, request);
   lastWindow_[si] = window;
   if (!window) return 0;
 
@@ -184,14 +198,14 @@ int ScannerQV63xDeviceTemplate::AcquireSide(int side, uint8_t sequence, int colo
   raw_[si].resize(window->Bytes());
   if (!commands_.ReadImageData(s, raw_[si].data(), raw_[si].size())) return 0;
 
-  sideResolution_[si] = resolution == 100 ? 100 : 200;
-  if (!BuildSide(s, *window, colourMode, greyCode)) return 0;
+  sideResolution_[si] = traits_.fullWidthTransfer ? traits_.sensorDpi : resolution == 100 ? 100 : 200;
+  if (!BuildSide(s, *window, colourMode, greyCode, resolution)) return 0;
   (s == 0 ? frontHeld_ : rearHeld_) = true;
   return 1;
 }
 
 int ScannerQV63xDeviceTemplate::BuildSide(int s, const AcquisitionWindow& window, int colourMode,
-                                          int greyCode) {
+                                          int greyCode, int resolution) {
   const auto si = static_cast<size_t>(s);
   CLoadScanLines& loader = loaders_[si];
   const SideGeometry geometry = Geometry(s);
@@ -200,7 +214,10 @@ int ScannerQV63xDeviceTemplate::BuildSide(int s, const AcquisitionWindow& window
   int lines = window.Lines();
   std::vector<uint8_t>* data = &raw_[si];
   if (colourMode != 0) {
-    ColourLines expanded = ExpandColourLines(raw_[si], lines, pixels, colourMode, half, lines_[si]);
+    // Colour raw lines come at 100 per inch: a 300 dpi sensor's groups stand for three lines each.
+    const int repeat = traits_.sensorDpi / 100;
+    ColourLines expanded =
+        ExpandColourLines(raw_[si], lines, pixels, colourMode, half, lines_[si], half ? 1 : repeat);
     if (expanded.lines <= 0) return 0;
     pixels = expanded.pixels;
     lines = expanded.lines;
@@ -235,8 +252,20 @@ int ScannerQV63xDeviceTemplate::BuildSide(int s, const AcquisitionWindow& window
   loader.SetPixelsPerLine(pixels);
   if (!corrected) return 0;
   if (!loader.BuildImage(1, first, first + count - 1)) return 0;
+  if (traits_.fullWidthTransfer) ReduceSide(s, resolution);
   if (colourMode == 0 && greyCode == 1) loader.ConvertTo4Bit();
   return 1;
+}
+
+void ScannerQV63xDeviceTemplate::ReduceSide(int s, int resolution) {
+  const auto si = static_cast<size_t>(s);
+  CLoadScanLines& loader = loaders_[si];
+  // The sensor's lines are assembled at its own resolution; the asked one comes from a reduction.
+  if (resolution == 100 && loader.ThirdSize()) {
+    sideResolution_[si] = 100;
+  } else if (resolution == 200 && loader.TwoThirdsSize()) {
+    sideResolution_[si] = 200;
+  }
 }
 
 void ScannerQV63xDeviceTemplate::CropSide(int side) {
@@ -263,7 +292,7 @@ void* ScannerQV63xDeviceTemplate::GetImageBuffer(int side) {
 }
 
 int ScannerQV63xDeviceTemplate::GetImages(uint8_t sequence, int colourMode) {
-  g_Log.Write(kLogScan, "Start GetImages\n");
+  LogStart("GetImages", sequence);
   lastImageSequence_ = sequence;
   const std::array<bool, 2> request = newImageFlags_;
   newImageFlags_ = {};

@@ -7,8 +7,8 @@
 #include <array>
 #include <vector>
 
-#include "qv6/later/later_blocks.h"
 #include "platform/byte_order.h"
+#include "qv6/later/later_blocks.h"
 
 namespace qv6 {
 namespace {
@@ -25,29 +25,30 @@ void FillPattern(BlockValues& v, uint16_t type) {
   }
 }
 
-TEST(DeviceBlock, EveryTypeRoundTrips) {
-  const BlockTable& table = Qv63xBlockTable();
-  for (const BlockLayout& layout : table.layouts()) {
-    SCOPED_TRACE(layout.type);
-    BlockValues sent(table);
-    FillPattern(sent, layout.type);
-    std::array<uint8_t, 2048> wire{};
-    size_t n = BuildDeviceBlock(sent, layout.type, wire);
-    EXPECT_EQ(plat::bytes::GetBe16(wire.data()), layout.type);
-    if (layout.bareWhenBuilt) {
-      EXPECT_EQ(n, 4u);  // a read request carries no payload
-      continue;
+TEST(DeviceBlock, EveryTypeOfEverySeriesRoundTrips) {
+  for (const BlockTable* series : {&Qv63xBlockTable(), &Qv64xBlockTable()})
+    for (const BlockLayout& layout : series->layouts()) {
+      const BlockTable& table = *series;
+      SCOPED_TRACE(layout.type);
+      BlockValues sent(table);
+      FillPattern(sent, layout.type);
+      std::array<uint8_t, 2048> wire{};
+      size_t n = BuildDeviceBlock(sent, layout.type, wire);
+      EXPECT_EQ(plat::bytes::GetBe16(wire.data()), layout.type);
+      if (layout.bareWhenBuilt) {
+        EXPECT_EQ(n, 4u);  // a read request carries no payload
+        continue;
+      }
+      ASSERT_EQ(n, layout.size + 4u);
+      EXPECT_EQ(plat::bytes::GetBe16(wire.data() + 2), layout.size);
+      BlockValues received(table);
+      ASSERT_EQ(ParseDeviceBlock(received, {wire.data(), n}, layout.size), 1);
+      EXPECT_EQ(received.Fields(layout.type), sent.Fields(layout.type));
+      BlockValues fromRecord(table);
+      ASSERT_TRUE(DecodePayload(fromRecord, layout.type, EncodePayload(sent, layout.type, ByteOrder::kLittle),
+                                ByteOrder::kLittle));
+      EXPECT_EQ(fromRecord.Fields(layout.type), sent.Fields(layout.type));
     }
-    ASSERT_EQ(n, layout.size + 4u);
-    EXPECT_EQ(plat::bytes::GetBe16(wire.data() + 2), layout.size);
-    BlockValues received(table);
-    ASSERT_EQ(ParseDeviceBlock(received, {wire.data(), n}, layout.size), 1);
-    EXPECT_EQ(received.Fields(layout.type), sent.Fields(layout.type));
-    BlockValues fromRecord(table);
-    ASSERT_TRUE(DecodePayload(fromRecord, layout.type, EncodePayload(sent, layout.type, ByteOrder::kLittle),
-                              ByteOrder::kLittle));
-    EXPECT_EQ(fromRecord.Fields(layout.type), sent.Fields(layout.type));
-  }
 }
 
 TEST(DeviceBlock, ImageModuleWireBytes) {
@@ -70,6 +71,35 @@ std::vector<uint8_t> Reply(uint16_t type, uint16_t claimed, size_t payloadBytes,
   plat::bytes::PutBe16(r.data(), type);
   plat::bytes::PutBe16(r.data() + 2, claimed);
   return r;
+}
+
+TEST(DeviceBlock, Qv64xBlocksCarryTheFrankerOnTheWire) {
+  BlockValues v(Qv64xBlockTable());
+  v.Set(kBlockDoubleFeed, kDfDelay, 0x0102);
+  v.Set(kBlockDoubleFeed, kDfFrankerMode, 2);
+  v.Set(kBlockDoubleFeed, kDfFrankerAllowance, 3);
+  EXPECT_EQ(EncodePayload(v, kBlockDoubleFeed, ByteOrder::kBig), (std::vector<uint8_t>{1, 2, 0, 0, 2, 3}));
+  v.Set(kBlockMicrHead, kMhPosition, 250);
+  v.Set(kBlockMicrHead, kMhFrequency, 62500);
+  v.Set(kBlockMicrHead, kMhOffset, -1500);
+  v.Set(kBlockMicrHead, kMhGainCalib, 128);
+  EXPECT_EQ(EncodePayload(v, kBlockMicrHead, ByteOrder::kBig),
+            (std::vector<uint8_t>{0x00, 0xFA, 0xF4, 0x24, 0x80, 0xFA, 0x24}));
+  v.Set(kBlockTransport, kTsFrankPosition, 563);
+  v.Set(kBlockTransport, kTsFrankDefaultMargin, 17);
+  std::vector<uint8_t> transport = EncodePayload(v, kBlockTransport, ByteOrder::kBig);
+  ASSERT_EQ(transport.size(), 46u);
+  EXPECT_EQ(transport[34], 0x02);
+  EXPECT_EQ(transport[35], 0x33);
+  EXPECT_EQ(transport[45], 17);
+
+  // A transport reply of the QV63x length leaves the franker fields as they were.
+  std::vector<uint8_t> reply = {0, kBlockTransport, 0, 34};
+  reply.resize(4 + 34, 0x11);
+  ASSERT_EQ(ParseDeviceBlock(v, reply, 46), 1);
+  EXPECT_EQ(v.Get(kBlockTransport, kTsPathLength), 0x1111);
+  EXPECT_EQ(v.Get(kBlockTransport, kTsFrankPosition), 563);
+  EXPECT_EQ(v.Get(kBlockTransport, kTsFrankDefaultMargin), 17);
 }
 
 TEST(DeviceBlock, ShortRepliesStoreOnlyWhatTheyCover) {

@@ -88,34 +88,108 @@ TEST_F(ScanConfigTest, ValuesAreClampedAndWrittenBack) {
 }
 
 TEST_F(ScanConfigTest, MechanicalIniRoundTripKeepsEveryField) {
-  BlockValues original(Qv63xBlockTable());
-  for (const MechIniBinding& b : Qv63xMechIniBindings()) {
-    // Distinct values within each key's bits; the signed offsets negative.
-    int64_t v = static_cast<int64_t>(b.field * 13 + b.type);
-    if (b.bits) v = b.bits == 1 ? 1 : 5;
-    if (b.key.rfind("Offset", 0) == 0) v = -v;
-    int64_t mask = b.bits ? (((int64_t{1} << b.bits) - 1) << b.shift) : -1;
-    int64_t old = original.Get(b.type, b.field);
-    original.Set(b.type, b.field, b.bits ? (old & ~mask) | (v << b.shift) : v);
+  struct Series {
+    const char* name;
+    const std::vector<MechIniBinding>& bindings;
+    const BlockTable& table;
+  } series[] = {{"QV63x", Qv63xMechIniBindings(), Qv63xBlockTable()},
+                {"QV64x", Qv64xMechIniBindings(), Qv64xBlockTable()}};
+  for (const Series& sr : series) {
+    SCOPED_TRACE(sr.name);
+    BlockValues original(sr.table);
+    for (const MechIniBinding& b : sr.bindings) {
+      // Distinct values within each key's bits; the signed offsets negative.
+      int64_t v = static_cast<int64_t>(b.field * 13 + b.type);
+      if (b.bits) v = b.bits == 1 ? 1 : 5;
+      if (b.key.rfind("Offset", 0) == 0) v = -v;
+      int64_t mask = b.bits ? (((int64_t{1} << b.bits) - 1) << b.shift) : -1;
+      int64_t old = original.Get(b.type, b.field);
+      original.Set(b.type, b.field, b.bits ? (old & ~mask) | (v << b.shift) : v);
+    }
+    ASSERT_TRUE(SaveMechIni("mech.ini", sr.bindings, original));
+    BlockValues loaded(sr.table);
+    ASSERT_TRUE(LoadMechIni("mech.ini", sr.bindings, loaded));
+    for (uint16_t type = kBlockImageModule; type <= kBlockRamp1; ++type) {
+      EXPECT_EQ(loaded.Fields(type), original.Fields(type)) << type;
+    }
+    EXPECT_EQ(plat::ReadProfileString("MICR HEAD", "Offset", "", ".\\mech.ini"),
+              "-" + std::to_string(2 * 13 + 67));
+    EXPECT_EQ(plat::ReadProfileString("REAR IMG SENSOR", "PelsDirTopDown", "", ".\\mech.ini"), "1");
+    EXPECT_FALSE(LoadMechIni(nullptr, sr.bindings, loaded));
+    std::filesystem::remove(dir_ / "mech.ini");
   }
-  ASSERT_TRUE(SaveMechIni("mech.ini", Qv63xMechIniBindings(), original));
-  BlockValues loaded(Qv63xBlockTable());
-  ASSERT_TRUE(LoadMechIni("mech.ini", Qv63xMechIniBindings(), loaded));
-  for (uint16_t type = kBlockImageModule; type <= kBlockRamp1; ++type) {
-    EXPECT_EQ(loaded.Fields(type), original.Fields(type)) << type;
-  }
-  EXPECT_EQ(plat::ReadProfileString("MICR HEAD", "Offset", "", ".\\mech.ini"),
-            "-" + std::to_string(2 * 13 + 67));
-  EXPECT_EQ(plat::ReadProfileString("REAR IMG SENSOR", "PelsDirTopDown", "", ".\\mech.ini"), "1");
-  EXPECT_FALSE(LoadMechIni(nullptr, Qv63xMechIniBindings(), loaded));
+}
 
-  // Missing keys take the file's defaults.
-  BlockValues defaults(Qv63xBlockTable());
+TEST_F(ScanConfigTest, MissingMechanicalKeysTakeTheSeriesDefaults) {
   std::ofstream(dir_ / "empty.ini") << "";
-  ASSERT_TRUE(LoadMechIni("empty.ini", Qv63xMechIniBindings(), defaults));
-  EXPECT_EQ(defaults.Get(kBlockImageModule, kImRearSensor), 2 | 8);
-  EXPECT_EQ(defaults.Get(kBlockMicrHead, kMhFrequency), 31248);
-  EXPECT_EQ(defaults.Get(kBlockImageModule, kImFrontPwmR), 100);
+  struct Case {
+    const char* what;
+    const std::vector<MechIniBinding>& bindings;
+    const BlockTable& table;
+    uint16_t type;
+    size_t field;
+    int64_t value;
+  } cases[] = {
+      {"QV63x rear sensor top-down", Qv63xMechIniBindings(), Qv63xBlockTable(), kBlockImageModule,
+       kImRearSensor, 2 | 8},
+      {"QV63x sample frequency", Qv63xMechIniBindings(), Qv63xBlockTable(), kBlockMicrHead, kMhFrequency,
+       31248},
+      {"QV63x PWM", Qv63xMechIniBindings(), Qv63xBlockTable(), kBlockImageModule, kImFrontPwmR, 100},
+      {"QV9120 sample frequency", Qv9120MechIniBindings(), Qv63xBlockTable(), kBlockMicrHead, kMhFrequency,
+       34254},
+      {"QV64x rear sensor bottom-up", Qv64xMechIniBindings(), Qv64xBlockTable(), kBlockImageModule,
+       kImRearSensor, 2},
+      {"QV64x PWM", Qv64xMechIniBindings(), Qv64xBlockTable(), kBlockImageModule, kImRearPwmB, 123},
+      {"QV64x franker position", Qv64xMechIniBindings(), Qv64xBlockTable(), kBlockTransport, kTsFrankPosition,
+       563},
+      {"QV64x re-energise delay", Qv64xMechIniBindings(), Qv64xBlockTable(), kBlockTransport,
+       kTsFeedReEnergizeDelay, 1000},
+      {"QV64x franking margin", Qv64xMechIniBindings(), Qv64xBlockTable(), kBlockTransport,
+       kTsFrankDefaultMargin, 17},
+      {"QV64x gain calibration factor", Qv64xMechIniBindings(), Qv64xBlockTable(), kBlockMicrHead,
+       kMhGainCalib, 128},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BlockValues values(c.table);
+    ASSERT_TRUE(LoadMechIni("empty.ini", c.bindings, values));
+    EXPECT_EQ(values.Get(c.type, c.field), c.value);
+  }
+}
+
+TEST_F(ScanConfigTest, SeriesRulesForResolutionAndFranker) {
+  struct Case {
+    const char* what;
+    ScanConfigRules rules;
+    const char* resolution;  // given; nullptr: missing
+    int read;
+    bool frankerRead;
+    bool frankerWritten;
+  } cases[] = {
+      {"QV63x default", {}, nullptr, 200, false, false},
+      {"QV63x 300", {}, "300", 200, false, false},
+      {"QV9120 franker read only", {false, true, false}, "100", 100, true, false},
+      {"QV64x default", {true, true, true}, nullptr, 300, true, true},
+      {"QV64x 150", {true, true, true}, "150", 300, true, true},
+      {"QV64x 200", {true, true, true}, "200", 200, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string text = "[QV600 CONFIG]\r\nFrankerMode=258\r\nFrankerSmartModeBadQtyAllowed=3\r\n";
+    if (c.resolution) text += std::string("FRONT_IMG Resolution=") + c.resolution + "\r\n";
+    Write(text);
+    ScanConfig config;
+    ASSERT_TRUE(LoadScanConfig("scan.ini", nullptr, &config, c.rules));
+    EXPECT_EQ(config.front.resolution, c.read);
+    EXPECT_EQ(config.rear.resolution, c.read);
+    // Eight bits each, unchecked.
+    EXPECT_EQ(config.franker.mode, c.frankerRead ? 2 : 0);
+    EXPECT_EQ(config.franker.allowance, c.frankerRead ? 3 : 0);
+    Write("[QV600 CONFIG]\r\n");
+    ASSERT_TRUE(SaveScanConfig("scan.ini", nullptr, config, c.rules));
+    EXPECT_EQ(Read("FrankerSmartModeBadQtyAllowed"), c.frankerWritten ? "3" : "<none>");
+    EXPECT_EQ(Read("FrankerComment") != "<none>", c.frankerWritten);
+  }
 }
 
 }  // namespace

@@ -71,6 +71,56 @@ TEST(AcquisitionWindow, RecordsThatDescribeNoDocumentAreRefused) {
   EXPECT_FALSE(ComputeAcquisitionWindow(wide, {1, 832, 0, 2200, 0, 10, false}));
 }
 
+TEST(AcquisitionWindow, FullWidthWindowIsCutOnTheHost) {
+  constexpr SideGeometry kQv640{300, false, 0, 1296, 1536};
+  struct Case {
+    const char* what;
+    SideGeometry g;
+    WindowRequest r;
+    int lower, upper, endPixel;
+  } cases[] = {
+      {"whole document", kQv640, {1, 1001, 0, 0, 7, 900, false}, 0, 1000, 1536},
+      // Line start 0 and no bottom bound: the window would begin before the line.
+      {"line start 0", kQv640, {0, 1000, 0, 0, 7, 900, false}, 0, 1000, 1536},
+      {"bounds of 1 and 2 inches", kQv640, {1, 1000, 254, 508, 0, 10, false}, 300, 600, 1536},
+      {"bounds from the far edge", kQv640, {1, 1000, -254, -127, 0, 10, false}, 700, 850, 1536},
+      {"top beyond the document", kQv640, {1, 1000, 0, 2200, 0, 10, false}, 0, 1000, 1536},
+      {"bottom beyond the document", kQv640, {1, 1000, 2200, 0, 0, 10, false}, 0, 1000, 1536},
+      {"width beyond the sensor", kQv640, {1, 60000, 0, 0, 0, 10, false}, 0, 1536, 1536},
+      {"start pixel shortens the line",
+       {300, false, 100, 1296, 1500},
+       {1, 60000, 0, 0, 0, 10, false},
+       0,
+       1400,
+       1536},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto w = ComputeFullWidthWindow(c.g, c.r);
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->lower, c.lower);
+    EXPECT_EQ(w->upper, c.upper);
+    EXPECT_EQ(w->firstPixel, 0);
+    EXPECT_EQ(w->endPixel, c.endPixel);
+    EXPECT_EQ(w->Lines(), c.r.lineCount);
+    EXPECT_EQ(w->Bytes(), static_cast<size_t>(c.endPixel) * static_cast<size_t>(c.r.lineCount));
+    // The window lies inside the transferred line.
+    EXPECT_LE(w->WindowOffset(c.g) + (w->upper - w->lower), w->Pixels());
+  }
+  // A top-down sensor keeps the same pixels.
+  SideGeometry topDown = kQv640;
+  topDown.topDown = true;
+  auto w = ComputeFullWidthWindow(topDown, {1, 1000, 254, 508, 0, 10, false});
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->WindowOffset(topDown), 300);
+
+  EXPECT_FALSE(ComputeFullWidthWindow(kQv640, {1, 1000, 0, 0, 0, 0, false}));         // no lines
+  EXPECT_FALSE(ComputeFullWidthWindow(kQv640, {1, 1, 0, 0, 0, 10, false}));           // no width
+  EXPECT_FALSE(ComputeFullWidthWindow(kQv640, {1, 1000, 0, 0, 65000, 1000, false}));  // beyond 16 bits
+  EXPECT_FALSE(ComputeFullWidthWindow({300, false, 0, 1296, 4000}, {1, 1000, 0, 0, 0, 10, false}));
+  EXPECT_FALSE(ComputeFullWidthWindow({300, false, 0, 1296, 0}, {1, 1000, 0, 0, 0, 10, false}));
+}
+
 // Raw line i holds the bytes 10 i and 10 i + 1.
 std::vector<uint8_t> RawLines(int lines) {
   std::vector<uint8_t> raw;
@@ -88,6 +138,7 @@ TEST(ColourLines, PlanesComeFromTheRecordsInTheirOrder) {
     int lines;
     std::vector<uint8_t> want;  // output lines, concatenated
     int pixels;
+    int repeat = 0;
   } cases[] = {
       {1,
        false,
@@ -97,13 +148,21 @@ TEST(ColourLines, PlanesComeFromTheRecordsInTheirOrder) {
       {1, true, 5, {0, 10, 20, 40, 30, 20}, 1},
       {2, false, 5, {0, 1, 10, 11, 20, 21, 0, 1, 10, 11, 20, 21}, 2},
       {2, true, 5, {0, 10, 20}, 1},
+      // A 300 dpi sensor writes each group three times: ((8 - 2) / 3) x 3 lines.
+      {2,
+       false,
+       8,
+       {0,  1,  10, 11, 20, 21, 0,  1,  10, 11, 20, 21, 0,  1,  10, 11, 20, 21,
+        30, 31, 40, 41, 50, 51, 30, 31, 40, 41, 50, 51, 30, 31, 40, 41, 50, 51},
+       2,
+       3},
       {2, false, 4, {}, 0},  // (4 - 2) / 3 groups: none
       {1, false, 4, {}, 0},  // (4 - 1) / 4 groups: none
       {0, false, 5, {}, 0},  // grey is no colour mode
   };
   for (const Case& c : cases) {
     std::vector<uint8_t> out;
-    ColourLines got = ExpandColourLines(RawLines(c.lines), c.lines, 2, c.mode, c.half, out);
+    ColourLines got = ExpandColourLines(RawLines(c.lines), c.lines, 2, c.mode, c.half, out, c.repeat);
     EXPECT_EQ(out, c.want) << "mode " << c.mode << " half " << c.half << " lines " << c.lines;
     EXPECT_EQ(got.pixels, c.pixels);
     EXPECT_EQ(static_cast<size_t>(got.lines) * 3 * static_cast<size_t>(got.pixels), c.want.size());

@@ -13,24 +13,11 @@ namespace {
 using later::kRampEntries;
 
 // Speed and step count of the leading ramp entries; the rest run at 1700 with no steps.
-const std::vector<std::pair<int, int>> kAcceleration = {{-700, 4},  {0, 0},     {700, 10},  {970, 20},
-                                                        {1000, 10}, {1100, 10}, {1200, 10}, {1300, 10},
-                                                        {1400, 10}, {1500, 10}, {1600, 10}, {1650, 10}};
-const std::vector<std::pair<int, int>> kDeceleration = {{-700, 4},  {0, 0},     {700, 10},  {1000, 10},
-                                                        {1200, 10}, {1300, 10}, {1400, 10}, {1500, 10},
-                                                        {1600, 10}, {1680, 10}};
-
-void FillRamp(BlockValues& v, uint16_t type) {
-  for (size_t table = 0; table < 2; ++table) {
-    const auto& entries = table == 0 ? kAcceleration : kDeceleration;
-    for (size_t e = 0; e < kRampEntries; ++e) {
-      size_t field = 2 * (table * kRampEntries + e);
-      auto [speed, count] = e < entries.size() ? entries[e] : std::pair<int, int>{1700, 0};
-      v.Set(type, field, speed);
-      v.Set(type, field + 1, count);
-    }
-  }
-}
+const std::vector<RampEntry> kAcceleration = {{-700, 4},  {0, 0},     {700, 10},  {970, 20},
+                                              {1000, 10}, {1100, 10}, {1200, 10}, {1300, 10},
+                                              {1400, 10}, {1500, 10}, {1600, 10}, {1650, 10}};
+const std::vector<RampEntry> kDeceleration = {{-700, 4},  {0, 0},     {700, 10},  {1000, 10}, {1200, 10},
+                                              {1300, 10}, {1400, 10}, {1500, 10}, {1600, 10}, {1680, 10}};
 
 }  // namespace
 
@@ -60,8 +47,21 @@ void FillMechDefaults(BlockValues& v, DefaultSet set) {
   const std::array<int64_t, 8> printer = {qv840 ? 70 : 230, 45, 3600, 50, 36000, 100, 65000, 200};
   for (size_t i = 0; i < printer.size(); ++i) v.Set(kBlockPrinterSection, i, printer[i]);
 
-  FillRamp(v, kBlockRamp0);
-  FillRamp(v, kBlockRamp1);
+  FillRamp(v, kBlockRamp0, kAcceleration, kDeceleration);
+  FillRamp(v, kBlockRamp1, kAcceleration, kDeceleration);
+}
+
+void FillRamp(BlockValues& v, uint16_t type, std::span<const RampEntry> acceleration,
+              std::span<const RampEntry> deceleration) {
+  for (size_t table = 0; table < 2; ++table) {
+    const auto& entries = table == 0 ? acceleration : deceleration;
+    for (size_t e = 0; e < later::kRampEntries; ++e) {
+      size_t field = 2 * (table * later::kRampEntries + e);
+      auto [speed, count] = e < entries.size() ? entries[e] : RampEntry{1700, 0};
+      v.Set(type, field, speed);
+      v.Set(type, field + 1, count);
+    }
+  }
 }
 
 }  // namespace qv6::qv63x

@@ -18,7 +18,8 @@ bool CommandsEepromAccess::ReadSerial(std::string* serial) {
   return true;
 }
 
-void Qv63xMechFile::GetDefaultSection(int tag, uint8_t* buffer, size_t length) {
+void CopyDefaultSection(int tag, uint8_t* buffer, size_t length, const BlockTable& table,
+                        const std::function<void(BlockValues&)>& fill) {
   if (buffer == nullptr) return;
   std::memset(buffer, 0, length);
   if (tag >= 256 && tag <= 271) {
@@ -26,10 +27,15 @@ void Qv63xMechFile::GetDefaultSection(int tag, uint8_t* buffer, size_t length) {
     return;
   }
   if (tag < kBlockImageModule || tag > kBlockRamp1) return;
-  BlockValues values(later::Qv63xBlockTable());
-  qv63x::FillMechDefaults(values, defaults_);
+  BlockValues values(table);
+  fill(values);
   std::vector<uint8_t> record = EncodePayload(values, static_cast<uint16_t>(tag), ByteOrder::kLittle);
   std::memcpy(buffer, record.data(), std::min(length, record.size()));
+}
+
+void Qv63xMechFile::GetDefaultSection(int tag, uint8_t* buffer, size_t length) {
+  CopyDefaultSection(tag, buffer, length, later::Qv63xBlockTable(),
+                     [this](BlockValues& v) { qv63x::FillMechDefaults(v, defaults_); });
 }
 
 }  // namespace qv6

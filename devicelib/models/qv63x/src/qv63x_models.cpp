@@ -5,9 +5,10 @@
 
 namespace qv6 {
 
-Qv63xModel::Qv63xModel(DriverDeviceInterface& transport, const Qv63xModelFlags& flags)
+Qv63xModel::Qv63xModel(DriverDeviceInterface& transport, const Qv63xModelFlags& flags,
+                       const LaterSeriesTraits& traits)
     : Qv63xModelParts(transport, flags.defaults),
-      ScannerQV63xDeviceTemplate(Qv63xModelParts::commands, Qv63xSeriesTraits()),
+      ScannerQV63xDeviceTemplate(Qv63xModelParts::commands, traits),
       flags_(flags) {
   SetMechFile(&(this->Qv63xModelParts::mechFile));
   // Until the scanner's image is read, the model works with its defaults.
@@ -20,18 +21,12 @@ int Qv63xModel::GetPrintParameter(int position1, int position2) {
 
 namespace {
 
-template <class Model>
-std::unique_ptr<DeviceModel> Create(const ModelContext& context) {
-  if (context.driver == nullptr) return nullptr;
-  return std::make_unique<Model>(*context.driver);
-}
-
 constexpr const char* kClasses[] = {"Qv603", "Qv625", "Qv630", "Qv840"};
 
-const ModelRegistration kQv603Class(kClasses[0], &Create<Qv603>);
-const ModelRegistration kQv625Class(kClasses[1], &Create<Qv625>);
-const ModelRegistration kQv630Class(kClasses[2], &Create<Qv630>);
-const ModelRegistration kQv840Class(kClasses[3], &Create<Qv840>);
+const ModelRegistration kQv603Class(kClasses[0], &CreateDriverModel<Qv603>);
+const ModelRegistration kQv625Class(kClasses[1], &CreateDriverModel<Qv625>);
+const ModelRegistration kQv630Class(kClasses[2], &CreateDriverModel<Qv630>);
+const ModelRegistration kQv840Class(kClasses[3], &CreateDriverModel<Qv840>);
 
 }  // namespace
 

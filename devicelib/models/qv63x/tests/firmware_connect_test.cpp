@@ -1,17 +1,19 @@
-// Firmware at connection through the exported interface: the polling thread finds a QV630 that runs only
-// its boot loader, brings loader, firmware and FPGA image over, and connects it with its configuration; a
-// scanner that already runs the package's firmware connects without a download; without a package the
-// scanner stays unconnected and the polling thread keeps probing until one appears.
+// Firmware at connection through the exported interface: the polling thread finds a QV630, QV9120 or QV640
+// that runs only its boot loader, brings loader, firmware and FPGA image over, and connects it with its
+// configuration; a scanner that already runs the package's firmware connects without a download; without a
+// package the scanner stays unconnected and the polling thread keeps probing until one appears.
 #include <gtest/gtest.h>
 
 #include <array>
 
 #include "exported_connect_fixture.h"
-#include "firmware_package_builder.h"
 #include "identity/identity_block.h"
 #include "platform/clock.h"
+#include "qv6/qv64x/qv640_model.h"
 #include "qv6/qv6dll.h"
+#include "qv6/qv9120/qv9120_model.h"
 #include "sim/catalog.h"
+#include "sim/firmware_package_builder.h"
 #include "sim/qv63x_device.h"
 #include "sim_scanner.h"
 
@@ -29,6 +31,7 @@ class FirmwareConnectTest : public testing::ExportedConnectTest {
  protected:
   FirmwareConnectTest() : ExportedConnectTest("qv63x_fwconnect") {}
   void SetUp() override {
+    ASSERT_EQ(Qv9120ModelClasses().size() + Qv64xModelClasses().size(), 2u);  // registered too
     // The download's waits (resets, reopening, the FPGA's settling) pass ten times faster.
     plat::UseScaledClock(10);
     ExportedConnectTest::SetUp();
@@ -56,20 +59,35 @@ class FirmwareConnectTest : public testing::ExportedConnectTest {
   }
 
   std::shared_ptr<sim::Qv63xDevice> device_;
-  testing::PackageParts package_ = testing::StandardPackage("VEK Corporation", "1.2.3.4");
+  sim::PackageParts package_ = sim::StandardPackage("VEK Corporation", "1.2.3.4");
   int index_ = 0;
 };
 
-TEST_F(FirmwareConnectTest, BootLoaderScannerIsUpdatedThenConnectsWithItsConfiguration) {
-  Attach(sim::Firmware::kBootLoader);
+struct BootCase {
+  const char* name;
+  sim::Model model;
+  const char* packageFile;
+  const char* descriptor;  // QV6Descriptors.ini, or nullptr
+  const char* modelText;
+  uint16_t fpgaOpenValue;
+};
+
+class BootLoaderConnect : public FirmwareConnectTest, public ::testing::WithParamInterface<BootCase> {};
+
+TEST_P(BootLoaderConnect, ScannerIsUpdatedThenConnectsWithItsConfiguration) {
+  const BootCase c = GetParam();
+  device_ =
+      std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(c.model, {}, sim::Firmware::kBootLoader));
   device_->SetReenumeration(kDeviceName, 3);
-  testing::WritePackage("QV630Firmware.bin", package_);
+  sim::WritePackage(c.packageFile, package_);
+  if (c.descriptor != nullptr) std::ofstream(dir_ / "QV6Descriptors.ini") << c.descriptor;
   Open();
   ASSERT_TRUE(WaitFor([] { return g_connected.load() == 1; }));
 
   EXPECT_EQ(device_->FirmwareStage(), sim::FirmwareLoader::Stage::kFirmware);
   EXPECT_EQ(device_->FirmwareDownloads(), 1);
   EXPECT_EQ(device_->FpgaImage(), package_.fpga2);  // the boot loader's state text "SD" picks image 2
+  EXPECT_EQ(device_->FpgaOpenValue(), c.fpgaOpenValue);
   EXPECT_EQ(SectionsReceived(), 7u);
   EXPECT_EQ(CommandCount(kOpMechLoaded), 1u);
 
@@ -77,18 +95,30 @@ TEST_F(FirmwareConnectTest, BootLoaderScannerIsUpdatedThenConnectsWithItsConfigu
   ASSERT_EQ(QV6GetInfo(index_, info.data(), static_cast<int>(info.size())), 1);
   CQv6Info identity(reinterpret_cast<const uint8_t*>(info.data()), info.size());
   EXPECT_STREQ(identity.version(), "1.2.3.4");  // the package's firmware now runs
-  EXPECT_STREQ(identity.model(), "Orvisca Scanner Qv630");
+  EXPECT_STREQ(identity.model(), c.modelText);
   int status = 0, errors = 0;
   EXPECT_EQ(QV6GetStatus(index_, &status, &errors), 1);
   EXPECT_NE(static_cast<uint32_t>(status) & QV6_STATUS_CONNECTED, 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    LaterSeries, BootLoaderConnect,
+    ::testing::Values(
+        BootCase{"qv630", sim::Model::kQv630, "QV630Firmware.bin", nullptr, "Orvisca Scanner Qv630", 1},
+        BootCase{"qv9120", sim::Model::kQv9120, "QV9120Firmware.bin", nullptr, "Orvisca Scanner Qv9120", 1},
+        // Load mode 2 (the default) takes a file newer than the boot loader's version 0.
+        BootCase{"qv640NewerFile", sim::Model::kQv640, "QV640Firmware_v1.2.3.4.bin", nullptr,
+                 "Orvisca Scanner Qv640", 1},
+        BootCase{"qv640LoadAlways", sim::Model::kQv640, "QV640Firmware.bin", "[DEFAULT]\nFIRMW_LOAD_MODE=1\n",
+                 "Orvisca Scanner Qv640", 0}),
+    [](const ::testing::TestParamInfo<BootCase>& p) { return std::string(p.param.name); });
 
 TEST_F(FirmwareConnectTest, UpToDateScannerConnectsWithoutDownload) {
   Attach(sim::Firmware::kRunning);
   sim::Identity identity = device_->identity();
   identity.version = "1.2.3.4";
   device_->SetIdentity(identity);
-  testing::WritePackage("QV630Firmware.bin", package_);
+  sim::WritePackage("QV630Firmware.bin", package_);
   Open();
   ASSERT_TRUE(WaitFor([] { return g_connected.load() == 1; }));
 
@@ -111,7 +141,7 @@ TEST_F(FirmwareConnectTest, WithoutPackageTheScannerStaysUnconnectedAndProbingGo
   EXPECT_EQ(CommandCount(kOpMechLoaded), 0u);
 
   // The package appears: the next probe updates and connects the scanner.
-  testing::WritePackage("QV630Firmware.bin", package_);
+  sim::WritePackage("QV630Firmware.bin", package_);
   ASSERT_TRUE(WaitFor([] { return g_connected.load() == 1; }));
   EXPECT_EQ(device_->FirmwareDownloads(), 1);
 }

@@ -1,7 +1,10 @@
-// Faults on the QV63x document path: a jam, a double feed and an unplug in the middle of a document give
-// the status and error bits and events they should, and the next document comes through whole.
+// Faults on the later series' document path (QV630, QV9120, QV640): a jam, a double feed and an unplug in the
+// middle of a document give the status and error bits and events they should, and the next document comes
+// through whole.
 #include "driver/device_registry.h"
 #include "qv6/later/status_words.h"
+#include "qv6/qv64x/qv640_model.h"
+#include "qv6/qv9120/qv9120_model.h"
 #include "scan_fixture.h"
 #include "sim/documents/document.h"
 
@@ -16,16 +19,33 @@ sim::documents::Document Cheque(uint32_t seed, bool jam, bool doubleFeed, bool u
   return d;
 }
 
-class ScanFaults : public ScanTest {};
+class ScanFaults : public ScanTest {
+ protected:
+  // A scanner of the series with an empty hopper.
+  void UseSeries(sim::Model which) {
+    if (which == sim::Model::kQv9120) {
+      Use<Qv9120>(which, {}, 0, true);
+    } else if (which == sim::Model::kQv640) {
+      Use<Qv640>(which, {}, 0);
+    } else {
+      Use<Qv630>(which, {}, 0);
+    }
+  }
+};
 
 TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
   struct Case {
+    sim::Model model;
     bool jam;
     uint32_t status;  // besides Connected and Error
     uint32_t error;
-  } cases[] = {{true, QV6_STATUS_EXIT_JAM, 0x80}, {false, QV6_STATUS_DOUBLE_FEED, 0x40}};
+  } cases[] = {
+      {sim::Model::kQv630, true, QV6_STATUS_EXIT_JAM, 0x80},  {sim::Model::kQv630, false, QV6_STATUS_DOUBLE_FEED, 0x40},
+      {sim::Model::kQv9120, true, QV6_STATUS_EXIT_JAM, 0x80}, {sim::Model::kQv9120, false, QV6_STATUS_DOUBLE_FEED, 0x40},
+      {sim::Model::kQv640, true, QV6_STATUS_EXIT_JAM, 0x80},  {sim::Model::kQv640, false, QV6_STATUS_DOUBLE_FEED, 0x40}};
   for (const Case& c : cases) {
-    Use<Qv630>(sim::Model::kQv630, {}, 0);
+    SCOPED_TRACE(sim::Info(c.model).modelText);
+    UseSeries(c.model);
     Configure("");
     feeder->Push(Cheque(11, c.jam, !c.jam, false));
     feeder->Push(Cheque(12, false, false, false));
@@ -47,28 +67,37 @@ TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
 }
 
 TEST_F(ScanFaults, UnplugMidDocumentLosesTheLinkAndTheReconnectedScannerScans) {
-  Use<Qv630>(sim::Model::kQv630, {}, 0);
-  Configure("");
-  feeder->Push(Cheque(21, false, false, true));
-  feeder->Push(Cheque(22, false, false, false));
-  ASSERT_EQ(model->EnableScan(1), 1);
-  // The poll tick's status read finds the scanner gone: the connection ends.
-  EXPECT_EQ(model->PollStatus(), 0);
-  EXPECT_FALSE(drv::DeviceRegistry::Instance().IsAttached(feeder->options().deviceName));
+  for (sim::Model which : {sim::Model::kQv630, sim::Model::kQv9120, sim::Model::kQv640}) {
+    SCOPED_TRACE(sim::Info(which).modelText);
+    UseSeries(which);
+    Configure("");
+    feeder->Push(Cheque(21, false, false, true));
+    feeder->Push(Cheque(22, false, false, false));
+    ASSERT_EQ(model->EnableScan(1), 1);
+    // The poll tick's status read finds the scanner gone: the connection ends.
+    EXPECT_EQ(model->PollStatus(), 0);
+    EXPECT_FALSE(drv::DeviceRegistry::Instance().IsAttached(feeder->options().deviceName));
 
-  // Plugged in again, the connection builds a new model over a reopened transport.
-  model.reset();
-  transport.Close();
-  drv::DeviceRegistry::Instance().Attach(feeder->options().deviceName, device);
-  ASSERT_EQ(transport.Open(), 1);
-  model = std::make_unique<Qv630>(transport);
-  model->BindEvents(&events);
-  model->SetEventMode(1);
-  Configure("");
-  EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
-  auto fed = std::make_unique<sim::Qv63xDocumentFeeder::Fed>();
-  ASSERT_TRUE(feeder->Find(model->expectedSequence(), fed.get()));
-  EXPECT_EQ(fed->document.seed, 22u);
+    // Plugged in again, the connection builds a new model over a reopened transport.
+    model.reset();
+    transport.Close();
+    drv::DeviceRegistry::Instance().Attach(feeder->options().deviceName, device);
+    ASSERT_EQ(transport.Open(), 1);
+    if (which == sim::Model::kQv9120) {
+      model = std::make_unique<Qv9120>(transport);
+    } else if (which == sim::Model::kQv640) {
+      model = std::make_unique<Qv640>(transport);
+    } else {
+      model = std::make_unique<Qv630>(transport);
+    }
+    model->BindEvents(&events);
+    model->SetEventMode(1);
+    Configure("");
+    EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
+    auto fed = std::make_unique<sim::Qv63xDocumentFeeder::Fed>();
+    ASSERT_TRUE(feeder->Find(model->expectedSequence(), fed.get()));
+    EXPECT_EQ(fed->document.seed, 22u);
+  }
 }
 
 }  // namespace

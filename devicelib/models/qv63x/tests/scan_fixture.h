@@ -11,6 +11,7 @@
 #include "device/event_table.h"
 #include "sim/documents/expected_image.h"
 #include "sim/qv63x_document_feeder.h"
+#include "sim/qv64x_feed_format.h"
 #include "sim_scanner.h"
 
 namespace qv6::testing {
@@ -80,11 +81,15 @@ class ScanTest : public SimScannerTest {
            bool mirrored = false) {
     Attach(which);
     model = std::make_unique<Model>(transport);
-    sim::Qv63xFeederOptions options;
+    // The QV640's 300 dpi full-width sensors; the QV63x image modules otherwise.
+    const bool qv64x = which == sim::Model::kQv640;
+    sim::Qv63xFeederOptions options = qv64x ? sim::Qv64xFeederOptions() : sim::Qv63xFeederOptions{};
     options.mirroredSides = mirrored;
+    if (qv64x) cheques.dpi = 300;
     sim::documents::DocumentStack stack(7, cheques);
     stack.AddCheques(count);
-    feeder = std::make_shared<sim::Qv63xDocumentFeeder>(std::move(stack), options);
+    feeder = std::make_shared<sim::Qv63xDocumentFeeder>(
+        std::move(stack), options, qv64x ? std::make_shared<sim::Qv64xFeedFormat>(options) : nullptr);
     device->SetDocumentSource(feeder);
     Recorded().clear();
     for (int e = 2; e <= 6; ++e) events.Set(e, &RecordEvent, nullptr);
@@ -112,19 +117,13 @@ class ScanTest : public SimScannerTest {
     return nullptr;
   }
   // Both sides' images the host must hold for the document of `sequence`, cut to the larger length.
-  std::array<sim::documents::ExpectedImage, 2> Expected(uint8_t sequence, int dpi, bool mirrored) const {
-    std::array<sim::documents::ExpectedImage, 2> out;
+  std::array<sim::documents::ExpectedImage, 2> Expected(uint8_t sequence, int dpi) const {
     auto fed = std::make_unique<sim::Qv63xDocumentFeeder::Fed>();
     EXPECT_TRUE(feeder->Find(sequence, fed.get()));
-    for (size_t s = 0; s < 2; ++s) {
-      EXPECT_TRUE(fed->transfers[s].has_value()) << "side " << s;
-      if (!fed->transfers[s]) return out;
-      out[s] = sim::documents::AssembleSide(
-          fed->scans[s], *fed->transfers[s],
-          sim::documents::HostAssemblyOf(static_cast<sim::documents::Side>(s), fed->mode, dpi, mirrored));
-    }
-    sim::documents::CutBothToLarger(out[0], out[1]);
-    return out;
+    for (size_t s = 0; s < 2; ++s) EXPECT_TRUE(fed->transfers[s].has_value()) << "side " << s;
+    auto images = feeder->feeder().ExpectedImages(fed->index, dpi);
+    EXPECT_TRUE(images.has_value());
+    return images.value_or(std::array<sim::documents::ExpectedImage, 2>{});
   }
 
   EventTable events;

@@ -71,7 +71,7 @@ TEST_F(ScanGetters, ChangedCorrectionTableAppliesFromTheNextInitialisation) {
   auto frontMatchesTheScanner = [&]() {
     EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
     const HeldImage got = ReadPackedDib(model->GetFrontImageDIBPtr());
-    const auto want = Expected(model->expectedSequence(), 200, false);
+    const auto want = Expected(model->expectedSequence(), 200);
     return got.width == want[0].width && got.height == want[0].height && got.pixels == want[0].pixels;
   };
   EXPECT_TRUE(frontMatchesTheScanner());

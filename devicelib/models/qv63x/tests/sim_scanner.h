@@ -1,5 +1,6 @@
-// Test fixture: a simulated QV63x scanner attached behind the driver device, its transport opened, a
-// scratch folder as current and temporary directory, and a clock whose waits pass at once.
+// Test fixtures: a simulated later-series scanner attached behind the driver device, its transport opened,
+// a model on it, a scratch folder as current and temporary directory, and a clock whose waits pass at once.
+// LaterScannerTest is shared by the later series' tests; SimScannerTest is the QV63x form (a QV630).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@
 namespace qv6::testing {
 
 // The blocks of a type the scanner received, payload only.
-inline std::vector<std::vector<uint8_t>> BlocksOfType(const sim::Qv63xDevice& device, uint16_t type) {
+inline std::vector<std::vector<uint8_t>> BlocksOfType(const sim::LaterSeriesDevice& device, uint16_t type) {
   std::vector<std::vector<uint8_t>> out;
   for (const auto& b : device.BlocksReceived()) {
     if (b.size() >= 4 && ((b[0] << 8) | b[1]) == type) out.emplace_back(b.begin() + 4, b.end());
@@ -32,7 +33,8 @@ inline std::vector<std::vector<uint8_t>> BlocksOfType(const sim::Qv63xDevice& de
 }
 
 // Command packets of an opcode the scanner received.
-inline std::vector<std::vector<uint8_t>> CommandsOfOpcode(const sim::Qv63xDevice& device, uint8_t opcode) {
+inline std::vector<std::vector<uint8_t>> CommandsOfOpcode(const sim::LaterSeriesDevice& device,
+                                                          uint8_t opcode) {
   std::vector<std::vector<uint8_t>> out;
   for (const auto& c : device.CommandsReceived()) {
     if (c.size() >= 2 && c[1] == opcode) out.push_back(c);
@@ -40,14 +42,17 @@ inline std::vector<std::vector<uint8_t>> CommandsOfOpcode(const sim::Qv63xDevice
   return out;
 }
 
-class SimScannerTest : public ::testing::Test {
+// Device: the simulated series' class; Transport: the host's; Model: what the tests hold; DefaultModel:
+// the class Attach builds on the scanner of kDefault.
+template <class Device, class Transport, class Model, class DefaultModel, sim::Model kDefault>
+class LaterScannerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
     plat::SetFolder(plat::Folder::kTemp, dir_.string());
     plat::UseVirtualClock(0, true);
-    Attach(sim::Model::kQv630);
+    Attach(kDefault);
   }
   void TearDown() override {
     model.reset();
@@ -62,9 +67,9 @@ class SimScannerTest : public ::testing::Test {
     transport.Close();
     drv::DeviceRegistry::Instance().Reset();
     DriverLayer::Reset();
-    device = std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(which, {}, firmware));
+    device = std::static_pointer_cast<Device>(sim::AttachScanner(which, {}, firmware));
     ASSERT_EQ(transport.Open(), 1);
-    model = std::make_unique<Qv630>(transport);
+    model = std::make_unique<DefaultModel>(transport);
   }
   std::vector<std::vector<uint8_t>> Received(uint16_t type) const { return BlocksOfType(*device, type); }
   std::vector<std::vector<uint8_t>> Commands(uint8_t opcode) const {
@@ -72,12 +77,15 @@ class SimScannerTest : public ::testing::Test {
   }
   void WriteFile(const std::string& name, const std::string& text) { std::ofstream(dir_ / name) << text; }
 
-  zc::testkit::ScratchDir scratch_{"qv63x"};
+  zc::testkit::ScratchDir scratch_{"later"};
   std::filesystem::path dir_ = scratch_.Path();
   std::filesystem::path old_;
-  std::shared_ptr<sim::Qv63xDevice> device;
-  ScannerQV63xInterface transport;
-  std::unique_ptr<Qv63xModel> model;
+  std::shared_ptr<Device> device;
+  Transport transport;
+  std::unique_ptr<Model> model;
 };
+
+using SimScannerTest = LaterScannerTest<sim::Qv63xDevice, ScannerQV63xInterface, ScannerQV63xDeviceTemplate,
+                                        Qv630, sim::Model::kQv630>;
 
 }  // namespace qv6::testing

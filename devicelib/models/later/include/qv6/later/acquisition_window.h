@@ -38,6 +38,9 @@ struct AcquisitionWindow {
   int firstLine = 0;  // raw lines transferred, [firstLine, endLine)
   int endLine = 0;
   bool halfSize = false;
+  // The window of a top-down sensor lies mirrored within the good pixels (the sensor's far end looks at
+  // the track); a full-width transfer keeps the same pixels in both directions.
+  bool mirrorTopDown = true;
 
   int Pixels() const { return (endPixel - firstPixel) / (halfSize ? 2 : 1); }  // per transferred line
   int Lines() const { return (endLine - firstLine) / (halfSize ? 2 : 1); }
@@ -49,6 +52,14 @@ struct AcquisitionWindow {
 // Most pixels a correction table describes, and most raw lines one document may have (about a metre).
 inline constexpr int kMaxLinePixels = 3000;
 inline constexpr int kMaxDocumentLines = 8000;
+
+// The QV64x form: whole sensor lines of P pixels (the side's total pixels rounded up to 64) are
+// transferred and the document window [A, B) is cut on the host. A and B are counted from the first usable
+// pixel by "Bottom" and "Top" (a negative bound counts back from the document's far edge), rounded down to
+// even, and kept inside the document width, the sensor's total pixels and the correction tables; a window
+// that would start before the line starts at 0. Nullopt as below.
+std::optional<AcquisitionWindow> ComputeFullWidthWindow(const SideGeometry& geometry,
+                                                        const WindowRequest& request);
 
 // The window of a side, or nullopt when the scanner's record or the module describe nothing sensible
 // (no lines, more lines than a document has, no good pixels, a sensor beyond the tables).

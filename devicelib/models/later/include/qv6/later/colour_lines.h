@@ -6,7 +6,8 @@
 //     200 dpi: (L0, L1, L2), (L0, L1, L2), (L4, L3, L2), (L4, L3, L2) per group, over (lines - 1) / 4 groups;
 //     100 dpi: (L0, L1, L2), (L4, L3, L2) per group, every second pixel.
 //   colour mode 2 (groups of three L0..L2): 200 dpi (L0, L1, L2) twice per group, over (lines - 2) / 3
-//     groups; 100 dpi once, every second pixel.
+//     groups; 100 dpi once, every second pixel. A 300 dpi sensor (the QV64x) writes each group three
+//     times: its colour raw lines come at a third of the grey line rate.
 #pragma once
 
 #include <cstddef>
@@ -22,8 +23,9 @@ struct ColourLines {
 };
 
 // Expands `raw` (lines x pixels bytes) into `out` (resized to lines x 3 x pixels). Colour mode 1 or 2; any
-// other mode, or raw data shorter than lines x pixels, gives no lines.
+// other mode, or raw data shorter than lines x pixels, gives no lines. `repeat` is how often each output
+// line is written; 0 takes the 200 dpi sensor's rule (twice, once at half size).
 ColourLines ExpandColourLines(std::span<const uint8_t> raw, int lines, int pixels, int colourMode, bool half,
-                              std::vector<uint8_t>& out);
+                              std::vector<uint8_t>& out, int repeat = 0);
 
 }  // namespace qv6::later

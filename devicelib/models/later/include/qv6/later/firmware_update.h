@@ -32,12 +32,20 @@ struct FirmwareFacts {
 struct FirmwareDecision {
   bool download = false;  // loader, firmware and FPGA image go to the scanner
   bool fail = false;      // the update ends at once with 0 (the scanner is not used)
+  uint8_t fpgaOpenValue = Qv63xCommands::kFpgaOpenValue;  // the value that opens the FPGA transfer
 };
 
 using FirmwareRule = std::function<FirmwareDecision(const FirmwareFacts& facts)>;
 
 // The QV63x rule: already running the package's firmware, or download; no package means no scanner.
 FirmwareDecision Qv63xFirmwareRule(const FirmwareFacts& facts);
+
+// The QV64x rule by the descriptor's load mode: 1 always downloads (and fails without a package), 2
+// downloads a file newer than the scanner's firmware, 3 downloads a package that lacks the scanner's
+// texts, any other mode never downloads. Without a package a scanner with usable texts keeps its
+// firmware; with texts outside their bounds a loaded package is always downloaded. The FPGA transfer
+// opens with 0 in mode 1, else 1.
+FirmwareDecision Qv64xFirmwareRule(int loadMode, const FirmwareFacts& facts);
 
 // The firmware row of the diagnostics dialog.
 struct FirmwareRow {

@@ -32,7 +32,14 @@ enum RecordField : size_t {
 
 enum PrinterField : size_t { kPrinterControl = 0 };
 enum AcquisitionField : size_t { kAcqLineSetting = 0, kAcqRecordCount = 1, kAcqChannelBytes = 2 };
-enum DoubleFeedField : size_t { kDfDelay = 0, kDfEnable = 1, kDfSolenoid = 2 };
+// The QV64x block carries the franker mode and its allowance behind the QV63x fields.
+enum DoubleFeedField : size_t {
+  kDfDelay = 0,
+  kDfEnable = 1,
+  kDfSolenoid = 2,
+  kDfFrankerMode,
+  kDfFrankerAllowance
+};
 enum SerialField : size_t { kSerBaud = 0, kSerParity, kSerCharLen, kSerStopBits };
 enum TransferField : size_t {
   kTrSequence = 0,
@@ -108,9 +115,20 @@ enum TransportField : size_t {
   kTsSlipLength,
   kTsOperatingMode,
   kTsPreSync,
-  kTsFields
+  kTsFields,
+  // The QV64x transport section goes on with the franker and the feed solenoid's re-energising.
+  kTsFrankPosition = kTsFields,
+  kTsFrankOnLag,
+  kTsFrankOffLag,
+  kTsFeedReEnergizeDelay,
+  kTsFeedOffBeforeReEnergize,
+  kTsFrankDefaultLength,
+  kTsFrankDefaultMargin,
+  kTsQv64xFields
 };
-enum MicrHeadField : size_t { kMhPosition = 0, kMhFrequency, kMhOffset };
+// The QV64x head section adds a gain calibration factor (byte 4; the offset moves to bytes 5-6). Its field
+// number follows the offset's so that every series finds the offset at the same field.
+enum MicrHeadField : size_t { kMhPosition = 0, kMhFrequency, kMhOffset, kMhGainCalib };
 
 inline constexpr size_t kRampEntries = 32;  // per table; acceleration then deceleration
 
@@ -120,5 +138,7 @@ inline constexpr size_t kChannelRecords = 4;
 inline constexpr size_t kChannelRecordSize = 23;
 
 const BlockTable& Qv63xBlockTable();
+// The QV63x layouts with the QV64x blocks 35 (6 bytes), 66 (46) and 67 (7).
+const BlockTable& Qv64xBlockTable();
 
 }  // namespace qv6::later

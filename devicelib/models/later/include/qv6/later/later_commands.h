@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+#include "connect/series_id.h"
 #include "qv6/later/command_packet.h"
 #include "qv6/models/firmware_record.h"
 #include "transport/driver_interface.h"
@@ -21,6 +22,7 @@ struct CommandSetTraits {
   std::span<const OpcodeSpec> opcodes;
   uint32_t eepromLimit;      // most bytes an EEPROM read or write moves
   uint16_t lowAddressLimit;  // records at or below it are written by controller memory writes
+  SeriesId identification;   // whose identification rules Identify follows
 };
 
 class Qv63xCommands {
@@ -58,7 +60,9 @@ class Qv63xCommands {
   virtual int SendData(const uint8_t* data, size_t length);
   virtual int SendRawCommand(const uint8_t* data, size_t length);
   virtual int ReturnTrue() { return 1; }
-  virtual int DownloadFpga(std::span<const uint8_t> image1, std::span<const uint8_t> image2);
+  // The image the identity's state text picks ("SD": the second), opened with `openValue`.
+  virtual int DownloadFpga(std::span<const uint8_t> image1, std::span<const uint8_t> image2,
+                           uint8_t openValue = kFpgaOpenValue);
   // Bytes written or read (at most the EEPROM limit), 0 on failure. ReadData fills the whole buffer with
   // 0xFF first.
   virtual int WriteData(const uint8_t* data, int length);
@@ -81,6 +85,19 @@ class Qv63xCommands {
 class Qv630Commands : public Qv63xCommands {
  public:
   using Qv63xCommands::Qv63xCommands;
+};
+
+// The QV64x command set: the QV63x one with its own identification rules and loader file.
+class Qv64xCommands : public Qv63xCommands {
+ public:
+  explicit Qv64xCommands(DriverDeviceInterface& transport) : Qv63xCommands(transport, Qv64xTraits()) {}
+  static const CommandSetTraits& Qv64xTraits();
+};
+
+// The QV640 talks through it; it changes nothing.
+class Qv640Commands : public Qv64xCommands {
+ public:
+  using Qv64xCommands::Qv64xCommands;
 };
 
 }  // namespace qv6

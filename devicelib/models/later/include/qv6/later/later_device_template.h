@@ -39,10 +39,25 @@ struct LaterSeriesTraits {
   std::span<const uint16_t> mechTransferOrder;  // blocks sent to / read from the scanner, in order
   std::span<const uint16_t> mechImageOrder;     // records of the EEPROM image, in order
   size_t correctionTableSize;                   // bytes of each of the sixteen tables
+  later::ScanConfigRules scanRules{};
+  // Raw lines per inch of a grey scan, and the resolution the side's lines are assembled at.
+  int sensorDpi = 200;
+  // Whole sensor lines are transferred and the document window is cut on the host; the image is then
+  // reduced to the asked resolution. Otherwise the scanner sends the window alone, halved for 100 dpi.
+  bool fullWidthTransfer = false;
+  // Magnetic sample rate of grey and colour mode 1, and of colour mode 2.
+  std::array<int, 2> micrRates{63200, 94800};
+  // Every scan preparation ends with opcode 7 (besides the one that follows loading the configuration).
+  bool configAppliedInPrepare = false;
+  bool franker = false;
+  // Scan log lines carry the document's sequence number; a status change is not logged.
+  bool documentLogLines = false;
 };
 
-// The QV63x series' traits.
+// The series' traits: QV63x; QV9120 (QV63x with a franker); QV64x (300 dpi full-width sensor, franker).
 const LaterSeriesTraits& Qv63xSeriesTraits();
+const LaterSeriesTraits& Qv9120SeriesTraits();
+const LaterSeriesTraits& Qv64xSeriesTraits();
 
 class ScannerQV63xDeviceTemplate : public DeviceModel {
  public:
@@ -88,6 +103,8 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   int GetOperatingMode(int* mode) override;
   int MaintenanceMode(int value) override;
   int SetEventMode(int mode) override;
+  // Opcode 12 for the document the host works on; no franker: kNoFranker.
+  int Frank(int value) override;
   // Brings the scanner up after detection: the firmware decision with the identity's texts, then the
   // EEPROM image and the mechanical sections (UpdateFirmware).
   int StartUp(const ModelStartUp& start) override;
@@ -201,7 +218,10 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   int CorrectionTag(int type) const;  // 0 for a type that is no table
   size_t CorrectionLength(int tag) const;
   later::SideGeometry Geometry(int side) const;
-  int BuildSide(int side, const later::AcquisitionWindow& window, int colourMode, int greyCode);
+  int BuildSide(int side, const later::AcquisitionWindow& window, int colourMode, int greyCode,
+                int resolution);
+  void ReduceSide(int side, int resolution);
+  void LogStart(const char* step, uint8_t sequence) const;
   void CropSide(int side);
   bool CurrentDocumentShows(uint16_t bits) const;
   int ImagesForCurrentDocument();
@@ -221,6 +241,7 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   std::vector<uint8_t> hostBuffer_;
   std::vector<std::vector<uint8_t>> tables_;
   // The settings blocks as last sent successfully to this scanner (33 to 36).
+  // The double-feed block's copy carries the franker settings behind its payload.
   std::array<std::optional<std::vector<uint8_t>>, 4> sentConfig_;
   std::vector<uint8_t> transferBuffer_;
 

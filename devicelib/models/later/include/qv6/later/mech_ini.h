@@ -24,6 +24,12 @@ struct MechIniBinding {
 };
 
 const std::vector<MechIniBinding>& Qv63xMechIniBindings();
+// The QV63x keys with the QV9120's "Sample Frequency" default (34254).
+const std::vector<MechIniBinding>& Qv9120MechIniBindings();
+// The QV63x keys, the franker and feed solenoid keys of "SCAN" after "PreSync Position", "Gain Calib
+// Factor" after "Sample Frequency", LED PWMs defaulting to 123 and a rear sensor whose pixels run
+// bottom-up by default.
+const std::vector<MechIniBinding>& Qv64xMechIniBindings();
 
 // Missing keys take their defaults. False without a file name.
 bool LoadMechIni(const char* file, const std::vector<MechIniBinding>& bindings, BlockValues& values);

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "qv6/later/franker.h"
+
 namespace qv6::later {
 
 struct SideConfig {
@@ -41,6 +43,16 @@ struct ScanConfig {
   int doubleFeedDelay = 5;
   int feedSolenoidMode = 0;
   int sorterEnable = 0;
+  FrankerSettings franker;  // read only by series with a franker
+};
+
+// How a series' scan configuration differs from the QV63x one.
+struct ScanConfigRules {
+  // A 300 dpi sensor: "Resolution" defaults to 300 and keeps 100 and 200, anything else is 300 (the
+  // 200 dpi sensor defaults to 200 and keeps only 100).
+  bool sensor300 = false;
+  bool readFranker = false;   // "FrankerMode" and "FrankerSmartModeBadQtyAllowed"
+  bool writeFranker = false;  // written back, after "FrankerComment"
 };
 
 // The section used when the caller names none.
@@ -51,8 +63,10 @@ std::string CurrentDirectoryName(const char* file);
 
 // Reads every key of the section (missing keys take their defaults), normalises, and makes the rear
 // side scan like the front in resolution, grey levels, bottom and top. False when the file does not open.
-bool LoadScanConfig(const char* file, const char* section, ScanConfig* config);
+bool LoadScanConfig(const char* file, const char* section, ScanConfig* config,
+                    const ScanConfigRules& rules = {});
 // Writes every key but "MICR Save Samples" with the values in force.
-bool SaveScanConfig(const char* file, const char* section, const ScanConfig& config);
+bool SaveScanConfig(const char* file, const char* section, const ScanConfig& config,
+                    const ScanConfigRules& rules = {});
 
 }  // namespace qv6::later

@@ -30,6 +30,8 @@ enum SensorBit : uint16_t {
   kSensorDoubleFeed1 = 0x10,  // double-feed sensor 1
   kSensorExitJam = 0x60,
   kSensorCoverOff = 0x80,
+  kSensorPocket0Full = 0x100,
+  kSensorPocket1Full = 0x200,
 };
 
 // Document word bits.

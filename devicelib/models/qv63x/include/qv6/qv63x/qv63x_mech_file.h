@@ -4,6 +4,7 @@
 // correction tables for even tags and black ones for odd tags.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "qv6/later/later_commands.h"
@@ -23,6 +24,12 @@ class CommandsEepromAccess : public EepromAccess {
  private:
   Qv63xCommands& commands_;
 };
+
+// A default section of a later-series image: the caller's buffer cleared, then as much of the record as
+// fits, packed little-endian from the series' layouts after `fill` set the defaults. Correction tables
+// read white (even tags) or black (odd tags); any other tag leaves the buffer cleared.
+void CopyDefaultSection(int tag, uint8_t* buffer, size_t length, const BlockTable& table,
+                        const std::function<void(BlockValues&)>& fill);
 
 class Qv63xMechFile : public DeviceMechFile {
  public:

@@ -29,7 +29,8 @@ struct Qv63xModelFlags {
 
 class Qv63xModel : private Qv63xModelParts, public ScannerQV63xDeviceTemplate {
  public:
-  Qv63xModel(DriverDeviceInterface& transport, const Qv63xModelFlags& flags);
+  Qv63xModel(DriverDeviceInterface& transport, const Qv63xModelFlags& flags,
+             const LaterSeriesTraits& traits = Qv63xSeriesTraits());
 
   const Qv63xModelFlags& flags() const { return flags_; }
   Qv63xMechFile& eepromImage() { return this->Qv63xModelParts::mechFile; }
