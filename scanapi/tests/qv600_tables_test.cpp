@@ -1,0 +1,121 @@
+// The QV600 back-end's pure rules: firmware name derivations, identity texts, the magnetic-line merge and
+// the driver-file conversions.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "api_fixture.h"
+#include "zarn/qv600.h"
+
+namespace zarn {
+namespace {
+
+struct DeriveCase {
+  const char* name;
+  const char* value;
+  int row;
+  const char* expected;
+};
+
+class FirmwareDerivation : public ::testing::TestWithParam<DeriveCase> {};
+
+TEST_P(FirmwareDerivation, RewritesOnlyForeignModelNames) {
+  const DeriveCase& c = GetParam();
+  EXPECT_EQ(DeriveFirmwareName(c.value, c.row), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FirmwareDerivation,
+    ::testing::Values(
+        DeriveCase{"Qv630NameForQv620Row", "C:\\FW\\QV630FIRMWARE.BIN", 0, "C:\\FW\\QV620Firmware.bin"},
+        DeriveCase{"Qv630NameForRm70Row", "C:\\FW\\QV630FIRMWARE.BIN", 3, "C:\\FW\\RM70Firmware.bin"},
+        DeriveCase{"Qv630NameKeptForOwnRow", "C:\\FW\\QV630FIRMWARE.BIN", 1, "C:\\FW\\QV630FIRMWARE.BIN"},
+        DeriveCase{"Qv840NameForQv640Row", "D:\\X\\QV840FIRMWARE.BIN", 5, "D:\\X\\QV640Firmware.bin"},
+        DeriveCase{"Qv840NameForRm70KfRow", "D:\\X\\QV840FIRMWARE.BIN", 4, "D:\\X\\RM70KFFirmware.bin"},
+        DeriveCase{"Rm70KfNameForQv630Row", "E:\\RM70KFFIRMWARE.BIN", 1, "E:\\QV630Firmware.bin"},
+        DeriveCase{"Rm70NameForQv620Row", "E:\\RM70FIRMWARE.BIN", 0, "E:\\QV620Firmware.bin"},
+        DeriveCase{"NoModelKept", "C:\\FW\\OTHER_FIRMWARE.BIN", 0, "C:\\FW\\OTHER_FIRMWARE.BIN"},
+        DeriveCase{"FourteenCharactersKept", "QV630FIRMW.BIN", 0, "QV630FIRMW.BIN"},
+        // Lengths 15 to 17: the model word would start before the value; nothing is read or cut there.
+        DeriveCase{"Length15Kept", "630FIRMWARE.BIN", 0, "630FIRMWARE.BIN"},
+        DeriveCase{"Length16Rm70Matches", "RM70FIRMWARE.BIN", 0, "QV620Firmware.bin"},
+        DeriveCase{"Length17Qv630Matches", "QV630FIRMWARE.BIN", 0, "QV620Firmware.bin"},
+        DeriveCase{"Length17Rm70KfOutside", "M70KFFIRMWARE.BIN", 0, "M70KFFIRMWARE.BIN"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FirmwareRename, DriverFileRuleFollowsEachRowsRecognisedModels) {
+  // The QV840 row does not recognise the QV640 name; every other row takes its own name instead.
+  EXPECT_EQ(RenameFirmwareForRow("C:\\FW\\QV640FIRMWARE.BIN", 2), "C:\\FW\\QV640FIRMWARE.BIN");
+  EXPECT_EQ(RenameFirmwareForRow("C:\\FW\\QV640FIRMWARE.BIN", 0), "C:\\FW\\QV620Firmware.bin");
+  EXPECT_EQ(RenameFirmwareForRow("C:\\FW\\QV630FIRMWARE.BIN", 2), "C:\\FW\\QV840Firmware.bin");
+  EXPECT_EQ(RenameFirmwareForRow("C:\\FW\\QV630FIRMWARE.BIN", 1), "C:\\FW\\QV630FIRMWARE.BIN");
+  EXPECT_EQ(RenameFirmwareForRow("QV630FIRMWA.BIN", 0), "QV630FIRMWA.BIN");
+}
+
+TEST(DescriptorFile, NameFollowsTheConfigurationFolderWithinItsLimit) {
+  EXPECT_EQ(DescriptorFileName(nullptr), ".\\qv8cfg.tmp");
+  EXPECT_EQ(DescriptorFileName(""), ".\\qv8cfg.tmp");
+  EXPECT_EQ(DescriptorFileName("C:\\cfg"), "C:\\cfg\\qv8cfg.tmp");
+  EXPECT_EQ(DescriptorFileName(".\\"), ".\\qv8cfg.tmp");
+  EXPECT_EQ(DescriptorFileName(std::string(250, 'a').c_str()), ".\\qv8cfg.tmp");
+  EXPECT_EQ(DescriptorFileName(std::string(244, 'a').c_str()), std::string(244, 'a') + "\\qv8cfg.tmp");
+}
+
+TEST(IdentityMatch, LowFiveBitsCompareAndPatternsMustFit) {
+  EXPECT_EQ(funcMatchIdentityString("VEK Corporation", "vek corp"), 1);
+  EXPECT_EQ(funcMatchIdentityString("Orvisca Scanner Qv630", "Scanner QV630"), 1);
+  EXPECT_EQ(funcMatchIdentityString("abc", ""), 1);
+  EXPECT_EQ(funcMatchIdentityString("ab", "abc"), 0);
+  EXPECT_EQ(funcMatchIdentityString("Scanner Qv620", "Scanner Qv630"), 0);
+}
+
+TEST(IdentityText, StaysInsideTheBlock) {
+  const char block[] = {'A', 0, 'B', 'B', 0, 'C', 'C', 'C'};  // third text unterminated
+  EXPECT_EQ(IdentityText(block, sizeof block, 1), "A");
+  EXPECT_EQ(IdentityText(block, sizeof block, 2), "BB");
+  EXPECT_EQ(IdentityText(block, sizeof block, 3), "CCC");
+  EXPECT_EQ(IdentityText(block, sizeof block, 4), "");
+  EXPECT_EQ(IdentityText(block, sizeof block, 9), "");
+}
+
+struct MergeCase {
+  const char* name;
+  const char* a;
+  const char* b;
+  const char* merged;
+  int repaired;
+  int left;
+};
+
+constexpr const char* kOnes120 =
+    "111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111";
+constexpr const char* kOnes80 = "11111111111111111111111111111111111111111111111111111111111111111111111111111111";
+
+class MicrMerge : public ::testing::TestWithParam<MergeCase> {};
+
+TEST_P(MicrMerge, FollowsTheRepairRules) {
+  const MergeCase& c = GetParam();
+  int repaired = -1, left = -1;
+  EXPECT_EQ(MergeMicrLines(c.a, c.b, &repaired, &left), c.merged);
+  EXPECT_EQ(repaired, c.repaired);
+  EXPECT_EQ(left, c.left);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MicrMerge,
+    ::testing::Values(MergeCase{"Equal", "123", "123", "123", 0, 0},
+                      MergeCase{"RejectRepaired", "1@3", "123", "123", 1, 0},
+                      MergeCase{"SecondRejectIgnored", "123", "1@3", "123", 0, 0},
+                      MergeCase{"BlankInFirstKept", "1 3", "13", "1 3", 0, 0},
+                      MergeCase{"BlankInSecondSkipped", "13", "1 3", "13", 0, 0},
+                      MergeCase{"TwoAndFiveTrustFirst", "2", "5", "2", 0, 0},
+                      MergeCase{"ColonFourRepaired", ":", "4", "4", 1, 0},
+                      MergeCase{"RoundDigitsTakeSecond", "6", "9", "9", 1, 0},
+                      MergeCase{"OtherConflictLeft", "1", "7", "1", 0, 1},
+                      MergeCase{"SecondShorterLeavesRest", "12", "1", "12", 0, 1},
+                      MergeCase{"EmptyFirstEndsAtItsNul", "", "12", "", 0, 2},
+                      MergeCase{"CutAtEightyCharacters", kOnes120, "", kOnes80, 0, 80}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace zarn
