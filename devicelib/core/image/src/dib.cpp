@@ -14,19 +14,6 @@ bool IsSupportedBitCount(int bitCount) {
   return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24;
 }
 
-int DefaultColorCount(int bitCount) {
-  switch (bitCount) {
-    case 1:
-      return 2;
-    case 4:
-      return 16;
-    case 8:
-      return 256;
-    default:
-      return 0;
-  }
-}
-
 // Crop bound normalisation against a size n: a start that is negative counts from the end when it lies
 // inside, an end of 0 means the last index, and anything beyond is clamped.
 int NormaliseStart(int s, int n) {
@@ -80,7 +67,7 @@ int CDib::GetNumColors() const {
     const uint32_t used = LoadLe32(block_.get() + 32);
     if (used != 0) return static_cast<int>(std::min<uint32_t>(used, kMaxPaletteColors));
   }
-  return DefaultColorCount(GetBitCount());
+  return DibDefaultColorCount(GetBitCount());
 }
 
 int CDib::GetPaletteSize() const {
@@ -129,7 +116,7 @@ int CDib::Create(int width, int height, int bitCount, int dpi) {
 
   const int64_t bpl = DibBytesPerLine(width, bitCount);
   const uint64_t imageBytes = static_cast<uint64_t>(bpl) * static_cast<uint64_t>(height);
-  const int colors = DefaultColorCount(bitCount);
+  const int colors = DibDefaultColorCount(bitCount);
   const uint64_t total = kInfoHeaderSize + static_cast<uint64_t>(colors) * 4 + imageBytes;
   if (total > kMaxDibBytes) return 0;
 

@@ -54,6 +54,19 @@ BitmapInfoHeader ReadInfoHeader(const uint8_t* src) {
   return h;
 }
 
+int DibDefaultColorCount(int bitCount) {
+  switch (bitCount) {
+    case 1:
+      return 2;
+    case 4:
+      return 16;
+    case 8:
+      return 256;
+    default:
+      return 0;
+  }
+}
+
 int64_t DibBytesPerLine(int64_t width, int64_t bitCount) {
   if (width < 0 || bitCount < 0) return -1;
   return ((bitCount * width + 31) / 32) * 4;

@@ -52,6 +52,10 @@ void WriteInfoHeader(uint8_t* dst, const BitmapInfoHeader& h);
 // Reads a 40-byte header from src (which must hold 40 bytes).
 BitmapInfoHeader ReadInfoHeader(const uint8_t* src);
 
+// Palette entries a DIB of that depth has when its header names none: 2, 16 or 256 for 1, 4 or 8 bits,
+// 0 for any other depth.
+int DibDefaultColorCount(int bitCount);
+
 // Row length in bytes: ((bits * width + 31) / 32) * 4, computed without overflow; -1 for a negative width.
 int64_t DibBytesPerLine(int64_t width, int64_t bitCount);
 
