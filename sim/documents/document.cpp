@@ -63,6 +63,7 @@ std::string MakeCodeLine(uint32_t seed, MicrFont font) {
 Document MakeCheque(uint32_t seed, const ChequeOptions& options) {
   Document doc;
   doc.seed = seed;
+  doc.cheque = options;
   doc.font = options.font;
   doc.codeLine = MakeCodeLine(seed, options.font);
   const FaceSpec face{options.dpi, options.widthInches, options.heightInches, options.colour, seed};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,14 @@ struct DocumentFaults {
   bool unplugMidDocument = false;  // the scanner disappears from the bus while this document is inside
 };
 
+struct ChequeOptions {
+  bool colour = false;
+  MicrFont font = MicrFont::kE13b;
+  double widthInches = 6.0;
+  double heightInches = 2.75;
+  int dpi = 200;  // the image module's resolution
+};
+
 struct Document {
   SideImage front;
   SideImage rear;
@@ -27,6 +36,9 @@ struct Document {
   MicrFont font = MicrFont::kE13b;
   DocumentFaults faults;
   uint32_t seed = 0;
+  // Set on a synthetic cheque: MakeCheque(seed, *cheque) makes its faces again, so a feeder need not keep
+  // them once the host has fetched them.
+  std::optional<ChequeOptions> cheque;
 
   // Raw 16-bit head samples (decoder preset 3 format) at `rate` samples per second, in the order the
   // scanner delivers them: last printed character first, or first character first when `mirroredSides`
@@ -36,14 +48,6 @@ struct Document {
   std::vector<uint8_t> MagneticBytes(int rate, bool mirroredSides = false) const;
   // The bytes another series sends: its rate, decoder preset and wire encoding.
   std::vector<uint8_t> MagneticBytes(const micrkit::SeriesFormat& series, bool mirroredSides = false) const;
-};
-
-struct ChequeOptions {
-  bool colour = false;
-  MicrFont font = MicrFont::kE13b;
-  double widthInches = 6.0;
-  double heightInches = 2.75;
-  int dpi = 200;  // the image module's resolution
 };
 
 // A code line of the font's layout, chosen by the seed: E13B transit ":nnnnnnnnn:", account "nnnnnnn<"

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "driver/device_registry.h"
+#include "platform/text.h"
 #include "sim/kqv8x_device.h"
 #include "sim/qv60x_device.h"
 #include "sim/qv62x_device.h"
@@ -22,61 +23,61 @@ constexpr const char* kKwl = "KWL Ltd - Norda";
 // Identification codes: product, device, board. Boot-loader codes are those whose canned identity names
 // the model; running codes are those for which the series reads the identity block.
 const std::array<ModelInfo, 15> kModels = {{
-    {Model::kQv600, Series::kFirst, "Orvisca Scanner Qv600", kVek, {}, std::nullopt},
-    {Model::kQv605, Series::kFirst, "Orvisca Scanner Qv605", kVek, {}, std::nullopt},
-    {Model::kQv620, Series::kQv62x, "Orvisca Scanner Qv620", kVek, {9, 1, 0}, std::nullopt},
-    {Model::kQv602, Series::kQv62x, "Orvisca Scanner Qv602", kVek, {8, 1, 0}, std::nullopt},
-    {Model::kKwl602, Series::kQv62x, "KWL Scanner 602", kKwl, {0x21, 1, 0}, IdentificationCodes{28, 1, 0}},
-    {Model::kQv702, Series::kQv62x, "KWL Scanner 702", kKwl, {0x22, 1, 0}, IdentificationCodes{29, 1, 0}},
-    {Model::kKwl603, Series::kQv63x, "KWL Scanner 603", kKwl, {35, 1, 0}, IdentificationCodes{23, 1, 0x23}},
+    {Model::kQv600, Series::kFirst, "Orvisca Scanner Qv600", kVek, {}, std::nullopt, "QV600", nullptr},
+    {Model::kQv605, Series::kFirst, "Orvisca Scanner Qv605", kVek, {}, std::nullopt, "QV605", nullptr},
+    {Model::kQv620, Series::kQv62x, "Orvisca Scanner Qv620", kVek, {9, 1, 0}, std::nullopt, "QV620", "QV620Firmware.bin"},
+    {Model::kQv602, Series::kQv62x, "Orvisca Scanner Qv602", kVek, {8, 1, 0}, std::nullopt, "QV602", "QV602Firmware.bin"},
+    {Model::kKwl602, Series::kQv62x, "KWL Scanner 602", kKwl, {0x21, 1, 0}, IdentificationCodes{28, 1, 0}, "KWL602", "QV602Firmware.bin"},
+    {Model::kQv702, Series::kQv62x, "KWL Scanner 702", kKwl, {0x22, 1, 0}, IdentificationCodes{29, 1, 0}, "QV702", "QV702Firmware.bin"},
+    {Model::kKwl603, Series::kQv63x, "KWL Scanner 603", kKwl, {35, 1, 0}, IdentificationCodes{23, 1, 0x23}, "KWL603", "QV603Firmware.bin"},
     {Model::kQv630,
      Series::kQv63x,
      "Orvisca Scanner Qv630",
      kVek,
      {19, 1, 0},
-     IdentificationCodes{23, 1, 0x13}},
+     IdentificationCodes{23, 1, 0x13}, "QV630", "QV630Firmware.bin"},
     {Model::kQv840,
      Series::kQv63x,
      "Orvisca Scanner Qv840",
      kVek,
      {20, 1, 0},
-     IdentificationCodes{30, 1, 0x14}},
+     IdentificationCodes{30, 1, 0x14}, "QV840", "QV840Firmware.bin"},
     {Model::kQv625,
      Series::kQv63x,
      "Orvisca Scanner Qv625",
      kVek,
      {32, 1, 0},
-     IdentificationCodes{22, 1, 0x20}},
+     IdentificationCodes{22, 1, 0x20}, "QV625", "QV625Firmware.bin"},
     {Model::kQv640,
      Series::kQv64x,
      "Orvisca Scanner Qv640",
      kVek,
      {25, 1, 0},
-     IdentificationCodes{23, 1, 0x19}},
+     IdentificationCodes{23, 1, 0x19}, "QV640", "QV640Firmware.bin"},
     {Model::kQv9120,
      Series::kQv9120,
      "Orvisca Scanner Qv9120",
      kVek,
      {19, 1, 0},
-     IdentificationCodes{23, 1, 0x0D}},
+     IdentificationCodes{23, 1, 0x0D}, "QV9120", "QV9120Firmware.bin"},
     {Model::kRm70,
      Series::kVekQv5xx,
      "Orvisca Scanner RM 70",
      "VEK Corp.",
      {21, 1, 0},
-     IdentificationCodes{24, 1, 21}},
+     IdentificationCodes{24, 1, 21}, "RM70", "RM70Firmware.bin"},
     {Model::kRm70Kf,
      Series::kVekQv5xx,
      "Orvisca Scanner RM 70 KF",
      "VEK Corp.",
      {32, 1, 0},
-     IdentificationCodes{24, 1, 32}},
+     IdentificationCodes{24, 1, 32}, "RM70KF", "RM70KfFirmware.bin"},
     {Model::kKQv8,
      Series::kKQv8x,
      "KWL Scanner KQv8",
      "KWL - Norda",
      {36, 1, 0},
-     IdentificationCodes{31, 1, 36}},
+     IdentificationCodes{31, 1, 36}, "KQV8", "KQv8Firmware.bin"},
 }};
 
 }  // namespace
@@ -90,6 +91,13 @@ const ModelInfo& Info(Model model) {
     if (info.model == model) return info;
   }
   throw std::invalid_argument("unknown simulated model");
+}
+
+std::optional<Model> ModelNamed(std::string_view name) {
+  for (const auto& info : kModels) {
+    if (plat::EqualNoCase(info.name, name)) return info.model;
+  }
+  return std::nullopt;
 }
 
 const char* SeriesName(Series series) {

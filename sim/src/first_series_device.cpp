@@ -22,7 +22,7 @@ drv::Reply FirstSeriesDevice::Control(uint32_t code, std::span<const uint8_t> in
   std::lock_guard lock(mutex_);
   if (in.size() < kCommandLength) return drv::Reply::Fail(drv::kErrorInvalidParameter);
   std::vector<uint8_t> command(in.begin(), in.end());
-  commands_.push_back(command);
+  commands_.Add(command);
   uint8_t opcode = in[0];
 
   if (code == kControlWithReply) {
@@ -81,7 +81,7 @@ drv::Reply FirstSeriesDevice::Read(std::span<uint8_t> out) {
 
 drv::Reply FirstSeriesDevice::Write(std::span<const uint8_t> data) {
   std::lock_guard lock(mutex_);
-  bulkOut_.insert(bulkOut_.end(), data.begin(), data.end());
+  bulkOut_.Add(data);
   return drv::Reply::Done(data.size());
 }
 
@@ -103,12 +103,12 @@ std::vector<uint8_t> FirstSeriesDevice::Block(uint8_t block) const {
 
 std::vector<std::vector<uint8_t>> FirstSeriesDevice::Commands() const {
   std::lock_guard lock(mutex_);
-  return commands_;
+  return commands_.Packets();
 }
 
 std::vector<uint8_t> FirstSeriesDevice::BulkReceived() const {
   std::lock_guard lock(mutex_);
-  return bulkOut_;
+  return bulkOut_.Bytes();
 }
 
 }  // namespace sim

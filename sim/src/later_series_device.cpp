@@ -57,8 +57,7 @@ drv::Reply LaterSeriesDevice::Control(uint32_t code, std::span<const uint8_t> in
       return VendorRequest(in, out);
     case kIoctlPipeWrite: {
       if (in.size() < 4) return drv::Reply::Fail(drv::kErrorInvalidParameter);
-      auto& sink = pipeOut_[plat::bytes::GetLe16(&in[0])];
-      sink.insert(sink.end(), out.begin(), out.end());
+      pipeOut_[plat::bytes::GetLe16(&in[0])].Add(out);
       return drv::Reply::Done(out.size());
     }
     case kIoctlPipeRead:
@@ -121,11 +120,11 @@ drv::Reply LaterSeriesDevice::HostToDevice(uint8_t code, uint16_t value, uint16_
           fpga_.insert(fpga_.end(), data.begin(), data.end());
           return drv::Reply::Done(data.size());
         case kIndexBlock:
-          blocksReceived_.emplace_back(data.begin(), data.end());
+          blocksReceived_.Add(data);
           if (!OnBlock(data)) return drv::Reply::Fail(drv::kErrorGenFailure);
           return drv::Reply::Done(data.size());
         case kIndexCommand:
-          commandsReceived_.emplace_back(data.begin(), data.end());
+          commandsReceived_.Add(data);
           if (!OnCommandPacket(data)) return drv::Reply::Fail(drv::kErrorGenFailure);
           return drv::Reply::Done(data.size());
         case kIndexEeprom: {
@@ -135,7 +134,7 @@ drv::Reply LaterSeriesDevice::HostToDevice(uint8_t code, uint16_t value, uint16_
           return drv::Reply::Done(n);
         }
         case kIndexSerial:
-          serialOut_.insert(serialOut_.end(), data.begin(), data.end());
+          serialOut_.Add(data);
           return drv::Reply::Done(data.size());
         default:
           return drv::Reply::Fail(drv::kErrorGenFailure);
@@ -195,12 +194,12 @@ void LaterSeriesDevice::SetBlock(uint16_t type, std::vector<uint8_t> payload) {
 
 std::vector<std::vector<uint8_t>> LaterSeriesDevice::BlocksReceived() const {
   std::lock_guard lock(mutex_);
-  return blocksReceived_;
+  return blocksReceived_.Packets();
 }
 
 std::vector<std::vector<uint8_t>> LaterSeriesDevice::CommandsReceived() const {
   std::lock_guard lock(mutex_);
-  return commandsReceived_;
+  return commandsReceived_.Packets();
 }
 
 void LaterSeriesDevice::QueuePipeData(uint16_t pipe, std::span<const uint8_t> data) {
@@ -219,7 +218,7 @@ void LaterSeriesDevice::ClearPipeData(uint16_t pipe) {
 std::vector<uint8_t> LaterSeriesDevice::PipeReceived(uint16_t pipe) const {
   std::lock_guard lock(mutex_);
   auto it = pipeOut_.find(pipe);
-  return it == pipeOut_.end() ? std::vector<uint8_t>{} : it->second;
+  return it == pipeOut_.end() ? std::vector<uint8_t>{} : it->second.Bytes();
 }
 
 std::vector<uint8_t> LaterSeriesDevice::Eeprom() const {
@@ -240,7 +239,7 @@ void LaterSeriesDevice::QueueSerialIn(std::span<const uint8_t> bytes) {
 
 std::vector<uint8_t> LaterSeriesDevice::SerialOut() const {
   std::lock_guard lock(mutex_);
-  return serialOut_;
+  return serialOut_.Bytes();
 }
 
 std::vector<uint8_t> LaterSeriesDevice::FpgaImage() const {

@@ -60,6 +60,7 @@ class ProbeOrderTest : public ::testing::Test {
   void TearDown() override { drv::DeviceRegistry::Instance().Reset(); }
   static void Reset() {
     drv::DeviceRegistry::Instance().Reset();
+    drv::DeviceRegistry::Instance().SetTraceEnabled(true);  // the probe order is read from it
     qv6::BulkLayer::Reset();
     qv6::DriverLayer::Reset();
   }

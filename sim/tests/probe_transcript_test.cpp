@@ -19,6 +19,7 @@ namespace {
 
 TEST(ProbeTranscriptTest, Qv630ProbeMatchesTheRecordedTranscript) {
   drv::DeviceRegistry::Instance().Reset();
+  drv::DeviceRegistry::Instance().SetTraceEnabled(true);
   qv6::BulkLayer::Reset();
   qv6::DriverLayer::Reset();
   AttachScanner(Model::kQv630, "\\\\.\\QvUsb2-0");

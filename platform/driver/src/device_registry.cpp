@@ -57,7 +57,7 @@ void Unplug(State& state, const std::shared_ptr<Attachment>& attachment) {
 
 void AddTrace(State& state, TraceRecord record) {
   if (!state.traceEnabled) return;
-  if (state.trace.size() >= kMaxTraceRecords) state.trace.pop_front();
+  while (state.trace.size() >= state.traceLimit) state.trace.pop_front();
   state.trace.push_back(std::move(record));
 }
 
@@ -140,10 +140,19 @@ size_t DeviceRegistry::OpenHandles(const std::string& name) const {
   return n;
 }
 
-void DeviceRegistry::SetTraceEnabled(bool enabled) {
+void DeviceRegistry::SetTraceEnabled(bool enabled, size_t maxRecords) {
   auto& state = GetState();
   std::lock_guard lock(state.mu);
   state.traceEnabled = enabled;
+  if (!enabled) return;
+  state.traceLimit = std::max<size_t>(maxRecords, 1);
+  while (state.trace.size() > state.traceLimit) state.trace.pop_front();
+}
+
+bool DeviceRegistry::TraceEnabled() const {
+  auto& state = GetState();
+  std::lock_guard lock(state.mu);
+  return state.traceEnabled;
 }
 
 std::vector<TraceRecord> DeviceRegistry::Trace() const {
@@ -173,7 +182,8 @@ void DeviceRegistry::Reset() {
   state.opens.clear();
   state.closes.clear();
   state.trace.clear();
-  state.traceEnabled = true;
+  state.traceEnabled = false;
+  state.traceLimit = kDefaultTraceRecords;
 }
 
 }  // namespace drv

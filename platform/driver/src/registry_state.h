@@ -41,12 +41,11 @@ struct State {
   std::map<std::string, std::deque<PendingFault>> faults;
   std::map<std::string, size_t> opens;
   std::map<std::string, size_t> closes;
-  bool traceEnabled = true;
+  bool traceEnabled = false;
+  size_t traceLimit = DeviceRegistry::kDefaultTraceRecords;
   std::deque<TraceRecord> trace;
   uint32_t garbageSeed = 0x9E3779B9u;
 };
-
-inline constexpr size_t kMaxTraceRecords = 1u << 16;
 
 State& GetState();
 std::string Key(const std::string& name);

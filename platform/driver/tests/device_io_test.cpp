@@ -20,6 +20,7 @@ class DeviceIoTest : public ::testing::Test {
  protected:
   void SetUp() override {
     DeviceRegistry::Instance().Reset();
+    DeviceRegistry::Instance().SetTraceEnabled(true);  // the transcript test reads it
     device = std::make_shared<EchoDevice>();
     DeviceRegistry::Instance().Attach(kName, device);
   }
@@ -126,6 +127,28 @@ TEST_F(DeviceIoTest, TranscriptListsEveryCall) {
             "write \\\\.\\KScanDrv-0 in=abcd cap=2 -> ok 2\n"
             "close \\\\.\\KScanDrv-0\n"
             "open \\\\.\\QvUsb2-0 -> fail 2\n");
+}
+
+TEST_F(DeviceIoTest, TraceIsOptInAndKeepsOnlyTheNewestRecords) {
+  DeviceRegistry& registry = DeviceRegistry::Instance();
+  registry.Reset();  // a reset turns tracing off rather than back on
+  EXPECT_FALSE(registry.TraceEnabled());
+  registry.Attach(kName, device);
+  CloseHandle(Open(kName));
+  EXPECT_TRUE(registry.Trace().empty());
+
+  registry.SetTraceEnabled(true, 3);
+  for (int i = 0; i < 4; ++i) CloseHandle(Open(kName));  // eight records
+  Open("\\\\.\\QvUsb2-0");
+  const std::vector<TraceRecord> trace = registry.Trace();
+  ASSERT_EQ(trace.size(), 3u);
+  EXPECT_EQ(trace[0].kind, CallKind::kOpen);
+  EXPECT_EQ(trace[1].kind, CallKind::kClose);
+  EXPECT_EQ(trace[2].device, "\\\\.\\QvUsb2-0");
+
+  registry.SetTraceEnabled(false);  // what was recorded stays readable
+  CloseHandle(Open(kName));
+  EXPECT_EQ(registry.Trace().size(), 3u);
 }
 
 }  // namespace

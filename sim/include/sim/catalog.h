@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "sim/identity.h"
 #include "sim/scanner_device.h"
@@ -45,10 +46,14 @@ struct ModelInfo {
   const char* manufacturer;
   IdentificationCodes running;
   std::optional<IdentificationCodes> boot;  // absent: the series has no canned identity for the model
+  const char* name;             // the short name callers pick the model by ("QV630")
+  const char* firmwarePackage;  // the package file the host looks for; null for the first series
 };
 
 std::span<const ModelInfo> AllModels();
 const ModelInfo& Info(Model model);
+// The model of a short name, compared without regard to case; nullopt for an unknown name.
+std::optional<Model> ModelNamed(std::string_view name);
 const char* SeriesName(Series series);
 
 // "\\.\usbbulk0" for the first series, "\\.\KScanDrv-0" for the others.

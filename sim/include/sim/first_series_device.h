@@ -13,6 +13,7 @@
 #include <span>
 #include <vector>
 
+#include "sim/received_log.h"
 #include "sim/scanner_device.h"
 
 namespace sim {
@@ -32,9 +33,9 @@ class FirstSeriesDevice : public ScannerDevice {
   // The data of a block the host may read with opcode 8 (block 1 is built from the identity).
   void SetBlock(uint8_t block, std::vector<uint8_t> data);
   std::vector<uint8_t> Block(uint8_t block) const;
-  // Every command block received, in order.
+  // The command blocks received, in order (the newest PacketLog::kMaxPackets).
   std::vector<std::vector<uint8_t>> Commands() const;
-  // Bytes the host wrote on the bulk pipe.
+  // Bytes the host wrote on the bulk pipe (the last ByteLog::kMaxBytes).
   std::vector<uint8_t> BulkReceived() const;
 
  protected:
@@ -50,9 +51,9 @@ class FirstSeriesDevice : public ScannerDevice {
   drv::Reply ReadBlock(uint8_t block, std::span<uint8_t> out);
 
   std::map<uint8_t, std::vector<uint8_t>> blocks_;
-  std::vector<std::vector<uint8_t>> commands_;
+  PacketLog commands_;
   std::deque<uint8_t> bulkIn_;
-  std::vector<uint8_t> bulkOut_;
+  ByteLog bulkOut_;
 };
 
 }  // namespace sim

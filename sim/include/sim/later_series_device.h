@@ -15,6 +15,7 @@
 #include <span>
 #include <vector>
 
+#include "sim/received_log.h"
 #include "sim/scanner_device.h"
 
 namespace sim {
@@ -38,13 +39,14 @@ class LaterSeriesDevice : public ScannerDevice {
 
   // The payload of a block type the host may read (type 1 is built from the identity).
   void SetBlock(uint16_t type, std::vector<uint8_t> payload);
-  // Blocks and command packets received from the host, in order.
+  // Blocks and command packets received from the host, in order (the newest PacketLog::kMaxPackets).
   std::vector<std::vector<uint8_t>> BlocksReceived() const;
   std::vector<std::vector<uint8_t>> CommandsReceived() const;
   // Queues data for a pipe read, padded to whole 512-byte packets.
   void QueuePipeData(uint16_t pipe, std::span<const uint8_t> data);
   // Drops what a pipe still holds (a new request replaces the data of the last one).
   void ClearPipeData(uint16_t pipe);
+  // What the host wrote to a pipe (the last ByteLog::kMaxBytes bytes).
   std::vector<uint8_t> PipeReceived(uint16_t pipe) const;
   std::vector<uint8_t> Eeprom() const;
   void SetEeprom(std::vector<uint8_t> bytes);
@@ -76,14 +78,14 @@ class LaterSeriesDevice : public ScannerDevice {
 
   IdentificationCodes codes_;
   std::map<uint16_t, std::vector<uint8_t>> blocks_;
-  std::vector<std::vector<uint8_t>> blocksReceived_;
-  std::vector<std::vector<uint8_t>> commandsReceived_;
+  PacketLog blocksReceived_;
+  PacketLog commandsReceived_;
   std::map<uint16_t, std::deque<uint8_t>> pipeIn_;
-  std::map<uint16_t, std::vector<uint8_t>> pipeOut_;
+  std::map<uint16_t, ByteLog> pipeOut_;
   std::vector<uint8_t> eeprom_;
   size_t eepromCursor_ = 0;
   std::deque<uint8_t> serialIn_;
-  std::vector<uint8_t> serialOut_;
+  ByteLog serialOut_;
   std::vector<uint8_t> fpga_;
   bool fpgaOpen_ = false;
   std::map<uint16_t, std::vector<uint8_t>> memory_;

@@ -42,6 +42,7 @@ class ConnectTest : public ::testing::Test {
   }
   static void Reset() {
     drv::DeviceRegistry::Instance().Reset();
+    drv::DeviceRegistry::Instance().SetTraceEnabled(true);  // call patterns are read from it
     BulkLayer::Reset();
     DriverLayer::Reset();
     SimScript().Reset();

@@ -27,6 +27,7 @@ class IdentificationTest : public ::testing::Test {
   void TearDown() override { Reset(); }
   static void Reset() {
     drv::DeviceRegistry::Instance().Reset();
+    drv::DeviceRegistry::Instance().SetTraceEnabled(true);  // call patterns are read from it
     BulkLayer::Reset();
     DriverLayer::Reset();
   }

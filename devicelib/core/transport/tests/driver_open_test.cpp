@@ -22,6 +22,7 @@ class DriverOpenTest : public ::testing::Test {
  protected:
   void SetUp() override {
     drv::DeviceRegistry::Instance().Reset();
+    drv::DeviceRegistry::Instance().SetTraceEnabled(true);  // open attempts are read from it
     DriverLayer::Reset();
   }
   void TearDown() override { drv::DeviceRegistry::Instance().Reset(); }

@@ -67,6 +67,7 @@ class PatternDeviceTest : public ::testing::Test {
 
   void SetUp() override {
     drv::DeviceRegistry::Instance().Reset();
+    drv::DeviceRegistry::Instance().SetTraceEnabled(true);  // call patterns are read from it
     Layer::Reset();
     device = std::make_shared<PatternDevice>();
     drv::DeviceRegistry::Instance().Attach(name_, device);

@@ -11,7 +11,7 @@
 
 #include "driver/device_registry.h"
 #include "firmware/version_text.h"
-#include "firmware_package_builder.h"
+#include "sim/firmware_package_builder.h"
 #include "identity/identity_block.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -24,7 +24,7 @@
 namespace qv6 {
 namespace {
 
-using testing::PackageParts;
+using sim::PackageParts;
 
 constexpr const char* kVek = "VEK Corporation";
 
@@ -42,7 +42,7 @@ class FirmwareUpdateTest : public ::testing::Test {
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
     plat::UseVirtualClock(0, true);
-    package_ = testing::StandardPackage(kVek, "1.2.3.4");
+    package_ = sim::StandardPackage(kVek, "1.2.3.4");
   }
   void TearDown() override {
     commands_.reset();
@@ -92,7 +92,7 @@ TEST_F(FirmwareUpdateTest, BootLoaderScannerReceivesLoaderFirmwareAndItsFpgaImag
                         Case{sim::Model::kQv625, "QV625Firmware.bin", false}}) {
     SCOPED_TRACE(c.file);
     Attach(c.model, sim::Firmware::kBootLoader);
-    testing::WritePackage(c.file, package_);
+    sim::WritePackage(c.file, package_);
     device_->SetReenumeration("\\\\.\\KScanDrv-0", 3);
     RecordingView view;
 
@@ -121,7 +121,7 @@ TEST_F(FirmwareUpdateTest, UpToDateScannerGetsNoDownload) {
   sim::Identity identity = Running();
   identity.version = "1.2.3.4";
   device_->SetIdentity(identity);
-  testing::WritePackage("QV630Firmware.bin", package_);
+  sim::WritePackage("QV630Firmware.bin", package_);
   RecordingView view;
 
   ASSERT_EQ(Update("QV630Firmware.bin", &view), 1);
@@ -149,7 +149,7 @@ TEST_F(FirmwareUpdateTest, DecisionFollowsTheIdentityTexts) {
       {"OK", "1.2.3.4", nullptr, true},     //
       {"OK", "1.2.3.4", "VEK Corp", true},  // must be followed by its zero byte
   };
-  testing::WritePackage("QV630Firmware.bin", package_);
+  sim::WritePackage("QV630Firmware.bin", package_);
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.version) + " / " + (c.manufacturer ? c.manufacturer : "(null)"));
     Attach(sim::Model::kQv630, sim::Firmware::kRunning);
@@ -159,22 +159,22 @@ TEST_F(FirmwareUpdateTest, DecisionFollowsTheIdentityTexts) {
 }
 
 TEST_F(FirmwareUpdateTest, ManufacturerBehindTheVersionIsNotUpToDate) {
-  package_.firmware = testing::RecordList(0x1F80, testing::FirmwareImage("1.2.3.4", "VEK Corporation"));
+  package_.firmware = sim::RecordList(0x1F80, sim::FirmwareImage("1.2.3.4", "VEK Corporation"));
   CQv620FilesBuilderSplitter reader;
-  ASSERT_EQ(reader.LoadBytes(testing::BuildPackage(package_)), 1);
+  ASSERT_EQ(reader.LoadBytes(sim::BuildPackage(package_)), 1);
   EXPECT_EQ(reader.ContainsStringPair("1.2.3.4", kVek), 1);
   EXPECT_EQ(reader.ContainsStringPair(kVek, "1.2.3.4"), 0);
 
-  testing::WritePackage("QV630Firmware.bin", package_);
+  sim::WritePackage("QV630Firmware.bin", package_);
   Attach(sim::Model::kQv630, sim::Firmware::kRunning);
   ASSERT_EQ(UpdateLaterFirmware(*commands_, "QV630Firmware.bin", "OK", "1.2.3.4", kVek), 1);
   EXPECT_EQ(device_->FirmwareDownloads(), 1);
 }
 
 TEST_F(FirmwareUpdateTest, HighestVersionedPackageBesideTheConfiguredNameIsLoaded) {
-  PackageParts older = testing::StandardPackage(kVek, "1.1.0.0");
-  testing::WritePackage("QV630Firmware_v1.1.0.0.bin", older);
-  testing::WritePackage("qv630firmware_V1.2.3.4.BIN", package_);
+  PackageParts older = sim::StandardPackage(kVek, "1.1.0.0");
+  sim::WritePackage("QV630Firmware_v1.1.0.0.bin", older);
+  sim::WritePackage("qv630firmware_V1.2.3.4.BIN", package_);
   Attach(sim::Model::kQv630, sim::Firmware::kBootLoader);
   RecordingView view;
   ASSERT_EQ(Update("QV630Firmware.bin", &view), 1);
@@ -197,11 +197,11 @@ TEST_F(FirmwareUpdateTest, FailuresLeaveTheScannerUnused) {
     EXPECT_TRUE(view.texts.empty());
   }
 
-  testing::WritePackage("QV630Firmware.bin", package_);
+  sim::WritePackage("QV630Firmware.bin", package_);
   // A package whose firmware list has no end record is refused before anything is written.
   PackageParts broken = package_;
   broken.firmware.resize(broken.firmware.size() - 20);
-  testing::WritePackage("Broken.bin", broken);
+  sim::WritePackage("Broken.bin", broken);
   Attach(sim::Model::kQv630, sim::Firmware::kBootLoader);
   EXPECT_EQ(Update("Broken.bin"), 0);
   EXPECT_NE(device_->FirmwareStage(), sim::FirmwareLoader::Stage::kFirmware);
@@ -224,7 +224,7 @@ TEST_F(FirmwareUpdateTest, SeriesRuleDecides) {
     seen = facts;
     return FirmwareDecision{};
   };
-  testing::WritePackage("QV630Firmware_v1.3.0.0.bin", package_);
+  sim::WritePackage("QV630Firmware_v1.3.0.0.bin", package_);
   EXPECT_EQ(UpdateLaterFirmware(*commands_, "QV630Firmware.bin", "OK", "1.2.0.0", kVek, options), 1);
   EXPECT_TRUE(seen.packageLoaded);
   EXPECT_TRUE(seen.textsUsable);

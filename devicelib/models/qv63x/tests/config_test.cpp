@@ -3,7 +3,7 @@
 // sensor calibration.
 #include <array>
 
-#include "firmware_package_builder.h"
+#include "sim/firmware_package_builder.h"
 #include "platform/ini.h"
 #include "platform/byte_order.h"
 #include "sim_scanner.h"
@@ -35,7 +35,7 @@ class ConfigTest : public SimScannerTest {
       m = std::make_unique<Qv630>(transport);
     }
     // The package holds the firmware the scanner runs, so connecting sends no download.
-    testing::WritePackage("QV630Firmware.bin", testing::StandardPackage("VEK Corporation", "1.0.0.0"));
+    sim::WritePackage("QV630Firmware.bin", sim::StandardPackage("VEK Corporation", "1.0.0.0"));
     EXPECT_EQ(m->UpdateFirmware("QV630Firmware.bin", "OK", "1.0.0.0", "VEK Corporation"), 1);
     return m;
   }

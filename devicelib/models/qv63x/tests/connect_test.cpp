@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "exported_connect_fixture.h"
-#include "firmware_package_builder.h"
+#include "sim/firmware_package_builder.h"
 #include "qv6/qv6dll.h"
 #include "sim/catalog.h"
 #include "sim/qv63x_device.h"
@@ -48,7 +48,7 @@ class ConnectTest : public testing::ExportedConnectTest {
     if (HasFatalFailure()) return;
     device_ = std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(sim::Model::kQv630));
     // The package holds the firmware the scanner runs, so connecting sends no download.
-    testing::WritePackage(dir_ / "QV630Firmware.bin", testing::StandardPackage("VEK Corporation", "1.0.0.0"));
+    sim::WritePackage(dir_ / "QV630Firmware.bin", sim::StandardPackage("VEK Corporation", "1.0.0.0"));
     g_disconnected = 0;
   }
 

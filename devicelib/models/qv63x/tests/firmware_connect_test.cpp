@@ -7,7 +7,7 @@
 #include <array>
 
 #include "exported_connect_fixture.h"
-#include "firmware_package_builder.h"
+#include "sim/firmware_package_builder.h"
 #include "identity/identity_block.h"
 #include "platform/clock.h"
 #include "qv6/qv6dll.h"
@@ -56,14 +56,14 @@ class FirmwareConnectTest : public testing::ExportedConnectTest {
   }
 
   std::shared_ptr<sim::Qv63xDevice> device_;
-  testing::PackageParts package_ = testing::StandardPackage("VEK Corporation", "1.2.3.4");
+  sim::PackageParts package_ = sim::StandardPackage("VEK Corporation", "1.2.3.4");
   int index_ = 0;
 };
 
 TEST_F(FirmwareConnectTest, BootLoaderScannerIsUpdatedThenConnectsWithItsConfiguration) {
   Attach(sim::Firmware::kBootLoader);
   device_->SetReenumeration(kDeviceName, 3);
-  testing::WritePackage("QV630Firmware.bin", package_);
+  sim::WritePackage("QV630Firmware.bin", package_);
   Open();
   ASSERT_TRUE(WaitFor([] { return g_connected.load() == 1; }));
 
@@ -88,7 +88,7 @@ TEST_F(FirmwareConnectTest, UpToDateScannerConnectsWithoutDownload) {
   sim::Identity identity = device_->identity();
   identity.version = "1.2.3.4";
   device_->SetIdentity(identity);
-  testing::WritePackage("QV630Firmware.bin", package_);
+  sim::WritePackage("QV630Firmware.bin", package_);
   Open();
   ASSERT_TRUE(WaitFor([] { return g_connected.load() == 1; }));
 
@@ -111,7 +111,7 @@ TEST_F(FirmwareConnectTest, WithoutPackageTheScannerStaysUnconnectedAndProbingGo
   EXPECT_EQ(CommandCount(kOpMechLoaded), 0u);
 
   // The package appears: the next probe updates and connects the scanner.
-  testing::WritePackage("QV630Firmware.bin", package_);
+  sim::WritePackage("QV630Firmware.bin", package_);
   ASSERT_TRUE(WaitFor([] { return g_connected.load() == 1; }));
   EXPECT_EQ(device_->FirmwareDownloads(), 1);
 }

@@ -60,7 +60,7 @@ TEST_P(ScanImages, DocumentGivesEventsInOrderTheCodeLineAndBothSides) {
     EXPECT_EQ(micr->codeLine, Trimmed(fed->document.codeLine));
     EXPECT_STREQ(model->GetMicrCodelinePtr(), micr->codeLine.c_str());
 
-    auto expected = Expected(sequence, c.dpi, mirrored);
+    auto expected = Expected(sequence, c.dpi);
     ExpectSameImage(ReadPackedDib(reinterpret_cast<void*>(Event(4)->value)), expected[0], "front");
     ExpectSameImage(ReadPackedDib(reinterpret_cast<void*>(Event(5)->value)), expected[1], "rear");
     EXPECT_EQ(model->GetFrontImageDIBPtr(), reinterpret_cast<void*>(Event(4)->value));

@@ -112,19 +112,13 @@ class ScanTest : public SimScannerTest {
     return nullptr;
   }
   // Both sides' images the host must hold for the document of `sequence`, cut to the larger length.
-  std::array<sim::documents::ExpectedImage, 2> Expected(uint8_t sequence, int dpi, bool mirrored) const {
-    std::array<sim::documents::ExpectedImage, 2> out;
+  std::array<sim::documents::ExpectedImage, 2> Expected(uint8_t sequence, int dpi) const {
     auto fed = std::make_unique<sim::Qv63xDocumentFeeder::Fed>();
     EXPECT_TRUE(feeder->Find(sequence, fed.get()));
-    for (size_t s = 0; s < 2; ++s) {
-      EXPECT_TRUE(fed->transfers[s].has_value()) << "side " << s;
-      if (!fed->transfers[s]) return out;
-      out[s] = sim::documents::AssembleSide(
-          fed->scans[s], *fed->transfers[s],
-          sim::documents::HostAssemblyOf(static_cast<sim::documents::Side>(s), fed->mode, dpi, mirrored));
-    }
-    sim::documents::CutBothToLarger(out[0], out[1]);
-    return out;
+    for (size_t s = 0; s < 2; ++s) EXPECT_TRUE(fed->transfers[s].has_value()) << "side " << s;
+    auto images = feeder->feeder().ExpectedImages(fed->index, dpi);
+    EXPECT_TRUE(images.has_value());
+    return images.value_or(std::array<sim::documents::ExpectedImage, 2>{});
   }
 
   EventTable events;

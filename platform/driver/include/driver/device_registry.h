@@ -5,6 +5,9 @@
 // Names are compared without regard to case, as the system's object names are. Detaching a device makes
 // every handle still open on it fail with ERROR_DEVICE_NOT_CONNECTED and every new open fail with
 // ERROR_FILE_NOT_FOUND until a device is attached under the name again.
+//
+// The call trace is off until a test or program turns it on, and keeps only the newest records, so a
+// long run does not grow it without end.
 #pragma once
 
 #include <cstddef>
@@ -40,13 +43,17 @@ class DeviceRegistry {
   // Handles currently open on the name.
   size_t OpenHandles(const std::string& name) const;
 
-  void SetTraceEnabled(bool enabled);
+  static constexpr size_t kDefaultTraceRecords = 4096;
+  // Turns the trace on or off; on, it keeps the newest `maxRecords` records (at least one). Turning it
+  // off keeps what was recorded.
+  void SetTraceEnabled(bool enabled, size_t maxRecords = kDefaultTraceRecords);
+  bool TraceEnabled() const;
   std::vector<TraceRecord> Trace() const;
   void ClearTrace();
   // The trace as text (see FormatTranscript), for golden-file comparisons.
   std::string Transcript() const;
 
-  // Detaches every device, forgets open handles, faults, counters and the trace.
+  // Detaches every device, forgets open handles, faults, counters and the trace, and turns tracing off.
   void Reset();
 
  private:

@@ -1,4 +1,4 @@
-// Test fixture: firmware packages made by the tests themselves. A package is a little-endian header of
+// Firmware packages for the simulated later-series scanners, made here rather than shipped. A package is a little-endian header of
 // (offset, size) pairs followed by its parts: the loader and the firmware as FirmwareRecord lists, and two
 // FPGA images. The firmware image carries its maker's text and "Rev. <version>", as running firmware
 // reports them in its identity.
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace qv6::testing {
+namespace sim {
 
 // Records of at most `perRecord` data bytes loading `bytes` from `address` on, closed by an end record.
 std::vector<uint8_t> RecordList(uint16_t address, std::span<const uint8_t> bytes, size_t perRecord = 16);
@@ -34,6 +34,7 @@ std::vector<uint8_t> FirmwareImage(const std::string& manufacturer, const std::s
 PackageParts StandardPackage(const std::string& manufacturer, const std::string& version);
 
 std::vector<uint8_t> BuildPackage(const PackageParts& parts);
-void WritePackage(const std::filesystem::path& file, const PackageParts& parts);
+// False when the file cannot be written.
+bool WritePackage(const std::filesystem::path& file, const PackageParts& parts);
 
-}  // namespace qv6::testing
+}  // namespace sim

@@ -1,11 +1,10 @@
-// Firmware packages for tests.
-#include "firmware_package_builder.h"
+// Firmware packages for the simulated scanners.
+#include "sim/firmware_package_builder.h"
 
 #include <algorithm>
+#include <fstream>
 
-#include "testkit/support/file_bytes.h"
-
-namespace qv6::testing {
+namespace sim {
 namespace {
 
 constexpr size_t kRecordSize = 20;
@@ -76,8 +75,11 @@ std::vector<uint8_t> BuildPackage(const PackageParts& parts) {
   return file;
 }
 
-void WritePackage(const std::filesystem::path& file, const PackageParts& parts) {
-  zc::testkit::WriteFileBytes(file, BuildPackage(parts));
+bool WritePackage(const std::filesystem::path& file, const PackageParts& parts) {
+  const std::vector<uint8_t> bytes = BuildPackage(parts);
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
 }
 
-}  // namespace qv6::testing
+}  // namespace sim

@@ -1,0 +1,178 @@
+// The series-neutral hopper of the simulated scanners, and the contact-sensor feed format.
+#include "sim/document_feeder.h"
+
+#include <algorithm>
+
+#include "driver/device_registry.h"
+
+namespace sim {
+
+using documents::ColourMode;
+using documents::Side;
+
+std::array<documents::SideScan, 2> ContactSensorFormat::Scans(const documents::Document& document,
+                                                              ColourMode mode) const {
+  const ContactSensorLayout& o = layout_;
+  return {documents::ScanOf(document, Side::kFront, o.front, mode, o.mirroredSides, o.frontLeadLines),
+          documents::ScanOf(document, Side::kRear, o.rear, mode, o.mirroredSides, o.rearLeadLines)};
+}
+
+std::vector<uint8_t> ContactSensorFormat::RawLines(const documents::SideScan& scan,
+                                                   const documents::TransferRequest& request) const {
+  return documents::RenderRawLines(scan, request);
+}
+
+int ContactSensorFormat::SampleRate(ColourMode mode) const {
+  return mode == ColourMode::kColourAltTiming ? layout_.sampleRateAltTiming : layout_.sampleRate;
+}
+
+std::vector<uint8_t> ContactSensorFormat::SampleBytes(const documents::Document& document,
+                                                      ColourMode mode) const {
+  return document.MagneticBytes(SampleRate(mode), layout_.mirroredSides);
+}
+
+documents::HostAssembly ContactSensorFormat::HostAssemblyOf(Side side, ColourMode mode, int dpi) const {
+  return documents::HostAssemblyOf(side, mode, dpi, layout_.mirroredSides);
+}
+
+DocumentFeeder::DocumentFeeder(documents::DocumentStack stack, std::shared_ptr<const FeedFormat> format,
+                               FeederOptions options)
+    : stack_(std::move(stack)), format_(std::move(format)), options_(std::move(options)) {
+  options_.keptDocuments = std::max<size_t>(options_.keptDocuments, 1);
+  options_.keptRecords = std::max(options_.keptRecords, options_.keptDocuments);
+}
+
+void DocumentFeeder::Push(documents::Document document) {
+  std::lock_guard lock(mutex_);
+  stack_.Push(std::move(document));
+}
+
+size_t DocumentFeeder::Waiting() const {
+  std::lock_guard lock(mutex_);
+  return stack_.Size();
+}
+
+size_t DocumentFeeder::FedCount() const {
+  std::lock_guard lock(mutex_);
+  return dropped_ + fed_.size();
+}
+
+DocumentFeeder::Entry* DocumentFeeder::Newest(uint8_t sequence) {
+  // Only the newest documents keep their faces; an older one with the same sequence number is not it.
+  const size_t look = std::min(fed_.size(), options_.keptDocuments);
+  for (size_t i = 0; i < look; ++i) {
+    Entry& e = fed_[fed_.size() - 1 - i];
+    if (e.record.sequence == sequence) return e.document ? &e : nullptr;
+  }
+  return nullptr;
+}
+
+const DocumentFeeder::Entry* DocumentFeeder::At(size_t index) const {
+  if (index < dropped_ || index - dropped_ >= fed_.size()) return nullptr;
+  return &fed_[index - dropped_];
+}
+
+std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, ColourMode mode) {
+  std::lock_guard lock(mutex_);
+  std::optional<documents::Document> next = stack_.Pop();
+  if (!next) return std::nullopt;
+  Entry entry;
+  Record& r = entry.record;
+  r.index = dropped_ + fed_.size();
+  r.sequence = sequence;
+  r.codeLine = next->codeLine;
+  r.font = next->font;
+  r.faults = next->faults;
+  r.mode = mode;
+  r.sampleRate = format_->SampleRate(mode);
+  entry.seed = next->seed;
+  entry.cheque = next->cheque;
+  entry.document = std::move(next);
+
+  Taken taken;
+  taken.index = r.index;
+  taken.faults = r.faults;
+  const std::array<documents::SideScan, 2> scans = format_->Scans(*entry.document, mode);
+  for (size_t s = 0; s < 2; ++s) taken.documentLines[s] = scans[s].DocumentLines();
+  if (!r.faults.jam && !r.faults.doubleFeed) taken.sampleBytes = format_->SampleBytes(*entry.document, mode).size();
+  if (r.faults.unplugMidDocument) {
+    // The next call the host makes finds the scanner gone.
+    drv::Fault unplug;
+    unplug.kind = drv::FaultKind::kUnplug;
+    unplug.on = drv::CallKind::kAnyIo;
+    drv::DeviceRegistry::Instance().AddFault(options_.deviceName, unplug);
+  }
+
+  fed_.push_back(std::move(entry));
+  if (fed_.size() > options_.keptDocuments) fed_[fed_.size() - 1 - options_.keptDocuments].document.reset();
+  while (fed_.size() > options_.keptRecords) {
+    fed_.pop_front();
+    ++dropped_;
+  }
+  return taken;
+}
+
+std::vector<uint8_t> DocumentFeeder::Samples(uint8_t sequence) {
+  std::lock_guard lock(mutex_);
+  Entry* e = Newest(sequence);
+  if (e == nullptr) return {};
+  ++e->record.sampleRequests;
+  return format_->SampleBytes(*e->document, e->record.mode);
+}
+
+std::vector<uint8_t> DocumentFeeder::Image(uint8_t sequence, int side, const documents::TransferRequest& request) {
+  std::lock_guard lock(mutex_);
+  if (side != 0 && side != 1) return {};
+  Entry* e = Newest(sequence);
+  if (e == nullptr) return {};
+  e->record.transfers[static_cast<size_t>(side)] = request;
+  return format_->RawLines(format_->Scans(*e->document, e->record.mode)[static_cast<size_t>(side)], request);
+}
+
+std::optional<DocumentFeeder::Record> DocumentFeeder::RecordOf(size_t index) const {
+  std::lock_guard lock(mutex_);
+  const Entry* e = At(index);
+  if (e == nullptr) return std::nullopt;
+  return e->record;
+}
+
+bool DocumentFeeder::Find(uint8_t sequence, Fed* out) const {
+  std::lock_guard lock(mutex_);
+  Entry* e = const_cast<DocumentFeeder*>(this)->Newest(sequence);
+  if (e == nullptr) return false;
+  static_cast<Record&>(*out) = e->record;
+  out->document = *e->document;
+  out->scans = format_->Scans(out->document, e->record.mode);
+  return true;
+}
+
+std::optional<std::array<documents::ExpectedImage, 2>> DocumentFeeder::ExpectedImages(size_t index,
+                                                                                        int dpi) const {
+  Record record;
+  std::optional<documents::Document> document;
+  uint32_t seed = 0;
+  std::optional<documents::ChequeOptions> cheque;
+  {
+    std::lock_guard lock(mutex_);
+    const Entry* e = At(index);
+    if (e == nullptr) return std::nullopt;
+    record = e->record;
+    document = e->document;
+    seed = e->seed;
+    cheque = e->cheque;
+  }
+  // A synthetic cheque whose faces were dropped is made again from its seed.
+  if (!document && cheque) document = documents::MakeCheque(seed, *cheque);
+  if (!document || !record.transfers[0] || !record.transfers[1]) return std::nullopt;
+  const std::array<documents::SideScan, 2> scans = format_->Scans(*document, record.mode);
+  std::array<documents::ExpectedImage, 2> out;
+  for (size_t s = 0; s < 2; ++s) {
+    out[s] = documents::AssembleSide(
+        scans[s], *record.transfers[s],
+        format_->HostAssemblyOf(static_cast<documents::Side>(s), record.mode, dpi));
+  }
+  documents::CutBothToLarger(out[0], out[1]);
+  return out;
+}
+
+}  // namespace sim

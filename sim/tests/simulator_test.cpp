@@ -1,0 +1,234 @@
+// The simulator as a component, used as an outside program uses it: only its public header and the
+// device library's exports. A QV630 with a stack of cheques is attached, connected and scanned document
+// by document through QV6EnableScan; what the exports hand over must be what the simulator reports for
+// each fed document.
+#include "sim/simulator.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "qv6/qv6dll.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// An image as the host holds it: the packed DIB's rows, padding dropped.
+sim::HostImage ReadPackedDib(const void* dib) {
+  sim::HostImage h;
+  if (dib == nullptr) return h;
+  const auto* p = static_cast<const uint8_t*>(dib);
+  auto u32 = [&](size_t at) {
+    uint32_t v;
+    std::memcpy(&v, p + at, 4);
+    return v;
+  };
+  const uint32_t header = u32(0);
+  h.width = static_cast<int>(u32(4));
+  h.height = static_cast<int>(u32(8));
+  h.bitCount = p[14] | (p[15] << 8);
+  const uint32_t used = u32(32);
+  const size_t colours = h.bitCount <= 8 ? (used != 0 ? used : 1u << h.bitCount) : 0;
+  const size_t stride = (static_cast<size_t>(h.width) * static_cast<size_t>(h.bitCount) + 31) / 32 * 4;
+  const size_t rowBytes = static_cast<size_t>(h.width) * static_cast<size_t>(h.bitCount) / 8;
+  const uint8_t* bits = p + header + 4 * colours;
+  for (int j = 0; j < h.height; ++j) {
+    const uint8_t* row = bits + static_cast<size_t>(j) * stride;
+    h.pixels.insert(h.pixels.end(), row, row + rowBytes);
+  }
+  return h;
+}
+
+// What the exports handed over for one document.
+struct Delivered {
+  std::string codeLine;
+  sim::HostImage front;
+  sim::HostImage rear;
+  bool statusChanged = false;
+};
+
+std::mutex g_mutex;
+std::condition_variable g_changed;
+bool g_connected = false;
+Delivered g_delivered;
+
+void OnEvent(int event, intptr_t value) {
+  std::lock_guard lock(g_mutex);
+  switch (event) {
+    case 0:
+      g_connected = true;
+      break;
+    case 2:
+      g_delivered.statusChanged = true;
+      break;
+    case 3:
+      g_delivered.codeLine = value != 0 ? reinterpret_cast<const char*>(value) : "";
+      break;
+    case 4:
+      g_delivered.front = ReadPackedDib(reinterpret_cast<const void*>(value));
+      break;
+    case 5:
+      g_delivered.rear = ReadPackedDib(reinterpret_cast<const void*>(value));
+      break;
+    default:
+      break;
+  }
+  g_changed.notify_all();
+}
+
+template <class Pred>
+bool WaitFor(Pred pred) {
+  std::unique_lock lock(g_mutex);
+  return g_changed.wait_for(lock, std::chrono::seconds(10), pred);
+}
+
+struct StackCase {
+  const char* name;
+  int count;
+  bool colour;
+  int resolution;
+  const char* keys;  // the host's scan configuration
+};
+
+class SimulatorScan : public ::testing::TestWithParam<StackCase> {
+ protected:
+  void SetUp() override {
+    old_ = fs::current_path();
+    dir_ = fs::temp_directory_path() / ("zc_simulator_" + std::to_string(::getpid()) + "_" + GetParam().name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    // The device library's folders: its Windows folder is the current one, its temporary one TMPDIR.
+    fs::current_path(dir_);
+    const char* tmp = std::getenv("TMPDIR");
+    if (tmp != nullptr) oldTmp_ = tmp;
+    ::setenv("TMPDIR", dir_.c_str(), 1);
+    std::ofstream("Qv6ExtendedSetup.ini") << "[TIMER POLLING]\nT.Check(msec)=20\nT.Poll(msec)=5\n";
+  }
+  void TearDown() override {
+    fs::current_path(old_);
+    if (oldTmp_.empty()) {
+      ::unsetenv("TMPDIR");
+    } else {
+      ::setenv("TMPDIR", oldTmp_.c_str(), 1);
+    }
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  fs::path old_, dir_;
+  std::string oldTmp_;
+};
+
+void ExpectSameImage(const sim::HostImage& got, const std::optional<sim::HostImage>& want, const char* side,
+                     size_t document) {
+  ASSERT_TRUE(want.has_value()) << side << " of document " << document;
+  EXPECT_EQ(got.width, want->width) << side << " of document " << document;
+  EXPECT_EQ(got.height, want->height) << side << " of document " << document;
+  EXPECT_EQ(got.bitCount, want->bitCount) << side << " of document " << document;
+  EXPECT_TRUE(got.pixels == want->pixels) << side << " of document " << document;
+}
+
+TEST_P(SimulatorScan, EveryFedDocumentReachesTheHostAsTheSimulatorReportsIt) {
+  const StackCase c = GetParam();
+  sim::ScannerSpec spec;
+  spec.model = "QV630";
+  spec.documents.count = c.count;
+  spec.documents.seed = 17;
+  spec.documents.colour = c.colour;
+  spec.hostResolution = c.resolution;
+  std::string error;
+  auto scanner = sim::SimulatedScanner::Attach(spec, &error);
+  ASSERT_NE(scanner, nullptr) << error;
+  EXPECT_TRUE(fs::exists(scanner->FirmwarePackagePath()));
+  EXPECT_EQ(scanner->Waiting(), static_cast<size_t>(c.count));
+
+  {
+    std::lock_guard lock(g_mutex);
+    g_connected = false;
+  }
+  const int index = QV6OpenConnection(1, 0, 0);
+  ASSERT_GT(index, 0);
+  QV6SetEventFunction(index, 0, &OnEvent);
+  ASSERT_TRUE(WaitFor([] { return g_connected; }));
+  std::ofstream("scan.ini") << "[QV600 CONFIG]\r\n" << c.keys;
+  ASSERT_EQ(QV6InitDeviceFromFile(index, "scan.ini", nullptr), 1);
+  for (int e = 2; e <= 5; ++e) QV6SetEventFunction(index, e, &OnEvent);
+
+  for (size_t n = 0; n < static_cast<size_t>(c.count); ++n) {
+    {
+      std::lock_guard lock(g_mutex);
+      g_delivered = Delivered{};
+    }
+    ASSERT_EQ(QV6EnableScan(index), 1) << "document " << n;
+    ASSERT_TRUE(WaitFor([] { return g_delivered.statusChanged && g_delivered.rear.height > 0; }))
+        << "document " << n;
+    Delivered got;
+    {
+      std::lock_guard lock(g_mutex);
+      got = g_delivered;
+    }
+    ASSERT_EQ(scanner->FedCount(), n + 1);
+    const std::optional<sim::FedDocumentReport> fed = scanner->Fed(n);
+    ASSERT_TRUE(fed.has_value()) << "document " << n;
+    EXPECT_EQ(fed->index, n);
+    EXPECT_EQ(fed->fault, sim::DocumentFault::kNone);
+    EXPECT_FALSE(fed->codeLine.empty());
+    EXPECT_EQ(got.codeLine, fed->codeLine) << "document " << n;
+    EXPECT_STREQ(QV6GetMicrCodelinePtr(index), fed->codeLine.c_str());
+    ExpectSameImage(got.front, fed->front, "front", n);
+    ExpectSameImage(got.rear, fed->rear, "rear", n);
+    EXPECT_EQ(fed->front->dpi, c.resolution);
+  }
+  EXPECT_EQ(scanner->Waiting(), 0u);
+  EXPECT_FALSE(scanner->Fed(static_cast<size_t>(c.count)).has_value());
+  // The documents fed first are still reported, their images made again.
+  const auto first = scanner->Fed(0);
+  ASSERT_TRUE(first.has_value());
+  EXPECT_TRUE(first->front.has_value());
+
+  EXPECT_EQ(QV6CloseConnection(index), 1);
+  scanner->Detach();
+  EXPECT_FALSE(scanner->Attached());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stacks, SimulatorScan,
+    ::testing::Values(StackCase{"grey200", 20, false, 200, ""},
+                      StackCase{"colour100", 3, true, 100, "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n"}),
+    [](const ::testing::TestParamInfo<StackCase>& p) { return std::string(p.param.name); });
+
+TEST(SimulatorAttach, RefusesWhatItCannotSimulate) {
+  struct Refused {
+    const char* what;
+    sim::ScannerSpec spec;
+  };
+  std::vector<Refused> cases(4);
+  cases[0] = {"unknown model", {}};
+  cases[0].spec.model = "QV999";
+  cases[1] = {"documents for a series without a feeder", {}};
+  cases[1].spec.model = "QV620";
+  cases[1].spec.documents.count = 2;
+  cases[2] = {"fault outside the stack", {}};
+  cases[2].spec.documents.count = 2;
+  cases[2].spec.documents.faults = {{2, sim::DocumentFault::kJam}};
+  cases[3] = {"package folder missing", {}};
+  cases[3].spec.firmwareFolder = "/nonexistent/folder";
+  for (const Refused& r : cases) {
+    std::string error;
+    EXPECT_EQ(sim::SimulatedScanner::Attach(r.spec, &error), nullptr) << r.what;
+    EXPECT_FALSE(error.empty()) << r.what;
+  }
+}
+
+}  // namespace
