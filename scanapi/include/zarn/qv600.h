@@ -196,8 +196,9 @@ void cbRearImage(int event, intptr_t value);
 // characters left unresolved. The result has at most 80 characters.
 std::string MergeMicrLines(const char* a, const char* b, int* repaired, int* left);
 
-// The code-line formatting step applied by the MICR callbacks (a seam until the formatter is linked in).
-using CodeLineFormatter = void (*)(char* line, size_t size);
+// The code-line formatting applied by the MICR callbacks: the program installs funcAssembleMICR (the
+// formatter lives above this library); unset, lines stay as read.
+using CodeLineFormatter = int (*)(char* line, size_t room, const AnalysisState* magnetic);
 void SetCodeLineFormatter(CodeLineFormatter formatter);
 
 // Restores the back-end's load values (closes nothing; for tests).

@@ -46,7 +46,7 @@ void PublishCodeLine(const char* text) {
     std::lock_guard<std::mutex> lock(s.codeLineMutex);
     CopyCut(s.codeLine, kCodeLineSize, text);
     TraceAt(2, "Done with MICR Pointer");
-    if (CodeLineFormatter f = g_formatter.load()) f(s.codeLine, kCodeLineSize);
+    if (CodeLineFormatter f = g_formatter.load()) f(s.codeLine, kCodeLineSize, s.analysis.get());
   }
   s.documentStatus.fetch_or(kDocCodeLine, std::memory_order_release);
 }
