@@ -229,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
         IdentityCase{"Qv630Fast", "VEK Corporation", "Orvisca Scanner Qv630", 0, "AB12100001", 230, 100, 1},
         IdentityCase{"Qv840Fast", "VEK Corporation", "Orvisca Scanner Qv840", 0, "AB12900001", 440, 100, 1},
         IdentityCase{"Unknown", "Other", "Unknown", 0, "S", 200, 100, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Qv600Test, ScannerInfoCopiesAreCutToTheirBuffers) {
   ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
@@ -283,7 +283,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusCase{"SelfTest", 200, 0, kErSelfTest, 1, 0, kSelfTestFault, kSelfTestFault, 0},
                       StatusCase{"TooLong", 200, 0, kErDocTooLong, 1, 0, kDocumentTooLong, kDocumentTooLong, 0},
                       StatusCase{"OtherErrorRecorded", 200, 0, kErOther, 1, 0, 0, 0, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 std::atomic<int> g_imageCalls{0};
 void CountImage(uint32_t) { g_imageCalls.fetch_add(1); }

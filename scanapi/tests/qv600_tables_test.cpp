@@ -2,7 +2,14 @@
 // the driver-file conversions.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
+
+#include "platform/ini.h"
+#include "platform/paths.h"
+#include "zarn/params.h"
+#include "zarn/status.h"
 
 #include "api_fixture.h"
 #include "zarn/qv600.h"
@@ -41,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         DeriveCase{"Length16Rm70Matches", "RM70FIRMWARE.BIN", 0, "QV620Firmware.bin"},
         DeriveCase{"Length17Qv630Matches", "QV630FIRMWARE.BIN", 0, "QV620Firmware.bin"},
         DeriveCase{"Length17Rm70KfOutside", "M70KFFIRMWARE.BIN", 0, "M70KFFIRMWARE.BIN"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST(FirmwareRename, DriverFileRuleFollowsEachRowsRecognisedModels) {
   // The QV840 row does not recognise the QV640 name; every other row takes its own name instead.
@@ -115,7 +122,85 @@ INSTANTIATE_TEST_SUITE_P(
                       MergeCase{"SecondShorterLeavesRest", "12", "1", "12", 0, 1},
                       MergeCase{"EmptyFirstEndsAtItsNul", "", "12", "", 0, 2},
                       MergeCase{"CutAtEightyCharacters", kOnes120, "", kOnes80, 0, 80}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace zarn
+
+namespace zarn {
+namespace {
+
+class DriverFile : public testing::ApiTest {
+ protected:
+  void SetUp() override {
+    ApiTest::SetUp();
+    ResetDriverFileForTests();
+    Start(kFamilyQv600);
+  }
+  void TearDown() override {
+    ResetDriverFileForTests();
+    ApiTest::TearDown();
+  }
+  int Written(const char* key) { return plat::ReadProfileInt("QV600 CONFIG", key, -999, ".\\qv6cfg.tmp"); }
+};
+
+TEST_F(DriverFile, DefaultFileEqualsTheGoldenFile) {
+  ASSERT_EQ(WriteDriverFileRows(), 0);
+  std::ifstream golden(ZC_QV600_GOLDEN_DRIVER_FILE, std::ios::binary);
+  ASSERT_TRUE(golden.good());
+  const std::string expected((std::istreambuf_iterator<char>(golden)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(dir_.Read("qv6cfg.tmp"), expected);
+  EXPECT_EQ(QV600DriverIniTable().size(), kDriverIniRows + 1);
+}
+
+struct ConversionCase {
+  const char* name;
+  int id;
+  int value;
+  const char* key;
+  int written;
+};
+
+class DriverConversion : public DriverFile, public ::testing::WithParamInterface<ConversionCase> {};
+
+TEST_P(DriverConversion, WritesTheDriversForm) {
+  const ConversionCase& c = GetParam();
+  ZARNSetParam(42, 0);
+  ZARNSetParam(43, 0);
+  ASSERT_GE(ZARNSetParam(c.id, c.value), 0);
+  ASSERT_EQ(WriteDriverFileRows(), 0);
+  EXPECT_EQ(Written(c.key), c.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DriverConversion,
+    ::testing::Values(ConversionCase{"FrontFollowsFrontAndRear", 43, 1, "FRONT_IMG Enable", 1},
+                      ConversionCase{"FrontOffWithBothOff", 42, 0, "FRONT_IMG Enable", 0},
+                      ConversionCase{"ResolutionCode4Is300", 6, 4, "REAR_IMG Resolution", 300},
+                      ConversionCase{"ResolutionCode0Is100", 6, 0, "FRONT_IMG Resolution", 100},
+                      ConversionCase{"ResolutionCode1Is200", 6, 1, "FRONT_IMG Resolution", 200},
+                      ConversionCase{"Gray256", 45, 1, "FRONT_IMG GrayLevels", 256},
+                      ConversionCase{"Gray16", 45, 0, "REAR_IMG GrayLevels", 16},
+                      ConversionCase{"Intensity19", 86, 19, "PRINTER Intensity", 4},
+                      ConversionCase{"Intensity100", 86, 100, "PRINTER Intensity", 5},
+                      ConversionCase{"Density1", 87, 1, "PRINTER Density", 4},
+                      ConversionCase{"Density9", 87, 9, "PRINTER Density", 6}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(DriverFile, FirmwareRowsFollowTheParameterAndAnEmptyOneLeavesTheFile) {
+  ASSERT_EQ(WriteDriverFileRows(), 0);
+  EXPECT_EQ(plat::ReadProfileString("QV620 DRIVER", "QV620_Firmw", "none", ".\\qv6cfg.tmp"), "none");
+  funcTableSetParamString(138, "C:\\fw\\qv630firmware.bin");
+  ASSERT_EQ(WriteDriverFileRows(), 0);
+  EXPECT_EQ(plat::ReadProfileString("QV620 DRIVER", "QV620_Firmw", "", ".\\qv6cfg.tmp"), "C:\\FW\\QV620Firmware.bin");
+  EXPECT_EQ(plat::ReadProfileString("QV620 DRIVER", "QV630_Firmw", "", ".\\qv6cfg.tmp"), "C:\\FW\\QV630FIRMWARE.BIN");
+  EXPECT_EQ(plat::ReadProfileString("QV620 DRIVER", "QV840_Firmw", "", ".\\qv6cfg.tmp"), "C:\\FW\\QV840Firmware.bin");
+}
+
+TEST_F(DriverFile, UnwritableFileGivesDiskError) {
+  ASSERT_TRUE(plat::CreateDirectory(".\\blocked"));
+  EXPECT_EQ(funcKWLWriteIniFileQV600(".\\blocked"), kDiskReadWrite);
+}
 
 }  // namespace
 }  // namespace zarn
