@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char block[zarn::kIdentityBlockSize] = {};
-  std::memcpy(block, data, size < sizeof block ? size : sizeof block);
+  if (size > 0) std::memcpy(block, data, size < sizeof block ? size : sizeof block);
   for (int i = 1; i <= 9; ++i) {
     const std::string text = zarn::IdentityText(block, sizeof block, i);
     if (text.size() > sizeof block) __builtin_trap();

@@ -17,13 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }();
   (void)ready;
   std::vector<uint16_t> samples(size / 2 + 1, 0);
-  std::memcpy(samples.data(), data, size);
+  if (size > 0) std::memcpy(samples.data(), data, size);
   QV6MicrSamples record{samples.data(), static_cast<int>(size)};
   zarn::cbMICRRaw(QV6_EVENT_MICR_SAMPLES, reinterpret_cast<intptr_t>(&record));
   if (zarn::Qv600CodeLine().size() >= zarn::kCodeLineSize) __builtin_trap();
   // The code line as a text of its own through the formatter.
   char line[zarn::kCodeLineSize] = {};
-  std::memcpy(line, data, size < sizeof line - 1 ? size : sizeof line - 1);
+  if (size > 0) std::memcpy(line, data, size < sizeof line - 1 ? size : sizeof line - 1);
   zarn::funcAssembleMICR(line, sizeof line, zarn::Qv600().analysis.get());
   if (std::strlen(line) >= sizeof line) __builtin_trap();
   return 0;
