@@ -231,6 +231,21 @@ INSTANTIATE_TEST_SUITE_P(
         IdentityCase{"Unknown", "Other", "Unknown", 0, "S", 200, 100, 0}),
     [](const auto& p) { return std::string(p.param.name); });
 
+TEST_F(Qv600Test, Qv620WithoutDoubleFeedKeysKeepsItsSettingAndAQv630TakesTheFallback) {
+  Start(kFamilyQv600);
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  const int before = funcTableGetParam(7);
+  control_->SetIdentity(Identity({"VEK Corporation", "Orvisca Scanner Qv620", "", "1", "S", "0", "0"}));
+  char serial[16];
+  EXPECT_EQ(QV600GetScannerSerialNumber(serial, sizeof serial, nullptr, nullptr), 200);
+  EXPECT_EQ(Api().scannerModel, 220);
+  EXPECT_EQ(funcTableGetParam(7), before);
+  Api().scannerModel = 200;
+  control_->SetIdentity(Qv630Identity());
+  EXPECT_EQ(QV600GetScannerSerialNumber(serial, sizeof serial, nullptr, nullptr), 200);
+  EXPECT_EQ(ZARNGetParam(7), 1);
+}
+
 TEST_F(Qv600Test, ScannerInfoCopiesAreCutToTheirBuffers) {
   ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
   char vendor[9], product[17], release[7];

@@ -84,7 +84,8 @@ void FirstIdentificationSettings(const ModelRow& row) {
     int v = plat::ReadProfileInt("ACQ. SETUP", "Acq: Doc.thickness", 65535, ApiIni());
     if (static_cast<int16_t>(v) == -1)
       v = plat::ReadProfileInt("ACQ. SETUP", "Devices: Double feed detect", row.doubleFeedFallback, ApiIni());
-    ZARNSetParam(7, v & 0xFFFF);
+    // A QV620 with neither key keeps its double-feed setting: the unread mark is no setting to hand on.
+    if (static_cast<int16_t>(v) != -1) ZARNSetParam(7, v & 0xFFFF);
   }
 }
 
@@ -203,7 +204,12 @@ int QV600GetScannerInfo(unsigned char* adapter, unsigned char* target, char* ven
                         char* product, size_t productSize, char* release, size_t releaseSize, int show) {
   TraceAt(1, "QV600GetScannerInfo");
   char block[kIdentityBlockSize];
-  if (int r = ReadIdentity(block); r != 0) return r;
+  if (int r = ReadIdentity(block); r != 0) {
+    CopyCut(vendor, vendorSize, "");
+    CopyCut(product, productSize, "");
+    CopyCut(release, releaseSize, "");
+    return r;
+  }
   const auto a = static_cast<unsigned char>(ZARNGetParam(103) & 0xFF);
   const auto t = static_cast<unsigned char>(ZARNGetParam(102) & 0xFF);
   if (adapter != nullptr) *adapter = a;
