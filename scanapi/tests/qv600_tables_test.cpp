@@ -7,6 +7,9 @@
 #include <string>
 
 #include "platform/ini.h"
+#include "qv6/qv6dll.h"
+#include "testkit/micr/magnetic_trace.h"
+#include "testkit/micr/sample_format.h"
 #include "platform/paths.h"
 #include "zarn/params.h"
 #include "zarn/status.h"
@@ -200,6 +203,57 @@ TEST_F(DriverFile, FirmwareRowsFollowTheParameterAndAnEmptyOneLeavesTheFile) {
 TEST_F(DriverFile, UnwritableFileGivesDiskError) {
   ASSERT_TRUE(plat::CreateDirectory(".\\blocked"));
   EXPECT_EQ(funcKWLWriteIniFileQV600(".\\blocked"), kDiskReadWrite);
+}
+
+}  // namespace
+}  // namespace zarn
+
+namespace zarn {
+namespace {
+
+class SamplesCallback : public testing::ApiTest {
+ protected:
+  void SetUp() override {
+    ApiTest::SetUp();
+    ResetQv600ForTests();
+    Start(kFamilyQv600, 230);
+    OpenConnectionDecoders();
+  }
+  void TearDown() override {
+    ResetQv600ForTests();
+    ApiTest::TearDown();
+  }
+  static void Deliver(const std::vector<uint16_t>& samples) {
+    QV6MicrSamples record{samples.data(), static_cast<int>(samples.size() * sizeof(uint16_t))};
+    cbMICRRaw(QV6_EVENT_MICR_SAMPLES, reinterpret_cast<intptr_t>(&record));
+  }
+  static std::vector<uint16_t> E13b(const char* printed) {
+    return micrkit::SampleTrace(micrkit::E13bTrace(printed, {}), micrkit::FormatForPreset(3, 63200));
+  }
+};
+
+TEST_F(SamplesCallback, AutomaticFontTakesTheSecondReadingWhenTheFirstFindsNothing) {
+  funcTableSetParam(2, 2);
+  Deliver(E13b("1234567890123"));
+  EXPECT_NE(Qv600CodeLine().find("1234567890123"), std::string::npos) << Qv600CodeLine();
+  EXPECT_EQ(Qv600().krDecodeKept.load(), 0);
+  EXPECT_EQ(Qv600().documentStatus.load() & kDocCodeLine, kDocCodeLine);
+}
+
+TEST_F(SamplesCallback, E13bFontKeepsTheFirstReadingAgainstUnresolvedDifferences) {
+  funcTableSetParam(2, 1);
+  Deliver(E13b("1234567890123"));
+  // The placeholder first decoder reads nothing: every second-reading character is left unresolved.
+  EXPECT_EQ(Qv600CodeLine(), "");
+  EXPECT_EQ(Qv600().documentStatus.load() & kDocCodeLine, kDocCodeLine);
+}
+
+TEST_F(SamplesCallback, NullOrEmptySamplesPublishSafely) {
+  cbMICRRaw(QV6_EVENT_MICR_SAMPLES, 0);
+  EXPECT_EQ(Qv600().documentStatus.load(), 0u);
+  Deliver({});
+  EXPECT_EQ(Qv600CodeLine(), "");
+  EXPECT_EQ(Qv600().documentStatus.load() & kDocCodeLine, kDocCodeLine);
 }
 
 }  // namespace

@@ -18,6 +18,10 @@
 #include "zarn/analysis.h"
 #include "zarn/device_library.h"
 
+namespace lumivex {
+class Micr;
+}
+
 namespace zarn {
 
 // Device status word bits.
@@ -96,8 +100,10 @@ struct QV600State {
   mutable std::mutex callbackMutex;
   ImageCallbackEntry imageCallbacks[kImageCallbackSlots];
 
-  // Per-connection magnetic decoding (opened with the connection, dropped when it closes).
+  // Per-connection magnetic decoding (opened with the connection, dropped when it closes): the analysis
+  // decoder and the second decoder of the samples callback.
   std::unique_ptr<AnalysisState> analysis;
+  std::shared_ptr<lumivex::Micr> micr;
 };
 
 QV600State& Qv600();
@@ -203,5 +209,8 @@ void SetCodeLineFormatter(CodeLineFormatter formatter);
 
 // Restores the back-end's load values (closes nothing; for tests).
 void ResetQv600ForTests();
+// Opens and drops a connection's decoders.
+void OpenConnectionDecoders();
+void DropConnectionDecoders();
 
 }  // namespace zarn

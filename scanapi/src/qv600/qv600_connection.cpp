@@ -71,7 +71,7 @@ int CloseOpenConnection() {
   QV600State& s = Qv600();
   if (!s.connectionOpen.exchange(false) || !Qv6Loaded()) return 0;
   const int r = Qv6().QV6CloseConnection(s.connection.load()) == 0 ? Qv6MappedError() : 0;
-  s.analysis.reset();
+  DropConnectionDecoders();
   return r;
 }
 
@@ -162,7 +162,7 @@ int funcQV600Init(const char* iniPath, const char* cfgPath) {
   if (index == 0) return Qv6MappedError();
   s.connection.store(index);
   s.connectionOpen = true;
-  s.analysis = OpenAnalysisState();
+  OpenConnectionDecoders();
 
   const char* method = funcTableGetParamString(159);
   const bool kr = method != nullptr && std::strncmp(method, "KR", 2) == 0;
@@ -243,7 +243,7 @@ int funcQV600Exit() {
   if (qv6.QV6CloseConnection(index) == 0) result = Qv6MappedError();
   s.connectionOpen = false;
   // The polling thread is joined by the close: the decoder state can go.
-  s.analysis.reset();
+  DropConnectionDecoders();
   plat::Sleep(10);
   return result;
 }

@@ -1,8 +1,11 @@
 // The QV600 back-end's state, its binding to the device library and the event callbacks.
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 #include <cstring>
 #include <vector>
 
+#include "devicelib/core/micr/lumivex_micr.h"
 #include "platform/clock.h"
 #include "zarn/api_state.h"
 #include "zarn/error_maps.h"
@@ -73,6 +76,15 @@ bool Qv6Loaded() { return g_library.Loaded(); }
 const Qv6Exports& Qv6() { return g_library.Exports(); }
 int Qv6MappedError() { return funcQV6ConvertKRStatus(Qv6().QV6GetLastError()); }
 
+void OpenConnectionDecoders() {
+  Qv600().analysis = OpenAnalysisState();
+  Qv600().micr = std::make_shared<lumivex::Micr>();
+}
+void DropConnectionDecoders() {
+  Qv600().analysis.reset();
+  Qv600().micr.reset();
+}
+
 void SetCodeLineFormatter(CodeLineFormatter formatter) { g_formatter.store(formatter); }
 
 void ResetQv600ForTests() {
@@ -107,7 +119,7 @@ void ResetQv600ForTests() {
     std::lock_guard<std::mutex> lock(s.callbackMutex);
     for (auto& e : s.imageCallbacks) e = ImageCallbackEntry{};
   }
-  s.analysis.reset();
+  DropConnectionDecoders();
 }
 
 // ---- Callbacks ----------------------------------------------------------------------------------------------
@@ -132,6 +144,59 @@ void cbMICR(int, intptr_t) {
   TraceAt(2, "cbMICR End");
 }
 
+namespace {
+
+struct LineCounts {
+  int rejects = 0;
+  int valid = 0;
+};
+LineCounts Count(const char* line) {
+  LineCounts c;
+  for (const char* p = line; *p != '\0'; ++p) {
+    if (*p == '@') ++c.rejects;
+    else if (*p != ' ') ++c.valid;
+  }
+  return c;
+}
+
+// The second decoder's reading into `lineB`; may replace `lineA` (automatic font). Caller holds no lock.
+void SecondDecode(lumivex::Micr& micr, const uint16_t* samples, int byteCount, char* lineA, char* lineB,
+                  size_t room) {
+  const int font = funcTableGetParam(2);
+  if (font != 1 && font != 2) return;
+  const int model = Api().scannerModel;
+  const int rate = model == 30 ? 74000 : model == 240 ? 70866 : 63200;
+  try {
+    micr.Setup(3, 0, 0, 255, rate, 1, 0, 0);
+    const auto count = static_cast<unsigned>(byteCount / 2);
+    if (font == 1) {
+      micr.DecodeSamples(samples, count, 2, 0, 0);
+      micr.GetCodeline(1, '@', lineB, room);
+      return;
+    }
+    Qv600().krDecodeKept = 1;
+    const LineCounts a = Count(lineA);
+    micr.DecodeSamples(samples, count, 0, 0, 0);
+    if (a.valid < 5 || a.rejects > 4) {
+      micr.GetCodeline(2, '@', lineB, room);
+      const LineCounts b = Count(lineB);
+      if (b.rejects <= a.rejects && b.valid > a.valid && b.valid > 8) {
+        Qv600().krDecodeKept = 0;
+        // The first line's buffer holds 99 characters; a longer second line is cut to it.
+        std::strncpy(lineA, lineB, kCodeLineRoom - 1);
+        lineA[kCodeLineRoom - 1] = '\0';
+      }
+    } else {
+      micr.GetCodeline(1, '@', lineB, room);
+    }
+  } catch (const std::exception& e) {
+    TraceAt(1, "cbMICRRaw second decoder: %s", e.what());
+    lineB[0] = '\0';
+  }
+}
+
+}  // namespace
+
 void cbMICRRaw(int, intptr_t value) {
   QV600State& s = Qv600();
   TraceAt(1, "cbMICRRaw Start");
@@ -143,16 +208,46 @@ void cbMICRRaw(int, intptr_t value) {
   }
   const auto* record = reinterpret_cast<const QV6MicrSamples*>(value);
   const int n = std::max(0, record->byteCount);
+  TraceAt(2, "cbMICRRaw buffer %p, Size %d", static_cast<const void*>(record), n);
+  char lineB[kCodeLineSize] = {};
+  if (n > 0 && record->samples != nullptr) {
+    // Both decoders work on copies with zeroed slack behind the device's samples.
+    const size_t words = (static_cast<size_t>(n) + 1024) / 2;
+    std::vector<uint16_t> first(words, 0), second(words, 0);
+    std::memcpy(first.data(), record->samples, static_cast<size_t>(n));
+    const size_t count = static_cast<size_t>(n) / 2;
+    if (Api().scannerModel == 440) {
+      for (size_t i = 0; i < count; ++i) second[count - 1 - i] = first[i];
+    } else {
+      std::memcpy(second.data(), record->samples, static_cast<size_t>(n));
+    }
+    if (s.analysis != nullptr) funcDecodeMagneticMICR(*s.analysis, first.data(), n, lineA, confidence);
+    lineA[kCodeLineRoom - 1] = '\0';
+    if (s.micr != nullptr) SecondDecode(*s.micr, second.data(), n, lineA, lineB, sizeof lineB);
+    int repaired = 0, left = 0;
+    const std::string merged = MergeMicrLines(lineA, lineB, &repaired, &left);
+    if (funcTableGetParam(117) & 4) {
+      char text[kCodeLineSize + 32];
+      if (repaired == 0 && left == 0) {
+        funcWriteLocalApiLog("Magnetic MICR Review");
+      } else {
+        std::snprintf(text, sizeof text, "Magnetic MICR Event, Repaired %d, Left %d", repaired, left);
+        funcWriteLocalApiLog(text);
+      }
+      std::snprintf(text, sizeof text, "KR Combined => %s", lineA);
+      funcWriteLocalApiLog(text);
+      std::snprintf(text, sizeof text, "Internal KWL=> %s", lineB);
+      funcWriteLocalApiLog(text);
+      const bool take = repaired < 3 && left == 0;
+      std::snprintf(text, sizeof text, "%s => %s", take ? "Updated    " : "Ignored    ",
+                    take ? merged.c_str() : lineA);
+      funcWriteLocalApiLog(text);
+    }
+    if (repaired < 3 && left == 0) CopyCut(lineA, sizeof lineA, merged.c_str());
+  }
   {
     std::lock_guard<std::mutex> lock(s.codeLineMutex);
-    std::memset(s.internalKwlMicr, 0, sizeof s.internalKwlMicr);
-  }
-  if (n > 0 && record->samples != nullptr && s.analysis != nullptr) {
-    // Work on a copy: the decoder may read past the device's samples into zeroed slack.
-    std::vector<uint16_t> work((static_cast<size_t>(n) + 1024) / 2 + 1, 0);
-    std::memcpy(work.data(), record->samples, static_cast<size_t>(n));
-    funcDecodeMagneticMICR(*s.analysis, work.data(), n, lineA, confidence);
-    lineA[kCodeLineRoom - 1] = '\0';
+    CopyCut(s.internalKwlMicr, kCodeLineSize, lineB);
   }
   PublishCodeLine(lineA);
   CallMicrReadyEntries();
