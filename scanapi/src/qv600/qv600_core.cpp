@@ -183,8 +183,7 @@ void SecondDecode(lumivex::Micr& micr, const uint16_t* samples, int byteCount, c
       if (b.rejects <= a.rejects && b.valid > a.valid && b.valid > 8) {
         Qv600().krDecodeKept = 0;
         // The first line's buffer holds 99 characters; a longer second line is cut to it.
-        std::strncpy(lineA, lineB, kCodeLineRoom - 1);
-        lineA[kCodeLineRoom - 1] = '\0';
+        CopyCut(lineA, kCodeLineRoom, lineB);
       }
     } else {
       micr.GetCodeline(1, '@', lineB, room);
