@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "api_fixture.h"
-#include "fake_qv6/fake_qv6_control.h"
+#include "fake_qv6/fake_qv6_loader.h"
 #include "platform/clock.h"
 #include "platform/dynlib.h"
 #include "platform/ini.h"
@@ -43,11 +43,8 @@ class Qv600Test : public testing::ApiTest {
  protected:
   void SetUp() override {
     ApiTest::SetUp();
-    module_ = plat::LoadLibraryA(ZC_FAKE_DEVICE_LIBRARY);
-    ASSERT_NE(module_, nullptr);
-    auto get = reinterpret_cast<fake::FakeQv6Control* (*)()>(plat::GetProcAddress(module_, "FakeQv6GetControl"));
-    ASSERT_NE(get, nullptr);
-    control_ = get();
+    control_ = fake::LoadFakeControl(ZC_FAKE_DEVICE_LIBRARY, &module_);
+    ASSERT_NE(control_, nullptr);
     control_->Reset();
     control_->SetIdentity(Qv630Identity());
     ResetBackend();

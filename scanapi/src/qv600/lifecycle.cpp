@@ -110,6 +110,39 @@ int IniMicrFont(const char* ini) {
   return v;
 }
 
+struct Qv600Start {
+  int connection;      // the last connection result
+  int identification;  // negative: identification failed and the connection is closed
+};
+
+// Connects, identifies the scanner and applies the MICR-method rules, reconnecting when the method
+// changes. The fallback start switches to "KWL" without reading the INI font and stops at a failed
+// reconnection, so it never reports success without a connection.
+Qv600Start StartQv600Line(ApiState& api, bool fallback) {
+  Qv600Start start{funcQV600Init(api.zarnIniPath.c_str(), api.zarnCfgPath.c_str()), 0};
+  if (start.connection < 0) return start;
+  int model = 0, family = 0;
+  start.identification = Identify(&model, &family);
+  if (start.identification < 0) {
+    funcQV600Exit();
+    return start;
+  }
+  if (MethodIsKr() && (model == 200 || model == 205)) {
+    funcTableSetParamString(159, "KWL");
+    start.connection = Reconnect(api);
+    if (fallback && start.connection < 0) return start;
+  }
+  if (MethodIsKr() && funcTableGetParam(2) == 0) {
+    if (!fallback && IniMicrFont(api.zarnIniPath.c_str()) == 1) {
+      ZARNSetParam(2, 1);
+    } else {
+      funcTableSetParamString(159, "KWL");
+      start.connection = Reconnect(api);
+    }
+  }
+  return start;
+}
+
 // Loads the parameters, checks the scanner's status and starts the services; 1 or a failure.
 int FinishQv600Start(ApiState& api, ScsiIds& ids) {
   int r = funcQV800GetIniFile(api.zarnIniPath.c_str(), api.zarnCfgPath.c_str(), &ids);
@@ -203,31 +236,12 @@ int ZARNInit() {
   if (adapters < 0) return adapters;
   TraceAt(2, "iNumAdapters %d, iScannerType %d", adapters, api.scannerFamily);
   ScsiIds ids;
-  int model = 0, family = 0;
 
   if (IsQv600Line(api.scannerFamily)) {
-    int r = funcQV600Init(api.zarnIniPath.c_str(), api.zarnCfgPath.c_str());
-    if (r >= 0) {
-      const int id = Identify(&model, &family);
-      if (id < 0) {
-        funcQV600Exit();
-        return id;
-      }
-      if (MethodIsKr() && (model == 200 || model == 205)) {
-        funcTableSetParamString(159, "KWL");
-        r = Reconnect(api);
-      }
-      if (MethodIsKr() && funcTableGetParam(2) == 0) {
-        if (IniMicrFont(api.zarnIniPath.c_str()) == 1) {
-          ZARNSetParam(2, 1);
-        } else {
-          funcTableSetParamString(159, "KWL");
-          r = Reconnect(api);
-        }
-      }
-    }
+    const Qv600Start start = StartQv600Line(api, false);
+    if (start.identification < 0) return start.identification;
     TraceAt(2, "After funcQV600Init");
-    if (r >= 0) return FinishQv600Start(api, ids);
+    if (start.connection >= 0) return FinishQv600Start(api, ids);
   }
 
   api.scannerFamily = kScannerMissing;
@@ -262,22 +276,9 @@ int ZARNInit() {
   TraceAt(1, "Mid iScannerType %d", api.scannerFamily);
 
   if (api.scannerFamily < 0) {
-    int r = funcQV600Init(api.zarnIniPath.c_str(), api.zarnCfgPath.c_str());
-    if (r < 0) return kScannerMissing;
-    const int id = Identify(&model, &family);
-    if (id < 0) {
-      funcQV600Exit();
-      return id;
-    }
-    // A failed reconnection is a failed start, not a success with no connection.
-    if (MethodIsKr() && (model == 200 || model == 205)) {
-      funcTableSetParamString(159, "KWL");
-      if (Reconnect(api) < 0) return kScannerMissing;
-    }
-    if (MethodIsKr() && funcTableGetParam(2) == 0) {
-      funcTableSetParamString(159, "KWL");
-      if (Reconnect(api) < 0) return kScannerMissing;
-    }
+    const Qv600Start start = StartQv600Line(api, true);
+    if (start.identification < 0) return start.identification;
+    if (start.connection < 0) return kScannerMissing;
     api.scannerFamily = kFamilyQv600;
     return FinishQv600Start(api, ids);
   }

@@ -253,30 +253,33 @@ void cbMICRRaw(int, intptr_t value) {
   TraceAt(2, "cbMICRRaw End");
 }
 
-void cbFrontImage(int, intptr_t) {
+namespace {
+
+// Fetches one side's image again (rather than trusting the event's value) and publishes its bit.
+void FetchImage(decltype(&::QV6GetFrontImageDIBPtr) getter, std::atomic<const void*>& slot, uint32_t bit,
+                const char* nullLine) {
   QV600State& s = Qv600();
-  TraceAt(1, "cbFrontImage Start");
-  s.syncSensorSeen.store(0);
-  const void* dib = Qv6().QV6GetFrontImageDIBPtr(s.connection.load());
-  s.dibFront.store(dib, std::memory_order_relaxed);
+  const void* dib = getter(s.connection.load());
+  slot.store(dib, std::memory_order_relaxed);
   if (dib == nullptr) {
-    TraceAt(1, "DIBPtr Front is NULL");
+    TraceAt(1, "%s", nullLine);
     s.errorStatus.store(Qv6MappedError());
   }
-  s.documentStatus.fetch_or(kDocFront, std::memory_order_release);
+  s.documentStatus.fetch_or(bit, std::memory_order_release);
+}
+
+}  // namespace
+
+void cbFrontImage(int, intptr_t) {
+  TraceAt(1, "cbFrontImage Start");
+  Qv600().syncSensorSeen.store(0);
+  FetchImage(Qv6().QV6GetFrontImageDIBPtr, Qv600().dibFront, kDocFront, "DIBPtr Front is NULL");
   TraceAt(2, "cbFrontImage End");
 }
 
 void cbRearImage(int, intptr_t) {
-  QV600State& s = Qv600();
   TraceAt(1, "cbRearImage Start");
-  const void* dib = Qv6().QV6GetRearImageDIBPtr(s.connection.load());
-  s.dibBack.store(dib, std::memory_order_relaxed);
-  if (dib == nullptr) {
-    TraceAt(1, "DIBPtr Back is NULL");
-    s.errorStatus.store(Qv6MappedError());
-  }
-  s.documentStatus.fetch_or(kDocRear, std::memory_order_release);
+  FetchImage(Qv6().QV6GetRearImageDIBPtr, Qv600().dibBack, kDocRear, "DIBPtr Back is NULL");
   TraceAt(2, "cbBackImage End");
 }
 
