@@ -297,6 +297,38 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusCase{"OtherErrorRecorded", 200, 0, kErOther, 1, 0, 0, 0, 0}),
     [](const auto& p) { return std::string(p.param.name); });
 
+TEST_F(Qv600Test, Qv840CoverOpenWithADocumentAtTheFeederAsksForAReset) {
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  Api().scannerModel = 440;
+  control_->SetStatusWords(kStCoverOff | kStFeedSensor, 0);
+  Qv600().getImageBusy = 1;
+  plat::ScopedClock clock(plat::ScopedClock::Virtual{plat::NowMs(), true});
+  const uint64_t start = plat::NowMs();
+  EXPECT_EQ(funcQV600Status(), kResetScanner);
+  EXPECT_GE(plat::NowMs() - start, 400u);
+  EXPECT_EQ(Qv600().getImageBusy.load(), 0);
+}
+
+TEST_F(Qv600Test, IniSearchFallsBackToTheWindowsFolderAndFailsWithoutAnyFile) {
+  funcTableSetParamString(135, "missing.ini");
+  EXPECT_EQ(ZARNInit(), kNoIniFile);
+  dir_.Write("zarnscan.ini", "[SCANNER]\nType=200\n");
+  ASSERT_EQ(ZARNInit(), 1);
+  char windows[256] = {};
+  plat::GetWindowsDirectoryA(windows, sizeof windows);
+  EXPECT_EQ(std::string(funcTableGetParamString(135)), std::string(windows) + "\\zarnscan.ini");
+}
+
+TEST_F(Qv600Test, InitPathIgnoresAnOverlongIniPath) {
+  const std::string longPath(300, 'a');
+  EXPECT_EQ(ZARNInitPath(nullptr, longPath.c_str(), nullptr), 1);
+  EXPECT_STREQ(funcTableGetParamString(135), "NOINI");
+  EXPECT_EQ(funcGetApiVersion(), 915);
+  char date[11];
+  EXPECT_EQ(funcGetApiDate(date, sizeof date), 10);
+  EXPECT_STREQ(date, "2009:07:11");
+}
+
 std::atomic<int> g_imageCalls{0};
 void CountImage(uint32_t) { g_imageCalls.fetch_add(1); }
 void OtherImage(uint32_t) {}
