@@ -329,6 +329,22 @@ TEST_F(Qv600Test, InitPathIgnoresAnOverlongIniPath) {
   EXPECT_STREQ(date, "2009:07:11");
 }
 
+TEST_F(Qv600Test, ReloadWritesTheDriverFileBeforeTheDeviceLoadsIt) {
+  Start(kFamilyQv600);
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  ASSERT_GE(ZARNSetParam(1, 1), 0);  // MICR on, as a scan set-up changes it
+  control_->ClearCallLog();
+  EXPECT_EQ(funcQV600Update(0x102), 1);
+  EXPECT_EQ(Count("QV6InitDeviceFromFile"), 1u);
+  EXPECT_EQ(plat::ReadProfileInt("QV600 CONFIG", "MICR Enable", -1, Qv600DriverFileName()), 1);
+}
+
+TEST_F(Qv600Test, ScanningDuringTheFirstReloadFailsTheStartWithDiskError) {
+  control_->SetStatusWords(kStScanning, 0);
+  EXPECT_EQ(ZARNInit(), kDiskReadWrite);
+  EXPECT_FALSE(Api().zarnInitialised);
+}
+
 std::atomic<int> g_imageCalls{0};
 void CountImage(uint32_t) { g_imageCalls.fetch_add(1); }
 void OtherImage(uint32_t) {}
