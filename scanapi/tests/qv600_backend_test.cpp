@@ -345,6 +345,51 @@ TEST_F(Qv600Test, ScanningDuringTheFirstReloadFailsTheStartWithDiskError) {
   EXPECT_FALSE(Api().zarnInitialised);
 }
 
+struct StatusChangeCase {
+  const char* name;
+  int model;
+  uint32_t status;
+  uint32_t error;
+  int param7;
+  int param184;
+  int scannerStatus;
+  int documentError;
+  int clears;
+  uint32_t documentBits;
+};
+
+class Qv600StatusChange : public Qv600Test, public ::testing::WithParamInterface<StatusChangeCase> {};
+
+TEST_P(Qv600StatusChange, RecordsTheDocumentsCondition) {
+  const StatusChangeCase& c = GetParam();
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  Api().scannerModel = c.model;
+  funcTableSetParam(7, c.param7);
+  funcTableSetParam(184, c.param184);
+  Qv600().enableOK = 1;
+  control_->SetStatusWords(c.status, c.error);
+  control_->ClearCallLog();
+  cbStatusChange(2, 0);
+  EXPECT_EQ(Qv600().scannerStatus.load(), c.scannerStatus);
+  EXPECT_EQ(Qv600().documentError.load(), c.documentError);
+  EXPECT_EQ(Count("QV6ClearErrors"), static_cast<size_t>(c.clears));
+  EXPECT_EQ(Qv600().documentStatus.load(), c.documentBits);
+  EXPECT_EQ(Qv600().enableOK.load(), (c.status & kStError) != 0 && c.error == 0 ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, Qv600StatusChange,
+    ::testing::Values(
+        StatusChangeCase{"ScanningMarksTheDocument", 230, kStScanning, 0, 1, 0, 0, 0, 0, kDocScanning},
+        StatusChangeCase{"ErrorBitStopsEarlyScan", 200, kStError, 0, 1, 0, 0, 0, 0, 0},
+        StatusChangeCase{"JamClearedOnQv630", 230, 0, kErJam, 1, 0, kDocumentJam, kDocumentJam, 2, 0},
+        StatusChangeCase{"JamKeptWithForceEject", 440, 0, kErJam, 1, 1, kDocumentJam, 0, 0, 0},
+        StatusChangeCase{"DoubleFeedNoStop", 220, 0, kErDoubleFeed, 2, 0, 0, kDoubleFeed, 0, 0},
+        StatusChangeCase{"DoubleFeedStops", 220, 0, kErDoubleFeed, 1, 0, kDoubleFeed, kDocumentJam, 2, 0},
+        StatusChangeCase{"JamOnQv600NotCleared", 200, 0, kErJam, 1, 0, kDocumentJam, 0, 0, 0},
+        StatusChangeCase{"OtherErrorRecorded", 200, 0, kErOther, 1, 0, kDeviceErrorRecorded, 0, 0, 0}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 std::atomic<int> g_imageCalls{0};
 void CountImage(uint32_t) { g_imageCalls.fetch_add(1); }
 void OtherImage(uint32_t) {}
