@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_qv6/fake_qv6_control.h"
+#include "fake_qv6/fake_qv6_loader.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
 #include "platform/dynlib.h"
@@ -83,11 +83,8 @@ class FakeDeviceLibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(lib_.Load(ZC_FAKE_DEVICE_LIBRARY), 0) << lib_.LastFailure();
-    module_ = plat::LoadLibraryA(ZC_FAKE_DEVICE_LIBRARY);
-    ASSERT_NE(module_, nullptr);
-    auto get = reinterpret_cast<fake::FakeQv6Control* (*)()>(plat::GetProcAddress(module_, "FakeQv6GetControl"));
-    ASSERT_NE(get, nullptr);
-    control_ = get();
+    control_ = fake::LoadFakeControl(ZC_FAKE_DEVICE_LIBRARY, &module_);
+    ASSERT_NE(control_, nullptr);
     control_->Reset();
     std::lock_guard<std::mutex> lock(g_events.m);
     g_events.events.clear();

@@ -16,7 +16,7 @@ inline constexpr int kFamilyQv800c = 314;
 
 struct ApiState {
   int scannerFamily = -1;  // -1 at load; -125 after a failed start
-  int scannerModel = 200;  // the QV600-line model number, 200 until identified
+  std::atomic<int> scannerModel{200};  // the QV600-line model number, 200 until identified; read by callbacks
   bool zarnInitialised = false;
   std::string zarnIniPath;  // the API INI file in use
   std::string zarnCfgPath;

@@ -1,0 +1,337 @@
+// Status reads of the QV600 back-end: the status-change callback, the read with error mapping used around
+// document cycles, the scan switches, and the status calls of the API.
+#include <algorithm>
+
+#include "platform/clock.h"
+#include "zarn/api_state.h"
+#include "zarn/params.h"
+#include "zarn/qv600.h"
+#include "zarn/status.h"
+#include "zarn/trace.h"
+
+namespace zarn {
+namespace {
+
+struct Words {
+  int ok = 0;
+  uint32_t status = 0;
+  uint32_t error = 0;
+};
+
+Words Read() {
+  Words w;
+  int status = 0, error = 0;
+  w.ok = Qv6().QV6GetStatus(Qv600().connection.load(), &status, &error);
+  w.status = static_cast<uint32_t>(status);
+  w.error = static_cast<uint32_t>(error);
+  return w;
+}
+
+bool Any(uint32_t word, uint32_t bits) { return (word & bits) != 0; }
+int Model() { return Api().scannerModel; }
+bool ModelIn(std::initializer_list<int> models) {
+  return std::find(models.begin(), models.end(), Model()) != models.end();
+}
+
+void ClearErrorsTwice() {
+  const int index = Qv600().connection.load();
+  Qv6().QV6ClearErrors(index, 0);
+  Qv6().QV6ClearErrors(index, 0);
+}
+
+void SleepBlink() {
+  const int ms = funcTableGetParam(181);
+  if (ms > 0 && ms <= 2000) plat::Sleep(static_cast<uint32_t>(ms));
+}
+
+// The mechanical-condition rules of the models that report per-document errors (230, 220, 440, 240).
+void ModelRules(const Words& w, const char* doubleFeedLine, const char* clearLine, int clearedDocumentError) {
+  QV600State& s = Qv600();
+  if (!ModelIn({230, 220, 440, 240}) || w.error == 0) return;
+  if (funcTableGetParam(184) != 0 && Any(w.error, kErJam) && ModelIn({440, 230, 240})) {
+    s.scannerStatus = kDocumentJam;
+  } else if (Any(w.error, kErDoubleFeed) && funcTableGetParam(7) == 2) {
+    TraceAt(1, doubleFeedLine, w.error);
+    s.documentError = kDoubleFeed;
+  } else {
+    TraceAt(1, "%s", clearLine);
+    SleepBlink();
+    ClearErrorsTwice();
+    s.documentError = clearedDocumentError;
+  }
+}
+
+// The error word's result, first match wins; 0 when none of these bits is set. Bit 0x100 is recorded.
+int ErrorWordResult(uint32_t error) {
+  int r = 0;
+  if (Any(error, kErSelfTest)) r = kSelfTestFault;
+  else if (Any(error, kErDocInsert)) r = kFeedError;
+  else if (Any(error, kErDocTooLong)) r = kDocumentTooLong;
+  else if (Any(error, kErDoubleFeed) && funcTableGetParam(7) != 2) r = kDoubleFeed;
+  else if (Any(error, kErJam)) r = kDocumentJam;
+  if (r != 0 || Any(error, kErOther)) Api().reloadPending = true;
+  return r;
+}
+
+// Reads until the device answers with a word, for at most parameter 139 ms.
+Words ReadOnLine() {
+  Words w = Read();
+  if (w.ok != 0 && (w.status | w.error) != 0) return w;
+  TraceAt(2, "Waiting for QV6GetStatus to come on line.");
+  const uint32_t deadline = plat::GetTickCount() + static_cast<uint32_t>(std::max(0, funcTableGetParam(139)));
+  while (!plat::TickReached(plat::GetTickCount(), deadline)) {
+    plat::Sleep(10);
+    w = Read();
+    if (w.ok != 0 && (w.status | w.error) != 0) break;
+  }
+  return w;
+}
+
+// Disables scanning when this back-end or the device has it on.
+void DisableIfEnabled(const Words& w) {
+  QV600State& s = Qv600();
+  if (s.enableScan.load() != 0 || Any(w.status, kStScanEnable)) {
+    TraceAt(1, "QV6DisableScan");
+    s.enableOK = 0;
+    Qv6().QV6DisableScan(s.connection.load());
+    s.enableScan = 0;
+  }
+}
+
+int StatusCommon(bool check) {
+  QV600State& s = Qv600();
+  const int index = s.connection.load();
+  if (s.errorOutstanding.exchange(0) != 0) {
+    bool ok;
+    if (s.enableScan.load() != 0) {
+      s.enableScan = 0;
+      s.enableOK = 0;
+      ok = Qv6().QV6DisableScan(index) != 0;
+      if (ok) {
+        plat::Sleep(1);
+        ok = Qv6().QV6EnableScan(index) != 0;
+        if (ok) s.enableScan = 1;
+      }
+    } else {
+      ok = Qv6().QV6DisableScan(index) != 0;
+    }
+    if (!ok) {
+      s.enableScan = 0;
+      return Qv6MappedError();
+    }
+  }
+  Words w = ReadOnLine();
+  TraceAt(2, check ? "7Check: QV6GetStatus iStatus %d, dwQv6Status %x, dwQv6Errs %x"
+                   : "7: QV6GetStatus iStatus %d, dwQv6Status %x, dwQv6Errs %x",
+          w.ok, w.status, w.error);
+  if (w.ok == 0) {
+    Api().reloadPending = true;
+    return Qv6MappedError();
+  }
+  if (s.enableScan.load() == 0 && Model() == 440 && (w.status & (kStCoverOff | kStFeedSensor)) == (kStCoverOff | kStFeedSensor)) {
+    for (int i = 0; i < 5; ++i) {
+      const Words again = Read();
+      TraceAt(1, "InterLock2(%d) QV6GetStatus bReturn %d, dwQv6Status %x, dwQv6Errs %x", i, again.ok, again.status,
+              again.error);
+      if ((again.status & (kStCoverOff | kStFeedSensor)) != (kStCoverOff | kStFeedSensor)) break;
+      if (i < 4) {
+        plat::Sleep(100);
+      } else {
+        s.getImageBusy = 0;
+        return kResetScanner;
+      }
+    }
+  }
+  const int inkJet = funcTableGetParam(31);
+  if (Any(w.status, kStPowerOn)) {
+    TraceAt(1, "QV6ClearPowerOnFlag");
+    Qv6().QV6ClearPowerOnFlag(index);
+    TraceAt(2, "funcQV600Update");
+    funcQV600Update(0x102);
+    TraceAt(2, "funcQV600Status2");
+    w = Read();
+    TraceAt(2, "8: QV6GetStatus iStatus %d, dwStatusFlag %x, dwErrorFlag %x", w.ok, w.status, w.error);
+  }
+  if ((w.status | w.error) == 0) {
+    Api().reloadPending = true;
+    return kNoOpenDevice;
+  }
+  if (ModelIn({230, 215, 440, 30, 240}) && w.error != 0 &&
+      !(funcTableGetParam(7) == 2 && Any(w.error, kErDoubleFeed)) &&
+      !(funcTableGetParam(184) != 0 && Any(w.error, kErJam) && ModelIn({440, 230, 30, 240}))) {
+    TraceAt(1, "QV6ClearErrors 5");
+    if (!check) SleepBlink();
+    ClearErrorsTwice();
+  }
+  if (!Any(w.status, kStInkJet) && inkJet != 0 && funcTableGetParam(164) != 0) return kNoInkJetHead;
+  if (int r = ErrorWordResult(w.error); r != 0) return r;
+  if (Any(w.error, kErOther)) {
+    s.scannerStatus = kDeviceErrorRecorded;
+    return 0;
+  }
+  if (funcTableGetParam(111) == 0) {
+    const bool early = ModelIn({230, 440, 240}) && funcTableGetParam(160) != 0;
+    if (!early) return check ? 0 : (Any(w.status, kStFeedSensor) ? 1 : 0);
+    const bool scanningCounts = ModelIn({230, 240}) && Any(w.status, kStScanning);
+    const bool sensors = check ? Any(w.status, kStSyncSensor) : Any(w.status, kStFeedSensor | kStSyncSensor);
+    if (s.earlyCheckAvailable.load() == 0) {
+      if (sensors || scanningCounts || s.syncSensorSeen.load() != 0) s.earlyCheckAvailable = 1;
+    } else if (s.syncSensorSeen.load() == 0 && !Any(w.status, kStFeedSensor | kStSyncSensor | kStScanning)) {
+      s.earlyCheckAvailable = 0;
+    }
+    if (!check && Any(w.status, kStFeedSensor)) return 1;
+    return s.earlyCheckAvailable.load();
+  }
+  uint32_t present = kStScanning | kStMicrReady | kStFrontReady | kStRearReady;
+  if (!check) present |= kStFeedSensor;
+  return Any(w.status, present) ? 1 : 0;
+}
+
+}  // namespace
+
+void cbStatusChange(int event, intptr_t value) {
+  QV600State& s = Qv600();
+  TraceAt(2, "Start cbStatusChange(%d,%d)", event, static_cast<int>(value));
+  const Words w = Read();
+  if (Any(w.status, kStSyncSensor)) s.syncSensorSeen = 1;
+  TraceAt(1, "QV6GetStatus bReturn %d, dwStatusFlag %x, dwErrorFlag %x", w.ok, w.status, w.error);
+  if (w.ok == 0) {
+    TraceAt(1, "cbStatusChange: %d", Qv6MappedError());
+    Api().reloadPending = true;
+  } else {
+    ModelRules(w, "DF5: EF = %x = DF", "QV6ClearErrors 1", kDocumentJam);
+    if (int r = ErrorWordResult(w.error); r != 0) {
+      s.scannerStatus = r;
+    } else if (Any(w.error, kErOther)) {
+      s.scannerStatus = kDeviceErrorRecorded;
+    } else if (Any(w.status, kStError)) {
+      s.enableOK = 0;
+    }
+  }
+  if (Any(w.status, kStScanning)) s.documentStatus.fetch_or(kDocScanning, std::memory_order_release);
+  if (Any(w.status, kStRearReady)) {
+    uint32_t zero = 0;
+    s.rearReadyTick.compare_exchange_strong(zero, static_cast<uint32_t>(funcGetTickCount()));
+  } else {
+    s.rearReadyTick = 0;
+  }
+  // The image-callback table: an entry is called once while all its mask bits are shown. Calls are made
+  // outside the table's lock, so a callback may register or remove entries.
+  ImageCallbackEntry due[kImageCallbackSlots];
+  int dueIndex[kImageCallbackSlots];
+  int dueCount = 0;
+  {
+    std::lock_guard<std::mutex> lock(s.callbackMutex);
+    for (int i = 0; i < kImageCallbackSlots && s.imageCallbacks[i].function != nullptr; ++i) {
+      ImageCallbackEntry& e = s.imageCallbacks[i];
+      if (e.mask == kStMicrReady) {
+        e.tick = 0;
+      } else if ((e.mask & w.status) == e.mask) {
+        if (e.tick == 0) {
+          e.tick = std::max<uint32_t>(1, static_cast<uint32_t>(funcGetTickCount()));
+          dueIndex[dueCount] = i;
+          due[dueCount++] = e;
+        }
+      } else {
+        e.tick = 0;
+      }
+    }
+  }
+  for (int k = 0; k < dueCount; ++k) {
+    TraceAt(2, "Calling stImageCallBack[%d], dwEvent %x", dueIndex[k], due[k].mask);
+    due[k].function(w.status);
+    TraceAt(2, "Back From stImageCallBack[%d]", dueIndex[k]);
+  }
+  TraceAt(2, "End cbStatusChange");
+}
+
+int funcGetStatus(int connection) {
+  QV600State& s = Qv600();
+  (void)connection;  // the back-end's one connection
+  TraceAt(1, "Start funcGetStatus");
+  s.checkAvailable = 0;
+  Words w = ReadOnLine();
+  TraceAt(2, "3: QV6GetStatus: bReturn = %d, dwStatusFlag = 0x%lx, dwErrorFlag = 0x%lx", w.ok,
+          static_cast<unsigned long>(w.status), static_cast<unsigned long>(w.error));
+  if (w.ok == 0) {
+    Api().reloadPending = true;
+    return Qv6MappedError();
+  }
+  if (Any(w.status, kStError)) s.enableOK = 0;
+  if ((w.status | w.error) == 0) {
+    Api().reloadPending = true;
+    return kNoOpenDevice;
+  }
+  if (Any(w.status, kStPowerOn)) {
+    TraceAt(1, "QV6ClearPowerOnFlag");
+    Qv6().QV6ClearPowerOnFlag(s.connection.load());
+    funcQV600Update(0x102);
+    TraceAt(2, "funcGetStatus2");
+    w = Read();
+    TraceAt(2, "QV6GetStatus bReturn %d, dwStatusFlag %x, dwErrorFlag %x", w.ok, w.status, w.error);
+    if ((w.status | w.error) == 0) {
+      Api().reloadPending = true;
+      return kNoOpenDevice;
+    }
+  }
+  ModelRules(w, "2:DFStat = DF, dwEF = %lx", "QV6ClearErrors 2", kDoubleFeed);
+  if (int r = ErrorWordResult(w.error); r != 0) return r;
+  if (Any(w.error, kErOther)) s.scannerStatus = kDeviceErrorRecorded;
+  if (Any(w.status, kStScanning | kStFeedSensor)) {
+    s.checkAvailable = 1;
+    TraceAt(1, "A Check is Available or Ready");
+  }
+  if (Any(w.status, kStInkJet) || funcTableGetParam(31) == 0) {
+    TraceAt(2, "End funcGetStatus: bReturn = %d, dwStatusFlag = 0x%lx, dwErrorFlag = 0x%lx", w.ok,
+            static_cast<unsigned long>(w.status), static_cast<unsigned long>(w.error));
+    return 0;
+  }
+  return kNoInkJetHead;
+}
+
+int funcQV600Disable() {
+  TraceAt(1, "funcQV600Disable");
+  const Words w = Read();
+  TraceAt(1, "QV6GetStatus bReturn %d, dwStatusFlag %x, dwErrorFlag %x", w.ok, w.status, w.error);
+  if (Any(w.status, kStScanning)) return kScannerBusyScanning;
+  DisableIfEnabled(w);
+  return 1;
+}
+
+int funcQV600Update(int flags) {
+  QV600State& s = Qv600();
+  TraceAt(1, "funcQV600Update#1:");
+  const Words w = Read();
+  TraceAt(1, "QV6GetStatus bReturn %d, dwStatusFlag %x, dwErrorFlag %x", w.ok, w.status, w.error);
+  const int pending = w.ok == 0 ? Qv6MappedError() : 0;
+  if (Any(w.status, kStScanning)) return kScannerBusyScanning;
+  if (s.enableScan.load() != 0 || Any(w.status, kStScanEnable)) {
+    DisableIfEnabled(w);
+    if (flags & 0x100) flags |= 1;
+  }
+  if (flags & 2) {
+    TraceAt(1, "QV6InitDeviceFromFile");
+    if (int r = WriteDriverFileRows(); r < 0) return r;
+    if (Qv6().QV6InitDeviceFromFile(s.connection.load(), Qv600DriverFileName(), "QV600 CONFIG") == 0)
+      return Qv6MappedError();
+  }
+  if (flags & 1) {
+    TraceAt(1, "QV6EnableScan");
+    if (Qv6().QV6EnableScan(s.connection.load()) == 0) {
+      s.enableScan = 0;
+      return Qv6MappedError();
+    }
+    s.enableScan = 1;
+  }
+  TraceAt(1, "funcQV600Update#2:");
+  return pending != 0 ? pending : 1;
+}
+
+int funcQV600Status() { return StatusCommon(false); }
+
+int funcQV600StatusCheck() {
+  TraceAt(1, "funcQV600StatusCheck");
+  return StatusCommon(true);
+}
+
+}  // namespace zarn

@@ -1,0 +1,444 @@
+// The QV600 back-end and the API lifecycle against the scripted fake device library.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "api_fixture.h"
+#include "fake_qv6/fake_qv6_loader.h"
+#include "platform/clock.h"
+#include "platform/dynlib.h"
+#include "platform/ini.h"
+#include "zarn/lifecycle.h"
+#include "zarn/qv600.h"
+#include "zarn/status.h"
+
+namespace zarn {
+namespace {
+
+std::vector<uint8_t> Identity(std::initializer_list<const char*> texts) {
+  std::vector<uint8_t> block;
+  for (const char* t : texts) {
+    block.insert(block.end(), t, t + std::strlen(t));
+    block.push_back(0);
+  }
+  return block;
+}
+
+std::vector<uint8_t> Qv630Identity(const char* serial = "AB12100001") {
+  return Identity({"VEK Corporation", "Orvisca Scanner Qv630", "", "1.00", serial, "1234", "56", "OK"});
+}
+
+std::string Upper(std::string v) {
+  for (char& c : v) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return v;
+}
+
+class Qv600Test : public testing::ApiTest {
+ protected:
+  void SetUp() override {
+    ApiTest::SetUp();
+    control_ = fake::LoadFakeControl(ZC_FAKE_DEVICE_LIBRARY, &module_);
+    ASSERT_NE(control_, nullptr);
+    control_->Reset();
+    control_->SetIdentity(Qv630Identity());
+    ResetBackend();
+    SetQv6LibraryFile(ZC_FAKE_DEVICE_LIBRARY);
+    funcTableSetParamString(135, "NOINI");
+    funcTableSetParamString(158, "200");
+  }
+  void TearDown() override {
+    if (control_ != nullptr) control_->Reset();
+    ResetBackend();
+    UnloadQv6Library();
+    plat::FreeLibrary(module_);
+    ApiTest::TearDown();
+  }
+  static void ResetBackend() {
+    ResetQv600ForTests();
+    ResetDriverFileForTests();
+    ResetLifecycleForTests();
+  }
+  std::vector<std::string> Calls(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const std::string& c : control_->CallLog())
+      if (c.rfind(prefix, 0) == 0) out.push_back(c);
+    return out;
+  }
+  size_t Count(const std::string& prefix) const { return Calls(prefix).size(); }
+
+  plat::ModuleHandle module_ = nullptr;
+  fake::FakeQv6Control* control_ = nullptr;
+};
+
+TEST_F(Qv600Test, InitOnQv630GivesTypeCode200AndModel230ThenRefusesASecondInit) {
+  ASSERT_EQ(ZARNInit(), 1);
+  EXPECT_EQ(funcGetScannerTypeCode(), 200);
+  EXPECT_EQ(Api().scannerModel, 230);
+  EXPECT_EQ(Api().scannerFamily, kFamilyQv600);
+  EXPECT_EQ(funcTableGetParam(167), 230);
+  EXPECT_EQ(funcTableGetParam(101), 4);
+  EXPECT_EQ(funcTableGetParam(102), 2);
+  EXPECT_EQ(ZARNInit(), kAlreadyInitialised);
+  EXPECT_EQ(Count("QV6OpenConnection"), 1u);
+  // The descriptor carries upper-cased firmware paths; the driver file was written and loaded.
+  char sys[256] = {};
+  plat::GetSystemDirectoryA(sys, sizeof sys);
+  EXPECT_EQ(plat::ReadProfileString("QV620 DRIVER", "QV630_Firmw", "", ".\\qv8cfg.tmp"),
+            Upper(std::string(sys) + "\\drivers\\QV630firmware.bin"));
+  EXPECT_EQ(plat::ReadProfileInt("QV600 CONFIG", "FRONT_IMG Resolution", -1, ".\\qv8cfg.tmp"), 200);
+  EXPECT_GE(Count("QV6InitDeviceFromFile"), 1u);
+
+  EXPECT_EQ(ZARNExit(), 1);
+  EXPECT_EQ(ZARNExit(), kInitScannerError);
+  EXPECT_EQ(Count("QV6CloseConnection"), 1u);
+}
+
+TEST_F(Qv600Test, KrOnAQv600ReconnectsOnceWithTheCodeLineEvent) {
+  control_->SetIdentity(Identity({"QRM Inc ", "Scanner QV600", "", "1", "S1", "0", "0"}));
+  ASSERT_EQ(ZARNInit(), 1);
+  EXPECT_EQ(Count("QV6OpenConnection"), 2u);
+  EXPECT_EQ(Count("QV6CloseConnection"), 1u);
+  EXPECT_STREQ(funcTableGetParamString(159), "KWL");
+  const std::vector<std::string> registrations = Calls("QV6SetEventFunction");
+  // First connection: 0,1,2,6,4,5; exit clears 0..5; second connection: 0,1,2,3,4,5.
+  ASSERT_EQ(registrations.size(), 18u);
+  EXPECT_NE(registrations[3].find(",6,"), std::string::npos) << registrations[3];
+  EXPECT_NE(registrations[15].find(",3,"), std::string::npos) << registrations[15];
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
+TEST_F(Qv600Test, ExitClosesAfterClearingEventsAndLogsExitAtLevelZero) {
+  ASSERT_EQ(ZARNInit(), 1);
+  SetApiLogToFile(1);
+  SetApiTraceLevel(0);
+  control_->ClearCallLog();
+  ASSERT_EQ(ZARNExit(), 1);
+  const std::vector<std::string> log = control_->CallLog();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().rfind("QV6CloseConnection", 0), 0u);
+  EXPECT_EQ(Count("QV6SetEventFunction"), 6u);
+  EXPECT_NE(dir_.Read("zarnapi.log").find("EXIT"), std::string::npos);
+}
+
+TEST_F(Qv600Test, ScannerNeverOnLineGivesMissingAfterTheWaitClosedOnlyWhenItsStatusFails) {
+  control_->SetConnectDelay(-1);
+  plat::ScopedClock clock(plat::ScopedClock::Virtual{0, true});
+  // Silent device: the status check fails, the connection is closed.
+  const uint64_t start = plat::NowMs();
+  EXPECT_EQ(funcQV600Init("NOINI", ".\\"), kScannerMissing);
+  EXPECT_GE(plat::NowMs() - start, 15000u);
+  EXPECT_EQ(Count("QV6CloseConnection"), 1u);
+  // A device that answers but never reports itself connected: the connection stays open ...
+  control_->SetStatusWords(kStFeedSensor, 0);
+  control_->ClearCallLog();
+  EXPECT_EQ(funcQV600Init("NOINI", ".\\"), kScannerMissing);
+  EXPECT_EQ(Count("QV6CloseConnection"), 0u);
+  // ... and the next start closes it before it opens another.
+  EXPECT_EQ(funcQV600Init("NOINI", ".\\"), kScannerMissing);
+  EXPECT_EQ(Count("QV6CloseConnection"), 1u);
+  EXPECT_EQ(Count("QV6OpenConnection"), 2u);
+}
+
+TEST_F(Qv600Test, FailedStartWithoutQv800LibraryLeavesNoExtraConnection) {
+  control_->SetConnectDelay(-1);
+  control_->SetStatusWords(kStFeedSensor, 0);
+  plat::ScopedClock clock(plat::ScopedClock::Virtual{0, true});
+  SetApiTraceLevel(1);
+  SetApiLogToFile(1);
+  EXPECT_EQ(ZARNInit(), kScannerMissing);
+  EXPECT_EQ(Api().scannerFamily, kScannerMissing);
+  EXPECT_EQ(Count("QV6OpenConnection"), 2u);
+  EXPECT_EQ(Count("QV6CloseConnection"), 1u);  // the first, before the fallback opened the second
+  EXPECT_FALSE(Api().zarnInitialised);
+  EXPECT_NE(dir_.Read("zarnapi.log").find("Mid iScannerType -125"), std::string::npos);
+}
+
+TEST_F(Qv600Test, OpenFailureGivesTheMappedErrorAndNoRegistration) {
+  control_->SetOpenFailure(-3);
+  const int r = funcQV600Init("NOINI", ".\\");
+  EXPECT_LT(r, 0);
+  EXPECT_NE(r, kScannerMissing);
+  EXPECT_EQ(Count("QV6SetEventFunction"), 0u);
+}
+
+TEST_F(Qv600Test, RegistrationFailureIsReportedThoughOnLine) {
+  control_->FailExport("QV6SetEventFunction", -5);
+  EXPECT_LT(funcQV600Init("NOINI", ".\\"), 0);
+  EXPECT_EQ(Qv600().deviceOnLine.load(), 1);
+}
+
+TEST_F(Qv600Test, MissingLibraryOrExportGivesScannerMissing) {
+  SetQv6LibraryFile("NoSuchQv6.dll");
+  EXPECT_EQ(ZARNInit(), kScannerMissing);
+  SetQv6LibraryFile(ZC_PLATFORM_LIBRARY);
+  EXPECT_EQ(ZARNInit(), kScannerMissing);
+}
+
+struct IdentityCase {
+  const char* name;
+  const char* manufacturer;
+  const char* model;
+  int operatingMode;
+  const char* serial;
+  int expectedModel;
+  int expectedSpeed;
+  int expectedFast;
+};
+
+class Qv600Identity : public Qv600Test, public ::testing::WithParamInterface<IdentityCase> {};
+
+TEST_P(Qv600Identity, SetsModelAndSpeedClass) {
+  const IdentityCase& c = GetParam();
+  control_->SetIdentity(Identity({c.manufacturer, c.model, "", "2.0", c.serial, "99999999999", "-5"}));
+  control_->SetOperatingMode(c.operatingMode);
+  Start(kFamilyQv600);
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  char serial[9];
+  int documents = 0, minutes = 0;
+  const int r = QV600GetScannerSerialNumber(serial, sizeof serial, &documents, &minutes);
+  EXPECT_EQ(r, c.expectedModel == 200 && std::string(c.model) == "Unknown" ? -5 : 200);
+  EXPECT_EQ(Api().scannerModel, c.expectedModel);
+  EXPECT_EQ(funcTableGetParam(167), c.expectedModel);
+  EXPECT_EQ(Qv600().qv630Speed.load(), c.expectedSpeed);
+  EXPECT_EQ(Qv600().qv630Fast.load(), c.expectedFast);
+  EXPECT_EQ(std::string(serial), std::string(c.serial).substr(0, 8));  // cut to the buffer
+  EXPECT_EQ(documents, 2147483647);                                    // saturated
+  EXPECT_EQ(minutes, -5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Qv600Identity,
+    ::testing::Values(
+        IdentityCase{"Qv600LowerCase", "qrm inc ", "scanner qv600", 0, "S", 200, 100, 0},
+        IdentityCase{"Rm70", "VEK Corp.", "Orvisca Scanner RM 70", 0, "S", 30, 100, 0},
+        IdentityCase{"Qv605", "VEK", "Orvisca Scanner Qv605", 0, "S", 205, 100, 0},
+        IdentityCase{"Qv620", "KWL Ltd", "Orvisca Scanner Qv620", 0, "S", 220, 100, 0},
+        IdentityCase{"Qv615FromOperatingMode", "VEK Corporation", "Orvisca Scanner Qv630", 1, "AB12100001", 215,
+                     100, 0},
+        IdentityCase{"Qv630Slow", "VEK Corporation", "Orvisca Scanner Qv630", 0, "AB12200001", 230, 35, 0},
+        IdentityCase{"Qv630Medium", "VEK Corporation", "Orvisca Scanner Qv630", 0, "AB12010001", 230, 65, 0},
+        IdentityCase{"Qv630Fast", "VEK Corporation", "Orvisca Scanner Qv630", 0, "AB12100001", 230, 100, 1},
+        IdentityCase{"Qv840Fast", "VEK Corporation", "Orvisca Scanner Qv840", 0, "AB12900001", 440, 100, 1},
+        IdentityCase{"Unknown", "Other", "Unknown", 0, "S", 200, 100, 0}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(Qv600Test, Qv620WithoutDoubleFeedKeysKeepsItsSettingAndAQv630TakesTheFallback) {
+  Start(kFamilyQv600);
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  const int before = funcTableGetParam(7);
+  control_->SetIdentity(Identity({"VEK Corporation", "Orvisca Scanner Qv620", "", "1", "S", "0", "0"}));
+  char serial[16];
+  EXPECT_EQ(QV600GetScannerSerialNumber(serial, sizeof serial, nullptr, nullptr), 200);
+  EXPECT_EQ(Api().scannerModel, 220);
+  EXPECT_EQ(funcTableGetParam(7), before);
+  Api().scannerModel = 200;
+  control_->SetIdentity(Qv630Identity());
+  EXPECT_EQ(QV600GetScannerSerialNumber(serial, sizeof serial, nullptr, nullptr), 200);
+  EXPECT_EQ(ZARNGetParam(7), 1);
+}
+
+TEST_F(Qv600Test, ScannerInfoCopiesAreCutToTheirBuffers) {
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  char vendor[9], product[17], release[7];
+  unsigned char adapter = 9, target = 9;
+  EXPECT_EQ(QV600GetScannerInfo(&adapter, &target, vendor, sizeof vendor, product, sizeof product, release,
+                                sizeof release, 0),
+            200);
+  EXPECT_STREQ(vendor, "VEK Corp");
+  EXPECT_STREQ(product, "Orvisca Scanner ");
+  EXPECT_STREQ(release, "1.00");
+}
+
+struct StatusCase {
+  const char* name;
+  int model;
+  uint32_t status;
+  uint32_t error;
+  int param7;
+  int param111;
+  int expectedStatus;
+  int expectedCheck;
+  int clears;  // QV6ClearErrors calls by funcQV600Status
+};
+
+class Qv600StatusPoll : public Qv600Test, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(Qv600StatusPoll, ResultsAndClearing) {
+  const StatusCase& c = GetParam();
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  Api().scannerModel = c.model;
+  funcTableSetParam(7, c.param7);
+  funcTableSetParam(111, c.param111);
+  control_->SetStatusWords(c.status, c.error);
+  control_->ClearCallLog();
+  EXPECT_EQ(funcQV600Status(), c.expectedStatus);
+  EXPECT_EQ(Count("QV6ClearErrors"), static_cast<size_t>(c.clears));
+  control_->SetStatusWords(c.status, c.error);
+  EXPECT_EQ(funcQV600StatusCheck(), c.expectedCheck);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Qv600StatusPoll,
+    ::testing::Values(StatusCase{"Idle", 230, 0, 0, 1, 0, 0, 0, 0},
+                      StatusCase{"FeedSensorPresent", 200, kStFeedSensor, 0, 1, 0, 1, 0, 0},
+                      StatusCase{"FeedSensorOnlyWithEnableScan", 200, kStFeedSensor, 0, 1, 1, 1, 0, 0},
+                      StatusCase{"JamClearedOnQv630", 230, 0, kErJam, 1, 0, kDocumentJam, kDocumentJam, 2},
+                      StatusCase{"JamNotClearedOnQv600", 200, 0, kErJam, 1, 0, kDocumentJam, kDocumentJam, 0},
+                      StatusCase{"DoubleFeedNoStopNeitherClearedNorReported", 230, 0, kErDoubleFeed, 2, 0, 0, 0, 0},
+                      StatusCase{"DoubleFeed", 230, 0, kErDoubleFeed, 1, 0, kDoubleFeed, kDoubleFeed, 2},
+                      StatusCase{"SelfTest", 200, 0, kErSelfTest, 1, 0, kSelfTestFault, kSelfTestFault, 0},
+                      StatusCase{"TooLong", 200, 0, kErDocTooLong, 1, 0, kDocumentTooLong, kDocumentTooLong, 0},
+                      StatusCase{"OtherErrorRecorded", 200, 0, kErOther, 1, 0, 0, 0, 0}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(Qv600Test, Qv840CoverOpenWithADocumentAtTheFeederAsksForAReset) {
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  Api().scannerModel = 440;
+  control_->SetStatusWords(kStCoverOff | kStFeedSensor, 0);
+  Qv600().getImageBusy = 1;
+  plat::ScopedClock clock(plat::ScopedClock::Virtual{plat::NowMs(), true});
+  const uint64_t start = plat::NowMs();
+  EXPECT_EQ(funcQV600Status(), kResetScanner);
+  EXPECT_GE(plat::NowMs() - start, 400u);
+  EXPECT_EQ(Qv600().getImageBusy.load(), 0);
+}
+
+TEST_F(Qv600Test, IniSearchFallsBackToTheWindowsFolderAndFailsWithoutAnyFile) {
+  funcTableSetParamString(135, "missing.ini");
+  EXPECT_EQ(ZARNInit(), kNoIniFile);
+  dir_.Write("zarnscan.ini", "[SCANNER]\nType=200\n");
+  ASSERT_EQ(ZARNInit(), 1);
+  char windows[256] = {};
+  plat::GetWindowsDirectoryA(windows, sizeof windows);
+  EXPECT_EQ(std::string(funcTableGetParamString(135)), std::string(windows) + "\\zarnscan.ini");
+}
+
+TEST_F(Qv600Test, InitPathIgnoresAnOverlongIniPath) {
+  const std::string longPath(300, 'a');
+  EXPECT_EQ(ZARNInitPath(nullptr, longPath.c_str(), nullptr), 1);
+  EXPECT_STREQ(funcTableGetParamString(135), "NOINI");
+  EXPECT_EQ(funcGetApiVersion(), 915);
+  char date[11];
+  EXPECT_EQ(funcGetApiDate(date, sizeof date), 10);
+  EXPECT_STREQ(date, "2009:07:11");
+}
+
+TEST_F(Qv600Test, ReloadWritesTheDriverFileBeforeTheDeviceLoadsIt) {
+  Start(kFamilyQv600);
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  ASSERT_GE(ZARNSetParam(1, 1), 0);  // MICR on, as a scan set-up changes it
+  control_->ClearCallLog();
+  EXPECT_EQ(funcQV600Update(0x102), 1);
+  EXPECT_EQ(Count("QV6InitDeviceFromFile"), 1u);
+  EXPECT_EQ(plat::ReadProfileInt("QV600 CONFIG", "MICR Enable", -1, Qv600DriverFileName()), 1);
+}
+
+TEST_F(Qv600Test, ScanningDuringTheFirstReloadFailsTheStartWithDiskError) {
+  control_->SetStatusWords(kStScanning, 0);
+  EXPECT_EQ(ZARNInit(), kDiskReadWrite);
+  EXPECT_FALSE(Api().zarnInitialised);
+}
+
+struct StatusChangeCase {
+  const char* name;
+  int model;
+  uint32_t status;
+  uint32_t error;
+  int param7;
+  int param184;
+  int scannerStatus;
+  int documentError;
+  int clears;
+  uint32_t documentBits;
+};
+
+class Qv600StatusChange : public Qv600Test, public ::testing::WithParamInterface<StatusChangeCase> {};
+
+TEST_P(Qv600StatusChange, RecordsTheDocumentsCondition) {
+  const StatusChangeCase& c = GetParam();
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  Api().scannerModel = c.model;
+  funcTableSetParam(7, c.param7);
+  funcTableSetParam(184, c.param184);
+  Qv600().enableOK = 1;
+  control_->SetStatusWords(c.status, c.error);
+  control_->ClearCallLog();
+  cbStatusChange(2, 0);
+  EXPECT_EQ(Qv600().scannerStatus.load(), c.scannerStatus);
+  EXPECT_EQ(Qv600().documentError.load(), c.documentError);
+  EXPECT_EQ(Count("QV6ClearErrors"), static_cast<size_t>(c.clears));
+  EXPECT_EQ(Qv600().documentStatus.load(), c.documentBits);
+  EXPECT_EQ(Qv600().enableOK.load(), (c.status & kStError) != 0 && c.error == 0 ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, Qv600StatusChange,
+    ::testing::Values(
+        StatusChangeCase{"ScanningMarksTheDocument", 230, kStScanning, 0, 1, 0, 0, 0, 0, kDocScanning},
+        StatusChangeCase{"ErrorBitStopsEarlyScan", 200, kStError, 0, 1, 0, 0, 0, 0, 0},
+        StatusChangeCase{"JamClearedOnQv630", 230, 0, kErJam, 1, 0, kDocumentJam, kDocumentJam, 2, 0},
+        StatusChangeCase{"JamKeptWithForceEject", 440, 0, kErJam, 1, 1, kDocumentJam, 0, 0, 0},
+        StatusChangeCase{"DoubleFeedNoStop", 220, 0, kErDoubleFeed, 2, 0, 0, kDoubleFeed, 0, 0},
+        StatusChangeCase{"DoubleFeedStops", 220, 0, kErDoubleFeed, 1, 0, kDoubleFeed, kDocumentJam, 2, 0},
+        StatusChangeCase{"JamOnQv600NotCleared", 200, 0, kErJam, 1, 0, kDocumentJam, 0, 0, 0},
+        StatusChangeCase{"OtherErrorRecorded", 200, 0, kErOther, 1, 0, kDeviceErrorRecorded, 0, 0, 0}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+std::atomic<int> g_imageCalls{0};
+void CountImage(uint32_t) { g_imageCalls.fetch_add(1); }
+void OtherImage(uint32_t) {}
+
+TEST_F(Qv600Test, ImageCallbackTableFillsToTenAndCallsOnRisingBits) {
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  for (uint32_t mask = 1; mask <= 10; ++mask) ASSERT_EQ(funcSetUpCallBack(mask << 8, OtherImage), 1);
+  EXPECT_EQ(funcSetUpCallBack(0x10000, CountImage), kCallbackTableFull);
+  EXPECT_EQ(funcSetUpCallBack(1u << 8, nullptr), 1);  // removal frees a place
+  ASSERT_EQ(funcSetUpCallBack(kStFrontReady, CountImage), 1);
+  EXPECT_GE(Count("QV6EnableScan"), 1u);  // registering enables scanning
+
+  g_imageCalls = 0;
+  control_->SetStatusWords(kStFrontReady, 0);
+  cbStatusChange(2, 0);
+  cbStatusChange(2, 0);  // still shown: not called again
+  EXPECT_EQ(g_imageCalls.load(), 1);
+  control_->SetStatusWords(0, 0);
+  cbStatusChange(2, 0);
+  control_->SetStatusWords(kStFrontReady, 0);
+  cbStatusChange(2, 0);  // rose again
+  EXPECT_EQ(g_imageCalls.load(), 2);
+}
+
+TEST_F(Qv600Test, DocumentEventsReachTheCallbacksWhilePolling) {
+  fake::FakeDocument doc;
+  doc.codeLine = "T123456789T";
+  doc.frontDib = {40, 0, 0, 0};
+  doc.rearDib = {40, 0, 0, 0};
+  doc.statusWords = {{kStFrontReady | kStRearReady, 0}};
+  funcTableSetParamString(159, "KWL");
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  control_->QueueDocument(doc);
+  g_imageCalls = 0;
+  ASSERT_EQ(funcSetUpCallBack(kStFrontReady | kStRearReady, CountImage), 1);
+  // The API thread polls the state while the library's thread delivers.
+  uint32_t bits = 0;
+  for (int i = 0; i < 4000 && (bits & 7) != 7; ++i) {
+    bits = Qv600().documentStatus.load(std::memory_order_acquire);
+    funcQV600StatusCheck();
+    plat::Sleep(1);
+  }
+  ASSERT_EQ(bits & 7, 7u);
+  EXPECT_EQ(Qv600CodeLine(), "T123456789T");
+  EXPECT_NE(Qv600().dibFront.load(), nullptr);
+  for (int i = 0; i < 2000 && g_imageCalls.load() == 0; ++i) plat::Sleep(1);
+  EXPECT_EQ(g_imageCalls.load(), 1);
+  EXPECT_EQ(funcQV600Exit(), 0);
+}
+
+}  // namespace
+}  // namespace zarn
