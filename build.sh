@@ -4,7 +4,7 @@
 #   ./build.sh asan    the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #   ./build.sh tsan    the suites that start threads under ThreadSanitizer
 #   ./build.sh bench   build the benchmarks (bench/ folder of the build)
-#   ./build.sh fuzz    build libFuzzer binaries with clang
+#   ./build.sh fuzz    build libFuzzer binaries with clang (TARGET="a b" builds only those)
 #   ./build.sh deps    only install the Debian packages
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -12,7 +12,7 @@ ROOT=$(pwd)
 JOBS=${JOBS:-$(nproc)}
 
 # Build tools, test frameworks, and the independent tools the conformance tests compare against.
-PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
+PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev lld ccache libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools libjpeg-turbo-progs libjpeg62-turbo-dev libtiff-dev python3-pil imagemagick netpbm giflib-tools)
 
 deps() {
@@ -29,15 +29,29 @@ deps() {
   fi
 }
 
-configure_build() {  # dir, extra cmake args...
+# A compiler cache where the machine keeps one: the configurations and later runs reuse each other's
+# objects. The shared GoogleTest precompiled header is cacheable once macros in it are trusted.
+LAUNCHER=()
+if command -v ccache >/dev/null; then
+  LAUNCHER=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  CCACHE_SLOPPINESS=$(ccache -k sloppiness 2>/dev/null | tr -d ' ')
+  CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:+$CCACHE_SLOPPINESS,}pch_defines,time_macros
+  export CCACHE_SLOPPINESS
+fi
+configure_build() {  # dir, extra cmake args...; TARGET: space-separated targets, default all
   local dir=$1; shift
-  cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$JOBS" ${TARGET:+--target "$TARGET"}
+  local start=$SECONDS
+  cmake -S "$ROOT" -B "$dir" -G Ninja "${LAUNCHER[@]}" "$@" >/dev/null
+  # shellcheck disable=SC2086
+  cmake --build "$dir" -j "$JOBS" ${TARGET:+--target $TARGET}
+  echo "build.sh: $dir configured and built in $((SECONDS - start)) s"
 }
 
 run_ctest() {  # dir, extra ctest args...
   local dir=$1; shift
+  local start=$SECONDS
   ctest --test-dir "$dir" -j "$JOBS" --output-on-failure "$@"
+  echo "build.sh: $dir tests ran in $((SECONDS - start)) s"
 }
 
 case "${1:-test}" in
