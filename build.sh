@@ -29,14 +29,10 @@ deps() {
   fi
 }
 
-# A compiler cache where the machine keeps one: the configurations and later runs reuse each other's
-# objects. The shared GoogleTest precompiled header is cacheable once macros in it are trusted.
+# A compiler cache where the machine keeps one: a clean clone and later runs recompile only what changed.
 LAUNCHER=()
 if command -v ccache >/dev/null; then
   LAUNCHER=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  CCACHE_SLOPPINESS=$(ccache -k sloppiness 2>/dev/null | tr -d ' ')
-  CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:+$CCACHE_SLOPPINESS,}pch_defines,time_macros
-  export CCACHE_SLOPPINESS
 fi
 configure_build() {  # dir, extra cmake args...; TARGET: space-separated targets, default all
   local dir=$1; shift

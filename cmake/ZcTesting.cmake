@@ -17,10 +17,16 @@ if(ZC_TESTS)
   include(GoogleTest)
   # What the ThreadSanitizer run builds: every suite labelled "threads" joins it.
   add_custom_target(zc_thread_suites)
-  # GoogleTest's header costs more to parse than most test files; it is compiled once into a
-  # precompiled header that every suite reuses. The host is an executable so its flags (-fPIE, the
-  # sanitizers) match the suites'; a suite whose flags differ falls back to the plain header.
-  option(ZC_TEST_PCH "Share one precompiled GoogleTest header between the test suites" ON)
+  # Without a compiler cache, GoogleTest's header is compiled once into a precompiled header that every
+  # suite reuses. The host is an executable so its flags (-fPIE, the sanitizers) match the suites'; a suite
+  # whose flags differ falls back to the plain header. With a cache it stays off: each clone's header
+  # differs in its embedded paths, so every suite that used it would miss the cache.
+  if(CMAKE_CXX_COMPILER_LAUNCHER)
+    set(_zc_pch_default OFF)
+  else()
+    set(_zc_pch_default ON)
+  endif()
+  option(ZC_TEST_PCH "Share one precompiled GoogleTest header between the test suites" ${_zc_pch_default})
   # Code generation for the assertion macros is most of a suite's compile time; at -O1 a suite compiles in
   # about two thirds of the -O2 time, while the code under test, in its libraries, keeps the configuration's
   # optimisation.
