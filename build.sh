@@ -33,6 +33,9 @@ deps() {
 LAUNCHER=()
 if command -v ccache >/dev/null; then
   LAUNCHER=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  # No base folder: rewriting source paths relative to the build folder would change __FILE__, which a
+  # test may use to find its data.
+  export CCACHE_BASEDIR=
 fi
 configure_build() {  # dir, extra cmake args...; TARGET: space-separated targets, default all
   local dir=$1; shift
