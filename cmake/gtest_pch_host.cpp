@@ -1,0 +1,2 @@
+// Compiles the shared precompiled GoogleTest header; holds no tests.
+#include <gtest/gtest.h>
