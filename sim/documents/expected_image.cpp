@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "sim/documents/document_length.h"
 
@@ -42,6 +43,33 @@ std::vector<Planes> OutputLines(ColourMode mode, bool half, int lines, int group
 }
 
 }  // namespace
+
+ExpectedImage ReadPackedDib(const void* dib) {
+  ExpectedImage h;
+  h.dpi = 0;
+  if (dib == nullptr) return h;
+  const auto* p = static_cast<const uint8_t*>(dib);
+  auto u32 = [&](size_t at) {
+    uint32_t v;
+    std::memcpy(&v, p + at, 4);
+    return v;
+  };
+  const uint32_t header = u32(0);
+  h.width = static_cast<int>(u32(4));
+  h.height = static_cast<int>(u32(8));
+  h.bitCount = p[14] | (p[15] << 8);
+  const uint32_t used = u32(32);
+  const size_t colours = h.bitCount <= 8 ? (used != 0 ? used : size_t{1} << h.bitCount) : 0;
+  const size_t stride = (static_cast<size_t>(h.width) * static_cast<size_t>(h.bitCount) + 31) / 32 * 4;
+  const size_t rowBytes = (static_cast<size_t>(h.width) * static_cast<size_t>(h.bitCount) + 7) / 8;
+  const uint8_t* bits = p + header + 4 * colours;
+  h.pixels.reserve(rowBytes * static_cast<size_t>(std::max(h.height, 0)));
+  for (int j = 0; j < h.height; ++j) {
+    const uint8_t* row = bits + static_cast<size_t>(j) * stride;
+    h.pixels.insert(h.pixels.end(), row, row + rowBytes);
+  }
+  return h;
+}
 
 ExpectedImage AssembleSide(const SideScan& scan, const TransferRequest& request, const HostAssembly& host) {
   ExpectedImage img;

@@ -44,6 +44,10 @@ struct ExpectedImage {
   }
 };
 
+// The image a host holds in a packed DIB (header, palette, rows padded to four bytes), in the same form:
+// its rows in storage order with the padding dropped (dpi left 0). Empty for a null pointer.
+ExpectedImage ReadPackedDib(const void* dib);
+
 // The side as assembled, before cropping. Empty (width 0) when the transfer would be refused.
 ExpectedImage AssembleSide(const SideScan& scan, const TransferRequest& request, const HostAssembly& host);
 

@@ -59,6 +59,10 @@ bool WriteFirmwarePackage(const ModelInfo& info, const Identity& running, const 
 
 }  // namespace
 
+HostImage ReadHostImage(const void* packedDib) {
+  return HostImageOf(documents::ReadPackedDib(packedDib));
+}
+
 struct SimulatedScanner::State {
   Model model = Model::kQv630;
   int hostResolution = 200;

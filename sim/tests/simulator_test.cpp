@@ -10,7 +10,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -23,32 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// An image as the host holds it: the packed DIB's rows, padding dropped.
-sim::HostImage ReadPackedDib(const void* dib) {
-  sim::HostImage h;
-  if (dib == nullptr) return h;
-  const auto* p = static_cast<const uint8_t*>(dib);
-  auto u32 = [&](size_t at) {
-    uint32_t v;
-    std::memcpy(&v, p + at, 4);
-    return v;
-  };
-  const uint32_t header = u32(0);
-  h.width = static_cast<int>(u32(4));
-  h.height = static_cast<int>(u32(8));
-  h.bitCount = p[14] | (p[15] << 8);
-  const uint32_t used = u32(32);
-  const size_t colours = h.bitCount <= 8 ? (used != 0 ? used : 1u << h.bitCount) : 0;
-  const size_t stride = (static_cast<size_t>(h.width) * static_cast<size_t>(h.bitCount) + 31) / 32 * 4;
-  const size_t rowBytes = static_cast<size_t>(h.width) * static_cast<size_t>(h.bitCount) / 8;
-  const uint8_t* bits = p + header + 4 * colours;
-  for (int j = 0; j < h.height; ++j) {
-    const uint8_t* row = bits + static_cast<size_t>(j) * stride;
-    h.pixels.insert(h.pixels.end(), row, row + rowBytes);
-  }
-  return h;
-}
 
 // What the exports handed over for one document.
 struct Delivered {
@@ -76,10 +49,10 @@ void OnEvent(int event, intptr_t value) {
       g_delivered.codeLine = value != 0 ? reinterpret_cast<const char*>(value) : "";
       break;
     case 4:
-      g_delivered.front = ReadPackedDib(reinterpret_cast<const void*>(value));
+      g_delivered.front = sim::ReadHostImage(reinterpret_cast<const void*>(value));
       break;
     case 5:
-      g_delivered.rear = ReadPackedDib(reinterpret_cast<const void*>(value));
+      g_delivered.rear = sim::ReadHostImage(reinterpret_cast<const void*>(value));
       break;
     default:
       break;

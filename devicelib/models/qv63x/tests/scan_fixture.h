@@ -41,38 +41,8 @@ inline void RecordEvent(int event, intptr_t value) {
 }
 
 // An image as the host holds it: the packed DIB's pixel rows, padding dropped.
-struct HeldImage {
-  int width = 0;
-  int height = 0;
-  int bitCount = 0;
-  std::vector<uint8_t> pixels;
-};
-
-inline HeldImage ReadPackedDib(const void* dib) {
-  HeldImage h;
-  if (dib == nullptr) return h;
-  const auto* p = static_cast<const uint8_t*>(dib);
-  auto u32 = [&](size_t at) {
-    uint32_t v;
-    std::memcpy(&v, p + at, 4);
-    return v;
-  };
-  auto u16 = [&](size_t at) { return static_cast<int>(p[at] | (p[at + 1] << 8)); };
-  const uint32_t header = u32(0);
-  h.width = static_cast<int>(u32(4));
-  h.height = static_cast<int>(u32(8));
-  h.bitCount = u16(14);
-  const uint32_t used = u32(32);
-  const size_t colours = h.bitCount <= 8 ? (used != 0 ? used : 1u << h.bitCount) : 0;
-  const size_t stride = (static_cast<size_t>(h.width) * static_cast<size_t>(h.bitCount) + 31) / 32 * 4;
-  const size_t rowBytes = (static_cast<size_t>(h.width) * static_cast<size_t>(h.bitCount) + 7) / 8;
-  const uint8_t* bits = p + header + 4 * colours;
-  for (int j = 0; j < h.height; ++j) {
-    const uint8_t* row = bits + static_cast<size_t>(j) * stride;
-    h.pixels.insert(h.pixels.end(), row, row + rowBytes);
-  }
-  return h;
-}
+using HeldImage = sim::documents::ExpectedImage;
+using sim::documents::ReadPackedDib;
 
 class ScanTest : public SimScannerTest {
  protected:

@@ -70,9 +70,12 @@ struct HostImage {
   int width = 0;
   int height = 0;
   int bitCount = 0;
-  int dpi = 0;
+  int dpi = 0;  // 0 for an image read from a DIB
   std::vector<uint8_t> pixels;
 };
+
+// The image a host holds in a packed DIB (a pointer the device library hands over), in the same form.
+ZC_SIMULATOR_API HostImage ReadHostImage(const void* packedDib);
 
 struct FedDocumentReport {
   size_t index = 0;      // feed order, from 0
