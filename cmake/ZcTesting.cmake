@@ -59,7 +59,10 @@ function(zc_add_test name)
   if(_labels STREQUAL "threads")
     add_dependencies(zc_thread_suites ${name})
   endif()
+  # Parameterised cases carry their own names; a printed parameter (raw bytes, pointers) would make the
+  # CTest name change from build to build.
   gtest_discover_tests(${name}
+    NO_PRETTY_VALUES
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES LABELS "${_labels}" TIMEOUT 300)
