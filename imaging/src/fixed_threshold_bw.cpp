@@ -56,8 +56,10 @@ class BlobTracer {
       left = std::max(left - 1, 0);
       right = std::min(right + 1, region_.x1);
       int start = left;
+      // A run is followed no further than the widest blob that can still be accepted: a blob that
+      // reaches that width is refused whatever lies beyond, and long mid-gray areas stay cheap.
       if (MidGray(start, row)) {
-        while (start > 0 && MidGray(start - 1, row)) --start;
+        while (start > 0 && maxX - start + 1 < kMaxBlobWidth && MidGray(start - 1, row)) --start;
       } else {
         const int limit = std::min(right + 1, w_ - 1);
         ++start;
@@ -65,7 +67,8 @@ class BlobTracer {
         if (start > limit) break;
       }
       int end = start;
-      while (end + 1 < w_ && MidGray(end + 1, row)) ++end;
+      const int runLeft = std::min(minX, start);
+      while (end + 1 < w_ && end - runLeft + 1 < kMaxBlobWidth && MidGray(end + 1, row)) ++end;
       if (paint) std::memset(px_ + static_cast<size_t>(row) * w_ + start, 0, static_cast<size_t>(end - start + 1));
       left = start;
       right = end;

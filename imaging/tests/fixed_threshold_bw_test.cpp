@@ -113,5 +113,27 @@ INSTANTIATE_TEST_SUITE_P(
                       BlobCase{"SquareAtRightEdgeDoesNotWrap", 2, 120, 120, 10, 110, 10, 1, true}),
     [](const ::testing::TestParamInfo<BlobCase>& info) { return info.param.name; });
 
+TEST_F(FixedThresholdBw, StrokeWidthLimitIsThreeHundred) {
+  // One-row mid-gray strokes on a 1200 x 200 canvas: 299 wide is painted, 300 and wider are kept.
+  ASSERT_GE(zarn::funcTableSetParam(171, 2), 0);
+  for (const int length : {299, 300, 1100}) {
+    const int w = 1200, h = 200;
+    auto rec = MakeRecord(w, h, 8, 200, std::vector<uint8_t>(static_cast<size_t>(w) * h, 230));
+    for (int x = 50; x < 50 + length; ++x) rec[8 + 20 * w + x] = 90;
+    ASSERT_EQ(funcDarkenGrayBlobs(rec), 0);
+    EXPECT_EQ(rec[8 + 20 * w + 60], length < 300 ? 0 : 90) << length;
+  }
+}
+
+TEST_F(FixedThresholdBw, WholeMidGrayImageIsLeftUnchanged) {
+  // Every pixel starts a trace; each is refused at the width limit and nothing is painted.
+  ASSERT_GE(zarn::funcTableSetParam(171, 2), 0);
+  const int w = 1024, h = 300;
+  auto rec = MakeRecord(w, h, 8, 200, std::vector<uint8_t>(static_cast<size_t>(w) * h, 100));
+  const auto before = rec;
+  ASSERT_EQ(funcDarkenGrayBlobs(rec), 0);
+  EXPECT_EQ(rec, before);
+}
+
 }  // namespace
 }  // namespace zc::imaging
