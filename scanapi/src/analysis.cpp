@@ -58,6 +58,7 @@ void InstallAnalysisServices(AnalysisServices* services) {
   g_services.store(services != nullptr ? services : &g_placeholder);
 }
 AnalysisServices& Analysis() { return *g_services.load(); }
+AnalysisServices& PlaceholderAnalysis() { return g_placeholder; }
 
 AnalysisState::AnalysisState(std::unique_ptr<MagneticDecoder> decoder) : decoder_(std::move(decoder)) {}
 

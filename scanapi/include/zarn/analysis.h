@@ -81,6 +81,9 @@ class AnalysisServices {
 // Installs the analysis subsystem; null restores the placeholder. Install before connections open.
 void InstallAnalysisServices(AnalysisServices* services);
 AnalysisServices& Analysis();
+// The answers given while nothing is installed, for an installed subsystem to fall back on for the calls
+// it does not implement yet.
+AnalysisServices& PlaceholderAnalysis();
 
 // A connection's analysis state: its magnetic decoder and the last published document's results.
 class AnalysisState {

@@ -1,0 +1,124 @@
+#include "analysis/api_binding.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/services.h"
+#include "analysis/micr/decoder.h"
+#include "zarn/analysis.h"
+#include "zarn/params.h"
+#include "zarn/qv600.h"
+#include "zarn/trace.h"
+
+namespace analysis {
+namespace {
+
+// The scanner API as analysis sees it.
+class ApiServices : public Services {
+ public:
+  // The table answers before a scanner is started, where ZARNGetParam would refuse.
+  int32_t ZARNGetParam(int32_t id) override { return zarn::funcTableGetParam(id); }
+  int32_t ApiTraceLevel() override { return zarn::ApiTraceLevel(); }
+  void funcLogMessage(std::string_view text) override { zarn::funcLogMessage(std::string(text).c_str()); }
+  void funcWriteLocalApiLog(std::string_view text) override {
+    zarn::funcWriteLocalApiLog(std::string(text).c_str());
+  }
+  int32_t QV600GetScannerInfo(ScannerInquiry& inquiry, bool show) override {
+    unsigned char adapter = 0;
+    unsigned char target = 0;
+    char vendor[64] = {};
+    char product[64] = {};
+    char release[64] = {};
+    const int result = zarn::QV600GetScannerInfo(&adapter, &target, vendor, sizeof vendor, product, sizeof product,
+                                                 release, sizeof release, show ? 1 : 0);
+    inquiry = ScannerInquiry{};
+    if (result < 0) return result;
+    inquiry.hostAdapter = adapter;
+    inquiry.targetId = target;
+    inquiry.vendor = vendor;
+    inquiry.product = product;
+    inquiry.release = release;
+    return result;
+  }
+  std::string QV600GetScannerSerialNumber() override {
+    char serial[128] = {};
+    int documents = 0;
+    int minutes = 0;
+    if (zarn::QV600GetScannerSerialNumber(serial, sizeof serial, &documents, &minutes) < 0) return {};
+    return serial;
+  }
+};
+
+// One connection's template-matching decoder behind the API's decoder interface.
+class ConnectionDecoder : public zarn::MagneticDecoder {
+ public:
+  void Decode(const uint16_t* samples, size_t byteCount, zarn::MagneticMicrResults& out) override {
+    // The decoder conditions the samples in place; the caller's record stays as the device gave it.
+    const size_t words = samples != nullptr ? byteCount / 2 : 0;
+    work_.assign(samples, samples + words);
+    const int32_t bytes = static_cast<int32_t>(std::min<size_t>(words * 2, INT32_MAX));
+    decoder_->Decode(work_.data(), bytes, out.line, out.confidence);
+    uint8_t table[4 * zarn::kMicrCharacterPositions] = {};
+    decoder_->CopyResults(nullptr, nullptr, table, out.secondLine, out.secondConfidence);
+    for (size_t i = 0; i < zarn::kMicrCharacterPositions; ++i) {
+      const uint8_t* e = table + 4 * i;
+      const uint32_t v = e[0] | (uint32_t{e[1]} << 8) | (uint32_t{e[2]} << 16) | (uint32_t{e[3]} << 24);
+      out.positions[i] = static_cast<int32_t>(v);
+    }
+    // The peaks try's line is the result; the signal try's line is the second reading.
+  }
+
+ private:
+  std::unique_ptr<micr::MagneticDecoder> decoder_ = micr::OpenMagneticDecoder();
+  std::vector<uint16_t> work_;
+};
+
+// What analysis answers for the API; the calls whose readers are not built yet keep the placeholder.
+class AnalysisForApi : public zarn::AnalysisServices {
+ public:
+  std::unique_ptr<zarn::MagneticDecoder> OpenMagneticDecoder() override {
+    return std::make_unique<ConnectionDecoder>();
+  }
+  int ExpectFind(const char* codeLine) override { return fallback().ExpectFind(codeLine); }
+  int StatusCombTopEdge(const void* frontDib, const char* codeLine) override {
+    return fallback().StatusCombTopEdge(frontDib, codeLine);
+  }
+  void ReleaseMemory() override { fallback().ReleaseMemory(); }
+  int MicrVerifyStatus() override { return fallback().MicrVerifyStatus(); }
+  int OcrRawImage(const uint8_t* record, size_t recordSize, char* line, char* confidence, size_t room) override {
+    return fallback().OcrRawImage(record, recordSize, line, confidence, room);
+  }
+  int OcrTiffImage(const char* name, int page, int decoderOption, char* line, char* confidence,
+                   size_t room) override {
+    return fallback().OcrTiffImage(name, page, decoderOption, line, confidence, room);
+  }
+  int CombineMicr(const char* magnetic, const char* optical, const char* opticalConfidence, char* merged,
+                  size_t room, int maxErrors) override {
+    return fallback().CombineMicr(magnetic, optical, opticalConfidence, merged, room, maxErrors);
+  }
+  int Scan(const zarn::VEKScanRequest& request) override { return fallback().Scan(request); }
+
+ private:
+  static zarn::AnalysisServices& fallback() { return zarn::PlaceholderAnalysis(); }
+};
+
+ApiServices g_apiServices;
+AnalysisForApi g_analysisForApi;
+
+}  // namespace
+
+void InstallIntoApi() {
+  InstallServices(&g_apiServices);
+  zarn::InstallAnalysisServices(&g_analysisForApi);
+}
+
+void RemoveFromApi() {
+  zarn::InstallAnalysisServices(nullptr);
+  InstallServices(nullptr);
+}
+
+}  // namespace analysis

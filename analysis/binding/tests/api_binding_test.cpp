@@ -1,0 +1,76 @@
+#include "analysis/api_binding.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analysis/micr/decoder.h"
+#include "analysis/services.h"
+#include "testkit/micr/e13b_glyphs.h"
+#include "testkit/micr/magnetic_trace.h"
+#include "testkit/micr/sample_format.h"
+#include "zarn/analysis.h"
+#include "zarn/params.h"
+
+namespace {
+
+struct Installed {
+  Installed() { analysis::InstallIntoApi(); }
+  ~Installed() { analysis::RemoveFromApi(); }
+};
+
+std::vector<uint16_t> LineSamples(const std::string& printed) {
+  micrkit::E13bLayout layout;
+  layout.unitSamples = 1600 * micrkit::kE13bUnitInches;
+  return micrkit::SampleTrace(micrkit::E13bTrace(printed, layout), micrkit::FormatForPreset(3, 50000));
+}
+
+// A connection's analysis state decodes with the template decoder and publishes what a decoder context
+// of its own reads from the same samples: line, confidence, character positions and second reading.
+TEST(AnalysisApiBinding, ConnectionStateDecodesAsTheTemplateDecoder) {
+  Installed installed;
+  const std::vector<uint16_t> samples = LineSamples(":123456789: 0123456<");
+
+  auto state = zarn::OpenAnalysisState();
+  char line[100] = {};
+  char conf[100] = {};
+  zarn::funcDecodeMagneticMICR(*state, samples.data(), static_cast<int>(samples.size() * 2), line, conf);
+  const zarn::MagneticMicrResults got = state->Results();
+
+  auto direct = analysis::micr::OpenMagneticDecoder();
+  std::vector<uint16_t> copy = samples;
+  char wantLine[100] = {};
+  char wantConf[100] = {};
+  direct->Decode(copy.data(), static_cast<int32_t>(copy.size() * 2), wantLine, wantConf);
+  const analysis::micr::KeptResults kept = direct->Results();
+
+  EXPECT_STREQ(line, ":123456789: 0123456<");
+  EXPECT_STREQ(line, wantLine);
+  EXPECT_STREQ(conf, wantConf);
+  EXPECT_STREQ(got.line, wantLine);
+  EXPECT_STREQ(got.secondLine, kept.signalLine.data());
+  EXPECT_STREQ(got.secondConfidence, kept.signalConf.data());
+  for (size_t i = 0; i < zarn::kMicrCharacterPositions; ++i) {
+    EXPECT_EQ(static_cast<uint32_t>(got.positions[i]), kept.table[i]) << "position " << i;
+  }
+}
+
+// Analysis reads its settings from the API's table and falls back on the API's answers for the calls it
+// does not implement; removing it restores both placeholders.
+TEST(AnalysisApiBinding, ParametersComeFromTheApiTableAndRemovalRestoresThePlaceholders) {
+  const int before = zarn::funcTableGetParam(187);
+  {
+    Installed installed;
+    ASSERT_GE(zarn::funcTableSetParam(187, 3), 0);
+    EXPECT_EQ(analysis::CurrentServices().ZARNGetParam(187), 3);
+    EXPECT_EQ(zarn::VEKScanExpectFind("123"), -1);
+    EXPECT_NE(&zarn::Analysis(), &zarn::PlaceholderAnalysis());
+  }
+  zarn::funcTableSetParam(187, before);
+  EXPECT_EQ(&zarn::Analysis(), &zarn::PlaceholderAnalysis());
+  EXPECT_EQ(analysis::CurrentServices().ZARNGetParam(187), 0);
+}
+
+}  // namespace
