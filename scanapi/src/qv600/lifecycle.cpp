@@ -1,5 +1,6 @@
 // Start and shut-down of the Zarn API.
 #include "zarn/lifecycle.h"
+#include "zarn/statistics.h"
 
 #include <atomic>
 #include <cstdio>
@@ -38,10 +39,10 @@ namespace {
 constexpr size_t kPathMax = 255;
 
 Qv800Line g_qv800Unbound;
-ScannerStatistics g_statisticsUnbound;
 ScannerManager g_managerUnbound;
 std::atomic<Qv800Line*> g_qv800{&g_qv800Unbound};
-std::atomic<ScannerStatistics*> g_statistics{&g_statisticsUnbound};
+// Null: the statistics file service.
+std::atomic<ScannerStatistics*> g_statistics{nullptr};
 std::atomic<ScannerManager*> g_manager{&g_managerUnbound};
 std::atomic<InfoBoxHook> g_infoBox{nullptr};
 bool g_zarnFlag = false;
@@ -175,10 +176,13 @@ Qv600Hooks g_qv600Hooks;
 }  // namespace
 
 void InstallQv800Line(Qv800Line* line) { g_qv800.store(line != nullptr ? line : &g_qv800Unbound); }
-void InstallScannerStatistics(ScannerStatistics* s) { g_statistics.store(s != nullptr ? s : &g_statisticsUnbound); }
+void InstallScannerStatistics(ScannerStatistics* s) { g_statistics.store(s); }
 void InstallScannerManager(ScannerManager* m) { g_manager.store(m != nullptr ? m : &g_managerUnbound); }
 Qv800Line& Qv800() { return *g_qv800.load(); }
-ScannerStatistics& Statistics() { return *g_statistics.load(); }
+ScannerStatistics& Statistics() {
+  ScannerStatistics* s = g_statistics.load();
+  return s != nullptr ? *s : StatisticsService();
+}
 ScannerManager& Manager() { return *g_manager.load(); }
 void InstallQv600Hooks() { InstallBackendHooks(&g_qv600Hooks); }
 
