@@ -32,7 +32,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TrimCase{"IInsideATextSkipped", "D SN-I7|\r\nI3|\r\n", false, "I3|\r\n"},
                       TrimCase{"NoRecordStartLeavesNothing", "D1|\r\nE2|\r\n", true, ""},
                       TrimCase{"Empty", "", true, ""}),
-    [](const ::testing::TestParamInfo<TrimCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<TrimCase>& p) { return std::string(p.param.name); });
 
 class RecordFileTest : public testing::ApiTest {
  protected:
@@ -112,7 +112,7 @@ TEST_P(Qv6VersionTest, ReadsTheFileVersionBlock) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, Qv6VersionTest, ::testing::ValuesIn(VersionCases()),
-                         [](const ::testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<VersionCase>& p) { return std::string(p.param.name); });
 
 TEST_F(RecordFileTest, MissingDeviceLibraryGivesVersionZero) { EXPECT_EQ(funcGetQv6DllVersion(), 0); }
 

@@ -17,9 +17,13 @@
 #include "platform/paths.h"
 #include "zarn/api_state.h"
 #include "zarn/qv600.h"
+#include "stats/positioned_io.h"
 
 namespace zarn {
 namespace {
+
+using stats::ReadAt;
+using stats::WriteAt;
 
 constexpr int kApiDateLength = 10;
 constexpr const char* kApiDate = "2009:07:11";
@@ -71,26 +75,6 @@ void SetText(char (&dst)[N], const std::string& src, size_t max = N - 1) {
   const size_t n = std::min({src.size(), max, N - 1});
   std::memset(dst, 0, N);
   std::memcpy(dst, src.data(), n);
-}
-
-bool ReadAt(int fd, uint8_t* buf, size_t n, off_t at) {
-  size_t done = 0;
-  while (done < n) {
-    const ssize_t r = pread(fd, buf + done, n - done, at + static_cast<off_t>(done));
-    if (r <= 0) return false;
-    done += static_cast<size_t>(r);
-  }
-  return true;
-}
-
-bool WriteAt(int fd, const uint8_t* buf, size_t n, off_t at) {
-  size_t done = 0;
-  while (done < n) {
-    const ssize_t r = pwrite(fd, buf + done, n - done, at + static_cast<off_t>(done));
-    if (r <= 0) return false;
-    done += static_cast<size_t>(r);
-  }
-  return true;
 }
 
 class Fd {

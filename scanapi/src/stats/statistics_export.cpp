@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/paths.h"
+#include "stats/positioned_io.h"
 #include "zarn/statistics.h"
 
 namespace zarn {
@@ -27,16 +28,7 @@ class StatSource {
   StatSource& operator=(const StatSource&) = delete;
   ~StatSource() { if (fd_ >= 0) close(fd_); }
   bool ok() const { return fd_ >= 0; }
-  bool Read(uint8_t* buf, size_t n, int64_t at) const {
-    if (at < 0) return false;
-    size_t done = 0;
-    while (done < n) {
-      const ssize_t r = pread(fd_, buf + done, n - done, static_cast<off_t>(at + static_cast<int64_t>(done)));
-      if (r <= 0) return false;
-      done += static_cast<size_t>(r);
-    }
-    return true;
-  }
+  bool Read(uint8_t* buf, size_t n, int64_t at) const { return stats::ReadAt(fd_, buf, n, at); }
   // A block's length must cover its header and stay inside the file, so a block walk always advances.
   bool LengthFits(int64_t at, int32_t length) const { return length >= kStatHeaderSize && at + length <= size_; }
 
