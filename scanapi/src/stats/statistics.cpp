@@ -37,9 +37,9 @@ constexpr int kShortWrite = -709;
 class Writer {
  public:
   explicit Writer(uint8_t* p) : p_(p) {}
-  void I(int32_t v) { plat::bytes::PutLe32(p_, static_cast<uint32_t>(v)); p_ += 4; }
+  void I(const int32_t& v) { plat::bytes::PutLe32(p_, static_cast<uint32_t>(v)); p_ += 4; }
   void Is(const int32_t* v, int n) { for (int i = 0; i < n; ++i) I(v[i]); }
-  void Zero(size_t n) { std::memset(p_, 0, n); p_ += n; }
+  void Pad(size_t n) { std::memset(p_, 0, n); p_ += n; }
   template <size_t N>
   void S(const char (&s)[N]) {
     const size_t len = strnlen(s, N);
@@ -55,9 +55,9 @@ class Writer {
 class Reader {
  public:
   explicit Reader(const uint8_t* p) : p_(p) {}
-  int32_t I() { const auto v = static_cast<int32_t>(plat::bytes::GetLe32(p_)); p_ += 4; return v; }
-  void Is(int32_t* v, int n) { for (int i = 0; i < n; ++i) v[i] = I(); }
-  void Skip(size_t n) { p_ += n; }
+  void I(int32_t& v) { v = static_cast<int32_t>(plat::bytes::GetLe32(p_)); p_ += 4; }
+  void Is(int32_t* v, int n) { for (int i = 0; i < n; ++i) I(v[i]); }
+  void Pad(size_t n) { p_ += n; }
   // Keeps the text NUL-terminated even when the file's field is full.
   template <size_t N>
   void S(char (&s)[N]) {
@@ -91,90 +91,71 @@ class Fd {
 
 StatisticsDevice g_defaultDevice;
 
+// The one list of each block's fields in file order, walked by the writer and by the reader.
+template <typename Io, typename Header>
+void HeaderFields(Io& io, Header& h) {
+  io.I(h.statisticsLength);
+  io.I(h.currentStatistics);
+  io.I(h.scannerType);
+  io.I(h.apiVersion);
+  io.S(h.apiDate);
+  io.S(h.vendor);
+  io.S(h.product);
+  io.S(h.release);
+  io.S(h.initDate);
+  io.S(h.serialNumber);
+  io.I(h.documentNumber);
+  io.I(h.runTime);
+  io.Pad(8);
+}
+
+template <typename Io, typename Record>
+void RecordFields(Io& io, Record& r) {
+  io.S(r.initTime);
+  io.S(r.exitTime);
+  io.I(r.colorImages);
+  io.I(r.gray8Images);
+  io.I(r.gray4Images);
+  io.I(r.gray1Images);
+  io.I(r.totalImages);
+  io.I(r.endorsePrints);
+  io.Pad(8);
+  io.I(r.noFeedErrors);
+  io.I(r.doubleFeedErrors);
+  io.I(r.paperJamErrors);
+  io.I(r.imageTooLongErrors);
+  io.I(r.otherErrors);
+  io.Is(r.errorRing, 32);
+  io.Pad(12);
+  io.Is(r.micr, 4);
+  io.Pad(16);
+  io.Is(r.density, 256);
+  io.Is(r.imageQual, 64);
+}
+
 }  // namespace
 
 void EncodeStatHeader(const StatHeader& h, uint8_t* out) {
   Writer w(out);
-  w.I(h.statisticsLength);
-  w.I(h.currentStatistics);
-  w.I(h.scannerType);
-  w.I(h.apiVersion);
-  w.S(h.apiDate);
-  w.S(h.vendor);
-  w.S(h.product);
-  w.S(h.release);
-  w.S(h.initDate);
-  w.S(h.serialNumber);
-  w.I(h.documentNumber);
-  w.I(h.runTime);
-  w.Zero(8);
+  HeaderFields(w, h);
 }
 
 StatHeader DecodeStatHeader(const uint8_t* in) {
   StatHeader h;
   Reader r(in);
-  h.statisticsLength = r.I();
-  h.currentStatistics = r.I();
-  h.scannerType = r.I();
-  h.apiVersion = r.I();
-  r.S(h.apiDate);
-  r.S(h.vendor);
-  r.S(h.product);
-  r.S(h.release);
-  r.S(h.initDate);
-  r.S(h.serialNumber);
-  h.documentNumber = r.I();
-  h.runTime = r.I();
+  HeaderFields(r, h);
   return h;
 }
 
 void EncodeStatRecord(const StatRecord& s, uint8_t* out) {
   Writer w(out);
-  w.S(s.initTime);
-  w.S(s.exitTime);
-  w.I(s.colorImages);
-  w.I(s.gray8Images);
-  w.I(s.gray4Images);
-  w.I(s.gray1Images);
-  w.I(s.totalImages);
-  w.I(s.endorsePrints);
-  w.Zero(8);
-  w.I(s.noFeedErrors);
-  w.I(s.doubleFeedErrors);
-  w.I(s.paperJamErrors);
-  w.I(s.imageTooLongErrors);
-  w.I(s.otherErrors);
-  w.Is(s.errorRing, 32);
-  w.Zero(12);
-  w.Is(s.micr, 4);
-  w.Zero(16);
-  w.Is(s.density, 256);
-  w.Is(s.imageQual, 64);
+  RecordFields(w, s);
 }
 
 StatRecord DecodeStatRecord(const uint8_t* in) {
   StatRecord s;
   Reader r(in);
-  r.S(s.initTime);
-  r.S(s.exitTime);
-  s.colorImages = r.I();
-  s.gray8Images = r.I();
-  s.gray4Images = r.I();
-  s.gray1Images = r.I();
-  s.totalImages = r.I();
-  s.endorsePrints = r.I();
-  r.Skip(8);
-  s.noFeedErrors = r.I();
-  s.doubleFeedErrors = r.I();
-  s.paperJamErrors = r.I();
-  s.imageTooLongErrors = r.I();
-  s.otherErrors = r.I();
-  r.Is(s.errorRing, 32);
-  r.Skip(12);
-  r.Is(s.micr, 4);
-  r.Skip(16);
-  r.Is(s.density, 256);
-  r.Is(s.imageQual, 64);
+  RecordFields(r, s);
   return s;
 }
 
