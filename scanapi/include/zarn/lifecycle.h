@@ -1,8 +1,8 @@
 // Start and shut-down of the Zarn API, its status, version and information calls, and the interfaces of the
 // services the lifecycle drives: the QV800 device library search, the scanner statistics and the
 // scanner-manager client. Until their owners install them, the QV800 library is not loadable (so a QV600
-// scanner is searched for instead), statistics go to the statistics file service and the scanner manager does
-// nothing.
+// scanner is searched for instead), statistics go to the statistics file service and the scanner-manager client
+// reports as its settings say.
 #pragma once
 
 #include <cstdint>
