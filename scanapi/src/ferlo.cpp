@@ -1,6 +1,7 @@
 // The scanner-manager reporting client.
 #include "zarn/ferlo.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -44,6 +45,12 @@ int Count(const char* text, char c) {
   int n = 0;
   for (const char* p = text; *p != '\0'; ++p) n += *p == c ? 1 : 0;
   return n;
+}
+
+const char* OrEmpty(const char* text) { return text != nullptr ? text : ""; }
+
+char ConfidenceAt(const char* confidence, size_t i) {
+  return i < std::strlen(confidence) ? confidence[i] : '0';
 }
 
 }  // namespace
@@ -188,6 +195,129 @@ ScannerManager& FerloService() {
   };
   static Client client;
   return client;
+}
+
+int FerloReportDocument(const int32_t* iqa, int quality, int threshold, const char* opticalLine,
+                        const char* opticalConfidence, const char* secondMicrLine, const char* scannerLine) {
+  static const int32_t kNone[32] = {};
+  if (iqa == nullptr) iqa = kNone;
+  const char* ocr = OrEmpty(opticalLine);
+  const char* conf = OrEmpty(opticalConfidence);
+  const char* second = OrEmpty(secondMicrLine);
+  const char* micr = OrEmpty(scannerLine);
+  const int micrLength = static_cast<int>(std::strlen(micr));
+  const int micrChars = micrLength - Count(micr, ' ');
+  const int micrRejects = Count(micr, '@');
+  int ocrCounted = 0, ocrLow = 0, ocrHigh = 0, ocrBelowThree = 0;
+  for (size_t i = 0; ocr[i] != '\0'; ++i) {
+    const char c = ConfidenceAt(conf, i);
+    if (ocr[i] != ' ' || c <= '1') ++ocrCounted;
+    if (c <= '1') ++ocrLow;
+    if (ocr[i] != ' ') ++(c >= '3' ? ocrHigh : ocrBelowThree);
+  }
+  const int width = iqa[23] / 256;
+  const int height = iqa[23] % 256;
+  const int resolution = iqa[24];
+  const int compressed = iqa[11];
+  if (funcTableGetParam(186) != 0) {
+    const bool texts = (funcTableGetParam(186) & 2) != 0;
+    char line[kRecordLineMax * 2];
+    std::snprintf(line, sizeof line, "D%d|%d|%d|%d|%d|%d|%d|%d|%d|%d|%d|%d|%d|%d|%d|%d|%d|%d|%d|%s|%s|%s|%s|", micrChars,
+                  micrRejects, ocrCounted, ocrLow, width, height, resolution, quality, threshold, compressed, iqa[20],
+                  iqa[10], iqa[25], iqa[4], iqa[5], iqa[6], iqa[7], iqa[1], iqa[31], texts ? second : "",
+                  texts ? ocr : "", texts ? conf : "", texts ? micr : "");
+    FerloWriteRecord(line);
+  }
+  if (!g_active) return 0;
+  int q = quality;
+  auto put = [](const char* section, const char* key, const std::string& value) {
+    FerloWriteData(section, key, value.c_str());
+  };
+  auto num = [](int v) { return std::to_string(v); };
+  auto flag = [](bool found) { return std::string(found ? "1" : "2"); };
+  FerloBeginDocument();
+  put("MICRReadsStatics", "NumberOfScannerMICRRejectCharacter", num(micrRejects));
+  put("MICRReadsStatics", "NumberOfCodelineCharacterReturned", num(micrChars));
+  put("MICRReadsStatics", "NumberOfSecondMICRRejectCharacter", num(Count(second, '@')));
+  put("MICRReadsStatics", "NumberOfMisreadSuspects", "0");
+  put("OEMDocInfo", "MicrResultStatus", num(iqa[9]));
+  put("OEMDocInfo", "NumMicrCharsHighConfidence", num(micrChars - micrRejects));
+  put("OEMDocInfo", "NumOcrCharsHighConfidence", num(ocrHigh));
+  put("OEMDocInfo", "NumOcrCharsLowConfidence", num(ocrBelowThree));
+  put("OEMDocInfo", "ImageDpi", num(resolution));
+  put("OEMDocInfo", "TotalImageQuality", num(quality));
+  put("OEMDocInfo", "ImageThresholdUsed", num(threshold));
+  const char* iqaFront = "IQAStaticFront";
+  put(iqaFront, "ImageHeight", num(height));
+  put(iqaFront, "ImageWidth", num(width));
+  put(iqaFront, "UnderSizeImage", flag(height < 10));
+  put(iqaFront, "OverSizeImage", "2");
+  if (compressed == 0) {
+    put(iqaFront, "BelowMinimumCompressedImageSize", "0");
+    put(iqaFront, "AboveMaximumCompressedImageSize", "0");
+  } else {
+    put(iqaFront, "CompressedImageSize", num(compressed));
+    put(iqaFront, "BelowMinimumCompressedImageSize", flag(compressed < 1024));
+    if (compressed < 1024) q += 256;
+    put(iqaFront, "AboveMaximumCompressedImageSize", flag(compressed > 65536));
+    if (compressed > 65536) q += 256;
+  }
+  put(iqaFront, "FrontRearImageMismatch", "2");
+  put(iqaFront, "HorizontalStreaks",
+      (funcTableGetParam(146) & 0x200000) == 0 ? std::string("0") : flag(iqa[20] != 0));
+  put(iqaFront, "ImageTooDark", flag(iqa[10] > funcTableGetParam(154)));
+  put(iqaFront, "ImageTooLight", flag(iqa[10] < 3));
+  if (iqa[10] < 3) q += 256;
+  put(iqaFront, "PercentageBlackPixels", num(iqa[10]));
+  put(iqaFront, "FramingError", "2");
+  if (iqa[25] != 0) {
+    put(iqaFront, "ExcessiveDocumentSkew", "1");
+    put(iqaFront, "ExcessiveDocumentSkewAngle", num(iqa[25]));
+  } else {
+    put(iqaFront, "ExcessiveDocumentSkew", "2");
+  }
+  put(iqaFront, "TornAndFoldedDocumentEdges", "0");
+  const int cornerLimit = funcTableGetParam(153);
+  int largest = 0;
+  bool torn = false;
+  for (int i = 4; i <= 7; ++i) {
+    largest = std::max(largest, iqa[i]);
+    torn = torn || iqa[i] > cornerLimit;
+  }
+  if (torn) {
+    put(iqaFront, "TornAndFoldedDocumentCorners", "1");
+    if (resolution > 0) {
+      static const char* const kCorners[4] = {"TL", "TR", "BL", "BR"};
+      for (int i = 0; i < 4; ++i) {
+        const int64_t size = (int64_t{iqa[4 + i]} * 7 + resolution / 2) / resolution;
+        put(iqaFront, (std::string("TornAndFoldedDocumentCornersWidth") + kCorners[i]).c_str(), std::to_string(size));
+        put(iqaFront, (std::string("TornAndFoldedDocumentCornersHeight") + kCorners[i]).c_str(), std::to_string(size));
+      }
+    }
+  } else {
+    put(iqaFront, "TornAndFoldedDocumentCorners", "2");
+  }
+  if (iqa[1] > funcTableGetParam(151)) {
+    put(iqaFront, "ExcessiveSpotNoise", "1");
+    put(iqaFront, "ExcessiveSpotNoiseNormalizedSpotNoise", num(iqa[1]));
+  } else {
+    put(iqaFront, "ExcessiveSpotNoise", "2");
+  }
+  if (q >= 200) {
+    put(iqaFront, "DocWithDefects", "1");
+    char details[kRecordLineMax + 1];
+    std::snprintf(details, sizeof details, "%dx%dx%dQ%dT%dC%dS%xD%dS%dB%dS%dM%d", width, height, resolution, q, threshold,
+                  compressed, static_cast<unsigned>(iqa[20]), iqa[10], iqa[25], largest, iqa[1], micrRejects);
+    put("ExtendedInfo", "BeginExtendedInfo", "");
+    put("ExtendedInfo", "ExtendedDetails", details);
+    put("ExtendedInfo", "Number1", "100");
+    TraceAt(2, "FERLO LINE");
+    TraceAt(2, "%s", details);
+  } else {
+    put(iqaFront, "DocWithDefects", "0");
+  }
+  FerloEndDocument();
+  return 0;
 }
 
 bool FerloActive() { return g_active; }

@@ -1,6 +1,7 @@
 // The scanner-manager client against its stand-in library, and the record lines it writes.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "api_fixture.h"
@@ -125,6 +126,38 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LoadCase{"Missing", "absent", 2}, LoadCase{"OneExportMissing", "missing_export", 2},
                       LoadCase{"NullObject", "null_object", 0}),
     [](const ::testing::TestParamInfo<LoadCase>& p) { return std::string(p.param.name); });
+
+TEST_F(FerloTest, SmallCompressedImageMarksTheDocumentDefective) {
+  funcTableSetParam(182, 1);
+  funcTableSetParam(186, 1);
+  funcTableSetParamString(177, Library("full").c_str());
+  ASSERT_EQ(FerloInit(), 0);
+  StandInCalls("full", true);
+  int32_t iqa[32] = {};
+  iqa[10] = 12;           // black pixels, neither too dark nor too light
+  iqa[11] = 800;          // compressed size below the minimum
+  iqa[23] = 60 * 256 + 27;  // 6.0 x 2.7 inches
+  iqa[24] = 200;
+  ASSERT_EQ(FerloReportDocument(iqa, 0, 55, "123 45", "9 19", "", "1@3 4"), 0);
+  FerloExit();
+  const std::string calls = StandInCalls("full");
+  const size_t begin = calls.find("BeginDocument\n");
+  ASSERT_NE(begin, std::string::npos);
+  for (const char* want : {"WriteData|MICRReadsStatics|NumberOfScannerMICRRejectCharacter|1\n",
+                           "WriteData|MICRReadsStatics|NumberOfCodelineCharacterReturned|4\n",
+                           "WriteData|OEMDocInfo|NumOcrCharsHighConfidence|1\n",
+                           "WriteData|OEMDocInfo|NumOcrCharsLowConfidence|4\n",
+                           "WriteData|IQAStaticFront|ImageHeight|27\n",
+                           "WriteData|IQAStaticFront|CompressedImageSize|800\n",
+                           "WriteData|IQAStaticFront|BelowMinimumCompressedImageSize|1\n",
+                           "WriteData|IQAStaticFront|DocWithDefects|1\n",
+                           "WriteData|ExtendedInfo|ExtendedDetails|60x27x200Q256T55C800S0D12S0B0S0M1\n",
+                           "WriteData|ExtendedInfo|Number1|100\nEndDocument\n"}) {
+    EXPECT_NE(calls.find(want, begin), std::string::npos) << want;
+  }
+  EXPECT_NE(dir_.Read("zarnapi.txt").find("\r\nD4|1|5|4|60|27|200|0|55|800|0|12|0|0|0|0|0|0|0|||||\r\n"),
+            std::string::npos);
+}
 
 TEST_F(FerloTest, NotEnabledGivesOne) { EXPECT_EQ(FerloInit(), 1); }
 

@@ -37,6 +37,10 @@ int FerloExit();
 int FerloLoad(const char* fileName);
 int funcResolveFerloEntryPoints();
 int FerloReportError(int code, const char* codeLine);
+// One scanned document: the record file's D line and the manager's six sections. `iqa` holds at least 32
+// entries; the texts may be null.
+int FerloReportDocument(const int32_t* iqa, int quality, int threshold, const char* opticalLine,
+                        const char* opticalConfidence, const char* secondMicrLine, const char* scannerLine);
 
 void FerloInitialize(const char* vendor, const char* family, const char* model);
 void FerloSetSerialNumber(const char* serial);
