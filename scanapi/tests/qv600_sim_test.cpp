@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "api_fixture.h"
@@ -15,6 +16,7 @@
 #include "zarn/lifecycle.h"
 #include "zarn/optical_codeline.h"
 #include "zarn/qv600.h"
+#include "zarn/statistics.h"
 #include "zarn/status.h"
 
 namespace zarn {
@@ -63,6 +65,30 @@ TEST_F(Qv600SimTest, InitIdentifiesTheQv630AndExitClosesOnce) {
   EXPECT_EQ(ZARNExit(), 1);
   EXPECT_EQ(ZARNExit(), kInitScannerError);
   EXPECT_NE(dir_.Read("zarnapi.log").find("EXIT"), std::string::npos);
+}
+
+TEST_F(Qv600SimTest, StatisticsOnKeepsOneRunPerInitAndExit) {
+  std::ofstream(dir_.Path() + "/zarnstat.ini") << "[ACQ. SETUP]\nStatistics=1\n";
+  funcTableSetParamString(135, "zarnstat.ini");
+  ASSERT_EQ(ZARNInit(), 1);
+  EXPECT_EQ(funcTableGetParam(134), 1);
+  const std::string path = plat::ToPosixPath(StatisticsService().Path());
+  ASSERT_FALSE(path.empty());
+  funcStatisticsImage(1);
+  funcStatisticsError(-217);
+  EXPECT_EQ(ZARNExit(), 1);
+  std::ifstream f(path, std::ios::binary);
+  std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), {}};
+  ASSERT_EQ(bytes.size(), static_cast<size_t>(kStatBlockSize));
+  const StatHeader h = DecodeStatHeader(bytes.data());
+  EXPECT_EQ(h.scannerType, 200);
+  EXPECT_NE(h.serialNumber[0], '\0');
+  const StatRecord totals = DecodeStatRecord(bytes.data() + kStatHeaderSize);
+  const StatRecord run = DecodeStatRecord(bytes.data() + kStatHeaderSize + kStatRecordSize);
+  EXPECT_EQ(totals.gray1Images, 1);
+  EXPECT_EQ(totals.doubleFeedErrors, 1);
+  EXPECT_NE(run.initTime[0], '\0');
+  EXPECT_NE(run.exitTime[0], '\0');
 }
 
 TEST_F(Qv600SimTest, FirstDocumentsEventsReachTheCallbacks) {

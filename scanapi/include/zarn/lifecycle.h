@@ -1,7 +1,8 @@
 // Start and shut-down of the Zarn API, its status, version and information calls, and the interfaces of the
 // services the lifecycle drives: the QV800 device library search, the scanner statistics and the
 // scanner-manager client. Until their owners install them, the QV800 library is not loadable (so a QV600
-// scanner is searched for instead) and statistics and the scanner manager do nothing.
+// scanner is searched for instead), statistics go to the statistics file service and the scanner-manager client
+// reports as its settings say.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +41,7 @@ class ScannerManager {
   virtual void Exit();
 };
 
-// Null restores the unbound default.
+// Null restores the default.
 void InstallQv800Line(Qv800Line* line);
 void InstallScannerStatistics(ScannerStatistics* statistics);
 void InstallScannerManager(ScannerManager* manager);

@@ -1,5 +1,7 @@
 // Start and shut-down of the Zarn API.
 #include "zarn/lifecycle.h"
+#include "zarn/ferlo.h"
+#include "zarn/statistics.h"
 
 #include <atomic>
 #include <cstdio>
@@ -38,11 +40,11 @@ namespace {
 constexpr size_t kPathMax = 255;
 
 Qv800Line g_qv800Unbound;
-ScannerStatistics g_statisticsUnbound;
-ScannerManager g_managerUnbound;
 std::atomic<Qv800Line*> g_qv800{&g_qv800Unbound};
-std::atomic<ScannerStatistics*> g_statistics{&g_statisticsUnbound};
-std::atomic<ScannerManager*> g_manager{&g_managerUnbound};
+// Null: the statistics file service.
+std::atomic<ScannerStatistics*> g_statistics{nullptr};
+// Null: the scanner-manager client.
+std::atomic<ScannerManager*> g_manager{nullptr};
 std::atomic<InfoBoxHook> g_infoBox{nullptr};
 bool g_zarnFlag = false;
 std::string g_dllPath;
@@ -175,11 +177,17 @@ Qv600Hooks g_qv600Hooks;
 }  // namespace
 
 void InstallQv800Line(Qv800Line* line) { g_qv800.store(line != nullptr ? line : &g_qv800Unbound); }
-void InstallScannerStatistics(ScannerStatistics* s) { g_statistics.store(s != nullptr ? s : &g_statisticsUnbound); }
-void InstallScannerManager(ScannerManager* m) { g_manager.store(m != nullptr ? m : &g_managerUnbound); }
+void InstallScannerStatistics(ScannerStatistics* s) { g_statistics.store(s); }
+void InstallScannerManager(ScannerManager* m) { g_manager.store(m); }
 Qv800Line& Qv800() { return *g_qv800.load(); }
-ScannerStatistics& Statistics() { return *g_statistics.load(); }
-ScannerManager& Manager() { return *g_manager.load(); }
+ScannerStatistics& Statistics() {
+  ScannerStatistics* s = g_statistics.load();
+  return s != nullptr ? *s : StatisticsService();
+}
+ScannerManager& Manager() {
+  ScannerManager* m = g_manager.load();
+  return m != nullptr ? *m : FerloService();
+}
 void InstallQv600Hooks() { InstallBackendHooks(&g_qv600Hooks); }
 
 void SetInfoBoxHook(InfoBoxHook hook) { g_infoBox.store(hook); }
