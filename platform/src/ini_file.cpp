@@ -35,9 +35,10 @@ struct ProfileCache {
   std::map<std::string, CacheEntry> entries;
 };
 
+// Never destroyed: a device's polling thread may still read its settings while the process exits.
 ProfileCache& Cache() {
-  static ProfileCache cache;
-  return cache;
+  static ProfileCache* const cache = new ProfileCache;
+  return *cache;
 }
 
 enum class LoadResult { kLoaded, kMissing, kUnreadable };
