@@ -7,6 +7,7 @@
 
 #include "imaging/bw_cleanup.h"
 #include "imaging_test_support.h"
+#include "scratch_device_file.h"
 #include "zarn/params.h"
 #include "zarn/trace.h"
 
@@ -18,6 +19,7 @@ using test::MakeRecord;
 class AdaptiveBw : public ::testing::Test {
  protected:
   void SetUp() override { zarn::SetScannerTypeCode(1); }
+  zarn::testing::ScratchDeviceFile deviceFile_;
   void TearDown() override {
     zarn::ResetParamsForTests();
     zarn::ResetTraceForTests();

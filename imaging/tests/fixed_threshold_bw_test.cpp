@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging_test_support.h"
+#include "scratch_device_file.h"
 #include "zarn/params.h"
 
 namespace zc::imaging {
@@ -18,6 +19,7 @@ using test::PixelsOf;
 class FixedThresholdBw : public ::testing::Test {
  protected:
   void TearDown() override { zarn::ResetParamsForTests(); }
+  zarn::testing::ScratchDeviceFile deviceFile_;
 };
 
 TEST_F(FixedThresholdBw, OneBitSourceIsRefusedAfterTheHeaderIsWritten) {
@@ -77,6 +79,7 @@ struct BlobCase {
 class DarkenGrayBlobs : public ::testing::TestWithParam<BlobCase> {
  protected:
   void TearDown() override { zarn::ResetParamsForTests(); }
+  zarn::testing::ScratchDeviceFile deviceFile_;
 };
 
 TEST_P(DarkenGrayBlobs, PaintsOnlyAcceptedBlobs) {

@@ -8,6 +8,7 @@
 #include "imaging/image_record.h"
 #include "imaging/record_helpers.h"
 #include "imaging_test_support.h"
+#include "scratch_device_file.h"
 #include "zarn/params.h"
 
 namespace zc::imaging {
@@ -110,6 +111,7 @@ TEST(GrayTest, RefusesWrongDepthsAndShortDestinations) {
 class ParamsTest : public ::testing::Test {
  protected:
   void TearDown() override { zarn::ResetParamsForTests(); }
+  zarn::testing::ScratchDeviceFile deviceFile_;
 };
 
 using PadTest = ParamsTest;

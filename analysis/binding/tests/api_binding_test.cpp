@@ -8,6 +8,7 @@
 
 #include "analysis/micr/decoder.h"
 #include "analysis/services.h"
+#include "scratch_device_file.h"
 #include "testkit/micr/e13b_glyphs.h"
 #include "testkit/micr/magnetic_trace.h"
 #include "testkit/micr/sample_format.h"
@@ -60,6 +61,7 @@ TEST(AnalysisApiBinding, ConnectionStateDecodesAsTheTemplateDecoder) {
 // Analysis reads its settings from the API's table and falls back on the API's answers for the calls it
 // does not implement; removing it restores both placeholders.
 TEST(AnalysisApiBinding, ParametersComeFromTheApiTableAndRemovalRestoresThePlaceholders) {
+  zarn::testing::ScratchDeviceFile deviceFile;
   const int before = zarn::funcTableGetParam(187);
   {
     Installed installed;

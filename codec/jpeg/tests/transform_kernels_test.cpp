@@ -201,7 +201,9 @@ int MmxFromProcCpuinfo() {
 
 TEST(JpegCpu, MmxTestAgreesWithTheProcessorAndTheEnvironmentForcesScalar) {
   const int expected = MmxFromProcCpuinfo();
-  if (expected >= 0) EXPECT_EQ(CpuHasMmx(), expected);
+  if (expected >= 0) {
+    EXPECT_EQ(CpuHasMmx(), expected);
+  }
   setenv(kForceScalarEnv, "1", 1);
   EXPECT_STREQ(ActiveKernels().name, "scalar");
   unsetenv(kForceScalarEnv);

@@ -236,6 +236,7 @@ int Qv6Device::CloseConnection() {
   std::lock_guard lock(mutex_);
   closing_ = true;
   StopPolling();
+  ParkOwnPollingThread();
   events_.SetMode(0);
   return 1;
 }
@@ -383,6 +384,14 @@ void Qv6Device::ReapEndedPollingThreads() {
   std::erase_if(retired_, [self](const std::unique_ptr<PollingThread>& t) {
     return t->Id() != self && !t->Running();  // an ended thread joins at once
   });
+}
+
+void Qv6Device::ParkOwnPollingThread() {
+  const plat::ThreadId self = plat::GetCurrentThreadId();
+  for (auto& t : retired_) {
+    if (t->Id() == self) ParkPollingThread(std::move(t));
+  }
+  std::erase(retired_, nullptr);
 }
 
 void Qv6Device::JoinPollingThreads() {

@@ -122,6 +122,9 @@ class Qv6Device : public std::enable_shared_from_this<Qv6Device> {
   void JoinPollingThreads();
   // Frees retired polling threads that have already ended, so reconnect cycles leave nothing behind.
   void ReapEndedPollingThreads();
+  // Parks the calling thread's own retired polling thread, so that a close from inside a callback
+  // leaves it where the program's next reap (or its exit) joins it, even before the device goes.
+  void ParkOwnPollingThread();
 
   mutable plat::RecursiveMutex mutex_;
   std::atomic<bool> connected_{false};

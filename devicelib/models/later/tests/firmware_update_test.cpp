@@ -276,7 +276,7 @@ TEST_F(FirmwareUpdateTest, FpgaTransferOpensWithTheRulesValue) {
   for (int mode : {1, 2}) {
     SCOPED_TRACE(mode);
     Attach(sim::Model::kQv630, sim::Firmware::kBootLoader);
-    device_->SetReenumeration("\\.\KScanDrv-0", 1);
+    device_->SetReenumeration("\\\\.\\KScanDrv-0", 1);
     std::array<uint8_t, 256> identity{};
     ASSERT_EQ(commands_->Identify(identity.data(), identity.size()), 1);
     CQv6Info info(identity.data(), identity.size());
