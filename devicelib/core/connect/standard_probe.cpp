@@ -116,6 +116,7 @@ std::unique_ptr<DeviceModel> StandardProbe::Probe(const ProbeContext& context) {
   start.state = info.state();
   start.version = info.version();
   start.manufacturer = info.manufacturer();
+  start.firmwareView = context.firmwareView;
   std::array<char, kFirmwareNameSize> file{};
   if (row->firmwareKey != nullptr) {
     plat::GetPrivateProfileStringA(context.descriptorSection.c_str(), row->firmwareKey, row->defaultFile,

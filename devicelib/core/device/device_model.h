@@ -16,6 +16,8 @@
 
 namespace qv6 {
 
+class FirmwareUpdateView;
+
 // Result of an operation the connected series does not have.
 inline constexpr int kNoSuchOperation = 1;
 // Result of Frank when no franker is there.
@@ -29,6 +31,7 @@ struct ModelStartUp {
   const char* state = "";         // field 7 of the identity
   const char* version = "";       // field 3
   const char* manufacturer = "";  // field 0
+  FirmwareUpdateView* firmwareView = nullptr;  // the connection's diagnostics dialog
 };
 
 class DeviceModel {

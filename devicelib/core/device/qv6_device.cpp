@@ -254,7 +254,7 @@ int Qv6Device::Connect() {
   if (diag_->ReadDialogMode(names.file, names.section)) diag_->AddDescriptorIniRows(names.file, names.section);
   if (!connected_) {
     DeleteModels();
-    ProbeContext context{descriptorIni_, descriptorSection_};
+    ProbeContext context{descriptorIni_, descriptorSection_, diag_.get()};
     for (auto& probe : probes_) {
       if (auto model = probe->Probe(context)) {
         model_ = std::move(model);

@@ -20,6 +20,7 @@ namespace qv6 {
 struct ProbeContext {
   std::string descriptorIni;
   std::string descriptorSection;
+  FirmwareUpdateView* firmwareView = nullptr;  // the connection's diagnostics dialog
 };
 
 class SeriesProbe {

@@ -1,10 +1,17 @@
 #include "diag/diagnostic_popup.h"
 
+#include <strings.h>
+
 #include <cstdio>
+#include <ctime>
+#include <optional>
 
 #include "platform/clipboard.h"
 #include "platform/clock.h"
+#include "platform/dynlib.h"
 #include "platform/ini.h"
+#include "platform/process_info.h"
+#include "platform/version_info.h"
 
 namespace qv6 {
 
@@ -94,11 +101,52 @@ void CDiagnosticPopup::SetConnected(bool connected) {
 }
 
 void CDiagnosticPopup::Show(bool shown) {
+  if (shown) AddModuleRows();
   {
     std::lock_guard lock(m_);
     shown_ = shown;
   }
   Changed();
+}
+
+void CDiagnosticPopup::AddModuleRows() {
+  {
+    std::lock_guard lock(m_);
+    if (modulesListed_) return;
+    modulesListed_ = true;
+  }
+  const auto row = [](const plat::ProcessModule& m) {
+    std::string version = "(n/a)";
+    if (const auto v = plat::ReadFileVersion(m.path)) {
+      char text[64];
+      std::snprintf(text, sizeof text, "% 2d.%d.%d.%d", v->major, v->minor, v->build, v->revision);
+      version = text;
+    }
+    return "File: " + m.name + ". Version " + version + ". Path: " + m.path;
+  };
+  // This library goes under ".DLL" whatever its file is called; linked into the program it is the program.
+  const std::optional<std::string> self = plat::ModulePathOf(static_cast<const void*>(&kDeviceStatusBits));
+  std::vector<std::string> program, libraries;
+  for (const plat::ProcessModule& m : plat::ListProcessModules()) {
+    const auto named = [&m](const char* name) { return ::strcasecmp(m.name.c_str(), name) == 0; };
+    const bool ocx = m.name.size() > 8 && ::strncasecmp(m.name.c_str(), "axqv", 4) == 0 &&
+                     ::strcasecmp(m.name.c_str() + m.name.size() - 4, ".ocx") == 0;
+    if (m.program) {
+      program.push_back(row(m));
+    } else if ((self && m.path == *self) || named("qv6dll.dll") || named("zarnap32.dll") || ocx) {
+      libraries.push_back(row(m));
+    }
+  }
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const std::string stamp = "Timestamp=" + plat::FormatLongDateTime(local) + ", Computer=" + plat::GetComputerNameA();
+  {
+    std::lock_guard lock(m_);
+    for (const auto& text : program) AddUnder(TopLevel("Application (.EXE)"), text);
+    for (const auto& text : libraries) AddUnder(TopLevel(".DLL"), text);
+    AddUnder(-1, stamp);
+  }
 }
 
 void CDiagnosticPopup::SetStatusText(const char* text) {

@@ -48,7 +48,15 @@ struct DiagnosticFirmwareRow {
   bool alreadyLoaded = false;
 };
 
-class CDiagnosticPopup final : public plat::DiagnosticsView {
+// Where a firmware update reports its progress: the connection's diagnostics dialog.
+class FirmwareUpdateView {
+ public:
+  virtual ~FirmwareUpdateView() = default;
+  virtual void SetStatusText(const char* text) = 0;
+  virtual void AddFirmwareRow(const DiagnosticFirmwareRow& row) = 0;
+};
+
+class CDiagnosticPopup final : public plat::DiagnosticsView, public FirmwareUpdateView {
  public:
   static constexpr const char* kCategories[7] = {"Acquired",
                                                  "Firmware",
@@ -75,7 +83,7 @@ class CDiagnosticPopup final : public plat::DiagnosticsView {
   void SetConnected(bool connected);
 
   // Ignored while the dialog is not shown.
-  void SetStatusText(const char* text);
+  void SetStatusText(const char* text) override;
   // Under the top-level row captioned `parent` (a new top-level row for an empty caption); `expand`
   // removes the parent's children first.
   void AddRow(const std::string& text, const std::string& parent, int image = 0, bool expand = false);
@@ -86,7 +94,7 @@ class CDiagnosticPopup final : public plat::DiagnosticsView {
   // Each INI dump replaces the previous one of its category (connect attempts repeat it).
   void AddDescriptorIniRows(const std::string& iniFile, const std::string& section);
   void SetIniFiles(const std::string& iniFile, const std::string& section);
-  void AddFirmwareRow(const DiagnosticFirmwareRow& row);
+  void AddFirmwareRow(const DiagnosticFirmwareRow& row) override;
   void Show(bool shown);
 
   bool WaitForClose() const;
@@ -108,6 +116,9 @@ class CDiagnosticPopup final : public plat::DiagnosticsView {
   int TopLevel(const std::string& caption) const;      // under m_
   void RemoveBelow(int row);                           // under m_: the row's whole subtree
   void AddIniRows(const std::string& iniFile, const std::string& section, const char* category);
+  // The program, this library and the capture program's libraries with their versions, then the time and
+  // the computer's name; listed once, when the dialog is first shown, since only then can anyone read them.
+  void AddModuleRows();
   void Changed();
 
   DiagnosticOps ops_;
@@ -117,6 +128,7 @@ class CDiagnosticPopup final : public plat::DiagnosticsView {
   bool shown_ = false;
   bool waitForClose_ = false;
   bool connected_ = false;
+  bool modulesListed_ = false;
 };
 
 // The developer self-test of the dialog: status texts 500 ms apart and the fixed developer configuration

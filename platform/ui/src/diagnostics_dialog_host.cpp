@@ -87,9 +87,41 @@ HWND DiagnosticsDialogHost::DialogOf(const plat::DiagnosticsView& view) {
   return it == dialogs_.end() ? nullptr : it->second;
 }
 
+void DiagnosticsDialogHost::Layout(HWND dlg) {
+  // The buttons keep their size along the bottom, above the status bar; the tree takes the rest.
+  const Rect client = ws_.GetClientRect(dlg);
+  const Rect margin = ws_.DialogUnitsToPixels({0, 0, 4, 4});
+  const HWND status = ws_.GetDlgItem(dlg, kStatusBar);
+  const HWND tree = ws_.GetDlgItem(dlg, 1025);
+  if (!status || !tree) return;
+  const int statusHeight = ws_.GetWindowRect(status).Height();
+  const int statusTop = client.bottom - statusHeight;
+  ws_.MoveWindow(status, {0, statusTop, client.right, client.bottom});
+  int buttonsTop = statusTop;
+  for (int id : kButtons) {
+    const HWND b = ws_.GetDlgItem(dlg, id);
+    if (!b) continue;
+    const Rect r = ws_.GetWindowRect(b);
+    const int top = statusTop - margin.bottom - r.Height();
+    ws_.MoveWindow(b, {r.left, top, r.right, top + r.Height()});
+    buttonsTop = std::min(buttonsTop, top);
+  }
+  ws_.MoveWindow(tree, {margin.right, margin.bottom, std::max(margin.right, client.right - margin.right),
+                        std::max(margin.bottom, buttonsTop - margin.bottom)});
+}
+
 intptr_t DiagnosticsDialogHost::OnDialog(HWND dlg, uint32_t msg, uintptr_t wp) {
+  if (msg == WM_SIZE) {
+    Layout(dlg);
+    return 0;
+  }
   int id = 0;
   if (msg == WM_COMMAND && HiWord(wp) == BN_CLICKED) id = static_cast<int>(LoWord(wp));
+  // Never enabled, so only a command sent by code reaches these two.
+  if (id == 1019 || id == 1021) {
+    ws_.MessageBox(dlg, "Not implemented", "Scanner Diagnostic Information", MB_OK);
+    return 1;
+  }
   if (msg == WM_CLOSE) id = 1018;  // the window's close is the Close button
   if (id == 0) return msg == WM_INITDIALOG;
   std::unique_lock lock(m_);
@@ -119,6 +151,7 @@ void DiagnosticsDialogHost::Refresh(plat::DiagnosticsView* view) {
     dlg = ws_.CreateDialogIndirect(Template(), nullptr,
                                    [this](HWND h, uint32_t m, uintptr_t wp, intptr_t) { return OnDialog(h, m, wp); });
     if (!dlg) return;
+    Layout(dlg);
   }
   const HWND tree = ws_.GetDlgItem(dlg, 1025);
   const auto rows = view->Rows();

@@ -8,6 +8,7 @@
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "platform/process_info.h"
 #include "testkit/support/scratch_dir.h"
 
 namespace {
@@ -132,10 +133,31 @@ TEST(DiagnosticPopup, CopyPutsTheRowsWithCrLfOnTheClipboard) {
   p.AddStatusRow("S", 0x1, 0);
   p.Show(true);
   p.Press(qv6::kDiagCopy);
-  EXPECT_EQ(plat::GetClipboardText(),
-            "Acquired\r\nFirmware\r\nApplication (.EXE)\r\n.DLL\r\nEnvironment INI File\r\nConfiguration INI File\r\n"
-            "Scanner\r\nS 0x1, err 0x0\r\nCommand complete\r\n");
+  std::string expected;
+  for (const auto& [depth, text] : p.Rows()) expected += text + "\r\n";
+  EXPECT_EQ(plat::GetClipboardText(), expected);
+  EXPECT_EQ(expected.rfind("Acquired\r\nFirmware\r\nApplication (.EXE)\r\nFile: ", 0), 0u) << expected;
+  EXPECT_NE(expected.find("\r\nS 0x1, err 0x0\r\nCommand complete\r\n"), std::string::npos) << expected;
   EXPECT_EQ(p.StatusText(), "Copied to clipboard.");
+}
+
+// Shown for the first time, the dialog lists the program with its version (none for a test program),
+// then a last row with the time and the computer's name; showing it again lists nothing twice.
+TEST(DiagnosticPopup, FirstShowListsTheProgramThenTheTimestampOnce) {
+  CDiagnosticPopup p;
+  EXPECT_TRUE(Under(p, "Application (.EXE)").empty());
+  p.Show(true);
+  p.Show(false);
+  p.Show(true);
+  const Rows program = Under(p, "Application (.EXE)");
+  ASSERT_EQ(program.size(), 1u);
+  EXPECT_EQ(program[0].second.rfind("File: qv6_core_tests. Version (n/a). Path: /", 0), 0u) << program[0].second;
+  const Rows rows = p.Rows();
+  EXPECT_EQ(rows.back().first, 0);
+  EXPECT_EQ(rows.back().second.rfind("Timestamp=", 0), 0u) << rows.back().second;
+  const std::string computer = ", Computer=" + plat::GetComputerNameA();
+  EXPECT_TRUE(rows.back().second.ends_with(computer)) << rows.back().second;
+  EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const auto& r) { return r.second.starts_with("Timestamp="); }), 1);
 }
 
 TEST(DiagnosticPopup, StatusTextIsIgnoredWhileHidden) {

@@ -111,4 +111,48 @@ TEST_F(DiagnosticsDialog, ModelGoingAwayTakesItsDialog) {
   EXPECT_FALSE(ws_->IsWindow(dlg));
 }
 
+// The tree and the status bar follow the dialog's size; the buttons stay between them, whole.
+TEST_F(DiagnosticsDialog, TreeAndStatusBarFollowTheDialogsSize) {
+  qv6::CDiagnosticPopup model;
+  model.Show(true);
+  ws_->PumpPending();
+  const HWND dlg = host_->DialogOf(model);
+  ASSERT_TRUE(dlg);
+  const HWND tree = ws_->GetDlgItem(dlg, qv6::kDiagTree);
+  const HWND status = ws_->GetDlgItem(dlg, 1026);
+  const HWND eject = ws_->GetDlgItem(dlg, qv6::kDiagEject);
+  const Rect buttonBefore = ws_->GetWindowRect(eject);
+  for (const Rect& frame : {Rect{40, 40, 900, 700}, Rect{40, 40, 500, 360}}) {
+    SCOPED_TRACE(frame.Width());
+    ws_->MoveWindow(dlg, frame);
+    const Rect client = ws_->GetClientRect(dlg);
+    const Rect t = ws_->GetWindowRect(tree);
+    const Rect s = ws_->GetWindowRect(status);
+    const Rect b = ws_->GetWindowRect(eject);
+    EXPECT_EQ(s.bottom, client.bottom);
+    EXPECT_EQ(s.right, client.right);
+    EXPECT_EQ(b.Height(), buttonBefore.Height());
+    EXPECT_EQ(b.Width(), buttonBefore.Width());
+    EXPECT_LE(b.bottom, s.top);
+    EXPECT_LE(t.bottom, b.top);
+    EXPECT_GT(t.bottom, b.top - 3 * b.Height());  // the tree takes the room above the buttons
+    EXPECT_GT(t.right, client.right - 20);
+  }
+}
+
+// "Realtime Monitor" and "Diagnostics" are never enabled; a command reaching them says so in a box.
+TEST_F(DiagnosticsDialog, UnbuiltButtonsAnswerNotImplemented) {
+  qv6::CDiagnosticPopup model;
+  model.Show(true);
+  ws_->PumpPending();
+  const HWND dlg = host_->DialogOf(model);
+  ASSERT_TRUE(dlg);
+  hb_->AnswerBoxes({IDOK, IDOK});
+  for (int id : {qv6::kDiagRealtimeMonitor, qv6::kDiagDiagnostics})
+    ws_->SendMessage(dlg, WM_COMMAND, MakeWParam(static_cast<uint32_t>(id), BN_CLICKED), 0);
+  ASSERT_EQ(hb_->Boxes().size(), 2u);
+  for (const auto& box : hb_->Boxes()) EXPECT_EQ(box.text, "Not implemented");
+  EXPECT_TRUE(model.Shown());
+}
+
 }  // namespace

@@ -77,13 +77,13 @@ int UpdateLaterFirmware(Qv63xCommands& commands, const char* firmwareFile, const
   FirmwareDecision decision = options.rule(facts);
 
   if (options.view != nullptr) {
-    FirmwareRow row;
-    row.pattern = pattern;
-    row.file = file;
-    row.loadFailed = !facts.packageLoaded;
+    DiagnosticFirmwareRow row;
+    row.file = pattern;
+    row.path = file;
+    row.notFound = !facts.packageLoaded;
     row.scannerVersion = OrEmpty(version);
-    if (facts.packageLoaded) row.packageVersion = package.ReadVersions();
-    row.upToDate = !decision.download && !decision.fail;
+    if (facts.packageLoaded) row.version = package.ReadVersions();
+    row.alreadyLoaded = !decision.download && !decision.fail;
     options.view->AddFirmwareRow(row);
   }
   if (decision.fail) return 0;

@@ -206,7 +206,9 @@ int ScannerQV63xDeviceTemplate::WriteMechImage() {
 
 int ScannerQV63xDeviceTemplate::EnsureFirmware(const char* firmwareFile, const char* state,
                                                const char* version, const char* manufacturer) {
-  return UpdateLaterFirmware(commands_, firmwareFile, state, version, manufacturer);
+  FirmwareUpdateOptions options;
+  options.view = firmwareView_;
+  return UpdateLaterFirmware(commands_, firmwareFile, state, version, manufacturer, options);
 }
 
 int ScannerQV63xDeviceTemplate::UpdateFirmware(const char* firmwareFile, const char* state,

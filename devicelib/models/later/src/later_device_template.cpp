@@ -324,6 +324,7 @@ int ScannerQV63xDeviceTemplate::Rs232Rx(void* buffer, int* count) {
 }
 
 int ScannerQV63xDeviceTemplate::StartUp(const ModelStartUp& start) {
+  firmwareView_ = start.firmwareView;
   return UpdateFirmware(start.firmwareFile, start.state, start.version, start.manufacturer);
 }
 

@@ -31,9 +31,9 @@ constexpr const char* kVek = "VEK Corporation";
 class RecordingView : public FirmwareUpdateView {
  public:
   void SetStatusText(const char* text) override { texts.emplace_back(text); }
-  void AddFirmwareRow(const FirmwareRow& row) override { rows.push_back(row); }
+  void AddFirmwareRow(const DiagnosticFirmwareRow& row) override { rows.push_back(row); }
   std::vector<std::string> texts;
-  std::vector<FirmwareRow> rows;
+  std::vector<DiagnosticFirmwareRow> rows;
 };
 
 class FirmwareUpdateTest : public ::testing::Test {
@@ -105,10 +105,10 @@ TEST_F(FirmwareUpdateTest, BootLoaderScannerReceivesLoaderFirmwareAndItsFpgaImag
     EXPECT_FALSE(device_->CpuInReset());
     EXPECT_EQ(view.texts, (std::vector<std::string>{"Loading firmware", "Loading FPGA"}));
     ASSERT_EQ(view.rows.size(), 1u);
-    EXPECT_FALSE(view.rows[0].upToDate);
-    EXPECT_FALSE(view.rows[0].loadFailed);
+    EXPECT_FALSE(view.rows[0].alreadyLoaded);
+    EXPECT_FALSE(view.rows[0].notFound);
     EXPECT_EQ(view.rows[0].scannerVersion, "99.99.99.99");
-    EXPECT_EQ(view.rows[0].packageVersion, "1.2.3.4");
+    EXPECT_EQ(view.rows[0].version, "1.2.3.4");
 
     // Connected again, the scanner runs the package's firmware: nothing more is sent.
     ASSERT_EQ(Update(c.file), 1);
@@ -129,7 +129,7 @@ TEST_F(FirmwareUpdateTest, UpToDateScannerGetsNoDownload) {
   EXPECT_TRUE(device_->FpgaImage().empty());
   EXPECT_TRUE(view.texts.empty());
   ASSERT_EQ(view.rows.size(), 1u);
-  EXPECT_TRUE(view.rows[0].upToDate);
+  EXPECT_TRUE(view.rows[0].alreadyLoaded);
 }
 
 TEST_F(FirmwareUpdateTest, DecisionFollowsTheIdentityTexts) {
@@ -180,8 +180,8 @@ TEST_F(FirmwareUpdateTest, HighestVersionedPackageBesideTheConfiguredNameIsLoade
   ASSERT_EQ(Update("QV630Firmware.bin", &view), 1);
   EXPECT_EQ(Running().version, "1.2.3.4");
   ASSERT_EQ(view.rows.size(), 1u);
-  EXPECT_EQ(view.rows[0].pattern, "QV630Firmware.bin");
-  EXPECT_NE(view.rows[0].file.find("V1.2.3.4.BIN"), std::string::npos);
+  EXPECT_EQ(view.rows[0].file, "QV630Firmware.bin");
+  EXPECT_NE(view.rows[0].path.find("V1.2.3.4.BIN"), std::string::npos);
 }
 
 TEST_F(FirmwareUpdateTest, FailuresLeaveTheScannerUnused) {
@@ -193,7 +193,7 @@ TEST_F(FirmwareUpdateTest, FailuresLeaveTheScannerUnused) {
     EXPECT_EQ(device_->FirmwareDownloads(), 0);
     EXPECT_FALSE(device_->CpuInReset());
     ASSERT_EQ(view.rows.size(), 1u);
-    EXPECT_TRUE(view.rows[0].loadFailed);
+    EXPECT_TRUE(view.rows[0].notFound);
     EXPECT_TRUE(view.texts.empty());
   }
 

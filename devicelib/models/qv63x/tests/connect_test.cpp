@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device/qv6_device.h"
 #include "exported_connect_fixture.h"
 #include "sim/firmware_package_builder.h"
 #include "qv6/qv6dll.h"
@@ -128,6 +129,44 @@ TEST_F(ConnectTest, DocumentThroughTheExportsRaisesItsEventsInOrder) {
   EXPECT_NE(QV6GetFrontImageDIBPtr(index), nullptr);
   EXPECT_NE(QV6GetRearImageDIBPtr(index), nullptr);
   EXPECT_EQ(QV6CloseConnection(index), 1);
+}
+
+// The diagnostics dialog of a connected QV630 lists the firmware decision under "Firmware", and its
+// Clean, Eject and Clear buttons are enabled only while the scanner is connected and reach it.
+TEST_F(ConnectTest, DiagnosticsListTheFirmwareAndTheServiceButtonsReachTheScanner) {
+  auto device = std::make_shared<Qv6Device>();
+  CDiagnosticPopup& diag = device->diagnostics();
+  for (int id : {kDiagClean, kDiagEject, kDiagClear}) EXPECT_FALSE(diag.ButtonEnabled(id)) << id;
+  device->SetEventFunction(0, &OnConnect);
+  ASSERT_EQ(device->OpenConnection(1, 0, 0, "QV6Descriptors.ini", "DEFAULT"), 1);
+  ASSERT_TRUE(WaitFor([] { return g_connected.load() == 1; }));
+
+  const auto rows = diag.Rows();
+  const auto firmware = std::find(rows.begin(), rows.end(), std::pair<int, std::string>{0, "Firmware"});
+  ASSERT_NE(firmware, rows.end());
+  ASSERT_NE(firmware + 1, rows.end());
+  EXPECT_EQ(firmware[1].first, 1);
+  EXPECT_NE(firmware[1].second.find(" File: QV630Firmware.bin."), std::string::npos) << firmware[1].second;
+  EXPECT_NE(firmware[1].second.find(" Already loaded."), std::string::npos) << firmware[1].second;
+
+  const auto sent = [&](uint8_t opcode) {
+    auto commands = device_->CommandsReceived();
+    return std::count_if(commands.begin(), commands.end(),
+                         [opcode](const auto& c) { return c.size() >= 2 && c[1] == opcode; });
+  };
+  struct Button {
+    int id;
+    std::vector<uint8_t> opcodes;  // maintenance 11, eject 2, clear power-on 3 and errors 8
+  };
+  for (const Button& b : {Button{kDiagClean, {11}}, Button{kDiagEject, {2}}, Button{kDiagClear, {3, 8}}}) {
+    SCOPED_TRACE(b.id);
+    EXPECT_TRUE(diag.ButtonEnabled(b.id));
+    std::vector<long> before;
+    for (uint8_t op : b.opcodes) before.push_back(sent(op));
+    diag.Press(b.id);
+    for (size_t i = 0; i < b.opcodes.size(); ++i) EXPECT_EQ(sent(b.opcodes[i]), before[i] + 1);
+  }
+  device->Shutdown();
 }
 
 }  // namespace

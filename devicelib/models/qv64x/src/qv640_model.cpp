@@ -27,6 +27,7 @@ int Qv640::EnsureFirmware(const char* firmwareFile, const char* state, const cha
                                                names.file.c_str());
   FirmwareUpdateOptions options;
   options.rule = [mode](const FirmwareFacts& facts) { return Qv64xFirmwareRule(mode, facts); };
+  options.view = firmwareView();
   return UpdateLaterFirmware(ScannerQV63xDeviceTemplate::commands(), firmwareFile, state, version,
                              manufacturer, options);
 }

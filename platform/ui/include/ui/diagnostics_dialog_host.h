@@ -33,6 +33,7 @@ class DiagnosticsDialogHost final : public plat::DiagnosticsHost {
  private:
   void Refresh(plat::DiagnosticsView* view);  // window thread, under m_
   intptr_t OnDialog(HWND dlg, uint32_t msg, uintptr_t wp);
+  void Layout(HWND dlg);  // window thread: the tree and status bar follow the dialog's size
 
   WindowSystem& ws_;
   std::thread::id uiThread_;

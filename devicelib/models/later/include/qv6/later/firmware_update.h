@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "diag/diagnostic_popup.h"
 #include "qv6/later/later_commands.h"
 
 namespace qv6 {
@@ -48,26 +49,9 @@ FirmwareDecision Qv63xFirmwareRule(const FirmwareFacts& facts);
 FirmwareDecision Qv64xFirmwareRule(int loadMode, const FirmwareFacts& facts);
 
 // The firmware row of the diagnostics dialog.
-struct FirmwareRow {
-  std::string pattern;         // the configured file name
-  std::string file;            // the file the package was loaded from
-  bool loadFailed = false;     // "Not found or load error."
-  std::string scannerVersion;  // the identity's version text
-  std::string packageVersion;  // the package's version text; empty when it did not load
-  bool upToDate = false;       // " Already loaded." or " Download."
-};
-
-// Where the update reports its progress: the diagnostics dialog when it is shown.
-class FirmwareUpdateView {
- public:
-  virtual ~FirmwareUpdateView() = default;
-  virtual void SetStatusText(const char* text) = 0;
-  virtual void AddFirmwareRow(const FirmwareRow& row) = 0;
-};
-
 struct FirmwareUpdateOptions {
   FirmwareRule rule = Qv63xFirmwareRule;
-  FirmwareUpdateView* view = nullptr;
+  FirmwareUpdateView* view = nullptr;  // the diagnostics dialog, when there is one
 };
 
 // The wait between the firmware download and the FPGA image, in ms.

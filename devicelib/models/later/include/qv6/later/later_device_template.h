@@ -192,6 +192,8 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
 
   Qv63xCommands& commands() { return commands_; }
   const LaterSeriesTraits& traits() const { return traits_; }
+  // Where the firmware decision reports (the connection's diagnostics dialog); may be null.
+  FirmwareUpdateView* firmwareView() const { return firmwareView_; }
   // The word of the document record (A first, then B) of sequence number n.
   std::optional<uint16_t> DocumentWord(uint8_t n) const;
   std::optional<size_t> DocumentRecord(uint8_t n) const;
@@ -228,6 +230,7 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
 
   Qv63xCommands& commands_;
   const LaterSeriesTraits& traits_;
+  FirmwareUpdateView* firmwareView_ = nullptr;
   MechFileBaseClass* mechFile_ = nullptr;
   BlockValues blocks_;
   int eventMode_ = 0;
