@@ -1,6 +1,8 @@
 // The scanner-manager client against its stand-in library, and the record lines it writes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <cstdint>
 #include <string>
 
@@ -100,6 +102,22 @@ TEST_F(FerloTest, UnknownCodesAreReportedAsUnknownErrors) {
   EXPECT_NE(calls.find("Severity|10\n"), std::string::npos);
   EXPECT_NE(calls.find("APIText|Unknown Error\n"), std::string::npos);
   EXPECT_EQ(calls.find("-212"), std::string::npos);
+}
+
+// Without a configured path the manager is looked for in the folder %FERLO_PATH% names, and without that
+// variable by its bare name in the usual folders.
+TEST_F(FerloTest, WithoutAConfiguredPathTheLibraryComesFromFerloPath) {
+  funcTableSetParam(182, 1);
+  funcTableSetParamString(177, "");
+  StandInCalls("full", true);
+  ::setenv("FERLO_PATH", (std::string(ZC_FERLO_DIR) + "/ferlo_full").c_str(), 1);
+  EXPECT_EQ(FerloInit(), 0);
+  EXPECT_EQ(FerloExit(), 0);
+  EXPECT_EQ(StandInCalls("full", true).rfind("Initialize|", 0), 0u);
+  ::unsetenv("FERLO_PATH");
+  EXPECT_EQ(FerloInit(), 2);  // no "FerloScannerDLL.dll" in the program's, current or Windows folders
+  FerloExit();
+  EXPECT_EQ(StandInCalls("full"), "");
 }
 
 struct LoadCase {
