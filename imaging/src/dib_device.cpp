@@ -40,14 +40,6 @@ std::vector<PaletteEntry> DefaultPalette(int bits) {
 }
 
 
-int RoundBits(int bits) {
-  if (bits < 2) return 1;
-  if (bits < 5) return 4;
-  if (bits < 9) return 8;
-  if (bits < 25) return 24;
-  return 4;
-}
-
 // Index of the entry nearest to the colour; the first of equals.
 class NearestEntry {
  public:
@@ -113,9 +105,9 @@ std::optional<DeviceBitmap> funcDIBHandleToDeviceBitmap(const DibBlock& dib, con
 std::optional<DibBlock> funcConvertBitmapDepth(const DeviceBitmap& bitmap, int bits, int compression,
                                                const LogPalette* palette) {
   if (compression != 0 || bitmap.Width() < 1 || bitmap.Height() < 1) return std::nullopt;
-  const int b = RoundBits(bits);
-  auto dib = funcCreateDIB(bitmap.Width(), bitmap.Height(), b);
+  auto dib = funcCreateDIB(bitmap.Width(), bitmap.Height(), bits);
   if (!dib) return std::nullopt;
+  const int b = dib->Bytes()[14];  // the bit count as the block was made
   std::vector<PaletteEntry> entries;
   if (b != 24) {
     const size_t n = size_t{1} << b;

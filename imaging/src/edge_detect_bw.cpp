@@ -8,6 +8,7 @@
 #include <new>
 
 #include "api_services.h"
+#include "bw_limits.h"
 #include "imaging/bw_cleanup.h"
 #include "imaging/image_record.h"
 #include "imaging/record_helpers.h"
@@ -17,22 +18,13 @@
 namespace zc::imaging {
 namespace {
 
-constexpr int kParamResolution = 6;
-constexpr int kResolution300 = 4;
 constexpr int kParamCropThreshold = 108;
-constexpr int kMinHeight = 108;
 constexpr int kMaxMargin = 100;
 constexpr int kMinOutputWidth = 8;
 
 // Process-wide, as the callers read them back through funcGetBWDensity after the conversion.
 std::atomic<int32_t> gDensityBlack{0};
 std::atomic<int32_t> gDensityTotal{0};
-
-bool SizeAllowed(int w, int h) {
-  if (h < kMinHeight) return false;
-  if (w <= 2048 && h <= 940) return true;
-  return ApiParam(kParamResolution) == kResolution300 && w <= 3072 && h <= 1500;
-}
 
 // The gray levels the machine runs on: 8-bit levels, 4-bit records scaled by 16.
 struct GrayPlane {
@@ -190,7 +182,7 @@ int ConvertEdgeDetectBW(std::span<const uint8_t> source, int edgeThreshold, unsi
   const int bits = in->header.bits;
   const int w = in->header.width;
   const int h = in->header.height;
-  if ((bits != 4 && bits != 8 && bits != 24) || !SizeAllowed(w, h)) return status::kBadRecord;
+  if ((bits != 4 && bits != 8 && bits != 24) || !BwSizeAllowed(w, h)) return status::kBadRecord;
   // Without the histogram thresholds the machine has no black or white level; every caller sets it.
   if (!(options & kEdgeAutoThreshold)) return status::kBadRecord;
   const bool fourBit = bits == 4;

@@ -42,6 +42,17 @@ void OutlineLine(int n, int t, Ink ink, Set set) {
   }
 }
 
+// A text too long for the room from `pos` to `limit` is moved back inside (with `fit`) or cut.
+void FitExtent(int& pos, int& extent, int limit, bool fit) {
+  if (extent <= limit - pos) return;
+  if (fit) {
+    pos = std::max(0, limit - extent);
+    extent = std::min(extent, limit);
+  } else {
+    extent = limit - pos;
+  }
+}
+
 }  // namespace
 
 std::vector<std::string_view> SplitEndorsementLines(std::string_view text) {
@@ -88,22 +99,8 @@ int DrawEndorsementText(const MonoRaster& target, int x, int y, const text::Font
   int w = 0;
   for (std::string_view line : lines) w = std::max(w, raster->Measure(line).width);
   int h = static_cast<int>(lines.size()) * lineHeight;
-  if (w > target.width - x) {
-    if (fit) {
-      x = std::max(0, target.width - w);
-      w = std::min(w, target.width);
-    } else {
-      w = target.width - x;
-    }
-  }
-  if (h > target.rows - y) {
-    if (fit) {
-      y = std::max(0, target.rows - h);
-      h = std::min(h, target.rows);
-    } else {
-      h = target.rows - y;
-    }
-  }
+  FitExtent(x, w, target.width, fit);
+  FitExtent(y, h, target.rows, fit);
   if (w <= 0 || h <= 0) return w;
 
   // The text is drawn x mod 8 pixels into its bitmap, so the bitmap and the bytes copied are widened by
