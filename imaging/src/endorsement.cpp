@@ -177,19 +177,28 @@ int TurnModeOf(int angle) {
   }
 }
 
-void CopyInk(const RecordView& rec, const std::vector<uint8_t>& ink, int inkWidth, int inkRows, int x, int y,
-             uint8_t red, uint8_t green, uint8_t blue) {
+// The ink of a text raster is the block from (inkX, inkY) to its end; it goes to the record from (x, y).
+struct InkBlock {
+  const std::vector<uint8_t>& bits;
+  int width;  // of the raster, a multiple of 8
+  int rows;
+  int inkX;
+  int inkY;
+};
+
+void CopyInk(const RecordView& rec, const InkBlock& ink, int x, int y, uint8_t red, uint8_t green, uint8_t blue) {
   const int w = rec.header.width;
   const int h = rec.header.height;
   const int bits = rec.header.bits;
-  const size_t inkStride = static_cast<size_t>(inkWidth) / 8;
+  const size_t inkStride = static_cast<size_t>(ink.width) / 8;
   // 1 bit starts at x rounded down to a byte, 4 bits at x rounded down to a byte pair of pixels.
   const int startX = bits == 1 ? x / 8 * 8 : bits == 4 ? x / 2 * 2 : x;
-  for (int r = 0; r < inkRows && y + r < h; ++r) {
+  for (int r = 0; ink.inkY + r < ink.rows && y + r < h; ++r) {
     uint8_t* row = rec.Row(y + r);
-    const uint8_t* src = ink.data() + static_cast<size_t>(r) * inkStride;
-    for (int c = 0; c < inkWidth && startX + c < w; ++c) {
-      if (!((src[c / 8] >> (7 - c % 8)) & 1)) continue;
+    const uint8_t* src = ink.bits.data() + static_cast<size_t>(ink.inkY + r) * inkStride;
+    for (int c = 0; ink.inkX + c < ink.width && startX + c < w; ++c) {
+      const int sc = ink.inkX + c;
+      if (!((src[sc / 8] >> (7 - sc % 8)) & 1)) continue;
       const int px = startX + c;
       switch (bits) {
         case 1: row[px / 8] |= static_cast<uint8_t>(0x80 >> (c % 8)); break;
@@ -219,14 +228,16 @@ int CheckEndorsementStart(int type, int width) {
   if (!kind) return kEndorseTypeUnsupported;
   std::lock_guard lock(gLock);
   if (gCanvas.present) return kEndorseCanvasState;
-  const int w = ((width > 100 ? width : 200) + 31) / 32 * 32;
+  const int64_t w = (int64_t{width > 100 ? width : 200} + 31) / 32 * 32;
+  // A canvas wider than a DIB can be is never finished: refuse it like one that finds no memory.
+  if (w > kMaxRecordSide) return kEndorseCanvasState;
   try {
-    gCanvas.bits.assign(static_cast<size_t>(w) / 8 * kind->rows, 0);
+    gCanvas.bits.assign(static_cast<size_t>(w) / 8 * static_cast<size_t>(kind->rows), 0);
   } catch (const std::bad_alloc&) {
     return kEndorseCanvasState;
   }
   gCanvas.present = true;
-  gCanvas.width = w;
+  gCanvas.width = static_cast<int>(w);
   gCanvas.rows = kind->rows;
   return 1;
 }
@@ -405,14 +416,16 @@ int VEKVirtualEndorsement(std::span<uint8_t> record, const char* text, int heigh
     across = rw / 8 * 8;
     x = 0;
   } else if (x < 0) {
-    x = std::max(0, x + rw - across);
+    x = static_cast<int>(std::max<int64_t>(0, int64_t{x} + rw - across));
   }
-  if (y < 0) y = std::max(0, y + rh - down);
+  if (y < 0) y = static_cast<int>(std::max<int64_t>(0, int64_t{y} + rh - down));
 
   int rasterWidth = (w + 15) / 16 * 16;
   int rasterRows = std::max(h, height);
   if (mode != 0) rasterRows = (rasterRows + 7) / 8 * 8;
   if (rasterWidth < 16 || rasterRows < 1) return status::kBadParameter;
+  const int uprightWidth = rasterWidth;
+  const int uprightRows = rasterRows;
   std::vector<uint8_t> ink;
   try {
     ink.assign(static_cast<size_t>(rasterWidth) / 8 * rasterRows, 0);
@@ -426,7 +439,19 @@ int VEKVirtualEndorsement(std::span<uint8_t> record, const char* text, int heigh
     std::lock_guard lock(gLock);
     gStyle = 0;
   }
-  if (x < rw && y < rh) CopyInk(*rec, ink, rasterWidth, rasterRows, x, y, red, green, blue);
+  // The raster is padded right and below the text; a turn moves the padding to the left (clockwise),
+  // above (counter-clockwise) or both (half turn). The text itself goes to (x, y), so a turned text
+  // counted from the right or bottom edge ends at that edge instead of being pushed past it.
+  const int padRight = uprightWidth - w;
+  const int padBelow = uprightRows - h;
+  InkBlock block{ink, rasterWidth, rasterRows, 0, 0};
+  if (mode == 1) block.inkX = padBelow;
+  if (mode == 2) {
+    block.inkX = padRight;
+    block.inkY = padBelow;
+  }
+  if (mode == 3) block.inkY = padRight;
+  if (x < rw && y < rh) CopyInk(*rec, block, x, y, red, green, blue);
   return 0;
 }
 

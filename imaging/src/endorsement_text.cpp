@@ -6,11 +6,20 @@
 #include <vector>
 
 #include "imaging/endorsement.h"
+#include "imaging_trace.h"
 
 namespace zc::imaging {
 namespace {
 
 constexpr size_t kMaxTextChars = 255;
+// Larger fonts are not made: no endorsement needs them, and their rasters would not fit in memory.
+constexpr int kMaxFontHeight = 1024;
+
+bool FontAvailable(const text::FontSpec& font) {
+  if (font.height >= -kMaxFontHeight && font.height <= kMaxFontHeight) return true;
+  TraceAt(1, "endorsement font %s height %d not available", font.face.c_str(), font.height);
+  return false;
+}
 
 int RoundUp(int v, int m) {
   return (v + m - 1) / m * m;
@@ -80,6 +89,7 @@ text::FontSpec EndorsementFont(int height, int bold, int italic, const char* fac
 }
 
 TextExtent MeasureEndorsementText(const text::FontSpec& font, std::string_view text) {
+  if (!FontAvailable(font)) return {-1, 0};
   const auto raster = text::CreateTextRasterizer(font);
   const auto lines = SplitEndorsementLines(text);
   TextExtent e;
@@ -93,6 +103,7 @@ int DrawEndorsementText(const MonoRaster& target, int x, int y, const text::Font
   if (x < 0 || x >= target.width || y >= target.rows) return -1;
   if (y < 0 && topClip) return -1;
   if (!fit && target.width - x < 8) return -1;
+  if (!FontAvailable(font)) return -1;
   const auto raster = text::CreateTextRasterizer(font);
   const auto lines = SplitEndorsementLines(text);
   const int lineHeight = std::abs(font.height);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, EndorsementWidth,
 
 TEST_F(Endorsement, CanvasStateErrors) {
   EXPECT_EQ(CheckEndorsementStart(999, 600), kEndorseTypeUnsupported);
+  EXPECT_EQ(CheckEndorsementStart(kLowered, 32737), kEndorseCanvasState);  // wider than a DIB once rounded
+  EXPECT_EQ(CheckEndorsementStart(kLowered, std::numeric_limits<int>::max()), kEndorseCanvasState);
   EXPECT_EQ(CheckEndorsementText(kLowered, kEm7, 0, 0, 0, 0, nullptr, "H"), kEndorseDrawFailed);
   EXPECT_EQ(CheckEndorsementStretch(0), kEndorseCanvasState);
   EXPECT_EQ(CheckEndorsementInvert(0), kEndorseCanvasState);
@@ -89,6 +92,9 @@ TEST_F(Endorsement, CanvasStateErrors) {
   ASSERT_EQ(CheckEndorsementStart(3, 600), 1);
   EXPECT_EQ(EndorsementCanvasState().rows, 24);
   EXPECT_EQ(CheckEndorsementStart(kLowered, 600), kEndorseCanvasState);
+  // A font too large to make draws nothing and is not reported.
+  EXPECT_EQ(CheckEndorsementText(3, std::numeric_limits<int>::min(), 0, 0, 0, 0, nullptr, "H"), 1);
+  EXPECT_EQ(CheckEndorsementText(3, 5000, 0, -100000, 0, 0, nullptr, "H"), 1);
   // An unknown type does not finish the canvas: it stays for the right type.
   EXPECT_FALSE(CheckEndorsementEndhDIB(999).has_value());
   EXPECT_EQ(CheckEndorsementEnd(999, "/nonexistent/e.bmp"), kEndorseTypeUnsupported);
@@ -376,7 +382,8 @@ struct AngleCase {
 
 class VirtualEndorsementAngle : public Endorsement, public ::testing::WithParamInterface<AngleCase> {};
 
-// 'H' is drawn into a 16 x 8 raster and turned with it.
+// 'H' (6 x 7 with its spacing) is drawn into a 16 x 8 raster and turned with it; the text, not the raster,
+// lands at (0, 0).
 TEST_P(VirtualEndorsementAngle, TurnsTheRaster) {
   const AngleCase& c = GetParam();
   auto rec = MakeRecord(40, 40, 8, 200, std::vector<uint8_t>(1600, 255));
@@ -390,10 +397,10 @@ TEST_P(VirtualEndorsementAngle, TurnsTheRaster) {
 INSTANTIATE_TEST_SUITE_P(
     Angles, VirtualEndorsementAngle,
     ::testing::Values(AngleCase{"Upright", 0, 0, 0, 4, 0, 2, 0},
-                      // Clockwise: the first raster row becomes the rightmost column.
-                      AngleCase{"Clockwise90", 90, 7, 0, 7, 4, 7, 2}, AngleCase{"ModeOneAsGiven", 1, 7, 0, 7, 4, 7, 2},
-                      AngleCase{"HalfTurn180", 180, 15, 7, 11, 7, 13, 7},
-                      AngleCase{"CounterClockwise270", 270, 0, 15, 0, 11, 0, 13}),
+                      // Clockwise: the first raster row becomes the rightmost column of the 7 x 6 text.
+                      AngleCase{"Clockwise90", 90, 6, 0, 6, 4, 6, 2}, AngleCase{"ModeOneAsGiven", 1, 6, 0, 6, 4, 6, 2},
+                      AngleCase{"HalfTurn180", 180, 5, 6, 1, 6, 3, 6},
+                      AngleCase{"CounterClockwise270", 270, 0, 5, 0, 1, 0, 3}),
     [](const auto& p) { return p.param.name; });
 
 TEST_F(Endorsement, VirtualRefusals) {
@@ -402,6 +409,20 @@ TEST_F(Endorsement, VirtualRefusals) {
   EXPECT_EQ(VEKVirtualEndorsement(rec, "H", kEm7, 0, 0, 0, 0, 45, 0, 0, 0, 0, nullptr), -102);
   EXPECT_EQ(VEKVirtualEndorsement(rec, "", kEm7, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr), -102);
   EXPECT_EQ(VEKVirtualEndorsement(rec, "\r\n", kEm7, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr), -102);
+  EXPECT_EQ(VEKVirtualEndorsement(rec, "H", -5000, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr), -102);
+  // Turned a quarter, the 'H' is 7 wide and 6 high: one pixel in from the right and bottom edges it
+  // starts at (32, 33), its top row in column 38.
+  EXPECT_EQ(VEKVirtualEndorsement(rec, "H", kEm7, -1, -1, 0, 0, 90, 0, 0, 0, 0, nullptr), 0);
+  EXPECT_EQ(rec[8 + 33 * 40 + 38], 0);
+  EXPECT_EQ(rec[8 + 37 * 40 + 38], 0);
+  EXPECT_EQ(rec[8 + 39 * 40 + 38], 255);
+  EXPECT_EQ(rec[8 + 33 * 40 + 39], 255);
+  // A text taller than the record from the lowest y: placed at the top.
+  EXPECT_EQ(VEKVirtualEndorsement(rec, "H\nH\nH\nH\nH\nH", kEm7, std::numeric_limits<int>::min(),
+                                  std::numeric_limits<int>::min(), 0, 0, 0, 0, 0, 0, 0, nullptr),
+            0);
+  EXPECT_EQ(rec[8 + 0 * 40 + 0], 0);
+  rec = before;
   EXPECT_EQ(VEKVirtualEndorsement(std::span<uint8_t>(rec).first(100), "H", kEm7, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr),
             -102);
   zarn::SetScannerTypeCode(-1);
