@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "api_services.h"
+#include "bw_limits.h"
 #include "imaging/bw_cleanup.h"
 #include "imaging/histogram.h"
 #include "imaging/image_record.h"
@@ -18,18 +19,8 @@
 namespace zc::imaging {
 namespace {
 
-constexpr int kParamResolution = 6;
-constexpr int kResolution300 = 4;
 constexpr int kCodeLineBand = 90;
 constexpr int kCodeLineThreshold = 64;
-constexpr int kMinHeight = 108;
-
-bool SizeAllowed(int w, int h) {
-  if (h < kMinHeight) return false;
-  if (w <= 2048 && h <= 940) return true;
-  // The table's form of 300 dpi is the caller's value 4 as well, and the table answers before a start.
-  return ApiParam(kParamResolution) == kResolution300 && w <= 3072 && h <= 1500;
-}
 
 struct Levels {
   int dark = 0;
@@ -62,7 +53,7 @@ int funcConvGrayArea(std::span<const uint8_t> source, const char* outputName, st
   if (!in || (in->header.bits != 8 && in->header.bits != 24)) return status::kBadRecord;
   const int w = in->header.width;
   const int h = in->header.height;
-  if (!SizeAllowed(w, h)) return status::kBadRecord;
+  if (!BwSizeAllowed(w, h)) return status::kBadRecord;
   // The G4 encoder and TIFF header writer are not part of this build; only record output is rendered.
   if (output.empty()) return zarn::kOpenFileError;
 

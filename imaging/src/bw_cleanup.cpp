@@ -40,7 +40,19 @@ void CleanUpBitImage(uint8_t* bits, size_t stride, int rows, int lastColumn) {
   if (lastColumn > static_cast<int>(stride * 8) - 3) lastColumn = static_cast<int>(stride * 8) - 3;
   Bits b(bits, stride);
   for (int r = 2; r <= rows - 3; ++r) {
+    const uint8_t* rowAbove = bits + (r - 1) * stride;
+    const uint8_t* rowHere = bits + r * stride;
+    const uint8_t* rowBelow = bits + (r + 1) * stride;
     for (int c = 2; c <= lastColumn; ++c) {
+      // A white byte between white bytes above and below, with white pixels left and right of it, has no
+      // pixel the filter changes: skip it whole (blank paper is most of a cheque).
+      if (c % 8 == 0 && c + 7 <= lastColumn) {
+        const size_t k = static_cast<size_t>(c) / 8;
+        if ((rowHere[k] | rowAbove[k] | rowBelow[k]) == 0 && !b.At(r, c - 1) && !b.At(r, c + 8)) {
+          c += 7;
+          continue;
+        }
+      }
       const int neighbours = b.At(r - 1, c) + b.At(r, c - 1) + b.At(r, c + 1) + b.At(r + 1, c);
       if (!b.At(r, c)) {
         if (neighbours >= 3) b.Set(r, c, true);

@@ -145,7 +145,11 @@ INSTANTIATE_TEST_SUITE_P(
         CleanUpCase{"LonePixelRemoved", {0, 0, 0, 0x10, 0, 0, 0, 0}, 3, 3, false},
         CleanUpCase{"NotchInStrokeFilled", {0, 0, 0xFF, 0xEF, 0xFF, 0, 0, 0}, 3, 3, true},
         CleanUpCase{"ThreeWideVerticalLineKept", {0x38, 0x38, 0x38, 0x38, 0x38, 0x38, 0x38, 0x38}, 3, 3, true},
-        CleanUpCase{"SpurRightOfBlockRemoved", {0, 0, 0x60, 0x70, 0x60, 0, 0, 0}, 3, 3, false}),
+        CleanUpCase{"SpurRightOfBlockRemoved", {0, 0, 0x60, 0x70, 0x60, 0, 0, 0}, 3, 3, false},
+        CleanUpCase{"SpurLeftOfBlockRemoved", {0, 0, 0x0C, 0x1C, 0x0C, 0, 0, 0}, 3, 3, false},
+        CleanUpCase{"SpurAboveBlockRemoved", {0, 0, 0, 0x10, 0x38, 0x38, 0, 0}, 3, 3, false},
+        CleanUpCase{"SpurBelowBlockRemoved", {0, 0, 0x38, 0x38, 0x10, 0, 0, 0}, 4, 3, false},
+        CleanUpCase{"ThreeByThreeBlockEdgeKept", {0, 0, 0x38, 0x38, 0x38, 0, 0, 0}, 3, 4, true}),
     [](const ::testing::TestParamInfo<CleanUpCase>& info) { return info.param.name; });
 
 }  // namespace
