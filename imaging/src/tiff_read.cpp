@@ -119,25 +119,28 @@ uint32_t funcTiffGetValue(const uint8_t* p, uint16_t order, int type) {
   }
 }
 
+namespace {
+
+// `count` bytes at file offset `offset`: from the held bytes when they lie inside them, else from the file.
+bool FetchAt(const TiffBuffer& b, uint32_t offset, uint8_t* out, size_t count) {
+  const int64_t inBuffer = static_cast<int64_t>(offset) - b.fileOffset;
+  if (inBuffer >= 0 && static_cast<uint64_t>(inBuffer) + count <= b.bytes) {
+    std::memcpy(out, b.data + inBuffer, count);
+    return true;
+  }
+  return ReadAt(b.file, offset, out, count) == count;
+}
+
+}  // namespace
+
 uint32_t funcTiffGetLongAt(const TiffBuffer& b, uint32_t offset) {
   uint8_t bytes[4];
-  const int64_t inBuffer = static_cast<int64_t>(offset) - b.fileOffset;
-  if (inBuffer >= 0 && static_cast<uint64_t>(inBuffer) + 4 <= b.bytes) {
-    std::memcpy(bytes, b.data + inBuffer, 4);
-  } else if (ReadAt(b.file, offset, bytes, 4) != 4) {
-    return 0;
-  }
-  return funcTiffGet32(bytes, b.order);
+  return FetchAt(b, offset, bytes, sizeof bytes) ? funcTiffGet32(bytes, b.order) : 0;
 }
 
 uint32_t funcTiffGetRational(const TiffBuffer& b, uint32_t offset) {
   uint8_t bytes[8];
-  const int64_t inBuffer = static_cast<int64_t>(offset) - b.fileOffset;
-  if (inBuffer >= 0 && static_cast<uint64_t>(inBuffer) + 8 <= b.bytes) {
-    std::memcpy(bytes, b.data + inBuffer, 8);
-  } else if (ReadAt(b.file, offset, bytes, 8) != 8) {
-    return 1;
-  }
+  if (!FetchAt(b, offset, bytes, sizeof bytes)) return 1;
   const uint32_t numerator = funcTiffGet32(bytes, b.order);
   const uint32_t denominator = funcTiffGet32(bytes + 4, b.order);
   return denominator == 0 ? 1 : numerator / denominator;
