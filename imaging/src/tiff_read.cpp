@@ -18,13 +18,13 @@
 #include "codec/formats/tiff_ifd.h"
 #include "imaging/mcu_callbacks.h"
 #include "imaging_trace.h"
+#include "tiff_file.h"
 #include "platform/paths.h"
 
 namespace zc::imaging {
 namespace {
 
 constexpr size_t kDirectoryBuffer = 2048;
-constexpr size_t kMinDirectoryBytes = 40;
 constexpr uint16_t kMinEntries = 4;
 constexpr int32_t kMaxCodecRows = 4096;
 
@@ -32,43 +32,9 @@ bool KnownOrder(uint16_t order) {
   return order == kTiffLittleEndian || order == kTiffBigEndian;
 }
 
-// Up to `count` bytes of the file from `offset`; the bytes read, 0 on any failure.
-size_t ReadAt(int file, int64_t offset, uint8_t* out, size_t count) {
-  if (file < 0 || offset < 0) return 0;
-  size_t got = 0;
-  while (got < count) {
-    const ssize_t n = ::pread(file, out + got, count - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  return got;
-}
-
-// The header's byte order, or 0 when the bytes are no TIFF header (order word, version at least 42).
-uint16_t HeaderOrder(const uint8_t* p, size_t bytes) {
-  if (bytes < 8) return 0;
-  const uint16_t order = static_cast<uint16_t>(p[0] | p[1] << 8);
-  if (!KnownOrder(order) || funcTiffGet16(p + 2, order) < 42) return 0;
-  return order;
-}
-
-// One directory read into `buffer` from `offset`: its entry count when the directory is usable (at least
-// 40 bytes read, at least 4 entries, every entry inside what was read), else -1.
-int ReadDirectory(int file, uint32_t offset, uint16_t order, std::vector<uint8_t>& buffer, size_t* bytes) {
-  *bytes = ReadAt(file, offset, buffer.data(), buffer.size());
-  if (*bytes < kMinDirectoryBytes) return -1;
-  const uint16_t count = funcTiffGet16(buffer.data(), order);
-  if (count < kMinEntries || 2 + 12 * static_cast<size_t>(count) > *bytes) return -1;
-  return count;
-}
-
-// The link to the next directory, when it lies inside what was read.
-bool NextDirectory(const std::vector<uint8_t>& buffer, size_t bytes, int count, uint16_t order, uint32_t* next) {
-  const size_t at = 2 + 12 * static_cast<size_t>(count);
-  if (at + 4 > bytes) return false;
-  *next = funcTiffGet32(buffer.data() + at, order);
-  return true;
-}
+using tiff::FileSize;
+using tiff::HeaderOrder;
+using tiff::ReadAt;
 
 int RotationOf(uint32_t orientation, int current) {
   switch (orientation) {
@@ -93,10 +59,6 @@ void ClearReadFields(codec::ImageView* v) {
   v->finished = 0;
 }
 
-int64_t FileSize(int file) {
-  struct stat st {};
-  return ::fstat(file, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
-}
 
 }  // namespace
 
@@ -154,21 +116,14 @@ int funcReadTIFFInfo(int file, codec::ImageView* view, int page) {
   if (order == 0) return 1;
   if (page < 1) return 0;
 
-  uint32_t offset = funcTiffGet32(buffer.data() + 4, order);
-  size_t bytes = 0;
-  int count = -1;
-  for (int p = 1; p <= page; ++p) {
-    if (offset == 0) return 1;  // fewer pages than asked for
-    count = ReadDirectory(file, offset, order, buffer, &bytes);
-    if (count < 0) return 1;
-    if (p < page && !NextDirectory(buffer, bytes, count, order, &offset)) return 1;
-  }
-
-  const TiffBuffer held{buffer.data(), bytes, offset, file, order};
+  tiff::Directory d;
+  if (!tiff::FindPage(file, order, page, kMinEntries, 0xFFFF, kDirectoryBuffer, &d)) return 1;
+  const int count = d.count;
+  const TiffBuffer held{d.bytes.data(), d.bytes.size(), d.offset, file, order};
   uint32_t compression = 0;
   uint32_t t4Options = 0;
   for (int i = 0; i < count; ++i) {
-    const uint8_t* e = buffer.data() + 2 + 12 * i;
+    const uint8_t* e = d.Entry(i);
     const uint16_t tag = funcTiffGet16(e, order);
     const uint16_t type = funcTiffGet16(e + 2, order);
     const uint32_t n = funcTiffGet32(e + 4, order);
@@ -275,12 +230,12 @@ int funcGetTIFFPageCount(const char* fileName) {
   }
   int pages = 0;
   std::set<uint32_t> visited;
-  for (uint32_t offset = funcTiffGet32(buffer.data() + 4, order); offset != 0 && visited.insert(offset).second;) {
-    size_t bytes = 0;
-    const int count = ReadDirectory(file, offset, order, buffer, &bytes);
-    if (count < 0) break;
+  tiff::Directory d;
+  for (uint32_t offset = funcTiffGet32(buffer.data() + 4, order); offset != 0 && visited.insert(offset).second;
+       offset = d.next) {
+    if (!tiff::ReadDirectory(file, offset, order, kMinEntries, 0xFFFF, kDirectoryBuffer, &d)) break;
     ++pages;
-    if (!NextDirectory(buffer, bytes, count, order, &offset)) break;
+    if (!d.hasNext) break;
   }
   ::close(file);
   return pages;

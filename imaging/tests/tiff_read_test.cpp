@@ -16,79 +16,16 @@
 #include "codec/bilevel/view_transform.h"
 #include "testkit/support/external_tool.h"
 #include "testkit/support/scratch_dir.h"
+#include "tiff_test_support.h"
 
 namespace zc::imaging {
 namespace {
 
-struct Entry {
-  uint16_t tag;
-  uint16_t type;
-  uint32_t count;
-  uint32_t value;  // for type 5 with count 1: the index of the rational in Page::rationals
-};
-struct Page {
-  std::vector<Entry> entries;
-  std::vector<std::pair<uint32_t, uint32_t>> rationals;
-};
-
-// A TIFF of the given directories, each linked to the next (or to `lastLink`), rationals behind them.
-std::vector<uint8_t> MakeTiff(bool bigEndian, const std::vector<Page>& pages, uint32_t lastLink = 0) {
-  std::vector<uint8_t> f;
-  const auto put16 = [&](size_t at, uint32_t v) {
-    if (f.size() < at + 2) f.resize(at + 2);
-    f[at] = static_cast<uint8_t>(bigEndian ? v >> 8 : v);
-    f[at + 1] = static_cast<uint8_t>(bigEndian ? v : v >> 8);
-  };
-  const auto put32 = [&](size_t at, uint32_t v) {
-    put16(at + (bigEndian ? 2 : 0), v & 0xFFFF);
-    put16(at + (bigEndian ? 0 : 2), v >> 16);
-  };
-  f = {static_cast<uint8_t>(bigEndian ? 'M' : 'I'), static_cast<uint8_t>(bigEndian ? 'M' : 'I')};
-  put16(2, 42);
-  put32(4, 8);
-  size_t at = 8;
-  std::vector<size_t> ifds;
-  for (const Page& p : pages) {
-    ifds.push_back(at);
-    at += 2 + 12 * p.entries.size() + 4;
-  }
-  for (size_t i = 0; i < pages.size(); ++i) {
-    const Page& p = pages[i];
-    put16(ifds[i], static_cast<uint32_t>(p.entries.size()));
-    for (size_t k = 0; k < p.entries.size(); ++k) {
-      const Entry& e = p.entries[k];
-      const size_t x = ifds[i] + 2 + 12 * k;
-      put16(x, e.tag);
-      put16(x + 2, e.type);
-      put32(x + 4, e.count);
-      if (e.type == 5) {
-        const auto [num, den] = p.rationals[e.value];
-        put32(at, num);
-        put32(at + 4, den);
-        put32(x + 8, static_cast<uint32_t>(at));
-        at += 8;
-      } else if (e.type == 3 && e.count == 1) {
-        put16(x + 8, e.value);
-      } else {
-        put32(x + 8, e.value);
-      }
-    }
-    put32(ifds[i] + 2 + 12 * p.entries.size(), i + 1 < pages.size() ? static_cast<uint32_t>(ifds[i + 1]) : lastLink);
-  }
-  f.resize(std::max(f.size(), at) + 64);  // room for the strip the entries point at
-  return f;
-}
-
-// A one-strip G4 page of 64 x 32; the extra entries are added or replace the page's own of their tag.
-Page G4Page(std::vector<Entry> extra = {}, std::vector<std::pair<uint32_t, uint32_t>> rationals = {}) {
-  Page p;
-  p.entries = {{256, 3, 1, 64}, {257, 3, 1, 32}, {258, 3, 1, 1}, {259, 3, 1, 4}, {273, 4, 1, 400}, {279, 4, 1, 20}};
-  for (const Entry& e : extra) std::erase_if(p.entries, [&](const Entry& x) { return x.tag == e.tag; });
-  p.entries.insert(p.entries.end(), extra.begin(), extra.end());
-  std::sort(p.entries.begin(), p.entries.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
-  p.rationals = std::move(rationals);
-  return p;
-}
+using test::Entry;
+using test::G4Page;
+using test::MakeTiff;
+using test::Page;
+using test::Rational;
 
 class TiffRead : public ::testing::Test {
  protected:
@@ -109,7 +46,7 @@ class TiffRead : public ::testing::Test {
 };
 
 TEST_F(TiffRead, BothByteOrdersGiveTheSameView) {
-  const Page page = G4Page({{282, 5, 1, 0}, {283, 5, 1, 1}, {266, 3, 1, 2}}, {{2000, 10}, {300, 1}});
+  const Page page = G4Page({{282, 5, 1, 0}, {283, 5, 1, 1}, {266, 3, 1, 2}}, {Rational(2000, 10), Rational(300, 1)});
   ASSERT_EQ(Read(Write("ii.tif", MakeTiff(false, {page})), 1), 0);
   const codec::ImageView little = view_;
   ASSERT_EQ(Read(Write("mm.tif", MakeTiff(true, {page})), 1), 0);
@@ -128,7 +65,7 @@ TEST_F(TiffRead, BothByteOrdersGiveTheSameView) {
 struct FieldCase {
   const char* name;
   std::vector<Entry> extra;
-  std::vector<std::pair<uint32_t, uint32_t>> rationals;
+  std::vector<std::vector<uint8_t>> blobs;
   int result;
   int mode;
   int rotation;
@@ -139,7 +76,7 @@ class TiffFields : public TiffRead, public ::testing::WithParamInterface<FieldCa
 
 TEST_P(TiffFields, DirectoryFieldsSetTheView) {
   const FieldCase& c = GetParam();
-  const Page page = G4Page(c.extra, c.rationals);
+  const Page page = G4Page(c.extra, c.blobs);
   ASSERT_EQ(Read(Write("f.tif", MakeTiff(false, {page})), 1), c.result);
   if (c.result != 0) return;
   EXPECT_EQ(view_.decoderMode, c.mode);
@@ -155,8 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"Orientation6TurnsClockwise", {{274, 3, 1, 6}}, {}, 0, 1, 1, 0},
         FieldCase{"Orientation2LeavesTheRotation", {{274, 3, 1, 2}}, {}, 0, 1, 0, 0},
         FieldCase{"Orientation8TurnsBack", {{274, 3, 1, 8}}, {}, 0, 1, 3, 0},
-        FieldCase{"ZeroDenominatorGivesOne", {{282, 5, 1, 0}}, {{300, 0}}, 0, 1, 0, 1},
-        FieldCase{"TwoStripsRefused", {{273, 4, 2, 400}}, {}, 1, 0, 0, 0},
+        FieldCase{"ZeroDenominatorGivesOne", {{282, 5, 1, 0}}, {Rational(300, 0)}, 0, 1, 0, 1},
+        FieldCase{"TwoStripsRefused", {{273, 4, 2, 0}}, {std::vector<uint8_t>(8, 0)}, 1, 0, 0, 0},
         FieldCase{"EightBitsRefused", {{258, 3, 1, 8}}, {}, 1, 0, 0, 0},
         FieldCase{"LzwRefused", {{259, 3, 1, 5}}, {}, 1, 0, 0, 0},
         FieldCase{"UncompressedIsMode3", {{259, 3, 1, 1}}, {}, 0, 3, 0, 0},
