@@ -1,5 +1,5 @@
 // Fuzz target over files given to the tag editor: the input is the file. Its tags are read and listed,
-// the table is loaded from it and written out, its byte order is swapped, its page is joined to itself,
+// the table is loaded from it and written out, its code line read and put, its byte order is swapped, its page is joined to itself,
 // and its size as a memory image is taken; nothing may read or write outside what exists.
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "imaging/image_files.h"
 #include "imaging/tiff_tags.h"
 
 namespace {
@@ -40,6 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (!written.empty()) funcWriteTIFFTags(written.c_str());
       if (out >= 0) ::close(out);
     }
+    char line[80];
+    ZARNGetMICRTag(path.c_str(), 1, line, sizeof line);
+    ZARNPutMICRTextInHeader(path.c_str(), "T123456789T", 11);
     funcSwapTIFFByteOrder(path.c_str());
     ZARNCombineTIFFS(path.c_str(), path.c_str());
   }

@@ -35,6 +35,15 @@ int64_t FileSize(int file) {
   return ::fstat(file, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
 }
 
+bool SameFile(int a, int b) {
+  struct stat sa {}, sb {};
+  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+Fd::~Fd() {
+  if (fd >= 0) ::close(fd);
+}
+
 uint16_t HeaderOrder(const uint8_t* p, size_t bytes) {
   if (bytes < 8) return 0;
   const uint16_t order = static_cast<uint16_t>(p[0] | p[1] << 8);

@@ -13,6 +13,17 @@ size_t ReadAt(int file, int64_t offset, uint8_t* out, size_t count);
 // All `count` bytes at `offset`, or false.
 bool WriteAt(int file, int64_t offset, const uint8_t* data, size_t count);
 int64_t FileSize(int file);
+// True when both descriptors name one file (device and inode).
+bool SameFile(int a, int b);
+
+// Closes a descriptor when it goes out of scope.
+struct Fd {
+  int fd = -1;
+  explicit Fd(int f) : fd(f) {}
+  ~Fd();
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+};
 
 // The header's byte order, or 0 when the bytes are no TIFF header (order word, version at least 42).
 uint16_t HeaderOrder(const uint8_t* p, size_t bytes);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/image_files.h"
 #include "imaging/memory_target.h"
 #include "imaging/tiff_read.h"
 #include "imaging_trace.h"
@@ -21,6 +22,8 @@
 namespace zc::imaging {
 namespace {
 
+using tiff::Fd;
+using tiff::SameFile;
 using tiff::FileSize;
 using tiff::ReadAt;
 using tiff::TypeSize;
@@ -62,17 +65,6 @@ State& S() {
   static State s;
   return s;
 }
-
-// Closes a descriptor when it goes out of scope.
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f) : fd(f) {}
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-};
 
 uint64_t DataSize(int type, uint32_t count) {
   return static_cast<uint64_t>(TypeSize(type)) * count;
@@ -257,12 +249,6 @@ std::vector<uint8_t> BuildDirectory(const TagTable& t, uint16_t order, uint32_t 
     }
   }
   return dir;
-}
-
-// True when both descriptors name one file.
-bool SameFile(int a, int b) {
-  struct stat sa {}, sb {};
-  return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 // Copies `from`'s bytes [begin, end) to `to` at `at`; false on a read or write error.
@@ -586,10 +572,12 @@ int64_t funcGetMemImageSize(const char* memoryName) {
   return funcGetMemImageSize(reinterpret_cast<const uint8_t*>(target->address), target->size);
 }
 
-int ZARNCombineTIFFS(const char* firstName, const char* secondName) {
-  TraceAt(1, "ZARNCombineTIFFS(%s,%s)", firstName ? firstName : "", secondName ? secondName : "");
-  Fd a(Open(firstName, O_RDWR));
-  Fd b(Open(secondName, O_RDWR));
+int ZARNCombineTIFFS(const char* firstNameGiven, const char* secondNameGiven) {
+  TraceAt(1, "ZARNCombineTIFFS(%s,%s)", firstNameGiven ? firstNameGiven : "", secondNameGiven ? secondNameGiven : "");
+  const std::string firstName = funcApplyFileNameRule(firstNameGiven);
+  const std::string secondName = funcApplyFileNameRule(secondNameGiven);
+  Fd a(Open(firstName.c_str(), O_RDWR));
+  Fd b(Open(secondName.c_str(), O_RDWR));
   if (a.fd < 0 || b.fd < 0) return -103;
   codec::ImageView va{}, vb{};
   if (funcReadTIFFInfo(a.fd, &va, 1) != 0 || funcReadTIFFInfo(b.fd, &vb, 1) != 0) return -104;
