@@ -73,11 +73,22 @@ std::vector<uint8_t> OwnHeaderFile(int width, int height, const std::vector<uint
 class ImageFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testkit::HaveTool("tiffinfo") || !testkit::HavePythonModule("PIL")) GTEST_SKIP() << "libtiff-tools or python3-pil missing";
-    const auto r = testkit::RunCommand("cd '" + dir_.Path() + "' && /usr/bin/python3 -c \"from PIL import Image, ImageDraw\n"
-                                       "im = Image.new('1', (160, 40), 1)\n"
-                                       "ImageDraw.Draw(im).rectangle((10, 5, 70, 30), fill=0)\n"
-                                       "im.save('page.tif', compression='group4')\"");
+    if (!testkit::HaveTool("tiffinfo") || !testkit::HaveTool("pnmtotiff") || !testkit::HavePythonModule("PIL"))
+      GTEST_SKIP() << "libtiff-tools, netpbm or python3-pil missing";
+    // 160 x 40, white is zero as the program writes its pages, with a black box over columns 10..70 and
+    // rows 5..30.
+    std::string pbm = "P4\n160 40\n";
+    for (int y = 0; y < 40; ++y)
+      for (int byte = 0; byte < 20; ++byte) {
+        uint8_t bits = 0;
+        for (int b = 0; b < 8; ++b) {
+          const int x = byte * 8 + b;
+          if (x >= 10 && x <= 70 && y >= 5 && y <= 30) bits |= static_cast<uint8_t>(0x80 >> b);
+        }
+        pbm += static_cast<char>(bits);
+      }
+    dir_.Write("page.pbm", pbm);
+    const auto r = testkit::RunCommand("pnmtotiff -g4 '" + dir_.File("page.pbm") + "' > '" + dir_.File("page.tif") + "'");
     ASSERT_TRUE(r.ok()) << r.output;
     const std::string page = dir_.Read("page.tif");
     codec::ImageView v{};
@@ -158,6 +169,58 @@ TEST_F(ImageFiles, CopiesNeverTruncateTheirSource) {
   EXPECT_EQ(funcCopyFile(dir_.File("page.tif").c_str(), dir_.File("page.tif").c_str()), -103);
   EXPECT_EQ(dir_.Read("page.tif"), page);
   EXPECT_EQ(funcCopyFile(dir_.File("none.tif").c_str(), dir_.File("copy.tif").c_str()), -103);
+}
+
+// The page's pixels as tifftopnm gives them: width, height and one bit per pixel (1 black).
+struct Bits {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rows;
+  bool Black(int x, int y) const { return (rows[static_cast<size_t>(y) * ((width + 7) / 8) + x / 8] & (0x80 >> (x % 8))) != 0; }
+};
+
+Bits ReadBits(const std::string& path) {
+  const auto r = testkit::RunCommand("tifftopnm '" + path + "' 2>/dev/null");
+  Bits b;
+  if (!r.ok()) return b;
+  size_t at = 0;
+  int fields[2] = {};
+  // "P4\n<w> <h>\n" then the rows.
+  at = r.output.find('\n') + 1;
+  for (int& f : fields) {
+    size_t end = 0;
+    f = std::stoi(r.output.substr(at), &end);
+    at += end + 1;
+  }
+  b.width = fields[0], b.height = fields[1];
+  b.rows.assign(r.output.begin() + static_cast<std::ptrdiff_t>(at), r.output.end());
+  return b;
+}
+
+TEST_F(ImageFiles, CroppingKeepsTheWrittenAreaAndItsMargins) {
+  // page.tif: 160 x 40 with a black box over columns 10..70 and rows 5..30.
+  ASSERT_EQ(ZARNCropTIFFImage(dir_.File("page.tif").c_str(), dir_.File("crop.tif").c_str(), 10), 1);
+  const Bits crop = ReadBits(dir_.File("crop.tif"));
+  // m = 1 byte: 8 white columns and rows on every side of the 61 x 26 box, the width rounded to bytes.
+  EXPECT_EQ(crop.height, 26 + 16);
+  EXPECT_EQ(crop.width, (61 + 16 + 7) / 8 * 8);
+  ASSERT_FALSE(crop.rows.empty());
+  int black = 0;
+  for (int y = 0; y < crop.height; ++y)
+    for (int x = 0; x < crop.width; ++x) {
+      const bool inBox = x >= 8 && x < 8 + 61 && y >= 8 && y < 8 + 26;
+      EXPECT_EQ(crop.Black(x, y), inBox) << x << "," << y;
+      black += crop.Black(x, y);
+      if (crop.Black(x, y) != inBox) return;
+    }
+  EXPECT_EQ(black, 61 * 26);
+  // Margin -1 keeps the page; a page cropped onto itself keeps its pixels too.
+  const Bits page = ReadBits(dir_.File("page.tif"));
+  ASSERT_EQ(ZARNCropTIFFImage(dir_.File("page.tif").c_str(), dir_.File("whole.tif").c_str(), -1), 1);
+  EXPECT_TRUE(ReadBits(dir_.File("whole.tif")).rows == page.rows);
+  ASSERT_EQ(ZARNCropTIFFImage(dir_.File("crop.tif").c_str(), dir_.File("crop.tif").c_str(), 0), 1);
+  const Bits tight = ReadBits(dir_.File("crop.tif"));
+  EXPECT_EQ(tight.height, 26);
+  EXPECT_EQ(ZARNCropTIFFImage(dir_.File("none.tif").c_str(), dir_.File("x.tif").c_str(), 0), -103);
 }
 
 TEST(FileNameRule, TerminatedNamesEndAtTheirFirstBlank) {

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "codec/bilevel/image_view.h"
+
 namespace zc::imaging {
 
 inline constexpr int kMicrTag = 34604;
@@ -35,5 +37,20 @@ int ZARNSetMICRTag(const char* source, int page, const char* text, int length, c
 // more characters (or a negative length), are left alone: 0. -103 when the file cannot be opened, -107 when
 // it has fewer than 512 bytes.
 int ZARNPutMICRTextInHeader(const char* fileName, const char* text, int length);
+
+// The bounding box of the black pixels of the bilevel page `view` describes (read from `fileName`):
+// 0 with the box (right and bottom exclusive; the whole page when nothing is black), 1 when the file
+// cannot be opened, or the decoder's code when it cannot start.
+int funcGetImageFileBounds(const char* fileName, const codec::ImageView& view, int* left, int* top, int* right,
+                           int* bottom);
+// Writes page 1 of the bilevel file `source` cut to [left, right) x [top, bottom) as a G4 TIFF with a
+// white margin of `percent` of the box on every side (-1: the whole page, no margin), with the source's
+// tags: 0; 1 source not opened or its tags not read; 2 no memory; 3 the encoder did not start; 4 the tags
+// not written.
+int funcCropImageFileToTIFF(void* unused, const char* source, const char* target, int left, int top, int right,
+                            int bottom, int percent);
+// Page 1 of a bilevel TIFF cut to its written area with a margin of `percent` (-1 the whole page; outside
+// -1..25 counts as 0): 1, or -103. A target that is the source itself is written beside it and renamed.
+int ZARNCropTIFFImage(const char* source, const char* target, int percent);
 
 }  // namespace zc::imaging
