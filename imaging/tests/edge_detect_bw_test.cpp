@@ -10,6 +10,7 @@
 #include "imaging_test_support.h"
 #include "zarn/params.h"
 #include "zarn/trace.h"
+#include "scratch_device_file.h"
 
 namespace zc::imaging {
 namespace {
@@ -21,6 +22,7 @@ constexpr unsigned kVerifiedScan = 83;  // 0x2, 0x10, 0x40 and 0x1
 class EdgeDetectBw : public ::testing::Test {
  protected:
   void SetUp() override { zarn::SetScannerTypeCode(1); }
+  zarn::testing::ScratchDeviceFile deviceFile_;
   void TearDown() override {
     zarn::ResetParamsForTests();
     zarn::ResetTraceForTests();

@@ -12,6 +12,7 @@
 #include "zarn/optical_codeline.h"
 #include "zarn/params.h"
 #include "zarn/status.h"
+#include "scratch_device_file.h"
 
 namespace zarn {
 namespace {
@@ -98,6 +99,7 @@ class RecordingAnalysis : public testing::ScriptedAnalysis {
 class OpticalReaderTest : public ::testing::Test {
  protected:
   void SetUp() override { InstallAnalysisServices(&analysis_); }
+  testing::ScratchDeviceFile deviceFile_;
   void TearDown() override {
     InstallAnalysisServices(nullptr);
     zc::imaging::SetDibCodeLineReaders(nullptr);
@@ -195,6 +197,7 @@ TEST(CodelineRejectsTest, Table) {
 class AssembleTest : public ::testing::Test {
  protected:
   void TearDown() override { ResetParamsForTests(); }
+  testing::ScratchDeviceFile deviceFile_;
 };
 
 TEST_F(AssembleTest, FormatOneRemovesBlanks) {

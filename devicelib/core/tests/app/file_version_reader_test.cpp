@@ -5,6 +5,8 @@
 
 #include <fstream>
 
+#include "testkit/support/scratch_dir.h"
+
 namespace qv6 {
 namespace {
 
@@ -14,12 +16,13 @@ TEST(FileVersionReader, LibraryRecordAndPlainFiles) {
   ASSERT_TRUE(reader.GetFixedInfo().has_value());
   EXPECT_EQ(reader.GetFixedInfo()->fileVersionMs, uint32_t{QV6_VERSION_MAJOR} << 16 | QV6_VERSION_MINOR);
 
-  std::ofstream("plain_file.bin") << "no record here";
-  EXPECT_FALSE(reader.Load("plain_file.bin"));
+  zc::testkit::ScratchDir dir("version_reader");
+  dir.Write("plain_file.bin", "no record here");
+  EXPECT_FALSE(reader.Load(dir.File("plain_file.bin")));
   EXPECT_FALSE(reader.GetFixedInfo().has_value());
   EXPECT_EQ(reader.language(), 0);
   EXPECT_EQ(reader.codePage(), 1252);
-  EXPECT_FALSE(reader.Load("missing_file.bin"));
+  EXPECT_FALSE(reader.Load(dir.File("missing_file.bin")));
 }
 
 }  // namespace
