@@ -10,6 +10,7 @@
 #include "imaging/image_record.h"
 #include "imaging/image_writers.h"
 #include "imaging_trace.h"
+#include "platform/byte_order.h"
 #include "platform/paths.h"
 #include "tiff_file.h"
 #include "zarn/status.h"
@@ -20,14 +21,6 @@ namespace {
 constexpr size_t kBmpHeader = 54;
 constexpr size_t kFlushAt = 8192;
 
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v & 0xFFFF);
-  Put16(p + 2, v >> 16);
-}
 
 size_t Stride(size_t rowBytes) {
   return (rowBytes + 3) / 4 * 4;
@@ -40,15 +33,15 @@ std::vector<uint8_t> BmpHeader(int width, int height, int bits, size_t stride, i
   const uint32_t dataOffset = static_cast<uint32_t>(kBmpHeader + paletteBytes);
   h[0] = 'B';
   h[1] = 'M';
-  Put32(&h[2], static_cast<uint32_t>(dataOffset + stride * static_cast<size_t>(height)));
-  Put32(&h[10], dataOffset);
-  Put32(&h[14], 40);
-  Put32(&h[18], static_cast<uint32_t>(width));
-  Put32(&h[22], static_cast<uint32_t>(height));
-  Put16(&h[26], 1);
-  Put16(&h[28], static_cast<uint32_t>(bits));
-  Put32(&h[38], static_cast<uint32_t>(xDpi * 3937 / 100));
-  Put32(&h[42], static_cast<uint32_t>(yDpi * 3937 / 100));
+  plat::bytes::PutLe32(&h[2], static_cast<uint32_t>(dataOffset + stride * static_cast<size_t>(height)));
+  plat::bytes::PutLe32(&h[10], dataOffset);
+  plat::bytes::PutLe32(&h[14], 40);
+  plat::bytes::PutLe32(&h[18], static_cast<uint32_t>(width));
+  plat::bytes::PutLe32(&h[22], static_cast<uint32_t>(height));
+  plat::bytes::PutLe16(&h[26], static_cast<uint16_t>(1));
+  plat::bytes::PutLe16(&h[28], static_cast<uint16_t>(static_cast<uint32_t>(bits)));
+  plat::bytes::PutLe32(&h[38], static_cast<uint32_t>(xDpi * 3937 / 100));
+  plat::bytes::PutLe32(&h[42], static_cast<uint32_t>(yDpi * 3937 / 100));
   return h;
 }
 

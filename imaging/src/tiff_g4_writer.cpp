@@ -15,6 +15,7 @@
 #include "imaging/image_files.h"
 #include "imaging/memory_target.h"
 #include "imaging_trace.h"
+#include "platform/byte_order.h"
 #include "platform/paths.h"
 #include "tiff_file.h"
 #include "zarn/params.h"
@@ -28,14 +29,6 @@ constexpr size_t kMicrEntry = 226;
 constexpr size_t kEntryCount = 8;
 constexpr size_t kDateTimeAt = 398, kSoftwareAt = 418, kYResAt = 496, kXResAt = 504;
 
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v & 0xFFFF);
-  Put16(p + 2, v >> 16);
-}
 
 struct Entry {
   uint16_t tag, type;
@@ -77,8 +70,8 @@ std::array<uint8_t, kTiffG4HeaderBytes> MakeTiffG4Header(int width, int rows, ui
                                                          uint16_t checksum, bool micrTag, const std::tm& now) {
   std::array<uint8_t, kTiffG4HeaderBytes> h{};
   h[0] = h[1] = 'I';
-  Put16(&h[2], 42);
-  Put32(&h[4], 8);
+  plat::bytes::PutLe16(&h[2], static_cast<uint16_t>(42));
+  plat::bytes::PutLe32(&h[4], 8);
   // Sizes and resolutions keep their low 16 bits, as the header always has.
   const uint32_t w = static_cast<uint16_t>(width), r = static_cast<uint16_t>(rows), d = static_cast<uint16_t>(dpi);
   const Entry entries[19] = {
@@ -87,20 +80,20 @@ std::array<uint8_t, kTiffG4HeaderBytes> MakeTiffG4Header(int width, int rows, ui
       {273, 4, 1, 512},   {277, 3, 1, 1},           {278, 4, 1, r},      {279, 4, 1, stripBytes},
       {282, 5, 1, 504},   {283, 5, 1, 496},         {292, 4, 1, 0},      {296, 3, 1, 2},
       {305, 2, 78, 418},  {306, 2, 20, 398},        {34604, 2, 0, 328}};
-  Put16(&h[kEntryCount], 19);
+  plat::bytes::PutLe16(&h[kEntryCount], static_cast<uint16_t>(19));
   for (size_t i = 0; i < 19; ++i) {
     uint8_t* e = &h[10 + 12 * i];
-    Put16(e, entries[i].tag);
-    Put16(e + 2, entries[i].type);
-    Put32(e + 4, entries[i].count);
+    plat::bytes::PutLe16(e, static_cast<uint16_t>(entries[i].tag));
+    plat::bytes::PutLe16(e + 2, static_cast<uint16_t>(entries[i].type));
+    plat::bytes::PutLe32(e + 4, entries[i].count);
     if (entries[i].type == 3) {
-      Put16(e + 8, entries[i].value);
+      plat::bytes::PutLe16(e + 8, static_cast<uint16_t>(entries[i].value));
     } else {
-      Put32(e + 8, entries[i].value);
+      plat::bytes::PutLe32(e + 8, entries[i].value);
     }
   }
   if (!micrTag) {
-    Put16(&h[kEntryCount], 18);
+    plat::bytes::PutLe16(&h[kEntryCount], static_cast<uint16_t>(18));
     std::fill(h.begin() + kMicrEntry, h.begin() + kMicrEntry + 12, 0);
   }
   char text[80];
@@ -109,10 +102,10 @@ std::array<uint8_t, kTiffG4HeaderBytes> MakeTiffG4Header(int width, int rows, ui
   std::memcpy(&h[kDateTimeAt], text, std::min<size_t>(std::strlen(text), 19));
   std::snprintf(text, sizeof text, "Brevant VEKAPI [%04x]%-55s", checksum, "");
   std::memcpy(&h[kSoftwareAt], text, 76);  // then two NULs
-  Put32(&h[kYResAt], d);
-  Put32(&h[kYResAt + 4], 1);
-  Put32(&h[kXResAt], d);
-  Put32(&h[kXResAt + 4], 1);
+  plat::bytes::PutLe32(&h[kYResAt], d);
+  plat::bytes::PutLe32(&h[kYResAt + 4], 1);
+  plat::bytes::PutLe32(&h[kXResAt], d);
+  plat::bytes::PutLe32(&h[kXResAt + 4], 1);
   return h;
 }
 

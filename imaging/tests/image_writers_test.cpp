@@ -271,6 +271,42 @@ TEST_F(Writers, MemoryTargetsAreBoundedByTheirSize) {
   EXPECT_EQ(jpeg[1], 0xD8);
 }
 
+// A scan's DIB by format and depth: each accepted pair writes a file a standard reader takes, of the DIB's
+// size, and returns its length; the refused pairs write nothing.
+TEST_F(Writers, DibFormatByDepthTable) {
+  for (const char* tool : {"giftopnm", "pcxtoppm"})
+    if (!testkit::HaveTool(tool)) GTEST_SKIP() << tool << " missing";
+  struct Case {
+    const char* name;
+    int bits, format, result;  // result 0: the file's length
+    const char* check;         // a command that must read the file, or "" when none is written
+  };
+  const Case cases[] = {
+      {"GrayToG4", 8, 0, 0, "tifftopnm"},     {"GrayToBmp", 8, 3, 0, "bmptopnm"},
+      {"GrayToGrayJpeg", 8, 4, 0, "djpeg"},   {"GrayToGif", 8, 5, 0, "giftopnm"},
+      {"GrayToPcx", 8, 6, 0, "pcxtoppm"},     {"GrayToProgressiveGray", 8, 9, 0, "djpeg"},
+      {"FourBitToGrayJpeg", 4, 4, 0, "djpeg"}, {"FourBitToGif", 4, 5, 0, "giftopnm"},
+      {"ColourBmpCodeWritesJpeg", 24, 3, 0, "djpeg"}, {"ColourToJpeg", 24, 4, 0, "djpeg"},
+      {"ColourToG4Refused", 24, 0, -104, ""}, {"ColourToGifRefused", 24, 5, -104, ""},
+      {"BitToBmpRefused", 1, 3, -104, ""},    {"BitToG4Refused", 1, 0, -552, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TestDib dib = test::MakeDib(101, 40, c.bits);
+    for (int y = 0; y < 40; ++y)
+      for (size_t i = 0; i < dib.stride; ++i) dib.Row(y)[i] = static_cast<uint8_t>((i * 7 + static_cast<size_t>(y) * 3) % 256);
+    const std::string file = F(std::string(c.name) + ".img");
+    const int r = VW_CompressDIB(dib.Span(), file.c_str(), c.format, 0, 0, 128, 200, nullptr, 0);
+    if (c.result != 0) {
+      EXPECT_EQ(r, c.result);
+      continue;
+    }
+    EXPECT_EQ(r, static_cast<int>(dir_.Read(std::string(c.name) + ".img").size()));
+    const std::string pnm = Run(std::string(c.check) + " '" + file + "' 2>/dev/null");
+    EXPECT_NE(pnm.find("101 40"), std::string::npos) << pnm.substr(0, 20);
+  }
+}
+
 TEST_F(Writers, WritersOnAFullDeviceReportFailure) {
   if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "/dev/full missing";
   EXPECT_LT(ZARNCompressImage("/dev/full", BitRecord(64, 64, 200)), 0);

@@ -78,6 +78,14 @@ int funcAddMemHeaderToBMP(uint8_t* buffer, size_t size, int unused, int64_t* ima
 int funcWriteBWImageToMemTIFF(const char* name, std::span<const uint8_t> record);
 int funcWriteImageToMemJPEG(const char* name, std::span<const uint8_t> record, int format);
 
+// A scan's DIB written straight to a file by format code (0/1 G4, 3 BMP, 4 gray JPEG, 5 GIF, 6 PCX, 7 JPEG,
+// 8 and 9 progressive JPEG; others the codec's BMP): the file's size; -102 codec refused, -103 file not
+// created, -104 depth and format do not fit, -105 no pixels or the file not reopened, -106 no memory, -232
+// the codec's end failed. The crop flag and threshold are accepted and not used; with a code-line buffer
+// the optical check runs as for records.
+int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int cropFlag, int cropThreshold,
+                   int bwThreshold, int dpi, char* codeLine, size_t codeLineRoom);
+
 // The API's compress calls: a 1-bit record as a G4 file, a 4-, 8- or 24-bit record as JPEG (format 3 BMP),
 // each to a file or an "MD:" target.
 int ZARNCompressImage(const char* name, std::span<const uint8_t> record);
