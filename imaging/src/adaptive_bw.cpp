@@ -9,8 +9,10 @@
 #include "api_services.h"
 #include "bw_limits.h"
 #include "imaging/bw_cleanup.h"
+#include "imaging/checksum.h"
 #include "imaging/histogram.h"
 #include "imaging/image_record.h"
+#include "imaging/image_writers.h"
 #include "imaging/record_helpers.h"
 #include "imaging_trace.h"
 #include "status_codes.h"
@@ -54,10 +56,17 @@ int funcConvGrayArea(std::span<const uint8_t> source, const char* outputName, st
   const int w = in->header.width;
   const int h = in->header.height;
   if (!BwSizeAllowed(w, h)) return status::kBadRecord;
-  // The G4 encoder and TIFF header writer are not part of this build; only record output is rendered.
-  if (output.empty()) return zarn::kOpenFileError;
-
   const RecordHeader outHeader{w, h, 1, in->header.dpi};
+  // Without an output record the image is rendered into one of its own and coded as G4 from there.
+  std::vector<uint8_t> own;
+  if (output.empty()) {
+    try {
+      own.assign(static_cast<size_t>(RecordByteSize(outHeader)), 0);
+    } catch (const std::bad_alloc&) {
+      return zarn::kAllocError;
+    }
+    output = own;
+  }
   const auto out = StartRecord(output, outHeader);
   if (!out) return status::kBadRecord;
 
@@ -105,7 +114,9 @@ int funcConvGrayArea(std::span<const uint8_t> source, const char* outputName, st
     }
   }
   if (options & kBwCleanUpFilter) CleanUpBitImage(out->pixels, stride, h, w - 3);
-  return 0;
+  if (own.empty()) return 0;
+  const int32_t crc = funcCrc16(out->pixels, out->PixelBytes(), 0);
+  return WriteBitImageAsG4(outputName, w, h, out->pixels, stride, in->header.dpi, static_cast<uint16_t>(crc));
 }
 
 }  // namespace zc::imaging

@@ -10,7 +10,9 @@
 #include "api_services.h"
 #include "bw_limits.h"
 #include "imaging/bw_cleanup.h"
+#include "imaging/checksum.h"
 #include "imaging/image_record.h"
+#include "imaging/image_writers.h"
 #include "imaging/record_helpers.h"
 #include "imaging_trace.h"
 #include "status_codes.h"
@@ -322,8 +324,11 @@ int funcConvGrayImageEdgeDetectBW(std::span<const uint8_t> source, const char* o
   EdgeBitImage image;
   const int rc = ConvertEdgeDetectBW(source, edgeThreshold, options, image);
   if (rc != 0) return rc;
-  if (output.empty()) return zarn::kOpenFileError;
-  return WriteEdgeBitImageRecord(image, output);
+  if (!output.empty()) return WriteEdgeBitImageRecord(image, output);
+  // The checksum in the file is the CRC of the whole bit image the encoder takes its rows from.
+  const int32_t crc = funcCrc16(image.bits.data(), image.stride * static_cast<size_t>(image.rows), 0);
+  return WriteBitImageAsG4(outputName, image.width, image.rows, image.bits.data(), image.stride, image.dpi,
+                           static_cast<uint16_t>(crc));
 }
 
 int funcEdgeDetectBW(std::span<const uint8_t> source, const char* outputName, int edgeThreshold, unsigned options) {

@@ -151,6 +151,42 @@ int funcCompressImageG4(int file, int /*mode*/, std::span<const uint8_t> record)
   return r;
 }
 
+int WriteBitImageAsG4(const char* outputName, int width, int rows, const uint8_t* bits, size_t stride, int dpi,
+                      uint16_t checksum) {
+  if (outputName == nullptr || bits == nullptr || width < 1 || rows < 0) return zarn::kBadParameter552;
+  const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
+  if (rowBytes > kMaxG4RowBytes || stride < rowBytes) return zarn::kBadParameter552;
+  const RecordHeader h{width, rows, 1, dpi};
+  const bool memory = std::strncmp(outputName, "MD:", 3) == 0;
+  std::optional<MemoryTarget> target;
+  tiff::Fd file(-1);
+  codec::FaxEncodeCtx ctx;
+  if (memory) {
+    target = ParseMemoryTarget(outputName);
+    if (!target || target->address == 0 || (target->bounded() && target->size < kTiffG4HeaderBytes))
+      return zarn::kBadParameter552;
+    ctx = EncoderFor(h, codec::kFaxMemoryOutputName, target->address + kTiffG4DataOffset);
+    ctx.outputLimit = target->bounded() ? target->address + target->size : 0;
+    if (codec::funcFaxEncodeOpen(&ctx) != codec::kFaxEncOk) return zarn::kOpenFileError;
+  } else {
+    file.fd = plat::OpenFileDescriptor(outputName, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file.fd < 0) return zarn::kOpenFileError;
+    ctx = EncoderFor(h, "OSTREL", kTiffG4DataOffset);
+    ctx.fileHandle = ::dup(file.fd);
+    if (ctx.fileHandle < 0 || codec::funcFaxEncodeReset(&ctx) != codec::kFaxEncOk) return zarn::kOpenFileError;
+  }
+  std::vector<uint8_t> line(kMaxG4RowBytes, 0);
+  for (int y = 0; y < rows; ++y) {
+    std::memcpy(line.data(), bits + static_cast<size_t>(y) * stride, rowBytes);
+    codec::funcFaxEncodeLine(&ctx, line.data());
+  }
+  const bool complete = codec::funcFaxEncodeClose(&ctx) == 0;
+  if (memory) ctx.outputStart = target->address;
+  const int r = complete ? funcWriteTIFFHeader(ctx, checksum) : zarn::kDiskReadWrite;
+  if (!memory) ::close(ctx.fileHandle);
+  return r;
+}
+
 int funcWriteBWImageToMemTIFF(const char* name, std::span<const uint8_t> record) {
   if (name == nullptr || std::strncmp(name, "MD:", 3) != 0) return zarn::kBadParameter552;
   const std::optional<MemoryTarget> target = ParseMemoryTarget(name);

@@ -7,6 +7,8 @@
 
 #include "imaging/bw_cleanup.h"
 #include "imaging_test_support.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/scratch_dir.h"
 #include "scratch_device_file.h"
 #include "zarn/params.h"
 #include "zarn/trace.h"
@@ -47,8 +49,27 @@ TEST_F(AdaptiveBw, RefusesDepthSizeAndMissingScanner) {
   EXPECT_EQ(funcConvGrayArea(Uniform(200, 200, 8, 200), nullptr, out, 0), -125);
 }
 
-TEST_F(AdaptiveBw, WithoutOutputRecordNothingIsRendered) {
-  EXPECT_EQ(funcConvGrayArea(Uniform(200, 200, 8, 200), "out.tif", {}, 0), -105);
+// Without an output record the rendering goes to a G4 file or "MD:" target; both hold the record's pixels.
+TEST_F(AdaptiveBw, FileAndMemoryOutputsHoldTheRecordsPixels) {
+  if (!zc::testkit::HaveTool("tifftopnm")) GTEST_SKIP() << "tifftopnm missing";
+  const int w = 203, h = 150;
+  std::vector<uint8_t> source = Uniform(w, h, 8, 220);
+  for (int y = 20; y < 120; ++y)
+    for (int x = 0; x < w; ++x)
+      if ((x / 6 + y / 9) % 5 == 0) source[8 + y * w + x] = 40;
+  auto record = OutputFor(w, h);
+  ASSERT_EQ(funcConvGrayArea(source, nullptr, record, kBwCleanUpFilter), 0);
+  zc::testkit::ScratchDir dir("adaptive_out");
+  ASSERT_EQ(funcConvGrayArea(source, dir.File("out.tif").c_str(), {}, kBwCleanUpFilter), 1);
+  std::vector<uint8_t> memory(64 * 1024, 0);
+  const std::string target = "MD:" + std::to_string(reinterpret_cast<uintptr_t>(memory.data())) + ":" + std::to_string(memory.size());
+  ASSERT_EQ(funcConvGrayArea(source, target.c_str(), {}, kBwCleanUpFilter), 1);
+  dir.Write("mem.tif", std::string(memory.begin(), memory.end()));
+  for (const char* file : {"out.tif", "mem.tif"}) {
+    SCOPED_TRACE(file);
+    const auto r = zc::testkit::RunCommand("tifftopnm '" + dir.File(file) + "' 2>/dev/null");
+    EXPECT_TRUE(r.output == test::RecordAsPnm(record));
+  }
 }
 
 // Uniform images: the value decides the body (above the bottom 90 rows) and the code-line band.

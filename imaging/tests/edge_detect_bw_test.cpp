@@ -8,6 +8,8 @@
 
 #include "imaging/record_helpers.h"
 #include "imaging_test_support.h"
+#include "testkit/support/external_tool.h"
+#include "testkit/support/scratch_dir.h"
 #include "zarn/params.h"
 #include "zarn/trace.h"
 #include "scratch_device_file.h"
@@ -84,10 +86,24 @@ TEST_F(EdgeDetectBw, MissingScannerBufferAndDestination) {
   EXPECT_EQ(funcConvGrayImageEdgeDetectBW(Uniform(400, 200, 8, 200), nullptr, 400, kVerifiedScan,
                                           std::span<uint8_t>(out).first(100)),
             -552);
-  // No G4 encoder stands behind a file name in this build.
-  EXPECT_EQ(funcEdgeDetectBW(Uniform(400, 200, 8, 200), "top.tif", 600, kVerifiedScan), -105);
+  EXPECT_EQ(funcEdgeDetectBW(Uniform(400, 200, 8, 200), "/nonexistent-folder/top.tif", 600, kVerifiedScan), -105);
   zarn::SetScannerTypeCode(-1);
   EXPECT_EQ(funcConvGrayImageEdgeDetectBW(Uniform(400, 200, 8, 200), nullptr, 400, kVerifiedScan, out), -125);
+}
+
+// Without an output record the conversion goes to a G4 file; it holds the record's pixels.
+TEST_F(EdgeDetectBw, FileOutputHoldsTheRecordsPixels) {
+  if (!zc::testkit::HaveTool("tifftopnm")) GTEST_SKIP() << "tifftopnm missing";
+  ASSERT_GE(zarn::funcTableSetParam(108, 128), 0);
+  const int w = 400, h = 200;
+  const auto source = Gray(w, h, [](int x, int y) { return static_cast<uint8_t>((x / 7 + y / 11) % 4 == 0 ? 30 : 210); });
+  auto record = OutputFor(w, h);
+  ASSERT_EQ(funcConvGrayImageEdgeDetectBW(source, nullptr, 400, kVerifiedScan, record), 0);
+  zc::testkit::ScratchDir dir("edge_out");
+  ASSERT_EQ(funcConvGrayImageEdgeDetectBW(source, dir.File("out.tif").c_str(), 400, kVerifiedScan, {}), 1);
+  const auto r = zc::testkit::RunCommand("tifftopnm '" + dir.File("out.tif") + "' 2>/dev/null");
+  const size_t used = kRecordHeaderBytes + static_cast<size_t>(RecordByteSize(ReadRecordHeader(record.data())) - 8);
+  EXPECT_TRUE(r.output == test::RecordAsPnm(std::span<const uint8_t>(record).first(used)));
 }
 
 TEST_F(EdgeDetectBw, CroppedGeometryAndColumnMapping) {

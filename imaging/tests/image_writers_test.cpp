@@ -93,23 +93,7 @@ class Writers : public ::testing::Test {
   zc::testkit::ScratchDir dir_{"writers"};
 };
 
-// The rows of a record as a netpbm file of the same kind: P4 for 1 bit, P5 for 4 and 8 bits (4-bit levels
-// times 17 as bmptopnm scales them), P6 for 24 bits.
-std::string AsPnm(const std::vector<uint8_t>& record) {
-  const RecordHeader h = ReadRecordHeader(record.data());
-  const int64_t rowBytes = RecordRowBytes(h.width, h.bits);
-  std::string out = std::string(h.bits == 1 ? "P4" : h.bits == 24 ? "P6" : "P5") + "\n" + std::to_string(h.width) + " " +
-                    std::to_string(h.height) + "\n" + (h.bits == 1 ? "" : "255\n");
-  for (int y = 0; y < h.height; ++y) {
-    const uint8_t* row = record.data() + kRecordHeaderBytes + y * rowBytes;
-    if (h.bits == 4) {
-      for (int x = 0; x < h.width; ++x) out += static_cast<char>(((x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2]) & 15) * 17);
-    } else {
-      out.append(reinterpret_cast<const char*>(row), static_cast<size_t>(rowBytes));
-    }
-  }
-  return out;
-}
+using test::RecordAsPnm;
 
 TEST_F(Writers, G4FileHasTheProgramsHeaderAndTheRecordsPixels) {
   const std::vector<uint8_t> record = BitRecord(203, 61, 200);
@@ -137,7 +121,7 @@ TEST_F(Writers, G4FileHasTheProgramsHeaderAndTheRecordsPixels) {
     EXPECT_NE(dump.find("DateTime (306) ASCII (2) 20<"), std::string::npos) << dump;
     EXPECT_EQ(dump.find("34604") != std::string::npos, micrTag == 1) << dump;
     const std::string pixels = Run("tifftopnm '" + F("page.tif") + "' 2>/dev/null");
-    EXPECT_TRUE(pixels == AsPnm(record));
+    EXPECT_TRUE(pixels == RecordAsPnm(record));
     const std::string info = Run("tiffinfo -D '" + F("page.tif") + "' 2>&1 >/dev/null");
     size_t warnings = 0;
     for (size_t at = info.find("Warning"); at != std::string::npos; at = info.find("Warning", at + 1)) ++warnings;
@@ -157,14 +141,14 @@ TEST_F(Writers, BmpAtEveryDepthReadsBackEqual) {
     SCOPED_TRACE(bits);
     const std::vector<uint8_t> record = bits == 1 ? BitRecord(37, 9, 200) : ToneRecord(37, 9, bits, 200);
     ASSERT_EQ(funcCompressImageBMP(F("r.bmp").c_str(), record), 1);
-    EXPECT_TRUE(Run("bmptopnm '" + F("r.bmp") + "' 2>/dev/null") == AsPnm(record));
+    EXPECT_TRUE(Run("bmptopnm '" + F("r.bmp") + "' 2>/dev/null") == RecordAsPnm(record));
     EXPECT_NE(Run("file '" + F("r.bmp") + "'").find("37 x 9 x " + std::to_string(bits)), std::string::npos);
     EXPECT_NEAR(Identify(F("r.bmp")).xResolution, 78.74, 0.005);  // 7874 pixels per metre
   }
   // A 3072-pixel 24-bit row goes through the row buffer in pieces, never past it.
   const std::vector<uint8_t> wide = ToneRecord(3072, 3, 24, 300);
   ASSERT_EQ(funcCompressImageBMP(F("wide.bmp").c_str(), wide), 1);
-  EXPECT_TRUE(Run("bmptopnm '" + F("wide.bmp") + "' 2>/dev/null") == AsPnm(wide));
+  EXPECT_TRUE(Run("bmptopnm '" + F("wide.bmp") + "' 2>/dev/null") == RecordAsPnm(wide));
   // The DIB writer only takes palette depths and keeps its "0" marks.
   const std::vector<uint8_t> palette(1024, 0x55), pixels(4 * 3, 0);
   ASSERT_EQ(funcWriteDIBBMPImage(pixels.data(), palette.data(), F("dib.bmp").c_str(), 4, 3, 4, 8, 200, 200), 1);
@@ -199,7 +183,7 @@ TEST_F(Writers, JpegCarriesDensityInDotsPerInchAndThePicture) {
               std::string(c.bits == 24 ? "RGB" : "L") + " 1 (200, 200)\n");
     // The decoded picture against the source (header lines cut off), at quality 75.
     std::string decoded = Run("djpeg -pnm '" + F(file) + "'");
-    std::string source = AsPnm(record);
+    std::string source = RecordAsPnm(record);
     if (c.bits == 4) {
       // Levels n x 16 were coded; compare with that, not netpbm's n x 17.
       for (size_t i = source.size() - 120 * 48; i < source.size(); ++i)
@@ -256,7 +240,7 @@ TEST_F(Writers, MemoryTargetsAreBoundedByTheirSize) {
   const int64_t size = kTiffG4HeaderBytes + static_cast<int64_t>(memory[142] | memory[143] << 8);
   dir_.Write("mem.tif", std::string(memory.begin(), memory.begin() + size));
   EXPECT_NE(Run("tiffinfo '" + F("mem.tif") + "' 2>/dev/null").find("[0000]"), std::string::npos);
-  EXPECT_TRUE(Run("tifftopnm '" + F("mem.tif") + "' 2>/dev/null") == AsPnm(record));
+  EXPECT_TRUE(Run("tifftopnm '" + F("mem.tif") + "' 2>/dev/null") == RecordAsPnm(record));
   // A target too small for the page: nothing is written past its end.
   std::vector<uint8_t> small(600 + 64, 0xCD);
   const std::string tight = "MD:" + std::to_string(reinterpret_cast<uintptr_t>(small.data())) + ":600";

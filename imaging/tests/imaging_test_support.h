@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "imaging/image_record.h"
@@ -58,6 +59,24 @@ inline TestDib MakeDib(int width, int height, int bits, uint8_t fill = 0) {
     e[3] = 0;
   }
   return d;
+}
+
+// The rows of a record as a netpbm file of the same kind, as the netpbm tools print it: P4 for 1 bit, P5 for
+// 4 and 8 bits (4-bit levels times 17, as bmptopnm scales them), P6 for 24 bits.
+inline std::string RecordAsPnm(std::span<const uint8_t> record) {
+  const RecordHeader h = ReadRecordHeader(record.data());
+  const int64_t rowBytes = RecordRowBytes(h.width, h.bits);
+  std::string out = std::string(h.bits == 1 ? "P4" : h.bits == 24 ? "P6" : "P5") + "\n" + std::to_string(h.width) +
+                    " " + std::to_string(h.height) + "\n" + (h.bits == 1 ? "" : "255\n");
+  for (int y = 0; y < h.height; ++y) {
+    const uint8_t* row = record.data() + kRecordHeaderBytes + y * rowBytes;
+    if (h.bits == 4) {
+      for (int x = 0; x < h.width; ++x) out += static_cast<char>(((x % 2 == 0 ? row[x / 2] >> 4 : row[x / 2]) & 15) * 17);
+    } else {
+      out.append(reinterpret_cast<const char*>(row), static_cast<size_t>(rowBytes));
+    }
+  }
+  return out;
 }
 
 }  // namespace zc::imaging::test

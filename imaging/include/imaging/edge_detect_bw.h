@@ -55,8 +55,8 @@ int ConvertEdgeDetectBW(std::span<const uint8_t> source, int edgeThreshold, unsi
 int WriteEdgeBitImageRecord(const EdgeBitImage& image, std::span<uint8_t> output);
 
 // The conversion into the 1-bit record `output` when it is not empty; nothing is written to `outputName`
-// then. Without an output record the result is -105 after the checks: this build has no G4 encoder
-// behind the conversion (the file and "MD:" outputs take an EdgeBitImage from ConvertEdgeDetectBW).
+// then. Without an output record the image goes to `outputName` (a G4 file or an "MD:" target) with the
+// CRC of the bit image in its header, and the result is the TIFF header writer's (1, or -105 / -233).
 int funcConvGrayImageEdgeDetectBW(std::span<const uint8_t> source, const char* outputName, int edgeThreshold,
                                   unsigned options, std::span<uint8_t> output);
 int funcEdgeDetectBW(std::span<const uint8_t> source, const char* outputName, int edgeThreshold, unsigned options);

@@ -34,6 +34,13 @@ int funcWriteTIFFHeader(const codec::FaxEncodeCtx& ctx, uint16_t checksum);
 // encoder does not start on the file; -233 after a short write.
 int funcCompressImageG4(int file, int mode, std::span<const uint8_t> record);
 
+// A 1-bit image of `rows` rows `stride` bytes apart (the first `width` bits of each are the page) coded as
+// G4 behind the program's header, with `checksum` in it, into the named file or "MD:" target: the header
+// writer's result (1), -105 when the file cannot be created or the encoder does not start, -233 after a
+// short write, -552 for rows longer than the encoder takes.
+int WriteBitImageAsG4(const char* outputName, int width, int rows, const uint8_t* bits, size_t stride, int dpi,
+                      uint16_t checksum);
+
 // BMP of a record into an open file (4, 8 or 24 bits) or a new file (1, 4, 8 or 24 bits): 1; -105 file not
 // created; -106 without memory; -555 another depth; -233 short write; -552 a header that does not fit.
 int funcWriteBMPImage(int file, std::span<const uint8_t> record);
