@@ -9,8 +9,11 @@
 #include "imaging/image_record.h"
 #include "zarn/params.h"
 #include "zarn/trace.h"
+#include "scratch_device_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Parameter changes before a scanner is started go to the device file: keep it out of the working folder.
+  static zarn::testing::ScratchDeviceFile deviceFile;
   using namespace zc::imaging;
   if (size < 5) return 0;
   const unsigned options = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<unsigned>(data[3]) << 24);

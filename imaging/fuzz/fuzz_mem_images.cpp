@@ -6,10 +6,7 @@
 #include <vector>
 
 #include "imaging/image_writers.h"
-#include <filesystem>
-#include <string>
-
-#include "zarn/api_state.h"
+#include "scratch_device_file.h"
 #include "zarn/params.h"
 #include "zarn/trace.h"
 
@@ -19,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zarn::SetApiTraceLevel(0);  // the failure dump goes to the local log otherwise
   const int op = data[0] % 3;
   // Parameter changes before a scanner is started go to the device file: keep it out of the working folder.
-  static const std::string deviceFile = (std::filesystem::temp_directory_path() / "zc_fuzz_mem_images.tmp").string();
-  zarn::Api().qv8TmpFile = deviceFile;
+  static zarn::testing::ScratchDeviceFile deviceFile;
   zarn::funcTableSetParam(36, (data[0] >> 2) & 1);
   zarn::funcTableSetParam(37, (data[0] >> 3) & 1);
   zarn::funcTableSetParam(6, (data[0] >> 4) % 10);
