@@ -1,10 +1,17 @@
 // The API against the real device library and a simulated QV630 with documents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string>
+#include <vector>
+
+#include "testkit/support/external_tool.h"
 
 #include "api_fixture.h"
 #include "driver/device_registry.h"
@@ -16,6 +23,7 @@
 #include "zarn/lifecycle.h"
 #include "zarn/optical_codeline.h"
 #include "zarn/qv600.h"
+#include "zarn/scan.h"
 #include "zarn/statistics.h"
 #include "zarn/status.h"
 
@@ -106,6 +114,142 @@ TEST_F(Qv600SimTest, FirstDocumentsEventsReachTheCallbacks) {
   EXPECT_EQ(bits & 7u, 7u);
   EXPECT_NE(Qv600().dibFront.load(), nullptr);
   EXPECT_NE(Qv600().dibBack.load(), nullptr);
+}
+
+
+// A source that refuses the image transfers of chosen documents, as a failed side transfer in the driver.
+class RefusingFeeder : public sim::Qv63xDocumentSource {
+ public:
+  RefusingFeeder(sim::documents::DocumentStack stack, std::vector<size_t> refused)
+      : feeder_(std::move(stack)), refused_(std::move(refused)) {}
+  std::optional<sim::FedDocument> Feed(uint8_t sequence, std::span<const uint8_t> acquisition) override {
+    auto fed = feeder_.Feed(sequence, acquisition);
+    if (fed) current_ = fed_++;
+    return fed;
+  }
+  std::vector<uint8_t> Samples(uint8_t sequence) override { return feeder_.Samples(sequence); }
+  std::vector<uint8_t> Image(std::span<const uint8_t> transfer) override {
+    if (std::find(refused_.begin(), refused_.end(), current_) != refused_.end()) return {};
+    return feeder_.Image(transfer);
+  }
+  sim::Qv63xDocumentFeeder& feeder() { return feeder_; }
+
+ private:
+  sim::Qv63xDocumentFeeder feeder_;
+  std::vector<size_t> refused_;
+  size_t fed_ = 0;
+  size_t current_ = 0;
+};
+
+std::string Without(std::string text, char drop) {
+  text.erase(std::remove(text.begin(), text.end(), drop), text.end());
+  return text;
+}
+
+class Qv600ScanSimTest : public Qv600SimTest {
+ protected:
+  void Feed(sim::documents::DocumentStack stack, std::vector<size_t> refused = {}) {
+    source_ = std::make_shared<RefusingFeeder>(std::move(stack), std::move(refused));
+    device_->SetDocumentSource(source_);
+  }
+  std::string Expected(size_t index) const {
+    auto record = source_->feeder().feeder().RecordOf(index);
+    return record ? record->codeLine : std::string("?");
+  }
+  std::string Tool(const std::string& command) { return zc::testkit::RunCommand(command).output; }
+  std::shared_ptr<RefusingFeeder> source_;
+};
+
+TEST_F(Qv600ScanSimTest, StackScansToG4JpegAndMemoryWithTheSimulatorsCodeLines) {
+  constexpr int kPerCall = 3;
+  funcTableSetParamString(159, "KWL");
+  ASSERT_EQ(ZARNInit(), 1);
+  funcTableSetParam(109, 4000);
+  sim::documents::DocumentStack stack(21);
+  stack.AddCheques(3 * kPerCall);
+  Feed(std::move(stack));
+  const bool haveTiff = zc::testkit::HaveTool("tiffinfo");
+  size_t fed = 0;
+  for (int i = 0; i < kPerCall; ++i, ++fed) {
+    SCOPED_TRACE("G4 document " + std::to_string(i));
+    char fs[12], rs[12], line[kScanCodeLineBuffer], len[12];
+    const std::string front = "Images\\F" + std::to_string(i) + ".tif";
+    std::filesystem::create_directories(dir_.Path() + "/images");
+    ASSERT_EQ(ZARNScan(7, front.c_str(), fs, "images\\r.tif", rs, line, len), 0);
+    EXPECT_EQ(Without(line, ' '), Without(Expected(fed), ' '));
+    EXPECT_GT(std::strlen(line), 10u);
+    EXPECT_EQ(std::atoi(len), static_cast<int>(std::strlen(line)));
+    const std::string path = dir_.Path() + "/images/F" + std::to_string(i) + ".tif";
+    EXPECT_EQ(static_cast<int>(std::filesystem::file_size(path)), std::atoi(fs));
+    if (haveTiff) {
+      const std::string info = Tool("tiffinfo " + path + " 2>&1");
+      EXPECT_NE(info.find("CCITT Group 4"), std::string::npos) << info;
+      EXPECT_NE(info.find("Bits/Sample: 1"), std::string::npos) << info;
+      EXPECT_NE(info.find("Resolution: 200, 200"), std::string::npos) << info;
+      EXPECT_EQ(info.find("Error"), std::string::npos) << info;
+    }
+  }
+  const bool havePil = zc::testkit::HavePythonModule("PIL");
+  for (int i = 0; i < kPerCall; ++i, ++fed) {
+    SCOPED_TRACE("JPEG document " + std::to_string(i));
+    char fs[12], rs[12], line[kScanCodeLineBuffer], len[12];
+    ASSERT_EQ(ZARNScanGray(7, "front.jpg", fs, "rear.jpg", rs, line, len, 4), 0);
+    EXPECT_EQ(Without(line, ' '), Without(Expected(fed), ' '));
+    if (havePil) {
+      const std::string out = Tool("/usr/bin/python3 -c \"from PIL import Image; im=Image.open('" + dir_.Path() +
+                                   "/front.jpg'); print(im.format, im.mode, im.size[0] > 800, im.size[1] > 300, "
+                                   "im.info.get('dpi'))\" 2>&1");
+      EXPECT_EQ(out, "JPEG L True True (200, 200)\n");
+    }
+  }
+  for (int i = 0; i < kPerCall; ++i, ++fed) {
+    SCOPED_TRACE("memory document " + std::to_string(i));
+    std::vector<uint8_t> front(2 << 20), rear(2 << 20);
+    int32_t fs = 0, rs = 0, len = 0;
+    char line[kScanCodeLineBuffer];
+    ASSERT_EQ(ZARNScanMemory(7, front, &fs, rear, &rs, line, &len), 0);
+    EXPECT_EQ(Without(line, ' '), Without(Expected(fed), ' '));
+    const int width = front[0] | front[1] << 8, height = front[2] | front[3] << 8;
+    EXPECT_EQ(fs, 8 + ((width + 7) / 8) * height);
+    EXPECT_GT(rs, 8);
+  }
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
+TEST_F(Qv600ScanSimTest, JamDoubleFeedAndAFailedTransferGiveErrorsAndTheNextDocumentWorks) {
+  funcTableSetParamString(159, "KWL");
+  ASSERT_EQ(ZARNInit(), 1);
+  funcTableSetParam(109, 4000);
+  sim::documents::DocumentStack stack(33);
+  stack.AddCheque();
+  stack.AddCheque({.jam = true});
+  stack.AddCheque();
+  stack.AddCheque({.doubleFeed = true});
+  stack.AddCheque();
+  stack.AddCheque();
+  stack.AddCheque();
+  Feed(std::move(stack), {5});
+  struct Step {
+    int result;
+    bool image;
+  };
+  const std::vector<Step> steps = {{0, true},           {kDocumentJam, false}, {0, true}, {kDoubleFeed, false},
+                                   {0, true},           {-1, false},           {0, true}};
+  for (size_t i = 0; i < steps.size(); ++i) {
+    SCOPED_TRACE("document " + std::to_string(i));
+    const std::string name = "doc" + std::to_string(i) + ".tif";
+    char fs[12] = {}, rs[12] = {}, line[kScanCodeLineBuffer] = {}, len[12] = {};
+    const int r = ZARNScan(7, name.c_str(), fs, "rear.tif", rs, line, len);
+    if (steps[i].result == -1) {
+      EXPECT_LT(r, 0);
+    } else {
+      EXPECT_EQ(r, steps[i].result);
+    }
+    const bool written = std::filesystem::exists(dir_.Path() + "/" + name);
+    EXPECT_EQ(written, steps[i].image);
+    if (r != 0) EXPECT_EQ(std::atoi(fs), 0);
+  }
+  EXPECT_EQ(ZARNExit(), 1);
 }
 
 }  // namespace

@@ -90,6 +90,11 @@ struct QV600State {
   std::atomic<int> earlyCheckAvailable{0};
   std::atomic<uint32_t> feederClearTick{1};
   std::atomic<uint32_t> rearReadyTick{0};
+  // Early scans started for the next document, and those whose document a cycle has taken.
+  std::atomic<int> earlyScanIssued{0};
+  std::atomic<int> earlyScanUsed{0};
+  // Batch endorsement: 0 off, 1 text sent as a string, 2 text rendered as a bitmap.
+  std::atomic<int> batchPrintActive{0};
 
   // The code lines, written by the callbacks before bit 1 is published.
   mutable std::mutex codeLineMutex;
@@ -158,6 +163,10 @@ inline constexpr size_t kDriverIniRows = 53;
 std::span<QV600DriverIniRow> QV600DriverIniTable();
 // The file the reload reads (".\qv6cfg.tmp" until the writer names another).
 const char* Qv600DriverFileName();
+void SetQv600DriverFileName(const char* name);
+// Parameters 193 (magnetic gain), 194 (magnetic AGC) and 191 (scan mode) to the device and into the scan
+// configuration file (null: the current one; a name under 256 characters becomes the current one). 1.
+int funcQV600SetMicrConfig(const char* file, int id, int value);
 int SetConfigData();
 // Writes both tables into `fileName` (null: ".\qv6cfg.tmp") and reloads the device; -233 when a write
 // failed.

@@ -168,6 +168,7 @@ int FinishQv600Start(ApiState& api, ScsiIds& ids) {
 class Qv600Hooks final : public BackendHooks {
  public:
   int RewriteQv600DriverFile() override { return funcKWLWriteIniFileQV600(Api().qv8TmpFile.c_str()); }
+  int Qv600SetMicrConfig(int id, int value) override { return funcQV600SetMicrConfig(nullptr, id, value); }
   int Qv600Disable() override { return funcQV600Disable(); }
   void Qv600Restart() override { Reconnect(Api()); }
   int Qv600StatusCheck() override { return funcQV600StatusCheck(); }

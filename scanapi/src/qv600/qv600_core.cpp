@@ -110,6 +110,9 @@ void ResetQv600ForTests() {
   s.earlyCheckAvailable = 0;
   s.feederClearTick = 1;
   s.rearReadyTick = 0;
+  s.earlyScanIssued = 0;
+  s.earlyScanUsed = 0;
+  s.batchPrintActive = 0;
   {
     std::lock_guard<std::mutex> lock(s.codeLineMutex);
     std::memset(s.codeLine, 0, sizeof s.codeLine);

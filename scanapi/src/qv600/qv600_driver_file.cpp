@@ -101,6 +101,7 @@ int DriverValue(int id, int v) {
 
 std::span<QV600DriverIniRow> QV600DriverIniTable() { return {g_driverRows, kDriverIniRows + 1}; }
 const char* Qv600DriverFileName() { return g_cfgFile.c_str(); }
+void SetQv600DriverFileName(const char* name) { g_cfgFile = name != nullptr ? name : ""; }
 
 int SetConfigData() {
   for (int i = 0; i < 200 && g_driverRows[i].id != -1; ++i) {
@@ -168,6 +169,33 @@ void ResetDriverFileForTests() {
   for (auto& row : g_driverRows) row.value = 0;
   FirmwareFileRow* rows = QV600FirmwareTable();
   for (int i = 0; rows[i].id != -1; ++i) rows[i].value[0] = '\0';
+}
+
+int funcQV600SetMicrConfig(const char* file, int id, int value) {
+  if (file != nullptr && std::strlen(file) < 256) SetQv600DriverFileName(file);
+  const std::string target = Qv600DriverFileName();
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", value);
+  const int index = Qv600().connection.load();
+  const char* key = nullptr;
+  switch (id) {
+    case 193:
+      if (Qv6Loaded()) Qv6().QV6SetConfig_MicrGain(index, value, 0);
+      key = "MICR Gain (x0.01)";
+      break;
+    case 194:
+      if (Qv6Loaded()) Qv6().QV6SetConfig_MicrAgc(index, value, 0);
+      key = "MICR AGC";
+      break;
+    case 191:
+      if (Qv6Loaded()) Qv6().QV6SetConfig_ScanMode(index, value);
+      key = "SCAN Mode";
+      break;
+    default:
+      return 1;
+  }
+  plat::WritePrivateProfileStringA("QV600 CONFIG", key, text, target.c_str());
+  return 1;
 }
 
 }  // namespace zarn

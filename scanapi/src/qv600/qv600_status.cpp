@@ -8,15 +8,10 @@
 #include "zarn/qv600.h"
 #include "zarn/status.h"
 #include "zarn/trace.h"
+#include "qv600_words.h"
 
 namespace zarn {
-namespace {
-
-struct Words {
-  int ok = 0;
-  uint32_t status = 0;
-  uint32_t error = 0;
-};
+namespace qv600 {
 
 Words Read() {
   Words w;
@@ -27,7 +22,6 @@ Words Read() {
   return w;
 }
 
-bool Any(uint32_t word, uint32_t bits) { return (word & bits) != 0; }
 int Model() { return Api().scannerModel; }
 bool ModelIn(std::initializer_list<int> models) {
   return std::find(models.begin(), models.end(), Model()) != models.end();
@@ -43,6 +37,12 @@ void SleepBlink() {
   const int ms = funcTableGetParam(181);
   if (ms > 0 && ms <= 2000) plat::Sleep(static_cast<uint32_t>(ms));
 }
+
+}  // namespace qv600
+
+namespace {
+
+using namespace qv600;
 
 // The mechanical-condition rules of the models that report per-document errors (230, 220, 440, 240).
 void ModelRules(const Words& w, const char* doubleFeedLine, const char* clearLine, int clearedDocumentError) {
@@ -73,7 +73,10 @@ int ErrorWordResult(uint32_t error) {
   return r;
 }
 
-// Reads until the device answers with a word, for at most parameter 139 ms.
+}  // namespace
+
+namespace qv600 {
+
 Words ReadOnLine() {
   Words w = Read();
   if (w.ok != 0 && (w.status | w.error) != 0) return w;
@@ -86,6 +89,10 @@ Words ReadOnLine() {
   }
   return w;
 }
+
+}  // namespace qv600
+
+namespace {
 
 // Disables scanning when this back-end or the device has it on.
 void DisableIfEnabled(const Words& w) {

@@ -266,6 +266,8 @@ class Fake final : public FakeQv6Control {
       doc = documents_.front();
       documents_.pop_front();
     }
+    // Like the scanners it stands in for, one enable feeds one document.
+    c.scanning = false;
     auto d = std::make_shared<Delivered>();
     d->codeLine = doc.codeLine;
     d->front = doc.frontDib;
@@ -324,6 +326,14 @@ std::string Args(std::initializer_list<std::string> parts) {
 }
 std::string S(const char* text) { return text != nullptr ? std::string("\"") + text + "\"" : "null"; }
 std::string N(long long v) { return std::to_string(v); }
+// A print bitmap by its first two bytes, so a test sees where the caller's pixels start.
+std::string Bits(const void* bits) {
+  if (bits == nullptr) return "null";
+  const auto* b = static_cast<const uint8_t*>(bits);
+  char text[16];
+  std::snprintf(text, sizeof text, "bits:%02x%02x", b[0], b[1]);
+  return text;
+}
 
 // The shape of most exports: log, honour a scripted failure, need an open connection, then act.
 template <class Act>
@@ -339,6 +349,7 @@ int WithConnection(const char* name, const std::string& args, int index, Act act
 }  // namespace
 }  // namespace zarn::fake
 
+using zarn::fake::Bits;
 using zarn::fake::Args;
 using zarn::fake::Connection;
 using zarn::fake::N;
@@ -448,7 +459,7 @@ QV6_API int QV6EjectDocument(int index, int value) {
 
 QV6_API int QV6SetBmpToPrint(int index, const void* bits, int width, int rows, int position, int flags) {
   return WithConnection("QV6SetBmpToPrint",
-                        Args({N(index), bits != nullptr ? "bits" : "null", N(width), N(rows), N(position),
+                        Args({N(index), Bits(bits), N(width), N(rows), N(position),
                               N(flags)}),
                         index, [](Connection&) { return 1; });
 }

@@ -2,8 +2,8 @@
 // name like the real one, for tests of the QV600 back-end. Tests reach its script through the extra export
 // FakeQv6GetControl. It records every export call, runs a polling thread per connection that holds a
 // re-entrant connection mutex while it calls the event functions (so a callback may call the exports
-// again), delivers scripted documents while scanning is enabled, and can make any export fail with a chosen
-// last error.
+// again), delivers the next scripted document after each enable of scanning (one document per enable), and
+// can make any export fail with a chosen last error.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,27 @@
+// Status reads shared by the QV600 back-end's sources: the two device words, the model tests and the
+// error clearing that several paths repeat.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+
+namespace zarn::qv600 {
+
+struct Words {
+  int ok = 0;
+  uint32_t status = 0;
+  uint32_t error = 0;
+};
+
+// One status read of the back-end's connection.
+Words Read();
+// Reads until the device answers with a word, for at most parameter 139 ms.
+Words ReadOnLine();
+inline bool Any(uint32_t word, uint32_t bits) { return (word & bits) != 0; }
+int Model();
+bool ModelIn(std::initializer_list<int> models);
+void ClearErrorsTwice();
+// Sleeps parameter 181 ms when it is above 0 and at most 2000.
+void SleepBlink();
+
+}  // namespace zarn::qv600
