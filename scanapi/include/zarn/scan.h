@@ -15,7 +15,6 @@
 namespace zarn {
 
 inline constexpr size_t kScanCodeLineBuffer = 98;
-inline constexpr int kScanCodeLineCap = 96;  // characters copied to the caller beyond the length... plus one
 inline constexpr size_t kCycleCodeLineSize = 70;
 
 // The magnetic results kept for the optical verification after a good document read with method "KR".
