@@ -266,35 +266,6 @@ int funcQV800ScanSetup(int bw, int mode, int format, int memory, int gray256) {
   return result;
 }
 
-int funcEjectDocument(int mode, int flag) {
-  (void)flag;
-  const int family = Api().scannerFamily;
-  if (IsQv600Line(family)) {
-    funcQV600EjectDocument(mode);
-    return 0;
-  }
-  if (family < 1) return kZarnNotInitialised;
-  return kQv800NotInitialised;
-}
-
-int funcClearDocument(int mode, int flag) {
-  (void)mode;
-  (void)flag;
-  const int model = Api().scannerModel;
-  if (IsQv600Line(Api().scannerFamily) && (model == 230 || model == 440 || model == 240)) {
-    return funcQV600ClearDocument();
-  }
-  return 0;
-}
-
-int QV800SetPocket(int pocket) {
-  if (ApiTraceLevel() != 0) TraceAt(1, "QV800SetPocket(%d)", pocket);
-  const int family = Api().scannerFamily;
-  if (IsQv600Line(family) && Api().scannerModel == 440) return VEKSetPocket(pocket);
-  if (family == 400 || family == 300 || family == 314) return kQv800NotInitialised;
-  return 1;
-}
-
 int ZARNEjectDocument() {
   TraceAt(1, "ZARNEjectDocument");
   return funcEjectDocument(0, 1);

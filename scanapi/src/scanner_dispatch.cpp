@@ -1,0 +1,94 @@
+// The calls that go to whichever scanner line the API started: the QV600 line's back-end, or the QV800
+// line's outside library, which nothing binds yet (its calls answer -123).
+#include <cstring>
+
+#include "zarn/api_state.h"
+#include "zarn/params.h"
+#include "zarn/qv600.h"
+#include "zarn/qv600_services.h"
+#include "zarn/scan.h"
+#include "zarn/status.h"
+#include "zarn/trace.h"
+
+namespace zarn {
+
+int funcEjectDocument(int mode, int flag) {
+  (void)flag;
+  const int family = Api().scannerFamily;
+  if (IsQv600Line(family)) {
+    funcQV600EjectDocument(mode);
+    return 0;
+  }
+  if (family < 1) return kZarnNotInitialised;
+  return kQv800NotInitialised;
+}
+
+int funcClearDocument(int mode, int flag) {
+  (void)mode;
+  (void)flag;
+  const int model = Api().scannerModel;
+  if (IsQv600Line(Api().scannerFamily) && (model == 230 || model == 440 || model == 240)) {
+    return funcQV600ClearDocument();
+  }
+  return 0;
+}
+
+int QV800SetPocket(int pocket) {
+  if (ApiTraceLevel() != 0) TraceAt(1, "QV800SetPocket(%d)", pocket);
+  const int family = Api().scannerFamily;
+  if (IsQv600Line(family) && Api().scannerModel == 440) return VEKSetPocket(pocket);
+  if (family == 400 || family == 300 || family == 314) return kQv800NotInitialised;
+  return 1;
+}
+
+int funcQV800SetPrint(int kind, int value, const char* text) {
+  TraceAt(1, "funcQV800SetPrint(%d,%d,%.255s)", kind, value, text != nullptr ? text : "(null)");
+  const int family = Api().scannerFamily;
+  switch (kind) {
+    case 34:
+      if (funcTableGetParam(33) != 0) ZARNSetParam(33, 0);
+      if (IsQv600Line(family)) return funcQV600PrintString(text, value, 0);
+      break;
+    case 35:
+      if (funcTableGetParam(33) != 1) ZARNSetParam(33, 1);
+      if (IsQv600Line(family)) return funcQV600PrintBMP(text, value, 0);
+      break;
+    case 60:
+      if (family == 200 || family == 314 || family == 300) return 1;
+      if (text == nullptr) return kBadParameter;
+      break;
+    default:
+      return kBadParameter;
+  }
+  return family >= 1 ? kQv800NotInitialised : kBadParameter;
+}
+
+int ZARNGetScannerInfo(unsigned char* adapter, unsigned char* target, char* vendor, char* product, char* release,
+                       int show) {
+  TraceAt(1, "ZARNGetScannerInfo");
+  const int family = Api().scannerFamily;
+  if (IsQv600Line(family)) {
+    QV600GetScannerInfo(adapter, target, vendor, kVendorRoom, product, kProductRoom, release, kReleaseRoom, show);
+    return family;
+  }
+  for (char* text : {vendor, product, release}) {
+    if (text != nullptr) text[0] = '\0';
+  }
+  if (family >= 1) return kQv800NotInitialised;
+  return kScannerMissing;
+}
+
+int ZARNGetScannerSerialNumber(char* serial, int32_t* documents, int32_t* minutes) {
+  TraceAt(1, "ZARNGetScannerSerialNumber");
+  if (documents != nullptr) *documents = 0;
+  if (minutes != nullptr) *minutes = 0;
+  if (serial != nullptr) serial[0] = '\0';
+  if (funcGetScannerTypeCode() != 200) return kQv800NotInitialised;
+  int a = 0, b = 0;
+  const int r = QV600GetScannerSerialNumber(serial, kSerialRoom, &a, &b);
+  if (documents != nullptr) *documents = a;
+  if (minutes != nullptr) *minutes = b;
+  return r;
+}
+
+}  // namespace zarn
