@@ -247,7 +247,9 @@ TEST_F(Qv600ScanSimTest, JamDoubleFeedAndAFailedTransferGiveErrorsAndTheNextDocu
     }
     const bool written = std::filesystem::exists(dir_.Path() + "/" + name);
     EXPECT_EQ(written, steps[i].image);
-    if (r != 0) EXPECT_EQ(std::atoi(fs), 0);
+    if (r != 0) {
+      EXPECT_EQ(std::atoi(fs), 0);
+    }
   }
   EXPECT_EQ(ZARNExit(), 1);
 }
