@@ -254,5 +254,42 @@ TEST_F(Qv600ScanSimTest, JamDoubleFeedAndAFailedTransferGiveErrorsAndTheNextDocu
   EXPECT_EQ(ZARNExit(), 1);
 }
 
+
+TEST_F(Qv600ScanSimTest, StatisticsCountTheDocumentsAndErrorsMet) {
+  std::ofstream(dir_.Path() + "/zarnstat.ini") << "[ACQ. SETUP]\nStatistics=1\n";
+  funcTableSetParamString(135, "zarnstat.ini");
+  funcTableSetParamString(159, "KWL");
+  ASSERT_EQ(ZARNInit(), 1);
+  funcTableSetParam(109, 4000);
+  sim::documents::DocumentStack stack(44);
+  stack.AddCheque();
+  stack.AddCheque({.jam = true});
+  stack.AddCheque();
+  stack.AddCheque();
+  Feed(std::move(stack));
+  const std::string path = plat::ToPosixPath(StatisticsService().Path());
+  int good = 0, jams = 0, empty = 0;
+  for (int i = 0; i < 5; ++i) {
+    char fs[12], rs[12], line[kScanCodeLineBuffer], len[12];
+    const int r = ZARNScan(7, "f.tif", fs, "r.tif", rs, line, len);
+    good += r == 0;
+    jams += r == kDocumentJam;
+    empty += r == kFeederEmpty;
+  }
+  EXPECT_EQ(good, 3);
+  EXPECT_EQ(jams, 1);
+  EXPECT_EQ(empty, 1);
+  ASSERT_EQ(ZARNExit(), 1);
+  std::ifstream f(path, std::ios::binary);
+  std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), {}};
+  ASSERT_EQ(bytes.size(), static_cast<size_t>(kStatBlockSize));
+  const StatRecord totals = DecodeStatRecord(bytes.data() + kStatHeaderSize);
+  EXPECT_EQ(totals.gray1Images, 2 * good);
+  EXPECT_EQ(totals.paperJamErrors, jams);
+  // An empty feeder is no error of the scanner.
+  EXPECT_EQ(totals.noFeedErrors + totals.otherErrors, 0);
+  EXPECT_EQ(totals.micr[0] + totals.micr[1] + totals.micr[2] + totals.micr[3], good);
+}
+
 }  // namespace
 }  // namespace zarn
