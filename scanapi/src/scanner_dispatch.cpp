@@ -65,10 +65,15 @@ int funcQV800SetPrint(int kind, int value, const char* text) {
 
 int ZARNGetScannerInfo(unsigned char* adapter, unsigned char* target, char* vendor, char* product, char* release,
                        int show) {
+  return GetScannerInfoTexts(adapter, target, vendor, kVendorRoom, product, kProductRoom, release, kReleaseRoom, show);
+}
+
+int GetScannerInfoTexts(unsigned char* adapter, unsigned char* target, char* vendor, size_t vendorSize,
+                        char* product, size_t productSize, char* release, size_t releaseSize, int show) {
   TraceAt(1, "ZARNGetScannerInfo");
   const int family = Api().scannerFamily;
   if (IsQv600Line(family)) {
-    QV600GetScannerInfo(adapter, target, vendor, kVendorRoom, product, kProductRoom, release, kReleaseRoom, show);
+    QV600GetScannerInfo(adapter, target, vendor, vendorSize, product, productSize, release, releaseSize, show);
     return family;
   }
   for (char* text : {vendor, product, release}) {
