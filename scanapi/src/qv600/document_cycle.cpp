@@ -579,6 +579,10 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
     }
   }
 
+  // This document's line and images are dropped before scanning is enabled again: the next document's
+  // events may arrive as soon as it is, and must not be erased.
+  EmptyDocument();
+
   if (funcTableGetParam(111) != 0) {
     TraceAt(2, "funcGetImage#D: Reenable scan before leaving - 1732");
     s.enableOK = 1;
@@ -621,8 +625,6 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
     s.enableScan = 0;
     s.enableOK = 0;
   }
-
-  EmptyDocument();
 
   if (const int e = s.errorStatus.exchange(0); e != 0) {
     TraceAt(2, "1iErrorStatus = %d", e);
