@@ -17,6 +17,7 @@
 #include "codec/core/img_dispatch.h"
 #include "codec/bilevel/view_transform.h"
 #include "image_window_slots.h"
+#include "scratch_device_file.h"
 #include "imaging/image_writers.h"
 #include "testkit/support/scratch_dir.h"
 #include "text/text_rasterizer.h"
@@ -134,6 +135,7 @@ class ImageWindows : public ::testing::Test {
 
   text::ScopedTextBackend font{text::TextBackend::Bitmap};
   testkit::ScratchDir dir{"zc_image_windows"};
+  zarn::testing::ScratchDeviceFile deviceFile;  // parameter changes land there, not in the working folder
   ui::HeadlessBackend* hb = nullptr;
   std::unique_ptr<ui::WindowSystem> ws;
   ui::HWND frame = nullptr;
