@@ -3,6 +3,7 @@
 #   ./build.sh test    install what is missing, build, run every test under AddressSanitizer and
 #                      UndefinedBehaviorSanitizer (`asan` is the same)
 #   ./build.sh tsan    the suites that start threads under ThreadSanitizer
+#   ./build.sh demo    build and run the demonstration against a simulated scanner (the main job)
 #   ./build.sh bench   build the benchmarks (bench/ folder of the build)
 #   ./build.sh fuzz    build libFuzzer binaries with clang (TARGET="a b" builds only those)
 #   ./build.sh deps    only install the Debian packages
@@ -67,6 +68,17 @@ case "${1:-test}" in
     TARGET=zc_thread_suites configure_build build-tsan -DCMAKE_BUILD_TYPE=Debug -DZC_SANITIZE=thread
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest build-tsan -L threads
     ;;
+  demo)
+    # The main job: the demonstration against a simulated scanner, built in the test tree (so CI, which has
+    # built it already, only runs it) and run in a fresh folder of it. Arguments after "demo" go to the
+    # program (--cheques N, --image-type bw|gray, --headless, --x11, --interactive).
+    deps
+    TARGET=lumivex configure_build build -DCMAKE_BUILD_TYPE=Debug "-DZC_SANITIZE=address;undefined"
+    rm -rf build/demo-run && mkdir -p build/demo-run
+    shift
+    (cd build/demo-run && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 ../demo/lumivex "$@")
+    echo "build.sh: the images and lumivex.mcr are in build/demo-run"
+    ;;
   bench)
     configure_build build-bench -DCMAKE_BUILD_TYPE=Release -DZC_BENCH=ON -DZC_TESTS=OFF
     ;;
@@ -74,5 +86,5 @@ case "${1:-test}" in
     CC=clang CXX=clang++ configure_build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZC_FUZZ=ON \
       "-DZC_SANITIZE=address;undefined" -DZC_TESTS=OFF
     ;;
-  *) echo "usage: $0 [test|asan|tsan|bench|fuzz|deps]" >&2; exit 2 ;;
+  *) echo "usage: $0 [test|asan|tsan|demo|bench|fuzz|deps]" >&2; exit 2 ;;
 esac
