@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "fake_qv6/fake_qv6_loader.h"
-#include "platform/byte_order.h"
 #include "platform/dynlib.h"
 #include "platform/paths.h"
 #include "testkit/cheque/cheque_image.h"
@@ -26,22 +25,7 @@
 namespace {
 
 std::vector<uint8_t> ChequeDib(uint32_t seed) {
-  const zc::testkit::GrayImage gray = zc::testkit::makeChequeGray({.dpi = 200, .seed = seed});
-  const size_t stride = (static_cast<size_t>(gray.width) + 3) & ~size_t{3};
-  std::vector<uint8_t> dib(40 + 1024 + stride * static_cast<size_t>(gray.height), 0);
-  plat::bytes::PutLe32(dib.data(), 40);
-  plat::bytes::PutLe32(dib.data() + 4, static_cast<uint32_t>(gray.width));
-  plat::bytes::PutLe32(dib.data() + 8, static_cast<uint32_t>(gray.height));
-  plat::bytes::PutLe16(dib.data() + 12, 1);
-  plat::bytes::PutLe16(dib.data() + 14, 8);
-  for (int i = 0; i < 256; ++i) std::memset(dib.data() + 40 + 4 * i, i, 3);
-  for (int y = 0; y < gray.height; ++y) {
-    // Bottom-up rows.
-    std::memcpy(dib.data() + 40 + 1024 + stride * static_cast<size_t>(gray.height - 1 - y),
-                gray.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(gray.width),
-                static_cast<size_t>(gray.width));
-  }
-  return dib;
+  return zc::testkit::packedGrayDib(zc::testkit::makeChequeGray({.dpi = 200, .seed = seed}));
 }
 
 struct Bench {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace zc::testkit {
 namespace {
@@ -264,6 +265,26 @@ BilevelImage makePattern(BilevelPattern pattern, int width, int height, uint32_t
     }
   }
   return out;
+}
+
+std::vector<uint8_t> packedGrayDib(const GrayImage& gray) {
+  const size_t stride = (static_cast<size_t>(gray.width) + 3) & ~size_t{3};
+  std::vector<uint8_t> dib(40 + 1024 + stride * static_cast<size_t>(gray.height), 0);
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) dib[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put32(0, 40);
+  put32(4, static_cast<uint32_t>(gray.width));
+  put32(8, static_cast<uint32_t>(gray.height));
+  dib[12] = 1;  // planes
+  dib[14] = 8;  // bits per pixel
+  for (int i = 0; i < 256; ++i) std::memset(dib.data() + 40 + 4 * i, i, 3);
+  for (int y = 0; y < gray.height; ++y) {
+    std::memcpy(dib.data() + 40 + 1024 + stride * static_cast<size_t>(gray.height - 1 - y),
+                gray.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(gray.width),
+                static_cast<size_t>(gray.width));
+  }
+  return dib;
 }
 
 }  // namespace zc::testkit

@@ -50,6 +50,10 @@ struct BilevelImage {
 GrayImage makeChequeGray(const ChequeSpec& params);
 RgbImage makeChequeColour(const ChequeSpec& params);
 
+// The image as a device library hands a gray side over: a packed DIB with a 40-byte header, a 256-entry
+// gray palette and bottom-up rows padded to 4 bytes.
+std::vector<uint8_t> packedGrayDib(const GrayImage& gray);
+
 // A pixel at or below `level` becomes black.
 BilevelImage thresholdImage(const GrayImage& gray, int level = 128);
 // Floyd-Steinberg error diffusion: the dense worst case of bilevel coding.

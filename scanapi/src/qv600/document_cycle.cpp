@@ -59,12 +59,6 @@ Words WaitWhileScanning(Words w, CycleReads& reads, const char* line) {
   return w;
 }
 
-void ResetEarlyScan() {
-  QV600State& s = Qv600();
-  s.earlyScanIssued = 0;
-  s.earlyScanUsed = 0;
-  s.earlyCheckAvailable = 0;
-}
 
 void ClearImageTicks() {
   QV600State& s = Qv600();
@@ -75,29 +69,7 @@ void ClearImageTicks() {
   }
 }
 
-void CallVbMicrEntries() {
-  ImageCallbackEntry entries[kImageCallbackSlots];
-  {
-    std::lock_guard<std::mutex> lock(Qv600().callbackMutex);
-    std::copy(std::begin(Qv600().imageCallbacks), std::end(Qv600().imageCallbacks), entries);
-  }
-  for (int i = 0; i < kImageCallbackSlots && entries[i].function != nullptr; ++i) {
-    if (entries[i].mask != kVbMicrMask) continue;
-    TraceAt(2, "Calling VBMICR stImageCallBack[%d]", i);
-    entries[i].function(kStMicrReady);
-    TraceAt(2, "Back From VBMICR stImageCallBack[%d]", i);
-  }
-}
 
-void EmptyDocument() {
-  QV600State& s = Qv600();
-  {
-    std::lock_guard<std::mutex> lock(s.codeLineMutex);
-    s.codeLine[0] = '\0';
-  }
-  s.dibFront = nullptr;
-  s.dibBack = nullptr;
-}
 
 // Starts the next document early when the status shows it waiting at the feeder.
 bool TryEarlyScan(CycleReads& reads, const char* line) {
@@ -392,10 +364,7 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
   }
 
   TraceAt(2, "funcGetImage#1: Scan Enabled");
-  const int p42 = funcTableGetParam(42) != 0 ? 1 : 0;
-  const int p43 = funcTableGetParam(43) != 0 ? 1 : 0;
-  const uint32_t expected = static_cast<uint32_t>((funcTableGetParam(1) != 0 ? 1 : 0) | p43 << 1 | p43 << 2 |
-                                                  p42 << 1);
+  const uint32_t expected = ExpectedDocumentBits();
 
   const uint32_t t0 = Now();
   uint32_t base = t0 + (model == 30 ? 2000u : 2000u * static_cast<uint32_t>(s.checkAvailable.load() != 0));
@@ -422,7 +391,7 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
     }
     if (!micrSeen && (bits & kDocCodeLine) != 0) {
       micrSeen = true;
-      CallVbMicrEntries();
+      CallImageCallbacksWithMask(kVbMicrMask, kStMicrReady, "VBMICR");
     }
     if (funcTableGetParam(160) != 0 && s.qv630Fast.load() == 0 && !earlyStarted && s.documentError.load() == 0 &&
         plat::TicksElapsed(t0, Now()) > 650) {

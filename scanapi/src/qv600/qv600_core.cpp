@@ -13,6 +13,7 @@
 #include "zarn/qv600.h"
 #include "zarn/status.h"
 #include "zarn/trace.h"
+#include "qv600_words.h"
 
 namespace zarn {
 namespace {
@@ -25,21 +26,6 @@ void CopyCut(char* dst, size_t room, const char* src) {
   size_t n = src != nullptr ? std::min(std::strlen(src), room - 1) : 0;
   if (n > 0) std::memcpy(dst, src, n);
   dst[n] = '\0';
-}
-
-// Calls every entry with exactly the MICR-ready mask (ticks neither tested nor set).
-void CallMicrReadyEntries() {
-  ImageCallbackEntry entries[kImageCallbackSlots];
-  {
-    std::lock_guard<std::mutex> lock(Qv600().callbackMutex);
-    std::copy(std::begin(Qv600().imageCallbacks), std::end(Qv600().imageCallbacks), entries);
-  }
-  for (int i = 0; i < kImageCallbackSlots && entries[i].function != nullptr; ++i) {
-    if (entries[i].mask != kStMicrReady) continue;
-    TraceAt(2, "Calling STAT_MICRRDY stImageCallBack[%d]", i);
-    entries[i].function(kStMicrReady);
-    TraceAt(2, "Back From STAT_MICRRDY stImageCallBack[%d]", i);
-  }
 }
 
 // Stores a code line, formats it and publishes bit 1.
@@ -55,6 +41,48 @@ void PublishCodeLine(const char* text) {
 }
 
 }  // namespace
+
+namespace qv600 {
+
+uint32_t ExpectedDocumentBits() {
+  const uint32_t micr = funcTableGetParam(1) != 0 ? kDocCodeLine : 0;
+  const uint32_t front = funcTableGetParam(42) != 0 || funcTableGetParam(43) != 0 ? kDocFront : 0;
+  const uint32_t rear = funcTableGetParam(43) != 0 ? kDocRear : 0;
+  return micr | front | rear;
+}
+
+void ResetEarlyScan() {
+  QV600State& s = Qv600();
+  s.earlyScanIssued = 0;
+  s.earlyScanUsed = 0;
+  s.earlyCheckAvailable = 0;
+}
+
+void EmptyDocument() {
+  QV600State& s = Qv600();
+  {
+    std::lock_guard<std::mutex> lock(s.codeLineMutex);
+    s.codeLine[0] = '\0';
+  }
+  s.dibFront = nullptr;
+  s.dibBack = nullptr;
+}
+
+void CallImageCallbacksWithMask(uint32_t mask, uint32_t argument, const char* name) {
+  ImageCallbackEntry entries[kImageCallbackSlots];
+  {
+    std::lock_guard<std::mutex> lock(Qv600().callbackMutex);
+    std::copy(std::begin(Qv600().imageCallbacks), std::end(Qv600().imageCallbacks), entries);
+  }
+  for (int i = 0; i < kImageCallbackSlots && entries[i].function != nullptr; ++i) {
+    if (entries[i].mask != mask) continue;
+    TraceAt(2, "Calling %s stImageCallBack[%d]", name, i);
+    entries[i].function(argument);
+    TraceAt(2, "Back From %s stImageCallBack[%d]", name, i);
+  }
+}
+
+}  // namespace qv600
 
 QV600State& Qv600() {
   static QV600State state;
@@ -143,7 +171,7 @@ void cbMICR(int, intptr_t) {
     return;
   }
   PublishCodeLine(line);
-  CallMicrReadyEntries();
+  qv600::CallImageCallbacksWithMask(kStMicrReady, kStMicrReady, "STAT_MICRRDY");
   TraceAt(2, "cbMICR End");
 }
 
@@ -252,7 +280,7 @@ void cbMICRRaw(int, intptr_t value) {
     CopyCut(s.internalKwlMicr, kCodeLineSize, lineB);
   }
   PublishCodeLine(lineA);
-  CallMicrReadyEntries();
+  qv600::CallImageCallbacksWithMask(kStMicrReady, kStMicrReady, "STAT_MICRRDY");
   TraceAt(2, "cbMICRRaw End");
 }
 

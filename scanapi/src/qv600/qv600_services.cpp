@@ -22,12 +22,6 @@ namespace {
 
 constexpr uint32_t kStModeSelect = 0x2000;
 
-void ResetEarlyScan() {
-  QV600State& s = Qv600();
-  s.earlyScanIssued = 0;
-  s.earlyScanUsed = 0;
-  s.earlyCheckAvailable = 0;
-}
 
 // Reads until Scanning, once seen set, is seen clear again: at most 50 reads 40 ms apart.
 void WatchEject() {
@@ -164,10 +158,7 @@ int funcQV600ClearDocument() {
     s.enableOK = 1;
   }
 
-  const int p42 = funcTableGetParam(42) != 0 ? 1 : 0;
-  const int p43 = funcTableGetParam(43) != 0 ? 1 : 0;
-  const uint32_t expected = static_cast<uint32_t>((funcTableGetParam(1) != 0 ? 1 : 0) | p43 << 1 | p43 << 2 |
-                                                  p42 << 1);
+  const uint32_t expected = ExpectedDocumentBits();
   const uint32_t t0 = plat::GetTickCount();
   uint32_t deadline = t0 + (Model() == 30 ? 2000u : 2000u * static_cast<uint32_t>(s.checkAvailable.load() != 0));
   if (ModelIn({230, 440, 240}) && funcTableGetParam(160) != 0) deadline += 500;
@@ -186,17 +177,9 @@ int funcQV600ClearDocument() {
           static_cast<int>(bits()), static_cast<int>(expected), s.scannerStatus.load());
   TraceAt(2, "funcClearDocument#1: Done scan, get information");
 
-  auto emptyDocument = [&] {
-    {
-      std::lock_guard<std::mutex> lock(s.codeLineMutex);
-      s.codeLine[0] = '\0';
-    }
-    s.dibFront = nullptr;
-    s.dibBack = nullptr;
-  };
   if (s.enableScan.load() == 0) {
     TraceAt(2, "NO Cheques -- iEnableScan Zero");
-    emptyDocument();
+    EmptyDocument();
     s.getImageBusy = 0;
     restore160();
     return kFeederEmpty;
@@ -248,7 +231,7 @@ int funcQV600ClearDocument() {
     Qv6().QV6DisableScan(index);
   }
 
-  emptyDocument();
+  EmptyDocument();
   if (const int e = s.errorStatus.exchange(0); e != 0) {
     ResetEarlyScan();
     TraceAt(2, "1iErrorStatus = %d", e);

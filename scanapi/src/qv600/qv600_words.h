@@ -24,4 +24,16 @@ void ClearErrorsTwice();
 // Sleeps parameter 181 ms when it is above 0 and at most 2000.
 void SleepBlink();
 
+// Shared by the document cycle and the track clear.
+// The bits a document must deliver: code line (MICR enabled), front ("Front only" or "Front + Rear"),
+// rear ("Front + Rear").
+uint32_t ExpectedDocumentBits();
+// Both early-scan counters and the early check back to 0.
+void ResetEarlyScan();
+// Empties the code line and both image pointers.
+void EmptyDocument();
+// Calls every image callback registered with exactly `mask`, with `argument` (ticks untouched); `name`
+// goes into the trace lines.
+void CallImageCallbacksWithMask(uint32_t mask, uint32_t argument, const char* name);
+
 }  // namespace zarn::qv600
