@@ -23,6 +23,7 @@ struct CommandSetTraits {
   uint32_t eepromLimit;      // most bytes an EEPROM read or write moves
   uint16_t lowAddressLimit;  // records at or below it are written by controller memory writes
   SeriesId identification;   // whose identification rules Identify follows
+  uint32_t reopenWaitMs = 200;  // after closing the transport, before the first reopen attempt
 };
 
 class Qv63xCommands {
