@@ -126,6 +126,22 @@ void Qv62xDevice::InjectEntryJam() {
   entryJam_ = true;
 }
 
+void Qv62xDevice::RefuseBlocks(int count, std::optional<uint16_t> type) {
+  std::lock_guard lock(mutex_);
+  refuseBlocks_ = count;
+  refuseType_ = type;
+}
+
+void Qv62xDevice::RefuseRawReads(int count) {
+  std::lock_guard lock(mutex_);
+  refuseRaw_ = count;
+}
+
+void Qv62xDevice::SetDoubleFeedMeasure(uint16_t word) {
+  std::lock_guard lock(mutex_);
+  measure_ = word;
+}
+
 std::vector<uint16_t> Qv62xDevice::SampleRequests() const {
   std::lock_guard lock(mutex_);
   return sampleRequests_;
@@ -177,6 +193,10 @@ bool Qv62xDevice::BlockPayload(uint16_t type, size_t capacity, std::vector<uint8
 bool Qv62xDevice::OnBlock(std::span<const uint8_t> block) {
   if (block.size() < 4) return false;
   const uint16_t type = plat::bytes::GetBe16(block.data());
+  if (refuseBlocks_ > 0 && (!refuseType_ || *refuseType_ == type)) {
+    --refuseBlocks_;
+    return false;
+  }
   const std::vector<uint8_t> payload(block.begin() + 4, block.end());
   // Settings and mechanical sections are kept and read back as sent.
   SetBlock(type, payload);
@@ -202,7 +222,7 @@ bool Qv62xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
       status_ &= static_cast<uint16_t>(~0x2);
       return true;
     case 5:
-      statusWord_ = kDoubleFeedMeasure;
+      statusWord_ = measure_;
       return true;
     case 8:
       status_ &= static_cast<uint16_t>(~(kStatusError | kStatusDoubleFeed));
@@ -244,6 +264,10 @@ bool Qv62xDevice::OnControlRequest(uint8_t code, uint16_t value, uint16_t index)
       return true;
     }
     case kCodeRawImage: {
+      if (refuseRaw_ > 0) {
+        --refuseRaw_;
+        return false;
+      }
       ++rawReads_;
       ClearPipeData(kPipeImage);
       if (calibration_) {

@@ -44,6 +44,12 @@ class Qv62xDevice : public LaterSeriesTemplate {
   void SetStatusLength(std::optional<size_t> length);
   // The next document shows no paper from its line 60 on (an entry jam).
   void InjectEntryJam() ;
+  // The next `count` blocks from the host (of `type` only, when given) are refused (a failed send).
+  void RefuseBlocks(int count, std::optional<uint16_t> type = std::nullopt);
+  // The next `count` raw-image requests are refused.
+  void RefuseRawReads(int count);
+  // The word command 5 leaves in the status word block; 0: the scanner never answers.
+  void SetDoubleFeedMeasure(uint16_t word);
   // Sample reads answered (request 19 values) and raw reads, for tests.
   std::vector<uint16_t> SampleRequests() const;
   int RawReads() const;
@@ -75,6 +81,10 @@ class Qv62xDevice : public LaterSeriesTemplate {
   bool calibration_ = false;
   bool entryJam_ = false;
   std::optional<size_t> statusLength_;
+  int refuseBlocks_ = 0;
+  std::optional<uint16_t> refuseType_;
+  int refuseRaw_ = 0;
+  uint16_t measure_ = kDoubleFeedMeasure;
   std::shared_ptr<Qv62xDocumentSource> source_;
   std::vector<uint16_t> sampleRequests_;
   int rawReads_ = 0;

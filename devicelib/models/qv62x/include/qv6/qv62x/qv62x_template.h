@@ -106,6 +106,7 @@ class ScannerQV62xDeviceTemplate : public DeviceModel {
   void* GetImageBuffer(int side);
 
   // State visible to the models and to tests.
+  Qv62xCommands& commandSet() { return commands_; }
   BlockValues& blocks() { return blocks_; }
   const BlockValues& blocks() const { return blocks_; }
   const later::ScanConfig& scanConfig() const { return config_; }
