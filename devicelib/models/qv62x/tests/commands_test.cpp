@@ -4,6 +4,7 @@
 
 #include "qv62x_fixture.h"
 #include "qv6/models/firmware_record.h"
+#include "sim/firmware_package_builder.h"
 
 namespace qv6::testing {
 namespace {
@@ -149,6 +150,39 @@ TEST_F(Qv62xTest, FpgaImageIsTheSingleFirstPartWithoutAnIdentityRead) {
   EXPECT_EQ(device->FpgaImage(), image1);
   EXPECT_EQ(model->commandSet().DownloadFpga({}, image2), 0);
 }
+
+struct UpdateCase {
+  const char* name;
+  const char* manufacturer;  // of the identity the host hands over
+  uint32_t refusedOpens;     // after each controller release
+  int result;
+  bool downloaded;
+};
+
+constexpr const char* kDeviceName = "\\\\.\\KScanDrv-0";
+
+class Qv62xUpdate : public Qv62xTest, public ::testing::WithParamInterface<UpdateCase> {};
+
+TEST_P(Qv62xUpdate, DownloadDecisionAndOutcome) {
+  const UpdateCase& c = GetParam();
+  Attach(sim::Model::kQv620);
+  sim::WritePackage("QV620Firmware.bin", sim::StandardPackage("VEK Corporation", "1.0.0.0"));
+  device->SetReenumeration(kDeviceName, c.refusedOpens);
+  EXPECT_EQ(model->UpdateFirmware("QV620Firmware.bin", "OK", "1.0.0.0", c.manufacturer), c.result);
+  EXPECT_EQ(!device->FpgaImage().empty(), c.downloaded);
+  // The configuration steps follow only a good result.
+  EXPECT_EQ(Qv62xBlocksOf(*device, 64).size(), c.result ? 1u : 0u);
+  EXPECT_EQ(Qv62xCommandsOf(*device, 4).size(), c.result ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Qv62xUpdate,
+    ::testing::Values(UpdateCase{"UpToDate", "VEK Corporation", 0, 1, false},
+                      // An empty manufacturer would match the first zero byte of the firmware: not up to date.
+                      UpdateCase{"EmptyManufacturerDownloads", "", 0, 1, true},
+                      UpdateCase{"NullManufacturerDownloads", nullptr, 0, 1, true},
+                      UpdateCase{"ScannerNeverBackFails", "", 50, 0, false}),
+    [](const ::testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace qv6::testing
