@@ -19,8 +19,8 @@ constexpr uint8_t kCodeRawImage = 0x42;
 constexpr uint8_t kCodeUpload = 0x43;
 constexpr uint16_t kPipeImage = 1;
 constexpr uint16_t kPipeSamples = 2;
-constexpr int kCalibrationLines = 100;  // 20 lead-in and 80 image lines of empty track
-constexpr uint8_t kEmptyTrack = 10;  // what the sensors read of the empty track
+constexpr int kCalibrationLines = 100;       // 20 lead-in and 80 image lines of empty track
+constexpr uint8_t kEmptyTrack = 10;          // what the sensors read of the empty track
 constexpr uint16_t kErrorDoubleFeed = 0x10;  // simulator convention for the error word
 
 void PutBe16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
@@ -43,7 +43,8 @@ Qv62xDevice::Qv62xDevice(Identity identity, IdentificationCodes codes)
   if (codes.product == 28 || codes.product == 29) {
     const std::string model = LaterSeriesTemplate::identity().model;
     for (const ModelInfo& info : AllModels()) {
-      if (model == info.modelText) firmware_ = FirmwareLoader(FirmwareLoader::Stage::kBootLoader, info.running);
+      if (model == info.modelText)
+        firmware_ = FirmwareLoader(FirmwareLoader::Stage::kBootLoader, info.running);
     }
   }
 }

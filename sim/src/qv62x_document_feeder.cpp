@@ -19,7 +19,8 @@ Qv62xLayout Qv62xLayoutOf(bool qv602, bool qv702) {
 
 Qv62xDocumentFeeder::Qv62xDocumentFeeder(documents::DocumentStack stack, Qv62xLayout layout,
                                          FeederOptions options)
-    : format_(std::make_shared<Qv62xFeedFormat>(layout)), feeder_(std::move(stack), format_, std::move(options)) {}
+    : format_(std::make_shared<Qv62xFeedFormat>(layout)),
+      feeder_(std::move(stack), format_, std::move(options)) {}
 
 std::optional<Qv62xFed> Qv62xDocumentFeeder::Feed(bool colour) {
   const auto mode = colour ? documents::ColourMode::kColour : documents::ColourMode::kGrey;

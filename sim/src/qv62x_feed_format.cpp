@@ -28,7 +28,8 @@ std::array<documents::SideScan, 2> Qv62xFeedFormat::Scans(const documents::Docum
   const documents::SensorGeometry front{0, o.pixels, o.pixels, false, 0};
   const documents::SensorGeometry rear{0, o.pixels, o.pixels, o.rearTopDown, 0};
   std::array<documents::SideScan, 2> scans = {
-      documents::ScanOf(document, documents::Side::kFront, front, ColourMode::kGrey, o.reversedTransport, o.leadIn),
+      documents::ScanOf(document, documents::Side::kFront, front, ColourMode::kGrey, o.reversedTransport,
+                        o.leadIn),
       documents::ScanOf(document, documents::Side::kRear, rear, ColourMode::kGrey, o.reversedTransport,
                         o.leadIn + o.distance)};
   if (mode != ColourMode::kGrey) {
@@ -49,11 +50,13 @@ int Qv62xFeedFormat::SampleRate(ColourMode mode) const {
   return Samples(mode).rate;
 }
 
-std::vector<uint8_t> Qv62xFeedFormat::SampleBytes(const documents::Document& document, ColourMode mode) const {
+std::vector<uint8_t> Qv62xFeedFormat::SampleBytes(const documents::Document& document,
+                                                  ColourMode mode) const {
   return document.MagneticBytes(Samples(mode), layout_.reversedTransport);
 }
 
-documents::HostAssembly Qv62xFeedFormat::HostAssemblyOf(documents::Side side, ColourMode mode, int dpi) const {
+documents::HostAssembly Qv62xFeedFormat::HostAssemblyOf(documents::Side side, ColourMode mode,
+                                                        int dpi) const {
   // Colour lines are stored twice, as three-line groups are under the alternative timing.
   return documents::HostAssemblyOf(side, mode == ColourMode::kGrey ? mode : ColourMode::kColourAltTiming, dpi,
                                    layout_.reversedTransport);

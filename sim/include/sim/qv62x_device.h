@@ -2,13 +2,13 @@
 // packets, request 19 (samples), 20 (raw image) and 18 (endorsement upload), the EEPROM and serial port of
 // the later family, and the boot loader, firmware and FPGA download with re-enumeration.
 //
-// Documents come from a Qv62xDocumentSource (the shared feeder with the QV62x feed format): an enable (command 1 {1, ...}) takes the
-// next document in; the scanner then reports its counts N, D, L, T, its sample count and the image and
-// MICR states 2, which leave 2 once the host asked for the data. A jammed document leaves paper in the
-// trailing lines (the host's exit test finds it); a double feed stops with its status bit and no data;
-// an unplug takes the scanner off the bus. Command 1 {2, ...} is the calibration feed: the next raw read
-// is empty track. Tests may also set the status words, shorten status replies, and inject a jam with no
-// paper from line 60.
+// Documents come from a Qv62xDocumentSource (the shared feeder with the QV62x feed format): an enable
+// (command 1 {1, ...}) takes the next document in; the scanner then reports its counts N, D, L, T, its sample
+// count and the image and MICR states 2, which leave 2 once the host asked for the data. A jammed document
+// leaves paper in the trailing lines (the host's exit test finds it); a double feed stops with its status bit
+// and no data; an unplug takes the scanner off the bus. Command 1 {2, ...} is the calibration feed: the next
+// raw read is empty track. Tests may also set the status words, shorten status replies, and inject a jam with
+// no paper from line 60.
 #pragma once
 
 #include <memory>
@@ -43,7 +43,7 @@ class Qv62xDevice : public LaterSeriesTemplate {
   // Status replies carry only this many payload bytes; nullopt restores the full block.
   void SetStatusLength(std::optional<size_t> length);
   // The next document shows no paper from its line 60 on (an entry jam).
-  void InjectEntryJam() ;
+  void InjectEntryJam();
   // The next `count` blocks from the host (of `type` only, when given) are refused (a failed send).
   void RefuseBlocks(int count, std::optional<uint16_t> type = std::nullopt);
   // The next `count` raw-image requests are refused.

@@ -14,12 +14,12 @@
 namespace sim {
 
 struct Qv62xLayout {
-  int pixels = 864;       // P: good pixels of both sensors
+  int pixels = 864;  // P: good pixels of both sensors
   bool rearTopDown = true;
   bool reversedTransport = false;  // the QV702
-  int leadIn = 12;        // L
-  int distance = 67;      // D: the rear sensor's lag
-  int trailing = 48;      // T: at least the host's exit test (32 grey lines, 16 colour lines)
+  int leadIn = 12;                 // L
+  int distance = 67;               // D: the rear sensor's lag
+  int trailing = 48;               // T: at least the host's exit test (32 grey lines, 16 colour lines)
 };
 
 class Qv62xFeedFormat : public FeedFormat {
@@ -35,8 +35,9 @@ class Qv62xFeedFormat : public FeedFormat {
                                    documents::ColourMode mode) const override;
   documents::HostAssembly HostAssemblyOf(documents::Side side, documents::ColourMode mode,
                                          int dpi) const override;
-  documents::ExpectedImage HostImage(const documents::SideScan& scan, const documents::TransferRequest& request,
-                                     documents::Side side, documents::ColourMode mode, int dpi) const override;
+  documents::ExpectedImage HostImage(const documents::SideScan& scan,
+                                     const documents::TransferRequest& request, documents::Side side,
+                                     documents::ColourMode mode, int dpi) const override;
 
   // N: the document's raw lines as the status block reports them (a multiple of 3 in colour).
   int ImageLines(const std::array<documents::SideScan, 2>& scans, documents::ColourMode mode) const;

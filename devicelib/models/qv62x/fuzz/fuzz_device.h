@@ -22,7 +22,8 @@ class ReplyDevice : public drv::SimDevice {
 
   drv::Reply Control(uint32_t code, std::span<const uint8_t> in, std::span<uint8_t> out) override {
     // Host-to-device vendor requests and bulk writes carry data out: accept them.
-    if (code == 0x222051 || (code == 0x222059 && !in.empty() && in[0] == 0)) return drv::Reply::Done(out.size());
+    if (code == 0x222051 || (code == 0x222059 && !in.empty() && in[0] == 0))
+      return drv::Reply::Done(out.size());
     if (at_ >= data_.size()) return drv::Reply::Fail(drv::kErrorGenFailure);
     // Bulk reads take what is left, cycled to the asked length; other replies a length byte first.
     if (code == 0x22204E) {

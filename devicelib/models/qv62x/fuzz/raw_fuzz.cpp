@@ -34,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!model.ReadRawImageData()) return 0;
   model.CheckJam(mode, 8, 4, data[14]);
   const int bottom = static_cast<int8_t>(data[15]) * 20;
-  for (int side = 0; side < 2; ++side) model.AcquireLines(side, mode, data[15] & 1 ? 100 : 200, 1, bottom, 1000);
+  for (int side = 0; side < 2; ++side)
+    model.AcquireLines(side, mode, data[15] & 1 ? 100 : 200, 1, bottom, 1000);
   return 0;
 }

@@ -28,8 +28,19 @@ BlockLayout Layout(uint16_t type, uint16_t size, std::initializer_list<Simple> f
 
 BlockLayout Status() {
   BlockLayout l = Layout(kBlockStatus, kStatusBytes,
-                         {{0, 2}, {2, 2}, {4, 2}, {6, 1}, {7, 1}, {8, 2}, {10, 2}, {12, 2}, {14, 2}, {16, 1},
-                          {17, 2}, {19, 2}, {21, 2}});
+                         {{0, 2},
+                          {2, 2},
+                          {4, 2},
+                          {6, 1},
+                          {7, 1},
+                          {8, 2},
+                          {10, 2},
+                          {12, 2},
+                          {14, 2},
+                          {16, 1},
+                          {17, 2},
+                          {19, 2},
+                          {21, 2}});
   l.clearBeforeParse = true;
   return l;
 }
@@ -59,7 +70,8 @@ BlockLayout ImageModule() {
   for (uint16_t i = 0; i < 12; ++i) l.fields.push_back({static_cast<uint16_t>(2 * i), 2, false, 0});
   for (uint16_t base : {uint16_t{24}, uint16_t{43}}) {
     for (uint16_t i = 0; i < 4; ++i) l.fields.push_back({static_cast<uint16_t>(base + 2 * i), 2, false, 0});
-    for (uint16_t i = 0; i < 4; ++i) l.fields.push_back({static_cast<uint16_t>(base + 8 + 2 * i), 2, true, 0});
+    for (uint16_t i = 0; i < 4; ++i)
+      l.fields.push_back({static_cast<uint16_t>(base + 8 + 2 * i), 2, true, 0});
     for (uint16_t i = 0; i < 3; ++i) l.fields.push_back({static_cast<uint16_t>(base + 16 + i), 1, false, 0});
   }
   l.fields.push_back({62, 2, false, 0});
@@ -89,7 +101,8 @@ std::vector<BlockLayout> Layouts() {
       Layout(kBlockSerialPort, 7, {{0, 4}, {4, 1}, {5, 1}, {6, 1}}),
       ImageModule(),
       Motor(),
-      Layout(kBlockTransport, 15, {{0, 2}, {2, 2}, {4, 1}, {5, 2}, {7, 2}, {9, 1}, {10, 2}, {12, 1}, {13, 2}}),
+      Layout(kBlockTransport, 15,
+             {{0, 2}, {2, 2}, {4, 1}, {5, 2}, {7, 2}, {9, 1}, {10, 2}, {12, 1}, {13, 2}}),
       Layout(kBlockMicrHead, 5, {{0, 2}, {2, 2}, {4, 1}}),
       Layout(kBlockPrinterSection, 15, {{0, 2}, {2, 1}, {3, 2}, {5, 2}, {7, 2}, {9, 2}, {11, 2}, {13, 2}}),
   };
@@ -102,9 +115,9 @@ std::vector<MechIniBinding> Bindings() {
                   uint8_t shift = 0, uint8_t bits = 0) {
     b.push_back({type, field, section, key, def, shift, bits});
   };
-  const char* scanKeys[] = {"Path Length",   "EdgeDebounceLen",   "Pwm DoubleFeed",   "ExtraDocSize",
-                            "T.Rewind End Batch", "Feed Time Out", "Motor Start Delay", "Pwm DoubleFeed_1",
-                            "Pos. Sorter"};
+  const char* scanKeys[] = {"Path Length",       "EdgeDebounceLen",    "Pwm DoubleFeed",
+                            "ExtraDocSize",      "T.Rewind End Batch", "Feed Time Out",
+                            "Motor Start Delay", "Pwm DoubleFeed_1",   "Pos. Sorter"};
   const int32_t scanDefaults[] = {700, 50, 50, 50, 50, 2, 500, 50, 860};
   for (size_t i = 0; i < kTsFields; ++i) add(kBlockTransport, i, "SCAN", scanKeys[i], scanDefaults[i]);
   add(kBlockImageModule, kImFrontPosition, "FRONT IMG", "PosFront", 450);
@@ -123,9 +136,12 @@ std::vector<MechIniBinding> Bindings() {
     size_t a = front ? size_t{0} : kImRearAcqDelta;
     const char* acq = front ? "FRONT IMG ACQ" : "REAR IMG ACQ";
     const char* colours[] = {"R", "G", "B", "GRAY"};
-    for (size_t c = 0; c < 4; ++c) add(kBlockImageModule, a + kImFrontGainR + c, acq, std::string("Gain_") + colours[c], 3000);
-    for (size_t c = 0; c < 4; ++c) add(kBlockImageModule, a + kImFrontOffsetR + c, acq, std::string("Offset_") + colours[c], 0);
-    for (size_t c = 0; c < 3; ++c) add(kBlockImageModule, a + kImFrontPwmR + c, acq, std::string("Pwm_") + colours[c], 100);
+    for (size_t c = 0; c < 4; ++c)
+      add(kBlockImageModule, a + kImFrontGainR + c, acq, std::string("Gain_") + colours[c], 3000);
+    for (size_t c = 0; c < 4; ++c)
+      add(kBlockImageModule, a + kImFrontOffsetR + c, acq, std::string("Offset_") + colours[c], 0);
+    for (size_t c = 0; c < 3; ++c)
+      add(kBlockImageModule, a + kImFrontPwmR + c, acq, std::string("Pwm_") + colours[c], 100);
   }
   add(kBlockMicrHead, kMhPosition, "MICR HEAD", "Position", 250);
   // Read as "Spatial Frequency"; keys match without regard to case, and the file gets this spelling.
@@ -153,11 +169,11 @@ std::vector<MechIniBinding> Bindings() {
   return b;
 }
 
-constexpr RampEntry kTableA[] = {{-700, 4}, {0, 0},     {700, 10},  {1000, 10}, {1200, 10}, {1350, 10},
+constexpr RampEntry kTableA[] = {{-700, 4},  {0, 0},     {700, 10},  {1000, 10}, {1200, 10}, {1350, 10},
                                  {1450, 10}, {1530, 10}, {1600, 10}, {1650, 10}, {1680, 10}};
-constexpr RampEntry kTableB[] = {{-700, 4},  {0, 0},     {700, 10},  {970, 20},  {1000, 10}, {1050, 10},
+constexpr RampEntry kTableB[] = {{-700, 4},  {0, 0},     {700, 10},   {970, 20},  {1000, 10}, {1050, 10},
                                  {1100, 10}, {1150, 10}, {1200, 105}, {1250, 10}, {1300, 10}, {1350, 10},
-                                 {1385, 10}, {1450, 10}, {1500, 10}, {1580, 10}, {1650, 10}};
+                                 {1385, 10}, {1450, 10}, {1500, 10},  {1580, 10}, {1650, 10}};
 
 }  // namespace
 

@@ -36,8 +36,8 @@ const CommandSetTraits& Qv62xCommands::Qv62xTraits(const char* loaderFile) {
   static std::mutex mutex;
   static std::map<std::string, CommandSetTraits> traits;
   std::lock_guard<std::mutex> lock(mutex);
-  auto [it, added] = traits.try_emplace(loaderFile, CommandSetTraits{nullptr, Opcodes(), 0x6F00, 8191,
-                                                                     SeriesId::kQv62x, kReopenWaitMs});
+  auto [it, added] = traits.try_emplace(
+      loaderFile, CommandSetTraits{nullptr, Opcodes(), 0x6F00, 8191, SeriesId::kQv62x, kReopenWaitMs});
   if (added) it->second.loaderFile = it->first.c_str();
   return it->second;
 }

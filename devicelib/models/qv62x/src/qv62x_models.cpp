@@ -89,7 +89,8 @@ Qv620::Qv620(DriverDeviceInterface& transport) : Qv62xModel(transport, Model::kQ
 }
 
 void Qv620::FixupMechConfig() {
-  if (blocks().Get(kBlockTransport, kTsExtraDocSize) == 28) blocks().Set(kBlockTransport, kTsExtraDocSize, 50);
+  if (blocks().Get(kBlockTransport, kTsExtraDocSize) == 28)
+    blocks().Set(kBlockTransport, kTsExtraDocSize, 50);
   // Images written with the old acceleration table get the current tables.
   if (AccelerationIsTableA(blocks())) {
     SetRamp(blocks(), kMoAccel, MotorTableB());
@@ -100,7 +101,9 @@ void Qv620::FixupMechConfig() {
 int Qv620::SelfCalib(int skip) {
   if (skip != 0) return 1;
   std::array<uint8_t, 256> identity{};
-  if (!ScannerQV62xDeviceTemplate::commands().Identify(identity.data(), identity.size()) || !ReadStatusBlock()) return 0;
+  if (!ScannerQV62xDeviceTemplate::commands().Identify(identity.data(), identity.size()) ||
+      !ReadStatusBlock())
+    return 0;
   const uint8_t scanEnable = static_cast<uint8_t>(ScanEnableBit());
   CQv6Info info(identity.data(), identity.size());
   if (ParseVersionText(info.version()) < kCalibratingVersion) return 1;
@@ -112,7 +115,8 @@ int Qv620::SelfCalib(int skip) {
   SetRawCounts(80, 0, 20, 0);
   ForgetRawData();
   const int mode = scanMode();
-  int result = ReadRawImageData() && AcquireLines(0, mode, 200, 2, 0, 1200) && AcquireLines(1, mode, 200, 2, 0, 1200);
+  int result =
+      ReadRawImageData() && AcquireLines(0, mode, 200, 2, 0, 1200) && AcquireLines(1, mode, 200, 2, 0, 1200);
   if (result) {
     // Each image row is one sensor pixel: its mean over the columns is that pixel's empty-track level.
     for (int side = 0; side < 2; ++side) {
@@ -129,7 +133,8 @@ int Qv620::SelfCalib(int skip) {
           for (int x = 0; x < width; ++x) sum += row[x * bytes + c];
           // 24-bit pixels are blue, green, red; channel 0 is the grey table, 1..3 red, green, blue.
           const int channel = bytes == 1 ? 0 : 3 - c;
-          AverageTable(side, channel)[static_cast<size_t>(y)] = static_cast<uint8_t>(sum / static_cast<uint64_t>(width));
+          AverageTable(side, channel)[static_cast<size_t>(y)] =
+              static_cast<uint8_t>(sum / static_cast<uint64_t>(width));
         }
       }
     }

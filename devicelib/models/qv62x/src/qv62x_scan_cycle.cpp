@@ -96,7 +96,8 @@ int ScannerQV62xDeviceTemplate::PrepareScan() {
   ComputeColorRatios(static_cast<unsigned>(config_.front.red), static_cast<unsigned>(config_.front.green),
                      static_cast<unsigned>(config_.front.blue), &ratios_[0], &ratios_[1], &ratios_[2]);
   ComputeColorRatios(static_cast<unsigned>(config_.rear.red), static_cast<unsigned>(config_.rear.green),
-                     static_cast<unsigned>(config_.rear.blue), &rearRatios_[0], &rearRatios_[1], &rearRatios_[2]);
+                     static_cast<unsigned>(config_.rear.blue), &rearRatios_[0], &rearRatios_[1],
+                     &rearRatios_[2]);
   blocks_.Set(kBlockAcquisition, kScRate, colour ? 3 * deviceRate_ : deviceRate_);
   blocks_.Set(kBlockAcquisition, kScChannels, colour ? 3 : 1);
   blocks_.Set(kBlockAcquisition, kScFrontEnable, config_.front.enable);
@@ -107,7 +108,8 @@ int ScannerQV62xDeviceTemplate::PrepareScan() {
   } else {
     const int single[3][3] = {{100, 0, 0}, {0, 100, 0}, {0, 0, 100}};
     for (int side = 0; side < 2; ++side) {
-      for (int r = 0; r < 3; ++r) ComputeChannelSettings(side, r, single[r][0], single[r][1], single[r][2], 100);
+      for (int r = 0; r < 3; ++r)
+        ComputeChannelSettings(side, r, single[r][0], single[r][1], single[r][2], 100);
     }
   }
   const int control = (config_.printerEnable != 0 ? 1 : 0) | ((config_.printerDensity & 7) << 1) |
@@ -132,8 +134,8 @@ void ScannerQV62xDeviceTemplate::SetImageType(int side) {
   // The rear's lines run backwards; the QV702's transport turns both round.
   const bool backward = (s == 1) != reversed_;
   const bool topDown = (blocks_.Get(kBlockImageModule, ModuleField(s, kImFrontSensor)) & kSensorTopDown) != 0;
-  imageType_[static_cast<size_t>(s)] = kFlagTables | (backward ? kFlagReverseLines : 0) |
-                                       (topDown ? kFlagReversePixels : 0);
+  imageType_[static_cast<size_t>(s)] =
+      kFlagTables | (backward ? kFlagReverseLines : 0) | (topDown ? kFlagReversePixels : 0);
 }
 
 int ScannerQV62xDeviceTemplate::PrepareLineLoaders() {
@@ -154,7 +156,8 @@ int ScannerQV62xDeviceTemplate::PrepareLineLoaders() {
       loader.SetCalibrationLine(white, 2 * channel + 1);
     }
     const std::array<int, 3>& w = s == 0 ? ratios_ : rearRatios_;
-    result = scanType_ == 2 ? loader.BuildLookupTables(0, w[0], w[1], w[2]) : loader.BuildLookupTables(1, 0, 0, 0);
+    result =
+        scanType_ == 2 ? loader.BuildLookupTables(0, w[0], w[1], w[2]) : loader.BuildLookupTables(1, 0, 0, 0);
   }
   ProcessChannelTables(config_.photoOutOffset);
   return result;
@@ -163,7 +166,7 @@ int ScannerQV62xDeviceTemplate::PrepareLineLoaders() {
 // ---- Raw data ----
 
 void ScannerQV62xDeviceTemplate::SetRawCounts(uint16_t lines, uint16_t distance, uint16_t leadIn,
-                                             uint16_t trailing) {
+                                              uint16_t trailing) {
   blocks_.Set(kBlockStatus, kStLines, lines);
   blocks_.Set(kBlockStatus, kStDistance, distance);
   blocks_.Set(kBlockStatus, kStLeadIn, leadIn);

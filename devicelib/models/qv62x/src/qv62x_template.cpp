@@ -186,7 +186,9 @@ int ScannerQV62xDeviceTemplate::PollStatus() {
   std::array<uint8_t, 20> snapshot{};
   std::copy_n(wire.begin(), snapshot.size(), snapshot.begin());
   // A change shows in the status word, the error word, the image state or the MICR state.
-  auto same = [&](size_t at, size_t n) { return std::equal(&snapshot[at], &snapshot[at] + n, &snapshot_[at]); };
+  auto same = [&](size_t at, size_t n) {
+    return std::equal(&snapshot[at], &snapshot[at] + n, &snapshot_[at]);
+  };
   if (haveSnapshot_ && waiting == 0 && same(0, 4) && same(6, 1) && same(16, 1)) return 1;
   snapshot_ = snapshot;
   haveSnapshot_ = true;

@@ -14,7 +14,8 @@ constexpr int kWindowMargin = 10;
 // Pixels of `side` on raw line `line` above their threshold, in the window; channel 0 grey, 1..3 colour.
 unsigned PaperPixels(const RawDocument& raw, uint64_t line, int side, const JamSide& s, int channel) {
   std::span<const uint8_t> t = s.thresholds[channel];
-  const int64_t limit = std::min<int64_t>(static_cast<int64_t>(raw.counts.pixels), static_cast<int64_t>(t.size()));
+  const int64_t limit =
+      std::min<int64_t>(static_cast<int64_t>(raw.counts.pixels), static_cast<int64_t>(t.size()));
   const int64_t first = std::max<int64_t>(s.lineStart + kWindowMargin + 1, 0);
   const int64_t end = std::min<int64_t>(s.lineEnd - kWindowMargin, limit);  // exclusive
   unsigned n = 0;

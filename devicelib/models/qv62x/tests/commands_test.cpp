@@ -2,8 +2,8 @@
 // announcements, the firmware download's records, reset and re-enumeration, and the single FPGA image.
 #include <algorithm>
 
-#include "qv62x_fixture.h"
 #include "qv6/models/firmware_record.h"
+#include "qv62x_fixture.h"
 #include "sim/firmware_package_builder.h"
 
 namespace qv6::testing {
@@ -36,12 +36,13 @@ TEST_P(Qv62xPackets, OpcodeTableGivesThePacketLengthAndSendCommandAlwaysSucceeds
   EXPECT_EQ(sent.back()[1], c.opcode);
 }
 
-INSTANTIATE_TEST_SUITE_P(Opcodes, Qv62xPackets,
-                         ::testing::Values(PacketCase{"FeederWithFiveParameters", 1, 7},
-                                           PacketCase{"EjectBare", 2, 2}, PacketCase{"BeforeUploadBare", 6, 2},
-                                           PacketCase{"ClearErrorsBare", 8, 2}, PacketCase{"PocketTwoParameters", 10, 4},
-                                           PacketCase{"NineNotSent", 9, 0}, PacketCase{"ElevenNotSent", 11, 0}),
-                         [](const ::testing::TestParamInfo<PacketCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Opcodes, Qv62xPackets,
+    ::testing::Values(PacketCase{"FeederWithFiveParameters", 1, 7}, PacketCase{"EjectBare", 2, 2},
+                      PacketCase{"BeforeUploadBare", 6, 2}, PacketCase{"ClearErrorsBare", 8, 2},
+                      PacketCase{"PocketTwoParameters", 10, 4}, PacketCase{"NineNotSent", 9, 0},
+                      PacketCase{"ElevenNotSent", 11, 0}),
+    [](const ::testing::TestParamInfo<PacketCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Qv62xTest, SampleReadAnnouncesItsLengthInFourByteUnitsWithinTheTransportLimit) {
   Attach(sim::Model::kQv620);
@@ -70,7 +71,8 @@ TEST_F(Qv62xTest, EndorsementUploadCarriesPositionAndLengthAndRefusesOversizeWid
   bits[0] = 0x7F;                           // ink in column 0 of row 0
   ASSERT_EQ(model->SetBmpToPrint(bits.data(), 32, 12, 111, 222, 1), 1);
   ASSERT_EQ(device->Uploads().size(), 1u);
-  EXPECT_EQ(device->Uploads()[0], (std::pair<uint16_t, uint16_t>{111, 64})) << "the QV702 prints at the first";
+  EXPECT_EQ(device->Uploads()[0], (std::pair<uint16_t, uint16_t>{111, 64}))
+      << "the QV702 prints at the first";
   EXPECT_EQ(Qv62xCommandsOf(*device, 6).size(), 1u) << "flags bit 0 sends command 6 first";
   const std::vector<uint8_t> pipe = device->PipeReceived(0);
   ASSERT_GE(pipe.size(), 2u);
@@ -130,8 +132,11 @@ TEST_P(Qv62xReopen, DownloadComesBackAfterAtMostFortyNineRefusedOpens) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Qv62xReopen,
-                         ::testing::Values(ReopenCase{"FortyNineRefused", 49, 1}, ReopenCase{"FiftyRefused", 50, 0}),
-                         [](const ::testing::TestParamInfo<ReopenCase>& info) { return std::string(info.param.name); });
+                         ::testing::Values(ReopenCase{"FortyNineRefused", 49, 1},
+                                           ReopenCase{"FiftyRefused", 50, 0}),
+                         [](const ::testing::TestParamInfo<ReopenCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(Qv62xTest, RecordsAboveTheLowAreaGoFirstAndTheControllerIsHeldUntilReleased) {
   Attach(sim::Model::kQv620);
@@ -177,11 +182,12 @@ TEST_P(Qv62xUpdate, DownloadDecisionAndOutcome) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Qv62xUpdate,
-    ::testing::Values(UpdateCase{"UpToDate", "VEK Corporation", 0, 1, false},
-                      // An empty manufacturer would match the first zero byte of the firmware: not up to date.
-                      UpdateCase{"EmptyManufacturerDownloads", "", 0, 1, true},
-                      UpdateCase{"NullManufacturerDownloads", nullptr, 0, 1, true},
-                      UpdateCase{"ScannerNeverBackFails", "", 50, 0, false}),
+    ::testing::Values(
+        UpdateCase{"UpToDate", "VEK Corporation", 0, 1, false},
+        // An empty manufacturer would match the first zero byte of the firmware: not up to date.
+        UpdateCase{"EmptyManufacturerDownloads", "", 0, 1, true},
+        UpdateCase{"NullManufacturerDownloads", nullptr, 0, 1, true},
+        UpdateCase{"ScannerNeverBackFails", "", 50, 0, false}),
     [](const ::testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

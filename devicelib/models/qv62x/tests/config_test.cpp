@@ -22,8 +22,8 @@ std::string ReadText(const std::string& name) {
 struct IniCase {
   const char* name;
   const char* keys;
-  const char* key;       // read back from the file after loading
-  const char* written;   // "" : not written at all
+  const char* key;      // read back from the file after loading
+  const char* written;  // "" : not written at all
 };
 
 class Qv62xScanIni : public Qv62xTest, public ::testing::WithParamInterface<IniCase> {};
@@ -39,16 +39,17 @@ TEST_P(Qv62xScanIni, ValueIsBroughtIntoRangeAndWrittenBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, Qv62xScanIni,
-    ::testing::Values(IniCase{"ResolutionOddBecomes200", "FRONT_IMG Resolution=150\r\n", "FRONT_IMG Resolution", "200"},
-                      IniCase{"RearTopFollowsFront", "REAR_IMG Top=500\r\n", "REAR_IMG Top", "2200"},
-                      IniCase{"ParityOutOfRange", "RS232 Parity=5\r\n", "RS232 Parity", "0"},
-                      IniCase{"BaudOutsideTheList", "RS232 BaudeRate=14400\r\n", "RS232 BaudeRate", "9600"},
-                      IniCase{"StopBitsThree", "RS232 StopBits=3\r\n", "RS232 StopBits", "1"},
-                      IniCase{"ColourIsAFlag", "FRONT_IMG Color=2\r\n", "FRONT_IMG Color", "1"},
-                      IniCase{"TripPixelsOutOfRange", "PHOTO OUT Trip Pixels=2000\r\n", "PHOTO OUT Trip Pixels", "125"},
-                      IniCase{"OffsetOutOfRange", "PHOTO OUT Threshold Offset=0\r\n", "PHOTO OUT Threshold Offset", "25"},
-                      IniCase{"PhotoOutEnableNotWritten", "", "PHOTO OUT Enable", ""},
-                      IniCase{"NoFeedSolenoidKey", "", "Feed Solenoid Mode", ""}),
+    ::testing::Values(
+        IniCase{"ResolutionOddBecomes200", "FRONT_IMG Resolution=150\r\n", "FRONT_IMG Resolution", "200"},
+        IniCase{"RearTopFollowsFront", "REAR_IMG Top=500\r\n", "REAR_IMG Top", "2200"},
+        IniCase{"ParityOutOfRange", "RS232 Parity=5\r\n", "RS232 Parity", "0"},
+        IniCase{"BaudOutsideTheList", "RS232 BaudeRate=14400\r\n", "RS232 BaudeRate", "9600"},
+        IniCase{"StopBitsThree", "RS232 StopBits=3\r\n", "RS232 StopBits", "1"},
+        IniCase{"ColourIsAFlag", "FRONT_IMG Color=2\r\n", "FRONT_IMG Color", "1"},
+        IniCase{"TripPixelsOutOfRange", "PHOTO OUT Trip Pixels=2000\r\n", "PHOTO OUT Trip Pixels", "125"},
+        IniCase{"OffsetOutOfRange", "PHOTO OUT Threshold Offset=0\r\n", "PHOTO OUT Threshold Offset", "25"},
+        IniCase{"PhotoOutEnableNotWritten", "", "PHOTO OUT Enable", ""},
+        IniCase{"NoFeedSolenoidKey", "", "Feed Solenoid Mode", ""}),
     [](const ::testing::TestParamInfo<IniCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Qv62xTest, MechanicalFileKeysDefaultsAndWriteOrder) {
@@ -58,7 +59,8 @@ TEST_F(Qv62xTest, MechanicalFileKeysDefaultsAndWriteOrder) {
             "[MICR HEAD]\r\nSpatial Frequency=61000\r\n[MOTOR]\r\nAccel.#00 Speed=-700\r\n");
   ASSERT_EQ(model->SetMechConfig("mech.ini", 0), 1);
   EXPECT_EQ(model->blocks().Get(kBlockTransport, qv62x::kTsExtraDocSize), 50) << "below 28 reads as 50";
-  EXPECT_EQ(model->blocks().Get(kBlockImageModule, later::kImFrontGoodPixels), 2048) << "clamped to the tables";
+  EXPECT_EQ(model->blocks().Get(kBlockImageModule, later::kImFrontGoodPixels), 2048)
+      << "clamped to the tables";
   EXPECT_EQ(model->blocks().Get(kBlockMicrHead, qv62x::kMhFrequency), 61000);
   EXPECT_EQ(model->blocks().Get(kBlockMotor, qv62x::kMoAccel), -700);
   ASSERT_EQ(model->GetMechConfig("out.ini", 0), 1);
@@ -119,7 +121,8 @@ TEST_F(Qv62xTest, SettingsBlocksGoOncePerChangeAndAFailedSendIsRetried) {
 
 TEST_F(Qv62xTest, TwoScannersConnectedAtOnceEachReceiveTheirBlocks) {
   Attach(sim::Model::kQv620);
-  auto second = std::static_pointer_cast<sim::Qv62xDevice>(sim::AttachScanner(sim::Model::kQv602, "\\\\.\\KScanDrv-1"));
+  auto second =
+      std::static_pointer_cast<sim::Qv62xDevice>(sim::AttachScanner(sim::Model::kQv602, "\\\\.\\KScanDrv-1"));
   ScannerQV62xInterface otherTransport;
   ASSERT_EQ(otherTransport.Open(), 1);
   Qv602 other(otherTransport);
@@ -146,7 +149,8 @@ TEST_F(Qv62xTest, EepromImageSpellsTheModelAndAnOversizeImageIsRefusedUnwritten)
   ASSERT_EQ(image.InitImage("123456"), 1);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.header().data()) + 72, 4), "Qv60");
   EXPECT_EQ(image.header()[76], '2');
-  EXPECT_EQ(MechFileBaseClass::WriteCounter(image.header()), 1u) << "erased device: counter 0xFFFFFFFF gives 1";
+  EXPECT_EQ(MechFileBaseClass::WriteCounter(image.header()), 1u)
+      << "erased device: counter 0xFFFFFFFF gives 1";
   // Records up to 0x6F00 bytes used.
   std::vector<uint8_t> big(0x6F00 - 140 - 12, 0x33);
   ASSERT_EQ(image.AddRecord(300, big.data(), static_cast<int>(big.size())), 1);
@@ -182,7 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DefaultCase{"Qv602PosFront", sim::Model::kQv602, 64, later::kImFrontPosition, 333},
                       DefaultCase{"Qv620PosRear", sim::Model::kQv620, 64, later::kImRearPosition, 516},
                       DefaultCase{"Qv620RearTopDown", sim::Model::kQv620, 64, later::kImRearSensor, 2 | 8},
-                      DefaultCase{"Qv602StepsPerMeter", sim::Model::kQv602, 65, qv62x::kMoStepsPerMeter, 2800},
+                      DefaultCase{"Qv602StepsPerMeter", sim::Model::kQv602, 65, qv62x::kMoStepsPerMeter,
+                                  2800},
                       DefaultCase{"Qv602AccelTableA", sim::Model::kQv602, 65, qv62x::kMoAccel + 2 * 3, 1000},
                       DefaultCase{"Qv620AccelTableB", sim::Model::kQv620, 65, qv62x::kMoAccel + 2 * 3, 970},
                       DefaultCase{"Qv620AccelTail", sim::Model::kQv620, 65, qv62x::kMoAccel + 2 * 31, 1700},
@@ -244,8 +249,11 @@ TEST_P(Qv620Calibration, FirmwareFrom1230CalibratesTheEmptyTrack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, Qv620Calibration,
-                         ::testing::Values(CalibCase{"Old", "1.22.9.9", false}, CalibCase{"Current", "1.23.0.0", true}),
-                         [](const ::testing::TestParamInfo<CalibCase>& info) { return std::string(info.param.name); });
+                         ::testing::Values(CalibCase{"Old", "1.22.9.9", false},
+                                           CalibCase{"Current", "1.23.0.0", true}),
+                         [](const ::testing::TestParamInfo<CalibCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(Qv62xTest, FailedCalibrationKeepsTheOldAveragesAndLeavesCalibrationMode) {
   Attach(sim::Model::kQv620);

@@ -163,7 +163,8 @@ TEST_F(Qv62xConnectTest, DocumentThroughTheExportsThenUnplugAndBack) {
   sim::WritePackage("QV620Firmware.bin", sim::StandardPackage("VEK Corporation", "1.0.0.0"));
   sim::documents::DocumentStack stack(9);
   stack.AddCheques(2);
-  auto feeder = std::make_shared<sim::Qv62xDocumentFeeder>(std::move(stack), sim::Qv62xLayoutOf(false, false));
+  auto feeder =
+      std::make_shared<sim::Qv62xDocumentFeeder>(std::move(stack), sim::Qv62xLayoutOf(false, false));
   device_->SetDocumentSource(feeder);
   Open();
   ASSERT_TRUE(WaitFor([] { return g_connected.load() == 1; }));

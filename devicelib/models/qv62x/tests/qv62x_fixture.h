@@ -41,7 +41,8 @@ inline void RecordQv62xEvent(int event, intptr_t value) {
 }
 
 // The command packets of an opcode the scanner received.
-inline std::vector<std::vector<uint8_t>> Qv62xCommandsOf(const sim::LaterSeriesDevice& device, uint8_t opcode) {
+inline std::vector<std::vector<uint8_t>> Qv62xCommandsOf(const sim::LaterSeriesDevice& device,
+                                                         uint8_t opcode) {
   std::vector<std::vector<uint8_t>> out;
   for (const auto& c : device.CommandsReceived()) {
     if (c.size() >= 2 && c[1] == opcode) out.push_back(c);

@@ -1,10 +1,10 @@
 // The QV62x raw document: counts and sizes, the host jam check over synthetic raw data, and the
 // extraction of one side's lines.
+#include "qv6/qv62x/raw_document.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "qv6/qv62x/raw_document.h"
 
 namespace qv6::qv62x {
 namespace {
@@ -135,9 +135,9 @@ TEST(ExtractSide, TakesEachSidesLinesFromItsFirstLineAndDoublesColourLines) {
   EXPECT_EQ(rear[0], 2);
   std::vector<uint8_t> colour = ExtractSide(s.raw, 1, 1, true, &lines);
   ASSERT_EQ(lines, 4) << "two colour lines, each stored twice";
-  EXPECT_EQ(colour[0], 2);                    // red plane of colour line 0
-  EXPECT_EQ(colour[3 * kPixels], 2);          // its copy
-  EXPECT_EQ(colour[kPixels], kPaper);         // green plane from the next raw line
+  EXPECT_EQ(colour[0], 2);             // red plane of colour line 0
+  EXPECT_EQ(colour[3 * kPixels], 2);   // its copy
+  EXPECT_EQ(colour[kPixels], kPaper);  // green plane from the next raw line
   // Lines beyond the data give nothing.
   s.raw.counts.distance = 1000;
   EXPECT_TRUE(ExtractSide(s.raw, 1, 0, true, &lines).empty());

@@ -50,18 +50,18 @@ TEST_P(Qv62xScanTest, DocumentGivesItsEventsCodeLineAndBothSidesAsTheSimulatorSe
 
 INSTANTIATE_TEST_SUITE_P(
     Models, Qv62xScanTest,
-    ::testing::Values(
-        ScanCase{"Qv602Grey256", sim::Model::kQv602, "", 200, false},
-        ScanCase{"Qv620Grey256", sim::Model::kQv620, "", 200, false},
-        ScanCase{"Qv702Grey256", sim::Model::kQv702, "", 200, false},
-        ScanCase{"Qv620Grey16", sim::Model::kQv620, "FRONT_IMG GrayLevels=16\r\n", 200, true},
-        ScanCase{"Qv620Grey100Dpi", sim::Model::kQv620, "FRONT_IMG Resolution=100\r\n", 100, false},
-        ScanCase{"Qv702Grey16At100Dpi", sim::Model::kQv702,
-                 "FRONT_IMG Resolution=100\r\nFRONT_IMG GrayLevels=16\r\n", 100, true},
-        ScanCase{"Qv602Colour", sim::Model::kQv602, "FRONT_IMG Color=1\r\n", 200, false},
-        ScanCase{"Qv620Colour", sim::Model::kQv620, "FRONT_IMG Color=1\r\n", 200, false},
-        ScanCase{"Qv702Colour100Dpi", sim::Model::kQv702, "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n", 100,
-                 false}),
+    ::testing::Values(ScanCase{"Qv602Grey256", sim::Model::kQv602, "", 200, false},
+                      ScanCase{"Qv620Grey256", sim::Model::kQv620, "", 200, false},
+                      ScanCase{"Qv702Grey256", sim::Model::kQv702, "", 200, false},
+                      ScanCase{"Qv620Grey16", sim::Model::kQv620, "FRONT_IMG GrayLevels=16\r\n", 200, true},
+                      ScanCase{"Qv620Grey100Dpi", sim::Model::kQv620, "FRONT_IMG Resolution=100\r\n", 100,
+                               false},
+                      ScanCase{"Qv702Grey16At100Dpi", sim::Model::kQv702,
+                               "FRONT_IMG Resolution=100\r\nFRONT_IMG GrayLevels=16\r\n", 100, true},
+                      ScanCase{"Qv602Colour", sim::Model::kQv602, "FRONT_IMG Color=1\r\n", 200, false},
+                      ScanCase{"Qv620Colour", sim::Model::kQv620, "FRONT_IMG Color=1\r\n", 200, false},
+                      ScanCase{"Qv702Colour100Dpi", sim::Model::kQv702,
+                               "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n", 100, false}),
     [](const ::testing::TestParamInfo<ScanCase>& info) { return std::string(info.param.name); });
 
 TEST_F(Qv62xTest, RearRebuildMakesOnlyTheRearAgainAndRaisesOnlyItsEvent) {

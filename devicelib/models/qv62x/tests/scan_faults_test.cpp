@@ -11,7 +11,8 @@ constexpr uint32_t kApiError = 0x8;
 constexpr uint32_t kApiDoubleFeed = 0x400;
 constexpr uint32_t kApiImagesReady = 0x200000 | 0x400000;
 
-sim::documents::Document Cheque(uint32_t seed, bool jam = false, bool doubleFeed = false, bool unplug = false) {
+sim::documents::Document Cheque(uint32_t seed, bool jam = false, bool doubleFeed = false,
+                                bool unplug = false) {
   sim::documents::Document d = sim::documents::MakeCheque(seed);
   d.faults.jam = jam;
   d.faults.doubleFeed = doubleFeed;
@@ -56,13 +57,14 @@ TEST_P(Qv62xJamTest, JamIsReportedWithoutImagesAndTheNextDocumentScans) {
   EXPECT_NE(model->GetFrontImageDIBPtr(), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Qv62xJamTest,
-    ::testing::Values(JamCase{"Qv620SheetLeftInside", sim::Model::kQv620, false,
-                              "JAM ERROR: document not exited from CIS\n"},
-                      JamCase{"Qv702SheetNeverEntered", sim::Model::kQv702, true,
-                              "JAM ERROR: document not entered in CIS\n"}),
-    [](const ::testing::TestParamInfo<JamCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, Qv62xJamTest,
+                         ::testing::Values(JamCase{"Qv620SheetLeftInside", sim::Model::kQv620, false,
+                                                   "JAM ERROR: document not exited from CIS\n"},
+                                           JamCase{"Qv702SheetNeverEntered", sim::Model::kQv702, true,
+                                                   "JAM ERROR: document not entered in CIS\n"}),
+                         [](const ::testing::TestParamInfo<JamCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(Qv62xTest, Qv602WithoutDocumentEndAllowanceLeavesJamsToTheScanner) {
   Use(sim::Model::kQv602, 0);

@@ -54,7 +54,7 @@ inline constexpr uint32_t kFpgaSettleMs = 300;
 // The firmware row of the diagnostics dialog.
 struct FirmwareUpdateOptions {
   FirmwareRule rule = Qv63xFirmwareRule;
-  FirmwareUpdateView* view = nullptr;  // the diagnostics dialog, when there is one
+  FirmwareUpdateView* view = nullptr;     // the diagnostics dialog, when there is one
   uint32_t fpgaSettleMs = kFpgaSettleMs;  // the QV62x sends its FPGA image at once
 };
 

@@ -22,21 +22,27 @@ enum StatusField : size_t {
   kStImageState,
   kStSpare7,
   kStSpare8,
-  kStLines,       // N: image lines of the document
-  kStDistance,    // D: lines the later sensor lags behind
-  kStLeadIn,      // L: lines before the document
+  kStLines,     // N: image lines of the document
+  kStDistance,  // D: lines the later sensor lags behind
+  kStLeadIn,    // L: lines before the document
   kStMicrState,
-  kStSamples,     // 16-bit samples
+  kStSamples,  // 16-bit samples
   kStSerialCount,
-  kStTrailing,    // T: lines after the document
+  kStTrailing,  // T: lines after the document
   kStFields
 };
 inline constexpr size_t kStatusBytes = 23;
 inline constexpr int64_t kDataReady = 2;  // image state and MICR state
 inline constexpr int64_t kImageJammed = 6;
 
-enum ScanField : size_t { kScRate = 0, kScChannels, kScFrontEnable, kScFrontRecords, kScRearEnable = 23,
-                          kScRearRecords };
+enum ScanField : size_t {
+  kScRate = 0,
+  kScChannels,
+  kScFrontEnable,
+  kScFrontRecords,
+  kScRearEnable = 23,
+  kScRearRecords
+};
 inline constexpr size_t kRecordFields = 5;  // exposure, offset, red, green, blue LED power
 
 enum DoubleFeedField : size_t { kDfDelay = 0, kDfEnable, kDfPhotoOut };
@@ -46,7 +52,7 @@ inline constexpr size_t kRampEntries = 32;
 enum MotorField : size_t {
   kMoStepsPerMeter = 0,
   kMoEjectSpeed,
-  kMoAccel,                                   // speed, count of each entry
+  kMoAccel,  // speed, count of each entry
   kMoDecel = kMoAccel + 2 * kRampEntries,
   kMoFeedSpeed = kMoDecel + 2 * kRampEntries,
   kMoOutSpeed,

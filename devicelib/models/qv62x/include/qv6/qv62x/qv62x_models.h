@@ -8,8 +8,8 @@
 #include <span>
 #include <string>
 
-#include "qv6/qv62x/qv62x_template.h"
 #include "qv6/models/device_mech_file.h"
+#include "qv6/qv62x/qv62x_template.h"
 
 namespace qv6 {
 

@@ -32,8 +32,8 @@ namespace qv6 {
 
 class ScannerQV62xDeviceTemplate : public DeviceModel {
  public:
-  static constexpr size_t kTableBytes = 2048;      // each calibration table
-  static constexpr size_t kPhotoOutBytes = 3000;   // each threshold and average table
+  static constexpr size_t kTableBytes = 2048;     // each calibration table
+  static constexpr size_t kPhotoOutBytes = 3000;  // each threshold and average table
   static constexpr int kTables = 16;
   static constexpr int kFirstTableTag = 256;
   static constexpr size_t kMaxSampleBytes = 65436;
@@ -181,9 +181,9 @@ class ScannerQV62xDeviceTemplate : public DeviceModel {
   std::array<int, 8> newImage_{};
   int calibrationState_ = 0;  // 1 due, 2 run, 0 after a document reached the feed sensor
 
-  std::vector<std::vector<uint8_t>> tables_;     // 16 calibration tables
-  std::vector<std::vector<uint8_t>> photoOut_;   // side * 4 + channel
-  std::vector<std::vector<uint8_t>> averages_;   // side * 4 + channel
+  std::vector<std::vector<uint8_t>> tables_;    // 16 calibration tables
+  std::vector<std::vector<uint8_t>> photoOut_;  // side * 4 + channel
+  std::vector<std::vector<uint8_t>> averages_;  // side * 4 + channel
   // The settings blocks 33 to 36 as last sent successfully to this scanner.
   std::array<std::optional<std::vector<uint8_t>>, 4> sentConfig_;
   std::vector<uint8_t> transferBuffer_;
