@@ -8,6 +8,8 @@
 #include "sim/catalog.h"
 #include "sim/firmware_package_builder.h"
 #include "sim/qv63x_device.h"
+#include "sim/qv62x_device.h"
+#include "sim/qv62x_document_feeder.h"
 #include "sim/qv63x_document_feeder.h"
 
 namespace sim {
@@ -70,6 +72,14 @@ struct SimulatedScanner::State {
   std::string packagePath;
   std::shared_ptr<ScannerDevice> device;
   std::shared_ptr<Qv63xDocumentFeeder> feeder;  // null for a model that feeds no documents
+  std::shared_ptr<Qv62xDocumentFeeder> qv62xFeeder;
+
+  // The series-neutral hopper behind whichever device side feeds documents; null when none does.
+  const DocumentFeeder* Hopper() const {
+    if (feeder) return &feeder->feeder();
+    if (qv62xFeeder) return &qv62xFeeder->feeder();
+    return nullptr;
+  }
 };
 
 SimulatedScanner::SimulatedScanner(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -86,7 +96,8 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
   }
   const ModelInfo& info = Info(*model);
   const DocumentStackSpec& stackSpec = spec.documents;
-  if (stackSpec.count < 0 || (stackSpec.count > 0 && info.series != Series::kQv63x)) {
+  const bool feeds = info.series == Series::kQv63x || info.series == Series::kQv62x;
+  if (stackSpec.count < 0 || (stackSpec.count > 0 && !feeds)) {
     Fail(error, std::string("no document feeder for the ") + SeriesName(info.series) + " series");
     return nullptr;
   }
@@ -110,7 +121,7 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
     return nullptr;
   state->device = MakeScanner(*model, spec.bootLoaderOnly ? Firmware::kBootLoader : Firmware::kRunning);
 
-  if (info.series == Series::kQv63x) {
+  if (feeds) {
     documents::ChequeOptions cheques;
     cheques.colour = stackSpec.colour;
     cheques.font = stackSpec.font == CodeLineFont::kCmc7 ? documents::MicrFont::kCmc7 : documents::MicrFont::kE13b;
@@ -118,11 +129,20 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
     std::vector<documents::DocumentFaults> faults(static_cast<size_t>(stackSpec.count));
     for (const ScheduledFault& f : stackSpec.faults) AddFault(faults[static_cast<size_t>(f.document)], f.fault);
     for (const documents::DocumentFaults& f : faults) stack.AddCheque(f);
-    Qv63xFeederOptions options;
-    options.mirroredSides = *model == Model::kQv840;
-    options.deviceName = state->deviceName;
-    state->feeder = std::make_shared<Qv63xDocumentFeeder>(std::move(stack), options);
-    std::static_pointer_cast<Qv63xDevice>(state->device)->SetDocumentSource(state->feeder);
+    if (info.series == Series::kQv62x) {
+      const bool qv602 = *model == Model::kQv602 || *model == Model::kKwl602;
+      FeederOptions options;
+      options.deviceName = state->deviceName;
+      state->qv62xFeeder = std::make_shared<Qv62xDocumentFeeder>(
+          std::move(stack), Qv62xLayoutOf(qv602, *model == Model::kQv702), options);
+      std::static_pointer_cast<Qv62xDevice>(state->device)->SetDocumentSource(state->qv62xFeeder);
+    } else {
+      Qv63xFeederOptions options;
+      options.mirroredSides = *model == Model::kQv840;
+      options.deviceName = state->deviceName;
+      state->feeder = std::make_shared<Qv63xDocumentFeeder>(std::move(stack), options);
+      std::static_pointer_cast<Qv63xDevice>(state->device)->SetDocumentSource(state->feeder);
+    }
   }
   drv::DeviceRegistry::Instance().Attach(state->deviceName, state->device);
   return std::unique_ptr<SimulatedScanner>(new SimulatedScanner(std::move(state)));
@@ -147,23 +167,28 @@ const std::string& SimulatedScanner::FirmwarePackagePath() const {
 }
 
 size_t SimulatedScanner::Waiting() const {
-  return state_->feeder ? state_->feeder->Waiting() : 0;
+  const DocumentFeeder* hopper = state_->Hopper();
+  return hopper != nullptr ? hopper->Waiting() : 0;
 }
 
 size_t SimulatedScanner::FedCount() const {
-  return state_->feeder ? state_->feeder->feeder().FedCount() : 0;
+  const DocumentFeeder* hopper = state_->Hopper();
+  return hopper != nullptr ? hopper->FedCount() : 0;
 }
 
 std::optional<FedDocumentReport> SimulatedScanner::Fed(size_t index) const {
-  if (!state_->feeder) return std::nullopt;
-  const DocumentFeeder& feeder = state_->feeder->feeder();
+  const DocumentFeeder* hopper = state_->Hopper();
+  if (hopper == nullptr) return std::nullopt;
+  const DocumentFeeder& feeder = *hopper;
   const std::optional<DocumentFeeder::Record> record = feeder.RecordOf(index);
   if (!record) return std::nullopt;
   FedDocumentReport report;
   report.index = record->index;
   report.codeLine = record->codeLine;
   report.fault = FaultOf(record->faults);
-  if (auto images = feeder.ExpectedImages(index, state_->hostResolution)) {
+  // A QV62x sends a jammed document's data for the host to judge; the host holds no image of it.
+  const bool imageless = record->faults.jam || record->faults.doubleFeed;
+  if (auto images = imageless ? std::nullopt : feeder.ExpectedImages(index, state_->hostResolution)) {
     report.front = HostImageOf(std::move((*images)[0]));
     report.rear = HostImageOf(std::move((*images)[1]));
   }

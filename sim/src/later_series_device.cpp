@@ -155,6 +155,7 @@ drv::Reply LaterSeriesDevice::HostToDevice(uint8_t code, uint16_t value, uint16_
     case kCodeControl41:
     case kCodeControl42:
     case kCodeControl43:
+      if (!OnControlRequest(code, value, index)) return drv::Reply::Fail(drv::kErrorGenFailure);
       return drv::Reply::Done(0);
     default:
       return drv::Reply::Fail(drv::kErrorGenFailure);

@@ -70,6 +70,13 @@ class LaterSeriesDevice : public ScannerDevice {
     (void)packet;
     return true;
   }
+  // A control request without data (codes 0x41, 0x42, 0x43: the QV62x announcements); false refuses it.
+  virtual bool OnControlRequest(uint8_t code, uint16_t value, uint16_t index) {
+    (void)code;
+    (void)value;
+    (void)index;
+    return true;
+  }
   // Bytes the serial port received that the host has not read yet (called with the lock held).
   size_t SerialWaiting() const { return serialIn_.size(); }
 

@@ -92,7 +92,7 @@ int UpdateLaterFirmware(Qv63xCommands& commands, const char* firmwareFile, const
   if (options.view != nullptr) options.view->SetStatusText("Loading firmware");
   if (!commands.DownloadFirmware(package.GetPart1(), package.GetPart2())) return 0;
   if (options.view != nullptr) options.view->SetStatusText("Loading FPGA");
-  plat::Sleep(kFpgaSettleMs);
+  if (options.fpgaSettleMs != 0) plat::Sleep(options.fpgaSettleMs);
   // The running firmware's state text picks the image; each goes out with its own size.
   return commands.DownloadFpga(package.GetPart3(), package.GetPart4(), decision.fpgaOpenValue);
 }

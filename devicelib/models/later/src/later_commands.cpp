@@ -140,7 +140,7 @@ int Qv63xCommands::DownloadRecords(std::span<const uint8_t> list) {
 
 int Qv63xCommands::Reopen() {
   transport_.Close();
-  plat::Sleep(200);
+  plat::Sleep(traits_.reopenWaitMs);
   for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
     if (transport_.Open()) return 1;
     plat::Sleep(100);

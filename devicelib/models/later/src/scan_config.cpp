@@ -29,6 +29,8 @@ enum class Rule {
   kStopBits,      // 1 or 2, anything else 1
   kDelay,         // above 1000 becomes 1000
   kByte,          // 8 bits
+  kOffset255,     // outside 1..255 becomes 25
+  kTrip1000,      // outside 1..1000 becomes 125
 };
 
 int Normalise(Rule rule, int v, const ScanConfigRules& rules = {}) {
@@ -70,6 +72,10 @@ int Normalise(Rule rule, int v, const ScanConfigRules& rules = {}) {
       return above(1000) ? 1000 : v;
     case Rule::kByte:
       return v & 0xFF;
+    case Rule::kOffset255:
+      return v < 1 || v > 255 ? 25 : v;
+    case Rule::kTrip1000:
+      return v < 1 || v > 1000 ? 125 : v;
   }
   return v;
 }
@@ -128,6 +134,13 @@ constexpr std::array<Key, 16> kKeys = {{
     {"CROP_IMAGE Enable", 1, Rule::kFlag, &ScanConfig::cropEnable, true},
 }};
 
+constexpr std::array<Key, 3> kPhotoOutKeys = {{
+    {"PHOTO OUT Enable", 1, Rule::kFlag, &ScanConfig::photoOutEnable, false},
+    {"PHOTO OUT Threshold Offset", 25, Rule::kOffset255, &ScanConfig::photoOutOffset, true},
+    {"PHOTO OUT Trip Pixels", 125, Rule::kTrip1000, &ScanConfig::photoOutTrip, true},
+}};
+constexpr const char* kSolenoidKey = "Feed Solenoid Mode";
+
 constexpr const char* kFontKey = "PRINTER Font 12dot";
 constexpr const char* kFrankerModeKey = "FrankerMode";
 constexpr const char* kFrankerAllowanceKey = "FrankerSmartModeBadQtyAllowed";
@@ -166,11 +179,18 @@ bool LoadScanConfig(const char* file, const char* section, ScanConfig* config, c
     for (const SideKey& k : kSideKeys) {
       const int def = k.rule == Rule::kResolution && rules.sensor300 ? 300 : k.defaultValue;
       int v = plat::GetPrivateProfileIntA(s, SideKeyName(front, k).c_str(), def, name.c_str());
-      side.*k.member = Normalise(k.rule, v, rules);
+      const Rule rule = rules.photoOut && k.member == &SideConfig::color ? Rule::kFlag : k.rule;
+      side.*k.member = Normalise(rule, v, rules);
     }
   }
   for (const Key& k : kKeys) {
+    if (rules.photoOut && std::string_view(k.name) == kSolenoidKey) continue;
     c.*k.member = Normalise(k.rule, plat::GetPrivateProfileIntA(s, k.name, k.defaultValue, name.c_str()));
+  }
+  if (rules.photoOut) {
+    for (const Key& k : kPhotoOutKeys) {
+      c.*k.member = Normalise(k.rule, plat::GetPrivateProfileIntA(s, k.name, k.defaultValue, name.c_str()));
+    }
   }
   if (rules.readFranker) {
     // Eight bits each, as read.
@@ -204,11 +224,17 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
       }
     }
     for (const Key& k : kKeys) {
+      if (rules.photoOut && std::string_view(k.name) == kSolenoidKey) continue;
       if (k.writtenBack) doc.Set(s, k.name, std::to_string(Written(k.rule, config.*k.member)));
       if (rules.writeFranker && std::string_view(k.name) == kFrankerAfter) {
         doc.Set(s, kFrankerCommentKey, kFrankerComment);
         doc.Set(s, kFrankerModeKey, std::to_string(config.franker.mode));
         doc.Set(s, kFrankerAllowanceKey, std::to_string(config.franker.allowance));
+      }
+    }
+    if (rules.photoOut) {
+      for (const Key& k : kPhotoOutKeys) {
+        if (k.writtenBack) doc.Set(s, k.name, std::to_string(config.*k.member));
       }
     }
     doc.Set(s, kFontKey, config.printerFont);

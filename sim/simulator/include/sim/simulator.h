@@ -49,8 +49,8 @@ struct DocumentStackSpec {
 
 struct ScannerSpec {
   // The model's short name, without regard to case: QV600, QV605, QV620, QV602, KWL602, QV702, KWL603,
-  // QV630, QV840, QV625, QV640, QV9120, RM70, RM70KF, KQV8. Documents can be fed by the QV63x models
-  // (KWL603, QV630, QV840, QV625).
+  // QV630, QV840, QV625, QV640, QV9120, RM70, RM70KF, KQV8. Documents can be fed by the QV62x models
+  // (QV620, QV602, KWL602, QV702) and the QV63x models (KWL603, QV630, QV840, QV625).
   std::string model = "QV630";
   DocumentStackSpec documents;
   // The scanner runs only its boot loader, so connecting downloads the package's firmware.

@@ -48,14 +48,15 @@ FirmwareDecision Qv63xFirmwareRule(const FirmwareFacts& facts);
 // opens with 0 in mode 1, else 1.
 FirmwareDecision Qv64xFirmwareRule(int loadMode, const FirmwareFacts& facts);
 
+// The wait between the firmware download and the FPGA image, in ms.
+inline constexpr uint32_t kFpgaSettleMs = 300;
+
 // The firmware row of the diagnostics dialog.
 struct FirmwareUpdateOptions {
   FirmwareRule rule = Qv63xFirmwareRule;
-  FirmwareUpdateView* view = nullptr;  // the diagnostics dialog, when there is one
+  FirmwareUpdateView* view = nullptr;     // the diagnostics dialog, when there is one
+  uint32_t fpgaSettleMs = kFpgaSettleMs;  // the QV62x sends its FPGA image at once
 };
-
-// The wait between the firmware download and the FPGA image, in ms.
-inline constexpr uint32_t kFpgaSettleMs = 300;
 
 // Brings the scanner's firmware up to date from the package the configured file name selects (the
 // highest version "_v a.b.c.d" beside it, else the configured file itself). Any of the texts may be null.

@@ -20,9 +20,10 @@ namespace qv6 {
 struct CommandSetTraits {
   const char* loaderFile;
   std::span<const OpcodeSpec> opcodes;
-  uint32_t eepromLimit;      // most bytes an EEPROM read or write moves
-  uint16_t lowAddressLimit;  // records at or below it are written by controller memory writes
-  SeriesId identification;   // whose identification rules Identify follows
+  uint32_t eepromLimit;         // most bytes an EEPROM read or write moves
+  uint16_t lowAddressLimit;     // records at or below it are written by controller memory writes
+  SeriesId identification;      // whose identification rules Identify follows
+  uint32_t reopenWaitMs = 200;  // after closing the transport, before the first reopen attempt
 };
 
 class Qv63xCommands {

@@ -43,6 +43,10 @@ struct ScanConfig {
   int doubleFeedDelay = 5;
   int feedSolenoidMode = 0;
   int sorterEnable = 0;
+  // The QV62x scanner leaves the photo-out test to the host: thresholds above the empty track.
+  int photoOutEnable = 1;
+  int photoOutOffset = 25;
+  int photoOutTrip = 125;
   FrankerSettings franker;  // read only by series with a franker
 };
 
@@ -53,6 +57,9 @@ struct ScanConfigRules {
   bool sensor300 = false;
   bool readFranker = false;   // "FrankerMode" and "FrankerSmartModeBadQtyAllowed"
   bool writeFranker = false;  // written back, after "FrankerComment"
+  // The QV62x keys: "Color" is a flag, no "Feed Solenoid Mode", the three "PHOTO OUT" keys ("PHOTO OUT
+  // Enable" is read, never written back).
+  bool photoOut = false;
 };
 
 // The section used when the caller names none.
