@@ -118,6 +118,7 @@ void BM_PaintG4PanZoom_1700x800(benchmark::State& state) {
       zc::codec::funcViewZoomToRect(&v, 200, 100, 1050, 500);
     }
     flip = !flip;
+    s.ws->InvalidateRect(ImageSlot(0).window, nullptr, false);
     s.ws->UpdateWindow(s.frame);
   }
 }

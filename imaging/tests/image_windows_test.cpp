@@ -306,6 +306,25 @@ INSTANTIATE_TEST_SUITE_P(
                       JpegCase{"GrayPalette256Gray", 1, ui::DisplayInfo::Colours::Palette256, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An 8-bit BMP is decoded to palette indexes and painted through the file's own palette.
+TEST_F(ImageWindows, PalettedBmpPaintsThroughItsPalette) {
+  const int w = 256, h = 64;
+  // A DIB's palette (blue, green, red, 0) running from blue to red, and every row the indexes 0..255.
+  std::vector<uint8_t> palette(1024), rows(static_cast<size_t>(w) * h);
+  for (int i = 0; i < 256; ++i) palette[4 * i + 2] = static_cast<uint8_t>(i), palette[4 * i] = static_cast<uint8_t>(255 - i);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) rows[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(x);
+  ASSERT_EQ(funcWriteDIBBMPImage(rows.data(), palette.data(), dir.File("pal.bmp").c_str(), w, h, w, 8, 200, 200), 1);
+
+  Show(dir.File("pal.bmp"), 256, 64);
+  EXPECT_EQ(View().decoderMode, 1024);
+  EXPECT_EQ(ImageSlot(0).bytesPerPixel, 1);
+  const ui::Surface* fb = ws->Framebuffer(frame);
+  const ui::Rect r = ws->ClientRectInTopLevel(Image());
+  EXPECT_TRUE(ImageSlot(0).decoded);
+  for (int x : {0, 100, 255}) EXPECT_EQ(fb->Pixel(r.left + x, r.top + 10), ui::Rgb(x, 0, 255 - x)) << x;
+}
+
 TEST_F(ImageWindows, RubberBandZoomsAboveSevenPixelsAndRightClickRefits) {
   WriteRandomPage(dir.File("page.tif"), 800, 400);
   Show(dir.File("page.tif"), 400, 200);
