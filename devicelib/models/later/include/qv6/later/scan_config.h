@@ -53,6 +53,8 @@ struct ScanConfigRules {
   bool sensor300 = false;
   bool readFranker = false;   // "FrankerMode" and "FrankerSmartModeBadQtyAllowed"
   bool writeFranker = false;  // written back, after "FrankerComment"
+  bool colourTwoOnly = false;   // "Color": 0 stays 0, anything else is colour mode 2
+  bool noFeedSolenoid = false;  // "Feed Solenoid Mode" neither read nor written
 };
 
 // The section used when the caller names none.
