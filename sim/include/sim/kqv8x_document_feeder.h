@@ -38,6 +38,7 @@ class KQv8xDocumentFeeder : public Qv63xDocumentSource {
   std::vector<uint8_t> Samples(uint8_t sequence) override;
   std::vector<uint8_t> Image(std::span<const uint8_t> transfer) override;
 
+  void Push(documents::Document document) { feeder_.Push(std::move(document)); }
   bool Find(uint8_t sequence, Fed* out) const { return feeder_.Find(sequence, out); }
   const KQv8xFeederOptions& options() const { return options_; }
   const DocumentFeeder& feeder() const { return feeder_; }
