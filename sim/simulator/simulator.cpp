@@ -8,6 +8,7 @@
 #include "sim/catalog.h"
 #include "sim/firmware_package_builder.h"
 #include "sim/qv63x_device.h"
+#include "sim/kqv8x_document_feeder.h"
 #include "sim/qv63x_document_feeder.h"
 
 namespace sim {
@@ -69,7 +70,8 @@ struct SimulatedScanner::State {
   std::string deviceName;
   std::string packagePath;
   std::shared_ptr<ScannerDevice> device;
-  std::shared_ptr<Qv63xDocumentFeeder> feeder;  // null for a model that feeds no documents
+  std::shared_ptr<Qv63xDocumentSource> source;  // null for a model that feeds no documents
+  const DocumentFeeder* feeder = nullptr;        // the source's hopper
 };
 
 SimulatedScanner::SimulatedScanner(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -86,7 +88,8 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
   }
   const ModelInfo& info = Info(*model);
   const DocumentStackSpec& stackSpec = spec.documents;
-  if (stackSpec.count < 0 || (stackSpec.count > 0 && info.series != Series::kQv63x)) {
+  const bool feeds = info.series == Series::kQv63x || info.series == Series::kKQv8x;
+  if (stackSpec.count < 0 || (stackSpec.count > 0 && !feeds)) {
     Fail(error, std::string("no document feeder for the ") + SeriesName(info.series) + " series");
     return nullptr;
   }
@@ -97,8 +100,9 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
       return nullptr;
     }
   }
-  if (spec.hostResolution != 100 && spec.hostResolution != 200) {
-    Fail(error, "the host resolution is 100 or 200");
+  const bool sensor300 = info.series == Series::kKQv8x;
+  if (spec.hostResolution != 100 && spec.hostResolution != 200 && !(sensor300 && spec.hostResolution == 300)) {
+    Fail(error, sensor300 ? "the host resolution is 100, 200 or 300" : "the host resolution is 100 or 200");
     return nullptr;
   }
 
@@ -110,19 +114,30 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
     return nullptr;
   state->device = MakeScanner(*model, spec.bootLoaderOnly ? Firmware::kBootLoader : Firmware::kRunning);
 
-  if (info.series == Series::kQv63x) {
+  if (feeds) {
     documents::ChequeOptions cheques;
+    if (sensor300) cheques.dpi = 300;
     cheques.colour = stackSpec.colour;
     cheques.font = stackSpec.font == CodeLineFont::kCmc7 ? documents::MicrFont::kCmc7 : documents::MicrFont::kE13b;
     documents::DocumentStack stack(stackSpec.seed, cheques);
     std::vector<documents::DocumentFaults> faults(static_cast<size_t>(stackSpec.count));
     for (const ScheduledFault& f : stackSpec.faults) AddFault(faults[static_cast<size_t>(f.document)], f.fault);
     for (const documents::DocumentFaults& f : faults) stack.AddCheque(f);
-    Qv63xFeederOptions options;
-    options.mirroredSides = *model == Model::kQv840;
-    options.deviceName = state->deviceName;
-    state->feeder = std::make_shared<Qv63xDocumentFeeder>(std::move(stack), options);
-    std::static_pointer_cast<Qv63xDevice>(state->device)->SetDocumentSource(state->feeder);
+    if (info.series == Series::kKQv8x) {
+      KQv8xFeederOptions options = KQv8xDefaultFeederOptions();
+      options.deviceName = state->deviceName;
+      auto feeder = std::make_shared<KQv8xDocumentFeeder>(std::move(stack), options);
+      state->feeder = &feeder->feeder();
+      state->source = std::move(feeder);
+    } else {
+      Qv63xFeederOptions options;
+      options.mirroredSides = *model == Model::kQv840;
+      options.deviceName = state->deviceName;
+      auto feeder = std::make_shared<Qv63xDocumentFeeder>(std::move(stack), options);
+      state->feeder = &feeder->feeder();
+      state->source = std::move(feeder);
+    }
+    std::static_pointer_cast<Qv63xDevice>(state->device)->SetDocumentSource(state->source);
   }
   drv::DeviceRegistry::Instance().Attach(state->deviceName, state->device);
   return std::unique_ptr<SimulatedScanner>(new SimulatedScanner(std::move(state)));
@@ -147,16 +162,16 @@ const std::string& SimulatedScanner::FirmwarePackagePath() const {
 }
 
 size_t SimulatedScanner::Waiting() const {
-  return state_->feeder ? state_->feeder->Waiting() : 0;
+  return state_->feeder != nullptr ? state_->feeder->Waiting() : 0;
 }
 
 size_t SimulatedScanner::FedCount() const {
-  return state_->feeder ? state_->feeder->feeder().FedCount() : 0;
+  return state_->feeder != nullptr ? state_->feeder->FedCount() : 0;
 }
 
 std::optional<FedDocumentReport> SimulatedScanner::Fed(size_t index) const {
-  if (!state_->feeder) return std::nullopt;
-  const DocumentFeeder& feeder = state_->feeder->feeder();
+  if (state_->feeder == nullptr) return std::nullopt;
+  const DocumentFeeder& feeder = *state_->feeder;
   const std::optional<DocumentFeeder::Record> record = feeder.RecordOf(index);
   if (!record) return std::nullopt;
   FedDocumentReport report;

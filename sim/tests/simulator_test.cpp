@@ -72,6 +72,7 @@ struct StackCase {
   bool colour;
   int resolution;
   const char* keys;  // the host's scan configuration
+  const char* model = "QV630";
 };
 
 class SimulatorScan : public ::testing::TestWithParam<StackCase> {
@@ -115,7 +116,7 @@ void ExpectSameImage(const sim::HostImage& got, const std::optional<sim::HostIma
 TEST_P(SimulatorScan, EveryFedDocumentReachesTheHostAsTheSimulatorReportsIt) {
   const StackCase c = GetParam();
   sim::ScannerSpec spec;
-  spec.model = "QV630";
+  spec.model = c.model;
   spec.documents.count = c.count;
   spec.documents.seed = 17;
   spec.documents.colour = c.colour;
@@ -178,7 +179,10 @@ TEST_P(SimulatorScan, EveryFedDocumentReachesTheHostAsTheSimulatorReportsIt) {
 INSTANTIATE_TEST_SUITE_P(
     Stacks, SimulatorScan,
     ::testing::Values(StackCase{"grey200", 20, false, 200, ""},
-                      StackCase{"colour100", 3, true, 100, "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n"}),
+                      StackCase{"colour100", 3, true, 100, "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n"},
+                      StackCase{"kqv8Grey300", 2, false, 300, "", "KQV8"},
+                      StackCase{"kqv8Colour200", 2, true, 200,
+                                "FRONT_IMG Color=2\r\nFRONT_IMG Resolution=200\r\n", "KQV8"}),
     [](const ::testing::TestParamInfo<StackCase>& p) { return std::string(p.param.name); });
 
 TEST(SimulatorAttach, RefusesWhatItCannotSimulate) {

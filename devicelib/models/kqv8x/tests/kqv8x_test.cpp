@@ -264,6 +264,22 @@ TEST_F(KQv8Test, EepromImageLargerThanTheOtherSeriesIsWrittenAndReadBackEqual) {
   EXPECT_EQ(model->FindLineEnd(1), sim::kKQv8xLitEdges[1].last);
 }
 
+TEST_F(KQv8Test, TablesOfMoreGoodPixelsThanTheyHoldStayWithinTheirThreeThousandBytes) {
+  model->blocks().Set(kBlockImageModule, kImFrontGoodPixels, 4000);
+  // Copied in and out at the table's size, never at the good-pixel count.
+  std::vector<uint8_t> table(3000, 0x77);
+  EXPECT_EQ(model->SetCfgData(1, table.data(), static_cast<int>(table.size())), 1);
+  std::vector<uint8_t> out(3000, 0);
+  EXPECT_EQ(model->GetCfgData(1, out.data(), static_cast<int>(out.size())), 1);
+  EXPECT_EQ(out, table);
+  // Stored in the image at the table's size too.
+  ASSERT_EQ(model->SetMechConfig(nullptr, 1), 1);
+  std::vector<uint8_t> stored(3000, 0);
+  ASSERT_EQ(model->eepromImage().GetRecord(256, stored.data(), stored.size()), 1);
+  EXPECT_EQ(stored, table);
+  EXPECT_LT(model->eepromImage().usedLength(), size_t{0xF000});
+}
+
 TEST_F(KQv8Test, DefaultSectionsAreClearedBehindTheirSize) {
   std::array<uint8_t, 30> buffer;
   buffer.fill(0xAB);
