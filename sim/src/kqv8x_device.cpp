@@ -55,7 +55,10 @@ bool KQv8xDevice::OnBlock(std::span<const uint8_t> block) {
   const auto type = static_cast<uint16_t>((block[0] << 8) | block[1]);
   std::span<const uint8_t> payload = block.subspan(4);
   if (type == kBlockImageTransfer || type == kBlockSamples || type == kBlockHostBuffer) {
-    Note(std::to_string(type) + ":" + (payload.empty() ? std::string("-") : std::to_string(payload[0])));
+    std::string entry = std::to_string(type);
+    entry += ':';
+    entry += payload.empty() ? std::string("-") : std::to_string(payload[0]);
+    Note(std::move(entry));
   }
   if (type == kBlockSamples) {
     // Begin: the samples of the document in the scanner; end: nothing more to send.
@@ -74,16 +77,20 @@ drv::Reply KQv8xDevice::Control(uint32_t code, std::span<const uint8_t> in, std:
   drv::Reply reply = Qv63xDevice::Control(code, in, out);
   if ((code == kIoctlPipeWrite || code == kIoctlPipeRead) && in.size() >= 4 && reply.ok) {
     std::lock_guard lock(mutex_);
-    const std::string pipe = (code == kIoctlPipeWrite ? "w" : "r") + std::to_string(in[0]);
-    const size_t bytes = out.size();  // the data either way
-    if (pipe == lastPipe_ && !transcript_.empty()) {
+    std::string pipe(1, code == kIoctlPipeWrite ? 'w' : 'r');
+    pipe += std::to_string(in[0]);
+    size_t bytes = out.size();  // the data either way
+    const bool more = pipe == lastPipe_ && !transcript_.empty();
+    if (more) {
       const std::string& last = transcript_.back();
-      const size_t total = std::stoull(last.substr(last.find(':') + 1)) + bytes;
-      transcript_.back() = pipe + ":" + std::to_string(total);
-    } else {
-      Note(pipe + ":" + std::to_string(bytes));
-      lastPipe_ = pipe;
+      bytes += std::stoull(last.substr(last.find(':') + 1));
+      transcript_.pop_back();
     }
+    std::string entry = pipe;
+    entry += ':';
+    entry += std::to_string(bytes);
+    Note(std::move(entry));
+    lastPipe_ = pipe;
   }
   return reply;
 }
