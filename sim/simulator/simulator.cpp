@@ -7,8 +7,8 @@
 #include "driver/device_registry.h"
 #include "sim/catalog.h"
 #include "sim/firmware_package_builder.h"
-#include "sim/qv63x_device.h"
 #include "sim/kqv8x_document_feeder.h"
+#include "sim/qv63x_device.h"
 #include "sim/qv63x_document_feeder.h"
 
 namespace sim {
@@ -71,7 +71,7 @@ struct SimulatedScanner::State {
   std::string packagePath;
   std::shared_ptr<ScannerDevice> device;
   std::shared_ptr<Qv63xDocumentSource> source;  // null for a model that feeds no documents
-  const DocumentFeeder* feeder = nullptr;        // the source's hopper
+  const DocumentFeeder* feeder = nullptr;       // the source's hopper
 };
 
 SimulatedScanner::SimulatedScanner(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -101,7 +101,8 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
     }
   }
   const bool sensor300 = info.series == Series::kKQv8x;
-  if (spec.hostResolution != 100 && spec.hostResolution != 200 && !(sensor300 && spec.hostResolution == 300)) {
+  if (spec.hostResolution != 100 && spec.hostResolution != 200 &&
+      !(sensor300 && spec.hostResolution == 300)) {
     Fail(error, sensor300 ? "the host resolution is 100, 200 or 300" : "the host resolution is 100 or 200");
     return nullptr;
   }

@@ -87,7 +87,8 @@ std::array<documents::SideScan, 2> DocumentFeeder::ScansOf(const documents::Docu
   return scans;
 }
 
-std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, ColourMode mode, int linesPerInch) {
+std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, ColourMode mode,
+                                                          int linesPerInch) {
   std::lock_guard lock(mutex_);
   std::optional<documents::Document> next = stack_.Pop();
   if (!next) return std::nullopt;

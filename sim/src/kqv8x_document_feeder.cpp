@@ -42,7 +42,8 @@ std::optional<FedDocument> KQv8xDocumentFeeder::Feed(uint8_t sequence, std::span
   FedDocument report;
   DocumentRecord& record = report.record;
   record.width = Clamp16(static_cast<size_t>(std::max(options_.front.totalPixels, 0)));
-  record.lines = Clamp16(static_cast<size_t>(std::max({taken->documentLines[0], taken->documentLines[1], 0})));
+  record.lines =
+      Clamp16(static_cast<size_t>(std::max({taken->documentLines[0], taken->documentLines[1], 0})));
   record.firstFront = Clamp16(static_cast<size_t>(std::max(options_.frontLeadLines, 0)));
   record.firstRear = Clamp16(static_cast<size_t>(std::max(options_.rearLeadLines, 0)));
   const documents::DocumentFaults& faults = taken->faults;
@@ -52,7 +53,8 @@ std::optional<FedDocument> KQv8xDocumentFeeder::Feed(uint8_t sequence, std::span
     report.sensor = faults.jam ? kKQv8xSensorJam : kKQv8xSensorDoubleFeed;
   } else {
     record.samples = Clamp16(taken->sampleBytes);  // one byte a sample
-    record.word = kKQv8xDocFrontReady | kKQv8xDocRearReady | (record.samples != 0 ? kKQv8xDocSamplesReady : 0);
+    record.word =
+        kKQv8xDocFrontReady | kKQv8xDocRearReady | (record.samples != 0 ? kKQv8xDocSamplesReady : 0);
   }
   return report;
 }

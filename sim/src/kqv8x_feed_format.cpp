@@ -14,7 +14,6 @@ using documents::ExpectedImage;
 
 constexpr int kSensorDpi = 300;
 
-
 const micrkit::SeriesFormat& KQv8xSamples() {
   for (const micrkit::SeriesFormat& f : micrkit::SeriesFormats()) {
     if (std::strcmp(f.series, "KQv8x") == 0) return f;
@@ -131,8 +130,9 @@ documents::HostAssembly KQv8xFeedFormat::HostAssemblyOf(documents::Side side, Co
   return host;
 }
 
-ExpectedImage KQv8xFeedFormat::HostImage(const documents::SideScan& scan, const documents::TransferRequest& request,
-                                         documents::Side side, ColourMode mode, int dpi) const {
+ExpectedImage KQv8xFeedFormat::HostImage(const documents::SideScan& scan,
+                                         const documents::TransferRequest& request, documents::Side side,
+                                         ColourMode mode, int dpi) const {
   return ResampleKQv8x(documents::AssembleSide(scan, request, HostAssemblyOf(side, mode, dpi)), mode, dpi);
 }
 

@@ -179,7 +179,8 @@ TEST_P(SimulatorScan, EveryFedDocumentReachesTheHostAsTheSimulatorReportsIt) {
 INSTANTIATE_TEST_SUITE_P(
     Stacks, SimulatorScan,
     ::testing::Values(StackCase{"grey200", 20, false, 200, ""},
-                      StackCase{"colour100", 3, true, 100, "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n"},
+                      StackCase{"colour100", 3, true, 100,
+                                "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n"},
                       StackCase{"kqv8Grey300", 2, false, 300, "", "KQV8"},
                       StackCase{"kqv8Colour200", 2, true, 200,
                                 "FRONT_IMG Color=2\r\nFRONT_IMG Resolution=200\r\n", "KQV8"}),

@@ -30,7 +30,8 @@ KQv8xFeederOptions KQv8xDefaultFeederOptions();
 
 // Resampling of a side assembled at 300 dpi across and `linesPerInch` along to `dpi` (100, 200 or 300),
 // grey or colour mode 2 (colour: 100 output lines per inch).
-documents::ExpectedImage ResampleKQv8x(const documents::ExpectedImage& image, documents::ColourMode mode, int dpi);
+documents::ExpectedImage ResampleKQv8x(const documents::ExpectedImage& image, documents::ColourMode mode,
+                                       int dpi);
 
 class KQv8xFeedFormat : public ContactSensorFormat {
  public:
@@ -50,6 +51,5 @@ class KQv8xFeedFormat : public ContactSensorFormat {
  private:
   KQv8xFeederOptions options_;
 };
-
 
 }  // namespace sim

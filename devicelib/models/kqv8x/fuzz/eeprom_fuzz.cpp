@@ -16,7 +16,9 @@ namespace {
 
 class FuzzDevice : public qv6::EepromAccess {
  public:
-  explicit FuzzDevice(std::vector<uint8_t> bytes) : memory_(std::move(bytes)) { memory_.resize(0xF000, 0xFF); }
+  explicit FuzzDevice(std::vector<uint8_t> bytes) : memory_(std::move(bytes)) {
+    memory_.resize(0xF000, 0xFF);
+  }
   int ReadData(uint8_t* buffer, int length) override {
     const auto n = static_cast<size_t>(std::min(length & 0xFFFF, 0xF000));
     std::fill(buffer, buffer + (length & 0xFFFF), 0xFF);

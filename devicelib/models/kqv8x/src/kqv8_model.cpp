@@ -70,7 +70,9 @@ void ScannerKQv8xDeviceTemplate::PrepareAcquisition() {
   const SideConfig& rear = config_.rear;
   colourMode_ = front.color == 0 ? 0 : (front.color == 2 || AlternativeColourTiming()) ? 2 : 1;
   // Colour lines come at 100 per inch; grey at 200 (for 100 and 200 dpi) or 300.
-  const int resolution = colourMode_ != 0 ? 100 : front.resolution == 100 || front.resolution == 200 ? 200 : 300;
+  const int resolution = colourMode_ != 0                                     ? 100
+                         : front.resolution == 100 || front.resolution == 200 ? 200
+                                                                              : 300;
   std::array<int, 3> f{};
   std::array<int, 3> r{};
   ComputeColorRatios(static_cast<unsigned>(front.red), static_cast<unsigned>(front.green),
@@ -102,7 +104,8 @@ int ScannerKQv8xDeviceTemplate::FindLineStart(int side) const {
 }
 
 int ScannerKQv8xDeviceTemplate::FindLineEnd(int side) const {
-  const auto good = static_cast<int>(blocks().Get(kBlockImageModule, side == 0 ? kImFrontGoodPixels : kImRearGoodPixels));
+  const auto good =
+      static_cast<int>(blocks().Get(kBlockImageModule, side == 0 ? kImFrontGoodPixels : kImRearGoodPixels));
   return kqv8x::FindLineEnd(CorrectionTable(side == 0 ? kFirstTableTag : kFirstTableTag + 8), good);
 }
 

@@ -80,8 +80,9 @@ std::vector<BlockLayout> Layouts() {
   v.push_back(same(kBlockHostBuffer));
   v.push_back(ImageModule());
   v.push_back(Layout(kBlockMotor, 5, {{0, 2}, {2, 1}, {3, 1}, {4, 1}}));
-  v.push_back(Layout(kBlockTransport, 21,
-                     {{0, 2}, {2, 2}, {4, 1}, {5, 2}, {7, 1}, {8, 2}, {10, 2}, {12, 2}, {14, 1}, {15, 4}, {19, 2}}));
+  v.push_back(
+      Layout(kBlockTransport, 21,
+             {{0, 2}, {2, 2}, {4, 1}, {5, 2}, {7, 1}, {8, 2}, {10, 2}, {12, 2}, {14, 1}, {15, 4}, {19, 2}}));
   v.push_back(Layout(kBlockMicrHead, 19,
                      {{0, 2},
                       {2, 2},
@@ -102,7 +103,9 @@ std::vector<BlockLayout> Layouts() {
 std::vector<MechIniBinding> Bindings() {
   std::vector<MechIniBinding> b;
   auto add = [&b](uint16_t type, size_t field, const char* section, const std::string& key, int32_t def,
-                  uint8_t shift = 0, uint8_t bits = 0) { b.push_back({type, field, section, key, def, shift, bits}); };
+                  uint8_t shift = 0, uint8_t bits = 0) {
+    b.push_back({type, field, section, key, def, shift, bits});
+  };
 
   const char* scanKeys[kTsFields] = {"Path Length",        "EdgeDebounceLen",    "Pwm DoubleFeed 0",
                                      "T.Rewind End Batch", "Feed Time Out",      "Motor Start Delay",

@@ -69,8 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ImageCase{"colour200", "FRONT_IMG Color=2\r\nFRONT_IMG Resolution=200\r\n", true, 200},
                       ImageCase{"colour300", "FRONT_IMG Color=2\r\n", true, 300},
                       // Any colour setting is colour mode 2.
-                      ImageCase{"colourSetting1at100", "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n", true,
-                                100}),
+                      ImageCase{"colourSetting1at100", "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n",
+                                true, 100}),
     [](const ::testing::TestParamInfo<ImageCase>& p) { return std::string(p.param.name); });
 
 TEST_F(KQv8ScanTest, SixteenLevelsKeepTheTopNibbleOfTheExpectedImage) {
@@ -117,7 +117,7 @@ TEST_F(KQv8ScanTest, EveryTransferIsBracketedByItsBeginAndEndBlock) {
   auto transfers = Received(kBlockImageTransfer);
   ASSERT_EQ(transfers.size(), 4u);
   EXPECT_TRUE(std::equal(transfers[0].begin() + 1, transfers[0].end(), transfers[1].begin() + 1));
-  EXPECT_EQ(transfers[0][2], 0);  // never half size
+  EXPECT_EQ(transfers[0][2], 0);                              // never half size
   EXPECT_EQ(transfers[0][10] << 8 | transfers[0][11], 2594);  // the whole line, rounded down to even
 }
 

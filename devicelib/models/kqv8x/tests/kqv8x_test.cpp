@@ -126,7 +126,8 @@ TEST_F(KQv8Test, StatusAndErrorWordsFromTheTwentyFourByteBlock) {
     ASSERT_EQ(model->GetStatus(&status, &errors), 1);
     EXPECT_EQ(static_cast<uint32_t>(status), QV6_STATUS_CONNECTED | c.status);
     EXPECT_EQ(static_cast<uint32_t>(errors), c.errors);
-    EXPECT_EQ(model->blocks().Get(kBlockStatus, size_t{kRecordA} + size_t{kRecSequence}), model->expectedSequence());
+    EXPECT_EQ(model->blocks().Get(kBlockStatus, size_t{kRecordA} + size_t{kRecSequence}),
+              model->expectedSequence());
   }
 }
 
@@ -214,8 +215,12 @@ TEST(KQv8xEdges, DegenerateGoodPixelCountsStayInsideTheTable) {
     const char* what;
     int goodPixels;
     int end;
-  } cases[] = {{"none", 0, 0},           {"seven", 7, 7},          {"256", 256, 256},
-               {"258", 258, 258},        {"beyond the table", 4000, 3000}, {"negative", -5, -5}};
+  } cases[] = {{"none", 0, 0},
+               {"seven", 7, 7},
+               {"256", 256, 256},
+               {"258", 258, 258},
+               {"beyond the table", 4000, 3000},
+               {"negative", -5, -5}};
   for (const Case& c : cases) {
     // An exact-size heap copy, so that a read outside it is seen by the address sanitizer.
     std::vector<uint8_t> table(3000, 0);
@@ -285,7 +290,7 @@ TEST_F(KQv8Test, DefaultSectionsAreClearedBehindTheirSize) {
   buffer.fill(0xAB);
   model->eepromImage().GetDefaultSection(kBlockTransport, buffer.data(), buffer.size());
   EXPECT_EQ(plat::bytes::GetLe16(&buffer[0]), 610);  // path length
-  EXPECT_EQ(buffer[4], 50);                         // double-feed PWM
+  EXPECT_EQ(buffer[4], 50);                          // double-feed PWM
   for (size_t i = 21; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], 0) << i;
   buffer.fill(0xAB);
   model->eepromImage().GetDefaultSection(kBlockRamp1, buffer.data(), buffer.size());

@@ -109,7 +109,8 @@ std::optional<AcquisitionWindow> ComputeWholeWidthWindow(const SideGeometry& g, 
   if (lower < 0 || end <= lower || end > kMaxLinePixels || end > g.goodPixels) return std::nullopt;
   w.lower = static_cast<int>(lower);
   w.upper = static_cast<int>(end);
-  const int64_t start = g.topDown ? int64_t{g.startPixel} + g.goodPixels - end : int64_t{g.startPixel} + lower;
+  const int64_t start =
+      g.topDown ? int64_t{g.startPixel} + g.goodPixels - end : int64_t{g.startPixel} + lower;
   if (start < 0 || start + (end - lower) > w.endPixel) return std::nullopt;
   if (w.endLine > 0xFFFF) return std::nullopt;
   return w;

@@ -325,7 +325,8 @@ int ScannerQV63xDeviceTemplate::SetCfgData(int type, const void* data, int lengt
   switch (type) {
     case 5:
     case 6:
-      DecodePayload(blocks_, kBlockImageModule, {in, std::min(count, ImageModuleBytes())}, ByteOrder::kLittle);
+      DecodePayload(blocks_, kBlockImageModule, {in, std::min(count, ImageModuleBytes())},
+                    ByteOrder::kLittle);
       return SendDeviceBlock(kBlockImageModule);
     case 11: {
       std::vector<uint8_t> packet(in, in + count);

@@ -143,7 +143,8 @@ int ScannerQV63xDeviceTemplate::PollStatus() {
   std::copy_n(wire.begin(), std::min<size_t>(6, wire.size()), snapshot.begin());
   for (size_t r = 0; r < traits_.statusRecords.size(); ++r) {
     const size_t at = 8 + 14 * r;  // the record's document word
-    if (at + 2 <= wire.size() && at + 2 <= snapshot.size()) std::copy_n(wire.begin() + at, 2, snapshot.begin() + at);
+    if (at + 2 <= wire.size() && at + 2 <= snapshot.size())
+      std::copy_n(wire.begin() + at, 2, snapshot.begin() + at);
   }
   if (haveSnapshot_ && snapshot == snapshot_ && waiting == 0 && expected_ == snapshotExpected_) return 1;
   snapshot_ = snapshot;
@@ -161,7 +162,8 @@ void ScannerQV63xDeviceTemplate::OnStatusChanged() {
         ReadMicr(expected_, static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecSamples)))) {
       lastMicrSequence_ = expected_;
     }
-    if (lastImageSequence_ != expected_ && (word & traits_.documentBits.frontReady) && (word & traits_.documentBits.rearReady)) {
+    if (lastImageSequence_ != expected_ && (word & traits_.documentBits.frontReady) &&
+        (word & traits_.documentBits.rearReady)) {
       GetImages(expected_, colourMode_);
     }
   }

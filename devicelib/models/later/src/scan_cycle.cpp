@@ -384,7 +384,8 @@ bool ScannerQV63xDeviceTemplate::CurrentDocumentShows(uint16_t bits) const {
 
 int ScannerQV63xDeviceTemplate::ImagesForCurrentDocument() {
   if (!ReadStatusBlock()) return 0;
-  if (lastImageSequence_ != expected_ && CurrentDocumentShows(traits_.documentBits.frontReady | traits_.documentBits.rearReady)) {
+  if (lastImageSequence_ != expected_ &&
+      CurrentDocumentShows(traits_.documentBits.frontReady | traits_.documentBits.rearReady)) {
     GetImages(expected_, colourMode_);
   }
   return 1;
@@ -405,7 +406,8 @@ int ScannerQV63xDeviceTemplate::ReadNewImage(const std::array<int, 8>& arguments
   newImagePending_ = true;
   // Side first: 0 the front, any other value the rear.
   newImageFlags_ = {arguments[0] == 0, arguments[0] != 0};
-  if (eventMode_ == 0 && ReadStatusBlock() && CurrentDocumentShows(traits_.documentBits.frontReady | traits_.documentBits.rearReady)) {
+  if (eventMode_ == 0 && ReadStatusBlock() &&
+      CurrentDocumentShows(traits_.documentBits.frontReady | traits_.documentBits.rearReady)) {
     GetImages(expected_, colourMode_);
   }
   return 1;

@@ -27,7 +27,8 @@ using KQv8MechFile = KQv8xMechFile;
 
 class ScannerKQv8xDeviceTemplate : public ScannerQV63xDeviceTemplate {
  public:
-  ScannerKQv8xDeviceTemplate(Qv63xCommands& commands) : ScannerQV63xDeviceTemplate(commands, KQv8xSeriesTraits()) {}
+  ScannerKQv8xDeviceTemplate(Qv63xCommands& commands)
+      : ScannerQV63xDeviceTemplate(commands, KQv8xSeriesTraits()) {}
 
   int GetCfgData(int type, void* buffer, int length) override;
   int SetCfgData(int type, const void* data, int length) override;
@@ -46,7 +47,8 @@ class ScannerKQv8xDeviceTemplate : public ScannerQV63xDeviceTemplate {
 };
 
 struct KQv8Parts {
-  explicit KQv8Parts(DriverDeviceInterface& transport) : commands(transport), eeprom(commands), mechFile(eeprom) {}
+  explicit KQv8Parts(DriverDeviceInterface& transport)
+      : commands(transport), eeprom(commands), mechFile(eeprom) {}
   KQv8Commands commands;
   CommandsEepromAccess eeprom;
   KQv8MechFile mechFile;
