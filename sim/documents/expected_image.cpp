@@ -14,7 +14,7 @@ namespace {
 // Transfer line indices of the three planes of every output line.
 using Planes = std::array<int, 3>;
 
-std::vector<Planes> OutputLines(ColourMode mode, bool half, int lines, int groupRepeat) {
+std::vector<Planes> OutputLines(ColourMode mode, bool half, int lines, int groupRepeat, bool wholeGroups) {
   std::vector<Planes> out;
   switch (mode) {
     case ColourMode::kGrey:
@@ -32,7 +32,7 @@ std::vector<Planes> OutputLines(ColourMode mode, bool half, int lines, int group
       }
       break;
     case ColourMode::kColourAltTiming:
-      for (int q = 0; q < std::max(lines - 2, 0) / 3; ++q) {
+      for (int q = 0; q < (wholeGroups ? lines / 3 : std::max(lines - 2, 0) / 3); ++q) {
         const int b = 3 * q;
         const int repeat = groupRepeat > 0 ? groupRepeat : half ? 1 : 2;
         for (int r = 0; r < repeat; ++r) out.push_back({b, b + 1, b + 2});
@@ -96,7 +96,7 @@ ExpectedImage AssembleSide(const SideScan& scan, const TransferRequest& request,
   if (host.rows > 0 && static_cast<size_t>(host.rows) < goods.size())
     goods.resize(static_cast<size_t>(host.rows));
 
-  const std::vector<Planes> out = OutputLines(host.mode, half, lines, host.groupRepeat);
+  const std::vector<Planes> out = OutputLines(host.mode, half, lines, host.groupRepeat, host.wholeGroups);
   img.width = static_cast<int>(out.size());
   img.height = static_cast<int>(goods.size());
   img.bitCount = grey ? 8 : 24;

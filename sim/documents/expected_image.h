@@ -29,6 +29,9 @@ struct HostAssembly {
   int rows = 0;                 // rows before cropping; 0: every transferred good pixel from the first
   // Output lines each colour mode 2 group gives; 0: twice, once at 100 dpi (a 300 dpi sensor: three times).
   int groupRepeat = 0;
+  // Colour mode 2 takes every whole group of three lines (lines / 3), as sent; otherwise a group needs the
+  // line after it too ((lines - 2) / 3).
+  bool wholeGroups = false;
 };
 
 struct ExpectedImage {

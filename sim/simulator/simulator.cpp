@@ -7,6 +7,7 @@
 #include "driver/device_registry.h"
 #include "sim/catalog.h"
 #include "sim/firmware_package_builder.h"
+#include "sim/kqv8x_document_feeder.h"
 #include "sim/qv63x_device.h"
 #include "sim/qv62x_device.h"
 #include "sim/qv62x_document_feeder.h"
@@ -71,15 +72,9 @@ struct SimulatedScanner::State {
   std::string deviceName;
   std::string packagePath;
   std::shared_ptr<ScannerDevice> device;
-  std::shared_ptr<Qv63xDocumentFeeder> feeder;  // null for a model that feeds no documents
-  std::shared_ptr<Qv62xDocumentFeeder> qv62xFeeder;
-
-  // The series-neutral hopper behind whichever device side feeds documents; null when none does.
-  const DocumentFeeder* Hopper() const {
-    if (feeder) return &feeder->feeder();
-    if (qv62xFeeder) return &qv62xFeeder->feeder();
-    return nullptr;
-  }
+  std::shared_ptr<Qv63xDocumentSource> source;       // the QV63x device side's source (QV63x, KQv8x)
+  std::shared_ptr<Qv62xDocumentFeeder> qv62xFeeder;  // the QV62x device side's feeder
+  const DocumentFeeder* feeder = nullptr;            // the hopper behind either; null for a model that feeds none
 };
 
 SimulatedScanner::SimulatedScanner(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -96,7 +91,8 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
   }
   const ModelInfo& info = Info(*model);
   const DocumentStackSpec& stackSpec = spec.documents;
-  const bool feeds = info.series == Series::kQv63x || info.series == Series::kQv62x;
+  const bool feeds =
+      info.series == Series::kQv63x || info.series == Series::kQv62x || info.series == Series::kKQv8x;
   if (stackSpec.count < 0 || (stackSpec.count > 0 && !feeds)) {
     Fail(error, std::string("no document feeder for the ") + SeriesName(info.series) + " series");
     return nullptr;
@@ -108,8 +104,10 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
       return nullptr;
     }
   }
-  if (spec.hostResolution != 100 && spec.hostResolution != 200) {
-    Fail(error, "the host resolution is 100 or 200");
+  const bool sensor300 = info.series == Series::kKQv8x;
+  if (spec.hostResolution != 100 && spec.hostResolution != 200 &&
+      !(sensor300 && spec.hostResolution == 300)) {
+    Fail(error, sensor300 ? "the host resolution is 100, 200 or 300" : "the host resolution is 100 or 200");
     return nullptr;
   }
 
@@ -123,6 +121,7 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
 
   if (feeds) {
     documents::ChequeOptions cheques;
+    if (sensor300) cheques.dpi = 300;
     cheques.colour = stackSpec.colour;
     cheques.font = stackSpec.font == CodeLineFont::kCmc7 ? documents::MicrFont::kCmc7 : documents::MicrFont::kE13b;
     documents::DocumentStack stack(stackSpec.seed, cheques);
@@ -135,13 +134,24 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
       options.deviceName = state->deviceName;
       state->qv62xFeeder = std::make_shared<Qv62xDocumentFeeder>(
           std::move(stack), Qv62xLayoutOf(qv602, *model == Model::kQv702), options);
+      state->feeder = &state->qv62xFeeder->feeder();
       std::static_pointer_cast<Qv62xDevice>(state->device)->SetDocumentSource(state->qv62xFeeder);
     } else {
-      Qv63xFeederOptions options;
-      options.mirroredSides = *model == Model::kQv840;
-      options.deviceName = state->deviceName;
-      state->feeder = std::make_shared<Qv63xDocumentFeeder>(std::move(stack), options);
-      std::static_pointer_cast<Qv63xDevice>(state->device)->SetDocumentSource(state->feeder);
+      if (info.series == Series::kKQv8x) {
+        KQv8xFeederOptions options = KQv8xDefaultFeederOptions();
+        options.deviceName = state->deviceName;
+        auto feeder = std::make_shared<KQv8xDocumentFeeder>(std::move(stack), options);
+        state->feeder = &feeder->feeder();
+        state->source = std::move(feeder);
+      } else {
+        Qv63xFeederOptions options;
+        options.mirroredSides = *model == Model::kQv840;
+        options.deviceName = state->deviceName;
+        auto feeder = std::make_shared<Qv63xDocumentFeeder>(std::move(stack), options);
+        state->feeder = &feeder->feeder();
+        state->source = std::move(feeder);
+      }
+      std::static_pointer_cast<Qv63xDevice>(state->device)->SetDocumentSource(state->source);
     }
   }
   drv::DeviceRegistry::Instance().Attach(state->deviceName, state->device);
@@ -167,19 +177,16 @@ const std::string& SimulatedScanner::FirmwarePackagePath() const {
 }
 
 size_t SimulatedScanner::Waiting() const {
-  const DocumentFeeder* hopper = state_->Hopper();
-  return hopper != nullptr ? hopper->Waiting() : 0;
+  return state_->feeder != nullptr ? state_->feeder->Waiting() : 0;
 }
 
 size_t SimulatedScanner::FedCount() const {
-  const DocumentFeeder* hopper = state_->Hopper();
-  return hopper != nullptr ? hopper->FedCount() : 0;
+  return state_->feeder != nullptr ? state_->feeder->FedCount() : 0;
 }
 
 std::optional<FedDocumentReport> SimulatedScanner::Fed(size_t index) const {
-  const DocumentFeeder* hopper = state_->Hopper();
-  if (hopper == nullptr) return std::nullopt;
-  const DocumentFeeder& feeder = *hopper;
+  if (state_->feeder == nullptr) return std::nullopt;
+  const DocumentFeeder& feeder = *state_->feeder;
   const std::optional<DocumentFeeder::Record> record = feeder.RecordOf(index);
   if (!record) return std::nullopt;
   FedDocumentReport report;

@@ -78,7 +78,17 @@ const DocumentFeeder::Entry* DocumentFeeder::At(size_t index) const {
   return &fed_[index - dropped_];
 }
 
-std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, ColourMode mode) {
+std::array<documents::SideScan, 2> DocumentFeeder::ScansOf(const documents::Document& document,
+                                                           const Record& record) const {
+  std::array<documents::SideScan, 2> scans = format_->Scans(document, record.mode);
+  if (record.linesPerInch > 0) {
+    for (documents::SideScan& scan : scans) scan.linesPerInch = record.linesPerInch;
+  }
+  return scans;
+}
+
+std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, ColourMode mode,
+                                                          int linesPerInch) {
   std::lock_guard lock(mutex_);
   std::optional<documents::Document> next = stack_.Pop();
   if (!next) return std::nullopt;
@@ -91,6 +101,7 @@ std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, Colo
   r.faults = next->faults;
   r.mode = mode;
   r.sampleRate = format_->SampleRate(mode);
+  r.linesPerInch = linesPerInch;
   entry.seed = next->seed;
   entry.cheque = next->cheque;
   entry.document = std::move(next);
@@ -98,7 +109,7 @@ std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, Colo
   Taken taken;
   taken.index = r.index;
   taken.faults = r.faults;
-  const std::array<documents::SideScan, 2> scans = format_->Scans(*entry.document, mode);
+  const std::array<documents::SideScan, 2> scans = ScansOf(*entry.document, r);
   for (size_t s = 0; s < 2; ++s) taken.documentLines[s] = scans[s].DocumentLines();
   if (!r.faults.jam && !r.faults.doubleFeed) taken.sampleBytes = format_->SampleBytes(*entry.document, mode).size();
   if (r.faults.unplugMidDocument) {
@@ -132,7 +143,7 @@ std::vector<uint8_t> DocumentFeeder::Image(uint8_t sequence, int side, const doc
   Entry* e = Newest(sequence);
   if (e == nullptr) return {};
   e->record.transfers[static_cast<size_t>(side)] = request;
-  return format_->RawLines(format_->Scans(*e->document, e->record.mode)[static_cast<size_t>(side)], request);
+  return format_->RawLines(ScansOf(*e->document, e->record)[static_cast<size_t>(side)], request);
 }
 
 std::optional<DocumentFeeder::Record> DocumentFeeder::RecordOf(size_t index) const {
@@ -148,7 +159,7 @@ bool DocumentFeeder::Find(uint8_t sequence, Fed* out) const {
   if (e == nullptr) return false;
   static_cast<Record&>(*out) = e->record;
   out->document = *e->document;
-  out->scans = format_->Scans(out->document, e->record.mode);
+  out->scans = ScansOf(out->document, e->record);
   return true;
 }
 
@@ -170,7 +181,7 @@ std::optional<std::array<documents::ExpectedImage, 2>> DocumentFeeder::ExpectedI
   // A synthetic cheque whose faces were dropped is made again from its seed.
   if (!document && cheque) document = documents::MakeCheque(seed, *cheque);
   if (!document || !record.transfers[0] || !record.transfers[1]) return std::nullopt;
-  const std::array<documents::SideScan, 2> scans = format_->Scans(*document, record.mode);
+  const std::array<documents::SideScan, 2> scans = ScansOf(*document, record);
   std::array<documents::ExpectedImage, 2> out;
   for (size_t s = 0; s < 2; ++s) {
     out[s] = format_->HostImage(scans[s], *record.transfers[s], static_cast<documents::Side>(s), record.mode, dpi);

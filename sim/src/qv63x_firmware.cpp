@@ -14,12 +14,12 @@ constexpr size_t kControlBlock = 10;
 constexpr uint8_t kCodeFirmwareHigh = 0x12;
 constexpr uint8_t kCodeMemoryWrite = 0xA0;
 
+}  // namespace
+
 // Product codes of the QV63x command set's canned identities: 22 reports the state "DR", 23 and 30 "SD".
-bool IsBootProduct(uint8_t product) {
+bool Qv63xDevice::IsBootProduct(uint8_t product) const {
   return product == 22 || product == 23 || product == 30;
 }
-
-}  // namespace
 
 void Qv63xDevice::InitFirmware() {
   IdentificationCodes now = codes();

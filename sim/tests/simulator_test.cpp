@@ -182,7 +182,10 @@ INSTANTIATE_TEST_SUITE_P(
                       StackCase{"colour100", 3, true, 100, "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n"},
                       StackCase{"qv620Grey200", 4, false, 200, "", "QV620"},
                       StackCase{"qv702Colour100", 2, true, 100, "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n",
-                                "QV702"}),
+                                "QV702"},
+                      StackCase{"kqv8Grey300", 2, false, 300, "", "KQV8"},
+                      StackCase{"kqv8Colour200", 2, true, 200,
+                                "FRONT_IMG Color=2\r\nFRONT_IMG Resolution=200\r\n", "KQV8"}),
     [](const ::testing::TestParamInfo<StackCase>& p) { return std::string(p.param.name); });
 
 TEST(SimulatorAttach, RefusesWhatItCannotSimulate) {

@@ -104,6 +104,7 @@ class DocumentFeeder {
     documents::DocumentFaults faults;
     documents::ColourMode mode = documents::ColourMode::kGrey;
     int sampleRate = 0;
+    int linesPerInch = 0;  // the scanner's raw-line setting for this document; 0: the format's own
     std::array<std::optional<documents::TransferRequest>, 2> transfers;  // the last one of each side
     int sampleRequests = 0;
   };
@@ -125,8 +126,9 @@ class DocumentFeeder {
   DocumentFeeder(const DocumentFeeder&) = delete;
   DocumentFeeder& operator=(const DocumentFeeder&) = delete;
 
-  // The document a start feed with `sequence` takes in; nullopt while the hopper is empty.
-  std::optional<Taken> Feed(uint8_t sequence, documents::ColourMode mode);
+  // The document a start feed with `sequence` takes in; nullopt while the hopper is empty. A series whose
+  // scanner sets its raw lines per inch apart from the colour mode passes it in `linesPerInch`.
+  std::optional<Taken> Feed(uint8_t sequence, documents::ColourMode mode, int linesPerInch = 0);
   // The sample bytes of the document last fed with `sequence` (empty when unknown or no longer kept).
   std::vector<uint8_t> Samples(uint8_t sequence);
   // The raw lines of one side (0 front, 1 rear) of the document last fed with `sequence`.
@@ -153,6 +155,7 @@ class DocumentFeeder {
     std::optional<documents::ChequeOptions> cheque;
   };
   Entry* Newest(uint8_t sequence);
+  std::array<documents::SideScan, 2> ScansOf(const documents::Document& document, const Record& record) const;
   const Entry* At(size_t index) const;
 
   mutable std::mutex mutex_;

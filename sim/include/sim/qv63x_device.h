@@ -68,24 +68,29 @@ class Qv63xDevice : public LaterSeriesTemplate {
   bool BlockPayload(uint16_t type, size_t capacity, std::vector<uint8_t>* payload) override;
   bool OnBlock(std::span<const uint8_t> block) override;
   bool OnCommandPacket(std::span<const uint8_t> packet) override;
-
- private:
-  std::vector<uint8_t> StatusPayload() const;
+  // The status block (type 2) as the series lays it out (called with the lock held).
+  virtual std::vector<uint8_t> StatusPayload() const;
+  // Product codes whose identity is the boot loader's canned one.
+  virtual bool IsBootProduct(uint8_t product) const;
+  // Sets up the boot loader; a series whose constructor changes what IsBootProduct says calls it again.
   void InitFirmware();
-  void OnControllerStarted(FirmwareLoader::Stage stage);
-  void ApplyDoubleFeedSensors();
-  void FeedFromSource(uint8_t sequence);
 
   uint16_t state_ = 0;
   uint16_t sensor_ = 0;
   uint16_t error_ = 0;
   std::array<DocumentRecord, 2> records_{};
-  std::deque<DocumentRecord> queued_;
   std::optional<size_t> statusLength_;
-  std::array<int, 2> thresholds_{0, 0};
-  std::array<int, 2> pwm_{64, 64};
   uint8_t lastFed_ = 0;
   std::shared_ptr<Qv63xDocumentSource> source_;
+
+ private:
+  void OnControllerStarted(FirmwareLoader::Stage stage);
+  void ApplyDoubleFeedSensors();
+  void FeedFromSource(uint8_t sequence);
+
+  std::deque<DocumentRecord> queued_;
+  std::array<int, 2> thresholds_{0, 0};
+  std::array<int, 2> pwm_{64, 64};
   std::vector<uint8_t> acquisition_;  // the last image-acquisition block (type 34 payload)
   std::vector<Franking> frankings_;
   FirmwareLoader firmware_;

@@ -86,4 +86,34 @@ std::optional<AcquisitionWindow> ComputeFullWidthWindow(const SideGeometry& g, c
   return w;
 }
 
+std::optional<AcquisitionWindow> ComputeWholeWidthWindow(const SideGeometry& g, const WindowRequest& r) {
+  if (g.goodPixels <= 0 || g.startPixel < 0 || g.resolution <= 0) return std::nullopt;
+  if (r.lineCount <= 0 || r.lineCount > kMaxDocumentLines || r.firstLine < 0) return std::nullopt;
+  const int64_t t = r.firstUsable;
+  int64_t end = r.lastUsable;
+  int64_t lower = (r.bottom > 0 ? int64_t{r.bottom} * g.resolution / kTenthsPerInch : 0) + t - 1;
+  int64_t upper = (r.top > 0 ? int64_t{r.top} * g.resolution / kTenthsPerInch : end - t) + t - 1;
+  upper = std::min(upper, end);
+  if (lower >= end) lower = t;
+  if (lower < upper) end = upper;
+  lower = RoundDownEven(lower);
+  end = RoundDownEven(end + 1);
+
+  AcquisitionWindow w;
+  w.firstPixel = 0;
+  w.endPixel = static_cast<int>(std::clamp<int64_t>(r.width, 0, 0xFFFF) & ~int64_t{1});
+  w.firstLine = r.firstLine;
+  w.endLine = r.firstLine + r.lineCount;
+  w.mirrorTopDown = true;
+  // The window has to lie inside the correction tables and the line the scanner sends.
+  if (lower < 0 || end <= lower || end > kMaxLinePixels || end > g.goodPixels) return std::nullopt;
+  w.lower = static_cast<int>(lower);
+  w.upper = static_cast<int>(end);
+  const int64_t start =
+      g.topDown ? int64_t{g.startPixel} + g.goodPixels - end : int64_t{g.startPixel} + lower;
+  if (start < 0 || start + (end - lower) > w.endPixel) return std::nullopt;
+  if (w.endLine > 0xFFFF) return std::nullopt;
+  return w;
+}
+
 }  // namespace qv6::later

@@ -17,7 +17,6 @@ using namespace later;
 
 namespace {
 
-constexpr size_t kImageModuleBytes = 66;
 constexpr size_t kInfo4Request = 16;
 constexpr size_t kInfo5Bytes = 10;
 constexpr size_t kReadRounding = 512;
@@ -59,7 +58,7 @@ int ScannerQV63xDeviceTemplate::InitDeviceFromFile(const char* file, const char*
   return result;
 }
 
-int ScannerQV63xDeviceTemplate::PrepareScan() {
+void ScannerQV63xDeviceTemplate::PrepareAcquisition() {
   PrepareChannelRecords(blocks_);
   colourMode_ = config_.front.color == 0                                  ? 0
                 : (config_.front.color == 2 || AlternativeColourTiming()) ? 2
@@ -84,6 +83,14 @@ int ScannerQV63xDeviceTemplate::PrepareScan() {
       }
     }
   }
+}
+
+void ScannerQV63xDeviceTemplate::SetupMicr(int rate) {
+  micr_.Setup(3, 0, 0, 0, rate, 0, 0.13);
+}
+
+int ScannerQV63xDeviceTemplate::PrepareScan() {
+  PrepareAcquisition();
   int control = (config_.printerEnable & 1) | ((config_.printerDensity << 1) & 0x0E) |
                 ((config_.printerIntensity << 4) & 0x70);
   blocks_.Set(kBlockPrinter, kPrinterControl, control);
@@ -100,7 +107,7 @@ int ScannerQV63xDeviceTemplate::PrepareScan() {
   blocks_.Set(kBlockSerialPort, kSerCharLen, config_.charLen);
   blocks_.Set(kBlockSerialPort, kSerStopBits, config_.stopBits);
   // The head's signal is sampled faster under the alternative colour timing (on a 200 dpi sensor).
-  micr_.Setup(3, 0, 0, 0, traits_.micrRates[colourMode_ == 2 ? 1 : 0], 0, 0.13);
+  SetupMicr(traits_.micrRates[colourMode_ == 2 ? 1 : 0]);
   if (!SendChangedConfig()) return 0;
   SetImageType(0);
   SetImageType(1);
@@ -244,6 +251,11 @@ std::span<const uint8_t> ScannerQV63xDeviceTemplate::CorrectionTable(int tag) co
   return tables_[static_cast<size_t>(i)];
 }
 
+size_t ScannerQV63xDeviceTemplate::ImageModuleBytes() const {
+  const BlockLayout* layout = traits_.blocks.Find(kBlockImageModule);
+  return layout != nullptr ? layout->size : 0;
+}
+
 int ScannerQV63xDeviceTemplate::GetCfgData(int type, void* buffer, int length) {
   if (length < 0) return 0;
   auto* out = static_cast<uint8_t*>(buffer);
@@ -258,7 +270,7 @@ int ScannerQV63xDeviceTemplate::GetCfgData(int type, void* buffer, int length) {
   switch (type) {
     case 5:
     case 6: {
-      if (!ReadDeviceBlock(kBlockImageModule, kImageModuleBytes)) return 0;
+      if (!ReadDeviceBlock(kBlockImageModule, ImageModuleBytes())) return 0;
       std::vector<uint8_t> members = EncodePayload(blocks_, kBlockImageModule, ByteOrder::kLittle);
       std::memcpy(out, members.data(), std::min(capacity, members.size()));
       return 1;
@@ -313,7 +325,8 @@ int ScannerQV63xDeviceTemplate::SetCfgData(int type, const void* data, int lengt
   switch (type) {
     case 5:
     case 6:
-      DecodePayload(blocks_, kBlockImageModule, {in, std::min(count, kImageModuleBytes)}, ByteOrder::kLittle);
+      DecodePayload(blocks_, kBlockImageModule, {in, std::min(count, ImageModuleBytes())},
+                    ByteOrder::kLittle);
       return SendDeviceBlock(kBlockImageModule);
     case 11: {
       std::vector<uint8_t> packet(in, in + count);
@@ -344,7 +357,7 @@ int ScannerQV63xDeviceTemplate::CalibrateDoubleFeed(int sensor, uint8_t* result)
   plat::Sleep(100);
   int v = 64;
   int s = 64;
-  const int64_t bit = sensor == 0 ? kSensorDoubleFeed0 : kSensorDoubleFeed1;
+  const int64_t bit = traits_.doubleFeedBits[sensor == 0 ? 0 : 1];
   for (int pass = 0; pass < kCalibrationPasses; ++pass) {
     auto pwm = static_cast<uint8_t>(v);
     if (!SendCommand(kOpDoubleFeedPwm, {sensor == 0 ? pwm : uint8_t{64}, sensor == 0 ? uint8_t{64} : pwm}))

@@ -41,7 +41,7 @@ ScannerQV63xDeviceTemplate::ScannerQV63xDeviceTemplate(Qv63xCommands& commands,
     : commands_(commands),
       traits_(traits),
       blocks_(traits.blocks),
-      hostBuffer_(kHostBufferSize, 0),
+      hostBuffer_(traits.hostBufferSize, 0),
       tables_(kCorrectionTables) {
   for (int i = 0; i < kCorrectionTables; ++i) {
     // Even tags hold a white reference, odd tags a black one.
@@ -68,13 +68,18 @@ int ScannerQV63xDeviceTemplate::ReadDeviceBlock(uint16_t type, size_t length) {
 int ScannerQV63xDeviceTemplate::ReadStatusBlock() {
   auto& status = blocks_.Fields(kBlockStatus);
   std::fill(status.begin(), status.end(), 0);
-  if (!ReadDeviceBlock(kBlockStatus, kStatusBlockSize)) return 0;
-  status[kState] = WithIdleBit(static_cast<uint16_t>(status[kState]), sent_, expected_);
+  if (!ReadDeviceBlock(kBlockStatus, traits_.statusSize)) return 0;
+  if (traits_.statusRecords.size() == 1) {
+    // The one record is always the current document's, whatever number the scanner put in it.
+    status[traits_.statusRecords[0] + kRecSequence] = expected_;
+  } else {
+    status[kState] = WithIdleBit(static_cast<uint16_t>(status[kState]), sent_, expected_);
+  }
   return 1;
 }
 
 std::optional<size_t> ScannerQV63xDeviceTemplate::DocumentRecord(uint8_t n) const {
-  for (size_t base : {size_t{kRecordA}, size_t{kRecordB}}) {
+  for (size_t base : traits_.statusRecords) {
     if (blocks_.Get(kBlockStatus, base + kRecSequence) == n) return base;
   }
   return std::nullopt;
@@ -89,6 +94,10 @@ std::optional<uint16_t> ScannerQV63xDeviceTemplate::DocumentWord(uint8_t n) cons
 // ---- Status ----
 
 StatusWords ScannerQV63xDeviceTemplate::ComposeStatus() const {
+  return ComposeStatusWords(CurrentStatusInputs());
+}
+
+StatusInputs ScannerQV63xDeviceTemplate::CurrentStatusInputs() const {
   StatusInputs in;
   in.state = static_cast<uint16_t>(blocks_.Get(kBlockStatus, kState));
   in.sensor = static_cast<uint16_t>(blocks_.Get(kBlockStatus, kSensor));
@@ -104,14 +113,14 @@ StatusWords ScannerQV63xDeviceTemplate::ComposeStatus() const {
   in.imagesFinal = imagesFinal_;
   in.frontEnabled = config_.front.enable != 0;
   in.rearEnabled = config_.rear.enable != 0;
-  return ComposeStatusWords(in);
+  return in;
 }
 
 int ScannerQV63xDeviceTemplate::GetStatus(int* status, int* errors) {
   if (status != nullptr) *status = 0;
   if (errors != nullptr) *errors = 0;
   if (!ReadStatusBlock()) return 0;
-  size_t waiting = static_cast<size_t>(blocks_.Get(kBlockStatus, kSerialCount));
+  size_t waiting = static_cast<size_t>(blocks_.Get(kBlockStatus, traits_.serialCountField));
   if (waiting != 0 && !FillRs232Ring(waiting)) return 0;
   StatusWords w = ComposeStatus();
   if (status != nullptr) *status = static_cast<int>(w.status);
@@ -126,14 +135,17 @@ int ScannerQV63xDeviceTemplate::ServicePending() {
 
 int ScannerQV63xDeviceTemplate::PollStatus() {
   if (!ReadStatusBlock()) return 0;
-  size_t waiting = static_cast<size_t>(blocks_.Get(kBlockStatus, kSerialCount));
+  size_t waiting = static_cast<size_t>(blocks_.Get(kBlockStatus, traits_.serialCountField));
   if (waiting != 0) FillRs232Ring(waiting);
   // The snapshot keeps what a change shows in: the three words and the two document words.
   std::array<uint8_t, kStatusBlockSize> snapshot{};
   std::vector<uint8_t> wire = EncodePayload(blocks_, kBlockStatus, ByteOrder::kBig);
-  std::copy_n(wire.begin(), 6, snapshot.begin());
-  std::copy_n(wire.begin() + 8, 2, snapshot.begin() + 8);
-  std::copy_n(wire.begin() + 22, 2, snapshot.begin() + 22);
+  std::copy_n(wire.begin(), std::min<size_t>(6, wire.size()), snapshot.begin());
+  for (size_t r = 0; r < traits_.statusRecords.size(); ++r) {
+    const size_t at = 8 + 14 * r;  // the record's document word
+    if (at + 2 <= wire.size() && at + 2 <= snapshot.size())
+      std::copy_n(wire.begin() + at, 2, snapshot.begin() + at);
+  }
   if (haveSnapshot_ && snapshot == snapshot_ && waiting == 0 && expected_ == snapshotExpected_) return 1;
   snapshot_ = snapshot;
   snapshotExpected_ = expected_;
@@ -146,11 +158,12 @@ void ScannerQV63xDeviceTemplate::OnStatusChanged() {
   auto record = DocumentRecord(expected_);
   if (configured_ && record) {
     auto word = static_cast<uint16_t>(blocks_.Get(kBlockStatus, *record + kRecWord));
-    if (lastMicrSequence_ != expected_ && (word & kDocSamplesReady) &&
+    if (lastMicrSequence_ != expected_ && (word & traits_.documentBits.samplesReady) &&
         ReadMicr(expected_, static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecSamples)))) {
       lastMicrSequence_ = expected_;
     }
-    if (lastImageSequence_ != expected_ && (word & kDocFrontReady) && (word & kDocRearReady)) {
+    if (lastImageSequence_ != expected_ && (word & traits_.documentBits.frontReady) &&
+        (word & traits_.documentBits.rearReady)) {
       GetImages(expected_, colourMode_);
     }
   }
@@ -186,16 +199,32 @@ int ScannerQV63xDeviceTemplate::SendCommand(uint8_t opcode, std::initializer_lis
   return commands_.SendCommand(request);
 }
 
+int ScannerQV63xDeviceTemplate::SendFramingBlock(uint16_t type, int value) {
+  blocks_.Set(type, 0, value);
+  return SendDeviceBlock(type);
+}
+
 int ScannerQV63xDeviceTemplate::UploadDeviceBuffer() {
-  blocks_.Set(kBlockHostBuffer, 0, 0);
-  if (!SendDeviceBlock(kBlockHostBuffer)) return 0;
-  return commands_.UploadBuffer(hostBuffer_.data(), hostBuffer_.size());
+  if (!traits_.framedTransfers) {
+    if (!SendFramingBlock(kBlockHostBuffer, 0)) return 0;
+    return commands_.UploadBuffer(hostBuffer_.data(), hostBuffer_.size());
+  }
+  // The closing block goes out whatever happened, so the scanner never waits for the rest of an upload.
+  int result = SendFramingBlock(kBlockHostBuffer, 1);
+  if (result) result = commands_.UploadBuffer(hostBuffer_.data(), hostBuffer_.size());
+  const int closed = SendFramingBlock(kBlockHostBuffer, 0);
+  return result && closed ? 1 : 0;
 }
 
 int ScannerQV63xDeviceTemplate::ReadMicrData(uint8_t sequence, uint8_t* buffer, size_t length) {
-  blocks_.Set(kBlockMicrRequest, 0, sequence);
-  if (!SendDeviceBlock(kBlockMicrRequest)) return 0;
-  return commands_.ReadSamples(buffer, length);
+  if (!traits_.framedTransfers) {
+    if (!SendFramingBlock(kBlockMicrRequest, sequence)) return 0;
+    return commands_.ReadSamples(buffer, length);
+  }
+  if (!SendFramingBlock(kBlockMicrRequest, 1)) return 0;
+  const int read = commands_.ReadSamples(buffer, length);
+  const int closed = SendFramingBlock(kBlockMicrRequest, 0);
+  return read && closed ? 1 : 0;
 }
 
 int ScannerQV63xDeviceTemplate::StartFeed() {
@@ -235,6 +264,10 @@ int ScannerQV63xDeviceTemplate::EnableScan(int on) {
   if (!result) return result;
   result = ReadStatusBlock();
   if (!result) return result;
+  if (traits_.statusRecords.size() == 1) {
+    sent_ = expected_;
+    return result;
+  }
   auto record = DocumentRecord(sent_);
   if (!record || (blocks_.Get(kBlockStatus, *record + kRecWord) & kDocStopped)) sent_ = expected_;
   return result;
@@ -252,7 +285,10 @@ int ScannerQV63xDeviceTemplate::EnableEarlyScan() {
 
 int ScannerQV63xDeviceTemplate::ClearErrors() {
   uint8_t parameter = expected_;
-  if (ReadStatusBlock()) {
+  if (traits_.statusRecords.size() == 1) {
+    // One record: nothing to tell the documents apart by.
+    if (ReadStatusBlock()) parameter = 0;
+  } else if (ReadStatusBlock()) {
     auto record = DocumentRecord(expected_);
     if (record) {
       auto word = static_cast<uint16_t>(blocks_.Get(kBlockStatus, *record + kRecWord));

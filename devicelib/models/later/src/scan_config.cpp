@@ -181,10 +181,12 @@ bool LoadScanConfig(const char* file, const char* section, ScanConfig* config, c
       int v = plat::GetPrivateProfileIntA(s, SideKeyName(front, k).c_str(), def, name.c_str());
       const Rule rule = rules.photoOut && k.member == &SideConfig::color ? Rule::kFlag : k.rule;
       side.*k.member = Normalise(rule, v, rules);
+      if (k.member == &SideConfig::color && rules.colourTwoOnly) side.color = v != 0 ? 2 : 0;
     }
   }
   for (const Key& k : kKeys) {
     if (rules.photoOut && std::string_view(k.name) == kSolenoidKey) continue;
+    if (rules.noFeedSolenoid && k.member == &ScanConfig::feedSolenoidMode) continue;
     c.*k.member = Normalise(k.rule, plat::GetPrivateProfileIntA(s, k.name, k.defaultValue, name.c_str()));
   }
   if (rules.photoOut) {
@@ -225,6 +227,7 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
     }
     for (const Key& k : kKeys) {
       if (rules.photoOut && std::string_view(k.name) == kSolenoidKey) continue;
+      if (rules.noFeedSolenoid && k.member == &ScanConfig::feedSolenoidMode) continue;
       if (k.writtenBack) doc.Set(s, k.name, std::to_string(Written(k.rule, config.*k.member)));
       if (rules.writeFranker && std::string_view(k.name) == kFrankerAfter) {
         doc.Set(s, kFrankerCommentKey, kFrankerComment);

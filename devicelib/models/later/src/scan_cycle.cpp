@@ -19,7 +19,6 @@ using namespace later;
 
 namespace {
 
-constexpr size_t kMaxSampleBytes = 65436;  // 32718 samples
 constexpr size_t kCodeLineLimit = 64;
 constexpr int kFormatForward = 2;
 constexpr int kFormatBackward = 1026;
@@ -107,15 +106,31 @@ int ScannerQV63xDeviceTemplate::PrepareLineLoaders() {
 
 int ScannerQV63xDeviceTemplate::ReadMicr(uint8_t sequence, int sampleCount) {
   LogStart("ReadMicr", sequence);
-  const size_t bytes = std::min(2 * static_cast<size_t>(std::max(sampleCount, 0)), kMaxSampleBytes);
+  const size_t count = std::min(static_cast<size_t>(std::max(sampleCount, 0)), traits_.micrMaxSamples);
+  const bool narrow = traits_.micrSampleBytes == 1;
+  const size_t wire = narrow ? count : 2 * count;
+  const size_t bytes = 2 * count;  // as 16-bit samples
   sampleBuffer_.assign(kSampleBufferBytes, 0);
-  const int read = ReadMicrData(sequence, sampleBuffer_.data(), bytes);
-  if (config_.micrSaveSamples != 0) WriteSamplesFile(sampleBuffer_.data(), bytes);
+  const int read = ReadMicrData(sequence, sampleBuffer_.data(), wire);
 
-  // The samples travel little-endian; the decoder takes host-order words.
-  sampleWords_.resize(bytes / 2);
-  for (size_t i = 0; i < sampleWords_.size(); ++i) {
-    sampleWords_[i] = static_cast<uint16_t>(sampleBuffer_[2 * i] | (sampleBuffer_[2 * i + 1] << 8));
+  // Wide samples travel little-endian; eight-bit ones are the top byte of a sample. The decoder takes
+  // host-order words.
+  sampleWords_.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    sampleWords_[i] = narrow ? static_cast<uint16_t>(sampleBuffer_[i] << 8)
+                             : static_cast<uint16_t>(sampleBuffer_[2 * i] | (sampleBuffer_[2 * i + 1] << 8));
+  }
+  if (config_.micrSaveSamples != 0) {
+    if (narrow) {
+      std::vector<uint8_t> file(bytes);
+      for (size_t i = 0; i < count; ++i) {
+        file[2 * i] = static_cast<uint8_t>(sampleWords_[i]);
+        file[2 * i + 1] = static_cast<uint8_t>(sampleWords_[i] >> 8);
+      }
+      WriteSamplesFile(file.data(), file.size());
+    } else {
+      WriteSamplesFile(sampleBuffer_.data(), bytes);
+    }
   }
   samplesRecord_.samples = sampleWords_.data();
   samplesRecord_.byteCount = static_cast<int>(bytes);
@@ -123,9 +138,13 @@ int ScannerQV63xDeviceTemplate::ReadMicr(uint8_t sequence, int sampleCount) {
   // A transport that meets the code line from its other end delivers it backwards.
   if (MirroredSides()) std::reverse(sampleWords_.begin(), sampleWords_.end());
 
-  if (config_.micrEnable != 0 && bytes != 0) {
+  if (config_.micrEnable != 0 && (bytes != 0 || traits_.micrMinSamples > 0)) {
     codeLine_ = nullptr;
-    if (read) {
+    if (static_cast<int64_t>(count) < traits_.micrMinSamples) {
+      // Too few samples for a code line: an empty one, not a missing one.
+      codeLineText_.fill('\0');
+      codeLine_ = codeLineText_.data();
+    } else if (read) {
       micr_.DecodeSamples(sampleWords_.data(), static_cast<unsigned>(sampleWords_.size()),
                           micr::DecoderFontFromSetting(config_.micrFont), 0, 0);
       if (const char* line = micr_.GetCodeline(config_.micrSpaces, kReject)) {
@@ -151,7 +170,7 @@ const char* ScannerQV63xDeviceTemplate::GetMicrCodelinePtr() {
     if (!ReadStatusBlock()) return nullptr;
     auto record = DocumentRecord(expected_);
     if (record && lastMicrSequence_ != expected_ &&
-        (blocks_.Get(kBlockStatus, *record + kRecWord) & kDocSamplesReady)) {
+        (blocks_.Get(kBlockStatus, *record + kRecWord) & traits_.documentBits.samplesReady)) {
       if (!ReadMicr(expected_, static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecSamples)))) {
         return nullptr;
       }
@@ -173,6 +192,7 @@ int ScannerQV63xDeviceTemplate::AcquireSide(int side, uint8_t sequence, int colo
   const bool half = !traits_.fullWidthTransfer && colourMode == 0 && resolution == 100;
   WindowRequest request;
   request.firstUsable = FindLineStart(s);
+  if (traits_.wholeWidthWindow) request.lastUsable = FindLineEnd(s);
   request.width = static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecWidth));
   request.bottom = bottom;
   request.top = top;
@@ -181,8 +201,9 @@ int ScannerQV63xDeviceTemplate::AcquireSide(int side, uint8_t sequence, int colo
   request.lineCount = static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecLines));
   request.halfSize = half;
   const SideGeometry geometry = Geometry(s);
-  auto window = traits_.fullWidthTransfer ? ComputeFullWidthWindow(geometry, request)
-                                          : ComputeAcquisitionWindow(geometry, request);
+  auto window = traits_.wholeWidthWindow    ? ComputeWholeWidthWindow(geometry, request)
+                : traits_.fullWidthTransfer ? ComputeFullWidthWindow(geometry, request)
+                                            : ComputeAcquisitionWindow(geometry, request);
   lastWindow_[si] = window;
   if (!window) return 0;
 
@@ -196,7 +217,13 @@ int ScannerQV63xDeviceTemplate::AcquireSide(int side, uint8_t sequence, int colo
   blocks_.Set(kBlockImageTransfer, kTrEndPixel, window->endPixel);
   if (!SendDeviceBlock(kBlockImageTransfer)) return 0;
   raw_[si].resize(window->Bytes());
-  if (!commands_.ReadImageData(s, raw_[si].data(), raw_[si].size())) return 0;
+  int read = commands_.ReadImageData(s, raw_[si].data(), raw_[si].size());
+  if (traits_.framedTransfers) {
+    // The closing block repeats the opening one with a 0 in place of the sequence number.
+    blocks_.Set(kBlockImageTransfer, kTrSequence, 0);
+    if (!SendDeviceBlock(kBlockImageTransfer)) read = 0;
+  }
+  if (!read) return 0;
 
   sideResolution_[si] = traits_.fullWidthTransfer ? traits_.sensorDpi : resolution == 100 ? 100 : 200;
   if (!BuildSide(s, *window, colourMode, greyCode, resolution)) return 0;
@@ -213,7 +240,11 @@ int ScannerQV63xDeviceTemplate::BuildSide(int s, const AcquisitionWindow& window
   int pixels = window.Pixels();
   int lines = window.Lines();
   std::vector<uint8_t>* data = &raw_[si];
-  if (colourMode != 0) {
+  if (colourMode == 2 && traits_.wholeWidthWindow) {
+    // Three plane lines make one 24-bit line, as transferred.
+    lines /= 3;
+    if (lines <= 0) return 0;
+  } else if (colourMode != 0) {
     // Colour raw lines come at 100 per inch: a 300 dpi sensor's groups stand for three lines each.
     const int repeat = traits_.sensorDpi / 100;
     ColourLines expanded =
@@ -252,7 +283,13 @@ int ScannerQV63xDeviceTemplate::BuildSide(int s, const AcquisitionWindow& window
   loader.SetPixelsPerLine(pixels);
   if (!corrected) return 0;
   if (!loader.BuildImage(1, first, first + count - 1)) return 0;
-  if (traits_.fullWidthTransfer) ReduceSide(s, resolution);
+  if (traits_.resample != nullptr) {
+    const int resampled = traits_.resample(loader, colourMode, resolution);
+    if (resampled == 0) return 0;
+    sideResolution_[si] = resampled;
+  } else if (traits_.fullWidthTransfer) {
+    ReduceSide(s, resolution);
+  }
   if (colourMode == 0 && greyCode == 1) loader.ConvertTo4Bit();
   return 1;
 }
@@ -347,7 +384,8 @@ bool ScannerQV63xDeviceTemplate::CurrentDocumentShows(uint16_t bits) const {
 
 int ScannerQV63xDeviceTemplate::ImagesForCurrentDocument() {
   if (!ReadStatusBlock()) return 0;
-  if (lastImageSequence_ != expected_ && CurrentDocumentShows(kDocFrontReady | kDocRearReady)) {
+  if (lastImageSequence_ != expected_ &&
+      CurrentDocumentShows(traits_.documentBits.frontReady | traits_.documentBits.rearReady)) {
     GetImages(expected_, colourMode_);
   }
   return 1;
@@ -368,7 +406,8 @@ int ScannerQV63xDeviceTemplate::ReadNewImage(const std::array<int, 8>& arguments
   newImagePending_ = true;
   // Side first: 0 the front, any other value the rear.
   newImageFlags_ = {arguments[0] == 0, arguments[0] != 0};
-  if (eventMode_ == 0 && ReadStatusBlock() && CurrentDocumentShows(kDocFrontReady | kDocRearReady)) {
+  if (eventMode_ == 0 && ReadStatusBlock() &&
+      CurrentDocumentShows(traits_.documentBits.frontReady | traits_.documentBits.rearReady)) {
     GetImages(expected_, colourMode_);
   }
   return 1;

@@ -30,7 +30,8 @@ void CopyDefaultSection(int tag, uint8_t* buffer, size_t length, const BlockTabl
   BlockValues values(table);
   fill(values);
   std::vector<uint8_t> record = EncodePayload(values, static_cast<uint16_t>(tag), ByteOrder::kLittle);
-  std::memcpy(buffer, record.data(), std::min(length, record.size()));
+  // A series without the section has no record for it: the buffer stays cleared.
+  if (!record.empty()) std::memcpy(buffer, record.data(), std::min(length, record.size()));
 }
 
 void Qv63xMechFile::GetDefaultSection(int tag, uint8_t* buffer, size_t length) {

@@ -119,11 +119,11 @@ bool DeviceMechFile::ReadCache(std::vector<uint8_t>* bytes) const {
     std::lock_guard lock(CacheMutex());
     std::FILE* file = std::fopen(CachePath().c_str(), "rb");
     if (file == nullptr) return false;
-    bytes->assign(kImageSize + 1, 0);
+    bytes->assign(imageSize_ + 1, 0);
     got = std::fread(bytes->data(), 1, bytes->size(), file);
     std::fclose(file);
   }
-  if (got > kImageSize || got < kHeaderSize) return false;
+  if (got > imageSize_ || got < kHeaderSize) return false;
   bytes->resize(got);
   uint64_t used = uint64_t{HeaderLength(*bytes)} + DataLength(*bytes);
   if (used > got || !UsableLength(used) || DataLength(*bytes) == 0) return false;

@@ -28,7 +28,7 @@ std::string MechFileBaseClass::IdentText(std::span<const uint8_t> header) {
 
 void MechFileBaseClass::StartImage(const char* text, const char tag[4], uint32_t code,
                                    uint32_t writeCounter) {
-  image_.assign(kImageSize, 0);
+  image_.assign(imageSize_, 0);
   header_.fill(0);
   plat::bytes::PutLe32(header_.data(), kHeaderSize);
   plat::bytes::PutLe32(header_.data() + 4, 0);
@@ -49,11 +49,11 @@ void MechFileBaseClass::DropImage() {
 }
 
 void MechFileBaseClass::AdoptImage(std::vector<uint8_t> bytes) {
-  bytes.resize(kImageSize, 0);
+  bytes.resize(imageSize_, 0);
   image_ = std::move(bytes);
   std::copy_n(image_.begin(), kHeaderSize, header_.begin());
   uint64_t used = uint64_t{HeaderLength(header_)} + DataLength(header_);
-  usedLength_ = static_cast<size_t>(std::min<uint64_t>(used, kImageSize));
+  usedLength_ = static_cast<size_t>(std::min<uint64_t>(used, imageSize_));
 }
 
 int MechFileBaseClass::AddRecord(int tag, const uint8_t* data, int length) {

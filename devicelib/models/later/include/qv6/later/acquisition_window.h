@@ -28,6 +28,7 @@ struct WindowRequest {
   int firstLine = 0;  // the document's raw lines
   int lineCount = 0;
   bool halfSize = false;  // every second pixel and line
+  int lastUsable = 0;     // last usable good pixel (the whole-width form only)
 };
 
 struct AcquisitionWindow {
@@ -60,6 +61,14 @@ inline constexpr int kMaxDocumentLines = 8000;
 // that would start before the line starts at 0. Nullopt as below.
 std::optional<AcquisitionWindow> ComputeFullWidthWindow(const SideGeometry& geometry,
                                                         const WindowRequest& request);
+
+// The KQv8x form: whole lines of the record's width (rounded down to even) are transferred from pixel 0,
+// and the window runs between the sensor's lit edges t and g (firstUsable, lastUsable): from "Bottom" (or
+// 0) past t - 1 up to "Top" (or g - t) past t - 1, never beyond g; a lower bound at or beyond g falls back
+// to t. The lower bound and the end (upper + 1) are rounded down to even. Nullopt when the window does not
+// lie inside the transferred line and the tables, or as below.
+std::optional<AcquisitionWindow> ComputeWholeWidthWindow(const SideGeometry& geometry,
+                                                         const WindowRequest& request);
 
 // The window of a side, or nullopt when the scanner's record or the module describe nothing sensible
 // (no lines, more lines than a document has, no good pixels, a sensor beyond the tables).

@@ -132,6 +132,10 @@ enum MicrHeadField : size_t { kMhPosition = 0, kMhFrequency, kMhOffset, kMhGainC
 
 inline constexpr size_t kRampEntries = 32;  // per table; acceleration then deceleration
 
+// The status block's records: A and B (QV63x), or one (KQv8x).
+inline constexpr size_t kStatusRecordsAB[] = {kRecordA, kRecordB};
+inline constexpr size_t kStatusRecordA[] = {kRecordA};
+
 // Payload sizes of the QV63x blocks.
 inline constexpr size_t kStatusBlockSize = 38;
 inline constexpr size_t kChannelRecords = 4;

@@ -52,6 +52,37 @@ struct LaterSeriesTraits {
   bool franker = false;
   // Scan log lines carry the document's sequence number; a status change is not logged.
   bool documentLogLines = false;
+
+  // Status block (type 2): payload bytes, the first field of each document record, the field of the
+  // serial bytes waiting. With a single record the host writes the expected sequence number into it,
+  // keeps no idle bit, clears errors without looking at the records and ends a stop with the sent
+  // number caught up.
+  size_t statusSize = later::kStatusBlockSize;
+  std::span<const size_t> statusRecords = later::kStatusRecordsAB;
+  size_t serialCountField = later::kSerialCount;
+  // The document word's ready bits: magnetic samples, front image, rear image.
+  struct DocumentBits {
+    uint16_t samplesReady = later::kDocSamplesReady;
+    uint16_t frontReady = later::kDocFrontReady;
+    uint16_t rearReady = later::kDocRearReady;
+  } documentBits{};
+  // The double-feed sensor bit each calibration position watches.
+  std::array<uint16_t, 2> doubleFeedBits{later::kSensorDoubleFeed0, later::kSensorDoubleFeed1};
+  size_t hostBufferSize = 10000;
+  // Host-buffer uploads, magnetic sample reads and image transfers are bracketed by a begin block (1, or
+  // the sequence number for an image) and an end block (0).
+  bool framedTransfers = false;
+  // Magnetic samples: bytes per sample on the wire (1: eight bits, widened by a shift of 8), the most
+  // read, and the fewest that are decoded (fewer give an empty code line).
+  int micrSampleBytes = 2;
+  size_t micrMaxSamples = 32718;
+  int micrMinSamples = 0;
+  // Whole-width transfer (first pixel 0, the record's width) with the crop window cut between the
+  // sensor's lit edges; colour arrives as three plane lines per output line.
+  bool wholeWidthWindow = false;
+  // Resamples a full-width side to the asked resolution; the resolution the image then has, 0 when it
+  // failed. Null: the QV64x reduction.
+  int (*resample)(CLoadScanLines& image, int colourMode, int resolution) = nullptr;
 };
 
 // The series' traits: QV63x; QV9120 (QV63x with a franker); QV64x (300 dpi full-width sensor, franker).
@@ -62,7 +93,6 @@ const LaterSeriesTraits& Qv64xSeriesTraits();
 class ScannerQV63xDeviceTemplate : public DeviceModel {
  public:
   static constexpr uint8_t kInitialSequence = 253;
-  static constexpr size_t kHostBufferSize = 10000;
   static constexpr size_t kSampleBufferBytes = 65536;  // the most magnetic sample bytes read at once
   static constexpr size_t kRs232TxMax = 100;
   static constexpr size_t kRs232ReadPiece = 128;
@@ -137,8 +167,8 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   void SetImageType(int side);
   int imageType(int side) const { return imageType_[side != 0 ? 1 : 0]; }
   // First and last usable pixel of a side (from 1), from its correction tables.
-  int FindLineStart(int side) const;
-  int FindLineEnd(int side) const;
+  virtual int FindLineStart(int side) const;
+  virtual int FindLineEnd(int side) const;
   // Fetches and assembles one side of the document; 1 when the side is held.
   int AcquireSide(int side, uint8_t sequence, int colourMode, int resolution, int greyCode, int bottom,
                   int top);
@@ -180,6 +210,8 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
                              const char* manufacturer);
   // Fills the settings blocks from the scan configuration and sends what changed.
   virtual int PrepareScan();
+  // The colour mode and the image acquisition block (type 34) of the scan configuration.
+  virtual void PrepareAcquisition();
   // Called after the mechanical sections were read from the EEPROM image.
   virtual void FixupMechConfig() {}
   // The print position among the caller's two.
@@ -198,6 +230,10 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   std::optional<uint16_t> DocumentWord(uint8_t n) const;
   std::optional<size_t> DocumentRecord(uint8_t n) const;
   void Raise(int event, intptr_t value);
+  // What the status words are composed from, as things stand.
+  later::StatusInputs CurrentStatusInputs() const;
+  int SendCommand(uint8_t opcode, std::initializer_list<uint8_t> parameters);
+  void SetupMicr(int rate);
 
   later::ScanConfig config_;
   int colourMode_ = 0;
@@ -213,11 +249,12 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
 
  private:
   int StartFeed();
-  int SendCommand(uint8_t opcode, std::initializer_list<uint8_t> parameters);
+  int SendFramingBlock(uint16_t type, int value);
   int FillRs232Ring(size_t count);
   void OnStatusChanged();
   int CalibrateDoubleFeed(int sensor, uint8_t* result);
   int CorrectionTag(int type) const;  // 0 for a type that is no table
+  size_t ImageModuleBytes() const;
   size_t CorrectionLength(int tag) const;
   later::SideGeometry Geometry(int side) const;
   int BuildSide(int side, const later::AcquisitionWindow& window, int colourMode, int greyCode,

@@ -60,6 +60,8 @@ struct ScanConfigRules {
   // The QV62x keys: "Color" is a flag, no "Feed Solenoid Mode", the three "PHOTO OUT" keys ("PHOTO OUT
   // Enable" is read, never written back).
   bool photoOut = false;
+  bool colourTwoOnly = false;   // "Color": 0 stays 0, anything else is colour mode 2
+  bool noFeedSolenoid = false;  // "Feed Solenoid Mode" neither read nor written
 };
 
 // The section used when the caller names none.

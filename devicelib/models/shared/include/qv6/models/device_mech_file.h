@@ -32,9 +32,11 @@ class DeviceMechFile : public MechFileBaseClass {
     char tag[4];
     uint32_t code;
     size_t deviceLimit;  // an image of this many bytes or more is not the device's
+    size_t imageSize = kImageSize;  // the host's image buffer
   };
 
-  DeviceMechFile(EepromAccess& device, const Series& series) : device_(device), series_(series) {}
+  DeviceMechFile(EepromAccess& device, const Series& series)
+      : MechFileBaseClass(series.imageSize), device_(device), series_(series) {}
 
   int InitImage(const char* text) override;
   int SyncImage() override;
@@ -47,7 +49,7 @@ class DeviceMechFile : public MechFileBaseClass {
   bool ReadCache(std::vector<uint8_t>* bytes) const;
   bool CacheMatches(const std::vector<uint8_t>& cache, const std::vector<uint8_t>& deviceHeader);
   bool WriteCache(const std::vector<uint8_t>& bytes) const;
-  bool UsableLength(uint64_t used) const { return used < series_.deviceLimit && used <= kImageSize; }
+  bool UsableLength(uint64_t used) const { return used < series_.deviceLimit && used <= imageSize_; }
 
   EepromAccess& device_;
   Series series_;

@@ -33,7 +33,8 @@ class MechFileBaseClass {
   static constexpr size_t kCodeOffset = 76;
   static constexpr size_t kCounterOffset = 136;
 
-  MechFileBaseClass() = default;
+  // The image buffer holds `imageSize` bytes (a series with larger images asks for more).
+  explicit MechFileBaseClass(size_t imageSize = kImageSize) : imageSize_(imageSize) {}
   virtual ~MechFileBaseClass() = default;
   MechFileBaseClass(const MechFileBaseClass&) = delete;
   MechFileBaseClass& operator=(const MechFileBaseClass&) = delete;
@@ -53,6 +54,7 @@ class MechFileBaseClass {
   // Default first, then the record's data over it (at most length bytes). 0 without an image, else 1.
   int GetRecord(int tag, uint8_t* buffer, size_t length);
 
+  size_t imageSize() const { return imageSize_; }
   bool HasImage() const { return !image_.empty(); }
   size_t usedLength() const { return usedLength_; }
   bool dirty() const { return dirty_ != 0; }
@@ -73,6 +75,7 @@ class MechFileBaseClass {
   // Adopts image bytes (at most the buffer size) whose header says how much is used.
   void AdoptImage(std::vector<uint8_t> bytes);
 
+  size_t imageSize_;
   std::array<uint8_t, kHeaderSize> header_{};
   std::string text_;
   size_t usedLength_ = 0;
