@@ -1,0 +1,1 @@
+#include "iqa_fixture.h"
