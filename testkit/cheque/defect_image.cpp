@@ -15,6 +15,9 @@ int AngleOf(int index) {
   return static_cast<int>(std::ceil(std::atan(index / 256.0) * 1800.0 / M_PI));
 }
 
+// A skewed document leaves 8 rows of ground below its lowest corner, where the skew probes begin.
+constexpr int kSkewBase = 8;
+
 class Geometry {
  public:
   explicit Geometry(const DefectSpec& s) : s_(s), rowBytes_((s.width + 7) / 8), w_(rowBytes_ * 8) {
@@ -26,7 +29,7 @@ class Geometry {
   bool Ground(int x, int y) const {
     const int h = s_.height;
     if (x >= s_.width) return false;  // the padding of the last byte stays white
-    if (s_.skewDegrees > 0 && y >= h - SkewDepth(x)) return true;
+    if (s_.skewDegrees > 0 && y >= h - kSkewBase - SkewDepth(x)) return true;
     if (s_.cornerLeg > 0) {
       int dx = x, dy = y;
       if (s_.corner == Corner::kTopRight || s_.corner == Corner::kBottomRight) dx = w_ - 1 - x;
