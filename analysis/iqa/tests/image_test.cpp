@@ -75,6 +75,39 @@ INSTANTIATE_TEST_SUITE_P(Cases, LoaderDpiTest,
                                            DpiCase{"height159", 200, 159, 3}, DpiCase{"height160", 200, 160, 0}),
                          [](const auto& i) { return std::string(i.param.name); });
 
+// Rewrites the ImageLength of a little-endian TIFF's first directory, so the coded rows end early.
+void SetTiffLength(const std::string& path, uint32_t length) {
+  auto bytes = zc::testkit::ReadFileBytes(path);
+  ASSERT_GE(bytes.size(), 8u);
+  const uint32_t ifd = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | bytes[7] << 24;
+  const int count = bytes[ifd] | bytes[ifd + 1] << 8;
+  for (int i = 0; i < count; ++i) {
+    uint8_t* e = &bytes[ifd + 2 + 12 * i];
+    if ((e[0] | e[1] << 8) != 257) continue;
+    const int type = e[2] | e[3] << 8;
+    if (type == 3) {
+      e[8] = length & 0xFF, e[9] = (length >> 8) & 0xFF;
+    } else {
+      for (int b = 0; b < 4; ++b) e[8 + b] = static_cast<uint8_t>(length >> (8 * b));
+    }
+  }
+  ASSERT_TRUE(zc::testkit::WriteFileBytes(path, bytes));
+}
+
+TEST_F(ImageTest, DecodeErrorNearTheEndIsToleratedFurtherUpItIsNot) {
+  zc::testkit::ScratchDir dir("iqa");
+  auto record = Record(800, 400, 1, 200, 0);
+  for (int y = 0; y < 400; y += 3) record[8 + y * 100 + y / 4] = 0xF0;
+  const std::string near = G4File(dir, "near.tif", record), far = G4File(dir, "far.tif", record);
+  SetTiffLength(near, 410);  // the data ends 10 rows above the page's last row
+  SetTiffLength(far, 440);   // 40 rows above
+  EXPECT_EQ(LoadIQAMemory(near.c_str(), 1), 0);
+  EXPECT_EQ(LoadIQAMemory(far.c_str(), 1), 5);
+  EXPECT_EQ(services.trace.back(), "Image Error");
+  EXPECT_TRUE(Image().held());  // the partly decoded image stays until the next loader or writer
+  EXPECT_EQ(IQAGetPixel(0, 0), 1);
+}
+
 TEST_F(ImageTest, MissingFileAndBadMemoryImageAreRefused) {
   EXPECT_EQ(LoadIQAMemory("/nonexistent/x.tif", 1), 1);
   EXPECT_EQ(services.trace.back(), "Open Error");
