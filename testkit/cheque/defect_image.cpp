@@ -240,6 +240,14 @@ DefectImage makeDefectImage(const DefectSpec& s) {
   return out;
 }
 
+bool defectGround(const DefectSpec& spec, int x, int y) {
+  return Geometry(spec).Ground(x, y);
+}
+
+int defectSkewShift(const DefectSpec& spec, int x) {
+  return spec.skewDegrees > 0 ? Geometry(spec).SkewDepth(x) : 0;
+}
+
 GrayImage makeContrastPair(int width, int height, int paper, int ink, bool blur) {
   GrayImage g;
   g.width = width;

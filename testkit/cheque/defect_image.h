@@ -59,6 +59,11 @@ inline constexpr int kVerdictSpeckleSize = 4;
 
 DefectImage makeDefectImage(const DefectSpec& spec);
 
+// The outline defects alone, for faces drawn elsewhere: whether the scanner's ground shows at (x, y) of a
+// spec.width x spec.height face, and how far a skewed face's content has moved down at column x.
+bool defectGround(const DefectSpec& spec, int x, int y);
+int defectSkewShift(const DefectSpec& spec, int x);
+
 // A gray document of two levels (`paper`, `ink`: text strokes over a fifth of it), optionally box-blurred
 // 3 x 3; the contrast the gray measure gives for it unblurred is paper - ink - 2.
 GrayImage makeContrastPair(int width, int height, int paper, int ink, bool blur);
