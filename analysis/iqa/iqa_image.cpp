@@ -188,7 +188,9 @@ int LoadIQAMemory(const char* name, int page) {
     Log("Memory Error");
     return 4;
   }
-  gImage.xDpi = view.imageResX;
+  // A resolution is a 16-bit quantity in the records the image is written to; keep the products of the
+  // tests in range whatever the file says.
+  gImage.xDpi = std::clamp(view.imageResX, 0, 65535);
   gImage.yDpi = view.imageResY;
 
   view.fileHandle = file.fd;

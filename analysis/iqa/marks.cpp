@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "analysis/iqa/iqa_image.h"
 #include "analysis/iqa/iqa_tests.h"
@@ -139,6 +141,38 @@ int IQABlackPercent() {
   return static_cast<int>(black * 100 / area);
 }
 
+namespace {
+
+// Black pixels of any rectangle in constant time: a summed-area table of the image.
+class BlackSums {
+ public:
+  explicit BlackSums(const IQAImage& im) : w_(im.width), h_(im.height) {
+    sums_.assign(static_cast<size_t>(w_ + 1) * static_cast<size_t>(h_ + 1), 0);
+    for (int y = 0; y < h_; ++y) {
+      const uint8_t* row = im.Row(y);
+      uint32_t run = 0;
+      for (int x = 0; x < w_; ++x) {
+        run += (row[x >> 3] >> (7 - (x & 7))) & 1;
+        At(x + 1, y + 1) = At(x + 1, y) + run;
+      }
+    }
+  }
+  // Black pixels of columns [x0, x1] and rows [y0, y1], clipped to the image.
+  int64_t Count(int x0, int y0, int x1, int y1) const {
+    x0 = std::max(x0, 0), y0 = std::max(y0, 0), x1 = std::min(x1, w_ - 1), y1 = std::min(y1, h_ - 1);
+    if (x0 > x1 || y0 > y1) return 0;
+    return int64_t{Get(x1 + 1, y1 + 1)} - Get(x0, y1 + 1) - Get(x1 + 1, y0) + Get(x0, y0);
+  }
+
+ private:
+  uint32_t& At(int x, int y) { return sums_[static_cast<size_t>(y) * static_cast<size_t>(w_ + 1) + x]; }
+  uint32_t Get(int x, int y) const { return sums_[static_cast<size_t>(y) * static_cast<size_t>(w_ + 1) + x]; }
+  int w_, h_;
+  std::vector<uint32_t> sums_;
+};
+
+}  // namespace
+
 int IQACountDenseAreas(int minW, int minH, int maxW, int maxH) {
   const IQAImage& im = Image();
   if (!im.held()) return 0;
@@ -151,6 +185,7 @@ int IQACountDenseAreas(int minW, int minH, int maxW, int maxH) {
   // start before the box is as wide as a band, so their threshold follows the smaller minimum.
   const int sideStart = std::min(minW, minH) / 2;
   const int stepY = std::max(1, minH / 2), stepX = std::max(1, minW / 2);
+  std::optional<BlackSums> sums;
   int count = 0;
   int upper = 64;
   for (int y = 64; y < height - minH - 64; y += stepY) {
@@ -159,6 +194,7 @@ int IQACountDenseAreas(int minW, int minH, int maxW, int maxH) {
         x += stepX;
         continue;
       }
+      if (!sums) sums.emplace(im);
       Box b{x, y, x, y};
       bool counted = false;
       while (b.right - b.left < maxW && b.bottom - b.top < maxH) {
@@ -175,27 +211,17 @@ int IQACountDenseAreas(int minW, int minH, int maxW, int maxH) {
         if (diagonal) continue;
         const int bw = b.right - b.left, bh = b.bottom - b.top;
         bool moved = false;
-        if (bw > sideStart && bh > sideStart) {
-          int64_t black = 0;
-          for (int r = b.top; r < b.bottom; ++r) {
-            for (int c = b.left; c < b.right; ++c) black += P(c, r);
+        // More than half of the (right - left) x (bottom - top) pixels black.
+        if (bw > sideStart && bh > sideStart && sums->Count(b.left, b.top, b.right - 1, b.bottom - 1) * 2 > int64_t{bw} * bh) {
+          const int64_t rows = b.bottom - b.top + 1, cols = b.right - b.left + 1;
+          const Box o = b;
+          if (o.left > 64 && sums->Count(o.left - 1, o.top, o.left - 1, o.bottom) >= rows / 2 + 1) --b.left, moved = true;
+          if (o.right < width - 64 && sums->Count(o.right + 1, o.top, o.right + 1, o.bottom) >= rows / 2 + 1) {
+            ++b.right, moved = true;
           }
-          if (black * 2 > int64_t{bw} * bh) {
-            const int rows = b.bottom - b.top + 1, cols = b.right - b.left + 1;
-            auto columnBlack = [&](int c) {
-              int n = 0;
-              for (int r = b.top; r <= b.bottom; ++r) n += P(c, r);
-              return n;
-            };
-            auto rowBlack = [&](int r) {
-              int n = 0;
-              for (int c = b.left; c <= b.right; ++c) n += P(c, r);
-              return n;
-            };
-            if (b.left > 64 && columnBlack(b.left - 1) >= rows / 2 + 1) --b.left, moved = true;
-            if (b.right < width - 64 && columnBlack(b.right + 1) >= rows / 2 + 1) ++b.right, moved = true;
-            if (b.top > upper && rowBlack(b.top - 1) >= cols / 2 + 1) --b.top, moved = true;
-            if (b.bottom < height - 64 && rowBlack(b.bottom + 1) >= cols / 2 + 1) ++b.bottom, moved = true;
+          if (o.top > upper && sums->Count(o.left, o.top - 1, o.right, o.top - 1) >= cols / 2 + 1) --b.top, moved = true;
+          if (o.bottom < height - 64 && sums->Count(o.left, o.bottom + 1, o.right, o.bottom + 1) >= cols / 2 + 1) {
+            ++b.bottom, moved = true;
           }
         }
         const int nw = b.right - b.left, nh = b.bottom - b.top;
