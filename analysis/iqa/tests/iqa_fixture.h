@@ -9,7 +9,7 @@
 
 #include "analysis/iqa/iqa_image.h"
 #include "analysis/iqa/iqa_tests.h"
-#include "../../micr/tests/fake_services.h"
+#include "analysis/micr/tests/fake_services.h"
 
 namespace analysis::iqa::testing {
 
