@@ -8,9 +8,9 @@
 namespace analysis::iqa {
 
 int TestIQADocument(int update, const char* resultName, std::span<uint8_t> resultRecord, uint32_t mask,
-                    int speckleLimit, int minMicrQuality, int cornerLimit, const char* codeLine, const char* text2,
-                    const char* confidence, int endFirst, int endEnd, int charHeight, int minCount,
-                    int32_t* results) {
+                    int speckleLimit, int minMicrQuality, int cornerLimit, const char* codeLine,
+                    const char* text2, const char* confidence, int endFirst, int endEnd, int charHeight,
+                    int minCount, int32_t* results) {
   LogAt(1, "TestIQADocument(iUpdate %d, Test %x, Specs %d, MMQ %d, Corner %d", update, mask, speckleLimit,
         minMicrQuality, cornerLimit);
   int32_t scratch[kIqaTableSlots] = {};
@@ -31,11 +31,16 @@ int TestIQADocument(int update, const char* resultName, std::span<uint8_t> resul
     if (results[kSlotCrop] > 0) flags |= kIqaAutoCrop;
   }
   int speckle = 0;
-  if (mask & kIqaSpeckle4) speckle = 4;
-  else if (mask & kIqaSpeckle3) speckle = 3;
-  else if ((mask & kIqaSpeckle2) && update != 0 && im.yDpi == 300) speckle = 3;
-  else if (mask & kIqaSpeckle2) speckle = 2;
-  else if (mask & kIqaSpeckle1) speckle = 1;
+  if (mask & kIqaSpeckle4)
+    speckle = 4;
+  else if (mask & kIqaSpeckle3)
+    speckle = 3;
+  else if ((mask & kIqaSpeckle2) && update != 0 && im.yDpi == 300)
+    speckle = 3;
+  else if (mask & kIqaSpeckle2)
+    speckle = 2;
+  else if (mask & kIqaSpeckle1)
+    speckle = 1;
   if (speckle != 0) {
     results[kSlotSpeckles] = CleanDocument(speckle, speckle, (mask & kIqaSpeckleMargin) != 0 ? 1 : 0);
     if (results[kSlotSpeckles] >= speckleLimit) flags |= kIqaSpeckle1;
@@ -57,8 +62,8 @@ int TestIQADocument(int update, const char* resultName, std::span<uint8_t> resul
     results[kSlotSkewAngle] = angle;
   }
   if (mask & kIqaCorners) {
-    const int largest = VerifyCorners(&results[kSlotCornerTL], &results[kSlotCornerTR], &results[kSlotCornerBL],
-                                      &results[kSlotCornerBR]);
+    const int largest = VerifyCorners(&results[kSlotCornerTL], &results[kSlotCornerTR],
+                                      &results[kSlotCornerBL], &results[kSlotCornerBR]);
     if (largest >= cornerLimit) flags |= kIqaCorners;
   }
   if (mask & kIqaSolidLine) {
@@ -69,7 +74,8 @@ int TestIQADocument(int update, const char* resultName, std::span<uint8_t> resul
     results[kSlotMicrQuality] = VerifyMICRQuality(codeLine, text2, confidence);
     if (results[kSlotMicrQuality] < minMicrQuality) flags |= kIqaMicrQuality;
   }
-  if (mask & kIqaEndorsement) results[kSlotEndorsement] = VerifyEndorsement(endFirst, endEnd, charHeight, minCount);
+  if (mask & kIqaEndorsement)
+    results[kSlotEndorsement] = VerifyEndorsement(endFirst, endEnd, charHeight, minCount);
   results[kSlotBlackPercent] = IQABlackPercent();
   if (mask & kIqaCompressedSize) results[kSlotCompressedSize] = im.compressedSize;
   if (mask & kIqaFieldBits) {
@@ -79,8 +85,10 @@ int TestIQADocument(int update, const char* resultName, std::span<uint8_t> resul
       IQAFieldLines(mask, results);
     }
   }
-  if (mask & kIqaDenseAreas) results[kSlotDenseAreas] = IQACountDenseAreas(im.xDpi / 2, im.yDpi / 2, im.width, im.height);
-  if (mask & kIqaDarkBands) results[kSlotDarkBands] = IQACountDenseAreas(3 * im.xDpi, im.yDpi / 4, im.width, im.yDpi);
+  if (mask & kIqaDenseAreas)
+    results[kSlotDenseAreas] = IQACountDenseAreas(im.xDpi / 2, im.yDpi / 2, im.width, im.height);
+  if (mask & kIqaDarkBands)
+    results[kSlotDarkBands] = IQACountDenseAreas(3 * im.xDpi, im.yDpi / 4, im.width, im.yDpi);
   if (mask & kIqaLineAnalysis) results[kSlotLineFlags] = IQALineAnalysis();
   results[kSlotDoubleTopEdge] = (mask & kIqaDoubleTopEdge) ? IQADoubleTopEdge() : -1;
   if (update != 0 && flags == 0) {

@@ -36,7 +36,8 @@ int VerifyDocumentSize() {
   const int64_t h = (int64_t{im.height} * 10 + im.yDpi / 20) / im.yDpi;
   const IQAStandardSizeTable& t = StandardSizes();
   for (int k = 0; k < t.count && k < 32; ++k) {
-    if (std::llabs(w - t.entries[k].width) <= t.tolerance && std::llabs(h - t.entries[k].height) <= t.tolerance) {
+    if (std::llabs(w - t.entries[k].width) <= t.tolerance &&
+        std::llabs(h - t.entries[k].height) <= t.tolerance) {
       return k;
     }
   }
@@ -135,7 +136,8 @@ int IQAAutoCrop() {
   im.height = newHeight;
   im.rowBytes = static_cast<int32_t>(n);
   // What lies behind the moved rows reads as white.
-  std::fill(im.pixels.begin() + static_cast<ptrdiff_t>(n * static_cast<size_t>(newHeight)), im.pixels.end(), 0);
+  std::fill(im.pixels.begin() + static_cast<ptrdiff_t>(n * static_cast<size_t>(newHeight)), im.pixels.end(),
+            0);
   return T + L + R + B;
 }
 
@@ -157,8 +159,8 @@ int IQADoubleTopEdge() {
   for (int i = 0; i < 16; ++i) off += std::llabs(m - d[i]) > 16 ? 1 : 0;
   if (off < 2) return 0;
   if ((Param(kOcrVerifyLogParam) & kLogGeometry) != 0) {
-    LocalLog("IQADoubleTopEdge %d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", d[0], d[1], d[2], d[3], d[4], d[5],
-             d[6], d[7], d[8], d[9], d[10], d[11], d[12], d[13], d[14], d[15]);
+    LocalLog("IQADoubleTopEdge %d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", d[0], d[1], d[2], d[3], d[4],
+             d[5], d[6], d[7], d[8], d[9], d[10], d[11], d[12], d[13], d[14], d[15]);
   }
   return 2;
 }

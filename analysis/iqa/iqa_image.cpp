@@ -36,7 +36,7 @@ IQAStandardSizeTable gSizes;
 
 constexpr int kGrayThresholdParam = 118;  // "MICR Gray Threshold"
 constexpr int kDibBlackBelow = 80;
-constexpr size_t kMemHeaderScan = 4096;   // a memory TIFF's header lies in its first bytes
+constexpr size_t kMemHeaderScan = 4096;  // a memory TIFF's header lies in its first bytes
 
 void VLog(const char* format, va_list args) {
   char text[512];
@@ -151,10 +151,11 @@ int LoadIQAMemory(const char* name, int page) {
     imaging::TiffMemInfo info{};
     const size_t size = target && target->bounded() ? target->size : kMemHeaderScan;
     if (!target || target->address == 0 ||
-        imaging::funcParseMemTIFFHeader(reinterpret_cast<const uint8_t*>(target->address), size, &info) != 0 ||
+        imaging::funcParseMemTIFFHeader(reinterpret_cast<const uint8_t*>(target->address), size, &info) !=
+            0 ||
         info.stripOffset < 0 || info.stripBytes < 0 ||
-        (target->bounded() && static_cast<uint64_t>(info.stripOffset) + static_cast<uint64_t>(info.stripBytes) >
-                                  target->size)) {
+        (target->bounded() &&
+         static_cast<uint64_t>(info.stripOffset) + static_cast<uint64_t>(info.stripBytes) > target->size)) {
       Log("ReadMultipleTiffHeaderMem Error");
       return 1;
     }
@@ -235,7 +236,8 @@ int LoadIQAMemoryFromMem(std::span<const uint8_t> record) {
   gImage.xDpi = gImage.yDpi = h.dpi;
   const size_t rowBytes = static_cast<size_t>(gImage.rowBytes);
   if (h.bits == 1) {
-    for (int y = 0; y < h.height; ++y) std::memcpy(gImage.Row(y), view->Row(y), std::min(rowBytes, view->rowBytes));
+    for (int y = 0; y < h.height; ++y)
+      std::memcpy(gImage.Row(y), view->Row(y), std::min(rowBytes, view->rowBytes));
   } else if (h.bits == 8 || h.bits == 4) {
     const int t = Param(kGrayThresholdParam);
     for (int y = 0; y < h.height; ++y) {
@@ -261,21 +263,27 @@ int IQAConvDIBToBW(std::span<const uint8_t> dib) {
   gImage.xDpi = gImage.yDpi = 200;
   const auto& lum = imaging::GetByteGrayTables();
   for (int r = 0; r < info.height; ++r) {
-    const uint8_t* src = dib.data() + info.pixelOffset + static_cast<size_t>(info.height - 1 - r) * info.stride;
+    const uint8_t* src =
+        dib.data() + info.pixelOffset + static_cast<size_t>(info.height - 1 - r) * info.stride;
     uint8_t* dst = gImage.Row(r);
     uint8_t acc = 0;
     // A byte is stored after each complete group of eight pixels: a last partial group stays white.
     for (int x = 0; x < info.width; ++x) {
       bool black = false;
       switch (info.bitCount) {
-        case 8: black = src[x] < kDibBlackBelow; break;
-        case 4: black = ((x & 1) == 0 ? (src[x / 2] & 0xF0) : (src[x / 2] & 0x0F) * 16) < kDibBlackBelow; break;
+        case 8:
+          black = src[x] < kDibBlackBelow;
+          break;
+        case 4:
+          black = ((x & 1) == 0 ? (src[x / 2] & 0xF0) : (src[x / 2] & 0x0F) * 16) < kDibBlackBelow;
+          break;
         case 24: {
           const uint8_t* p = src + 3 * static_cast<size_t>(x);
           black = lum.Gray(p[2], p[1], p[0]) <= kDibBlackBelow;
           break;
         }
-        default: break;
+        default:
+          break;
       }
       acc = static_cast<uint8_t>((acc << 1) | (black ? 1 : 0));
       if ((x & 7) == 7) {
@@ -334,7 +342,8 @@ int IQACleanBorders(int mode) {
     int64_t black = 0;
     for (int y = 0; y < im.height; ++y) {
       const uint8_t* row = im.Row(y);
-      for (size_t i = 0; i < side; ++i) black += __builtin_popcount(row[i]) + __builtin_popcount(row[rowBytes - 1 - i]);
+      for (size_t i = 0; i < side; ++i)
+        black += __builtin_popcount(row[i]) + __builtin_popcount(row[rowBytes - 1 - i]);
     }
     if (black < int64_t{40} * im.height) return 0;
   }
@@ -363,8 +372,9 @@ void IQASmoothImage() {
       // Skip white bytes whose neighbourhood is white: none of the rules can change them.
       if ((c & 7) == 0) {
         const int b = c >> 3;
-        const bool quiet = row[b] == 0 && (above == nullptr || above[b] == 0) && (below == nullptr || below[b] == 0) &&
-                           (b == 0 || (row[b - 1] & 1) == 0) && (b + 1 >= gImage.rowBytes || (row[b + 1] & 0x80) == 0);
+        const bool quiet = row[b] == 0 && (above == nullptr || above[b] == 0) &&
+                           (below == nullptr || below[b] == 0) && (b == 0 || (row[b - 1] & 1) == 0) &&
+                           (b + 1 >= gImage.rowBytes || (row[b + 1] & 0x80) == 0);
         if (quiet) {
           c += 7;
           continue;
@@ -381,18 +391,18 @@ void IQASmoothImage() {
         p = 0;
       }
       if (p == 0) continue;
-      const bool leftBlock = P(c - 1, r - 1) && P(c - 1, r) && P(c - 1, r + 1) && P(c - 2, r - 1) && P(c - 2, r) &&
-                             P(c - 2, r + 1) && !P(c, r - 1) && !P(c, r + 1) && !P(c + 1, r - 1) && !P(c + 1, r) &&
-                             !P(c + 1, r + 1);
-      const bool rightBlock = P(c + 1, r - 1) && P(c + 1, r) && P(c + 1, r + 1) && P(c + 2, r - 1) && P(c + 2, r) &&
-                              P(c + 2, r + 1) && !P(c, r - 1) && !P(c, r + 1) && !P(c - 1, r - 1) && !P(c - 1, r) &&
-                              !P(c - 1, r + 1);
-      const bool belowBlock = P(c - 1, r + 1) && P(c, r + 1) && P(c + 1, r + 1) && P(c - 1, r + 2) && P(c, r + 2) &&
-                              P(c + 1, r + 2) && !P(c - 1, r) && !P(c + 1, r) && !P(c - 1, r - 1) && !P(c, r - 1) &&
-                              !P(c + 1, r - 1);
-      const bool aboveBlock = P(c - 1, r - 1) && P(c, r - 1) && P(c + 1, r - 1) && P(c - 1, r - 2) && P(c, r - 2) &&
-                              P(c + 1, r - 2) && !P(c - 1, r) && !P(c + 1, r) && !P(c - 1, r + 1) && !P(c, r + 1) &&
-                              !P(c + 1, r + 1);
+      const bool leftBlock = P(c - 1, r - 1) && P(c - 1, r) && P(c - 1, r + 1) && P(c - 2, r - 1) &&
+                             P(c - 2, r) && P(c - 2, r + 1) && !P(c, r - 1) && !P(c, r + 1) &&
+                             !P(c + 1, r - 1) && !P(c + 1, r) && !P(c + 1, r + 1);
+      const bool rightBlock = P(c + 1, r - 1) && P(c + 1, r) && P(c + 1, r + 1) && P(c + 2, r - 1) &&
+                              P(c + 2, r) && P(c + 2, r + 1) && !P(c, r - 1) && !P(c, r + 1) &&
+                              !P(c - 1, r - 1) && !P(c - 1, r) && !P(c - 1, r + 1);
+      const bool belowBlock = P(c - 1, r + 1) && P(c, r + 1) && P(c + 1, r + 1) && P(c - 1, r + 2) &&
+                              P(c, r + 2) && P(c + 1, r + 2) && !P(c - 1, r) && !P(c + 1, r) &&
+                              !P(c - 1, r - 1) && !P(c, r - 1) && !P(c + 1, r - 1);
+      const bool aboveBlock = P(c - 1, r - 1) && P(c, r - 1) && P(c + 1, r - 1) && P(c - 1, r - 2) &&
+                              P(c, r - 2) && P(c + 1, r - 2) && !P(c - 1, r) && !P(c + 1, r) &&
+                              !P(c - 1, r + 1) && !P(c, r + 1) && !P(c + 1, r + 1);
       if (leftBlock || rightBlock || belowBlock || aboveBlock) IQAClearPixel(c, r);
     }
   }
@@ -428,8 +438,8 @@ int CompareSides(int64_t wa, int64_t ha, int64_t wb, int64_t hb, int64_t toleran
 
 }  // namespace
 
-int IQACompareImageSizes(std::span<const uint8_t> recordA, const char* nameA, std::span<const uint8_t> recordB,
-                         const char* nameB, int tenths) {
+int IQACompareImageSizes(std::span<const uint8_t> recordA, const char* nameA,
+                         std::span<const uint8_t> recordB, const char* nameB, int tenths) {
   if (!recordA.empty() && !recordB.empty()) {
     const auto a = imaging::CheckRecord(recordA);
     const auto b = imaging::CheckRecord(recordB);

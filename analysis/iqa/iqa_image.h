@@ -20,7 +20,7 @@ inline constexpr size_t kClearedSlack = 32000;
 inline constexpr int64_t kMaxSide = 65528;
 
 struct IQAImage {
-  int32_t width = 0;     // multiple of 8
+  int32_t width = 0;  // multiple of 8
   int32_t height = 0;
   int32_t rowBytes = 0;
   int32_t xDpi = 200;
@@ -71,8 +71,8 @@ void IQASmoothImage();
 
 // Both records given (spans not empty), or both file names: 0 sizes agree, 1 widths differ, 2 heights
 // differ, -552 bad arguments or an unreadable file.
-int IQACompareImageSizes(std::span<const uint8_t> recordA, const char* nameA, std::span<const uint8_t> recordB,
-                         const char* nameB, int tenths);
+int IQACompareImageSizes(std::span<const uint8_t> recordA, const char* nameA,
+                         std::span<const uint8_t> recordB, const char* nameB, int tenths);
 int SetStandardCheckSizes(int count, int index, int width, int height, int tolerance);
 int SetStandardCheckSizesAll(int count, const int32_t* widths, const int32_t* heights, int tolerance);
 

@@ -33,8 +33,10 @@ int IQAStatus(const char* name, int page, int update, const char* resultName, co
 int IQAGetResult(int slot);
 // A compressed file decoded to gray (`record` empty), or a caller's 4- or 8-bit record; `results` has 32
 // slots.
-int IQAStatusGray(const char* name, std::span<const uint8_t> record, const IqaTestArgs& args, int32_t* results);
-int IQAStatusGrayFile(const char* name, int page, int update, const char* resultName, const IqaTestArgs& args);
+int IQAStatusGray(const char* name, std::span<const uint8_t> record, const IqaTestArgs& args,
+                  int32_t* results);
+int IQAStatusGrayFile(const char* name, int page, int update, const char* resultName,
+                      const IqaTestArgs& args);
 // The codec's display callback of IQAStatusGray; `userValue` is its decoding block.
 int IQACopyRows(int firstCol, int firstRow, int endCol, int endRow, const uint8_t* rows, uintptr_t userValue);
 

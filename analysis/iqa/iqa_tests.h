@@ -120,8 +120,8 @@ uint32_t MicrVerifyFlags();
 // Runs the selected tests on the loaded image, fills `results` (28 slots at least) and frees the image.
 // Update mode 0 no result image, 1 a TIFF G4 file named `resultName`, 2 an ImageRecord into `resultRecord`.
 int TestIQADocument(int update, const char* resultName, std::span<uint8_t> resultRecord, uint32_t mask,
-                    int speckleLimit, int minMicrQuality, int cornerLimit, const char* codeLine, const char* text2,
-                    const char* confidence, int endFirst, int endEnd, int charHeight, int minCount,
-                    int32_t* results);
+                    int speckleLimit, int minMicrQuality, int cornerLimit, const char* codeLine,
+                    const char* text2, const char* confidence, int endFirst, int endEnd, int charHeight,
+                    int minCount, int32_t* results);
 
 }  // namespace analysis::iqa

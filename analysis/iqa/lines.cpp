@@ -195,9 +195,12 @@ int IQAIsDollarSign(int left, int top, int right, int bottom) {
       y = expected + offset;
       if (!P(x, y)) {
         const int lean = offset > 0 ? 1 : offset < 0 ? -1 : (yb >= ya ? 1 : -1);
-        if (P(x, y + lean)) offset += lean;
-        else if (P(x, y - lean)) offset -= lean;
-        else return false;
+        if (P(x, y + lean))
+          offset += lean;
+        else if (P(x, y - lean))
+          offset -= lean;
+        else
+          return false;
         if (std::abs(offset) >= 3) return false;
         y = expected + offset;
       }
@@ -215,11 +218,16 @@ int IQAIsDollarSign(int left, int top, int right, int bottom) {
   // Upper bow: from (a, r1) right towards the middle column; lower bow: from (c, r3) left towards it.
   auto bow = [&](int x, int y, int dir, int dy) {
     while (dir > 0 ? x < m : x > m) {
-      if (P(x + dir, y + dy)) x += dir, y += dy;
-      else if (P(x + dir, y)) x += dir;
-      else if (P(x, y + dy)) y += dy;
-      else if (P(x + 2 * dir, y)) x += 2 * dir;
-      else break;
+      if (P(x + dir, y + dy))
+        x += dir, y += dy;
+      else if (P(x + dir, y))
+        x += dir;
+      else if (P(x, y + dy))
+        y += dy;
+      else if (P(x + 2 * dir, y))
+        x += 2 * dir;
+      else
+        break;
       if (y < top - 1 || y > bottom + 1) break;
     }
     return x;
@@ -231,8 +239,10 @@ int IQAIsDollarSign(int left, int top, int right, int bottom) {
     int black = 0, white = 0, changes = 0, prev = 0;
     for (int y = top; y <= bottom && changes <= 7; ++y) {
       const int p = P(x, y);
-      if (p) ++black;
-      else ++white;
+      if (p)
+        ++black;
+      else
+        ++white;
       if (p != prev) ++changes;
       prev = p;
     }
@@ -274,24 +284,36 @@ int IQAFindAmountBox() {
         bool added = false;
         const bool canDown = b + 1 < r1, canUp = t > r0, canRight = r + 1 < c1, canLeft = l > c0;
         if (canDown) {
-          if (P(l, b + 1)) ++b, added = true;
-          else if (canLeft && P(l - 1, b + 1)) ++b, --l, added = true;
-          else if (canRight && P(r + 1, b + 1)) ++b, ++r, added = true;
+          if (P(l, b + 1))
+            ++b, added = true;
+          else if (canLeft && P(l - 1, b + 1))
+            ++b, --l, added = true;
+          else if (canRight && P(r + 1, b + 1))
+            ++b, ++r, added = true;
         }
         if (canUp && t > r0) {
-          if (P(l, t - 1)) --t, added = true;
-          else if (l > c0 && P(l - 1, t - 1)) --t, --l, added = true;
-          else if (r + 1 < c1 && P(r + 1, t - 1)) --t, ++r, added = true;
+          if (P(l, t - 1))
+            --t, added = true;
+          else if (l > c0 && P(l - 1, t - 1))
+            --t, --l, added = true;
+          else if (r + 1 < c1 && P(r + 1, t - 1))
+            --t, ++r, added = true;
         }
         if (r + 1 < c1) {
-          if (P(r + 1, t)) ++r, added = true;
-          else if (t > r0 && P(r + 1, t - 1)) ++r, --t, added = true;
-          else if (b + 1 < r1 && P(r + 1, b + 1)) ++r, ++b, added = true;
+          if (P(r + 1, t))
+            ++r, added = true;
+          else if (t > r0 && P(r + 1, t - 1))
+            ++r, --t, added = true;
+          else if (b + 1 < r1 && P(r + 1, b + 1))
+            ++r, ++b, added = true;
         }
         if (l > c0) {
-          if (P(l - 1, t)) --l, added = true;
-          else if (t > r0 && P(l - 1, t - 1)) --l, --t, added = true;
-          else if (b + 1 < r1 && P(l - 1, b + 1)) --l, ++b, added = true;
+          if (P(l - 1, t))
+            --l, added = true;
+          else if (t > r0 && P(l - 1, t - 1))
+            --l, --t, added = true;
+          else if (b + 1 < r1 && P(l - 1, b + 1))
+            --l, ++b, added = true;
         }
         if (!added) {
           auto rowAny = [&](int row, int a, int z) {
@@ -306,10 +328,14 @@ int IQAFindAmountBox() {
             }
             return false;
           };
-          if (b + 1 < r1 && rowAny(b + 1, l + 1, r)) ++b, added = true;
-          else if (t > r0 && rowAny(t - 1, l + 1, r)) --t, added = true;
-          else if (l > c0 && colAny(l - 1, t + 1, b)) --l, added = true;
-          else if (r + 1 < c1 && colAny(r + 1, t + 1, b)) ++r, added = true;
+          if (b + 1 < r1 && rowAny(b + 1, l + 1, r))
+            ++b, added = true;
+          else if (t > r0 && rowAny(t - 1, l + 1, r))
+            --t, added = true;
+          else if (l > c0 && colAny(l - 1, t + 1, b))
+            --l, added = true;
+          else if (r + 1 < c1 && colAny(r + 1, t + 1, b))
+            ++r, added = true;
         }
         if (!added) break;
       }
@@ -351,7 +377,8 @@ int IQATestField(int line, const char* name, int minimum, int leftInset, int rig
     if (s.blob) ++blobs;
     if (s.changes >= minimum) ++data;
   }
-  LogAt(1, "Is%8s (%4d,%4d,%4d,%4d) Data %2d, Blob %d", name, first, top, end, lineRow, data, blobs > 1 ? 1 : 0);
+  LogAt(1, "Is%8s (%4d,%4d,%4d,%4d) Data %2d, Blob %d", name, first, top, end, lineRow, data,
+        blobs > 1 ? 1 : 0);
   if (data < 2 && blobs == 0) return 0;
   if (blobs > 1) return 1;
   return 2;
@@ -403,7 +430,8 @@ void IQAFieldLines(uint32_t mask, int32_t* results) {
     LogAt(2, "Dollars %d,%d,%d,%d, Payee %d", gDollar.left, gDollar.top, gDollar.right, gDollar.bottom,
           gLines.lines[payee].y2);
   }
-  LogAt(2, "Lines Sign %d, Memo %d, Date %d, Lar %d, Payee %d, Car %d (%d)", sign, memo, date, lar, payee, carY, carX);
+  LogAt(2, "Lines Sign %d, Memo %d, Date %d, Lar %d, Payee %d, Car %d (%d)", sign, memo, date, lar, payee,
+        carY, carX);
   if (mask & kIqaAmountField) results[kSlotAmount] = carY > 0 ? IQATestAmountField(carX, carY) : -1;
   if (mask & kIqaLarField) results[kSlotLar] = IQATestField(lar, "LAR", 8, xd / 2, xd, 0);
   if (mask & kIqaPayeeField) results[kSlotPayee] = IQATestField(payee, "Payee", 8, xd / 2, 0, 0);
@@ -520,7 +548,8 @@ int IQALineAnalysis() {
       const IqaLine& b = vertical[j];
       if (Overlap(a, b)) ++overlaps;
       const int mid = std::abs((a.x1 + a.x2) / 2 - (b.x1 + b.x2) / 2);
-      if (std::abs(Slope(a, true) - Slope(b, true)) <= 2 && mid <= 20 && a.y2 > b.y1 && a.y1 < b.y2) ++parallel;
+      if (std::abs(Slope(a, true) - Slope(b, true)) <= 2 && mid <= 20 && a.y2 > b.y1 && a.y1 < b.y2)
+        ++parallel;
     }
   }
   if (overlaps > 3) flags |= 0x10;

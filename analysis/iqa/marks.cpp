@@ -95,9 +95,12 @@ int CleanDocument(int maxWidth, int maxHeight, int margin) {
   int x0 = 0, x1 = im.width - 1, y0 = 0, y1 = im.height - 1;
   if (margin != 0) {
     int side = 0;
-    if (std::abs(im.xDpi - 200) < 11) side = 50;
-    else if (std::abs(im.xDpi - 240) < 11) side = 60;
-    else if (std::abs(im.xDpi - 300) < 11) side = 75;
+    if (std::abs(im.xDpi - 200) < 11)
+      side = 50;
+    else if (std::abs(im.xDpi - 240) < 11)
+      side = 60;
+    else if (std::abs(im.xDpi - 300) < 11)
+      side = 75;
     if (side != 0) {
       x0 = side;
       x1 = im.width - side - 1;
@@ -212,15 +215,20 @@ int IQACountDenseAreas(int minW, int minH, int maxW, int maxH) {
         const int bw = b.right - b.left, bh = b.bottom - b.top;
         bool moved = false;
         // More than half of the (right - left) x (bottom - top) pixels black.
-        if (bw > sideStart && bh > sideStart && sums->Count(b.left, b.top, b.right - 1, b.bottom - 1) * 2 > int64_t{bw} * bh) {
+        if (bw > sideStart && bh > sideStart &&
+            sums->Count(b.left, b.top, b.right - 1, b.bottom - 1) * 2 > int64_t{bw} * bh) {
           const int64_t rows = b.bottom - b.top + 1, cols = b.right - b.left + 1;
           const Box o = b;
-          if (o.left > 64 && sums->Count(o.left - 1, o.top, o.left - 1, o.bottom) >= rows / 2 + 1) --b.left, moved = true;
-          if (o.right < width - 64 && sums->Count(o.right + 1, o.top, o.right + 1, o.bottom) >= rows / 2 + 1) {
+          if (o.left > 64 && sums->Count(o.left - 1, o.top, o.left - 1, o.bottom) >= rows / 2 + 1)
+            --b.left, moved = true;
+          if (o.right < width - 64 &&
+              sums->Count(o.right + 1, o.top, o.right + 1, o.bottom) >= rows / 2 + 1) {
             ++b.right, moved = true;
           }
-          if (o.top > upper && sums->Count(o.left, o.top - 1, o.right, o.top - 1) >= cols / 2 + 1) --b.top, moved = true;
-          if (o.bottom < height - 64 && sums->Count(o.left, o.bottom + 1, o.right, o.bottom + 1) >= cols / 2 + 1) {
+          if (o.top > upper && sums->Count(o.left, o.top - 1, o.right, o.top - 1) >= cols / 2 + 1)
+            --b.top, moved = true;
+          if (o.bottom < height - 64 &&
+              sums->Count(o.left, o.bottom + 1, o.right, o.bottom + 1) >= cols / 2 + 1) {
             ++b.bottom, moved = true;
           }
         }

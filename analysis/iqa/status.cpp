@@ -1,6 +1,4 @@
 // The image-quality entry points and the top-edge check of the document cycle.
-#include "analysis/iqa/iqa_status.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "analysis/iqa/iqa_image.h"
+#include "analysis/iqa/iqa_status.h"
 #include "analysis/iqa/iqa_tests.h"
 #include "codec/core/img_desc.h"
 #include "codec/core/img_dispatch.h"
@@ -40,9 +39,11 @@ constexpr int kLogGeometry = 0x4;
 constexpr size_t kGrayBlockSlack = 8192;
 constexpr size_t kLineRoom = 128;
 
-int RunTests(int update, const char* resultName, std::span<uint8_t> record, const IqaTestArgs& a, int32_t* results) {
+int RunTests(int update, const char* resultName, std::span<uint8_t> record, const IqaTestArgs& a,
+             int32_t* results) {
   return TestIQADocument(update, resultName, record, a.mask, a.speckleLimit, a.minMicrQuality, a.cornerLimit,
-                         a.codeLine, a.text2, a.confidence, a.endFirst, a.endEnd, a.charHeight, a.minCount, results);
+                         a.codeLine, a.text2, a.confidence, a.endFirst, a.endEnd, a.charHeight, a.minCount,
+                         results);
 }
 
 // The API's analysis interface: the optical reader and the combination installed there (its placeholder
@@ -144,12 +145,14 @@ int IQAGetResult(int slot) {
   return slot >= 0 && slot < kIqaTableSlots ? gResultTable[slot] : -1;
 }
 
-int IQACopyRows(int firstCol, int firstRow, int endCol, int endRow, const uint8_t* rows, uintptr_t userValue) {
+int IQACopyRows(int firstCol, int firstRow, int endCol, int endRow, const uint8_t* rows,
+                uintptr_t userValue) {
   auto* block = reinterpret_cast<GrayBlock*>(userValue);
   if (block == nullptr || rows == nullptr) return 0;
   // Bands span whole rows from column 0; the image width is the stride, and each band must fit the block.
   const int64_t bandWidth = int64_t{endCol} - firstCol;
-  if (firstCol != 0 || bandWidth != block->width || firstRow < 0 || endRow > block->height || endRow <= firstRow) {
+  if (firstCol != 0 || bandWidth != block->width || firstRow < 0 || endRow > block->height ||
+      endRow <= firstRow) {
     return 0;
   }
   const size_t stride = static_cast<size_t>(block->width);
@@ -160,7 +163,8 @@ int IQACopyRows(int firstCol, int firstRow, int endCol, int endRow, const uint8_
   return 0;
 }
 
-int IQAStatusGray(const char* name, std::span<const uint8_t> record, const IqaTestArgs& args, int32_t* results) {
+int IQAStatusGray(const char* name, std::span<const uint8_t> record, const IqaTestArgs& args,
+                  int32_t* results) {
   LogAt(1, "IQAStatusGray");
   int32_t scratch[kIqaTableSlots] = {};
   if (results == nullptr) results = scratch;
@@ -186,7 +190,8 @@ int IQAStatusGray(const char* name, std::span<const uint8_t> record, const IqaTe
       return 3;
     }
     // The record's sides are 16-bit: larger images cannot be described.
-    if (d.width < 1 || d.height < 1 || d.width > imaging::kMaxRecordSide || d.height > imaging::kMaxRecordSide) {
+    if (d.width < 1 || d.height < 1 || d.width > imaging::kMaxRecordSide ||
+        d.height > imaging::kMaxRecordSide) {
       Log("Failed funcDecomp");
       ::close(file);
       return -2;
@@ -255,11 +260,12 @@ int IQAStatusCombTopEdge(std::span<const uint8_t> dib, const char* codeLine) {
   LogAt(1, "IQAStatusCombTopEdge");
   if (IQAConvDIBToBW(dib) != 0) return kIqaNotLoadable;
   int32_t results[kIqaTableSlots] = {};
-  TestIQADocument(0, nullptr, {}, kIqaSkew | kIqaCorners | kIqaDoubleTopEdge, 0, 0, 75, nullptr, nullptr, nullptr, 0,
-                  0, 0, 0, results);
+  TestIQADocument(0, nullptr, {}, kIqaSkew | kIqaCorners | kIqaDoubleTopEdge, 0, 0, 75, nullptr, nullptr,
+                  nullptr, 0, 0, 0, 0, results);
   if ((Param(kOcrVerifyLogParam) & kLogGeometry) != 0) {
     LocalLog("Skew %d, Corners (%d,%d,%d,%d), TopEdge %d", results[kSlotSkewAngle], results[kSlotCornerTL],
-             results[kSlotCornerTR], results[kSlotCornerBL], results[kSlotCornerBR], results[kSlotDoubleTopEdge]);
+             results[kSlotCornerTR], results[kSlotCornerBL], results[kSlotCornerBR],
+             results[kSlotDoubleTopEdge]);
   }
   const bool cornersOk = std::max({results[kSlotCornerTL], results[kSlotCornerTR], results[kSlotCornerBL],
                                    results[kSlotCornerBR]}) < 76;
@@ -287,11 +293,12 @@ int IQAStatusCombTopEdge(std::span<const uint8_t> dib, const char* codeLine) {
   if (size < 0) return 2;
   // The name is fixed and the folder shared: replace any previous file by one created here.
   plat::DeleteFile(tempName);
-  const int created = plat::OpenFileDescriptor(tempName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int created =
+      plat::OpenFileDescriptor(tempName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (created < 0) return 2;
   ::close(created);
-  if (imaging::funcEdgeDetectBW(std::span<const uint8_t>(work.data(), static_cast<size_t>(size)), tempName, 600,
-                                0x53) < 0) {
+  if (imaging::funcEdgeDetectBW(std::span<const uint8_t>(work.data(), static_cast<size_t>(size)), tempName,
+                                600, 0x53) < 0) {
     return 2;
   }
   char optical[kLineRoom] = {};

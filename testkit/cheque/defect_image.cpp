@@ -43,7 +43,8 @@ class Geometry {
       const int notch = ((x / 23 + static_cast<int>(s_.seed)) * 2654435761u >> 7) % (s_.tornEdgeDepth + 1);
       if (y < notch) return true;
     }
-    if (s_.piggybackRows > 0 && y < s_.piggybackRows && !(x >= s_.piggybackLeft && x < s_.piggybackRight)) return true;
+    if (s_.piggybackRows > 0 && y < s_.piggybackRows && !(x >= s_.piggybackLeft && x < s_.piggybackRight))
+      return true;
     return false;
   }
 
@@ -182,9 +183,12 @@ DefectImage makeDefectImage(const DefectSpec& s) {
     if (!(std::abs(h - E[0]) < 16 && std::abs(h - E[1]) < 16 && std::abs(h - E[2]) < 16)) {
       const int diff = std::abs(E[0] - E[2]);
       index = std::min(255, diff * 256 / (w - 128));
-      if (std::abs(h - E[0]) >= 65 && E[0] >= 101) skew = h - E[0];
-      else if (std::abs(h - E[2]) >= 65 && E[2] >= 101) skew = h - E[2];
-      else skew = diff < 17 ? 0 : diff;
+      if (std::abs(h - E[0]) >= 65 && E[0] >= 101)
+        skew = h - E[0];
+      else if (std::abs(h - E[2]) >= 65 && E[2] >= 101)
+        skew = h - E[2];
+      else
+        skew = diff < 17 ? 0 : diff;
     }
     // Without printed lines nothing overrules it.
     e[3] = skew;
@@ -212,7 +216,8 @@ DefectImage makeDefectImage(const DefectSpec& s) {
     for (int i = 0; i < 16; ++i) off += std::llabs(sum / 16 - d[i]) > 16 ? 1 : 0;
     e[26] = off >= 2 ? 2 : 0;
   }
-  const int area = s.speckleSize > 0 && s.speckleSize <= kVerdictSpeckleSize ? dots * s.speckleSize * s.speckleSize : 0;
+  const int area =
+      s.speckleSize > 0 && s.speckleSize <= kVerdictSpeckleSize ? dots * s.speckleSize * s.speckleSize : 0;
   e[1] = area;
   if (area >= kVerdictSpeckleLimit) out.flags |= 0x2;
   e[8] = 0;
@@ -228,7 +233,8 @@ DefectImage makeDefectImage(const DefectSpec& s) {
   for (const DefectRect& r : s.blots) blots += (r.width - 1 >= dpi / 2 && r.height - 1 >= dpi / 2) ? 1 : 0;
   if (s.inkPercent == 0) e[18] = blots;
   int bands = 0;
-  for (const DefectRect& r : s.bands) bands += (r.width - 1 >= 3 * dpi && r.height - 1 >= dpi / 4 && r.height - 1 < dpi) ? 1 : 0;
+  for (const DefectRect& r : s.bands)
+    bands += (r.width - 1 >= 3 * dpi && r.height - 1 >= dpi / 4 && r.height - 1 < dpi) ? 1 : 0;
   if (s.inkPercent == 0) e[19] = bands;
   bool longVertical = false;
   for (int x : s.verticalLines) longVertical |= (h - 41 > h * 9 / 10 && x > 200 && x + 1 < w - 200);
@@ -255,7 +261,8 @@ GrayImage makeContrastPair(int width, int height, int paper, int ink, bool blur)
   g.pixels.assign(static_cast<size_t>(width) * height, static_cast<uint8_t>(paper));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      if ((x / 3) % 5 == 0 && (y / 20) % 2 == 0) g.pixels[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(ink);
+      if ((x / 3) % 5 == 0 && (y / 20) % 2 == 0)
+        g.pixels[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(ink);
     }
   }
   if (!blur) return g;

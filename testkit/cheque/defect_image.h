@@ -32,7 +32,7 @@ struct DefectSpec {
   int piggybackRows = 0;    // a second document over columns [piggybackLeft, piggybackRight) above this row
   int piggybackLeft = 0;
   int piggybackRight = 0;
-  int speckleSize = 0;  // s x s dots
+  int speckleSize = 0;   // s x s dots
   int speckleEvery = 0;  // grid spacing of the dots
   std::vector<int> streakRows;
   int inkPercent = 0;  // a fill of this share of black (in quarters) over the middle of the document
@@ -46,8 +46,8 @@ struct DefectSpec {
 };
 
 struct DefectImage {
-  BilevelImage bits;   // 1 = black (ground and ink)
-  GrayImage gray;      // paper 230, ground and ink 20
+  BilevelImage bits;         // 1 = black (ground and ink)
+  GrayImage gray;            // paper 230, ground and ink 20
   std::map<int, int> slots;  // expected result slots
   uint32_t flags = 0;        // expected failure flags under the verdict mask
 };

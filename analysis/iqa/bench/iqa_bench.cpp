@@ -16,8 +16,9 @@ namespace {
 using namespace analysis::iqa;
 
 constexpr uint32_t kFullMask = kIqaAutoCrop | kIqaSpeckle4 | kIqaDocumentSize | kIqaSkew | kIqaCorners |
-                               kIqaSolidLine | kIqaMicrQuality | kIqaEndorsement | kIqaCompressedSize | kIqaFieldBits |
-                               kIqaDenseAreas | kIqaDarkBands | kIqaLineAnalysis | kIqaDoubleTopEdge;
+                               kIqaSolidLine | kIqaMicrQuality | kIqaEndorsement | kIqaCompressedSize |
+                               kIqaFieldBits | kIqaDenseAreas | kIqaDarkBands | kIqaLineAnalysis |
+                               kIqaDoubleTopEdge;
 
 std::vector<uint8_t> Record(const zc::testkit::DefectSpec& spec) {
   const auto image = zc::testkit::makeDefectImage(spec);
@@ -73,8 +74,8 @@ void BM_FullMaskFrontWithG4Result(benchmark::State& state) {
   int32_t r[kIqaTableSlots];
   for (auto _ : state) {
     if (LoadIQAMemoryFromMem(front) != 0) state.SkipWithError("not loadable");
-    benchmark::DoNotOptimize(TestIQADocument(1, out.c_str(), {}, kFullMask, 100, 0, 75, "T1T", "", "999", 100, 550,
-                                             21, 8, r));
+    benchmark::DoNotOptimize(
+        TestIQADocument(1, out.c_str(), {}, kFullMask, 100, 0, 75, "T1T", "", "999", 100, 550, 21, 8, r));
   }
 }
 BENCHMARK(BM_FullMaskFrontWithG4Result)->Unit(benchmark::kMillisecond);

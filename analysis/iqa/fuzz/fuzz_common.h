@@ -33,7 +33,8 @@ inline IqaTestArgs FullMask() {
 // Writes the input to a file of this process's own and returns its name.
 inline std::string InputFile(const uint8_t* data, size_t size, const char* suffix) {
   const char* tmp = std::getenv("TMPDIR");
-  std::string name = std::string(tmp != nullptr ? tmp : "/tmp") + "/iqa_fuzz_" + std::to_string(::getpid()) + suffix;
+  std::string name =
+      std::string(tmp != nullptr ? tmp : "/tmp") + "/iqa_fuzz_" + std::to_string(::getpid()) + suffix;
   std::FILE* f = std::fopen(name.c_str(), "wb");
   if (f != nullptr) {
     std::fwrite(data, 1, size, f);

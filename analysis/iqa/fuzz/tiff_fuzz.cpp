@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       int64_t{info.width} * int64_t{info.height} > 4'000'000) {
     return 0;
   }
-  const std::string md = "MD:" + std::to_string(reinterpret_cast<uintptr_t>(data)) + ":" + std::to_string(size);
+  const std::string md =
+      "MD:" + std::to_string(reinterpret_cast<uintptr_t>(data)) + ":" + std::to_string(size);
   if (size > 0) IQAStatusEx(md.c_str(), 1, 0, nullptr, fuzz::FullMask(), nullptr);
   const std::string name = fuzz::InputFile(data, size, ".tif");
   int32_t results[kIqaTableSlots] = {};

@@ -9,8 +9,8 @@ class DispatcherTest : public IqaTest {
   int Run(uint32_t mask, int32_t (&r)[kIqaTableSlots], int update = 0, const char* name = nullptr,
           std::span<uint8_t> record = {}, int minMicr = 0, int speckleLimit = 1000) {
     std::fill(std::begin(r), std::end(r), 77);
-    return TestIQADocument(update, name, record, mask, speckleLimit, minMicr, 75, "1234567890", "", "9999999999", 100,
-                           536, 21, 8, r);
+    return TestIQADocument(update, name, record, mask, speckleLimit, minMicr, 75, "1234567890", "",
+                           "9999999999", 100, 536, 21, 8, r);
   }
 };
 

@@ -141,7 +141,7 @@ TEST_F(GeometryTest, AutoCropRowBlackFor100PixelsDisablesThatSide) {
 TEST_F(GeometryTest, DoubleTopEdge) {
   Document(1704, 736, 20);
   EXPECT_EQ(IQADoubleTopEdge(), 0);
-  Fill(64, 0, 66, 60);                                     // probe 0 at column 64
+  Fill(64, 0, 66, 60);                                                      // probe 0 at column 64
   Fill(64 + 1 * (1704 - 128) / 15, 0, 64 + 1 * (1704 - 128) / 15 + 1, 60);  // probe 1
   EXPECT_EQ(IQADoubleTopEdge(), 2);
   Blank(120, 736);

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "iqa_fixture.h"
 #include "imaging/gray_tables.h"
 #include "imaging/image_writers.h"
+#include "iqa_fixture.h"
 #include "testkit/support/external_tool.h"
 #include "testkit/support/file_bytes.h"
 #include "testkit/support/pnm.h"
@@ -72,7 +72,8 @@ TEST_P(LoaderDpiTest, RecordAndFileAgreeOnResolutionAndHeight) {
 INSTANTIATE_TEST_SUITE_P(Cases, LoaderDpiTest,
                          ::testing::Values(DpiCase{"dpi204", 204, 300, 0}, DpiCase{"dpi211", 211, 300, 3},
                                            DpiCase{"dpi240", 240, 300, 0}, DpiCase{"dpi300", 300, 300, 0},
-                                           DpiCase{"height159", 200, 159, 3}, DpiCase{"height160", 200, 160, 0}),
+                                           DpiCase{"height159", 200, 159, 3},
+                                           DpiCase{"height160", 200, 160, 0}),
                          [](const auto& i) { return std::string(i.param.name); });
 
 // Rewrites the ImageLength of a little-endian TIFF's first directory, so the coded rows end early.
@@ -157,7 +158,7 @@ TEST_F(ImageTest, GrayRecordsThresholdAtParameter118) {
   auto below = Record(100, 200, 8, 200, 127);
   ASSERT_EQ(LoadIQAMemoryFromMem(below), 0);
   EXPECT_EQ(IQAGetPixel(99, 199), 1);
-  EXPECT_EQ(IQAGetPixel(100, 0), 0);  // the completed last byte is white
+  EXPECT_EQ(IQAGetPixel(100, 0), 0);              // the completed last byte is white
   auto nibbles = Record(100, 200, 4, 200, 0x7F);  // left pixel 7 < 8 black, right pixel 15 white
   ASSERT_EQ(LoadIQAMemoryFromMem(nibbles), 0);
   EXPECT_EQ(IQAGetPixel(0, 0), 1);
@@ -251,17 +252,31 @@ TEST_P(SmoothTest, RuleTable) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Rules, SmoothTest,
-    ::testing::Values(
-        SmoothCase{"holeUnderALineFilled", {{8, 9}, {9, 9}, {10, 9}, {11, 9}, {12, 9}, {9, 10}, {11, 10}}, 10, 10, 1},
-        SmoothCase{"dotClearedBeforeTheHoleBelowIsSeen", {{10, 9}, {9, 10}, {11, 10}}, 10, 10, 0},
-        SmoothCase{"holeWithTwoNeighboursKept", {{10, 9}, {9, 10}}, 10, 10, 0},
-        SmoothCase{"isolatedDotCleared", {{10, 10}}, 10, 10, 0},
-        SmoothCase{"spurRightOfBlockCleared", {{8, 9}, {8, 10}, {8, 11}, {9, 9}, {9, 10}, {9, 11}, {10, 10}}, 10, 10, 0},
-        SmoothCase{"spurLeftOfBlockCleared", {{11, 9}, {11, 10}, {11, 11}, {12, 9}, {12, 10}, {12, 11}, {10, 10}}, 10, 10,
-                   0},
-        SmoothCase{"stubAboveBlockCleared", {{9, 11}, {10, 11}, {11, 11}, {9, 12}, {10, 12}, {11, 12}, {10, 10}}, 10, 10,
-                   0},
-        SmoothCase{"lineEndKept", {{8, 10}, {9, 10}, {10, 10}}, 10, 10, 1}),
+    ::testing::Values(SmoothCase{"holeUnderALineFilled",
+                                 {{8, 9}, {9, 9}, {10, 9}, {11, 9}, {12, 9}, {9, 10}, {11, 10}},
+                                 10,
+                                 10,
+                                 1},
+                      SmoothCase{
+                          "dotClearedBeforeTheHoleBelowIsSeen", {{10, 9}, {9, 10}, {11, 10}}, 10, 10, 0},
+                      SmoothCase{"holeWithTwoNeighboursKept", {{10, 9}, {9, 10}}, 10, 10, 0},
+                      SmoothCase{"isolatedDotCleared", {{10, 10}}, 10, 10, 0},
+                      SmoothCase{"spurRightOfBlockCleared",
+                                 {{8, 9}, {8, 10}, {8, 11}, {9, 9}, {9, 10}, {9, 11}, {10, 10}},
+                                 10,
+                                 10,
+                                 0},
+                      SmoothCase{"spurLeftOfBlockCleared",
+                                 {{11, 9}, {11, 10}, {11, 11}, {12, 9}, {12, 10}, {12, 11}, {10, 10}},
+                                 10,
+                                 10,
+                                 0},
+                      SmoothCase{"stubAboveBlockCleared",
+                                 {{9, 11}, {10, 11}, {11, 11}, {9, 12}, {10, 12}, {11, 12}, {10, 10}},
+                                 10,
+                                 10,
+                                 0},
+                      SmoothCase{"lineEndKept", {{8, 10}, {9, 10}, {10, 10}}, 10, 10, 1}),
     [](const auto& i) { return std::string(i.param.name); });
 
 TEST_F(ImageTest, ResultRecordHoldsTheSmoothedImage) {
@@ -280,7 +295,8 @@ TEST_F(ImageTest, ResultRecordHoldsTheSmoothedImage) {
 }
 
 TEST_F(ImageTest, ResultTiffIsReadableByLibtiffAndPixelEqual) {
-  if (!zc::testkit::HaveTool("tiffinfo") || !zc::testkit::HaveTool("tiffcp") || !zc::testkit::HaveTool("convert")) {
+  if (!zc::testkit::HaveTool("tiffinfo") || !zc::testkit::HaveTool("tiffcp") ||
+      !zc::testkit::HaveTool("convert")) {
     GTEST_SKIP() << "libtiff tools or ImageMagick missing";
   }
   zc::testkit::ScratchDir dir("iqa");

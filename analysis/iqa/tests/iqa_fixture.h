@@ -35,7 +35,10 @@ inline void Blank(int width, int height, int dpi = 200) {
 
 // An 8-byte little-endian ImageRecord header and rows.
 inline std::vector<uint8_t> Record(int width, int height, int bits, int dpi, uint8_t fill) {
-  const size_t rowBytes = bits == 1 ? (width + 7) / 8 : bits == 4 ? (width + 1) / 2 : bits == 8 ? width : 3 * width;
+  const size_t rowBytes = bits == 1   ? (width + 7) / 8
+                          : bits == 4 ? (width + 1) / 2
+                          : bits == 8 ? width
+                                      : 3 * width;
   std::vector<uint8_t> r(8 + rowBytes * height, fill);
   const int v[4] = {width, height, bits, dpi};
   for (int i = 0; i < 4; ++i) {

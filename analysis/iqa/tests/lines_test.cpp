@@ -16,12 +16,12 @@ class LinesTest : public IqaTest {
 // An amount sign 23 x 41 px with its top-left corner at (x, y): an S of bars 3 px thick and a stroke
 // through the middle.
 void DrawDollar(int x, int y) {
-  Fill(x + 11, y, x + 13, y + 41);        // vertical stroke
-  Fill(x, y + 4, x + 23, y + 7);          // top bar
-  Fill(x, y + 4, x + 2, y + 22);          // upper left
-  Fill(x, y + 19, x + 23, y + 22);        // middle bar
-  Fill(x + 21, y + 19, x + 23, y + 37);   // lower right
-  Fill(x, y + 34, x + 23, y + 37);        // bottom bar
+  Fill(x + 11, y, x + 13, y + 41);       // vertical stroke
+  Fill(x, y + 4, x + 23, y + 7);         // top bar
+  Fill(x, y + 4, x + 2, y + 22);         // upper left
+  Fill(x, y + 19, x + 23, y + 22);       // middle bar
+  Fill(x + 21, y + 19, x + 23, y + 37);  // lower right
+  Fill(x, y + 34, x + 23, y + 37);       // bottom bar
 }
 
 // Writing above a line: 2-px strokes every 12 px over `rows` rows ending 4 rows above `lineRow`.
@@ -176,16 +176,17 @@ TEST_P(LineAnalysisTest, Flags) {
     EXPECT_EQ(IQALineAnalysis(), 0);
   }
 }
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LineAnalysisTest,
-    ::testing::Values(LineCase{"clean", [] { HorizontalLine(150, 1200, 300); }, 0},
-                      LineCase{"manyLongLines",
-                               [] {
-                                 for (int y = 100; y < 700; y += 90) HorizontalLine(120, 1600, y);
-                               },
-                               0x1},
-                      LineCase{"longVerticalLine", [] { Fill(800, 20, 802, 720); }, 0x40}),
-    [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, LineAnalysisTest,
+                         ::testing::Values(LineCase{"clean", [] { HorizontalLine(150, 1200, 300); }, 0},
+                                           LineCase{"manyLongLines",
+                                                    [] {
+                                                      for (int y = 100; y < 700; y += 90)
+                                                        HorizontalLine(120, 1600, y);
+                                                    },
+                                                    0x1},
+                                           LineCase{"longVerticalLine", [] { Fill(800, 20, 802, 720); },
+                                                    0x40}),
+                         [](const auto& i) { return std::string(i.param.name); });
 
 }  // namespace
 }  // namespace analysis::iqa::testing

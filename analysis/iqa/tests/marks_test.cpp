@@ -25,14 +25,15 @@ TEST_P(SpeckleTest, RemovedArea) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Cases, SpeckleTest,
-    ::testing::Values(SpeckleCase{"dot2x2Removed", {{100, 100}, {101, 100}, {100, 101}, {101, 101}}, 2, 0, 4},
-                      SpeckleCase{"blot3x2Kept", {{100, 100}, {101, 100}, {102, 100}, {100, 101}, {101, 101}, {102, 101}},
-                                  2, 0, 0},
-                      SpeckleCase{"singlePixel", {{100, 100}}, 1, 0, 1},
-                      SpeckleCase{"lInside2x2ClearsTheBox", {{100, 100}, {100, 101}, {101, 101}}, 2, 0, 4},
-                      SpeckleCase{"marginKeepsColumn30", {{30, 100}}, 1, 1, 0},
-                      SpeckleCase{"marginTakesColumn60", {{60, 100}}, 1, 1, 1},
-                      SpeckleCase{"sizeOutOfRange", {{100, 100}}, 11, 0, 0}),
+    ::testing::Values(
+        SpeckleCase{"dot2x2Removed", {{100, 100}, {101, 100}, {100, 101}, {101, 101}}, 2, 0, 4},
+        SpeckleCase{
+            "blot3x2Kept", {{100, 100}, {101, 100}, {102, 100}, {100, 101}, {101, 101}, {102, 101}}, 2, 0, 0},
+        SpeckleCase{"singlePixel", {{100, 100}}, 1, 0, 1},
+        SpeckleCase{"lInside2x2ClearsTheBox", {{100, 100}, {100, 101}, {101, 101}}, 2, 0, 4},
+        SpeckleCase{"marginKeepsColumn30", {{30, 100}}, 1, 1, 0},
+        SpeckleCase{"marginTakesColumn60", {{60, 100}}, 1, 1, 1},
+        SpeckleCase{"sizeOutOfRange", {{100, 100}}, 11, 0, 0}),
     [](const auto& i) { return std::string(i.param.name); });
 
 TEST_F(MarksTest, SpeckleAreaGrowsWithDensity) {

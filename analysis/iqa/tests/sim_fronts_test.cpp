@@ -43,18 +43,17 @@ TEST_P(SimFrontTest, TopEdgeWithoutACodeLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fronts, SimFrontTest,
-    ::testing::Values(SimFrontCase{"clean", [](zc::testkit::DefectSpec&) {}, 0},
-                      SimFrontCase{"skew2_9", [](zc::testkit::DefectSpec& s) { s.skewDegrees = 2.9; }, 0},
-                      SimFrontCase{"skew3_3", [](zc::testkit::DefectSpec& s) { s.skewDegrees = 3.3; }, 1},
-                      SimFrontCase{"tornCorner",
-                                   [](zc::testkit::DefectSpec& s) {
-                                     s.cornerLeg = 170, s.corner = zc::testkit::Corner::kBottomLeft,
-                                     s.tornCorner = true;
-                                   },
-                                   1},
-                      SimFrontCase{"piggyback",
-                                   [](zc::testkit::DefectSpec& s) { s.piggybackRows = 60, s.piggybackRight = 400; },
-                                   1}),
+    ::testing::Values(
+        SimFrontCase{"clean", [](zc::testkit::DefectSpec&) {}, 0},
+        SimFrontCase{"skew2_9", [](zc::testkit::DefectSpec& s) { s.skewDegrees = 2.9; }, 0},
+        SimFrontCase{"skew3_3", [](zc::testkit::DefectSpec& s) { s.skewDegrees = 3.3; }, 1},
+        SimFrontCase{"tornCorner",
+                     [](zc::testkit::DefectSpec& s) {
+                       s.cornerLeg = 170, s.corner = zc::testkit::Corner::kBottomLeft, s.tornCorner = true;
+                     },
+                     1},
+        SimFrontCase{"piggyback",
+                     [](zc::testkit::DefectSpec& s) { s.piggybackRows = 60, s.piggybackRight = 400; }, 1}),
     [](const auto& i) { return std::string(i.param.name); });
 
 }  // namespace

@@ -35,7 +35,8 @@ TEST_F(StatusTest, ResultTableHoldsTheLastStatus) {
   EXPECT_EQ(IQAGetResult(-1), -1);
   zc::testkit::ScratchDir dir("iqa");
   auto record = Record(800, 400, 1, 200, 0);
-  for (int y = 0; y < 400; ++y) record[8 + y * 100] = 0xFF, record[8 + y * 100 + 1] = 0xF0;  // 12 px of ground
+  for (int y = 0; y < 400; ++y)
+    record[8 + y * 100] = 0xFF, record[8 + y * 100 + 1] = 0xF0;  // 12 px of ground
   const std::string path = dir / "front.tif";
   ASSERT_EQ(zc::imaging::ZARNCompressImage(path.c_str(), record), 1);
   IqaTestArgs args;
@@ -126,12 +127,16 @@ int ContrastOf(const zc::testkit::PnmImage& p) {
 }
 
 TEST_F(StatusTest, JpegContrastAgreesWithAnOutsideDecoder) {
-  if (!zc::testkit::HaveTool("cjpeg") || !zc::testkit::HaveTool("djpeg")) GTEST_SKIP() << "libjpeg tools missing";
+  if (!zc::testkit::HaveTool("cjpeg") || !zc::testkit::HaveTool("djpeg"))
+    GTEST_SKIP() << "libjpeg tools missing";
   zc::testkit::ScratchDir dir("iqa");
   zc::testkit::ChequeSpec spec;
   const auto pair = zc::testkit::makeChequeGray(spec);
-  ASSERT_TRUE(zc::testkit::WritePnm(dir / "in.pgm", zc::testkit::PnmFormat::kGray, pair.width, pair.height, pair.pixels));
-  ASSERT_TRUE(zc::testkit::RunCommand("cjpeg -grayscale -quality 85 '" + dir / "in.pgm" + "' > '" + dir / "tool.jpg" + "'").ok());
+  ASSERT_TRUE(zc::testkit::WritePnm(dir / "in.pgm", zc::testkit::PnmFormat::kGray, pair.width, pair.height,
+                                    pair.pixels));
+  ASSERT_TRUE(zc::testkit::RunCommand("cjpeg -grayscale -quality 85 '" + dir / "in.pgm" + "' > '" +
+                                      dir / "tool.jpg" + "'")
+                  .ok());
   auto record = GrayRecord(pair, 200);
   const std::string own = dir / "own.jpg";
   ASSERT_EQ(zc::imaging::ZARNCompressImageGray(own.c_str(), record, 4), 1);
@@ -141,7 +146,9 @@ TEST_F(StatusTest, JpegContrastAgreesWithAnOutsideDecoder) {
     int32_t r[kIqaTableSlots] = {};
     ASSERT_EQ(IQAStatusGray((dir / name).c_str(), {}, args, r), 0) << name;
     EXPECT_EQ(r[kSlotCompressedSize], static_cast<int32_t>(std::filesystem::file_size(dir / name)));
-    ASSERT_TRUE(zc::testkit::RunCommand("djpeg -grayscale -pnm '" + dir / name + "' > '" + dir / "out.pgm" + "'").ok());
+    ASSERT_TRUE(
+        zc::testkit::RunCommand("djpeg -grayscale -pnm '" + dir / name + "' > '" + dir / "out.pgm" + "'")
+            .ok());
     const auto decoded = zc::testkit::ReadPnm(dir / "out.pgm");
     ASSERT_TRUE(decoded);
     EXPECT_NEAR(r[kSlotContrast], ContrastOf(*decoded), 2) << name;
@@ -160,7 +167,9 @@ TEST_F(StatusTest, GrayFileErrors) {
   // 32768 columns do not fit the record's 16-bit width.
   std::vector<uint8_t> wide(32768 * 8, 200);
   ASSERT_TRUE(zc::testkit::WritePnm(dir / "wide.pgm", zc::testkit::PnmFormat::kGray, 32768, 8, wide));
-  ASSERT_TRUE(zc::testkit::RunCommand("cjpeg -grayscale '" + dir / "wide.pgm" + "' > '" + dir / "wide.jpg" + "'").ok());
+  ASSERT_TRUE(
+      zc::testkit::RunCommand("cjpeg -grayscale '" + dir / "wide.pgm" + "' > '" + dir / "wide.jpg" + "'")
+          .ok());
   EXPECT_EQ(IQAStatusGray((dir / "wide.jpg").c_str(), {}, args, r), -2);
 }
 
@@ -191,7 +200,8 @@ class FakeReaders : public TopEdgeReaders {
     std::snprintf(confidence, room, "%s", "99999999999");
     return ocrResult;
   }
-  void CombineMicr(const char*, const char*, const char*, int maxErrors, uint32_t* flags, int* errors) override {
+  void CombineMicr(const char*, const char*, const char*, int maxErrors, uint32_t* flags,
+                   int* errors) override {
     EXPECT_EQ(maxErrors, -3);
     *flags = verifyFlags;
     *errors = errorCount;
@@ -253,7 +263,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FrontCase{"skew3_3", [](DefectSpec& s) { s.skewDegrees = 3.3; }, 1},
                       FrontCase{"tornCorner",
                                 [](DefectSpec& s) {
-                                  s.cornerLeg = 170, s.corner = zc::testkit::Corner::kTopRight, s.tornCorner = true;
+                                  s.cornerLeg = 170, s.corner = zc::testkit::Corner::kTopRight,
+                                  s.tornCorner = true;
                                 },
                                 1},
                       FrontCase{"piggyback",

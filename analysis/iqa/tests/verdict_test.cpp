@@ -15,8 +15,9 @@ using zc::testkit::DefectRect;
 using zc::testkit::DefectSpec;
 
 constexpr uint32_t kFullMask = kIqaAutoCrop | kIqaSpeckle4 | kIqaDocumentSize | kIqaSkew | kIqaCorners |
-                               kIqaSolidLine | kIqaMicrQuality | kIqaEndorsement | kIqaCompressedSize | kIqaFieldBits |
-                               kIqaDenseAreas | kIqaDarkBands | kIqaLineAnalysis | kIqaDoubleTopEdge;
+                               kIqaSolidLine | kIqaMicrQuality | kIqaEndorsement | kIqaCompressedSize |
+                               kIqaFieldBits | kIqaDenseAreas | kIqaDarkBands | kIqaLineAnalysis |
+                               kIqaDoubleTopEdge;
 
 std::vector<uint8_t> RecordOf(const zc::testkit::BilevelImage& b, int dpi) {
   std::vector<uint8_t> r(8 + static_cast<size_t>(b.stride) * b.height);
@@ -77,9 +78,11 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"skew2_9", Spec([](DefectSpec& s) { s.skewDegrees = 2.9; })},
         VerdictCase{"skew3_3", Spec([](DefectSpec& s) { s.skewDegrees = 3.3; })},
         VerdictCase{"foldedCornerTopLeft", Spec([](DefectSpec& s) { s.cornerLeg = 180; })},
-        VerdictCase{"tornCornerBottomRight",
-                    Spec([](DefectSpec& s) { s.cornerLeg = 120, s.corner = Corner::kBottomRight, s.tornCorner = true; })},
-        VerdictCase{"smallFoldTopRight", Spec([](DefectSpec& s) { s.cornerLeg = 60, s.corner = Corner::kTopRight; })},
+        VerdictCase{"tornCornerBottomRight", Spec([](DefectSpec& s) {
+                      s.cornerLeg = 120, s.corner = Corner::kBottomRight, s.tornCorner = true;
+                    })},
+        VerdictCase{"smallFoldTopRight",
+                    Spec([](DefectSpec& s) { s.cornerLeg = 60, s.corner = Corner::kTopRight; })},
         VerdictCase{"tornTopEdge", Spec([](DefectSpec& s) { s.tornEdgeDepth = 40; })},
         VerdictCase{"piggyback", Spec([](DefectSpec& s) {
                       s.piggybackRows = 60, s.piggybackLeft = 0, s.piggybackRight = 500;
@@ -92,8 +95,12 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"streakRow", Spec([](DefectSpec& s) { s.streakRows = {300}; })},
         VerdictCase{"tooDark", Spec([](DefectSpec& s) { s.inkPercent = 50; })},
         VerdictCase{"tooLight", Spec([](DefectSpec&) {})},
-        VerdictCase{"blot", Spec([](DefectSpec& s) { s.blots = {DefectRect{300, 200, 120, 120}}; })},
-        VerdictCase{"band", Spec([](DefectSpec& s) { s.bands = {DefectRect{200, 250, 640, 60}}; })},
+        VerdictCase{"blot", Spec([](DefectSpec& s) {
+                      s.blots = {DefectRect{300, 200, 120, 120}};
+                    })},
+        VerdictCase{"band", Spec([](DefectSpec& s) {
+                      s.bands = {DefectRect{200, 250, 640, 60}};
+                    })},
         VerdictCase{"verticalLine", Spec([](DefectSpec& s) { s.verticalLines = {600}; })},
         VerdictCase{"rearEndorsed", Spec([](DefectSpec& s) { s.rear = true, s.endorsementMarks = 8; })},
         VerdictCase{"rearBlank", Spec([](DefectSpec& s) { s.rear = true, s.endorsementMarks = 0; })}),
