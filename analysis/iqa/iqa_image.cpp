@@ -27,12 +27,15 @@
 #include "platform/paths.h"
 
 namespace analysis::iqa {
+namespace detail {
+IQAImage gImage;
+}
 namespace codec = ::zc::codec;
 namespace imaging = ::zc::imaging;
 namespace {
 
-IQAImage gImage;
 IQAStandardSizeTable gSizes;
+IQAImage& gImage = detail::gImage;
 
 constexpr int kGrayThresholdParam = 118;  // "MICR Gray Threshold"
 constexpr int kDibBlackBelow = 80;
@@ -94,9 +97,6 @@ int32_t Param(int32_t id) {
   return CurrentServices().ZARNGetParam(id);
 }
 
-IQAImage& Image() {
-  return gImage;
-}
 IQAStandardSizeTable& StandardSizes() {
   return gSizes;
 }
@@ -121,22 +121,6 @@ bool AllocateImage(int64_t width, int64_t height) {
   gImage.height = static_cast<int32_t>(height);
   gImage.rowBytes = static_cast<int32_t>(rowBytes);
   return true;
-}
-
-int IQAGetPixel(int column, int row) {
-  const IQAImage& im = gImage;
-  if (!im.held() || column < 0 || row < 0 || column >= im.width || row >= im.height) return 0;
-  return (im.Row(row)[column >> 3] & (0x80 >> (column & 7))) != 0 ? 1 : 0;
-}
-void IQASetPixel(int column, int row) {
-  IQAImage& im = gImage;
-  if (!im.held() || column < 0 || row < 0 || column >= im.width || row >= im.height) return;
-  im.Row(row)[column >> 3] |= static_cast<uint8_t>(0x80 >> (column & 7));
-}
-void IQAClearPixel(int column, int row) {
-  IQAImage& im = gImage;
-  if (!im.held() || column < 0 || row < 0 || column >= im.width || row >= im.height) return;
-  im.Row(row)[column >> 3] &= static_cast<uint8_t>(~(0x80 >> (column & 7)));
 }
 
 int LoadIQAMemory(const char* name, int page) {

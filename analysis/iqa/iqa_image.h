@@ -34,15 +34,32 @@ struct IQAImage {
   }
 };
 
-IQAImage& Image();
+namespace detail {
+extern IQAImage gImage;  // the module's image; reach it through Image()
+}
+inline IQAImage& Image() {
+  return detail::gImage;
+}
 void FreeImage();
 // Allocates and clears a width x height image (width rounded up to whole bytes): false without memory.
 bool AllocateImage(int64_t width, int64_t height);
 
 // Outside the image a pixel reads white; writes outside are ignored.
-int IQAGetPixel(int column, int row);
-void IQASetPixel(int column, int row);
-void IQAClearPixel(int column, int row);
+inline int IQAGetPixel(int column, int row) {
+  const IQAImage& im = detail::gImage;
+  if (column < 0 || row < 0 || column >= im.width || row >= im.height || !im.held()) return 0;
+  return (im.Row(row)[column >> 3] >> (7 - (column & 7))) & 1;
+}
+inline void IQASetPixel(int column, int row) {
+  IQAImage& im = detail::gImage;
+  if (column < 0 || row < 0 || column >= im.width || row >= im.height || !im.held()) return;
+  im.Row(row)[column >> 3] |= static_cast<uint8_t>(0x80 >> (column & 7));
+}
+inline void IQAClearPixel(int column, int row) {
+  IQAImage& im = detail::gImage;
+  if (column < 0 || row < 0 || column >= im.width || row >= im.height || !im.held()) return;
+  im.Row(row)[column >> 3] &= static_cast<uint8_t>(~(0x80 >> (column & 7)));
+}
 
 struct StandardSize {
   int32_t width = 0;  // tenths of an inch

@@ -197,7 +197,6 @@ int IQACountDenseAreas(int minW, int minH, int maxW, int maxH) {
         x += stepX;
         continue;
       }
-      if (!sums) sums.emplace(im);
       Box b{x, y, x, y};
       bool counted = false;
       while (b.right - b.left < maxW && b.bottom - b.top < maxH) {
@@ -214,6 +213,7 @@ int IQACountDenseAreas(int minW, int minH, int maxW, int maxH) {
         if (diagonal) continue;
         const int bw = b.right - b.left, bh = b.bottom - b.top;
         bool moved = false;
+        if (bw > sideStart && bh > sideStart && !sums) sums.emplace(im);  // built once a box is large
         // More than half of the (right - left) x (bottom - top) pixels black.
         if (bw > sideStart && bh > sideStart &&
             sums->Count(b.left, b.top, b.right - 1, b.bottom - 1) * 2 > int64_t{bw} * bh) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/iqa/iqa_image.h"
 #include "analysis/iqa/iqa_status.h"
 #include "analysis/iqa/iqa_tests.h"
 #include "imaging/image_record.h"
