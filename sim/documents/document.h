@@ -29,7 +29,7 @@ struct ChequeOptions {
   double heightInches = 2.75;
   int dpi = 200;  // the image module's resolution
   // Outline defects of the front (skew, corners, torn edges, a piggyback document): the scanner's dark
-  // ground shows where paper is missing. The sizes of the spec are taken from the face.
+  // ground shows where paper is missing. The defects take their sizes from the face.
   std::optional<zc::testkit::DefectSpec> frontDefects;
 };
 
