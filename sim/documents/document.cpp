@@ -65,6 +65,29 @@ std::string MakeCodeLine(uint32_t seed, MicrFont font) {
   return "<" + transit + "> " + account + ": " + serial;
 }
 
+namespace {
+
+// The scanner's ground behind a missing piece of paper.
+constexpr Rgb kGround{20, 20, 20};
+
+// A skewed face keeps its top edge and moves its content down by the skew at each column; below the
+// sloping bottom edge, and wherever else paper is missing, the ground shows.
+void ApplyFrontDefects(SideImage& face, zc::testkit::DefectSpec spec) {
+  spec.width = face.width;
+  spec.height = face.height;
+  const SideImage source = face;
+  for (int x = 0; x < face.width; ++x) {
+    const int shift = zc::testkit::defectSkewShift(spec, x);
+    for (int y = 0; y < face.height; ++y) {
+      const int from = y - shift;
+      face.Set(x, y, from >= 0 ? source.At(x, from) : Rgb{255, 255, 255});
+      if (zc::testkit::defectGround(spec, x, y)) face.Set(x, y, kGround);
+    }
+  }
+}
+
+}  // namespace
+
 Document MakeCheque(uint32_t seed, const ChequeOptions& options) {
   Document doc;
   doc.seed = seed;
@@ -73,6 +96,7 @@ Document MakeCheque(uint32_t seed, const ChequeOptions& options) {
   doc.codeLine = MakeCodeLine(seed, options.font);
   const FaceSpec face{options.dpi, options.widthInches, options.heightInches, options.colour, seed};
   doc.front = MakeFront(face, doc.codeLine, options.font);
+  if (options.frontDefects) ApplyFrontDefects(doc.front, *options.frontDefects);
   doc.rear = MakeRear(face);
   return doc;
 }

@@ -10,6 +10,7 @@
 
 #include "sim/documents/cheque_faces.h"
 #include "sim/documents/side_image.h"
+#include "testkit/cheque/defect_image.h"
 #include "testkit/micr/sample_format.h"
 
 namespace sim::documents {
@@ -27,6 +28,9 @@ struct ChequeOptions {
   double widthInches = 6.0;
   double heightInches = 2.75;
   int dpi = 200;  // the image module's resolution
+  // Outline defects of the front (skew, corners, torn edges, a piggyback document): the scanner's dark
+  // ground shows where paper is missing. The defects take their sizes from the face.
+  std::optional<zc::testkit::DefectSpec> frontDefects;
 };
 
 struct Document {

@@ -4,9 +4,11 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "analysis/iqa/iqa_status.h"
 #include "analysis/services.h"
 #include "analysis/micr/decoder.h"
 #include "zarn/analysis.h"
@@ -53,6 +55,43 @@ class ApiServices : public Services {
   }
 };
 
+uint32_t Le32(const uint8_t* p) {
+  return p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+// The extent of a packed DIB the device library handed over, from its own header: header, palette and
+// rows. The API passes the DIB without its size; an implausible header yields the header alone, which the
+// loader then refuses.
+std::span<const uint8_t> PackedDibExtent(const void* dib) {
+  const auto* p = static_cast<const uint8_t*>(dib);
+  if (p == nullptr) return {};
+  const uint32_t headerSize = Le32(p);
+  int64_t width = 0, height = 0;
+  int bits = 0;
+  int64_t palette = 0;
+  if (headerSize == 40) {
+    width = static_cast<int32_t>(Le32(p + 4));
+    height = static_cast<int32_t>(Le32(p + 8));
+    bits = Le16(p + 14);
+    const uint32_t used = Le32(p + 32);
+    palette = 4 * static_cast<int64_t>(used != 0 ? used : (bits <= 8 ? (1u << bits) : 0));
+  } else {
+    width = Le16(p + 4);
+    height = Le16(p + 6);
+    bits = Le16(p + 10);
+    palette = bits <= 8 ? 3 * (int64_t{1} << bits) : 0;
+  }
+  const size_t header = headerSize == 40 ? 40 : 12;
+  if (width < 1 || height < 1 || width > 32767 || height > 32767 || bits < 1 || bits > 32 || palette > 4 * 256) {
+    return {p, header};
+  }
+  const int64_t stride = (bits * width + 31) / 32 * 4;
+  return {p, static_cast<size_t>(static_cast<int64_t>(header) + palette + stride * height)};
+}
+
 // One connection's template-matching decoder behind the API's decoder interface.
 class ConnectionDecoder : public zarn::MagneticDecoder {
  public:
@@ -85,7 +124,7 @@ class AnalysisForApi : public zarn::AnalysisServices {
   }
   int ExpectFind(const char* codeLine) override { return fallback().ExpectFind(codeLine); }
   int StatusCombTopEdge(const void* frontDib, const char* codeLine) override {
-    return fallback().StatusCombTopEdge(frontDib, codeLine);
+    return iqa::IQAStatusCombTopEdge(PackedDibExtent(frontDib), codeLine);
   }
   void ReleaseMemory() override { fallback().ReleaseMemory(); }
   int MicrVerifyStatus() override { return fallback().MicrVerifyStatus(); }

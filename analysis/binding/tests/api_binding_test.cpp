@@ -9,6 +9,7 @@
 #include "analysis/micr/decoder.h"
 #include "analysis/services.h"
 #include "scratch_device_file.h"
+#include "testkit/cheque/defect_image.h"
 #include "testkit/micr/e13b_glyphs.h"
 #include "testkit/micr/magnetic_trace.h"
 #include "testkit/micr/sample_format.h"
@@ -73,6 +74,22 @@ TEST(AnalysisApiBinding, ParametersComeFromTheApiTableAndRemovalRestoresThePlace
   zarn::funcTableSetParam(187, before);
   EXPECT_EQ(&zarn::Analysis(), &zarn::PlaceholderAnalysis());
   EXPECT_EQ(analysis::CurrentServices().ZARNGetParam(187), 0);
+}
+
+// The document cycle's top-edge check reaches the image-quality analysis through the API; the DIB's
+// extent comes from its header.
+TEST(AnalysisApiBinding, TopEdgeCheckGradesTheFrontGeometry) {
+  Installed installed;
+  zc::testkit::DefectSpec spec;
+  auto clean = zc::testkit::grayToPackedDib(zc::testkit::makeDefectImage(spec).gray);
+  EXPECT_EQ(zarn::IQAStatusCombTopEdge(clean.data(), ""), 0);
+  spec.skewDegrees = 3.3;
+  auto skewed = zc::testkit::grayToPackedDib(zc::testkit::makeDefectImage(spec).gray);
+  EXPECT_EQ(zarn::IQAStatusCombTopEdge(skewed.data(), ""), 1);
+  std::vector<uint8_t> bad(40, 0);
+  bad[0] = 40;
+  EXPECT_EQ(zarn::IQAStatusCombTopEdge(bad.data(), ""), -103);
+  EXPECT_EQ(zarn::IQAStatusCombTopEdge(nullptr, ""), -103);
 }
 
 }  // namespace
