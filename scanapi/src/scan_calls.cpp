@@ -224,9 +224,10 @@ int funcQV800ScanSetup(int bw, int mode, int format, int memory, int gray256) {
   if (family >= 300) {
     if (bw != 0) {
       if (funcTableGetParam(6) == 0 && (family == 400 || family == 300 || family == 314)) result = kBadParameter;
-      if (funcTableGetParam(23) != 0 && result >= 0) set(23, 0);
+      // Parameter 23 is compared in the form it is set in (1 gray): the table holds it inverted.
+      if (ZARNGetParam(23) != 0 && result >= 0) set(23, 0);
     } else {
-      if (funcTableGetParam(23) != 1) set(23, 1);
+      if (ZARNGetParam(23) != 1) set(23, 1);
       if (result >= 0 && funcTableGetParam(45) != gray256) set(45, gray256);
     }
     if (result < 0) {
