@@ -169,6 +169,15 @@ TEST_F(Qv800Test, AnEsRowAnsweringOneStartsFamily314) {
   EXPECT_EQ(funcTableGetParam(102), 6);
 }
 
+TEST_F(Qv800Test, TheSearchKeepsAnOtherScsiScannerWhenNothingBetterAnswers) {
+  sim_->ClearBus();
+  sim_->SetDevice(0, 1, "ZUF Inc ", "Scanner Tq68", "1.00");
+  ASSERT_EQ(ZARNInit(), 1);
+  EXPECT_EQ(Api().scannerFamily, 3);
+  EXPECT_EQ(funcTableGetParam(103), 0);
+  EXPECT_EQ(funcTableGetParam(102), 1);
+}
+
 struct IdCase {
   const char* name;
   const char* vendor;

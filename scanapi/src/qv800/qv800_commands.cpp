@@ -211,7 +211,7 @@ int funcQV800GetScannerRunInfo(int32_t* countB, int32_t* countA) {
 }
 
 int funcQV800Status() {
-  if (Api().scannerFamily == kFamilyQv600) return funcQV600Status();
+  if (IsQv600Line(Api().scannerFamily)) return funcQV600Status();
   int status = 0, error = 0;
   const int32_t first = ReadStatus(&status, &error);
   if (first == kQv8NotBound) return kQv800NotInitialised;
