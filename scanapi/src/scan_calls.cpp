@@ -12,6 +12,7 @@
 #include "zarn/params.h"
 #include "zarn/qv600.h"
 #include "zarn/qv600_services.h"
+#include "zarn/qv800.h"
 #include "zarn/scan.h"
 #include "zarn/statistics.h"
 #include "zarn/status.h"
@@ -114,8 +115,10 @@ int Scan(Call call, int mode, const char* frontName, const char* rearName, std::
     result = kScannerMissing;
   } else {
     result = funcQV800ScanSetup(Bw(call) ? 1 : 0, mode, Bw(call) ? 1 : format, Memory(call) ? 1 : 0, gray256);
-    // The QV800 scan loop runs through its outside library, which this back-end does not bind.
-    if (result >= 0) result = kQv800NotInitialised;
+    if (result >= 0) {
+      result = funcQV800ScanOne(mode, &g_last.frontSize, &g_last.rearSize, g_last.codeLine, &g_last.codeLineLength,
+                                front, rear, frontArea, rearArea, Memory(call) ? 1 : 0, cycleFormat);
+    }
   }
 
   CountStatistics(call, result);
@@ -221,9 +224,10 @@ int funcQV800ScanSetup(int bw, int mode, int format, int memory, int gray256) {
   if (family >= 300) {
     if (bw != 0) {
       if (funcTableGetParam(6) == 0 && (family == 400 || family == 300 || family == 314)) result = kBadParameter;
-      if (funcTableGetParam(23) != 0 && result >= 0) set(23, 0);
+      // Parameter 23 is compared in the form it is set in (1 gray): the table holds it inverted.
+      if (ZARNGetParam(23) != 0 && result >= 0) set(23, 0);
     } else {
-      if (funcTableGetParam(23) != 1) set(23, 1);
+      if (ZARNGetParam(23) != 1) set(23, 1);
       if (result >= 0 && funcTableGetParam(45) != gray256) set(45, gray256);
     }
     if (result < 0) {
@@ -257,8 +261,7 @@ int funcQV800ScanSetup(int bw, int mode, int format, int memory, int gray256) {
     }
     if (changed || Api().reloadPending.load()) {
       Api().reloadPending = false;
-      // The configuration goes out through the QV800 library, which is not bound here.
-      return kQv800NotInitialised;
+      if (int r = funcQV800SendCfgFile(nullptr, nullptr); r < 0) return r;
     }
   } else if (changed) {
     Api().reloadPending = true;

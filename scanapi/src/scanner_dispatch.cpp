@@ -1,11 +1,12 @@
 // The calls that go to whichever scanner line the API started: the QV600 line's back-end, or the QV800
-// line's outside library, which nothing binds yet (its calls answer -123).
+// line's outside library (its calls answer -123 while it is not bound).
 #include <cstring>
 
 #include "zarn/api_state.h"
 #include "zarn/params.h"
 #include "zarn/qv600.h"
 #include "zarn/qv600_services.h"
+#include "zarn/qv800.h"
 #include "zarn/scan.h"
 #include "zarn/status.h"
 #include "zarn/trace.h"
@@ -20,7 +21,7 @@ int funcEjectDocument(int mode, int flag) {
     return 0;
   }
   if (family < 1) return kZarnNotInitialised;
-  return kQv800NotInitialised;
+  return Qv800Eject(flag);
 }
 
 int funcClearDocument(int mode, int flag) {
@@ -37,30 +38,16 @@ int QV800SetPocket(int pocket) {
   if (ApiTraceLevel() != 0) TraceAt(1, "QV800SetPocket(%d)", pocket);
   const int family = Api().scannerFamily;
   if (IsQv600Line(family) && Api().scannerModel == 440) return VEKSetPocket(pocket);
-  if (family == 400 || family == 300 || family == 314) return kQv800NotInitialised;
+  if (family == 400 || family == 300 || family == 314) {
+    if (int r = Qv800SetPocket(pocket); r != 0) return r;
+  }
   return 1;
 }
 
 int funcQV800SetPrint(int kind, int value, const char* text) {
+  if (!Api().zarnInitialised) return kZarnNotInitialised;
   TraceAt(1, "funcQV800SetPrint(%d,%d,%.255s)", kind, value, text != nullptr ? text : "(null)");
-  const int family = Api().scannerFamily;
-  switch (kind) {
-    case 34:
-      if (funcTableGetParam(33) != 0) ZARNSetParam(33, 0);
-      if (IsQv600Line(family)) return funcQV600PrintString(text, value, 0);
-      break;
-    case 35:
-      if (funcTableGetParam(33) != 1) ZARNSetParam(33, 1);
-      if (IsQv600Line(family)) return funcQV600PrintBMP(text, value, 0);
-      break;
-    case 60:
-      if (family == 200 || family == 314 || family == 300) return 1;
-      if (text == nullptr) return kBadParameter;
-      break;
-    default:
-      return kBadParameter;
-  }
-  return family >= 1 ? kQv800NotInitialised : kBadParameter;
+  return Qv800SetPrint(kind, value, text, funcQV600PrintString, funcQV600PrintBMP);
 }
 
 int ZARNGetScannerInfo(unsigned char* adapter, unsigned char* target, char* vendor, char* product, char* release,
@@ -76,10 +63,10 @@ int GetScannerInfoTexts(unsigned char* adapter, unsigned char* target, char* ven
     QV600GetScannerInfo(adapter, target, vendor, vendorSize, product, productSize, release, releaseSize, show);
     return family;
   }
+  if (family >= 1) return Qv800ScannerInfo(adapter, target, vendor, product, release, show);
   for (char* text : {vendor, product, release}) {
     if (text != nullptr) text[0] = '\0';
   }
-  if (family >= 1) return kQv800NotInitialised;
   return kScannerMissing;
 }
 
@@ -88,7 +75,14 @@ int ZARNGetScannerSerialNumber(char* serial, int32_t* documents, int32_t* minute
   if (documents != nullptr) *documents = 0;
   if (minutes != nullptr) *minutes = 0;
   if (serial != nullptr) serial[0] = '\0';
-  if (funcGetScannerTypeCode() != 200) return kQv800NotInitialised;
+  if (funcGetScannerTypeCode() != 200) {
+    if (int r = funcGetScannerSerialNumber(serial, kSerialRoom); r != 0) return r;
+    int32_t first = 0, second = 0;
+    const int r = funcQV800GetScannerRunInfo(&first, &second);
+    if (documents != nullptr) *documents = second;
+    if (minutes != nullptr) *minutes = first;
+    return r;
+  }
   int a = 0, b = 0;
   const int r = QV600GetScannerSerialNumber(serial, kSerialRoom, &a, &b);
   if (documents != nullptr) *documents = a;

@@ -19,15 +19,25 @@
 #include "zarn/ini_config.h"
 #include "zarn/params.h"
 #include "zarn/qv600.h"
+#include "zarn/qv800.h"
 #include "zarn/status.h"
 #include "zarn/trace.h"
 
 namespace zarn {
 
-int Qv800Line::Load(int, const char*) { return kQv800LibraryMissing; }
-int Qv800Line::GetScsiInfo(int, int) { return kScannerMissing; }
-int Qv800Line::CloseScan() { return 0; }
-int Qv800Line::Unload(int) { return 1; }
+// The default line is the QV800 back-end over its outside library.
+int Qv800Line::Load(int kind, const char* dllPath) { return funcLoadQV8DLL(kind, dllPath); }
+int Qv800Line::GetScsiInfo(int adapter, int target) {
+  return funcGetSCSIInfo(static_cast<uint8_t>(adapter), static_cast<uint8_t>(target));
+}
+int Qv800Line::CloseScan() {
+  Qv800State& st = Qv8State();
+  if (!st.scanOpen) return 0;
+  st.scanOpen = false;
+  const int32_t r = qv8::QVCloseScan();
+  return r == kQv8NotBound ? 0 : r;
+}
+int Qv800Line::Unload(int which) { return funcUnLoadQV8DLL(which); }
 int ScannerStatistics::Init(int) { return 0; }
 int ScannerStatistics::Save(int) { return 0; }
 void ScannerStatistics::Error(int) {}
@@ -172,6 +182,27 @@ class Qv600Hooks final : public BackendHooks {
   int Qv600Disable() override { return funcQV600Disable(); }
   void Qv600Restart() override { Reconnect(Api()); }
   int Qv600StatusCheck() override { return funcQV600StatusCheck(); }
+  int Qv800Init(const char* tmpFile, const char* cfgFile, int target, int adapter) override {
+    const int32_t r =
+        qv8::QVInit(tmpFile, cfgFile, static_cast<uint16_t>(target), static_cast<uint16_t>(adapter));
+    return r == kQv8NotBound ? kQv800NotInitialised : r;
+  }
+  int Qv800ClearErrors() override {
+    const int32_t r = qv8::QVClearErrors();
+    return r == kQv8NotBound ? kQv800NotInitialised : r;
+  }
+  int Qv800SetConfig(int value) override {
+    const int32_t r = qv8::QVSetConfig(static_cast<uint16_t>(value));
+    return r == kQv8NotBound ? kQv800NotInitialised : r;
+  }
+  int Qv800GetScsiInfo(uint8_t* adapter, uint8_t* target) override {
+    return funcGetSCSIInfo(adapter != nullptr ? *adapter : 0, target != nullptr ? *target : 0);
+  }
+  // The QV600 line keeps its print set-up out of the INI reader's closing call.
+  int Qv800SetPrint(int kind, int value, const char* text) override {
+    if (IsQv600Line(Api().scannerFamily)) return kQv800NotInitialised;
+    return zarn::Qv800SetPrint(kind, value, text, nullptr, nullptr);
+  }
 };
 Qv600Hooks g_qv600Hooks;
 
@@ -351,7 +382,7 @@ int ZarnStatus() {
   const int family = Api().scannerFamily;
   int r = kZarnNotInitialised;
   if (IsQv800Line(family)) {
-    r = kQv800NotInitialised;  // the QV800 status check belongs to its library's binding
+    r = funcQV800CheckStatus();
   } else if (IsQv600Line(family)) {
     r = funcQV600Status();
   }
