@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -44,6 +45,17 @@ class FirstSeriesDevice : public ScannerDevice {
   // Every command, after the family has handled it; false refuses it (the call fails).
   virtual bool OnCommand(const std::vector<uint8_t>& command) {
     (void)command;
+    return true;
+  }
+  // A block a series computes when it is read (status, serial input); nullopt: the stored one; empty:
+  // an empty reply.
+  virtual std::optional<std::vector<uint8_t>> DynamicBlock(uint8_t block) {
+    (void)block;
+    return std::nullopt;
+  }
+  // Every piece the host writes on the bulk pipe; false fails the write.
+  virtual bool OnBulkOut(std::span<const uint8_t> data) {
+    (void)data;
     return true;
   }
 
