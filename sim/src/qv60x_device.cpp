@@ -71,6 +71,100 @@ Qv60xDevice::Qv60xDevice(Identity identity)
   for (uint8_t b = kFirstMechBlock; b <= kLastMechBlock; ++b) stored_[b - kFirstMechBlock] = Block(b);
 }
 
+void Qv60xDevice::QueueDocument(FirstSeriesDocument document) {
+  std::lock_guard lock(mutex_);
+  waiting_.push_back(std::move(document));
+}
+
+size_t Qv60xDevice::waitingDocuments() const {
+  std::lock_guard lock(mutex_);
+  return waiting_.size();
+}
+
+std::vector<uint8_t> Qv60xDevice::LastTransfer(int side) const {
+  std::lock_guard lock(mutex_);
+  return lastTransfer_[side != 0 ? 1 : 0];
+}
+
+bool Qv60xDevice::FeedNext() {
+  std::lock_guard lock(mutex_);
+  if (!feeding_ || waiting_.empty()) return false;
+  FirstSeriesDocument d = std::move(waiting_.front());
+  waiting_.pop_front();
+  sideFetched_ = {};
+  if (d.jam || d.doubleFeed) {
+    words_[0] = static_cast<uint16_t>(words_[0] | 0x8 | (d.jam ? kJam : kDoubleFeed));
+    words_[1] = d.jam ? 0x1 : 0x2;
+    current_.reset();
+    return true;
+  }
+  words_[6] = static_cast<uint16_t>(d.lineCount);
+  words_[7] = static_cast<uint16_t>(d.lineCount);
+  words_[9] = static_cast<uint16_t>(std::min<size_t>(d.samples.size() / 2, 0xFFFF));
+  words_[8] = kSamplesReady;
+  words_[3] = kImagesReady;
+  current_ = std::move(d);
+  return true;
+}
+
+std::vector<uint8_t> Qv60xDevice::BulkInData(const std::vector<uint8_t>& command, uint32_t count) {
+  if (!current_) return {};
+  if (command[0] == 12) {
+    std::vector<uint8_t> out(current_->samples.begin(),
+                             current_->samples.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(count, current_->samples.size())));
+    words_[8] = 0;  // fetched
+    return out;
+  }
+  const int side = (command[1] & 3) == 2 ? 1 : 0;
+  std::vector<uint8_t> out = RawLines(side, command[1], count);
+  lastTransfer_[static_cast<size_t>(side)] = out;
+  sideFetched_[static_cast<size_t>(side)] = true;
+  if (sideFetched_[0] && sideFetched_[1]) {
+    words_[3] = 0;
+    current_.reset();
+  }
+  return out;
+}
+
+std::vector<uint8_t> Qv60xDevice::RawLines(int side, uint8_t flags, uint32_t count) const {
+  const int depth = (flags >> 2) & 3;
+  const int bits = depth == 1 ? 1 : depth == 2 ? 4 : 8;
+  const bool full = (flags & 0x10) != 0;
+  // The window of the side's settings block in force (the auxiliary set while w0 bit 8 is set).
+  const bool aux = (words_[0] & 0x100) != 0;
+  const uint8_t block = static_cast<uint8_t>(side == 0 ? (aux ? 37 : 32) : (aux ? 38 : 33));
+  auto it = blocks_.find(block);
+  if (it == blocks_.end() || it->second.size() < 18) return {};
+  const uint32_t start = plat::bytes::GetBe32(&it->second[10]);
+  const uint32_t end = plat::bytes::GetBe32(&it->second[14]);
+  if (end <= start) return {};
+  const uint32_t width = end - start;
+  const uint32_t step = full ? 1 : 2;
+  const uint32_t pixels = width / step;
+  const uint32_t bpl = ((pixels * static_cast<uint32_t>(bits) / 8) + 63) / 64 * 64;
+  if (bpl == 0) return {};
+  const uint32_t docLines = static_cast<uint32_t>(current_->lineCount) / step;
+  const uint32_t lines = std::min(count / bpl, docLines);
+  std::vector<uint8_t> out(size_t{lines} * bpl, 0);
+  const std::vector<uint8_t>& source = current_->lines[static_cast<size_t>(side)];
+  for (uint32_t l = 0; l < lines; ++l) {
+    const size_t from = size_t{l * step} * kPixels;
+    uint8_t* line = out.data() + size_t{l} * bpl;
+    for (uint32_t j = 0; j < pixels; ++j) {
+      const uint32_t p = start + j * step;
+      const uint8_t v = from + p < source.size() && p < kPixels ? source[from + p] : 0;
+      if (bits == 8) {
+        line[j] = v;
+      } else if (bits == 4) {
+        line[j / 2] = static_cast<uint8_t>(line[j / 2] | (j % 2 == 0 ? (v & 0xF0) : v >> 4));
+      } else if (v >= 128) {
+        line[j / 8] = static_cast<uint8_t>(line[j / 8] | 0x80 >> (j % 8));
+      }
+    }
+  }
+  return out;
+}
+
 void Qv60xDevice::SetStatusWord(int index, uint16_t value) {
   std::lock_guard lock(mutex_);
   if (index >= 0 && index < static_cast<int>(words_.size())) words_[static_cast<size_t>(index)] = value;
@@ -184,7 +278,16 @@ bool Qv60xDevice::OnCommand(const std::vector<uint8_t>& c) {
       pending_ = Pending::kBulkBlock;
       break;
     case kOpDevice:
-      if (c[1] == 1) feeding_ = c[2] != 0;
+      if (c[1] == 1) {
+        feeding_ = c[2] != 0;
+        if (!feeding_) {
+          // Feeding off clears what a jam or a double feed left.
+          words_[0] &= static_cast<uint16_t>(~(kJam | kDoubleFeed | 0x8));
+          words_[1] = 0;
+        } else if (!current_) {
+          FeedNext();
+        }
+      }
       break;
     case kOpMechImage:
       if (c[1] == 'V') {

@@ -59,10 +59,11 @@ class FirstSeriesDevice : public ScannerDevice {
     return true;
   }
 
+  std::map<uint8_t, std::vector<uint8_t>> blocks_;
+
  private:
   drv::Reply ReadBlock(uint8_t block, std::span<uint8_t> out);
 
-  std::map<uint8_t, std::vector<uint8_t>> blocks_;
   PacketLog commands_;
   std::deque<uint8_t> bulkIn_;
   ByteLog bulkOut_;

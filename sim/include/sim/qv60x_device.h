@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -17,8 +18,23 @@
 
 namespace sim {
 
+// A document as the first series' scanner holds it once it has passed: each side's full sensor lines
+// (one byte a pixel, kPixels a line, at 200 lines per inch), the magnetic samples as they go out
+// (16-bit big-endian) and what went wrong with it.
+struct FirstSeriesDocument {
+  std::array<std::vector<uint8_t>, 2> lines;  // front, rear
+  int lineCount = 0;
+  std::vector<uint8_t> samples;
+  bool jam = false;
+  bool doubleFeed = false;
+};
+
 class Qv60xDevice : public FirstSeriesDevice {
  public:
+  static constexpr uint16_t kJam = 0x800;
+  static constexpr uint16_t kDoubleFeed = 0x400;
+  static constexpr uint16_t kImagesReady = 0x4;
+  static constexpr uint16_t kSamplesReady = 2;
   static constexpr uint8_t kStatusBlock = 2;
   static constexpr uint8_t kSerialInBlock = 98;
   static constexpr uint8_t kFirstMechBlock = 64;
@@ -51,6 +67,16 @@ class Qv60xDevice : public FirstSeriesDevice {
   // Serial bytes the host sent with block 97.
   std::vector<uint8_t> SerialOutput() const;
 
+  // ---- Documents ----
+  // Documents fed one at each feed-on while feeding; a jammed or double-fed one sets its error bits and
+  // sends nothing. Image-ready and sample-ready marks drop once the host has fetched the data.
+  void QueueDocument(FirstSeriesDocument document);
+  size_t waitingDocuments() const;
+  // Feeds the next queued document now (feeding must be on); false when none waits.
+  bool FeedNext();
+  // The image bytes of the last transfer of a side (0 front, 1 rear).
+  std::vector<uint8_t> LastTransfer(int side) const;
+
   // ---- Firmware update ----
   bool updateMode() const;
   // The image loaded from the load address on, and whether the last checksum command matched it.
@@ -70,6 +96,8 @@ class Qv60xDevice : public FirstSeriesDevice {
   enum class Pending { kNone, kBulkBlock, kTableData, kFirmware };
 
   std::vector<uint8_t> EncodeStatus() const;
+  std::vector<uint8_t> BulkInData(const std::vector<uint8_t>& command, uint32_t count) override;
+  std::vector<uint8_t> RawLines(int side, uint8_t flags, uint32_t count) const;
 
   bool colour_ = false;
   std::array<uint16_t, 11> words_{};
@@ -89,6 +117,10 @@ class Qv60xDevice : public FirstSeriesDevice {
   std::vector<uint8_t> image_;
   bool checksumMatched_ = false;
   int failChunkIn_ = 0;
+  std::deque<FirstSeriesDocument> waiting_;
+  std::optional<FirstSeriesDocument> current_;
+  std::array<bool, 2> sideFetched_{};
+  std::array<std::vector<uint8_t>, 2> lastTransfer_;
 };
 
 }  // namespace sim

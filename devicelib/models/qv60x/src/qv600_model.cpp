@@ -130,7 +130,7 @@ first::LineGeometry Qv600::Lines(int width) const {
 
 int Qv600::ReadSide(int side, const LineGeometry& g, int width) {
   const auto s = static_cast<size_t>(side);
-  const uint32_t total = g.bytesPerLine * g.lines;
+  const uint32_t total = g.total;
   if (buffer_.size() < kReadBuffer) buffer_.assign(kReadBuffer, 0);
   int received = 0;
   lastRequest_ = total;
@@ -168,10 +168,9 @@ int Qv600::GetImages() {
   for (int side = 0; side < 2; ++side) want[side] = SideEnabled(aux, side) != 0 || again[side];
   const int width = ComputeWidth(aux, again[1] && !again[0] ? 1 : 0);
   LineGeometry g = Lines(width);
-  uint64_t total = uint64_t{g.bytesPerLine} * g.lines;
-  if (total > ImageCap()) g.lines = static_cast<uint32_t>(ImageCap() / std::max<uint32_t>(g.bytesPerLine, 1));
-  total = uint64_t{g.bytesPerLine} * g.lines;
-  if (total == 0) {
+  const uint64_t total = uint64_t{g.bytesPerLine} * g.lines;
+  g.total = static_cast<uint32_t>(std::min<uint64_t>(total, ImageCap()));
+  if (g.total == 0) {
     g_Log.Write(kLogScan, "End GetImages\n");
     return 1;
   }

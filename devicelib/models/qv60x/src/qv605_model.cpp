@@ -185,6 +185,7 @@ int Qv605::FirstColourPixel(int side) const {
 int Qv605::ReadSide(int side, const LineGeometry& g, int width) {
   const auto s = static_cast<size_t>(side);
   const int factor = depthCode_ == 3 && resolution_ == 200 ? 2 : 1;
+  // Counts beyond what opcode 11 carries, or short of whole lines, are no image.
   const uint64_t total = uint64_t{g.bytesPerLine} * g.lines;
   if (total == 0 || total > ImageCap()) return 0;
   buffer_.assign(static_cast<size_t>(total) * static_cast<size_t>(factor) + 100, 0);

@@ -164,13 +164,20 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Commands, SamplesArriveBigEndian) {
   Attach();
   Qv600Commands commands(transport_);
-  // The family's default sample data is zeros; the byte order is checked on what the transport moved.
+  sim::FirstSeriesDocument document;
+  document.samples = {0x12, 0x34, 0xAB, 0xCD};
+  document.lineCount = 8;
+  device_->QueueDocument(document);
+  ASSERT_EQ(commands.DeviceCommand(1, 1), 1);
+  NewCommands();
   uint16_t samples[4] = {1, 1, 1, 1};
   int n = 0;
   ASSERT_EQ(commands.ReadSamples(samples, 8, &n), 1);
-  EXPECT_EQ(n, 8);
   EXPECT_EQ(NewCommands(), (std::vector<Bytes>{{12, 0, 0, 0, 8}}));
-  EXPECT_EQ(samples[0], 0);
+  EXPECT_EQ(n, 4);
+  EXPECT_EQ(samples[0], 0x1234);
+  EXPECT_EQ(samples[1], 0xABCD);
+  EXPECT_EQ(samples[2], 1);  // nothing arrived for it
 }
 
 TEST(FirmwareChecksum, SumsEveryByteModulo32Bits) {

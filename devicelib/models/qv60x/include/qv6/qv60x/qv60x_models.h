@@ -26,6 +26,7 @@ struct CommandsHolder {
 struct LineGeometry {
   uint32_t bytesPerLine = 0;
   uint32_t lines = 0;
+  uint32_t total = 0;  // bytes asked for: bytesPerLine x lines within the model's cap
 };
 // QV600 rule: depth codes 0-2, lines from w6 (see GetImages).
 LineGeometry Qv600Lines(int width, int depthCode, int resolution, int w6);
