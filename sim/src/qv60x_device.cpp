@@ -98,8 +98,12 @@ bool Qv60xDevice::FeedNext() {
     current_.reset();
     return true;
   }
-  words_[6] = static_cast<uint16_t>(d.lineCount);
-  words_[7] = static_cast<uint16_t>(d.lineCount);
+  // A colour scan (depth code 3 in the front settings) runs at 100 lines per inch.
+  auto front = blocks_.find(32);
+  const bool colourScan = colour_ && front != blocks_.end() && !front->second.empty() && ((front->second[0] >> 4) & 7) == 3;
+  const int lines = colourScan ? d.lineCount / 2 : d.lineCount;
+  words_[6] = static_cast<uint16_t>(lines);
+  words_[7] = static_cast<uint16_t>(lines);
   words_[9] = static_cast<uint16_t>(std::min<size_t>(d.samples.size() / 2, 0xFFFF));
   words_[8] = kSamplesReady;
   words_[3] = kImagesReady;
@@ -138,22 +142,32 @@ std::vector<uint8_t> Qv60xDevice::RawLines(int side, uint8_t flags, uint32_t cou
   const uint32_t start = plat::bytes::GetBe32(&it->second[10]);
   const uint32_t end = plat::bytes::GetBe32(&it->second[14]);
   if (end <= start) return {};
+  // Colour (depth code 3 in the block) goes as three planes of the 100 dpi line, each padded to 64.
+  const bool colour = colour_ && ((it->second[0] >> 4) & 7) == 3;
   const uint32_t width = end - start;
   const uint32_t step = full ? 1 : 2;
   const uint32_t pixels = width / step;
-  const uint32_t bpl = ((pixels * static_cast<uint32_t>(bits) / 8) + 63) / 64 * 64;
+  // Colour is scanned at 100 lines per inch whatever the width.
+  const uint32_t along = colour ? 2 : step;
+  const uint32_t plane = ((pixels * static_cast<uint32_t>(bits) / 8) + 63) / 64 * 64;
+  const uint32_t bpl = colour ? 3 * plane : plane;
   if (bpl == 0) return {};
-  const uint32_t docLines = static_cast<uint32_t>(current_->lineCount) / step;
+  const uint32_t docLines = static_cast<uint32_t>(current_->lineCount) / along;
   const uint32_t lines = std::min(count / bpl, docLines);
   std::vector<uint8_t> out(size_t{lines} * bpl, 0);
   const std::vector<uint8_t>& source = current_->lines[static_cast<size_t>(side)];
   for (uint32_t l = 0; l < lines; ++l) {
-    const size_t from = size_t{l * step} * kPixels;
+    const size_t from = size_t{l * along} * kPixels;
     uint8_t* line = out.data() + size_t{l} * bpl;
     for (uint32_t j = 0; j < pixels; ++j) {
       const uint32_t p = start + j * step;
       const uint8_t v = from + p < source.size() && p < kPixels ? source[from + p] : 0;
-      if (bits == 8) {
+      if (colour) {
+        // A grey document: the same level in every plane.
+        line[j] = v;
+        line[plane + j] = v;
+        line[2 * plane + j] = v;
+      } else if (bits == 8) {
         line[j] = v;
       } else if (bits == 4) {
         line[j / 2] = static_cast<uint8_t>(line[j / 2] | (j % 2 == 0 ? (v & 0xF0) : v >> 4));

@@ -191,7 +191,8 @@ int Qv605::ReadSide(int side, const LineGeometry& g, int width) {
   buffer_.assign(static_cast<size_t>(total) * static_cast<size_t>(factor) + 100, 0);
   int received = 0;
   lastRequest_ = static_cast<uint32_t>(total);
-  const int readResolution = depthCode_ == 3 ? 100 : resolution_;
+  // Colour goes out at 100 lines per inch, its width at the asked resolution.
+  const int readResolution = resolution_;
   if (!commands_.ReadImage(buffer_.data(), static_cast<uint32_t>(total), &received, side + 1, readResolution,
                            depthCode_, 0)) {
     return 0;

@@ -279,7 +279,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ImageCase{"Qv600Sixteen200", sim::Model::kQv600, "FRONT_IMG GrayLevels=16\n", 4, 200},
                       ImageCase{"Qv600Grey100", sim::Model::kQv600, "FRONT_IMG Resolution=100\n", 8, 100},
                       ImageCase{"Qv605Grey200", sim::Model::kQv605, "", 8, 200},
-                      ImageCase{"Qv605Grey100", sim::Model::kQv605, "FRONT_IMG Resolution=100\n", 8, 100}),
+                      ImageCase{"Qv605Grey100", sim::Model::kQv605, "FRONT_IMG Resolution=100\n", 8, 100},
+                      ImageCase{"Qv605Colour200", sim::Model::kQv605, "FRONT_IMG Color=1\n", 24, 200},
+                      ImageCase{"Qv605Colour100", sim::Model::kQv605,
+                                "FRONT_IMG Color=1\nFRONT_IMG Resolution=100\n", 24, 100}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FirstSeriesModels, CroppingOffGivesTheFrontEventRightAfterItsRead) {
