@@ -81,6 +81,11 @@ size_t Qv60xDevice::waitingDocuments() const {
   return waiting_.size();
 }
 
+std::chrono::nanoseconds Qv60xDevice::rawLineTime() const {
+  std::lock_guard lock(mutex_);
+  return rawLineTime_;
+}
+
 std::vector<uint8_t> Qv60xDevice::LastTransfer(int side) const {
   std::lock_guard lock(mutex_);
   return lastTransfer_[side != 0 ? 1 : 0];
@@ -120,8 +125,10 @@ std::vector<uint8_t> Qv60xDevice::BulkInData(const std::vector<uint8_t>& command
     return out;
   }
   const int side = (command[1] & 3) == 2 ? 1 : 0;
+  const auto started = std::chrono::steady_clock::now();
   std::vector<uint8_t> out = RawLines(side, command[1], count);
   lastTransfer_[static_cast<size_t>(side)] = out;
+  rawLineTime_ += std::chrono::steady_clock::now() - started;
   sideFetched_[static_cast<size_t>(side)] = true;
   if (sideFetched_[0] && sideFetched_[1]) {
     words_[3] = 0;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <deque>
 #include <cstdint>
 #include <optional>
@@ -74,6 +75,8 @@ class Qv60xDevice : public FirstSeriesDevice {
   size_t waitingDocuments() const;
   // Feeds the next queued document now (feeding must be on); false when none waits.
   bool FeedNext();
+  // Time the device spent making the raw lines it sent (so timings of the host can leave it out).
+  std::chrono::nanoseconds rawLineTime() const;
   // The image bytes of the last transfer of a side (0 front, 1 rear).
   std::vector<uint8_t> LastTransfer(int side) const;
 
@@ -121,6 +124,7 @@ class Qv60xDevice : public FirstSeriesDevice {
   std::optional<FirstSeriesDocument> current_;
   std::array<bool, 2> sideFetched_{};
   std::array<std::vector<uint8_t>, 2> lastTransfer_;
+  std::chrono::nanoseconds rawLineTime_{0};
 };
 
 }  // namespace sim

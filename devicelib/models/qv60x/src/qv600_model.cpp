@@ -275,13 +275,15 @@ int Qv600::TransferMechSections(int write) {
 
 // ---- Mechanical configuration file ----
 
-int Qv600::CommonMechIni(const char* file, bool save) {
+int Qv600::CommonMechIni(const char* file, bool save,
+                         const std::function<void(plat::IniDocument&)>& modelSections) {
   const std::string name = later::CurrentDirectoryName(file);
   if (save) {
     return plat::EditProfile(name.c_str(), [&](plat::IniDocument& doc) {
       doc.Set("SCAN", "Path Length", std::to_string(path_[0]));
       doc.Set("FRONT IMG MODULE", "Position", std::to_string(modules_[0].position));
       doc.Set("REAR IMG MODULE", "Position", std::to_string(modules_[1].position));
+      if (modelSections) modelSections(doc);
       doc.Set("MICR HEAD", "Position", std::to_string(micrHead_[0]));
       doc.Set("PRINTER", "Position", std::to_string(printerPos_[0]));
       char key[32];
@@ -341,15 +343,13 @@ int Qv600::LoadMechConfigFromIni(const char* file) {
 }
 
 int Qv600::SaveMechConfigToIni(const char* file) {
-  if (!CommonMechIni(file, true)) return 0;
-  const std::string name = later::CurrentDirectoryName(file);
-  return plat::EditProfile(name.c_str(), [&](plat::IniDocument& doc) {
+  return CommonMechIni(file, true, [&](plat::IniDocument& doc) {
     const char* sections[2] = {"ADC FRONT", "ADC REAR"};
     for (int side = 0; side < 2; ++side) {
       doc.Set(sections[side], "Gain", std::to_string(AdcGain(side, 4)));
       doc.Set(sections[side], "Offset", std::to_string(AdcOffset(side, 1)));
     }
-  }) ? 1 : 0;
+  });
 }
 
 }  // namespace qv6

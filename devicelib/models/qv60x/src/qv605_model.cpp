@@ -390,9 +390,7 @@ int Qv605::LoadMechConfigFromIni(const char* file) {
 }
 
 int Qv605::SaveMechConfigToIni(const char* file) {
-  if (!CommonMechIni(file, true)) return 0;
-  const std::string name = later::CurrentDirectoryName(file);
-  return plat::EditProfile(name.c_str(), [&](plat::IniDocument& doc) {
+  return CommonMechIni(file, true, [&](plat::IniDocument& doc) {
     const char* sensors[2] = {"FRONT IMG SENSOR", "REAR IMG SENSOR"};
     const char* adcs[2] = {"ADC FRONT", "ADC REAR"};
     for (int side = 0; side < 2; ++side) {
@@ -415,7 +413,7 @@ int Qv605::SaveMechConfigToIni(const char* file) {
     const char* lights[6] = {"Front R coeff.", "Front G coeff.", "Front B coeff.",
                              "Rear R coeff.",  "Rear G coeff.",  "Rear B coeff."};
     for (size_t i = 0; i < 6; ++i) doc.Set("LIGHT", lights[i], std::to_string(light_[i]));
-  }) ? 1 : 0;
+  });
 }
 
 }  // namespace qv6

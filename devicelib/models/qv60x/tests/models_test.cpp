@@ -401,6 +401,50 @@ TEST_F(FirstSeriesModels, MechanicalIniRulesAndWriteBack) {
   EXPECT_EQ(plat::GetPrivateProfileIntA("ADC REAR", "Offset", 99, out.c_str()), 31);
   EXPECT_EQ(plat::GetPrivateProfileIntA("MICR HEAD", "Position", 0, out.c_str()), 101);
   EXPECT_EQ(plat::GetPrivateProfileIntA("MOTOR", "Accel.#03 Speed", 0, out.c_str()), 77);
+  // A new file has its sections in the table's order.
+  const std::string text = dir_.Read("out.ini");
+  EXPECT_LT(text.find("[REAR IMG MODULE]"), text.find("[ADC FRONT]"));
+  EXPECT_LT(text.find("[ADC REAR]"), text.find("[MICR HEAD]"));
+  EXPECT_LT(text.find("[PRINTER]"), text.find("[MOTOR]"));
+}
+
+TEST_F(FirstSeriesModels, EndorsementBlockColumnsAndWidthChecks) {
+  auto m = Connect<Qv600>(sim::Model::kQv600);
+  // Three columns, twelve rows of 4 bytes: column 0 inked on every row, column 2 on rows 0 and 11.
+  Bytes bits(12 * 4, 0);
+  for (int r = 0; r < 12; ++r) bits[static_cast<size_t>(r) * 4] = 0x80;
+  bits[0] |= 0x20;
+  bits[11 * 4] |= 0x20;
+  ASSERT_EQ(m->PrintBitmap(bits.data(), 3, 12, 0x0123, 2), 1);
+  EXPECT_EQ(device_->LastPrint(), (Bytes{96, 0x01, 0x23, 0, 2, 0, 0xFF, 0x0F, 0, 0, 0x01, 0x08}));
+  // Without flags bit 1 a nozzle fires where the bit is 0.
+  ASSERT_EQ(m->PrintBitmap(bits.data(), 3, 12, 0, 0), 1);
+  EXPECT_EQ(device_->LastPrint(), (Bytes{96, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0x0F, 0xFE, 0x07}));
+  // Missing rows print no ink; impossible widths are refused before anything is sent.
+  ASSERT_EQ(m->PrintBitmap(bits.data(), 3, 2, 0, 0), 1);
+  EXPECT_EQ(device_->LastPrint(), (Bytes{96, 0, 0, 0, 0, 0, 0, 0, 0x03, 0, 0x02, 0}));
+  NewCommands();
+  EXPECT_EQ(m->PrintBitmap(bits.data(), -1, 12, 0, 0), 0);
+  EXPECT_EQ(m->PrintBitmap(bits.data(), 0x7FFFFFF0, 12, 0, 0), 0);
+  EXPECT_EQ(m->PrintBitmap(nullptr, 3, 12, 0, 0), 0);
+  EXPECT_TRUE(NewCommands().empty());
+  ASSERT_EQ(m->PrintBitmap(nullptr, 0, 12, 0, 0), 1);
+  EXPECT_EQ(device_->LastPrint(), (Bytes{96, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(FirstSeriesModels, MicrSampleCountRoundsDownToWholeReads) {
+  auto m = Connect<Qv600>(sim::Model::kQv600);
+  ASSERT_EQ(m->InitDeviceFromFile(WriteConfig("MICR Enable=0\n").c_str(), nullptr), 1);
+  m->SetEventMode(1);
+  sim::FirstSeriesDocument d;
+  d.lineCount = 0;
+  d.samples.assign(80000, 0x11);
+  device_->QueueDocument(d);
+  ASSERT_EQ(m->EnableScan(1), 1);
+  device_->SetStatusWord(9, 40000);
+  ASSERT_EQ(Tick(*m), 1);
+  EXPECT_EQ(m->micrSamples().byteCount, 65408);
+  EXPECT_EQ(m->micrSamples().samples[0], 0x1111);
 }
 
 TEST_F(FirstSeriesModels, Qv605StoreLoadsTwelveTablesAndRecallReturnsThem) {

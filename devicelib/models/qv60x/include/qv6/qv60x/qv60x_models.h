@@ -4,10 +4,12 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "connect/model_registry.h"
+#include "platform/ini.h"
 #include "qv6/image/image_cropping.h"
 #include "qv6/image/pic_scan_lines.h"
 #include "qv6/image/scan_lines.h"
@@ -67,7 +69,10 @@ class Qv600 : protected first::CommandsHolder, public ScannerDeviceTemplate {
   virtual first::LineGeometry Lines(int width) const;
   virtual uint32_t ImageCap() const { return first::kQv600ImageCap; }
   virtual size_t SettingsLength() const { return 28; }
-  int CommonMechIni(const char* file, bool save);
+  // The keys both models share; on saving, `modelSections` writes the model's own sections behind the
+  // image modules, so a new file has its sections in the table's order.
+  int CommonMechIni(const char* file, bool save,
+                    const std::function<void(plat::IniDocument&)>& modelSections = {});
   void SetUpAssemblers();
   int SideEnabled(bool aux, int side) const;
 
