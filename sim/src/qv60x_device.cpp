@@ -117,7 +117,8 @@ bool Qv60xDevice::FeedNext() {
 }
 
 std::vector<uint8_t> Qv60xDevice::BulkInData(const std::vector<uint8_t>& command, uint32_t count) {
-  if (!current_) return {};
+  // Without a document the family's answer stands.
+  if (!current_) return FirstSeriesDevice::BulkInData(command, count);
   if (command[0] == 12) {
     std::vector<uint8_t> out(current_->samples.begin(),
                              current_->samples.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(count, current_->samples.size())));
