@@ -431,6 +431,8 @@ int ScannerDeviceTemplate::EnableScan(int on) {
   micrDone_ = false;
   reprocess_[0] = reprocess_[1] = false;
   imagesFinal_ = config_.cropEnable == 0;
+  // The read marks belong to the document just finished.
+  w_[3] &= static_cast<uint16_t>(~(kW3FrontRead | kW3RearRead));
   if (!initialised_) on = 0;
   const int result = on == 1 ? PrepareScan() : 1;
   if (!result) return 0;
@@ -442,6 +444,8 @@ int ScannerDeviceTemplate::EnablePartialScan(int on, int mask) {
   micrDone_ = false;
   reprocess_[0] = reprocess_[1] = false;
   imagesFinal_ = config_.cropEnable == 0;
+  // The read marks belong to the document just finished.
+  w_[3] &= static_cast<uint16_t>(~(kW3FrontRead | kW3RearRead));
   if (!initialised_) on = 0;
   if (on == 1) {
     config_.micrEnable = (mask >> 1) & 1;
