@@ -34,8 +34,15 @@ drv::Reply FirstSeriesDevice::Control(uint32_t code, std::span<const uint8_t> in
 
   switch (opcode) {
     case kOpBlockWrite: {
-      // Block number in byte 1; the payload (a whole block for settings) follows the command.
-      blocks_[in[1]].assign(in.begin() + kCommandLength, in.end());
+      // Block number in byte 1; the payload (a whole block for settings) follows the command. A payload
+      // that opens with its own block head is stored as the head's data, so a read gives it back.
+      std::span<const uint8_t> payload = in.subspan(kCommandLength);
+      if (payload.size() >= 4 && payload[0] == in[1] && payload[1] == 0) {
+        size_t length = std::min<size_t>(plat::bytes::GetBe16(&payload[2]), payload.size() - 4);
+        blocks_[in[1]].assign(payload.begin() + 4, payload.begin() + 4 + static_cast<std::ptrdiff_t>(length));
+      } else {
+        blocks_[in[1]].assign(payload.begin(), payload.end());
+      }
       break;
     }
     case kOpImageRead:
@@ -55,7 +62,10 @@ drv::Reply FirstSeriesDevice::Control(uint32_t code, std::span<const uint8_t> in
 
 drv::Reply FirstSeriesDevice::ReadBlock(uint8_t block, std::span<uint8_t> out) {
   std::vector<uint8_t> data;
-  if (block == kIdentityBlock) {
+  if (auto dynamic = DynamicBlock(block)) {
+    if (dynamic->empty()) return drv::Reply::Done(0);
+    data = std::move(*dynamic);
+  } else if (block == kIdentityBlock) {
     data = identity_.EncodeBlock();
   } else {
     auto it = blocks_.find(block);
@@ -82,6 +92,7 @@ drv::Reply FirstSeriesDevice::Read(std::span<uint8_t> out) {
 drv::Reply FirstSeriesDevice::Write(std::span<const uint8_t> data) {
   std::lock_guard lock(mutex_);
   bulkOut_.Add(data);
+  if (!OnBulkOut(data)) return drv::Reply::Fail(drv::kErrorGenFailure);
   return drv::Reply::Done(data.size());
 }
 

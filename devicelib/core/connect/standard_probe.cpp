@@ -1,6 +1,8 @@
 // The connect step of one series: transport, identity, model row, model class and start-up.
 #include "connect/standard_probe.h"
 
+#include <atomic>
+
 #include "app/log.h"
 #include "connect/identification.h"
 #include "connect/model_registry.h"
@@ -30,6 +32,8 @@ std::unique_ptr<DriverDeviceInterface> MakeDriverInterface(SeriesId series) {
   }
   return nullptr;
 }
+
+std::atomic<BulkFirmwareUpdate> g_firstSeriesUpdate{nullptr};
 
 template <SeriesId S>
 std::unique_ptr<SeriesProbe> MakeProbe() {
@@ -77,6 +81,16 @@ int StandardProbe::ReadIdentity() {
   identity_.fill(0);
   if (bulk_) return ReadFirstSeriesIdentity(*bulk_, identity_.data(), identity_.size());
   return IdentifyLaterSeries(*driver_, *RulesFor(series_), identity_.data(), identity_.size());
+}
+
+void SetFirstSeriesFirmwareUpdate(BulkFirmwareUpdate update) {
+  g_firstSeriesUpdate.store(update);
+}
+
+int StandardProbe::UpdateFirmware(const uint8_t* image, size_t length) {
+  BulkFirmwareUpdate update = g_firstSeriesUpdate.load();
+  if (!bulk_ || update == nullptr) return 0;
+  return update(*bulk_, image, length);
 }
 
 const ModelRow* StandardProbe::Detect() {

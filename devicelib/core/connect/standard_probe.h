@@ -41,6 +41,8 @@ class StandardProbe : public SeriesProbe {
 
   std::unique_ptr<DeviceModel> Probe(const ProbeContext& context) override;
   void Close() override;
+  // The first series' firmware update through the registered sequence; 0 for the other series.
+  int UpdateFirmware(const uint8_t* image, size_t length) override;
 
  private:
   int Open();
@@ -51,6 +53,11 @@ class StandardProbe : public SeriesProbe {
   std::unique_ptr<DriverDeviceInterface> driver_;  // every other series
   std::array<uint8_t, kIdentitySize> identity_{};
 };
+
+// The first series' firmware update over its transport, supplied by the first series' command set (the
+// frame holds no command set of its own). Returns 1 or 0.
+using BulkFirmwareUpdate = int (*)(ScannerInterface& transport, const uint8_t* image, size_t length);
+void SetFirstSeriesFirmwareUpdate(BulkFirmwareUpdate update);
 
 // The seven series' probes in probing order, with the order values of the series catalog.
 struct StandardSeries {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -46,11 +47,23 @@ class FirstSeriesDevice : public ScannerDevice {
     (void)command;
     return true;
   }
+  // A block a series computes when it is read (status, serial input); nullopt: the stored one; empty:
+  // an empty reply.
+  virtual std::optional<std::vector<uint8_t>> DynamicBlock(uint8_t block) {
+    (void)block;
+    return std::nullopt;
+  }
+  // Every piece the host writes on the bulk pipe; false fails the write.
+  virtual bool OnBulkOut(std::span<const uint8_t> data) {
+    (void)data;
+    return true;
+  }
+
+  std::map<uint8_t, std::vector<uint8_t>> blocks_;
 
  private:
   drv::Reply ReadBlock(uint8_t block, std::span<uint8_t> out);
 
-  std::map<uint8_t, std::vector<uint8_t>> blocks_;
   PacketLog commands_;
   std::deque<uint8_t> bulkIn_;
   ByteLog bulkOut_;
