@@ -37,7 +37,7 @@ inline std::string InputFile(const uint8_t* data, size_t size, const char* suffi
       std::string(tmp != nullptr ? tmp : "/tmp") + "/iqa_fuzz_" + std::to_string(::getpid()) + suffix;
   std::FILE* f = std::fopen(name.c_str(), "wb");
   if (f != nullptr) {
-    std::fwrite(data, 1, size, f);
+    if (size > 0) std::fwrite(data, 1, size, f);
     std::fclose(f);
   }
   return name;
