@@ -24,6 +24,7 @@ class ApiServices : public Services {
   int32_t ZARNGetParam(int32_t id) override { return zarn::funcTableGetParam(id); }
   int32_t ApiTraceLevel() override { return zarn::ApiTraceLevel(); }
   void funcLogMessage(std::string_view text) override { zarn::funcLogMessage(std::string(text).c_str()); }
+  void funcWriteApiLog(std::string_view text) override { zarn::funcWriteApiLog(std::string(text).c_str()); }
   void funcWriteLocalApiLog(std::string_view text) override {
     zarn::funcWriteLocalApiLog(std::string(text).c_str());
   }
