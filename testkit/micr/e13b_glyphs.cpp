@@ -25,8 +25,9 @@ constexpr GlyphRect k6[] = {{0, 1, 0, 90},  {1, 4, 0, 8},   {3, 4, 8, 23},
 // that does not fit that outline in two small blocks at the foot.
 constexpr GlyphRect k7[] = {{0, 5, 0, 12},  {0, 1, 12, 34}, {0, 1, 81, 90}, {2, 3, 12, 90},
                             {3, 4, 31, 44}, {4, 5, 12, 38}, {4, 5, 66, 90}};
-constexpr GlyphRect k8[] = {{1, 2, 0, 90}, {5, 6, 0, 90},  {2, 5, 0, 11}, {2, 5, 40, 51}, {2, 5, 78, 90},
-                            {0, 1, 8, 30}, {0, 1, 56, 79}, {6, 7, 8, 30}, {6, 7, 56, 79}};
+// The '8' keeps its column ink with its outer strokes moved to the lower loop, which is the wider one.
+constexpr GlyphRect k8[] = {{1, 2, 0, 90},  {5, 6, 0, 90},  {2, 5, 0, 11}, {2, 5, 40, 51},
+                            {2, 5, 78, 90}, {0, 1, 45, 90}, {6, 7, 45, 90}};
 constexpr GlyphRect k9[] = {{5, 6, 0, 90}, {0, 5, 0, 7},   {0, 5, 40, 47},
                             {0, 1, 7, 40}, {0, 1, 47, 54}, {4, 5, 47, 90}};
 constexpr GlyphRect kTransit[] = {{0, 2, 0, 90}, {4, 7, 0, 43}, {4, 7, 47, 90}};

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "analysis/micr/tests/fake_services.h"
@@ -50,19 +49,6 @@ class OcrTest : public ::testing::Test {
     for (int i = 0; i < OCRBoxTable.count; ++i) s += OCRBoxTable.boxes[static_cast<size_t>(i)].ch;
     return s;
   }
-  // A scratch folder under TMPDIR for this test.
-  std::filesystem::path Scratch() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
-    const char* tmp = std::getenv("TMPDIR");
-    auto dir = std::filesystem::path(tmp != nullptr ? tmp : "/tmp") / "zc_ocr_tests" / name;
-    std::filesystem::create_directories(dir);
-    return dir;
-  }
-
   analysis::testing::FakeServices services;
   ScopedServices scoped{services};
 };
