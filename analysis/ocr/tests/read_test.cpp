@@ -6,6 +6,7 @@
 
 #include "analysis/ocr/tests/ocr_fixture.h"
 #include "imaging/image_writers.h"
+#include "sim/documents/cheque_faces.h"
 #include "testkit/cheque/codeline_cheque.h"
 #include "testkit/support/scratch_dir.h"
 
@@ -71,6 +72,23 @@ TEST_P(ReadByResolution, EveryFormReadsTheSameLine) {
   }
   EXPECT_EQ(MICRVerifyCounters.OcrCalls, dpi != 300 ? 4 : 3);
   EXPECT_EQ(MICRVerifyCounters.OcrFailures, 0);
+}
+
+// The simulated scanner's fronts carry the same renderer's line.
+TEST_P(ReadByResolution, SimulatedFrontReads) {
+  const int dpi = GetParam();
+  const std::string printed = ":123456789: 0012345<";
+  const sim::documents::SideImage front =
+      sim::documents::MakeFront(sim::documents::FaceSpec{dpi, 6.0, 2.75, false, 8}, printed,
+                                sim::documents::MicrFont::kE13b);
+  zc::testkit::GrayImage gray;
+  gray.width = front.width;
+  gray.height = front.height;
+  for (size_t i = 0; i < front.rgb.size(); i += 3) gray.pixels.push_back(front.rgb[i]);
+  int result = -1;
+  const std::string read = Read(zc::testkit::BilevelRecord(zc::testkit::thresholdImage(gray, 128), dpi), &result);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(Trimmed(read), printed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, ReadByResolution, ::testing::Values(200, 240, 300),
