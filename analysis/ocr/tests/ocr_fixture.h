@@ -14,7 +14,7 @@
 namespace analysis::ocr::test {
 
 class OcrTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     ResetMicrVerifyStateForTesting();
     funcSetOCRBand(0, 0);
@@ -28,6 +28,7 @@ class OcrTest : public ::testing::Test {
     ASSERT_TRUE(AllocateWorkImage(width, height, 64));
     OCRWorkImage.xResolution = OCRWorkImage.yResolution = dpi;
   }
+  static void SetPixel(int x, int y) { Set(x, y); }
   static void Set(int x, int y) {
     OCRWorkImage.buffer[static_cast<size_t>(y) * OCRWorkImage.rowBytes + x / 8] |=
         static_cast<uint8_t>(0x80 >> (x % 8));
