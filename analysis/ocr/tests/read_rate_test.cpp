@@ -1,8 +1,8 @@
 // Fixed-seed read rates of both optical readers against golden counts, per resolution and per defect:
 // any change in what a reader reads shows as a changed count. The full corpus (1000 lines a condition)
 // runs in the benchmark. Clean lines read exactly at every resolution; strokes thinned by a pixel (which
-// the despeckling then eats from the top) and heavy edge jitter still give substitutions the reader is
-// sure of, short of the target of none.
+// the despeckling then eats from the top) lose many characters, and heavy edge jitter still gives a
+// substitution the reader is sure of, short of the target of none.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -51,16 +51,16 @@ INSTANTIATE_TEST_SUITE_P(
         Golden{{"clean240", 240, {}}, 861, 0, 0, 0},
         Golden{{"clean300", 300, {}}, 861, 0, 0, 0},
         Golden{{"thicker", 200, Defect([](auto& d) { d.stroke = 1; })}, 812, 38, 1, 0},
-        Golden{{"thinner", 200, Defect([](auto& d) { d.stroke = -1; })}, 518, 231, 1, 4},
-        Golden{{"edgeJitter", 200, Defect([](auto& d) { d.jitter = 0.1; })}, 816, 34, 2, 2},
-        Golden{{"voids", 200, Defect([](auto& d) { d.voids = 30; })}, 847, 11, 1, 0},
+        Golden{{"thinner", 200, Defect([](auto& d) { d.stroke = -1; })}, 520, 196, 1, 0},
+        Golden{{"edgeJitter", 200, Defect([](auto& d) { d.jitter = 0.1; })}, 819, 32, 3, 1},
+        Golden{{"voids", 200, Defect([](auto& d) { d.voids = 30; })}, 848, 11, 0, 0},
         Golden{{"speckles", 200, Defect([](auto& d) { d.speckles = 400; })}, 850, 7, 0, 0},
         Golden{{"blur", 200, Defect([](auto& d) { d.blur = 1; })}, 861, 0, 0, 0},
         Golden{{"rotated", 200, Defect([](auto& d) { d.rotationDegrees = 0.5; })}, 861, 0, 0, 0},
         Golden{{"lower", 200, Defect([](auto& d) { d.offsetRows = 8; })}, 861, 0, 0, 0},
         Golden{{"merged", 200, Defect([](auto& d) { d.mergedAt = 0; })}, 855, 0, 0, 0},
         Golden{{"missing", 200, Defect([](auto& d) { d.missingAt = 0; })}, 825, 0, 0, 0},
-        Golden{{"broken", 200, Defect([](auto& d) { d.brokenAt = 0; })}, 842, 16, 1, 0},
+        Golden{{"broken", 200, Defect([](auto& d) { d.brokenAt = 0; })}, 842, 17, 0, 0},
         Golden{{"dollarAndSignature", 200, Defect([](auto& d) { d.dollarAndSignature = true; })}, 861, 0, 0, 0}),
     [](const auto& test) { return std::string(test.param.condition.name); });
 
