@@ -37,7 +37,7 @@ constexpr GlyphRect k9[] = {{5, 6, 0, 90}, {0, 5, 0, 7},   {0, 5, 40, 47},
 constexpr GlyphRect kTransit[] = {{0, 2, 12, 70}, {4, 7, 0, 22}, {4, 7, 58, 90}};
 // The amount symbol's three blocks step down from right to left (a lower left block, a middle bar, an
 // upper right block), each shorter than a full column.
-constexpr GlyphRect kAmount[] = {{0, 2, 58, 90}, {3, 4, 19, 73}, {5, 7, 0, 43}};
+constexpr GlyphRect kAmount[] = {{0, 2, 56, 90}, {3, 4, 18, 74}, {5, 7, 0, 44}};
 constexpr GlyphRect kOnUs[] = {{0, 1, 0, 90}, {2, 3, 0, 90}, {4, 7, 0, 56}};
 // The dash: three low bars about 12 rows high at 200 dpi, centred on the glyph's middle.
 constexpr GlyphRect kDash[] = {{0, 2, 22, 68}, {3, 5, 22, 68}, {6, 7, 22, 68}};
