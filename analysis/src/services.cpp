@@ -34,6 +34,7 @@ int32_t DefaultServices::ApiTraceLevel() {
   return 0;
 }
 void DefaultServices::funcLogMessage(std::string_view) {}
+void DefaultServices::funcWriteApiLog(std::string_view) {}
 void DefaultServices::funcWriteLocalApiLog(std::string_view) {}
 int32_t DefaultServices::QV600GetScannerInfo(ScannerInquiry& inquiry, bool) {
   inquiry = ScannerInquiry{};

@@ -7,15 +7,11 @@
 #include <cmath>
 
 #include "testkit/cheque/cheque_image.h"
-#include "testkit/micr/cmc7_code.h"
-#include "testkit/micr/e13b_glyphs.h"
+#include "testkit/micr/codeline_image.h"
 
 namespace sim::documents {
 namespace {
 
-constexpr double kPitchInches = 0.125;           // one code-line position
-constexpr double kRightMarginInches = 5.0 / 16;  // right edge of position 1 from the document's edge
-constexpr double kBaselineInches = 3.0 / 16;     // glyph bottom above the bottom edge
 constexpr double kBandInches = 0.45;             // cleared band above the bottom edge
 
 struct Rng {
@@ -45,47 +41,6 @@ void Ink(SideImage& img, int x, int y, Rgb ink, int coverage) {
 void FillRect(SideImage& img, int x0, int y0, int x1, int y1, Rgb ink) {
   for (int y = std::max(y0, 0); y < std::min(y1, img.height); ++y) {
     for (int x = std::max(x0, 0); x < std::min(x1, img.width); ++x) Ink(img, x, y, ink, 255);
-  }
-}
-
-void DrawE13b(SideImage& img, const std::string& line, int rightEdge, int bottom) {
-  const int pitch = Px(kPitchInches, img.dpi);
-  const Rgb ink{20, 20, 20};
-  for (size_t i = 0; i < line.size(); ++i) {
-    const micrkit::E13bGlyph* glyph = micrkit::FindE13bGlyph(line[i]);
-    if (glyph == nullptr) continue;
-    const micrkit::CoverageImage cov = micrkit::RenderE13bGlyph(*glyph, img.dpi);
-    // Characters sit right-aligned in their cells, as the magnetic trace places them.
-    const int cellRight = rightEdge - static_cast<int>(line.size() - 1 - i) * pitch;
-    const int x0 = cellRight - cov.width;
-    const int y0 = bottom - cov.height;
-    for (int y = 0; y < cov.height; ++y) {
-      for (int x = 0; x < cov.width; ++x) {
-        Ink(img, x0 + x, y0 + y, ink, cov.pixels[static_cast<size_t>(y) * cov.width + x]);
-      }
-    }
-  }
-}
-
-// CMC-7: seven bars a character, the gaps short or long, in 1/8-inch cells.
-void DrawCmc7(SideImage& img, const std::string& line, int rightEdge, int bottom) {
-  const double dpi = img.dpi;
-  const int pitch = Px(kPitchInches, img.dpi);
-  const double bar = 0.0067 * dpi;
-  const double shortGap = 0.0117 * dpi;
-  const double longGap = 0.02 * dpi;
-  const int top = bottom - Px(0.12, img.dpi);
-  const Rgb ink{25, 25, 25};
-  for (size_t i = 0; i < line.size(); ++i) {
-    const micrkit::Cmc7Symbol* symbol = micrkit::FindCmc7Symbol(line[i]);
-    if (symbol == nullptr) continue;
-    const int cellRight = rightEdge - static_cast<int>(line.size() - 1 - i) * pitch;
-    double x = cellRight - pitch + 0.15 * pitch;
-    for (int b = 0; b < 7; ++b) {
-      FillRect(img, static_cast<int>(std::lround(x)), top, static_cast<int>(std::lround(x + bar)), bottom,
-               ink);
-      if (b < 6) x += bar + (symbol->longGap[static_cast<size_t>(b)] ? longGap : shortGap);
-    }
   }
 }
 
@@ -130,12 +85,14 @@ SideImage MakeFront(const FaceSpec& spec, const std::string& codeLine, MicrFont 
   for (int y = img.height - Px(kBandInches, spec.dpi); y < img.height - border; ++y) {
     for (int x = border; x < img.width - border; ++x) img.Set(x, y, paper);
   }
-  const int rightEdge = img.width - Px(kRightMarginInches, spec.dpi);
-  const int bottom = img.height - Px(kBaselineInches, spec.dpi);
+  // The test kit's code-line renderer, shared with the test cheques.
+  const micrkit::LinePlacement at = micrkit::PlaceLine(img.width, img.height, spec.dpi);
+  const Rgb ink = font == MicrFont::kE13b ? Rgb{20, 20, 20} : Rgb{40, 40, 40};
+  const micrkit::PlotFn plot = [&img, ink](int x, int y, int coverage) { Ink(img, x, y, ink, coverage); };
   if (font == MicrFont::kE13b) {
-    DrawE13b(img, codeLine, rightEdge, bottom);
+    micrkit::DrawE13bLine(codeLine, spec.dpi, at, plot);
   } else {
-    DrawCmc7(img, codeLine, rightEdge, bottom);
+    micrkit::DrawCmc7Line(codeLine, spec.dpi, at, plot);
   }
   return img;
 }

@@ -19,17 +19,28 @@ constexpr GlyphRect k3[] = {{0, 3, 0, 9},  {0, 3, 40, 49}, {0, 3, 81, 90},
                             {3, 4, 0, 90}, {4, 5, 9, 31},  {4, 5, 58, 81}};
 constexpr GlyphRect k4[] = {{0, 2, 0, 90}, {2, 4, 50, 63}, {4, 6, 39, 90}};
 constexpr GlyphRect k5[] = {{0, 5, 0, 9}, {0, 1, 9, 40}, {0, 5, 40, 50}, {4, 5, 50, 81}, {0, 5, 81, 90}};
+// The '6' keeps its column ink with its middle bar lowered onto a closed lower loop.
 constexpr GlyphRect k6[] = {{0, 1, 0, 90},  {1, 4, 0, 8},   {3, 4, 8, 23},
-                            {1, 6, 40, 50}, {1, 6, 79, 90}, {5, 6, 50, 71}};
-constexpr GlyphRect k7[] = {{0, 5, 0, 12}, {0, 1, 12, 43}, {2, 3, 12, 90}, {3, 4, 60, 73}, {4, 5, 12, 62}};
-constexpr GlyphRect k8[] = {{1, 2, 0, 90}, {5, 6, 0, 90},  {2, 5, 0, 11}, {2, 5, 40, 51}, {2, 5, 78, 90},
-                            {0, 1, 8, 30}, {0, 1, 56, 79}, {6, 7, 8, 30}, {6, 7, 56, 79}};
+                            {1, 6, 48, 58}, {1, 6, 79, 90}, {5, 6, 58, 79}};
+// The '7' keeps its column ink but runs its right side into a short diagonal to the stem, with the ink
+// that does not fit that outline in two small blocks at the foot.
+constexpr GlyphRect k7[] = {{0, 5, 0, 12},  {0, 1, 12, 34}, {0, 1, 81, 90}, {2, 3, 12, 90},
+                            {3, 4, 31, 44}, {4, 5, 12, 38}, {4, 5, 66, 90}};
+// The '8' keeps its column ink with its outer strokes moved to the lower loop, which is the wider one.
+constexpr GlyphRect k8[] = {{1, 2, 0, 90},  {5, 6, 0, 90},  {2, 5, 0, 11}, {2, 5, 40, 51},
+                            {2, 5, 78, 90}, {0, 1, 45, 90}, {6, 7, 45, 90}};
+// The '9' keeps its column ink with the left stub under its loop moved to a dot at the foot.
 constexpr GlyphRect k9[] = {{5, 6, 0, 90}, {0, 5, 0, 7},   {0, 5, 40, 47},
-                            {0, 1, 7, 40}, {0, 1, 47, 54}, {4, 5, 47, 90}};
-constexpr GlyphRect kTransit[] = {{0, 2, 0, 90}, {4, 7, 0, 43}, {4, 7, 47, 90}};
-constexpr GlyphRect kAmount[] = {{0, 2, 18, 72}, {3, 4, 0, 90}, {5, 7, 9, 81}};
+                            {0, 1, 7, 40}, {0, 1, 83, 90}, {4, 5, 47, 90}};
+// The transit symbol: a bar clear of the top and bottom, and two squares at the corners of its right side
+// with a wide gap between them (which keeps blur from joining them into one tall stroke).
+constexpr GlyphRect kTransit[] = {{0, 2, 12, 70}, {4, 7, 0, 22}, {4, 7, 58, 90}};
+// The amount symbol's three blocks step down from right to left (a lower left block, a middle bar, an
+// upper right block), each shorter than a full column.
+constexpr GlyphRect kAmount[] = {{0, 2, 56, 90}, {3, 4, 18, 74}, {5, 7, 0, 44}};
 constexpr GlyphRect kOnUs[] = {{0, 1, 0, 90}, {2, 3, 0, 90}, {4, 7, 0, 56}};
-constexpr GlyphRect kDash[] = {{0, 2, 11, 79}, {3, 5, 11, 79}, {6, 7, 11, 79}};
+// The dash: three low bars about 12 rows high at 200 dpi, centred on the glyph's middle.
+constexpr GlyphRect kDash[] = {{0, 2, 22, 68}, {3, 5, 22, 68}, {6, 7, 22, 68}};
 
 constexpr E13bGlyph kGlyphs[] = {
     {'0', 7, k0},       {'1', 4, k1},      {'2', 4, k2},    {'3', 5, k3},    {'4', 6, k4},

@@ -11,6 +11,8 @@
 #include "analysis/iqa/iqa_status.h"
 #include "analysis/services.h"
 #include "analysis/micr/decoder.h"
+#include "analysis/ocr/codeline_ocr.h"
+#include "analysis/ocr/ocr_state.h"
 #include "zarn/analysis.h"
 #include "zarn/params.h"
 #include "zarn/qv600.h"
@@ -26,6 +28,7 @@ class ApiServices : public Services {
   int32_t ZARNGetParam(int32_t id) override { return zarn::funcTableGetParam(id); }
   int32_t ApiTraceLevel() override { return zarn::ApiTraceLevel(); }
   void funcLogMessage(std::string_view text) override { zarn::funcLogMessage(std::string(text).c_str()); }
+  void funcWriteApiLog(std::string_view text) override { zarn::funcWriteApiLog(std::string(text).c_str()); }
   void funcWriteLocalApiLog(std::string_view text) override {
     zarn::funcWriteLocalApiLog(std::string(text).c_str());
   }
@@ -116,6 +119,23 @@ class ConnectionDecoder : public zarn::MagneticDecoder {
   std::vector<uint16_t> work_;
 };
 
+// The optical reader's 128-byte line and confidence, handed to the caller's buffers of `room` bytes when
+// the reading ran (read, or too few characters); a loader failure leaves the caller's buffers as they are.
+struct OpticalLine {
+  char line[ocr::kLineRoom] = {};
+  char confidence[ocr::kLineRoom] = {};
+  void CopyOut(int result, char* outLine, char* outConfidence, size_t room) const {
+    if ((result != 0 && result != 6) || room == 0) return;
+    if (outLine != nullptr) CopyText(outLine, line, room);
+    if (outConfidence != nullptr) CopyText(outConfidence, confidence, room);
+  }
+  static void CopyText(char* out, const char* text, size_t room) {
+    const size_t n = strnlen(text, std::min(room - 1, sizeof line - 1));
+    std::memcpy(out, text, n);
+    out[n] = '\0';
+  }
+};
+
 // What analysis answers for the API; the calls whose readers are not built yet keep the placeholder.
 class AnalysisForApi : public zarn::AnalysisServices {
  public:
@@ -129,11 +149,17 @@ class AnalysisForApi : public zarn::AnalysisServices {
   void ReleaseMemory() override { fallback().ReleaseMemory(); }
   int MicrVerifyStatus() override { return fallback().MicrVerifyStatus(); }
   int OcrRawImage(const uint8_t* record, size_t recordSize, char* line, char* confidence, size_t room) override {
-    return fallback().OcrRawImage(record, recordSize, line, confidence, room);
+    OpticalLine read;
+    const int result = ocr::funcOCRRawImage(record, recordSize, read.line, read.confidence);
+    read.CopyOut(result, line, confidence, room);
+    return result;
   }
   int OcrTiffImage(const char* name, int page, int decoderOption, char* line, char* confidence,
                    size_t room) override {
-    return fallback().OcrTiffImage(name, page, decoderOption, line, confidence, room);
+    OpticalLine read;
+    const int result = ocr::funcOCRTiffImage(name, page, decoderOption, read.line, read.confidence);
+    read.CopyOut(result, line, confidence, room);
+    return result;
   }
   int CombineMicr(const char* magnetic, const char* optical, const char* opticalConfidence, char* merged,
                   size_t room, int maxErrors) override {

@@ -10,6 +10,7 @@
 #include "analysis/services.h"
 #include "scratch_device_file.h"
 #include "testkit/cheque/defect_image.h"
+#include "testkit/cheque/codeline_cheque.h"
 #include "testkit/micr/e13b_glyphs.h"
 #include "testkit/micr/magnetic_trace.h"
 #include "testkit/micr/sample_format.h"
@@ -90,6 +91,36 @@ TEST(AnalysisApiBinding, TopEdgeCheckGradesTheFrontGeometry) {
   bad[0] = 40;
   EXPECT_EQ(zarn::IQAStatusCombTopEdge(bad.data(), ""), -103);
   EXPECT_EQ(zarn::IQAStatusCombTopEdge(nullptr, ""), -103);
+}
+
+}  // namespace
+
+namespace {
+
+// The API's optical calls read with the E13B reader: the whole line in a large buffer, a cut but
+// terminated one in a small buffer, and a refused record leaves the caller's buffers alone.
+TEST(AnalysisApiBinding, OpticalCallsReadWithTheCodeLineReader) {
+  Installed installed;
+  const std::string printed = ":123456789: 0123456<";
+  const auto record = zc::testkit::BilevelRecord(
+      zc::testkit::MakeCodeLineBilevel(zc::testkit::ChequeSpec{200, 6.0, 2.75, 5}, printed), 200);
+
+  char line[128] = {}, conf[128] = {};
+  ASSERT_EQ(zarn::funcOCRRawImage(record.data(), record.size(), line, conf, sizeof line), 0);
+  std::string read(line);
+  read.erase(0, read.find_first_not_of(' '));
+  EXPECT_EQ(read, printed);
+  EXPECT_EQ(std::strlen(conf), std::strlen(line));
+
+  char small[6];
+  ASSERT_EQ(zarn::funcOCRRawImage(record.data(), record.size(), small, conf, sizeof small), 0);
+  EXPECT_EQ(std::strlen(small), sizeof small - 1);
+
+  std::vector<uint8_t> gray = record;
+  gray[4] = 8;  // bits per pixel
+  std::strcpy(line, "kept");
+  EXPECT_EQ(zarn::funcOCRRawImage(gray.data(), gray.size(), line, conf, sizeof line), 2);
+  EXPECT_STREQ(line, "kept");
 }
 
 }  // namespace

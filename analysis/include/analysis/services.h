@@ -29,6 +29,8 @@ class Services {
   virtual int32_t ApiTraceLevel() = 0;
   // One line "%8ld -- %s" to the API trace; callers test the trace level first.
   virtual void funcLogMessage(std::string_view text) = 0;
+  // The text as one line of the API trace, as it is (no tick count); callers test the trace level first.
+  virtual void funcWriteApiLog(std::string_view text) = 0;
   // One line "%8ld %s" appended to ".\zarnapi.log"; callers gate it.
   virtual void funcWriteLocalApiLog(std::string_view text) = 0;
   // 200 with the inquiry filled when the scanner answers, else an error code with empty texts. `show`
@@ -50,6 +52,7 @@ class DefaultServices : public Services {
   int32_t ZARNGetParam(int32_t id) override;
   int32_t ApiTraceLevel() override;
   void funcLogMessage(std::string_view text) override;
+  void funcWriteApiLog(std::string_view text) override;
   void funcWriteLocalApiLog(std::string_view text) override;
   int32_t QV600GetScannerInfo(ScannerInquiry& inquiry, bool show) override;
   std::string QV600GetScannerSerialNumber() override;

@@ -23,6 +23,10 @@ class FakeServices : public Services {
     std::lock_guard lock(mutex_);
     trace.emplace_back(text);
   }
+  void funcWriteApiLog(std::string_view text) override {
+    std::lock_guard lock(mutex_);
+    apiLog.emplace_back(text);
+  }
   void funcWriteLocalApiLog(std::string_view text) override {
     std::lock_guard lock(mutex_);
     localLog.emplace_back(text);
@@ -49,6 +53,7 @@ class FakeServices : public Services {
   int serialCalls = 0;
   std::vector<std::string> trace;
   std::vector<std::string> localLog;
+  std::vector<std::string> apiLog;
 
  private:
   std::mutex mutex_;
