@@ -17,6 +17,7 @@
 #include "zarn/status.h"
 #include "zarn/trace.h"
 #include "zarn/api_state.h"
+#include "testkit/support/wait.h"
 
 namespace zarn {
 namespace {
@@ -103,8 +104,7 @@ class FakeDeviceLibraryTest : public ::testing::Test {
     return index;
   }
   bool WaitFor(int documents) {
-    for (int i = 0; i < 2000 && control_->DocumentsDelivered() < documents; ++i) plat::Sleep(1);
-    return control_->DocumentsDelivered() >= documents;
+    return zc::testkit::WaitUntil([&] { return control_->DocumentsDelivered() >= documents; });
   }
 
   DeviceLibrary lib_;

@@ -16,6 +16,7 @@
 #include "zarn/lifecycle.h"
 #include "zarn/qv600.h"
 #include "zarn/status.h"
+#include "testkit/support/wait.h"
 
 namespace zarn {
 namespace {
@@ -379,7 +380,7 @@ TEST_F(Qv600Test, DocumentEventsReachTheCallbacksWhilePolling) {
   ASSERT_EQ(bits & 7, 7u);
   EXPECT_EQ(Qv600CodeLine(), "T123456789T");
   EXPECT_NE(Qv600().dibFront.load(), nullptr);
-  for (int i = 0; i < 2000 && g_imageCalls.load() == 0; ++i) plat::Sleep(1);
+  zc::testkit::WaitUntil([] { return g_imageCalls.load() != 0; });
   EXPECT_EQ(g_imageCalls.load(), 1);
   EXPECT_EQ(funcQV600Exit(), 0);
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "qv6/qv6dll.h"
+#include "testkit/support/wait.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void OnEvent(int event, intptr_t value) {
 template <class Pred>
 bool WaitFor(Pred pred) {
   std::unique_lock lock(g_mutex);
-  return g_changed.wait_for(lock, std::chrono::seconds(10), pred);
+  return g_changed.wait_for(lock, zc::testkit::kThreadWait, pred);
 }
 
 struct StackCase {

@@ -15,6 +15,7 @@
 #include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "testkit/support/scratch_dir.h"
+#include "testkit/support/wait.h"
 
 namespace qv6 {
 namespace {
@@ -42,10 +43,8 @@ TEST(DllApp, StartUpLogsTheReleaseAndUnloadClosesConnections) {
       *slot = device;
       app.connections().Add(device);
     }
-    for (int i = 0; i < 2000 && !(first.lock()->connected() && second.lock()->connected()); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_TRUE(first.lock()->connected() && second.lock()->connected());
+    ASSERT_TRUE(
+        zc::testkit::WaitUntil([&] { return first.lock()->connected() && second.lock()->connected(); }));
   }
   EXPECT_TRUE(first.expired());
   EXPECT_TRUE(second.expired());

@@ -29,7 +29,7 @@ using testing::Events;
 using testing::SimScript;
 using testing::WaitFor;
 
-constexpr int kWaitMs = 5000;  // real time
+constexpr int kWaitMs = static_cast<int>(zc::testkit::kThreadWait.count());  // real time
 
 const std::string kQv63xName = sim::DefaultDeviceName(sim::Series::kQv63x);
 

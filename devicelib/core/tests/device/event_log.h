@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/thread.h"
+#include "testkit/support/wait.h"
 
 namespace qv6::testing {
 
@@ -56,12 +57,7 @@ inline EventLog& Events() {
 // Waits in real time, for at most `ms` milliseconds, until `pred` holds.
 template <class Pred>
 bool WaitFor(Pred pred, int ms) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  return zc::testkit::WaitUntil(pred, std::chrono::milliseconds(ms));
 }
 
 }  // namespace qv6::testing

@@ -27,7 +27,7 @@ using testing::ProbesFor;
 using testing::ProbeState;
 using testing::WaitFor;
 
-constexpr int kWaitMs = 3000;
+constexpr int kWaitMs = static_cast<int>(zc::testkit::kThreadWait.count());
 
 class PollingTest : public ::testing::Test {
  protected:

@@ -24,6 +24,7 @@
 #include "sim/qv62x_device.h"
 #include "sim/qv62x_document_feeder.h"
 #include "testkit/support/scratch_dir.h"
+#include "testkit/support/wait.h"
 #include "transport/driver_layer.h"
 
 namespace qv6 {
@@ -49,11 +50,7 @@ void OnDocumentEvent(int event, intptr_t) {
 
 template <class Pred>
 bool WaitFor(Pred pred) {
-  for (int i = 0; i < 1000; ++i) {
-    if (pred()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return pred();
+  return zc::testkit::WaitUntil(pred);
 }
 
 class Qv62xConnectTest : public ::testing::Test {
@@ -183,8 +180,14 @@ TEST_F(Qv62xConnectTest, DocumentThroughTheExportsThenUnplugAndBack) {
       std::lock_guard lock(g_mutex);
       return g_events.size() >= 5;
     }));
-    std::lock_guard lock(g_mutex);
-    EXPECT_EQ(std::vector<int>(g_events.begin(), g_events.begin() + 5), (std::vector<int>{6, 3, 4, 5, 2}));
+    std::vector<int> first;
+    {
+      // Not held across the export below: the polling thread delivers events under the connection's lock
+      // and then takes this one.
+      std::lock_guard lock(g_mutex);
+      first.assign(g_events.begin(), g_events.begin() + 5);
+    }
+    EXPECT_EQ(first, (std::vector<int>{6, 3, 4, 5, 2}));
     EXPECT_NE(QV6GetFrontImageDIBPtr(index_), nullptr);
   };
   scanOne();

@@ -17,6 +17,7 @@
 #include "qv6/qv63x/qv63x_models.h"
 #include "testkit/support/scratch_dir.h"
 #include "transport/driver_layer.h"
+#include "testkit/support/wait.h"
 
 namespace qv6::testing {
 
@@ -26,14 +27,9 @@ inline void OnConnect(int, intptr_t) {
   ++g_connected;
 }
 
-// Polls `pred` for up to five seconds.
 template <class Pred>
 bool WaitFor(Pred pred) {
-  for (int i = 0; i < 1000; ++i) {
-    if (pred()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return pred();
+  return zc::testkit::WaitUntil(pred);
 }
 
 class ExportedConnectTest : public ::testing::Test {
