@@ -7,7 +7,6 @@
 #include "app/log.h"
 #include "connect/model_registry.h"
 #include "platform/clock.h"
-#include "platform/ini.h"
 #include "qv6/later/channel_settings.h"
 #include "qv6/later/franker.h"
 #include "qv6/vekqv5xx/vekqv5xx_blocks.h"
@@ -60,7 +59,7 @@ const LaterSeriesTraits& VEKQv5xxSeriesTraits() {
                         kTableBytes};
     t.scanRules.sensor300 = true;
     t.scanRules.readFranker = true;
-    t.scanRules.noFeedSolenoid = true;
+    t.scanRules.scanModeKeys = true;
     t.sensorDpi = 300;
     t.fullWidthTransfer = true;
     t.micrRates = {ScannerVEKQv5xxDeviceTemplate::kMicrRate, ScannerVEKQv5xxDeviceTemplate::kMicrRate};
@@ -227,11 +226,6 @@ int ScannerVEKQv5xxDeviceTemplate::ClearErrors() {
   return 1;
 }
 
-int ScannerVEKQv5xxDeviceTemplate::SetDestinationPocket(int pocket) {
-  SendCommand(kOpPocket, {0, static_cast<uint8_t>(pocket != 0 ? 1 : 0)});
-  return 1;
-}
-
 int ScannerVEKQv5xxDeviceTemplate::GetOperatingMode(int* mode) {
   if (mode != nullptr) *mode = static_cast<int>(blocks().Get(kBlockTransport, kPaOperatingMode));
   return 1;
@@ -284,17 +278,10 @@ int ScannerVEKQv5xxDeviceTemplate::InitDeviceFromFile(const char* file, const ch
   if (file == nullptr || !LoadScanConfig(file, s, &loaded, traits().scanRules)) return 0;
   g_Log.LoadSettings(name.c_str(), s);
   config_ = loaded;
-  scanMode_ = std::min(plat::GetPrivateProfileIntA(s, "SCAN Mode", 0, name.c_str()), 3);
-  baseGain_ = ClampGain(plat::GetPrivateProfileIntA(s, "MICR Gain (x0.01)", 100, name.c_str()));
-  agc_ = plat::GetPrivateProfileIntA(s, "MICR AGC", 0, name.c_str()) != 0;
+  scanMode_ = config_.scanMode;
+  baseGain_ = config_.micrGain;
+  agc_ = config_.micrAgc != 0;
   SaveScanConfig(file, s, config_, traits().scanRules);
-  plat::WritePrivateProfileStringA(s, "SCAN Mode", std::to_string(scanMode_).c_str(), name.c_str());
-  plat::WritePrivateProfileStringA(s, "MICR Gain (x0.01)", std::to_string(baseGain_).c_str(), name.c_str());
-  plat::WritePrivateProfileStringA(s, "MICR AGC", agc_ ? "1" : "0", name.c_str());
-  plat::WritePrivateProfileStringA(s, "FrankerComment", "Mode:0=off,1=always,2=smart/MICR,3=ext", name.c_str());
-  plat::WritePrivateProfileStringA(s, "FrankerMode", std::to_string(config_.franker.mode).c_str(), name.c_str());
-  plat::WritePrivateProfileStringA(s, "FrankerSmartModeBadQtyAllowed",
-                                   std::to_string(config_.franker.allowance).c_str(), name.c_str());
   g_Log.SaveSettings(name.c_str(), s);
   const int result = PrepareScan();
   PrepareLineLoaders();

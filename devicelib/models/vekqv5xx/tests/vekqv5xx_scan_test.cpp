@@ -84,12 +84,16 @@ TEST_F(VEKQv500ScanTest, ScanModeThreeInTheDirectionOfTheBitFetchesNoImages) {
   EXPECT_EQ(static_cast<uint32_t>(status) & 0x700000u, 0u);
 }
 
-TEST_F(VEKQv500ScanTest, EnablingWhileEnabledSendsNoStart) {
+TEST_F(VEKQv500ScanTest, EnablingWhileEnabledSendsNoStartAndEarlyScansNeverReachTheSeries) {
   Use(1);
   Configure("");
   device->SetFlags(sim::kVekEnabled, 0, 0);
   EXPECT_EQ(model->EnableScan(1), 1);
   EXPECT_TRUE(Commands(1).empty());
+  // Early scans and pockets never reach the series.
+  EXPECT_EQ(model->EnableEarlyScan(), 1);
+  EXPECT_EQ(model->SetDestinationPocket(1), 1);
+  EXPECT_TRUE(Commands(10).empty());
 }
 
 struct ModeCase {

@@ -47,8 +47,9 @@ class ScannerVEKQv5xxDeviceTemplate : public ScannerQV63xDeviceTemplate {
   int EjectDocument(int kind) override;
   int ClearErrors() override;
   int PollStatus() override;
-  int EnableEarlyScan() override { return 0; }
-  int SetDestinationPocket(int pocket) override;
+  // The connection does not route these to the series: 1, with nothing sent.
+  int EnableEarlyScan() override { return 1; }
+  int SetDestinationPocket(int /*pocket*/) override { return 1; }
   int GetOperatingMode(int* mode) override;
   // The series has no maintenance mode.
   int MaintenanceMode(int /*value*/) override { return kNoSuchOperation; }
