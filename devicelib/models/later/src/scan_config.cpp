@@ -1,6 +1,7 @@
 // The scan configuration's key table, normalisation and write-back.
 #include "qv6/later/scan_config.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -148,6 +149,19 @@ constexpr const char* kFrankerCommentKey = "FrankerComment";
 constexpr const char* kFrankerComment = "Mode:0=off,1=always. Margin & Length in units of 0.1mm.";
 constexpr const char* kFrankerAfter = "Feed Solenoid Mode";
 constexpr size_t kFontMax = 1024;
+constexpr const char* kScanModeKey = "SCAN Mode";
+constexpr const char* kMicrGainKey = "MICR Gain (x0.01)";
+constexpr const char* kMicrAgcKey = "MICR AGC";
+constexpr const char* kGainAfter = "MICR Spaces";
+constexpr const char* kScanModeFrankerComment = "Mode:0=off,1=always,2=smart/MICR,3=ext";
+
+// Keys a file with the scan-mode keys neither reads nor writes.
+bool LeftOutWithScanMode(const Key& k) {
+  return k.member == &ScanConfig::baudRate || k.member == &ScanConfig::parity || k.member == &ScanConfig::charLen ||
+         k.member == &ScanConfig::stopBits || k.member == &ScanConfig::doubleFeedEnable ||
+         k.member == &ScanConfig::doubleFeedDelay || k.member == &ScanConfig::feedSolenoidMode ||
+         k.member == &ScanConfig::sorterEnable;
+}
 
 const char* SectionOrDefault(const char* section) {
   return section != nullptr && *section != '\0' ? section : kDefaultScanSection;
@@ -187,6 +201,7 @@ bool LoadScanConfig(const char* file, const char* section, ScanConfig* config, c
   for (const Key& k : kKeys) {
     if (rules.photoOut && std::string_view(k.name) == kSolenoidKey) continue;
     if (rules.noFeedSolenoid && k.member == &ScanConfig::feedSolenoidMode) continue;
+    if (rules.scanModeKeys && LeftOutWithScanMode(k)) continue;
     c.*k.member = Normalise(k.rule, plat::GetPrivateProfileIntA(s, k.name, k.defaultValue, name.c_str()));
   }
   if (rules.photoOut) {
@@ -199,6 +214,13 @@ bool LoadScanConfig(const char* file, const char* section, ScanConfig* config, c
     c.franker.mode = static_cast<uint8_t>(plat::GetPrivateProfileIntA(s, kFrankerModeKey, 0, name.c_str()));
     c.franker.allowance =
         static_cast<uint8_t>(plat::GetPrivateProfileIntA(s, kFrankerAllowanceKey, 0, name.c_str()));
+  }
+  if (rules.scanModeKeys) {
+    c.scanMode = std::min(plat::GetPrivateProfileIntA(s, kScanModeKey, 0, name.c_str()), 3);
+    // The gain is taken as unsigned: a negative one is far above the range.
+    c.micrGain = std::clamp<uint32_t>(
+        static_cast<uint32_t>(plat::GetPrivateProfileIntA(s, kMicrGainKey, 100, name.c_str())), 10, 1000);
+    c.micrAgc = plat::GetPrivateProfileIntA(s, kMicrAgcKey, 0, name.c_str()) != 0 ? 1 : 0;
   }
   std::string font(kFontMax + 1, '\0');
   uint32_t n = plat::GetPrivateProfileStringA(s, kFontKey, "", font.data(),
@@ -219,6 +241,7 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
   std::string name = CurrentDirectoryName(file);
   const char* s = SectionOrDefault(section);
   return plat::EditProfile(name.c_str(), [&](plat::IniDocument& doc) {
+    if (rules.scanModeKeys) doc.Set(s, kScanModeKey, std::to_string(config.scanMode));
     for (bool front : {true, false}) {
       const SideConfig& side = front ? config.front : config.rear;
       for (const SideKey& k : kSideKeys) {
@@ -228,11 +251,16 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
     for (const Key& k : kKeys) {
       if (rules.photoOut && std::string_view(k.name) == kSolenoidKey) continue;
       if (rules.noFeedSolenoid && k.member == &ScanConfig::feedSolenoidMode) continue;
+      if (rules.scanModeKeys && LeftOutWithScanMode(k)) continue;
       if (k.writtenBack) doc.Set(s, k.name, std::to_string(Written(k.rule, config.*k.member)));
       if (rules.writeFranker && std::string_view(k.name) == kFrankerAfter) {
         doc.Set(s, kFrankerCommentKey, kFrankerComment);
         doc.Set(s, kFrankerModeKey, std::to_string(config.franker.mode));
         doc.Set(s, kFrankerAllowanceKey, std::to_string(config.franker.allowance));
+      }
+      if (rules.scanModeKeys && std::string_view(k.name) == kGainAfter) {
+        doc.Set(s, kMicrGainKey, std::to_string(config.micrGain));
+        doc.Set(s, kMicrAgcKey, std::to_string(config.micrAgc));
       }
     }
     if (rules.photoOut) {
@@ -241,6 +269,11 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
       }
     }
     doc.Set(s, kFontKey, config.printerFont);
+    if (rules.scanModeKeys) {
+      doc.Set(s, kFrankerCommentKey, kScanModeFrankerComment);
+      doc.Set(s, kFrankerModeKey, std::to_string(config.franker.mode));
+      doc.Set(s, kFrankerAllowanceKey, std::to_string(config.franker.allowance));
+    }
   });
 }
 

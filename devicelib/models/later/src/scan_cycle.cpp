@@ -72,7 +72,7 @@ SideGeometry ScannerQV63xDeviceTemplate::Geometry(int side) const {
 
 void ScannerQV63xDeviceTemplate::SetImageType(int side) {
   const int s = side != 0 ? 1 : 0;
-  const bool backward = (s == 1) != MirroredSides();
+  const bool backward = SideRunsBackward(s);
   imageType_[static_cast<size_t>(s)] =
       (backward ? kFormatBackward : kFormatForward) | (Geometry(s).topDown ? kFormatTopDown : 0);
 }
@@ -120,21 +120,20 @@ int ScannerQV63xDeviceTemplate::ReadMicr(uint8_t sequence, int sampleCount) {
     sampleWords_[i] = narrow ? static_cast<uint16_t>(sampleBuffer_[i] << 8)
                              : static_cast<uint16_t>(sampleBuffer_[2 * i] | (sampleBuffer_[2 * i + 1] << 8));
   }
+  AdjustSamples(sampleWords_);
   if (config_.micrSaveSamples != 0) {
-    if (narrow) {
-      std::vector<uint8_t> file(bytes);
-      for (size_t i = 0; i < count; ++i) {
-        file[2 * i] = static_cast<uint8_t>(sampleWords_[i]);
-        file[2 * i + 1] = static_cast<uint8_t>(sampleWords_[i] >> 8);
-      }
-      WriteSamplesFile(file.data(), file.size());
-    } else {
-      WriteSamplesFile(sampleBuffer_.data(), bytes);
+    // The file holds the samples as handed over: 16-bit little-endian.
+    std::vector<uint8_t> file(bytes);
+    for (size_t i = 0; i < count; ++i) {
+      file[2 * i] = static_cast<uint8_t>(sampleWords_[i]);
+      file[2 * i + 1] = static_cast<uint8_t>(sampleWords_[i] >> 8);
     }
+    WriteSamplesFile(file.data(), file.size());
   }
   samplesRecord_.samples = sampleWords_.data();
   samplesRecord_.byteCount = static_cast<int>(bytes);
   Raise(6, reinterpret_cast<intptr_t>(&samplesRecord_));
+  AfterSamples(sampleWords_);
   // A transport that meets the code line from its other end delivers it backwards.
   if (MirroredSides()) std::reverse(sampleWords_.begin(), sampleWords_.end());
 
@@ -182,23 +181,34 @@ const char* ScannerQV63xDeviceTemplate::GetMicrCodelinePtr() {
 
 // ---- Images ----
 
+std::optional<ScannerQV63xDeviceTemplate::DocumentExtent> ScannerQV63xDeviceTemplate::DocumentExtentOf(
+    uint8_t sequence, int side) const {
+  auto record = DocumentRecord(sequence);
+  if (!record) return std::nullopt;
+  DocumentExtent e;
+  e.width = static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecWidth));
+  e.firstLine =
+      static_cast<int>(blocks_.Get(kBlockStatus, *record + (side == 0 ? kRecFirstFront : kRecFirstRear)));
+  e.lineCount = static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecLines));
+  return e;
+}
+
 int ScannerQV63xDeviceTemplate::AcquireSide(int side, uint8_t sequence, int colourMode, int resolution,
                                             int greyCode, int bottom, int top) {
   const int s = side != 0 ? 1 : 0;
   const auto si = static_cast<size_t>(s);
   (s == 0 ? frontHeld_ : rearHeld_) = false;
-  auto record = DocumentRecord(sequence);
-  if (!record) return 0;
+  const std::optional<DocumentExtent> extent = DocumentExtentOf(sequence, s);
+  if (!extent) return 0;
   const bool half = !traits_.fullWidthTransfer && colourMode == 0 && resolution == 100;
   WindowRequest request;
   request.firstUsable = FindLineStart(s);
   if (traits_.wholeWidthWindow) request.lastUsable = FindLineEnd(s);
-  request.width = static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecWidth));
+  request.width = extent->width;
   request.bottom = bottom;
   request.top = top;
-  request.firstLine =
-      static_cast<int>(blocks_.Get(kBlockStatus, *record + (s == 0 ? kRecFirstFront : kRecFirstRear)));
-  request.lineCount = static_cast<int>(blocks_.Get(kBlockStatus, *record + kRecLines));
+  request.firstLine = extent->firstLine;
+  request.lineCount = extent->lineCount;
   request.halfSize = half;
   const SideGeometry geometry = Geometry(s);
   auto window = traits_.wholeWidthWindow    ? ComputeWholeWidthWindow(geometry, request)

@@ -147,7 +147,8 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
 
   // ---- Operations of the template ----
   int ServicePending();
-  int ReadStatusBlock();
+  // Reads the status block (type 2) into the status fields; 1 when it arrived.
+  virtual int ReadStatusBlock();
   int SendDeviceBlock(uint16_t type);
   int ReadDeviceBlock(uint16_t type, size_t length);
   int SendChangedConfig();
@@ -156,7 +157,7 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   int WriteMechImage();
   int LoadMechConfigFromIni(const char* file);
   int SaveMechConfigToIni(const char* file);
-  int UploadDeviceBuffer();
+  virtual int UploadDeviceBuffer();
   int ReadMicrData(uint8_t sequence, uint8_t* buffer, size_t length);
 
   // ---- Scan cycle ----
@@ -221,6 +222,24 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   // Models whose transport runs the other way: the sides' line orders swap, the magnetic samples arrive
   // reversed and the endorsement runs forward in the host buffer.
   virtual bool MirroredSides() const { return false; }
+  // Whether a side's raw lines arrive from the document's far end (output format 1026): the rear, or the
+  // front on a mirrored transport.
+  virtual bool SideRunsBackward(int side) const { return (side != 0) != MirroredSides(); }
+  // The image module of a side as the series' block 64 describes it.
+  later::SideGeometry Geometry(int side) const;
+  // Where the document of `sequence` lies in a side's raw lines and how wide the scanner saw it; nullopt
+  // when the scanner reports no such document. By default its status record.
+  struct DocumentExtent {
+    int width = 0;
+    int firstLine = 0;
+    int lineCount = 0;
+  };
+  virtual std::optional<DocumentExtent> DocumentExtentOf(uint8_t sequence, int side) const;
+  // The magnetic samples as read (host order), before anyone sees them; a series whose scanner sends them
+  // in another order or polarity puts them right here.
+  virtual void AdjustSamples(std::span<uint16_t> samples) { (void)samples; }
+  // Called with the samples once event 6 handed them over, before they are decoded.
+  virtual void AfterSamples(std::span<const uint16_t> samples) { (void)samples; }
 
   Qv63xCommands& commands() { return commands_; }
   const LaterSeriesTraits& traits() const { return traits_; }
@@ -256,7 +275,6 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   int CorrectionTag(int type) const;  // 0 for a type that is no table
   size_t ImageModuleBytes() const;
   size_t CorrectionLength(int tag) const;
-  later::SideGeometry Geometry(int side) const;
   int BuildSide(int side, const later::AcquisitionWindow& window, int colourMode, int greyCode,
                 int resolution);
   void ReduceSide(int side, int resolution);

@@ -3,6 +3,7 @@
 // their keys, defaults and ranges; ScanConfigRules carries those differences.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "qv6/later/franker.h"
@@ -48,6 +49,10 @@ struct ScanConfig {
   int photoOutOffset = 25;
   int photoOutTrip = 125;
   FrankerSettings franker;  // read only by series with a franker
+  // The VEKQv5xx keys: scan mode (at most 3), magnetic gain in hundredths (10..1000) and its AGC flag.
+  int scanMode = 0;
+  uint32_t micrGain = 100;
+  int micrAgc = 0;
 };
 
 // How a series' scan configuration differs from the QV63x one.
@@ -62,6 +67,9 @@ struct ScanConfigRules {
   bool photoOut = false;
   bool colourTwoOnly = false;   // "Color": 0 stays 0, anything else is colour mode 2
   bool noFeedSolenoid = false;  // "Feed Solenoid Mode" neither read nor written
+  // The VEKQv5xx file: no serial port, double-feed, feed solenoid or sorter keys; "SCAN Mode" first,
+  // "MICR Gain (x0.01)" and "MICR AGC" after "MICR Spaces", the franker keys (with their own comment) last.
+  bool scanModeKeys = false;
 };
 
 // The section used when the caller names none.
