@@ -121,6 +121,11 @@ bool Qv60xDevice::FeedNext() {
     d.jam = fed->jam;
     d.doubleFeed = fed->doubleFeed;
     fromSource = true;
+    if (fed->unplug) {
+      // Off the bus with the document inside: when the scanner is back, nothing of it is left.
+      current_.reset();
+      return true;
+    }
   } else {
     return false;
   }

@@ -164,6 +164,7 @@ std::optional<Qv60xFed> Qv60xDocumentFeeder::Feed(bool colour, int bits) {
   Qv60xFed fed;
   fed.jam = taken->faults.jam;
   fed.doubleFeed = taken->faults.doubleFeed;
+  fed.unplug = taken->faults.unplugMidDocument;
   fed.lineCount = std::max({taken->documentLines[0], taken->documentLines[1], 0});
   // A jammed or double-fed document sends nothing.
   if (!fed.jam && !fed.doubleFeed) fed.samples = feeder_.Samples(sequence_);

@@ -16,6 +16,7 @@ struct Qv60xFed {
   std::vector<uint8_t> samples;
   bool jam = false;
   bool doubleFeed = false;
+  bool unplug = false;  // the scanner leaves the bus with it inside: it never comes out
 };
 
 // The part of a side the scanner reads for one image command: raw lines [0, lines) at 200 per inch and
