@@ -14,6 +14,22 @@ constexpr int kTenthsMm = 20;  // 2 mm, for both the run and the row count
 bool IsDocumentRow(const ExpectedImage& img, int y, unsigned run) {
   const uint8_t* row = img.Row(y);
   unsigned count = 0;
+  if (img.bitCount == 4) {
+    // Two pixels a byte, each nibble against the dark level scaled to a nibble; a bright pixel after a
+    // dark one in the same byte starts a new run of one.
+    constexpr unsigned kDarkNibble = kDarkLevel >> 4;
+    for (int x = 0; x < img.width / 2; ++x) {
+      const unsigned high = row[x] >> 4;
+      const unsigned low = row[x] & 0x0F;
+      if (high > kDarkNibble) {
+        count = low > kDarkNibble ? count + 2 : 1;
+      } else {
+        count = 0;
+      }
+      if (count > run) return true;
+    }
+    return false;
+  }
   for (int x = 0; x < img.width; ++x) {
     bool bright;
     if (img.bitCount == 24) {
@@ -32,7 +48,7 @@ bool IsDocumentRow(const ExpectedImage& img, int y, unsigned run) {
 
 unsigned DocumentLength(const ExpectedImage& image) {
   const auto height = static_cast<unsigned>(image.height);
-  if (image.bitCount != 8 && image.bitCount != 24) return height;
+  if (image.bitCount != 4 && image.bitCount != 8 && image.bitCount != 24) return height;
   const int perMetre = image.dpi * 10000 / 254;
   const auto run = static_cast<unsigned>(perMetre * kTenthsMm / 10000);
   const auto rows = static_cast<unsigned>(perMetre * kTenthsMm / 10000);

@@ -12,7 +12,8 @@ namespace sim::documents {
 
 struct ExpectedImage;
 
-// Rows to keep of an 8- or 24-bit image at `dpi`; other depths keep the full height.
+// Rows to keep of a 4-, 8- or 24-bit image at `dpi` (4 bits: each nibble against the dark level scaled to a
+// nibble); other depths keep the full height.
 unsigned DocumentLength(const ExpectedImage& image);
 
 }  // namespace sim::documents

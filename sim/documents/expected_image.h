@@ -37,11 +37,11 @@ struct HostAssembly {
 struct ExpectedImage {
   int width = 0;
   int height = 0;
-  int bitCount = 8;  // 8 grey, 24 colour (bytes blue, green, red)
+  int bitCount = 8;  // 8 grey, 24 colour (bytes blue, green, red), 4 grey of 16 levels (high nibble first)
   int dpi = 200;
   std::vector<uint8_t> pixels;  // storage order (row 0 stored first), rows of RowBytes() without padding
 
-  int RowBytes() const { return width * (bitCount / 8); }
+  int RowBytes() const { return (width * bitCount + 7) / 8; }
   const uint8_t* Row(int j) const {
     return pixels.data() + static_cast<size_t>(j) * static_cast<size_t>(RowBytes());
   }

@@ -12,6 +12,8 @@
 #include "sim/qv62x_device.h"
 #include "sim/qv62x_document_feeder.h"
 #include "sim/qv63x_document_feeder.h"
+#include "sim/qv60x_device.h"
+#include "sim/qv60x_feed_format.h"
 
 namespace sim {
 namespace {
@@ -74,6 +76,7 @@ struct SimulatedScanner::State {
   std::shared_ptr<ScannerDevice> device;
   std::shared_ptr<Qv63xDocumentSource> source;       // the QV63x device side's source (QV63x, KQv8x)
   std::shared_ptr<Qv62xDocumentFeeder> qv62xFeeder;  // the QV62x device side's feeder
+  std::shared_ptr<Qv60xDocumentFeeder> qv60xFeeder;  // the first series' device side's feeder
   const DocumentFeeder* feeder = nullptr;            // the hopper behind either; null for a model that feeds none
 };
 
@@ -91,8 +94,8 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
   }
   const ModelInfo& info = Info(*model);
   const DocumentStackSpec& stackSpec = spec.documents;
-  const bool feeds =
-      info.series == Series::kQv63x || info.series == Series::kQv62x || info.series == Series::kKQv8x;
+  const bool feeds = info.series == Series::kQv63x || info.series == Series::kQv62x ||
+                     info.series == Series::kKQv8x || info.series == Series::kFirst;
   if (stackSpec.count < 0 || (stackSpec.count > 0 && !feeds)) {
     Fail(error, std::string("no document feeder for the ") + SeriesName(info.series) + " series");
     return nullptr;
@@ -128,7 +131,14 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
     std::vector<documents::DocumentFaults> faults(static_cast<size_t>(stackSpec.count));
     for (const ScheduledFault& f : stackSpec.faults) AddFault(faults[static_cast<size_t>(f.document)], f.fault);
     for (const documents::DocumentFaults& f : faults) stack.AddCheque(f);
-    if (info.series == Series::kQv62x) {
+    if (info.series == Series::kFirst) {
+      FeederOptions options;
+      options.deviceName = state->deviceName;
+      state->qv60xFeeder = std::make_shared<Qv60xDocumentFeeder>(
+          std::move(stack), Qv60xLayout{*model == Model::kQv605}, options);
+      state->feeder = &state->qv60xFeeder->feeder();
+      std::static_pointer_cast<Qv60xDevice>(state->device)->SetDocumentSource(state->qv60xFeeder);
+    } else if (info.series == Series::kQv62x) {
       const bool qv602 = *model == Model::kQv602 || *model == Model::kKwl602;
       FeederOptions options;
       options.deviceName = state->deviceName;

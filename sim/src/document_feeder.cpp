@@ -16,6 +16,12 @@ documents::ExpectedImage FeedFormat::HostImage(const documents::SideScan& scan,
   return documents::AssembleSide(scan, request, HostAssemblyOf(side, mode, dpi));
 }
 
+documents::ExpectedImage FeedFormat::HostImageAtDepth(const documents::SideScan& scan,
+                                                     const documents::TransferRequest& request, Side side,
+                                                     ColourMode mode, int dpi, int /*depthBits*/) const {
+  return HostImage(scan, request, side, mode, dpi);
+}
+
 std::array<documents::SideScan, 2> ContactSensorFormat::Scans(const documents::Document& document,
                                                               ColourMode mode) const {
   const ContactSensorLayout& o = layout_;
@@ -88,7 +94,7 @@ std::array<documents::SideScan, 2> DocumentFeeder::ScansOf(const documents::Docu
 }
 
 std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, ColourMode mode,
-                                                          int linesPerInch) {
+                                                          int linesPerInch, int depthBits) {
   std::lock_guard lock(mutex_);
   std::optional<documents::Document> next = stack_.Pop();
   if (!next) return std::nullopt;
@@ -102,6 +108,7 @@ std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, Colo
   r.mode = mode;
   r.sampleRate = format_->SampleRate(mode);
   r.linesPerInch = linesPerInch;
+  r.depthBits = depthBits;
   entry.seed = next->seed;
   entry.cheque = next->cheque;
   entry.document = std::move(next);
@@ -184,7 +191,8 @@ std::optional<std::array<documents::ExpectedImage, 2>> DocumentFeeder::ExpectedI
   const std::array<documents::SideScan, 2> scans = ScansOf(*document, record);
   std::array<documents::ExpectedImage, 2> out;
   for (size_t s = 0; s < 2; ++s) {
-    out[s] = format_->HostImage(scans[s], *record.transfers[s], static_cast<documents::Side>(s), record.mode, dpi);
+    out[s] = format_->HostImageAtDepth(scans[s], *record.transfers[s], static_cast<documents::Side>(s), record.mode,
+                                       dpi, record.depthBits);
   }
   documents::CutBothToLarger(out[0], out[1]);
   return out;

@@ -50,6 +50,17 @@ drv::Reply FirstSeriesDevice::Control(uint32_t code, std::span<const uint8_t> in
       uint32_t count =
           opcode == kOpImageRead ? (plat::bytes::GetBe32(&in[1]) & 0xFFFFFFu) : plat::bytes::GetBe32(&in[1]);
       auto data = BulkInData(command, std::min(count, kMaxBulkIn));
+      auto fault = dataInFaults_.find(opcode);
+      if (fault != dataInFaults_.end()) {
+        const auto [kind, bytes] = fault->second;
+        dataInFaults_.erase(fault);
+        if (kind == DataInFault::kShort) {
+          data.resize(std::min(data.size(), bytes));
+        } else {
+          data.clear();
+          timeOutNextRead_ = kind == DataInFault::kTimeOut;
+        }
+      }
       bulkIn_.assign(data.begin(), data.end());
       break;
     }
@@ -83,6 +94,10 @@ drv::Reply FirstSeriesDevice::ReadBlock(uint8_t block, std::span<uint8_t> out) {
 
 drv::Reply FirstSeriesDevice::Read(std::span<uint8_t> out) {
   std::lock_guard lock(mutex_);
+  if (timeOutNextRead_) {
+    timeOutNextRead_ = false;
+    return drv::Reply::Fail(drv::kErrorSemTimeout);
+  }
   size_t n = std::min(out.size(), bulkIn_.size());
   std::copy_n(bulkIn_.begin(), n, out.begin());
   bulkIn_.erase(bulkIn_.begin(), bulkIn_.begin() + static_cast<std::ptrdiff_t>(n));
@@ -115,6 +130,15 @@ std::vector<uint8_t> FirstSeriesDevice::Block(uint8_t block) const {
 std::vector<std::vector<uint8_t>> FirstSeriesDevice::Commands() const {
   std::lock_guard lock(mutex_);
   return commands_.Packets();
+}
+
+void FirstSeriesDevice::FailNextDataIn(uint8_t opcode, DataInFault fault, size_t bytes) {
+  std::lock_guard lock(mutex_);
+  if (fault == DataInFault::kNone) {
+    dataInFaults_.erase(opcode);
+  } else {
+    dataInFaults_[opcode] = {fault, bytes};
+  }
 }
 
 std::vector<uint8_t> FirstSeriesDevice::BulkReceived() const {

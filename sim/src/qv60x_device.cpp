@@ -91,11 +91,44 @@ std::vector<uint8_t> Qv60xDevice::LastTransfer(int side) const {
   return lastTransfer_[side != 0 ? 1 : 0];
 }
 
+void Qv60xDevice::SetDocumentSource(std::shared_ptr<Qv60xDocumentSource> source) {
+  std::lock_guard lock(mutex_);
+  source_ = std::move(source);
+}
+
+int Qv60xDevice::FrontDepthCode() const {
+  auto front = blocks_.find(32);
+  if (front == blocks_.end() || front->second.empty()) return -1;
+  return (front->second[0] >> 4) & 7;
+}
+
 bool Qv60xDevice::FeedNext() {
   std::lock_guard lock(mutex_);
-  if (!feeding_ || waiting_.empty()) return false;
-  FirstSeriesDocument d = std::move(waiting_.front());
-  waiting_.pop_front();
+  if (!feeding_) return false;
+  // A colour scan (depth code 3 in the front settings) runs at 100 lines per inch.
+  const int depth = FrontDepthCode();
+  const bool colourScan = colour_ && depth == 3;
+  FirstSeriesDocument d;
+  bool fromSource = false;
+  if (!waiting_.empty()) {
+    d = std::move(waiting_.front());
+    waiting_.pop_front();
+  } else if (source_) {
+    std::optional<Qv60xFed> fed = source_->Feed(colourScan, depth == 0 ? 1 : depth == 1 ? 4 : 8);
+    if (!fed) return false;
+    d.lineCount = fed->lineCount;
+    d.samples = std::move(fed->samples);
+    d.jam = fed->jam;
+    d.doubleFeed = fed->doubleFeed;
+    fromSource = true;
+    if (fed->unplug) {
+      // Off the bus with the document inside: when the scanner is back, nothing of it is left.
+      current_.reset();
+      return true;
+    }
+  } else {
+    return false;
+  }
   sideFetched_ = {};
   if (d.jam || d.doubleFeed) {
     words_[0] = static_cast<uint16_t>(words_[0] | 0x8 | (d.jam ? kJam : kDoubleFeed));
@@ -103,9 +136,6 @@ bool Qv60xDevice::FeedNext() {
     current_.reset();
     return true;
   }
-  // A colour scan (depth code 3 in the front settings) runs at 100 lines per inch.
-  auto front = blocks_.find(32);
-  const bool colourScan = colour_ && front != blocks_.end() && !front->second.empty() && ((front->second[0] >> 4) & 7) == 3;
   const int lines = colourScan ? d.lineCount / 2 : d.lineCount;
   words_[6] = static_cast<uint16_t>(lines);
   words_[7] = static_cast<uint16_t>(lines);
@@ -113,6 +143,7 @@ bool Qv60xDevice::FeedNext() {
   words_[8] = kSamplesReady;
   words_[3] = kImagesReady;
   current_ = std::move(d);
+  currentFromSource_ = fromSource;
   return true;
 }
 
@@ -138,7 +169,7 @@ std::vector<uint8_t> Qv60xDevice::BulkInData(const std::vector<uint8_t>& command
   return out;
 }
 
-std::vector<uint8_t> Qv60xDevice::RawLines(int side, uint8_t flags, uint32_t count) const {
+std::vector<uint8_t> Qv60xDevice::RawLines(int side, uint8_t flags, uint32_t count) {
   const int depth = (flags >> 2) & 3;
   const int bits = depth == 1 ? 1 : depth == 2 ? 4 : 8;
   const bool full = (flags & 0x10) != 0;
@@ -162,20 +193,56 @@ std::vector<uint8_t> Qv60xDevice::RawLines(int side, uint8_t flags, uint32_t cou
   if (bpl == 0) return {};
   const uint32_t docLines = static_cast<uint32_t>(current_->lineCount) / along;
   const uint32_t lines = std::min(count / bpl, docLines);
+
+  // The sensor values: a hopper's document is read through the window (every second line and pixel when
+  // half), a queued one holds whole sensor lines.
+  std::vector<uint8_t> window;
+  uint32_t lineStride = 0;   // bytes from one source line to the next
+  uint32_t lineFactor = 0;   // source lines per output line
+  uint32_t planeStride = 0;  // bytes from one colour plane to the next within a source line
+  const std::vector<uint8_t>* source = &current_->lines[static_cast<size_t>(side)];
+  uint32_t first = start;
+  uint32_t pixelStep = step;
+  if (currentFromSource_) {
+    if (!source_) return {};
+    const Qv60xWindow w{current_->lineCount, static_cast<int>(start), static_cast<int>(end), !full};
+    window = source_->Image(side, w);
+    planeStride = pixels;
+    lineStride = colour ? 3 * pixels : pixels;
+    lineFactor = along / step;
+    source = &window;
+    first = 0;
+    pixelStep = 1;
+  } else {
+    lineStride = kPixels;
+    lineFactor = along;
+  }
   std::vector<uint8_t> out(size_t{lines} * bpl, 0);
-  const std::vector<uint8_t>& source = current_->lines[static_cast<size_t>(side)];
+  // Pixels beyond a queued document's sensor line read nothing.
+  const uint32_t linePixels = currentFromSource_ ? lineStride : kPixels;
+  auto at = [&](size_t index) { return index < source->size() ? (*source)[index] : uint8_t{0}; };
   for (uint32_t l = 0; l < lines; ++l) {
-    const size_t from = size_t{l * along} * kPixels;
+    const size_t from = size_t{l} * lineFactor * lineStride;
     uint8_t* line = out.data() + size_t{l} * bpl;
     for (uint32_t j = 0; j < pixels; ++j) {
-      const uint32_t p = start + j * step;
-      const uint8_t v = from + p < source.size() && p < kPixels ? source[from + p] : 0;
+      const size_t p = size_t{first} + size_t{j} * pixelStep;
+      if (!currentFromSource_ && p >= linePixels) continue;
       if (colour) {
-        // A grey document: the same level in every plane.
-        line[j] = v;
-        line[plane + j] = v;
-        line[2 * plane + j] = v;
-      } else if (bits == 8) {
+        if (currentFromSource_) {
+          line[j] = at(from + p);
+          line[plane + j] = at(from + planeStride + p);
+          line[2 * plane + j] = at(from + 2 * planeStride + p);
+        } else {
+          // A queued document is grey: the same level in every plane.
+          const uint8_t v = at(from + p);
+          line[j] = v;
+          line[plane + j] = v;
+          line[2 * plane + j] = v;
+        }
+        continue;
+      }
+      const uint8_t v = at(from + p);
+      if (bits == 8) {
         line[j] = v;
       } else if (bits == 4) {
         line[j / 2] = static_cast<uint8_t>(line[j / 2] | (j % 2 == 0 ? (v & 0xF0) : v >> 4));
@@ -278,7 +345,13 @@ std::vector<uint8_t> Qv60xDevice::EncodeStatus() const {
 
 std::optional<std::vector<uint8_t>> Qv60xDevice::DynamicBlock(uint8_t block) {
   if (refused_[block]) return std::vector<uint8_t>{};  // an empty reply
-  if (block == kStatusBlock) return EncodeStatus();
+  if (block == kStatusBlock) {
+    if (feedPending_) {
+      feedPending_ = false;
+      if (feeding_ && !current_) FeedNext();
+    }
+    return EncodeStatus();
+  }
   if (block == kSerialInBlock) {
     const size_t n = std::min(serialIn_.size(), kSerialPiece);
     std::vector<uint8_t> piece(serialIn_.begin(), serialIn_.begin() + static_cast<std::ptrdiff_t>(n));
@@ -302,12 +375,17 @@ bool Qv60xDevice::OnCommand(const std::vector<uint8_t>& c) {
     case kOpDevice:
       if (c[1] == 1) {
         feeding_ = c[2] != 0;
+        feedPending_ = false;
         if (!feeding_) {
           // Feeding off clears what a jam or a double feed left.
           words_[0] &= static_cast<uint16_t>(~(kJam | kDoubleFeed | 0x8));
           words_[1] = 0;
-        } else if (!current_) {
+        } else if (!current_ && !waiting_.empty()) {
           FeedNext();
+        } else if (!current_) {
+          // The hopper's document is drawn in once the transport has run a while (the next status read),
+          // not by a feed-on that is switched off again at once.
+          feedPending_ = true;
         }
       }
       break;

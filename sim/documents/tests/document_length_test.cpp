@@ -37,8 +37,11 @@ TEST(DocumentLength, EdgeCases) {
     for (int x = 0; x < 50; ++x) colour.pixels[static_cast<size_t>(j) * 150 + 3 * x + 1] = 90;
   }
   EXPECT_EQ(DocumentLength(colour), 122u);  // rows 0..119, edge found at 119 (odd start 199)
+  // 16 levels: a nibble above 4 is bright (the dark level scaled to a nibble), 4 is dark.
+  EXPECT_EQ(DocumentLength(Filled(100, 40, 0x55, 4)), 40u);
+  EXPECT_EQ(DocumentLength(Filled(100, 40, 0x44, 4)), 1u + 18u);
   // Other depths keep the height.
-  EXPECT_EQ(DocumentLength(Filled(100, 40, 0, 4)), 40u);
+  EXPECT_EQ(DocumentLength(Filled(100, 40, 0, 1)), 40u);
 }
 
 TEST(DocumentLength, BrightRunMustExceedTwoMillimetres) {

@@ -52,6 +52,11 @@ class FeedFormat {
   virtual documents::ExpectedImage HostImage(const documents::SideScan& scan,
                                              const documents::TransferRequest& request, documents::Side side,
                                              documents::ColourMode mode, int dpi) const;
+  // The same for a scanner that sent `depthBits` bits a grey pixel (0: one byte); by default HostImage.
+  virtual documents::ExpectedImage HostImageAtDepth(const documents::SideScan& scan,
+                                                    const documents::TransferRequest& request,
+                                                    documents::Side side, documents::ColourMode mode, int dpi,
+                                                    int depthBits) const;
 };
 
 // Two contact image sensors across the transport, raw lines of one byte a pixel, magnetic samples as
@@ -105,6 +110,7 @@ class DocumentFeeder {
     documents::ColourMode mode = documents::ColourMode::kGrey;
     int sampleRate = 0;
     int linesPerInch = 0;  // the scanner's raw-line setting for this document; 0: the format's own
+    int depthBits = 0;     // bits a grey pixel the scanner sent for this document; 0: one byte
     std::array<std::optional<documents::TransferRequest>, 2> transfers;  // the last one of each side
     int sampleRequests = 0;
   };
@@ -127,8 +133,10 @@ class DocumentFeeder {
   DocumentFeeder& operator=(const DocumentFeeder&) = delete;
 
   // The document a start feed with `sequence` takes in; nullopt while the hopper is empty. A series whose
-  // scanner sets its raw lines per inch apart from the colour mode passes it in `linesPerInch`.
-  std::optional<Taken> Feed(uint8_t sequence, documents::ColourMode mode, int linesPerInch = 0);
+  // scanner sets its raw lines per inch apart from the colour mode passes it in `linesPerInch`, one that
+  // sends fewer bits a grey pixel than a byte passes them in `depthBits`.
+  std::optional<Taken> Feed(uint8_t sequence, documents::ColourMode mode, int linesPerInch = 0,
+                            int depthBits = 0);
   // The sample bytes of the document last fed with `sequence` (empty when unknown or no longer kept).
   std::vector<uint8_t> Samples(uint8_t sequence);
   // The raw lines of one side (0 front, 1 rear) of the document last fed with `sequence`.

@@ -25,6 +25,10 @@ class FirstSeriesDevice : public ScannerDevice {
   static constexpr uint32_t kControlWithoutReply = 0x80002008u;
   static constexpr uint8_t kIdentityBlock = 1;
 
+  // What goes wrong with a data-in phase on demand: no bytes at all, a read that times out, or fewer
+  // bytes than the data holds.
+  enum class DataInFault { kNone, kEmpty, kTimeOut, kShort };
+
   explicit FirstSeriesDevice(Identity identity) : ScannerDevice(std::move(identity)) {}
 
   drv::Reply Control(uint32_t code, std::span<const uint8_t> in, std::span<uint8_t> out) override;
@@ -38,6 +42,9 @@ class FirstSeriesDevice : public ScannerDevice {
   std::vector<std::vector<uint8_t>> Commands() const;
   // Bytes the host wrote on the bulk pipe (the last ByteLog::kMaxBytes).
   std::vector<uint8_t> BulkReceived() const;
+  // The next data-in phase of `opcode` (11 image, 12 samples) goes wrong once as `fault` says; kShort
+  // sends at most `bytes` bytes of it.
+  void FailNextDataIn(uint8_t opcode, DataInFault fault, size_t bytes = 0);
 
  protected:
   // The bytes a data-in command (opcode 11 or 12) delivers; `count` is what the command asked for.
@@ -66,6 +73,8 @@ class FirstSeriesDevice : public ScannerDevice {
 
   PacketLog commands_;
   std::deque<uint8_t> bulkIn_;
+  std::map<uint8_t, std::pair<DataInFault, size_t>> dataInFaults_;
+  bool timeOutNextRead_ = false;
   ByteLog bulkOut_;
 };
 

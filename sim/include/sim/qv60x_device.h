@@ -9,13 +9,15 @@
 
 #include <array>
 #include <chrono>
-#include <deque>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "sim/first_series_device.h"
+#include "sim/qv60x_document_source.h"
 
 namespace sim {
 
@@ -70,10 +72,13 @@ class Qv60xDevice : public FirstSeriesDevice {
 
   // ---- Documents ----
   // Documents fed one at each feed-on while feeding; a jammed or double-fed one sets its error bits and
-  // sends nothing. Image-ready and sample-ready marks drop once the host has fetched the data.
+  // sends nothing. Image-ready and sample-ready marks drop once the host has fetched the data. Queued
+  // documents go first; then the source's, when one is set.
   void QueueDocument(FirstSeriesDocument document);
+  void SetDocumentSource(std::shared_ptr<Qv60xDocumentSource> source);
   size_t waitingDocuments() const;
-  // Feeds the next queued document now (feeding must be on); false when none waits.
+  // A queued document is taken in when feeding is switched on, the source's at the first status read
+  // after that. FeedNext feeds the next one now (feeding must be on); false when none waits.
   bool FeedNext();
   // Time the device spent making the raw lines it sent (so timings of the host can leave it out).
   std::chrono::nanoseconds rawLineTime() const;
@@ -100,7 +105,9 @@ class Qv60xDevice : public FirstSeriesDevice {
 
   std::vector<uint8_t> EncodeStatus() const;
   std::vector<uint8_t> BulkInData(const std::vector<uint8_t>& command, uint32_t count) override;
-  std::vector<uint8_t> RawLines(int side, uint8_t flags, uint32_t count) const;
+  std::vector<uint8_t> RawLines(int side, uint8_t flags, uint32_t count);
+  // The front settings' depth code (bits 4-6 of its first byte); -1 without settings.
+  int FrontDepthCode() const;
 
   bool colour_ = false;
   std::array<uint16_t, 11> words_{};
@@ -116,12 +123,15 @@ class Qv60xDevice : public FirstSeriesDevice {
   int tableLoads_ = 0;
   std::vector<uint8_t> lastPrint_;
   bool feeding_ = false;
+  bool feedPending_ = false;  // feeding was switched on; the next status read takes a document in
   bool updateMode_ = false;
   std::vector<uint8_t> image_;
   bool checksumMatched_ = false;
   int failChunkIn_ = 0;
   std::deque<FirstSeriesDocument> waiting_;
   std::optional<FirstSeriesDocument> current_;
+  bool currentFromSource_ = false;
+  std::shared_ptr<Qv60xDocumentSource> source_;
   std::array<bool, 2> sideFetched_{};
   std::array<std::vector<uint8_t>, 2> lastTransfer_;
   std::chrono::nanoseconds rawLineTime_{0};

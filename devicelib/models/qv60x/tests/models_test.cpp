@@ -13,6 +13,7 @@
 #include "platform/byte_order.h"
 #include "platform/ini.h"
 #include "sim/documents/document_stack.h"
+#include "sim/qv60x_feed_format.h"
 #include "sim_bulk.h"
 #include "testkit/micr/sample_format.h"
 #include "testkit/support/scratch_dir.h"
@@ -477,6 +478,75 @@ TEST_F(FirstSeriesModels, Qv605StoreLoadsTwelveTablesAndRecallReturnsThem) {
   ASSERT_EQ(m->GetCfgData(19, back.data(), static_cast<int>(back.size())), 1);
   EXPECT_EQ(back, table);
 }
+
+// Faults of a document's data phases on demand (the samples, the front image) and of a status reply:
+// each loses only its own data, and the next document scans whole with the feeder's code line.
+using DataInFault = sim::FirstSeriesDevice::DataInFault;
+struct DataFaultCase {
+  const char* name;
+  uint8_t opcode;  // 11 image (the front comes first), 12 samples; 0: the status reply comes back empty
+  DataInFault fault;
+  size_t bytes;  // kShort: what the scanner sends
+  std::vector<int> events;
+  int frontWidth;  // -1: no front image
+  bool codeLine;   // the code line is read
+};
+
+class DataFaults : public FirstSeriesModels, public ::testing::WithParamInterface<DataFaultCase> {};
+
+TEST_P(DataFaults, LoseOnlyTheirOwnDataAndTheNextDocumentScans) {
+  const DataFaultCase& c = GetParam();
+  auto m = Connect<Qv600>(sim::Model::kQv600);
+  ASSERT_EQ(m->InitDeviceFromFile(WriteConfig("CROP_IMAGE Enable=0\n").c_str(), nullptr), 1);
+  m->SetEventMode(1);
+  sim::documents::DocumentStack stack(41);
+  stack.AddCheque();
+  stack.AddCheque();
+  auto feeder = std::make_shared<sim::Qv60xDocumentFeeder>(std::move(stack), sim::Qv60xLayout{});
+  device_->SetDocumentSource(feeder);
+
+  ASSERT_EQ(m->EnableScan(1), 1);
+  ClearEvents();
+  if (c.opcode == 0) {
+    device_->SetBlockReadRefused(sim::Qv60xDevice::kStatusBlock, true);
+    EXPECT_EQ(Tick(*m), 0) << "an empty status reply is refused";
+    EXPECT_TRUE(Events().empty());
+    device_->SetBlockReadRefused(sim::Qv60xDevice::kStatusBlock, false);
+  } else {
+    device_->FailNextDataIn(c.opcode, c.fault, c.bytes);
+  }
+  ASSERT_EQ(Tick(*m), 1);
+  EXPECT_EQ(Events(), c.events);
+  const void* front = reinterpret_cast<void*>(ValueOf(4));
+  if (c.frontWidth < 0) {
+    EXPECT_EQ(front, nullptr);
+  } else {
+    ASSERT_NE(front, nullptr);
+    EXPECT_EQ(static_cast<int>(plat::bytes::GetLe32(static_cast<const uint8_t*>(front) + 4)), c.frontWidth);
+  }
+  const char* line = reinterpret_cast<const char*>(ValueOf(3));
+  EXPECT_EQ(line != nullptr && std::string(line) == feeder->feeder().RecordOf(0)->codeLine, c.codeLine);
+
+  ASSERT_EQ(Tick(*m), 1);  // the host polls on and sees the ready marks drop
+  ASSERT_EQ(m->EnableScan(1), 1);
+  ClearEvents();
+  ASSERT_EQ(Tick(*m), 1);
+  EXPECT_EQ(Events(), (std::vector<int>{6, 3, 4, 5, 2}));
+  line = reinterpret_cast<const char*>(ValueOf(3));
+  ASSERT_NE(line, nullptr);
+  EXPECT_EQ(std::string(line), feeder->feeder().RecordOf(1)->codeLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OnDemand, DataFaults,
+    ::testing::Values(
+        DataFaultCase{"EmptySamples", 12, DataInFault::kEmpty, 0, {6, 3, 4, 5, 2}, 1200, false},
+        DataFaultCase{"SamplesTimeOut", 12, DataInFault::kTimeOut, 0, {6, 3, 4, 5, 2}, 1200, false},
+        DataFaultCase{"EmptyFrontImage", 11, DataInFault::kEmpty, 0, {6, 3, 5, 2}, -1, true},
+        DataFaultCase{"FrontImageTimesOut", 11, DataInFault::kTimeOut, 0, {6, 3, 5, 2}, -1, true},
+        DataFaultCase{"ShortFrontImage", 11, DataInFault::kShort, 100 * 832 + 500, {6, 3, 4, 5, 2}, 100, true},
+        DataFaultCase{"EmptyStatusReply", 0, DataInFault::kNone, 0, {6, 3, 4, 5, 2}, 1200, true}),
+    [](const ::testing::TestParamInfo<DataFaultCase>& p) { return std::string(p.param.name); });
 
 TEST(IntensityDrop, ScalesFromTheSideItsModuleStarts) {
   CDib grey;

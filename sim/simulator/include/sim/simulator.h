@@ -49,8 +49,9 @@ struct DocumentStackSpec {
 
 struct ScannerSpec {
   // The model's short name, without regard to case: QV600, QV605, QV620, QV602, KWL602, QV702, KWL603,
-  // QV630, QV840, QV625, QV640, QV9120, RM70, RM70KF, KQV8. Documents can be fed by the QV62x models
-  // (QV620, QV602, KWL602, QV702), the QV63x models (KWL603, QV630, QV840, QV625) and the KQV8.
+  // QV630, QV840, QV625, QV640, QV9120, RM70, RM70KF, KQV8. Documents can be fed by the first series
+  // (QV600, QV605), the QV62x models (QV620, QV602, KWL602, QV702), the QV63x models (KWL603, QV630, QV840,
+  // QV625) and the KQV8.
   std::string model = "QV630";
   DocumentStackSpec documents;
   // The scanner runs only its boot loader, so connecting downloads the package's firmware.
@@ -65,7 +66,8 @@ struct ScannerSpec {
 };
 
 // An image as a host holds it in a packed DIB: `height` rows in storage order (bottom row first), each of
-// width * bitCount / 8 bytes without padding; 8-bit grey, or 24-bit colour as blue, green, red.
+// (width * bitCount + 7) / 8 bytes without padding; 8-bit grey, 4-bit grey of 16 levels (the first series),
+// or 24-bit colour as blue, green, red.
 struct HostImage {
   int width = 0;
   int height = 0;
