@@ -34,7 +34,8 @@ std::string RandomCodeLine(std::mt19937& random, std::string_view alphabet) {
   return line;
 }
 
-LineTally ScoreLine(std::string_view truthLine, std::string_view outputLine) {
+void AlignLine(std::string_view truthLine, std::string_view outputLine,
+               const std::function<void(char, char)>& pair) {
   const std::string t = WithoutBlanks(truthLine);
   const std::string o = WithoutBlanks(outputLine);
   const std::size_t n = t.size(), m = o.size();
@@ -47,27 +48,39 @@ LineTally ScoreLine(std::string_view truthLine, std::string_view outputLine) {
           std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (t[i - 1] == o[j - 1] ? 0 : 1)});
     }
   }
-  LineTally tally;
   for (std::size_t i = n, j = m; i > 0 || j > 0;) {
     if (i > 0 && j > 0 && d[i][j] == d[i - 1][j - 1] + (t[i - 1] == o[j - 1] ? 0 : 1)) {
-      if (t[i - 1] == o[j - 1]) {
-        ++tally.correct;
-      } else if (o[j - 1] == '@') {
-        ++tally.rejects;
-      } else {
-        ++tally.substitutions;
-      }
+      pair(t[i - 1], o[j - 1]);
       --i;
       --j;
     } else if (i > 0 && d[i][j] == d[i - 1][j] + 1) {
-      ++tally.deletions;
+      pair(t[i - 1], 0);
       --i;
     } else {
-      ++tally.insertions;
+      pair(0, o[j - 1]);
       --j;
     }
   }
-  tally.truth = static_cast<long>(n);
+}
+
+LineTally ScoreLine(std::string_view truthLine, std::string_view outputLine) {
+  LineTally tally;
+  AlignLine(truthLine, outputLine, [&tally](char t, char o) {
+    if (t == 0) {
+      ++tally.insertions;
+      return;
+    }
+    ++tally.truth;
+    if (o == 0) {
+      ++tally.deletions;
+    } else if (o == t) {
+      ++tally.correct;
+    } else if (o == '@') {
+      ++tally.rejects;
+    } else {
+      ++tally.substitutions;
+    }
+  });
   tally.lines = 1;
   if (tally.substitutions + tally.deletions + tally.insertions > 0) {
     tally.linesMisread = 1;

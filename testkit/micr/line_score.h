@@ -3,6 +3,7 @@
 // extra output character as inserted. One scorer for every reader's read-rate figures.
 #pragma once
 
+#include <functional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -18,6 +19,10 @@ struct LineTally {
 
 // The tally of one line.
 LineTally ScoreLine(std::string_view truth, std::string_view output);
+
+// The same alignment, pair by pair from the end of the line: (truth, output) for a read, reject or
+// substitution, (truth, 0) for a deletion and (0, output) for an insertion.
+void AlignLine(std::string_view truth, std::string_view output, const std::function<void(char, char)>& pair);
 
 std::string WithoutBlanks(std::string_view s);
 

@@ -20,6 +20,38 @@ constexpr SeriesFormat kSeries[] = {
     {"VEKQv5xx", 70919, 3, WireOrder::kLittleEndian16, 1795},
     {"KQv8x", 50000, 3, WireOrder::kHighByte8, 50000 / kDocumentInchesPerSecond},
 };
+
+// Noise of `n` samples in reading order. `impairments.noise` is the deviation of white noise taken at
+// the nominal rate where it enters the reading chain; the chain (the head's response, and the amplifier
+// and anti-alias filter that pass the same band) smooths the noise as it smooths the signal, so the
+// samples carry that noise through the head's Gaussian of `sigma` samples. Nothing above the chain's
+// band reaches the samples, and the noise in the signal's band is the same at every device rate.
+std::vector<double> ReadingNoise(std::size_t n, double sigma, double rate, const Impairments& impairments) {
+  std::vector<double> noise(n, 0.0);
+  if (impairments.noise <= 0 || n == 0) return noise;
+  std::mt19937 random(impairments.seed);
+  std::normal_distribution<double> gauss(0.0, 1.0);
+  const int reach = std::max(1, static_cast<int>(std::ceil(4 * sigma)));
+  std::vector<double> kernel(static_cast<std::size_t>(2 * reach + 1));
+  double sum = 0;
+  for (int j = -reach; j <= reach; ++j) {
+    const double w = sigma > 0 ? std::exp(-0.5 * (j / sigma) * (j / sigma)) : (j == 0 ? 1.0 : 0.0);
+    kernel[static_cast<std::size_t>(j + reach)] = w;
+    sum += w;
+  }
+  // White noise of the same power per unit of time at any sample rate.
+  const double deviation = impairments.noise * std::sqrt(rate / kNominalRate);
+  for (double& w : kernel) w *= deviation / sum;
+  std::vector<double> white(n + kernel.size() - 1);
+  for (double& x : white) x = gauss(random);
+  for (std::size_t k = 0; k < n; ++k) {
+    double acc = 0;
+    for (std::size_t j = 0; j < kernel.size(); ++j) acc += kernel[j] * white[k + j];
+    noise[k] = acc;
+  }
+  return noise;
+}
+
 }  // namespace
 
 SampleFormat FormatForPreset(int preset, int rate) {
@@ -49,15 +81,15 @@ std::vector<uint16_t> SampleTrace(const MagneticTrace& trace, const SampleFormat
   const double top = 2 * half - 1;
   const auto n = static_cast<std::size_t>(std::ceil(trace.duration() * format.rate / kNominalRate));
   const double scale = trace.peak() > 0 ? impairments.amplitude * half / trace.peak() : 0;
-  std::mt19937 random(impairments.seed);
-  std::normal_distribution<double> gauss(0.0, 1.0);
+  const std::vector<double> noise =
+      ReadingNoise(n, trace.sigma() * format.rate / kNominalRate, format.rate, impairments);
   std::vector<uint16_t> out(n);
   for (std::size_t k = 0; k < n; ++k) {
     const std::size_t reading = format.readingOrder ? k : n - 1 - k;
     const double time = static_cast<double>(reading) * kNominalRate / format.rate;
     double signal = trace.At(time) * scale;
     if (format.inverted) signal = -signal;
-    double v = half + signal + impairments.noise * half * gauss(random) +
+    double v = half + signal + noise[reading] * half +
                impairments.baselineDrift * half * static_cast<double>(k) / static_cast<double>(n);
     out[k] = static_cast<uint16_t>(std::clamp(std::lround(v), 0L, static_cast<long>(top)));
   }

@@ -36,7 +36,11 @@ std::span<const SeriesFormat> SeriesFormats();
 
 struct Impairments {
   double amplitude = 0.5;    // peak of the signal, as a fraction of the half range
-  double noise = 0;          // Gaussian noise sigma, as a fraction of the half range
+  // Gaussian noise entering the reading chain: its deviation per sample at the nominal 50000 per second,
+  // as a fraction of the half range. The samples carry it smoothed by the head's response, as the
+  // signal is (at the head's 4-sample sigma about a quarter of this deviation is left per sample), and
+  // the same at every device rate.
+  double noise = 0;
   double baselineDrift = 0;  // linear drift over the run, fraction of the half range
   uint32_t seed = 1;
   // Disturbances: at each reading time (nominal samples) six samples swing between the ends of the range.

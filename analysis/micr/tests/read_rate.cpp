@@ -48,6 +48,13 @@ std::string LibraryLine(std::vector<uint16_t> samples, const ScannerClassCase& c
   return micr.GetCodeline(2, '@');
 }
 
+micrkit::LineTally Score(const std::string& truth, std::string_view output, ErrorCounts& errors) {
+  micrkit::AlignLine(truth, output, [&errors](char t, char o) {
+    if (t != o) ++errors[std::string{t == 0 ? '-' : t, '>', o == 0 ? '-' : o}];
+  });
+  return micrkit::ScoreLine(truth, output);
+}
+
 bool Rejected(const micrkit::LineTally& t) {
   return t.linesRejected > 0 || t.linesMisread > 0;
 }
@@ -92,20 +99,29 @@ ReadRates MeasureReadRates(int lines, bool noisy, uint32_t seed) {
     decoders[ci]->Decode(samples.data(), static_cast<int32_t>(samples.size() * 2), line, conf);
     const KeptResults kept = decoders[ci]->Results();
 
-    const micrkit::LineTally merged = micrkit::ScoreLine(truth, line);
-    const micrkit::LineTally lib = micrkit::ScoreLine(truth, library);
+    const micrkit::LineTally merged = Score(truth, line, rates.mergedErrors);
+    const micrkit::LineTally lib = Score(truth, library, rates.libraryErrors);
     rates.merged += merged;
-    rates.peaks += micrkit::ScoreLine(truth, kept.peaksLine.data());
-    rates.signal += micrkit::ScoreLine(truth, kept.signalLine.data());
+    rates.peaks += Score(truth, kept.peaksLine.data(), rates.peaksErrors);
+    rates.signal += Score(truth, kept.signalLine.data(), rates.signalErrors);
     rates.library += lib;
     if (merged.linesRead > 0 && Rejected(lib)) ++rates.oursOnly;
     if (lib.linesRead > 0 && Rejected(merged)) ++rates.libraryOnly;
-    const std::string out = line;
-    if (out.size() == truth.size()) {
-      for (std::size_t i = 0; i < out.size(); ++i) {
-        if (out[i] != truth[i] && out[i] != '@' && conf[i] == '9') ++rates.substitutionsAtNine;
-      }
+    // Which try each merged substitution came from: the line's positions, blanks included, are those of
+    // both tries' lines.
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; line[i] != '\0'; ++i) {
+      if (line[i] != ' ') at.push_back(i);
     }
+    std::size_t j = at.size();
+    micrkit::AlignLine(truth, line, [&](char t, char o) {
+      if (o == 0) return;
+      const std::size_t p = at[--j];
+      if (t == 0 || o == t || o == '@') return;
+      if (conf[p] == '9') ++rates.substitutionsAtNine;
+      const bool signalTaken = o == kept.signalLine[p] && kept.peaksConf[p] <= kept.signalConf[p];
+      ++(signalTaken ? rates.fromSignal : rates.fromPeaks);
+    });
   }
   return rates;
 }
@@ -121,9 +137,20 @@ std::string FormatReadRates(const char* condition, const ReadRates& r) {
   row("peaks try", r.peaks);
   row("signal try", r.signal);
   row("device library", r.library);
-  text += Format("  merged substitutions at confidence 9: %ld; lines only the template decoder reads: %ld, "
-                 "only the device library reads: %ld\n",
-                 r.substitutionsAtNine, r.oursOnly, r.libraryOnly);
+  text += Format("  merged substitutions at confidence 9: %ld, taken from the peak try %ld, from the signal "
+                 "try %ld; lines only the template decoder reads: %ld, only the device library reads: %ld\n",
+                 r.substitutionsAtNine, r.fromPeaks, r.fromSignal, r.oursOnly, r.libraryOnly);
+  const auto errors = [&](const char* name, const ErrorCounts& counts) {
+    if (counts.empty()) return;
+    text += Format("  %-15s", name);
+    for (const auto& [pair, n] : counts) text += Format(" %s %ld", pair.c_str(), n);
+    text += "\n";
+  };
+  text += "  errors, printed>read ('@' reject, '-' none):\n";
+  errors("merged", r.mergedErrors);
+  errors("peaks try", r.peaksErrors);
+  errors("signal try", r.signalErrors);
+  errors("device library", r.libraryErrors);
   return text;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,16 @@ struct ScannerClassCase {
 };
 const std::vector<ScannerClassCase>& ScannerClassCases();
 
+// What went wrong, by printed and read character: "4>:" a substitution, "4>@" a reject, "4>-" a
+// deletion, "->4" an insertion.
+using ErrorCounts = std::map<std::string, long>;
+
 struct ReadRates {
   micrkit::LineTally merged, peaks, signal, library;
+  ErrorCounts mergedErrors, peaksErrors, signalErrors, libraryErrors;
   long substitutionsAtNine = 0;   // merged-line substitutions whose confidence digit is '9'
+  long fromPeaks = 0;             // merged-line substitutions the merge took from the peak try
+  long fromSignal = 0;            // and from the signal try
   long oursOnly = 0;              // lines the template decoder reads and the device library's rejects
   long libraryOnly = 0;           // the other way round
 };

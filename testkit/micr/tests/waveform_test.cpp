@@ -69,6 +69,32 @@ TEST(MicrKitSampleFormat, OrderPolarityAndRange) {
   }
 }
 
+// Noise reaches the samples through the head's response: neighbouring samples move together, and the
+// deviation per sample is the same at the slowest and the fastest device rate (white noise per device
+// sample would rise from one sample to the next by its full deviation and differ between rates).
+TEST(MicrKitSampleFormat, NoiseIsSmoothedByTheHeadAtEveryRate) {
+  const MagneticTrace quiet({}, 4, 20000);
+  Impairments impairments;
+  impairments.noise = 0.04;
+  impairments.seed = 5;
+  std::vector<double> deviations;
+  for (const int rate : {47400, 94800}) {
+    const std::vector<uint16_t> s = SampleTrace(quiet, FormatForPreset(3, rate), impairments);
+    double power = 0, step = 0;
+    for (std::size_t k = 0; k + 1 < s.size(); ++k) {
+      const double v = s[k] - 32768.0;
+      power += v * v;
+      step += (s[k + 1] - s[k]) * static_cast<double>(s[k + 1] - s[k]);
+    }
+    const double deviation = std::sqrt(power / static_cast<double>(s.size() - 1));
+    deviations.push_back(deviation);
+    EXPECT_LT(std::sqrt(step / static_cast<double>(s.size() - 1)), 0.3 * deviation) << rate;
+    // About a quarter of the deviation per nominal sample is left per device sample.
+    EXPECT_NEAR(deviation / (0.04 * 32768), 0.265, 0.03) << rate;
+  }
+  EXPECT_NEAR(deviations[0], deviations[1], 0.1 * deviations[0]);
+}
+
 TEST(MicrKitSampleFormat, WireEncodings) {
   const std::vector<uint16_t> samples = {0x1234, 0xABCD, 0x0001};
   EXPECT_EQ(ToWire(samples, WireOrder::kBigEndian16),
