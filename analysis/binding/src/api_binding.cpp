@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "analysis/iqa/iqa_status.h"
+#include "analysis/iqa/iqa_tests.h"
 #include "analysis/services.h"
 #include "analysis/micr/combine.h"
 #include "analysis/micr/decoder.h"
+#include "analysis/micr/verify_state.h"
 #include "analysis/ocr/codeline_ocr.h"
 #include "analysis/ocr/ocr_state.h"
 #include "zarn/analysis.h"
@@ -228,9 +230,11 @@ AnalysisForApi g_analysisForApi;
 void InstallIntoApi() {
   InstallServices(&g_apiServices);
   zarn::InstallAnalysisServices(&g_analysisForApi);
+  iqa::SetMicrVerifyFlagsSource([] { return MICRVerifyFlags; });
 }
 
 void RemoveFromApi() {
+  iqa::SetMicrVerifyFlagsSource(nullptr);
   zarn::InstallAnalysisServices(nullptr);
   InstallServices(nullptr);
 }

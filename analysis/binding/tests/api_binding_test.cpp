@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/iqa/iqa_tests.h"
 #include "analysis/micr/decoder.h"
 #include "analysis/services.h"
 #include "scratch_device_file.h"
@@ -140,6 +141,7 @@ TEST(AnalysisApiBinding, CombinationAnswersTheMergeAndStatusCalls) {
             0);
   EXPECT_STREQ(merged, ":123456789: 1234567<");
   EXPECT_EQ(zarn::funcGetMICRVerifyStatus(), 2);
+  EXPECT_EQ(analysis::iqa::MicrVerifyFlags(), 0x4u);  // the top-edge check sees the same flags
   EXPECT_EQ(zarn::funcCombineMICR(":1234:", nullptr, "4", merged, sizeof merged, 4), 1);
 
   ASSERT_GE(zarn::funcTableSetParamString(159, "KR"), 0);
