@@ -45,7 +45,11 @@ class BoundedLine {
  public:
   explicit BoundedLine(size_t capacity) : capacity_(capacity) {}
   void push(char c) {
-    if (text_.size() < capacity_) text_.push_back(c);
+    if (text_.size() < capacity_) {
+      text_.push_back(c);
+    } else {
+      ++dropped_;
+    }
   }
   void push(Ch c) {
     if (!c.none()) push(c.c());
@@ -61,10 +65,13 @@ class BoundedLine {
   size_t size() const { return text_.size(); }
   size_t capacity() const { return capacity_; }
   bool full() const { return text_.size() >= capacity_; }
+  // Characters refused because the buffer was full.
+  size_t dropped() const { return dropped_; }
 
  private:
   size_t capacity_;
   std::string text_;
+  size_t dropped_ = 0;
 };
 
 // Copies `s` into a buffer of `room` bytes, cut to fit, NUL-terminated.
