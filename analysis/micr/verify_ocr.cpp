@@ -282,7 +282,7 @@ class Verifier {
         r.push(x);
         ++i, ++oo;
         if (kk < LK()) ++kk;
-      } else if (k(kk) == x) {
+      } else if (x.mark() && k(kk) == x) {  // the waveform line vouches for characters, not blanks
         r.push(x);
         ++kk, ++oo;
         if (i < L1()) ++i;
@@ -298,8 +298,11 @@ class Verifier {
         return false;
       }
     }
+    // Optical characters beyond the magnetic line: only noise (confidence '1' or less, which the trim
+    // below drops as well) may stand there. A character read at '2' or better is one the magnetic line
+    // lacks, and the lines are not the same.
     for (; oo < LO(); ++oo)
-      if (o(oo) != ' ' && !AtMost(oc(oo), '2')) return false;
+      if (o(oo) != ' ' && !AtMost(oc(oo), '1')) return false;
     MICRVerifyFlags |= kVerifySame;
     R_.assign(r.str());
     if (CurrentServices().ApiTraceLevel() >= 2) TraceLog("Verified Same");

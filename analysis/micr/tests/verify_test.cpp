@@ -52,11 +52,15 @@ class Verification : public ::testing::Test {
     services.kr.secondConfidence = conf2;
   }
   Verified Run(const std::string& optical, char opticalConfidence, const Layout& layout, int maxErrors = 4) {
+    return Run(optical, std::string(optical.size(), opticalConfidence), layout, maxErrors);
+  }
+  Verified Run(const std::string& optical, const std::string& opticalConfidence, const Layout& layout,
+               int maxErrors = 4) {
     char mag[100] = {}, opt[100] = {}, conf[100] = {}, result[100];
     std::memset(result, 'X', sizeof result);
     std::strncpy(mag, services.kr.firstLine.c_str(), sizeof mag - 1);
     std::strncpy(opt, optical.c_str(), sizeof opt - 1);
-    std::memset(conf, opticalConfidence, optical.size());
+    std::strncpy(conf, opticalConfidence.c_str(), sizeof conf - 1);
     CodeLineBuffers b{mag, sizeof mag, opt, conf, result, sizeof result};
     EXPECT_EQ(VerifyMicrWithOcr(b, maxErrors, layout.edges), 0);
     EXPECT_NE(std::memchr(result, '\0', sizeof result), nullptr);
@@ -93,6 +97,40 @@ TEST_F(Verification, IdenticalReadingsAreVerifiedSame) {
   EXPECT_EQ(v.result, kTruth);
   EXPECT_EQ(v.flags, 0x100u);
   EXPECT_EQ(funcGetMICRVerifyStatus(), 3);
+}
+
+// Lines that agree everywhere the magnetic tries read are not the same when the optical reader saw a
+// character the tries lack.
+struct NotSameCase {
+  const char* name;
+  const char* tries;
+  const char* kwl;
+  const char* optical;
+  const char* opticalConfidence;
+};
+class NotVerifiedSame : public Verification, public ::testing::WithParamInterface<NotSameCase> {};
+
+TEST_P(NotVerifiedSame, WhenTheOpticalLineHoldsMore) {
+  const NotSameCase& c = GetParam();
+  Tries(c.tries, Nines(c.tries), c.tries, Nines(c.tries));
+  services.kr.kwlLine = c.kwl;
+  const Verified v = Run(c.optical, c.opticalConfidence, Layout(c.optical));
+  EXPECT_EQ(v.flags & 0x100u, 0u) << v.result;
+  EXPECT_NE(funcGetMICRVerifyStatus(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, NotVerifiedSame,
+    ::testing::Values(NotSameCase{"LastCharacterReadAtTwo", ":123456789: 1234567< 004", "",
+                                  ":123456789: 1234567< 0042", "4444444444444444444444442"},
+                      NotSameCase{"BlankOfTheKwlLineAgainstAVoidedCharacter", ":997474514 3513601< 3911",
+                                  ":997474514: 3513601<", ":997474514: 3 13601< 3911", "4444444444444444444444444"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(Verification, TrailingOpticalNoiseStillVerifiesSame) {
+  Tries(kTruth, Nines(kTruth), kTruth, Nines(kTruth));
+  const Verified v = Run(std::string(kTruth) + " 1", std::string(std::strlen(kTruth), '4') + "41", Layout(kTruth));
+  EXPECT_EQ(v.flags, 0x100u);
 }
 
 TEST_F(Verification, MaxErrorsZeroAllowsFive) {
