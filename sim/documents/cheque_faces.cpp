@@ -75,6 +75,49 @@ SideImage FromColour(const zc::testkit::RgbImage& c, int dpi) {
 }  // namespace
 
 SideImage MakeFront(const FaceSpec& spec, const std::string& codeLine, MicrFont font) {
+  PrintedLine line;
+  line.text = codeLine;
+  return MakeFront(spec, line, font);
+}
+
+namespace {
+
+PrintMark MarkAt(const PrintedLine& line, size_t i) {
+  return i < line.marks.size() ? line.marks[i] : PrintMark::kClean;
+}
+
+// A blot over character `i`'s cell and dots over the band, drawn on the printed line.
+void DamagePrint(SideImage& img, const PrintedLine& line, const micrkit::LinePlacement& at, int dpi, Rgb ink) {
+  const double pitch = micrkit::kLinePitchInches * dpi;
+  const double glyph = 0.117 * dpi;
+  const int n = static_cast<int>(line.text.size());
+  for (int i = 0; i < n; ++i) {
+    if (MarkAt(line, static_cast<size_t>(i)) != PrintMark::kSmudge) continue;
+    const double right = at.rightEdge - (n - 1 - i) * pitch;
+    const double cx = right - pitch * 0.45, cy = at.bottom - glyph * 0.5;
+    const double rx = pitch * 0.42, ry = glyph * 0.42;
+    for (int y = static_cast<int>(cy - ry); y <= static_cast<int>(cy + ry); ++y) {
+      for (int x = static_cast<int>(cx - rx); x <= static_cast<int>(cx + rx); ++x) {
+        const double u = (x - cx) / rx, v = (y - cy) / ry;
+        if (u * u + v * v <= 1.0) Ink(img, x, y, ink, 230);
+      }
+    }
+  }
+  Rng rng{line.seed * 2654435761u + 11u};
+  const int span = Px(0.3, dpi);
+  for (int k = 0; k < line.speckles; ++k) {
+    const int x = static_cast<int>(rng.Next() % static_cast<uint32_t>(std::max(1, img.width)));
+    const int y = at.bottom - span + static_cast<int>(rng.Next() % static_cast<uint32_t>(span + Px(0.05, dpi)));
+    FillRect(img, x, y, x + 2, y + 2, ink);
+  }
+}
+
+}  // namespace
+
+SideImage MakeFront(const FaceSpec& spec, const PrintedLine& printed, MicrFont font) {
+  std::string codeLine = printed.text;
+  for (size_t i = 0; i < codeLine.size(); ++i)
+    if (MarkAt(printed, i) == PrintMark::kVoid) codeLine[i] = ' ';
   const zc::testkit::ChequeSpec cs{spec.dpi, spec.widthInches, spec.heightInches, spec.seed};
   SideImage img = spec.colour ? FromColour(zc::testkit::makeChequeColour(cs), spec.dpi)
                               : FromGrey(zc::testkit::makeChequeGray(cs), spec.dpi);
@@ -94,6 +137,7 @@ SideImage MakeFront(const FaceSpec& spec, const std::string& codeLine, MicrFont 
   } else {
     micrkit::DrawCmc7Line(codeLine, spec.dpi, at, plot);
   }
+  DamagePrint(img, printed, at, spec.dpi, ink);
   return img;
 }
 

@@ -25,14 +25,83 @@ std::string Digits(uint32_t& state, int count) {
 
 namespace {
 
+struct Picker {
+  uint32_t state;
+  uint32_t Next() {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  }
+  double Uniform(double lo, double hi) { return lo + (hi - lo) * (Next() % 10000) / 10000.0; }
+  // A position of `line` holding a character (not a blank), other than those in `taken`.
+  size_t Character(const std::string& line, const std::vector<size_t>& taken) {
+    for (int tries = 0; tries < 64; ++tries) {
+      const size_t i = Next() % line.size();
+      if (line[i] != ' ' && std::find(taken.begin(), taken.end(), i) == taken.end()) return i;
+    }
+    return 0;
+  }
+};
+
+void WeakenMagnetic(LineForms& f, const std::string& line, Picker& pick, std::vector<size_t>& taken) {
+  f.magneticInk.assign(line.size(), 1.0);
+  f.magneticNoise = 0.03;
+  const int weak = 1 + static_cast<int>(pick.Next() % 2);
+  for (int k = 0; k < weak; ++k) {
+    const size_t i = pick.Character(line, taken);
+    taken.push_back(i);
+    f.magneticInk[i] = pick.Uniform(0.2, 0.45);
+  }
+  if (pick.Next() % 3 == 0) {
+    const size_t i = pick.Character(line, taken);
+    taken.push_back(i);
+    f.magneticInk[i] = 0;  // printed with ordinary ink
+  }
+}
+
+void DamagePrint(LineForms& f, const std::string& line, Picker& pick, std::vector<size_t>& taken) {
+  f.printMarks.assign(line.size(), PrintMark::kClean);
+  f.printSpeckles = 40;
+  const int damaged = 1 + static_cast<int>(pick.Next() % 2);
+  for (int k = 0; k < damaged; ++k) {
+    const size_t i = pick.Character(line, taken);
+    taken.push_back(i);
+    f.printMarks[i] = pick.Next() % 2 == 0 ? PrintMark::kVoid : PrintMark::kSmudge;
+  }
+}
+
+}  // namespace
+
+LineForms MakeLineForms(uint32_t seed, const std::string& codeLine, FormsCondition condition) {
+  LineForms f;
+  if (codeLine.empty() || condition == FormsCondition::kClean) return f;
+  Picker pick{seed * 747796405u + 2891336453u};
+  std::vector<size_t> taken;
+  if (condition == FormsCondition::kWeakMagnetic || condition == FormsCondition::kBoth)
+    WeakenMagnetic(f, codeLine, pick, taken);
+  if (condition == FormsCondition::kDamagedPrint || condition == FormsCondition::kBoth)
+    DamagePrint(f, codeLine, pick, taken);
+  if (condition == FormsCondition::kDisagreeing) {
+    f.printed = codeLine;
+    size_t i = pick.Character(codeLine, taken);
+    for (int tries = 0; tries < 64 && (codeLine[i] < '0' || codeLine[i] > '9'); ++tries)
+      i = pick.Character(codeLine, taken);
+    if (codeLine[i] >= '0' && codeLine[i] <= '9')
+      f.printed[i] = static_cast<char>('0' + (codeLine[i] - '0' + 1 + pick.Next() % 9) % 10);
+  }
+  return f;
+}
+
+namespace {
+
 // The line as a device of `format`'s rate and `samplesPerInch` reads it.
 std::vector<uint16_t> Sample(const Document& d, const micrkit::SampleFormat& format, double samplesPerInch,
                              bool mirroredSides) {
   const micrkit::MagneticTrace trace =
-      d.font == MicrFont::kE13b ? micrkit::E13bTrace(d.codeLine, micrkit::E13bLayoutAt(samplesPerInch, format.rate))
-                                : micrkit::Cmc7Trace(d.codeLine, {});
+      d.font == MicrFont::kE13b
+          ? micrkit::E13bTrace(d.codeLine, micrkit::E13bLayoutAt(samplesPerInch, format.rate), d.forms.magneticInk)
+          : micrkit::Cmc7Trace(d.codeLine, {}, d.forms.magneticInk);
   micrkit::Impairments impairments;
-  impairments.noise = 0.01;
+  impairments.noise = d.forms.magneticNoise;
   impairments.seed = d.seed + 17;
   std::vector<uint16_t> samples = micrkit::SampleTrace(trace, format, impairments);
   if (mirroredSides) std::reverse(samples.begin(), samples.end());
@@ -94,8 +163,14 @@ Document MakeCheque(uint32_t seed, const ChequeOptions& options) {
   doc.cheque = options;
   doc.font = options.font;
   doc.codeLine = MakeCodeLine(seed, options.font);
+  doc.forms = options.forms;
   const FaceSpec face{options.dpi, options.widthInches, options.heightInches, options.colour, seed};
-  doc.front = MakeFront(face, doc.codeLine, options.font);
+  PrintedLine printed;
+  printed.text = doc.PrintedLine();
+  printed.marks = doc.forms.printMarks;
+  printed.speckles = doc.forms.printSpeckles;
+  printed.seed = seed;
+  doc.front = MakeFront(face, printed, options.font);
   if (options.frontDefects) ApplyFrontDefects(doc.front, *options.frontDefects);
   doc.rear = MakeRear(face);
   return doc;

@@ -9,12 +9,18 @@
 #include <vector>
 
 #include "analysis/iqa/iqa_status.h"
+#include "analysis/iqa/iqa_tests.h"
 #include "analysis/services.h"
+#include "analysis/micr/combine.h"
 #include "analysis/micr/decoder.h"
+#include "analysis/micr/verify_state.h"
 #include "analysis/ocr/codeline_ocr.h"
 #include "analysis/ocr/ocr_state.h"
 #include "zarn/analysis.h"
+#include "zarn/api_state.h"
+#include "zarn/optical_codeline.h"
 #include "zarn/params.h"
+#include "zarn/scan.h"
 #include "zarn/qv600.h"
 #include "zarn/trace.h"
 
@@ -55,6 +61,42 @@ class ApiServices : public Services {
     int minutes = 0;
     if (zarn::QV600GetScannerSerialNumber(serial, sizeof serial, &documents, &minutes) < 0) return {};
     return serial;
+  }
+  std::optional<std::string> funcTableGetParamString(int32_t id) override {
+    const char* value = zarn::funcTableGetParamString(id);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+  }
+  int32_t iScannerModel() override { return zarn::Api().scannerModel.load(); }
+  KrMicrResults GetKRMicrResults() override {
+    const zarn::KrMicrResults& k = zarn::KRMicrResults();
+    KrMicrResults r;
+    r.firstLine = Text(k.magnetic.line);
+    r.firstConfidence = Text(k.magnetic.confidence);
+    r.secondLine = Text(k.magnetic.secondLine);
+    r.secondConfidence = Text(k.magnetic.secondConfidence);
+    r.kwlLine = Text(k.internalKwl);
+    for (size_t i = 0; i < r.positions.size() && i < zarn::kMicrCharacterPositions; ++i)
+      r.positions[i] = static_cast<uint32_t>(k.magnetic.positions[i]);
+    return r;
+  }
+  // The verification rewrites the waveform decoder's line and the positions of the kept results.
+  void SetKRMicrResults(const KrMicrResults& r) override {
+    zarn::KrMicrResults& k = zarn::KRMicrResults();
+    const size_t n = std::min(r.kwlLine.size(), sizeof k.internalKwl - 1);
+    std::memcpy(k.internalKwl, r.kwlLine.data(), n);
+    k.internalKwl[n] = '\0';
+    for (size_t i = 0; i < r.positions.size() && i < zarn::kMicrCharacterPositions; ++i)
+      k.magnetic.positions[i] = static_cast<int32_t>(r.positions[i]);
+  }
+  void funcAssembleMICR(char* line, size_t room) override {
+    zarn::funcAssembleMICR(line, room, zarn::Qv600().analysis.get());
+  }
+
+ private:
+  template <size_t N>
+  static std::string Text(const char (&s)[N]) {
+    return std::string(s, strnlen(s, N));
   }
 };
 
@@ -147,7 +189,7 @@ class AnalysisForApi : public zarn::AnalysisServices {
     return iqa::IQAStatusCombTopEdge(PackedDibExtent(frontDib), codeLine);
   }
   void ReleaseMemory() override { fallback().ReleaseMemory(); }
-  int MicrVerifyStatus() override { return fallback().MicrVerifyStatus(); }
+  int MicrVerifyStatus() override { return micr::funcGetMICRVerifyStatus(); }
   int OcrRawImage(const uint8_t* record, size_t recordSize, char* line, char* confidence, size_t room) override {
     OpticalLine read;
     const int result = ocr::funcOCRRawImage(record, recordSize, read.line, read.confidence);
@@ -161,9 +203,18 @@ class AnalysisForApi : public zarn::AnalysisServices {
     read.CopyOut(result, line, confidence, room);
     return result;
   }
+  // The merge rewrites the magnetic buffer and trims the optical strings, which the API hands over
+  // read-only: it works on copies (the magnetic one with the room of the kept lines).
   int CombineMicr(const char* magnetic, const char* optical, const char* opticalConfidence, char* merged,
                   size_t room, int maxErrors) override {
-    return fallback().CombineMicr(magnetic, optical, opticalConfidence, merged, room, maxErrors);
+    if (magnetic == nullptr || optical == nullptr || opticalConfidence == nullptr || merged == nullptr) {
+      return micr::funcCombineMICR(nullptr, nullptr, nullptr, nullptr, maxErrors);
+    }
+    std::vector<char> mag(std::max(std::strlen(magnetic) + 1, zarn::kCodeLineRoom), '\0');
+    std::memcpy(mag.data(), magnetic, std::strlen(magnetic));
+    std::string opt(optical), conf(opticalConfidence);
+    micr::CodeLineBuffers b{mag.data(), mag.size(), opt.data(), conf.data(), merged, room};
+    return micr::CombineMicr(b, maxErrors);
   }
   int Scan(const zarn::VEKScanRequest& request) override { return fallback().Scan(request); }
 
@@ -179,9 +230,11 @@ AnalysisForApi g_analysisForApi;
 void InstallIntoApi() {
   InstallServices(&g_apiServices);
   zarn::InstallAnalysisServices(&g_analysisForApi);
+  iqa::SetMicrVerifyFlagsSource([] { return MICRVerifyFlags; });
 }
 
 void RemoveFromApi() {
+  iqa::SetMicrVerifyFlagsSource(nullptr);
   zarn::InstallAnalysisServices(nullptr);
   InstallServices(nullptr);
 }

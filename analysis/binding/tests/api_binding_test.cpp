@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/iqa/iqa_tests.h"
 #include "analysis/micr/decoder.h"
 #include "analysis/services.h"
 #include "scratch_device_file.h"
@@ -16,6 +17,7 @@
 #include "testkit/micr/sample_format.h"
 #include "zarn/analysis.h"
 #include "zarn/params.h"
+#include "zarn/scan.h"
 
 namespace {
 
@@ -121,6 +123,41 @@ TEST(AnalysisApiBinding, OpticalCallsReadWithTheCodeLineReader) {
   std::strcpy(line, "kept");
   EXPECT_EQ(zarn::funcOCRRawImage(gray.data(), gray.size(), line, conf, sizeof line), 2);
   EXPECT_STREQ(line, "kept");
+}
+
+}  // namespace
+
+namespace {
+
+// The API's merge and status calls run the combination; method "KR" hands over to the verification,
+// which reads the document's kept magnetic results.
+TEST(AnalysisApiBinding, CombinationAnswersTheMergeAndStatusCalls) {
+  Installed installed;
+  const std::string before = zarn::funcTableGetParamString(159) != nullptr ? zarn::funcTableGetParamString(159) : "";
+  ASSERT_GE(zarn::funcTableSetParamString(159, "KWL"), 0);
+  char merged[64] = {};
+  EXPECT_EQ(zarn::funcCombineMICR(":123456789: 12@4567<", ":123456789: 1234567<", "33333333333333333333", merged,
+                                  sizeof merged, 4),
+            0);
+  EXPECT_STREQ(merged, ":123456789: 1234567<");
+  EXPECT_EQ(zarn::funcGetMICRVerifyStatus(), 2);
+  EXPECT_EQ(analysis::iqa::MicrVerifyFlags(), 0x4u);  // the top-edge check sees the same flags
+  EXPECT_EQ(zarn::funcCombineMICR(":1234:", nullptr, "4", merged, sizeof merged, 4), 1);
+
+  ASSERT_GE(zarn::funcTableSetParamString(159, "KR"), 0);
+  zarn::KrMicrResults& kr = zarn::KRMicrResults();
+  kr = zarn::KrMicrResults{};
+  std::strcpy(kr.magnetic.line, ":123456789: 1234567<");
+  std::strcpy(kr.magnetic.confidence, "99999999999999999999");
+  std::strcpy(kr.magnetic.secondLine, ":123456789: 1234567<");
+  std::strcpy(kr.magnetic.secondConfidence, "99999999999999999999");
+  std::strcpy(kr.internalKwl, ":123456789: 1234567<");
+  EXPECT_EQ(zarn::funcCombineMICR(":123456789: 1234567<", ":123456789: 1234567<", "44444444444444444444", merged,
+                                  sizeof merged, 4),
+            0);
+  EXPECT_STREQ(merged, ":123456789: 1234567<");
+  EXPECT_EQ(zarn::funcGetMICRVerifyStatus(), 3);
+  zarn::funcTableSetParamString(159, before.c_str());
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 // Tests install fakes.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +20,19 @@ struct ScannerInquiry {
   std::string vendor;
   std::string product;
   std::string release;
+};
+
+// The magnetic readings of the current document that the API keeps for the optical verification: both
+// tries of the template decoder with one confidence digit per character, the waveform decoder's line, and
+// one sample position per first-try character.
+struct KrMicrResults {
+  static constexpr size_t kPositions = 100;
+  std::string firstLine;
+  std::string firstConfidence;
+  std::string secondLine;
+  std::string secondConfidence;
+  std::string kwlLine;
+  std::array<uint32_t, kPositions> positions{};
 };
 
 class Services {
@@ -38,6 +54,18 @@ class Services {
   virtual int32_t QV600GetScannerInfo(ScannerInquiry& inquiry, bool show) = 0;
   // The scanner's serial-number text (empty when unknown).
   virtual std::string QV600GetScannerSerialNumber() = 0;
+
+  // The code-line verification's view of the API. The defaults answer as an API with nothing connected.
+  // A string parameter's value; nothing for an id the table does not hold.
+  virtual std::optional<std::string> funcTableGetParamString(int32_t /*id*/) { return std::nullopt; }
+  // The connected QV600-line model number (200 until identified).
+  virtual int32_t iScannerModel() { return 200; }
+  // The current document's kept magnetic readings, and their write-back after the verification
+  // rewrote the waveform line and the positions.
+  virtual KrMicrResults GetKRMicrResults() { return {}; }
+  virtual void SetKRMicrResults(const KrMicrResults& /*results*/) {}
+  // Formats a final code line in place (at most `room` bytes with the NUL) by the API's code-line format.
+  virtual void funcAssembleMICR(char* /*line*/, size_t /*room*/) {}
 };
 
 // The services installed now: the API's, a test's fake, or the default.
