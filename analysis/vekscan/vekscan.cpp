@@ -53,6 +53,11 @@ std::span<uint8_t> RecordIn(const Block& b) {
   return {b.data.get(), static_cast<size_t>(std::clamp<int64_t>(size, 0, static_cast<int64_t>(b.size)))};
 }
 
+bool HasImage(const Block& b) {
+  const auto view = zc::imaging::CheckRecord(RecordIn(b));
+  return view && view->header.width > 0 && view->header.height > 0;
+}
+
 // One try's outcome.
 struct Grade {
   int score = 0;
@@ -542,11 +547,16 @@ int Scan::Run() {
     twoPass_ = true;
   }
 
+  // A side the scan does not deliver must not show the last document's image.
+  std::memset(g_buffers.front.data.get(), 0, zc::imaging::kRecordHeaderBytes);
+  std::memset(g_buffers.rear.data.get(), 0, zc::imaging::kRecordHeaderBytes);
   int rc = c_.ScanMemoryGray(g_buffers.front.all(), g_buffers.rear.all(), magnetic_);
   magnetic_[kTextRoom - 1] = '\0';
   if (rc < 0) {
     if (rc != kDoubleFeed || P(7) != 2) return Fail(rc, magnetic_);
     doubleFeed_ = true;
+    // Without the sheets' images there is nothing to render; the double feed is the result.
+    if (!HasImage(g_buffers.front)) return Fail(rc, magnetic_);
   }
   if (EnsureWorkRoom() != 0) return kNoMemory;
   Copy(final_, magnetic_);

@@ -15,6 +15,7 @@
 #include "api_fixture.h"
 #include "driver/device_registry.h"
 #include "sim/catalog.h"
+#include "sim/documents/document_variants.h"
 #include "sim/firmware_package_builder.h"
 #include "sim/qv63x_device.h"
 #include "sim/qv63x_document_feeder.h"
@@ -133,6 +134,52 @@ TEST_F(VEKScanSimTest, CleanGrayChequesGiveTheSimulatorsLineAndStatusZero) {
     }
   }
   EXPECT_EQ(ZARNExit(), 1);
+}
+
+TEST_F(VEKScanSimTest, ADoubleFeedInNoStopModeGivesMinus217) {
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  funcTableSetParam(7, 2);
+  sim::documents::DocumentStack stack(43);
+  stack.AddCheque();
+  stack.AddCheque({.doubleFeed = true});
+  stack.AddCheque();
+  Feed(std::move(stack));
+  EXPECT_EQ(Scan("a").rc, 0);
+  const Result r = Scan("b");
+  EXPECT_EQ(r.rc, kDoubleFeed);
+  const Result next = Scan("c");
+  EXPECT_EQ(next.rc, 0);
+  EXPECT_EQ(Without(next.line, ' '), Without(Expected(2), ' '));
+}
+
+TEST_F(VEKScanSimTest, AnUpsideDownDocumentGivesTheOpticalLineAndTwoHundredFiftySixMore) {
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  funcTableSetParam(156, 0x1 | 0x400);
+  sim::documents::Document turned = sim::documents::MakeCheque(7);
+  const std::string printed = turned.codeLine;
+  sim::documents::DocumentStack stack(45);
+  stack.Push(sim::documents::UpsideDown(std::move(turned)));
+  Feed(std::move(stack));
+  const Result r = Scan("u");
+  ASSERT_EQ(r.rc, 0);
+  EXPECT_EQ(r.doc[30], 1);
+  // 256 for the turn, 256 for the magnetic print quality graded on a line the head did not read.
+  EXPECT_EQ(r.status, 512) << ::testing::PrintToString(std::vector<int32_t>(r.doc, r.doc + 32));
+  EXPECT_EQ(Without(r.line, ' '), Without(printed, ' '));
+}
+
+TEST_F(VEKScanSimTest, AShortDocumentIsADefect) {
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  funcTableSetParam(192, 70);  // 7 inches at least
+  sim::documents::DocumentStack stack(47);
+  stack.AddCheque();
+  Feed(std::move(stack));
+  const Result r = Scan("s");
+  ASSERT_EQ(r.rc, 0);
+  EXPECT_EQ(r.status, 256);
 }
 
 }  // namespace

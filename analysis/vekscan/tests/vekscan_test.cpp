@@ -57,6 +57,7 @@ class RecordingCalls : public ScanCalls {
     for (auto area : {front, rear}) {
       const auto view = zc::imaging::StartRecord(area, {frontWidth, frontHeight, 8, frontDpi});
       EXPECT_TRUE(view.has_value());
+      if (view->PixelBytes() == 0) continue;
       std::memset(view->pixels, 200, view->PixelBytes());
       view->pixels[0] = 10;
     }
@@ -335,6 +336,14 @@ TEST_F(VEKScanTest, ADoubleFeedInNoStopModeStillWritesTheImages) {
   EXPECT_EQ(Run("front.tif", nullptr, "front.jpg"), -217);
   EXPECT_EQ(calls.log, (Log{"scan", "write-gray 4", "edge 450 mode 83", "write-bw", "report-error -217"}));
   EXPECT_EQ(status, 256);
+}
+
+TEST_F(VEKScanTest, ADoubleFeedWithoutImagesStopsAtTheScan) {
+  calls.scanResult = -217;
+  calls.params[7] = 2;
+  calls.frontWidth = 0;  // nothing arrived
+  EXPECT_EQ(Run("front.tif", nullptr, "front.jpg"), -217);
+  EXPECT_EQ(calls.log, (Log{"scan", "report-error -217"}));
 }
 
 TEST_F(VEKScanTest, ADoubleFeedOtherwiseStopsAtTheScan) {
