@@ -303,6 +303,8 @@ void InstallIntoApi() {
   vekscan::InstallScanCalls(&g_scanCalls);
 }
 
+vekscan::ScanCalls& VerifiedScanCalls() { return g_scanCalls; }
+
 void RemoveFromApi() {
   vekscan::InstallScanCalls(nullptr);
   zarn::InstallAnalysisServices(nullptr);
