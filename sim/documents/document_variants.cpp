@@ -25,10 +25,4 @@ Document UpsideDown(Document document) {
   return document;
 }
 
-Document WithTones(Document document, uint8_t paper, uint8_t ink) {
-  for (uint8_t& v : document.front.rgb) v = static_cast<uint8_t>(ink + (paper - ink) * v / 255);
-  document.cheque.reset();
-  return document;
-}
-
 }  // namespace sim::documents

@@ -1,8 +1,5 @@
-// Variants of a document for the verified scan's cases: a document fed upside down, and a document whose
-// paper and ink tones make the black-and-white renderings grade differently from one contrast to the next.
+// Variants of a document for the verified scan's cases: a document fed upside down.
 #pragma once
-
-#include <cstdint>
 
 #include "sim/documents/document.h"
 
@@ -12,9 +9,5 @@ namespace sim::documents {
 // degrees and the rear likewise, and no code line under the magnetic head. The faces are kept whole, so
 // the feeder does not make them again from the seed.
 Document UpsideDown(Document document);
-
-// The front repainted in gray between `ink` (what was black) and `paper` (what was white); a low contrast
-// between them leaves the ink faint at low edge contrasts.
-Document WithTones(Document document, uint8_t paper, uint8_t ink);
 
 }  // namespace sim::documents
