@@ -97,8 +97,9 @@ class RecordingCalls : public ScanCalls {
     bins[4] = 20;
     return 1;
   }
-  int Scale(Scaling, std::span<const uint8_t>, std::span<uint8_t>) override {
-    log.push_back("scale");
+  int Scale(Scaling kind, std::span<const uint8_t>, std::span<uint8_t>) override {
+    static const char* const kNames[] = {"300To240", "300To200", "300To100", "300To120", "200To100", "200To120"};
+    log.push_back(std::string("scale ") + kNames[static_cast<int>(kind)]);
     return 0;
   }
   int VirtualEndorsement(std::span<uint8_t>, const char* text, const VEKScanEndorsement&) override {
@@ -295,6 +296,45 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"LineAnalysis", [](int32_t* r) { r[20] = 1; }, {}, 256},
         StatusCase{"ShortDocument", [](int32_t*) {}, {{192, 21}, {99, 1}}, 256},
         StatusCase{"DenseRearGradedWithOption", [](int32_t*) {}, {{156, 0x100}, {99, 1}}, 1024}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+struct GrayOutputCase {
+  const char* name;
+  int jpegResolution;
+  bool dpi300;
+  int32_t options;
+  std::vector<std::string> steps;  // scalings and gray writes in order
+};
+class VEKScanGrayOutputTest : public VEKScanTest, public ::testing::WithParamInterface<GrayOutputCase> {};
+
+TEST_P(VEKScanGrayOutputTest, ScalesByJpegEndResolution) {
+  const GrayOutputCase& c = GetParam();
+  calls.params[150] = c.jpegResolution;
+  calls.params[6] = c.dpi300 ? 4 : 0;
+  calls.params[156] = c.options;
+  ASSERT_EQ(Run("front.tif", nullptr, "front.jpg"), 0);
+  std::vector<std::string> steps;
+  for (const auto& s : calls.log) {
+    if (s.rfind("scale", 0) == 0 || s.rfind("write-gray", 0) == 0) steps.push_back(s);
+  }
+  EXPECT_EQ(steps, c.steps);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, VEKScanGrayOutputTest,
+    ::testing::Values(
+        GrayOutputCase{"To100From300With200Option", 100, true, 0x1000,
+                       {"scale 300To200", "scale 300To200", "scale 300To100", "write-gray 4"}},
+        GrayOutputCase{"To100From200", 100, false, 0, {"scale 200To100", "write-gray 4"}},
+        GrayOutputCase{"To120From200", 120, false, 0, {"scale 200To120", "write-gray 4"}},
+        GrayOutputCase{"To120From300With240Option", 120, true, 0x200,
+                       {"scale 300To240", "scale 300To240", "scale 200To100", "write-gray 4"}},
+        GrayOutputCase{"To120From300", 120, true, 0, {"scale 300To120", "write-gray 4"}},
+        GrayOutputCase{"To200From300", 200, true, 0x8, {"scale 300To200", "write-gray 3"}},
+        GrayOutputCase{"To200From300With200Option", 200, true, 0x1000,
+                       {"scale 300To200", "scale 300To200", "write-gray 4"}},
+        GrayOutputCase{"To300Unscaled", 300, true, 0, {"write-gray 4"}},
+        GrayOutputCase{"OtherResolutionWritesNothing", 150, false, 0, {}}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(VEKScanTest, DocumentStatusCarriesTheRearAndUpsideDownSlots) {
