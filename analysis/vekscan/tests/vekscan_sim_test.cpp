@@ -170,6 +170,21 @@ TEST_F(VEKScanSimTest, AnUpsideDownDocumentGivesTheOpticalLineAndTwoHundredFifty
   EXPECT_EQ(Without(r.line, ' '), Without(printed, ' '));
 }
 
+TEST_F(VEKScanSimTest, ScanUnderKrGivesTheSimulatorsLines) {
+  ASSERT_EQ(ZARNInit(), 1);
+  sim::documents::DocumentStack stack(51);
+  stack.AddCheques(3);
+  Feed(std::move(stack));
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE("document " + std::to_string(i));
+    char fs[12] = {}, rs[12] = {}, line[kScanCodeLineBuffer] = {}, len[12] = {};
+    const std::string front = "k" + std::to_string(i) + ".tif";
+    ASSERT_EQ(ZARNScan(7, front.c_str(), fs, "kr.tif", rs, line, len), 0);
+    EXPECT_EQ(Without(line, ' '), Without(Expected(i), ' '));
+  }
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
 TEST_F(VEKScanSimTest, AShortDocumentIsADefect) {
   ASSERT_EQ(ZARNInit(), 1);
   Settings();
