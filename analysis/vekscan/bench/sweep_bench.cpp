@@ -13,6 +13,7 @@
 #include "imaging/image_record.h"
 #include "testkit/cheque/codeline_cheque.h"
 #include "testkit/support/scratch_dir.h"
+#include "zarn/api_state.h"
 #include "zarn/params.h"
 #include "zarn/trace.h"
 
@@ -114,9 +115,10 @@ std::vector<uint8_t> Front() {
 }
 
 void Sweep(benchmark::State& state, int start, int end, int step) {
+  zc::testkit::ScratchDir dir("vekscan_bench");
+  zarn::Api().qv8TmpFile = dir.File("QV8CFG.TMP");
   zarn::SetScannerTypeCode(200);
   zarn::funcTableSetParam(6, 4);  // the conversions take 300-dpi sizes
-  zc::testkit::ScratchDir dir("vekscan_bench");
   SweepCalls calls(Front());
   calls.params = {{2, 1}, {6, 4}, {146, 8395493}, {147, start}, {148, end}, {149, step}, {150, 300},
                   {151, 1200}, {152, 5}, {153, 60}, {154, 0}, {155, 85}, {156, 1}, {192, 0}};
@@ -141,6 +143,7 @@ void Sweep(benchmark::State& state, int start, int end, int step) {
   state.counters["status"] = status;
   analysis::vekscan::VEKScanReleaseMemory();
   zarn::SetScannerTypeCode(-1);
+  zarn::ResetApiState();
 }
 
 void BM_SweepDefaults(benchmark::State& state) { Sweep(state, 0, 0, 0); }
