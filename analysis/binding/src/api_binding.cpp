@@ -16,12 +16,22 @@
 #include "analysis/micr/verify_state.h"
 #include "analysis/ocr/codeline_ocr.h"
 #include "analysis/ocr/ocr_state.h"
+#include "analysis/optical/cmc7_reader.h"
+#include "analysis/vekscan/vekscan.h"
+#include "imaging/adaptive_bw.h"
+#include "imaging/edge_detect_bw.h"
+#include "imaging/endorsement.h"
+#include "imaging/fixed_threshold_bw.h"
+#include "imaging/histogram.h"
+#include "imaging/image_writers.h"
+#include "imaging/scalers.h"
 #include "zarn/analysis.h"
 #include "zarn/api_state.h"
 #include "zarn/optical_codeline.h"
 #include "zarn/params.h"
-#include "zarn/scan.h"
+#include "zarn/ferlo.h"
 #include "zarn/qv600.h"
+#include "zarn/scan.h"
 #include "zarn/trace.h"
 
 namespace analysis {
@@ -178,17 +188,126 @@ struct OpticalLine {
   }
 };
 
+// The verified scan's calls, answered by the API, the image operations and the readers.
+class ApiScanCalls : public vekscan::ScanCalls {
+ public:
+  int32_t GetParam(int id) override { return zarn::ZARNGetParam(id); }
+  int SetParam(int id, int32_t value) override { return zarn::ZARNSetParam(id, value); }
+  int TraceLevel() override { return zarn::ApiTraceLevel(); }
+  void Log(const std::string& text) override { zarn::funcLogMessage(text.c_str()); }
+  // The API keeps the template decoder's reading of automatic-font lines.
+  bool KRDecodeKept() override { return true; }
+  int ScanMemoryGray(std::span<uint8_t> front, std::span<uint8_t> rear, char* line) override {
+    int32_t frontSize = 0, rearSize = 0, length = 0;
+    return zarn::ZARNScanMemoryGray(7, front, &frontSize, rear, &rearSize, line, &length, 3);
+  }
+  int ConvGrayImageEdgeDetectBW(std::span<const uint8_t> source, const char* name, int contrast, unsigned mode,
+                                std::span<uint8_t> output) override {
+    return zc::imaging::funcConvGrayImageEdgeDetectBW(source, name, contrast, mode, output);
+  }
+  int EdgeDetectBW(std::span<const uint8_t> source, const char* name, int contrast, unsigned mode) override {
+    return zc::imaging::funcEdgeDetectBW(source, name, contrast, mode);
+  }
+  int ConvGrayToBW(std::span<uint8_t> source, int threshold, std::span<uint8_t> output) override {
+    return zc::imaging::funcConvGrayToBW(source, threshold, output);
+  }
+  int ConvImageToFile(std::span<const uint8_t> source, int threshold, const char* name) override {
+    return zc::imaging::funcConvImageToFile(source, threshold, 1, 1, 1, name);
+  }
+  int ConvGrayArea(std::span<const uint8_t> source, const char* name, unsigned mode) override {
+    return zc::imaging::funcConvGrayArea(source, name, {}, mode);
+  }
+  int GetHistogram(std::span<const uint8_t> source, std::array<uint32_t, 16>& bins) override {
+    bins.fill(0);
+    return zc::imaging::funcGetHistogram(source, 1, bins);
+  }
+  int Scale(vekscan::Scaling scaling, std::span<const uint8_t> source, std::span<uint8_t> destination) override {
+    using vekscan::Scaling;
+    switch (scaling) {
+      case Scaling::k300To240: return zc::imaging::funcImage300To240(source, destination);
+      case Scaling::k300To200: return zc::imaging::funcImage300To200(source, destination);
+      case Scaling::k300To100: return zc::imaging::funcImage300To100(source, destination);
+      case Scaling::k300To120: return zc::imaging::funcImage300To120(source, destination);
+      case Scaling::k200To100: return zc::imaging::funcImage200To100(source, destination);
+      case Scaling::k200To120: return zc::imaging::funcImage200To120(source, destination);
+    }
+    return -102;
+  }
+  int VirtualEndorsement(std::span<uint8_t> record, const char* text, const vekscan::VEKScanEndorsement& e) override {
+    const auto& v = e.values;
+    return zc::imaging::VEKVirtualEndorsement(record, text, v[0], v[1], v[2], v[3], v[4], v[5], v[6],
+                                              static_cast<uint8_t>(v[7]), static_cast<uint8_t>(v[8]),
+                                              static_cast<uint8_t>(v[9]), e.face);
+  }
+  int CompressImage(const char* name, std::span<const uint8_t> record) override {
+    return zc::imaging::ZARNCompressImage(name, record);
+  }
+  int CompressImageGray(const char* name, std::span<const uint8_t> record, int format) override {
+    return zc::imaging::ZARNCompressImageGray(name, record, format);
+  }
+  int OcrRawImage(std::span<const uint8_t> record, char* line, char* confidence) override {
+    OpticalLine read;
+    const int result = ocr::funcOCRRawImage(record.data(), record.size(), read.line, read.confidence);
+    read.CopyOut(result, line, confidence, vekscan::kTextRoom);
+    return result;
+  }
+  int OcrRawImageRotated(std::span<const uint8_t> record, char* line, char* confidence) override {
+    OpticalLine read;
+    const int result = ocr::funcOCRRawImageRotated(record.data(), record.size(), read.line, read.confidence);
+    read.CopyOut(result, line, confidence, vekscan::kTextRoom);
+    return result;
+  }
+  int OcrTiffImage(const char* name, char* line, char* confidence) override {
+    OpticalLine read;
+    const int result = ocr::funcOCRTiffImage(name, 1, 0, read.line, read.confidence);
+    read.CopyOut(result, line, confidence, vekscan::kTextRoom);
+    return result;
+  }
+  int Cmc7ReadCodeLine(std::span<const uint8_t> record, char* line, char* confidence) override {
+    return optical::funcOcrReadCodeLine(record.data(), record.size(), line, confidence, vekscan::kTextRoom);
+  }
+  int Cmc7Combine(const char* magnetic, const char* optical, const char* confidence, char* out) override {
+    return optical::funcMicrCombine(magnetic, optical, confidence, out, vekscan::kTextRoom, 0);
+  }
+  int CombineMICR(const char* magnetic, const char* optical, const char* confidence, char* out,
+                  int maxErrors) override {
+    return zarn::funcCombineMICR(magnetic, optical, confidence, out, vekscan::kTextRoom, maxErrors);
+  }
+  // The choice between two magnetic passes is not offered through the API's analysis calls yet: the first
+  // pass stands.
+  int ChooseMICRPass(const char* first, const char*, char* out) override {
+    OpticalLine::CopyText(out, first != nullptr ? first : "", vekscan::kTextRoom);
+    return 0;
+  }
+  int VerifyMICRQuality(const char* line, const char* optical, const char* confidence) override {
+    return iqa::VerifyMICRQuality(line, optical, confidence);
+  }
+  int IQAStatusMem(std::span<uint8_t> record, int update, const iqa::IqaTestArgs& args, int32_t* results) override {
+    return iqa::IQAStatusMem(record, update, args, results);
+  }
+  int IQAStatusEx(const char* name, int update, const iqa::IqaTestArgs& args, int32_t* results) override {
+    return iqa::IQAStatusEx(name, 1, update, nullptr, args, results);
+  }
+  int FerloReportError(int code, const char* line) override { return zarn::FerloReportError(code, line); }
+  int FerloReportDocument(const int32_t* iqa, int quality, int contrast, const char* optical, const char* confidence,
+                          const char* magnetic, const char* line) override {
+    return zarn::FerloReportDocument(iqa, quality, contrast, optical, confidence, magnetic, line);
+  }
+};
+
+ApiScanCalls g_scanCalls;
+
 // What analysis answers for the API; the calls whose readers are not built yet keep the placeholder.
 class AnalysisForApi : public zarn::AnalysisServices {
  public:
   std::unique_ptr<zarn::MagneticDecoder> OpenMagneticDecoder() override {
     return std::make_unique<ConnectionDecoder>();
   }
-  int ExpectFind(const char* codeLine) override { return fallback().ExpectFind(codeLine); }
+  int ExpectFind(const char* codeLine) override { return vekscan::VEKScanExpectFind(codeLine); }
   int StatusCombTopEdge(const void* frontDib, const char* codeLine) override {
     return iqa::IQAStatusCombTopEdge(PackedDibExtent(frontDib), codeLine);
   }
-  void ReleaseMemory() override { fallback().ReleaseMemory(); }
+  void ReleaseMemory() override { vekscan::VEKScanReleaseMemory(); }
   int MicrVerifyStatus() override { return micr::funcGetMICRVerifyStatus(); }
   int OcrRawImage(const uint8_t* record, size_t recordSize, char* line, char* confidence, size_t room) override {
     OpticalLine read;
@@ -216,7 +335,7 @@ class AnalysisForApi : public zarn::AnalysisServices {
     micr::CodeLineBuffers b{mag.data(), mag.size(), opt.data(), conf.data(), merged, room};
     return micr::CombineMicr(b, maxErrors);
   }
-  int Scan(const zarn::VEKScanRequest& request) override { return fallback().Scan(request); }
+  int Scan(const zarn::VEKScanRequest& request) override { return vekscan::VEKScan(g_scanCalls, request); }
 
  private:
   static zarn::AnalysisServices& fallback() { return zarn::PlaceholderAnalysis(); }
@@ -231,10 +350,14 @@ void InstallIntoApi() {
   InstallServices(&g_apiServices);
   zarn::InstallAnalysisServices(&g_analysisForApi);
   iqa::SetMicrVerifyFlagsSource([] { return MICRVerifyFlags; });
+  vekscan::InstallScanCalls(&g_scanCalls);
 }
+
+vekscan::ScanCalls& VerifiedScanCalls() { return g_scanCalls; }
 
 void RemoveFromApi() {
   iqa::SetMicrVerifyFlagsSource(nullptr);
+  vekscan::InstallScanCalls(nullptr);
   zarn::InstallAnalysisServices(nullptr);
   InstallServices(nullptr);
 }

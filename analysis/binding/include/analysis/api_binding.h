@@ -3,11 +3,16 @@
 // implements. Calls analysis does not implement yet keep the API's placeholder answers.
 #pragma once
 
+#include "analysis/vekscan/vekscan.h"
+
 namespace analysis {
 
 // Installs both directions for the whole process. Call once at start-up, before connections open.
 void InstallIntoApi();
 // Restores the API's placeholder and analysis's default services.
 void RemoveFromApi();
+
+// The verified scan's calls as the program answers them (the API, the image operations and the readers).
+vekscan::ScanCalls& VerifiedScanCalls();
 
 }  // namespace analysis

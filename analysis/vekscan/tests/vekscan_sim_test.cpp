@@ -1,0 +1,201 @@
+// The verified scan against the real API, device library and a simulated QV630 reading magnetic lines with
+// the template decoder.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/api_binding.h"
+#include "analysis/iqa/iqa_image.h"
+#include "api_fixture.h"
+#include "driver/device_registry.h"
+#include "sim/catalog.h"
+#include "sim/documents/document_variants.h"
+#include "sim/firmware_package_builder.h"
+#include "sim/qv63x_device.h"
+#include "sim/qv63x_document_feeder.h"
+#include "testkit/support/external_tool.h"
+#include "zarn/analysis.h"
+#include "zarn/lifecycle.h"
+#include "zarn/optical_codeline.h"
+#include "zarn/qv600.h"
+#include "zarn/scan.h"
+#include "zarn/status.h"
+
+namespace zarn {
+namespace {
+
+std::string Without(std::string text, char drop) {
+  std::erase(text, drop);
+  return text;
+}
+
+class VEKScanSimTest : public testing::ApiTest {
+ protected:
+  void SetUp() override {
+    ApiTest::SetUp();
+    std::ofstream(dir_.Path() + "/Qv6ExtendedSetup.ini") << "[TIMER POLLING]\nT.Check(msec)=20\nT.Poll(msec)=5\n";
+    drv::DeviceRegistry::Instance().Reset();
+    device_ = std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(sim::Model::kQv630));
+    std::filesystem::create_directories(dir_.Path() + "/drivers");
+    sim::WritePackage(dir_.Path() + "/drivers/QV630Firmware.bin", sim::StandardPackage("VEK Corporation", "1.0.0.0"));
+    ResetQv600ForTests();
+    ResetDriverFileForTests();
+    ResetLifecycleForTests();
+    SetQv6LibraryFile(ZC_REAL_DEVICE_LIBRARY);
+    SetCodeLineFormatter(&funcAssembleMICR);
+    funcTableSetParamString(135, "NOINI");
+    funcTableSetParamString(158, "200");
+    funcTableSetParamString(159, "KR");
+    analysis::InstallIntoApi();
+    // The site's cheque size (6.0 x 2.7 inches) and a speckle limit for the simulator's textured paper.
+    analysis::iqa::SetStandardCheckSizes(1, 0, 60, 27, 2);
+  }
+  void Settings() { funcTableSetParam(151, 2000); }
+  void TearDown() override {
+    if (Api().zarnInitialised) ZARNExit();
+    analysis::RemoveFromApi();
+    analysis::iqa::SetStandardCheckSizes(0, 0, 0, 0, 0);
+    SetCodeLineFormatter(nullptr);
+    UnloadQv6Library();
+    ResetQv600ForTests();
+    drv::DeviceRegistry::Instance().Reset();
+    ApiTest::TearDown();
+  }
+  void Feed(sim::documents::DocumentStack stack) {
+    feeder_ = std::make_shared<sim::Qv63xDocumentFeeder>(std::move(stack));
+    device_->SetDocumentSource(feeder_);
+  }
+  std::string Expected(size_t index) const {
+    auto record = feeder_->feeder().RecordOf(index);
+    return record ? record->codeLine : std::string("?");
+  }
+  struct Result {
+    int rc = 0;
+    std::string line;
+    int32_t status = 0, contrast = 0;
+    int32_t doc[32] = {};
+  };
+  Result Scan(const std::string& stem) {
+    Result r;
+    char line[100] = {};
+    const std::string front = stem + "f.tif", rear = stem + "r.tif", gray = stem + "f.jpg";
+    VEKScanRequest q;
+    q.frontBwTiff = front.c_str();
+    q.rearBwTiff = rear.c_str();
+    q.frontImage = gray.c_str();
+    q.codeLine = line;
+    q.codeLineSize = sizeof line;
+    q.iqaStatus = &r.status;
+    q.contrast = &r.contrast;
+    q.documentStatus = r.doc;
+    r.rc = VEKScan(q);
+    r.line = line;
+    return r;
+  }
+  std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }
+  std::shared_ptr<sim::Qv63xDevice> device_;
+  std::shared_ptr<sim::Qv63xDocumentFeeder> feeder_;
+};
+
+TEST_F(VEKScanSimTest, CleanGrayChequesGiveTheSimulatorsLineAndStatusZero) {
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  sim::documents::DocumentStack stack(41);
+  stack.AddCheques(3);
+  Feed(std::move(stack));
+  const bool haveTiff = zc::testkit::HaveTool("tiffinfo");
+  const bool havePil = zc::testkit::HavePythonModule("PIL");
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE("document " + std::to_string(i));
+    const std::string stem = "d" + std::to_string(i);
+    const Result r = Scan(stem);
+    ASSERT_EQ(r.rc, 0);
+    EXPECT_EQ(Without(r.line, ' '), Without(Expected(i), ' '));
+    EXPECT_EQ(r.status, 0) << ::testing::PrintToString(std::vector<int32_t>(r.doc, r.doc + 32)) << " contrast " << r.contrast;
+    for (const char* side : {"f.tif", "r.tif"}) {
+      ASSERT_TRUE(std::filesystem::exists(Path(stem + side)));
+      if (haveTiff) {
+        const std::string info = zc::testkit::RunCommand("tiffinfo " + Path(stem + side) + " 2>&1").output;
+        EXPECT_NE(info.find("CCITT Group 4"), std::string::npos) << info;
+        EXPECT_EQ(info.find("Error"), std::string::npos) << info;
+      }
+    }
+    if (havePil) {
+      const std::string out = zc::testkit::RunCommand("/usr/bin/python3 -c \"from PIL import Image; im=Image.open('" +
+                                                      Path(stem + "f.jpg") + "'); print(im.format, im.mode)\" 2>&1")
+                                  .output;
+      EXPECT_EQ(out, "JPEG L\n");
+    }
+  }
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
+TEST_F(VEKScanSimTest, ADoubleFeedInNoStopModeGivesMinus217) {
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  funcTableSetParam(7, 2);
+  sim::documents::DocumentStack stack(43);
+  stack.AddCheque();
+  stack.AddCheque({.doubleFeed = true});
+  stack.AddCheque();
+  Feed(std::move(stack));
+  EXPECT_EQ(Scan("a").rc, 0);
+  const Result r = Scan("b");
+  EXPECT_EQ(r.rc, kDoubleFeed);
+  const Result next = Scan("c");
+  EXPECT_EQ(next.rc, 0);
+  EXPECT_EQ(Without(next.line, ' '), Without(Expected(2), ' '));
+}
+
+TEST_F(VEKScanSimTest, AnUpsideDownDocumentGivesTheOpticalLineAndTwoHundredFiftySixMore) {
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  funcTableSetParam(156, 0x1 | 0x400);
+  sim::documents::Document turned = sim::documents::MakeCheque(7);
+  const std::string printed = turned.codeLine;
+  sim::documents::DocumentStack stack(45);
+  stack.Push(sim::documents::UpsideDown(std::move(turned)));
+  Feed(std::move(stack));
+  const Result r = Scan("u");
+  ASSERT_EQ(r.rc, 0);
+  EXPECT_EQ(r.doc[30], 1);
+  // 256 for the turn, 256 for the magnetic print quality graded on a line the head did not read.
+  EXPECT_EQ(r.status, 512) << ::testing::PrintToString(std::vector<int32_t>(r.doc, r.doc + 32));
+  EXPECT_EQ(Without(r.line, ' '), Without(printed, ' '));
+}
+
+TEST_F(VEKScanSimTest, ScanUnderKrGivesTheSimulatorsLines) {
+  ASSERT_EQ(ZARNInit(), 1);
+  sim::documents::DocumentStack stack(51);
+  stack.AddCheques(3);
+  Feed(std::move(stack));
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE("document " + std::to_string(i));
+    char fs[12] = {}, rs[12] = {}, line[kScanCodeLineBuffer] = {}, len[12] = {};
+    const std::string front = "k" + std::to_string(i) + ".tif";
+    ASSERT_EQ(ZARNScan(7, front.c_str(), fs, "kr.tif", rs, line, len), 0);
+    EXPECT_EQ(Without(line, ' '), Without(Expected(i), ' '));
+  }
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
+TEST_F(VEKScanSimTest, AShortDocumentIsADefect) {
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  funcTableSetParam(192, 70);  // 7 inches at least
+  sim::documents::DocumentStack stack(47);
+  stack.AddCheque();
+  Feed(std::move(stack));
+  const Result r = Scan("s");
+  ASSERT_EQ(r.rc, 0);
+  EXPECT_EQ(r.status, 256);
+}
+
+}  // namespace
+}  // namespace zarn
