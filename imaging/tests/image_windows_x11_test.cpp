@@ -1,9 +1,6 @@
 // A cheque's front as a G4 file and its rear as a gray JPEG, shown in the two image windows under a
 // private Xvfb server: a screenshot of each frame equals the headless framebuffer of the same windows.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -16,6 +13,7 @@
 #include "testkit/support/external_tool.h"
 #include "testkit/support/pnm.h"
 #include "testkit/support/scratch_dir.h"
+#include "testkit/support/xvfb_server.h"
 #include "text/text_rasterizer.h"
 #include "ui/headless_backend.h"
 #include "ui/window_system.h"
@@ -23,40 +21,6 @@
 
 namespace zc::imaging {
 namespace {
-
-// An Xvfb server on a display it picks itself, stopped with the object.
-class Xvfb {
- public:
-  Xvfb() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (!number.empty()) name_ = ":" + number;
-  }
-  ~Xvfb() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& Name() const { return name_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string name_;
-};
 
 void WriteGrayJpeg(const std::string& path, const testkit::GrayImage& img) {
   std::vector<uint8_t> ramp(768);
@@ -113,7 +77,7 @@ TEST(ImageWindowsX11, ChequeFrontAndRearScreenshotsEqualTheHeadlessFramebuffers)
   ASSERT_EQ(WriteBitImageAsG4(g4.c_str(), bw.width, bw.height, bw.rows.data(), bw.stride, 200, 0), 1);
   WriteGrayJpeg(jpeg, gray);
 
-  Xvfb xvfb;
+  testkit::XvfbServer xvfb;
   ASSERT_FALSE(xvfb.Name().empty()) << "Xvfb did not start";
   auto backend = ui::X11Backend::Open(xvfb.Name().c_str());
   ASSERT_TRUE(backend);

@@ -4,16 +4,11 @@
 
 #include <algorithm>
 
-#include "driver/device_registry.h"
 #include "platform/byte_order.h"
-#include "sim/catalog.h"
 
 namespace sim {
 namespace {
 
-constexpr size_t kControlBlock = 10;
-constexpr uint8_t kCodeFirmwareHigh = 0x12;
-constexpr uint8_t kCodeMemoryWrite = 0xA0;
 constexpr uint8_t kCodeSamples = 0x41;
 constexpr uint8_t kCodeRawImage = 0x42;
 constexpr uint8_t kCodeUpload = 0x43;
@@ -40,13 +35,7 @@ Qv62xDevice::Qv62xDevice(Identity identity, IdentificationCodes codes)
   SetBlock(65, std::vector<uint8_t>(325, 0));
   SetBlock(66, std::vector<uint8_t>(15, 0));
   SetBlock(67, std::vector<uint8_t>(5, 0));
-  if (codes.product == 28 || codes.product == 29) {
-    const std::string model = LaterSeriesTemplate::identity().model;
-    for (const ModelInfo& info : AllModels()) {
-      if (model == info.modelText)
-        firmware_ = FirmwareLoader(FirmwareLoader::Stage::kBootLoader, info.running);
-    }
-  }
+  if (codes.product == 28 || codes.product == 29) controller_.Boot();
 }
 
 // ---- Controller ----
@@ -54,49 +43,8 @@ Qv62xDevice::Qv62xDevice(Identity identity, IdentificationCodes codes)
 drv::Reply Qv62xDevice::Control(uint32_t code, std::span<const uint8_t> in, std::span<uint8_t> out) {
   std::lock_guard lock(mutex_);
   drv::Reply reply = LaterSeriesTemplate::Control(code, in, out);
-  if (!reply.ok || code != kIoctlVendorRequest || in.size() < kControlBlock || in[0] != 0) return reply;
-  if (in[4] != kCodeFirmwareHigh && in[4] != kCodeMemoryWrite) return reply;
-  auto address = static_cast<uint16_t>(in[6] | (in[7] << 8));
-  if (auto started = firmware_.OnMemoryWrite(address, out)) OnControllerStarted(*started);
+  controller_.OnControl(reply, code, in, out);
   return reply;
-}
-
-void Qv62xDevice::OnControllerStarted(FirmwareLoader::Stage stage) {
-  if (stage == FirmwareLoader::Stage::kFirmware && firmware_.firmwareDownloads() > 0) {
-    Identity running = identity();
-    if (running.state == "BOOT") running.state = "OK";
-    if (auto texts = FirmwareLoader::TextsOf(firmware_.firmwareImage())) {
-      running.manufacturer = texts->manufacturer;
-      running.version = texts->version;
-    }
-    SetIdentity(running);
-    SetCodes(firmware_.runningCodes());
-  }
-  // The controller's restart drops it off the bus for a while.
-  if (!reenumerateName_.empty() && reenumerateOpens_ > 0) {
-    drv::Fault gone;
-    gone.kind = drv::FaultKind::kFail;
-    gone.on = drv::CallKind::kOpen;
-    gone.error = drv::kErrorFileNotFound;
-    gone.count = reenumerateOpens_ == UINT32_MAX ? 0 : reenumerateOpens_;
-    drv::DeviceRegistry::Instance().AddFault(reenumerateName_, gone);
-  }
-}
-
-FirmwareLoader::Stage Qv62xDevice::FirmwareStage() const {
-  std::lock_guard lock(mutex_);
-  return firmware_.stage();
-}
-
-int Qv62xDevice::FirmwareDownloads() const {
-  std::lock_guard lock(mutex_);
-  return firmware_.firmwareDownloads();
-}
-
-void Qv62xDevice::SetReenumeration(std::string name, uint32_t failedOpens) {
-  std::lock_guard lock(mutex_);
-  reenumerateName_ = std::move(name);
-  reenumerateOpens_ = failedOpens;
 }
 
 // ---- State for tests ----

@@ -1,9 +1,6 @@
 // The X11 backend under a private Xvfb server: windows appear, xdotool's clicks and keys arrive, and a
 // screenshot of a window equals the headless framebuffer of the same window.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -12,6 +9,7 @@
 #include "testkit/support/external_tool.h"
 #include "testkit/support/pnm.h"
 #include "testkit/support/scratch_dir.h"
+#include "testkit/support/xvfb_server.h"
 #include "ui/headless_backend.h"
 #include "ui/window_system.h"
 #include "ui/x11_backend.h"
@@ -19,40 +17,6 @@
 namespace {
 
 using namespace ui;
-
-// An Xvfb server on a display it picks itself (-displayfd), stopped with the object.
-class Xvfb {
- public:
-  Xvfb() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (!number.empty()) name_ = ":" + number;
-  }
-  ~Xvfb() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& Name() const { return name_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string name_;
-};
 
 ResourceModule SampleModule() {
   ResourceModule mod;
@@ -89,7 +53,7 @@ class X11Backend : public testing::Test {
   void SetUp() override {
     if (!zc::testkit::HaveTool("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
     ASSERT_TRUE(zc::testkit::HaveTool("xdotool"));
-    xvfb_ = std::make_unique<Xvfb>();
+    xvfb_ = std::make_unique<zc::testkit::XvfbServer>();
     ASSERT_FALSE(xvfb_->Name().empty()) << "Xvfb did not start";
     auto backend = ui::X11Backend::Open(xvfb_->Name().c_str());
     ASSERT_TRUE(backend);
@@ -139,7 +103,7 @@ class X11Backend : public testing::Test {
   }
 
   text::ScopedTextBackend font_{text::TextBackend::Bitmap};
-  std::unique_ptr<Xvfb> xvfb_;
+  std::unique_ptr<zc::testkit::XvfbServer> xvfb_;
   ui::X11Backend* x11_ = nullptr;
   std::unique_ptr<WindowSystem> ws_;
   HINSTANCE module_ = nullptr;

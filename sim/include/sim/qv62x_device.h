@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "sim/firmware_loader.h"
+#include "sim/controller_firmware.h"
 #include "sim/later_series_template.h"
 #include "sim/qv62x_document_source.h"
 
@@ -56,9 +56,11 @@ class Qv62xDevice : public LaterSeriesTemplate {
   // Endorsement uploads announced by request 18: position and length.
   std::vector<std::pair<uint16_t, uint16_t>> Uploads() const;
 
-  FirmwareLoader::Stage FirmwareStage() const;
-  int FirmwareDownloads() const;
-  void SetReenumeration(std::string name, uint32_t failedOpens);
+  FirmwareLoader::Stage FirmwareStage() const { return controller_.stage(); }
+  int FirmwareDownloads() const { return controller_.downloads(); }
+  void SetReenumeration(std::string name, uint32_t failedOpens) {
+    controller_.SetReenumeration(std::move(name), failedOpens);
+  }
 
  protected:
   bool BlockPayload(uint16_t type, size_t capacity, std::vector<uint8_t>* payload) override;
@@ -70,7 +72,6 @@ class Qv62xDevice : public LaterSeriesTemplate {
   void Feed();
   std::vector<uint8_t> CalibrationLines() const;
   int Pixels() const;
-  void OnControllerStarted(FirmwareLoader::Stage stage);
 
   uint16_t status_ = 0x2;  // powered on
   uint16_t error_ = 0;
@@ -89,9 +90,8 @@ class Qv62xDevice : public LaterSeriesTemplate {
   std::vector<uint16_t> sampleRequests_;
   int rawReads_ = 0;
   std::vector<std::pair<uint16_t, uint16_t>> uploads_;
-  FirmwareLoader firmware_;
-  std::string reenumerateName_;
-  uint32_t reenumerateOpens_ = 0;
+  // The running controller reports "OK" whatever it booted as.
+  ControllerFirmware controller_{*this, mutex_, [](const IdentificationCodes&) { return std::string("OK"); }};
 };
 
 }  // namespace sim

@@ -13,7 +13,7 @@
 #include <memory>
 #include <optional>
 
-#include "sim/firmware_loader.h"
+#include "sim/controller_firmware.h"
 #include "sim/later_series_template.h"
 #include "sim/qv63x_document_source.h"
 
@@ -58,11 +58,13 @@ class Qv63xDevice : public LaterSeriesTemplate {
 
   // The controller: boot loader until a loader and firmware arrive (qv63x_firmware.cpp).
   drv::Reply Control(uint32_t code, std::span<const uint8_t> in, std::span<uint8_t> out) override;
-  FirmwareLoader::Stage FirmwareStage() const;
-  int FirmwareDownloads() const;
+  FirmwareLoader::Stage FirmwareStage() const { return controller_.stage(); }
+  int FirmwareDownloads() const { return controller_.downloads(); }
   // After each download the device re-enumerates: opens of `name` fail this many times (UINT32_MAX:
   // it never comes back).
-  void SetReenumeration(std::string name, uint32_t failedOpens);
+  void SetReenumeration(std::string name, uint32_t failedOpens) {
+    controller_.SetReenumeration(std::move(name), failedOpens);
+  }
 
  protected:
   bool BlockPayload(uint16_t type, size_t capacity, std::vector<uint8_t>* payload) override;
@@ -84,7 +86,7 @@ class Qv63xDevice : public LaterSeriesTemplate {
   std::shared_ptr<Qv63xDocumentSource> source_;
 
  private:
-  void OnControllerStarted(FirmwareLoader::Stage stage);
+  static std::string RunningState(const IdentificationCodes& bootCodes);
   void ApplyDoubleFeedSensors();
   void FeedFromSource(uint8_t sequence);
 
@@ -93,9 +95,7 @@ class Qv63xDevice : public LaterSeriesTemplate {
   std::array<int, 2> pwm_{64, 64};
   std::vector<uint8_t> acquisition_;  // the last image-acquisition block (type 34 payload)
   std::vector<Franking> frankings_;
-  FirmwareLoader firmware_;
-  std::string reenumerateName_;
-  uint32_t reenumerateOpens_ = 0;
+  ControllerFirmware controller_{*this, mutex_, &Qv63xDevice::RunningState};
 };
 
 }  // namespace sim

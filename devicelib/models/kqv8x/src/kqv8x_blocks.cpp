@@ -12,19 +12,10 @@ namespace {
 
 using namespace later;
 
-struct Simple {
-  uint16_t offset;
-  uint8_t width;
-  bool isSigned = false;
-};
+using Simple = PlainField;
 
 BlockLayout Layout(uint16_t type, uint16_t size, std::initializer_list<Simple> fields, bool bare = false) {
-  BlockLayout l;
-  l.type = type;
-  l.size = size;
-  l.bareWhenBuilt = bare;
-  for (const Simple& s : fields) l.fields.push_back({s.offset, s.width, s.isSigned, 0});
-  return l;
+  return PlainLayout(type, size, fields, bare);
 }
 
 BlockLayout Status() {

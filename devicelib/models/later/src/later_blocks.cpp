@@ -6,19 +6,10 @@
 namespace qv6::later {
 namespace {
 
-struct Simple {
-  uint16_t offset;
-  uint8_t width;
-  bool isSigned = false;
-};
+using Simple = PlainField;
 
 BlockLayout Layout(uint16_t type, uint16_t size, std::initializer_list<Simple> fields, bool bare = false) {
-  BlockLayout l;
-  l.type = type;
-  l.size = size;
-  l.bareWhenBuilt = bare;
-  for (const Simple& s : fields) l.fields.push_back({s.offset, s.width, s.isSigned, 0});
-  return l;
+  return PlainLayout(type, size, fields, bare);
 }
 
 BlockLayout Status() {
@@ -43,21 +34,6 @@ BlockLayout Acquisition() {
   for (uint16_t i = 0; i < kChannelRecords * kChannelRecordSize; ++i) {
     l.fields.push_back({static_cast<uint16_t>(3 + i), 1, false, 95});
   }
-  return l;
-}
-
-BlockLayout ImageModule() {
-  BlockLayout l = Layout(kBlockImageModule, 66, {});
-  for (uint16_t i = 0; i < 12; ++i) l.fields.push_back({static_cast<uint16_t>(2 * i), 2, false, 0});
-  // Gains, signed offsets and PWMs of a side; the rear group lies at odd offsets (packed).
-  for (uint16_t base : {uint16_t{24}, uint16_t{43}}) {
-    for (uint16_t i = 0; i < 4; ++i) l.fields.push_back({static_cast<uint16_t>(base + 2 * i), 2, false, 0});
-    for (uint16_t i = 0; i < 4; ++i)
-      l.fields.push_back({static_cast<uint16_t>(base + 8 + 2 * i), 2, true, 0});
-    for (uint16_t i = 0; i < 3; ++i) l.fields.push_back({static_cast<uint16_t>(base + 16 + i), 1, false, 0});
-  }
-  l.fields.push_back({62, 2, false, 0});
-  l.fields.push_back({64, 2, false, 0});
   return l;
 }
 
@@ -88,7 +64,7 @@ std::vector<BlockLayout> Qv63xLayouts() {
       Layout(kBlockImageTransfer, 12, {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 2}, {6, 2}, {8, 2}, {10, 2}}));
   v.push_back(Layout(kBlockMicrRequest, 1, {{0, 1}}));
   v.push_back(Layout(kBlockHostBuffer, 1, {{0, 1}}));
-  v.push_back(ImageModule());
+  v.push_back(ImageModuleLayout());
   v.push_back(Layout(kBlockMotor, 6, {{0, 2}, {2, 1}, {3, 1}, {4, 1}, {5, 1}}));
   v.push_back(Layout(kBlockTransport, 34,
                      {{0, 2},
@@ -139,6 +115,30 @@ std::vector<BlockLayout> Qv64xLayouts() {
 }
 
 }  // namespace
+
+BlockLayout PlainLayout(uint16_t type, uint16_t size, std::initializer_list<PlainField> fields, bool bare) {
+  BlockLayout l;
+  l.type = type;
+  l.size = size;
+  l.bareWhenBuilt = bare;
+  for (const PlainField& f : fields) l.fields.push_back({f.offset, f.width, f.isSigned, 0});
+  return l;
+}
+
+BlockLayout ImageModuleLayout() {
+  BlockLayout l = PlainLayout(kBlockImageModule, 66, {});
+  for (uint16_t i = 0; i < 12; ++i) l.fields.push_back({static_cast<uint16_t>(2 * i), 2, false, 0});
+  // Gains, signed offsets and PWMs of a side; the rear group lies at odd offsets (packed).
+  for (uint16_t base : {uint16_t{24}, uint16_t{43}}) {
+    for (uint16_t i = 0; i < 4; ++i) l.fields.push_back({static_cast<uint16_t>(base + 2 * i), 2, false, 0});
+    for (uint16_t i = 0; i < 4; ++i)
+      l.fields.push_back({static_cast<uint16_t>(base + 8 + 2 * i), 2, true, 0});
+    for (uint16_t i = 0; i < 3; ++i) l.fields.push_back({static_cast<uint16_t>(base + 16 + i), 1, false, 0});
+  }
+  l.fields.push_back({62, 2, false, 0});
+  l.fields.push_back({64, 2, false, 0});
+  return l;
+}
 
 const BlockTable& Qv64xBlockTable() {
   static const BlockTable table(Qv64xLayouts());

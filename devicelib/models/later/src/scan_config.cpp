@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -32,6 +33,8 @@ enum class Rule {
   kByte,          // 8 bits
   kOffset255,     // outside 1..255 becomes 25
   kTrip1000,      // outside 1..1000 becomes 125
+  kAuxContrast,   // outside 50..200 becomes 100
+  kWord,          // 16 bits
 };
 
 int Normalise(Rule rule, int v, const ScanConfigRules& rules = {}) {
@@ -62,12 +65,13 @@ int Normalise(Rule rule, int v, const ScanConfigRules& rules = {}) {
       for (int rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}) {
         if (v == rate) return v;
       }
-      return 9600;
+      return rules.baudFallback;
     case Rule::kZeroTo2Else0:
       return above(2) ? 0 : v;
     case Rule::kCharLen:
       return v == 7 ? 7 : 8;
     case Rule::kStopBits:
+      if (rules.stopBitsTwo) return v == 1 ? 1 : 2;
       return v == 1 || v == 2 ? v : 1;
     case Rule::kDelay:
       return above(1000) ? 1000 : v;
@@ -77,6 +81,10 @@ int Normalise(Rule rule, int v, const ScanConfigRules& rules = {}) {
       return v < 1 || v > 255 ? 25 : v;
     case Rule::kTrip1000:
       return v < 1 || v > 1000 ? 125 : v;
+    case Rule::kAuxContrast:
+      return v < 50 || v > 200 ? 100 : v;
+    case Rule::kWord:
+      return static_cast<int16_t>(v);
   }
   return v;
 }
@@ -141,6 +149,24 @@ constexpr std::array<Key, 3> kPhotoOutKeys = {{
     {"PHOTO OUT Trip Pixels", 125, Rule::kTrip1000, &ScanConfig::photoOutTrip, true},
 }};
 constexpr const char* kSolenoidKey = "Feed Solenoid Mode";
+constexpr const char* kCropKey = "CROP_IMAGE Enable";
+constexpr const char* kPrinterLastKey = "PRINTER Density";
+
+bool IsFeedKey(const Key& k) {
+  return k.member == &ScanConfig::doubleFeedEnable || k.member == &ScanConfig::doubleFeedDelay ||
+         k.member == &ScanConfig::feedSolenoidMode || k.member == &ScanConfig::sorterEnable;
+}
+
+constexpr std::array<SideKey, 2> kPositionKeys = {{
+    {"Scan IniPos", 0, Rule::kWord, &SideConfig::iniPos},
+    {"Scan EndPos", 0, Rule::kWord, &SideConfig::endPos},
+}};
+
+// The auxiliary sides' own keys; their scan geometry keys are not read, as the front's values replace them.
+constexpr std::array<SideKey, 2> kAuxOwnKeys = {{
+    {"Enable", 1, Rule::kFlag, &SideConfig::enable},
+    {"Contrast", 100, Rule::kAuxContrast, &SideConfig::contrast},
+}};
 
 constexpr const char* kFontKey = "PRINTER Font 12dot";
 constexpr const char* kFrankerModeKey = "FrankerMode";
@@ -148,7 +174,6 @@ constexpr const char* kFrankerAllowanceKey = "FrankerSmartModeBadQtyAllowed";
 constexpr const char* kFrankerCommentKey = "FrankerComment";
 constexpr const char* kFrankerComment = "Mode:0=off,1=always. Margin & Length in units of 0.1mm.";
 constexpr const char* kFrankerAfter = "Feed Solenoid Mode";
-constexpr size_t kFontMax = 1024;
 constexpr const char* kScanModeKey = "SCAN Mode";
 constexpr const char* kMicrGainKey = "MICR Gain (x0.01)";
 constexpr const char* kMicrAgcKey = "MICR AGC";
@@ -169,6 +194,28 @@ const char* SectionOrDefault(const char* section) {
 
 std::string SideKeyName(bool front, const SideKey& k) {
   return std::string(front ? "FRONT_IMG " : "REAR_IMG ") + k.suffix;
+}
+
+std::string AuxKeyName(bool front, const SideKey& k) {
+  return std::string(front ? "AUXFRONT_IMG " : "AUXREAR_IMG ") + k.suffix;
+}
+
+// Keys of the whole configuration a series neither reads nor writes.
+bool Skipped(const Key& k, const ScanConfigRules& rules) {
+  if (rules.photoOut && std::string_view(k.name) == kSolenoidKey) return true;
+  if (rules.noFeedSolenoid && k.member == &ScanConfig::feedSolenoidMode) return true;
+  if (rules.scanModeKeys && LeftOutWithScanMode(k)) return true;
+  return !rules.feedKeys && IsFeedKey(k);
+}
+
+// A side scanned like `from` in resolution, grey levels, bottom, top and scan positions.
+void ScanAlike(SideConfig& to, const SideConfig& from) {
+  to.resolution = from.resolution;
+  to.greyCode = from.greyCode;
+  to.bottom = from.bottom;
+  to.top = from.top;
+  to.iniPos = from.iniPos;
+  to.endPos = from.endPos;
 }
 
 }  // namespace
@@ -193,16 +240,29 @@ bool LoadScanConfig(const char* file, const char* section, ScanConfig* config, c
     for (const SideKey& k : kSideKeys) {
       const int def = k.rule == Rule::kResolution && rules.sensor300 ? 300 : k.defaultValue;
       int v = plat::GetPrivateProfileIntA(s, SideKeyName(front, k).c_str(), def, name.c_str());
-      const Rule rule = rules.photoOut && k.member == &SideConfig::color ? Rule::kFlag : k.rule;
+      const bool flag = rules.photoOut || rules.colourFlag;
+      const Rule rule = flag && k.member == &SideConfig::color ? Rule::kFlag : k.rule;
       side.*k.member = Normalise(rule, v, rules);
       if (k.member == &SideConfig::color && rules.colourTwoOnly) side.color = v != 0 ? 2 : 0;
     }
+    for (const SideKey& k : kPositionKeys) {
+      if (!rules.scanPositions) break;
+      const int v = plat::GetPrivateProfileIntA(s, SideKeyName(front, k).c_str(), k.defaultValue, name.c_str());
+      side.*k.member = Normalise(k.rule, v);
+    }
   }
   for (const Key& k : kKeys) {
-    if (rules.photoOut && std::string_view(k.name) == kSolenoidKey) continue;
-    if (rules.noFeedSolenoid && k.member == &ScanConfig::feedSolenoidMode) continue;
-    if (rules.scanModeKeys && LeftOutWithScanMode(k)) continue;
-    c.*k.member = Normalise(k.rule, plat::GetPrivateProfileIntA(s, k.name, k.defaultValue, name.c_str()));
+    if (Skipped(k, rules)) continue;
+    c.*k.member =
+        Normalise(k.rule, plat::GetPrivateProfileIntA(s, k.name, k.defaultValue, name.c_str()), rules);
+  }
+  for (bool front : {true, false}) {
+    if (!rules.auxSides) break;
+    SideConfig& aux = front ? c.auxFront : c.auxRear;
+    for (const SideKey& k : kAuxOwnKeys) {
+      const int v = plat::GetPrivateProfileIntA(s, AuxKeyName(front, k).c_str(), k.defaultValue, name.c_str());
+      aux.*k.member = Normalise(k.rule, v, rules);
+    }
   }
   if (rules.photoOut) {
     for (const Key& k : kPhotoOutKeys) {
@@ -222,16 +282,24 @@ bool LoadScanConfig(const char* file, const char* section, ScanConfig* config, c
         static_cast<uint32_t>(plat::GetPrivateProfileIntA(s, kMicrGainKey, 100, name.c_str())), 10, 1000);
     c.micrAgc = plat::GetPrivateProfileIntA(s, kMicrAgcKey, 0, name.c_str()) != 0 ? 1 : 0;
   }
-  std::string font(kFontMax + 1, '\0');
+  std::string font(rules.fontChars + 1, '\0');
   uint32_t n = plat::GetPrivateProfileStringA(s, kFontKey, "", font.data(),
                                               static_cast<uint32_t>(font.size()), name.c_str());
   font.resize(n);
   c.printerFont = font;
-  // Both sides are scanned alike in these four respects.
-  c.rear.resolution = c.front.resolution;
-  c.rear.greyCode = c.front.greyCode;
-  c.rear.bottom = c.front.bottom;
-  c.rear.top = c.front.top;
+  // Both sides are scanned alike; the auxiliary sides too, with their main side's colours.
+  ScanAlike(c.rear, c.front);
+  if (rules.auxSides) {
+    for (SideConfig* aux : {&c.auxFront, &c.auxRear}) {
+      const SideConfig& main = aux == &c.auxFront ? c.front : c.rear;
+      ScanAlike(*aux, c.front);
+      aux->color = main.color;
+      aux->red = main.red;
+      aux->green = main.green;
+      aux->blue = main.blue;
+      aux->threshold = main.threshold;
+    }
+  }
   *config = c;
   return true;
 }
@@ -241,18 +309,23 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
   std::string name = CurrentDirectoryName(file);
   const char* s = SectionOrDefault(section);
   return plat::EditProfile(name.c_str(), [&](plat::IniDocument& doc) {
+    if (rules.cropFirst) doc.Set(s, kCropKey, std::to_string(config.cropEnable));
     if (rules.scanModeKeys) doc.Set(s, kScanModeKey, std::to_string(config.scanMode));
     for (bool front : {true, false}) {
       const SideConfig& side = front ? config.front : config.rear;
       for (const SideKey& k : kSideKeys) {
         doc.Set(s, SideKeyName(front, k), std::to_string(Written(k.rule, side.*k.member)));
       }
+      for (const SideKey& k : kPositionKeys) {
+        if (rules.scanPositions) doc.Set(s, SideKeyName(front, k), std::to_string(side.*k.member));
+      }
     }
     for (const Key& k : kKeys) {
-      if (rules.photoOut && std::string_view(k.name) == kSolenoidKey) continue;
-      if (rules.noFeedSolenoid && k.member == &ScanConfig::feedSolenoidMode) continue;
-      if (rules.scanModeKeys && LeftOutWithScanMode(k)) continue;
+      if (Skipped(k, rules) || (rules.cropFirst && std::string_view(k.name) == kCropKey)) continue;
       if (k.writtenBack) doc.Set(s, k.name, std::to_string(Written(k.rule, config.*k.member)));
+      if (rules.fontAfterPrinter && std::string_view(k.name) == kPrinterLastKey) {
+        doc.Set(s, kFontKey, config.printerFont);
+      }
       if (rules.writeFranker && std::string_view(k.name) == kFrankerAfter) {
         doc.Set(s, kFrankerCommentKey, kFrankerComment);
         doc.Set(s, kFrankerModeKey, std::to_string(config.franker.mode));
@@ -268,7 +341,12 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
         if (k.writtenBack) doc.Set(s, k.name, std::to_string(config.*k.member));
       }
     }
-    doc.Set(s, kFontKey, config.printerFont);
+    for (const SideKey& k : kAuxOwnKeys) {
+      if (!rules.auxSides) break;
+      doc.Set(s, AuxKeyName(true, k), std::to_string(config.auxFront.*k.member));
+      doc.Set(s, AuxKeyName(false, k), std::to_string(config.auxRear.*k.member));
+    }
+    if (!rules.fontAfterPrinter) doc.Set(s, kFontKey, config.printerFont);
     if (rules.scanModeKeys) {
       doc.Set(s, kFrankerCommentKey, kScanModeFrankerComment);
       doc.Set(s, kFrankerModeKey, std::to_string(config.franker.mode));

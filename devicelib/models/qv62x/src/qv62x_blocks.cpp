@@ -12,18 +12,11 @@ namespace {
 
 using later::MechIniBinding;
 
-struct Simple {
-  uint16_t offset;
-  uint8_t width;
-  bool isSigned = false;
-};
+using later::PlainField;
+using Simple = PlainField;
 
-BlockLayout Layout(uint16_t type, uint16_t size, std::initializer_list<Simple> fields) {
-  BlockLayout l;
-  l.type = type;
-  l.size = size;
-  for (const Simple& s : fields) l.fields.push_back({s.offset, s.width, s.isSigned, 0});
-  return l;
+BlockLayout Layout(uint16_t type, uint16_t size, std::initializer_list<PlainField> fields) {
+  return later::PlainLayout(type, size, fields);
 }
 
 BlockLayout Status() {
@@ -65,20 +58,6 @@ BlockLayout Scan() {
   return l;
 }
 
-BlockLayout ImageModule() {
-  BlockLayout l = Layout(kBlockImageModule, 66, {});
-  for (uint16_t i = 0; i < 12; ++i) l.fields.push_back({static_cast<uint16_t>(2 * i), 2, false, 0});
-  for (uint16_t base : {uint16_t{24}, uint16_t{43}}) {
-    for (uint16_t i = 0; i < 4; ++i) l.fields.push_back({static_cast<uint16_t>(base + 2 * i), 2, false, 0});
-    for (uint16_t i = 0; i < 4; ++i)
-      l.fields.push_back({static_cast<uint16_t>(base + 8 + 2 * i), 2, true, 0});
-    for (uint16_t i = 0; i < 3; ++i) l.fields.push_back({static_cast<uint16_t>(base + 16 + i), 1, false, 0});
-  }
-  l.fields.push_back({62, 2, false, 0});
-  l.fields.push_back({64, 2, false, 0});
-  return l;
-}
-
 BlockLayout Motor() {
   BlockLayout l = Layout(kBlockMotor, 325, {{0, 2}, {2, 1}});
   for (uint16_t e = 0; e < 2 * kRampEntries; ++e) {
@@ -99,7 +78,7 @@ std::vector<BlockLayout> Layouts() {
       Scan(),
       Layout(kBlockDoubleFeed, 4, {{0, 2}, {2, 1}, {3, 1}}),
       Layout(kBlockSerialPort, 7, {{0, 4}, {4, 1}, {5, 1}, {6, 1}}),
-      ImageModule(),
+      later::ImageModuleLayout(),
       Motor(),
       Layout(kBlockTransport, 15,
              {{0, 2}, {2, 2}, {4, 1}, {5, 2}, {7, 2}, {9, 1}, {10, 2}, {12, 1}, {13, 2}}),

@@ -1,61 +1,32 @@
-// Test fixture for the QV62x series: a simulated QV602, QV620 or QV702 behind the driver device, its
-// transport open, a model of the matching class, a hopper of synthetic cheques with the QV62x raw format,
-// an event table that records every event, and a scratch folder as current and temporary directory.
+// Test fixture for the QV62x series: the later series' scanner and scan fixtures over a simulated QV602,
+// QV620 or QV702 with a model of the matching class, a hopper of synthetic cheques with the QV62x raw format
+// and every event recorded.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <string>
 #include <vector>
 
-#include "device/event_table.h"
-#include "driver/device_registry.h"
-#include "platform/clock.h"
-#include "platform/paths.h"
+#include "../../later/tests/later_scan_fixture.h"
+#include "../../later/tests/later_scanner_fixture.h"
 #include "qv6/qv62x/qv62x_models.h"
-#include "sim/catalog.h"
-#include "sim/documents/expected_image.h"
 #include "sim/qv62x_device.h"
 #include "sim/qv62x_document_feeder.h"
-#include "testkit/support/scratch_dir.h"
 #include "transport/driver_interface.h"
-#include "transport/driver_layer.h"
 
 namespace qv6::testing {
 
-struct Qv62xEvent {
-  int event;
-  intptr_t value;
-};
+using Qv62xEvent = RecordedEvent;
 
-inline std::vector<Qv62xEvent>& Qv62xEvents() {
-  static std::vector<Qv62xEvent> events;
-  return events;
+inline std::vector<RecordedEvent>& Qv62xEvents() {
+  return Recorded();
 }
 
-inline void RecordQv62xEvent(int event, intptr_t value) {
-  Qv62xEvents().push_back({event, value});
-}
-
-// The command packets of an opcode the scanner received.
-inline std::vector<std::vector<uint8_t>> Qv62xCommandsOf(const sim::LaterSeriesDevice& device,
-                                                         uint8_t opcode) {
-  std::vector<std::vector<uint8_t>> out;
-  for (const auto& c : device.CommandsReceived()) {
-    if (c.size() >= 2 && c[1] == opcode) out.push_back(c);
-  }
-  return out;
+inline std::vector<std::vector<uint8_t>> Qv62xCommandsOf(const sim::LaterSeriesDevice& device, uint8_t opcode) {
+  return CommandsOfOpcode(device, opcode);
 }
 
 inline std::vector<std::vector<uint8_t>> Qv62xBlocksOf(const sim::LaterSeriesDevice& device, uint16_t type) {
-  std::vector<std::vector<uint8_t>> out;
-  for (const auto& b : device.BlocksReceived()) {
-    if (b.size() >= 4 && ((b[0] << 8) | b[1]) == type) out.emplace_back(b.begin() + 4, b.end());
-  }
-  return out;
+  return BlocksOfType(device, type);
 }
 
 // The model class of a simulated QV62x model.
@@ -70,34 +41,14 @@ inline std::unique_ptr<Qv62xModel> MakeQv62x(sim::Model which, DriverDeviceInter
   }
 }
 
-class Qv62xTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-    plat::SetFolder(plat::Folder::kTemp, dir_.string());
-    plat::UseVirtualClock(0, true);
-  }
-  void TearDown() override {
-    model.reset();
-    transport.Close();
-    drv::DeviceRegistry::Instance().Reset();
-    plat::UseRealClock();
-    plat::SetFolder(plat::Folder::kTemp, "");
-    std::filesystem::current_path(old_);
-  }
+using Qv62xScannerTest =
+    LaterScannerTest<sim::Qv62xDevice, ScannerQV62xInterface, Qv62xModel, Qv620, sim::Model::kQv620>;
 
-  // Attaches the scanner, opens the transport and builds the model.
-  void Attach(sim::Model which, sim::Firmware firmware = sim::Firmware::kRunning) {
-    model.reset();
-    transport.Close();
-    drv::DeviceRegistry::Instance().Reset();
-    DriverLayer::Reset();
-    which_ = which;
-    device = std::static_pointer_cast<sim::Qv62xDevice>(sim::AttachScanner(which, {}, firmware));
-    ASSERT_EQ(transport.Open(), 1);
-    model = MakeQv62x(which, transport);
-  }
+class Qv62xTest : public LaterScanTest<Qv62xScannerTest, sim::Qv62xDocumentFeeder> {
+ protected:
+  // Each test attaches the model it wants.
+  void SetUp() override { EnterScratch(); }
+  std::unique_ptr<Qv62xModel> MakeModel(sim::Model which) override { return MakeQv62x(which, transport); }
 
   // As Attach, then a hopper of `count` cheques, the mechanical sections sent as at connection, and the
   // events recorded.
@@ -105,46 +56,19 @@ class Qv62xTest : public ::testing::Test {
     Attach(which);
     sim::documents::DocumentStack stack(7, cheques);
     stack.AddCheques(count);
-    feeder = std::make_shared<sim::Qv62xDocumentFeeder>(
+    Load(std::make_shared<sim::Qv62xDocumentFeeder>(
         std::move(stack), sim::Qv62xLayoutOf(which == sim::Model::kQv602 || which == sim::Model::kKwl602,
-                                             which == sim::Model::kQv702));
-    device->SetDocumentSource(feeder);
+                                             which == sim::Model::kQv702)));
     ASSERT_EQ(model->GetMechConfig(nullptr, 1), 1);
-    Qv62xEvents().clear();
-    for (int e = 2; e <= 6; ++e) events.Set(e, &RecordQv62xEvent, nullptr);
-    events.SetDelivery(1, 0, 0);
-    model->BindEvents(&events);
-    model->SetEventMode(1);
-  }
-
-  void WriteFile(const std::string& name, const std::string& text) { std::ofstream(dir_ / name) << text; }
-
-  void Configure(const std::string& keys) {
-    WriteFile("scan.ini", "[QV600 CONFIG]\r\n" + keys);
-    ASSERT_EQ(model->InitDeviceFromFile("scan.ini", nullptr), 1);
+    RecordEvents();
   }
 
   // A poll tick that settles the last document's states, then the feeder enabled and one poll tick; the
   // events of the document, in order.
   std::vector<int> FeedOne() {
     EXPECT_EQ(model->PollStatus(), 1);
-    Qv62xEvents().clear();
-    EXPECT_EQ(model->EnableScan(1), 1);
-    EXPECT_EQ(model->PollStatus(), 1);
-    std::vector<int> order;
-    for (const Qv62xEvent& e : Qv62xEvents()) order.push_back(e.event);
-    return order;
+    return LaterScanTest::FeedOne();
   }
-
-  zc::testkit::ScratchDir scratch_{"qv62x"};
-  std::filesystem::path dir_ = scratch_.Path();
-  std::filesystem::path old_;
-  sim::Model which_ = sim::Model::kQv620;
-  std::shared_ptr<sim::Qv62xDevice> device;
-  ScannerQV62xInterface transport;
-  std::unique_ptr<Qv62xModel> model;
-  EventTable events;
-  std::shared_ptr<sim::Qv62xDocumentFeeder> feeder;
 };
 
 // An 8-bit image as a 16-level host image holds it: two pixels a byte, the first in the high nibble.

@@ -3,87 +3,12 @@
 // LaterScannerTest is shared by the later series' tests; SimScannerTest is the QV63x form (a QV630).
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "driver/device_registry.h"
-#include "platform/clock.h"
-#include "platform/paths.h"
+#include "../../later/tests/later_scanner_fixture.h"
 #include "qv6/qv63x/qv63x_models.h"
-#include "sim/catalog.h"
 #include "sim/qv63x_device.h"
-#include "testkit/support/scratch_dir.h"
 #include "transport/driver_interface.h"
-#include "transport/driver_layer.h"
 
 namespace qv6::testing {
-
-// The blocks of a type the scanner received, payload only.
-inline std::vector<std::vector<uint8_t>> BlocksOfType(const sim::LaterSeriesDevice& device, uint16_t type) {
-  std::vector<std::vector<uint8_t>> out;
-  for (const auto& b : device.BlocksReceived()) {
-    if (b.size() >= 4 && ((b[0] << 8) | b[1]) == type) out.emplace_back(b.begin() + 4, b.end());
-  }
-  return out;
-}
-
-// Command packets of an opcode the scanner received.
-inline std::vector<std::vector<uint8_t>> CommandsOfOpcode(const sim::LaterSeriesDevice& device,
-                                                          uint8_t opcode) {
-  std::vector<std::vector<uint8_t>> out;
-  for (const auto& c : device.CommandsReceived()) {
-    if (c.size() >= 2 && c[1] == opcode) out.push_back(c);
-  }
-  return out;
-}
-
-// Device: the simulated series' class; Transport: the host's; Model: what the tests hold; DefaultModel:
-// the class Attach builds on the scanner of kDefault.
-template <class Device, class Transport, class Model, class DefaultModel, sim::Model kDefault>
-class LaterScannerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
-    plat::SetFolder(plat::Folder::kTemp, dir_.string());
-    plat::UseVirtualClock(0, true);
-    Attach(kDefault);
-  }
-  void TearDown() override {
-    model.reset();
-    transport.Close();
-    drv::DeviceRegistry::Instance().Reset();
-    plat::UseRealClock();
-    plat::SetFolder(plat::Folder::kTemp, "");
-    std::filesystem::current_path(old_);
-  }
-  void Attach(sim::Model which, sim::Firmware firmware = sim::Firmware::kRunning) {
-    model.reset();
-    transport.Close();
-    drv::DeviceRegistry::Instance().Reset();
-    DriverLayer::Reset();
-    device = std::static_pointer_cast<Device>(sim::AttachScanner(which, {}, firmware));
-    ASSERT_EQ(transport.Open(), 1);
-    model = std::make_unique<DefaultModel>(transport);
-  }
-  std::vector<std::vector<uint8_t>> Received(uint16_t type) const { return BlocksOfType(*device, type); }
-  std::vector<std::vector<uint8_t>> Commands(uint8_t opcode) const {
-    return CommandsOfOpcode(*device, opcode);
-  }
-  void WriteFile(const std::string& name, const std::string& text) { std::ofstream(dir_ / name) << text; }
-
-  zc::testkit::ScratchDir scratch_{"later"};
-  std::filesystem::path dir_ = scratch_.Path();
-  std::filesystem::path old_;
-  std::shared_ptr<Device> device;
-  Transport transport;
-  std::unique_ptr<Model> model;
-};
 
 using SimScannerTest = LaterScannerTest<sim::Qv63xDevice, ScannerQV63xInterface, ScannerQV63xDeviceTemplate,
                                         Qv630, sim::Model::kQv630>;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 
 #include "qv6/later/device_block.h"
 
@@ -140,6 +142,17 @@ inline constexpr size_t kStatusRecordA[] = {kRecordA};
 inline constexpr size_t kStatusBlockSize = 38;
 inline constexpr size_t kChannelRecords = 4;
 inline constexpr size_t kChannelRecordSize = 23;
+
+// A field of a layout stored from any length; the series' layouts are built from these.
+struct PlainField {
+  uint16_t offset;
+  uint8_t width;
+  bool isSigned = false;
+};
+// A layout of plain fields; `bare`: the block is built without its type and length.
+BlockLayout PlainLayout(uint16_t type, uint16_t size, std::initializer_list<PlainField> fields, bool bare = false);
+// The 66-byte image module section (type 64) the QV63x and QV62x share.
+BlockLayout ImageModuleLayout();
 
 const BlockTable& Qv63xBlockTable();
 // The QV63x layouts with the QV64x blocks 35 (6 bytes), 66 (46) and 67 (7).

@@ -3,6 +3,7 @@
 // their keys, defaults and ranges; ScanConfigRules carries those differences.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,9 @@ struct SideConfig {
   int bottom = 0;
   int top = 2200;
   int contrast = 100;
+  // Where the side's scan starts and ends (16-bit; read only by series with scan positions).
+  int iniPos = 0;
+  int endPos = 0;
 };
 
 struct ScanConfig {
@@ -53,6 +57,9 @@ struct ScanConfig {
   int scanMode = 0;
   uint32_t micrGain = 100;
   int micrAgc = 0;
+  // The auxiliary sides (read only by series that have them).
+  SideConfig auxFront;
+  SideConfig auxRear;
 };
 
 // How a series' scan configuration differs from the QV63x one.
@@ -70,6 +77,18 @@ struct ScanConfigRules {
   // The VEKQv5xx file: no serial port, double-feed, feed solenoid or sorter keys; "SCAN Mode" first,
   // "MICR Gain (x0.01)" and "MICR AGC" after "MICR Spaces", the franker keys (with their own comment) last.
   bool scanModeKeys = false;
+  // The first series' keys and layout.
+  bool colourFlag = false;     // "Color" is a flag
+  bool scanPositions = false;  // each side's "Scan IniPos" and "Scan EndPos"; the rear takes the front's
+  // "AUXFRONT_IMG " and "AUXREAR_IMG " keys: their "Enable" and "Contrast" (50..200) are their own, their scan
+  // geometry is read but they take the front's, and they take their main side's colours.
+  bool auxSides = false;
+  bool feedKeys = true;  // "DOUBLE FEED Enable", "DOUBLE FEED Delay", "Feed Solenoid Mode", "SORTER Enable"
+  int baudFallback = 9600;   // "RS232 BaudeRate" when it is no standard rate
+  bool stopBitsTwo = false;  // "RS232 StopBits": 1 stays, anything else is 2 (else 1 and 2 stay, else 1)
+  bool cropFirst = false;    // "CROP_IMAGE Enable" written first, not after the other keys
+  bool fontAfterPrinter = false;  // "PRINTER Font 12dot" written after "PRINTER Density", not last
+  size_t fontChars = 1024;        // the longest "PRINTER Font 12dot" read
 };
 
 // The section used when the caller names none.

@@ -1,53 +1,35 @@
-// ScanConfigIni of the first series: the scan configuration read from a section of an INI file, each key
-// brought into range by its rule, and written back with the values in force. The keys are a table of
-// (name, default, rule, field, written back); the auxiliary sides take most of their values from the
-// main sides after reading.
+// ScanConfigIni of the first series: the later series' scan configuration loader with the first series'
+// keys. "Color" is a flag, each side has its scan positions, and the auxiliary sides take most of their
+// values from the main sides after reading; there are no feed keys.
 #pragma once
 
-#include <string>
+#include "qv6/later/scan_config.h"
 
 namespace qv6::first {
 
-struct SideConfig {
-  int enable = 1;
-  int color = 0;
-  int red = 100;
-  int green = 100;
-  int blue = 100;
-  int greyCode = 2;  // 0: 2 levels, 1: 16 levels, 2: 256 levels
-  int threshold = 8;
-  int resolution = 200;
-  int bottom = 0;
-  int top = 2200;
-  int contrast = 100;
-  int iniPos = 0;
-  int endPos = 0;
-};
+using later::ScanConfig;
+using later::SideConfig;
 
-struct ScanConfig {
-  int cropEnable = 1;
-  SideConfig front;
-  SideConfig rear;
-  int micrEnable = 1;
-  int micrFont = 1;
-  int micrSpaces = 2;
-  int micrSaveSamples = 0;
-  int printerEnable = 0;
-  int printerIntensity = 4;
-  int printerDensity = 4;
-  std::string printerFont;
-  int baudRate = 38400;
-  int parity = 0;
-  int charLen = 8;
-  int stopBits = 2;
-  SideConfig auxFront;
-  SideConfig auxRear;
-};
+inline constexpr const char* kDefaultSection = later::kDefaultScanSection;
 
-inline constexpr const char* kDefaultSection = "QV600 CONFIG";
+inline constexpr later::ScanConfigRules kScanConfigRules = {
+    .colourFlag = true,
+    .scanPositions = true,
+    .auxSides = true,
+    .feedKeys = false,
+    .baudFallback = 38400,
+    .stopBitsTwo = true,
+    .cropFirst = true,
+    .fontAfterPrinter = true,
+    .fontChars = 1023,
+};
 
 // False, with *config unchanged, when the file does not open. Missing keys take their defaults.
-bool LoadScanConfig(const char* file, const char* section, ScanConfig* config);
-bool SaveScanConfig(const char* file, const char* section, const ScanConfig& config);
+inline bool LoadScanConfig(const char* file, const char* section, ScanConfig* config) {
+  return later::LoadScanConfig(file, section, config, kScanConfigRules);
+}
+inline bool SaveScanConfig(const char* file, const char* section, const ScanConfig& config) {
+  return later::SaveScanConfig(file, section, config, kScanConfigRules);
+}
 
 }  // namespace qv6::first
