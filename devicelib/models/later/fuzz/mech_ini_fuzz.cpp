@@ -1,6 +1,10 @@
-// Fuzz entry for the mechanical INI loader: any file text loaded through the bindings, with their
-// defaults and field clamps. The file lives in a scratch folder made once and removed at exit. (Saving
-// rewrites the file once per key, a few runs a second, so the round trip is left to the unit tests.)
+// Fuzz entry for the mechanical INI loaders: byte 0 chooses the loader (the QV63x, QV9120, QV64x and KQv8x
+// bindings, or the QV62x model's load with its clamps), the rest is the file text, loaded with the
+// bindings' defaults and bit fields. After the QV62x load no good-pixel count may exceed its calibration
+// tables and no document-end allowance may lie below what the transport keeps. The file lives in a
+// scratch folder made once and removed at exit, and the profile cache is flushed before each load so
+// that a rewrite within the file clock's resolution is still read. (Saving rewrites the file once per
+// key, a few runs a second, so the round trip is left to the unit tests.)
 #include <unistd.h>
 
 #include <cstddef>
@@ -9,8 +13,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/ini.h"
+#include "qv6/kqv8x/kqv8x_blocks.h"
 #include "qv6/later/later_blocks.h"
 #include "qv6/later/mech_ini.h"
+#include "qv6/qv62x/qv62x_blocks.h"
+#include "qv6/qv62x/qv62x_models.h"
+#include "transport/driver_interface.h"
 
 namespace {
 
@@ -31,19 +40,58 @@ void RemoveScratchFolder() {
   rmdir(ScratchFolder().c_str());
 }
 
+void LoadQv62x(const char* file) {
+  using namespace qv6;
+  ScannerQV62xInterface transport;
+  Qv702 model(transport);
+  if (model.LoadMechConfigFromIni(file) != 1) __builtin_trap();
+  const BlockValues& b = model.blocks();
+  for (size_t f : {size_t{later::kImFrontGoodPixels}, size_t{later::kImRearGoodPixels}}) {
+    if (b.Get(kBlockImageModule, f) > static_cast<int64_t>(ScannerQV62xDeviceTemplate::kTableBytes))
+      __builtin_trap();
+  }
+  const int64_t extra = b.Get(kBlockTransport, qv62x::kTsExtraDocSize);
+  if (extra != 0 && extra < 28) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool cleanup = std::atexit(RemoveScratchFolder) == 0;
   (void)cleanup;
+  if (size == 0) return 0;
   const std::string file = ScratchFolder() + "/mech.ini";
   std::FILE* f = std::fopen(file.c_str(), "wb");
   if (f == nullptr) std::abort();
-  if (size != 0 && std::fwrite(data, 1, size, f) != size) std::abort();
+  if (size > 1 && std::fwrite(data + 1, 1, size - 1, f) != size - 1) std::abort();
   std::fclose(f);
+  plat::WritePrivateProfileStringA(nullptr, nullptr, nullptr, nullptr);
 
-  const auto& bindings = qv6::later::Qv63xMechIniBindings();
-  qv6::BlockValues values(qv6::later::Qv63xBlockTable());
-  (void)qv6::later::LoadMechIni(file.c_str(), bindings, values);
+  using namespace qv6;
+  switch (data[0] % 5) {
+    case 0: {
+      BlockValues values(later::Qv63xBlockTable());
+      (void)later::LoadMechIni(file.c_str(), later::Qv63xMechIniBindings(), values);
+      break;
+    }
+    case 1: {
+      BlockValues values(later::Qv63xBlockTable());
+      (void)later::LoadMechIni(file.c_str(), later::Qv9120MechIniBindings(), values);
+      break;
+    }
+    case 2: {
+      BlockValues values(later::Qv64xBlockTable());
+      (void)later::LoadMechIni(file.c_str(), later::Qv64xMechIniBindings(), values);
+      break;
+    }
+    case 3: {
+      BlockValues values(kqv8x::KQv8xBlockTable());
+      (void)later::LoadMechIni(file.c_str(), kqv8x::KQv8xMechIniBindings(), values);
+      break;
+    }
+    default:
+      LoadQv62x(file.c_str());
+      break;
+  }
   return 0;
 }
