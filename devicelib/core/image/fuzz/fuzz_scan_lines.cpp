@@ -82,6 +82,51 @@ void Finish(qv6::CDib& image, const uint8_t* h) {
   }
 }
 
+// A loader's tables take megabytes, and fresh pages for them on every run would cost far more than the
+// run itself; so each path keeps one loader and hands it back in the state of a new one. Runs stay
+// reproducible: the calibration lines go back to their defaults (black 0, white 255) and the tables a run
+// built go back to the identity, which a white-only gain of full scale (second path) or a stretch from 0
+// to 255 (first path) is.
+int gBuiltPixels[2] = {};  // tables (from pixel 0) the last run of each path may have built
+
+void NoteBuilt(int calibrated, int maxPixels) {
+  const int path = maxPixels == qv6::CScanLines::kMaxPixels ? 0 : 1;
+  // The pair tables of scan type 1 reach one pixel past the calibrated ones.
+  if (calibrated >= 0 && calibrated <= maxPixels) gBuiltPixels[path] = std::min(calibrated + 1, maxPixels);
+}
+
+void Restore(qv6::CLoadScanLines& s) {
+  static const std::vector<uint8_t> kBlack(qv6::CScanLines::kMaxPixels, 0);
+  static const std::vector<uint8_t> kWhite(qv6::CScanLines::kMaxPixels, 255);
+  for (unsigned kind = 0; kind < 8; ++kind) s.SetCalibrationLine(kind % 2 ? kWhite : kBlack, kind);
+  if (gBuiltPixels[0] > 0) {
+    s.SetCalibratedPixels(gBuiltPixels[0]);
+    s.SetScanType(3);
+    s.BuildLookupTables(1, 0, 0, 0);
+    gBuiltPixels[0] = 0;
+  }
+}
+
+void Restore(qv6::CPICLoadScanLines& s) {
+  static const std::vector<uint8_t> kBlack(qv6::CPICScanLines::kMaxPixels, 0);
+  static const std::vector<uint8_t> kWhite(qv6::CPICScanLines::kMaxPixels, 255);
+  s.SetCalibrationLine(kWhite, 1);
+  s.SetCalibrationLine(kBlack, 0);
+  if (gBuiltPixels[1] > 0) {
+    s.SetCalibratedPixels(gBuiltPixels[1]);
+    s.SetScanType(2);
+    s.BuildLookupTables();
+    gBuiltPixels[1] = 0;
+  }
+}
+
+template <class Loader>
+Loader& Pristine() {
+  static Loader* loader = new Loader();
+  Restore(*loader);
+  return *loader;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -99,20 +144,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> calibration(data + kHeaderBytes, size - kHeaderBytes);
 
   if ((h[0] & 1) == 0) {
-    qv6::CLoadScanLines s;
+    qv6::CLoadScanLines& s = Pristine<qv6::CLoadScanLines>();
     Configure(s, h, raw, qv6::CScanLines::kMaxPixels);
     // Kinds 8 and 9 do not exist and must be ignored.
     for (unsigned kind = 0; kind < 10; ++kind)
       s.SetCalibrationLine(CalibrationFrom(calibration, static_cast<uint8_t>(h[30] * kind)), kind);
+    NoteBuilt(s.GetCalibratedPixels(), qv6::CScanLines::kMaxPixels);
     s.BuildLookupTables(static_cast<int8_t>(h[31]) % 3, static_cast<int8_t>(h[18]), static_cast<int8_t>(h[19]),
                         static_cast<int8_t>(h[20]));
     s.ApplyLookupTables(reversed, half, start, startReversed, byteOffset);
     if (s.BuildImage(orientation, first, last)) Finish(s, h);
   } else {
-    qv6::CPICLoadScanLines s;
+    qv6::CPICLoadScanLines& s = Pristine<qv6::CPICLoadScanLines>();
     Configure(s, h, raw, qv6::CPICScanLines::kMaxPixels);
     s.SetCalibrationLine(CalibrationFrom(calibration, h[30]), 1);
     s.SetCalibrationLine(CalibrationFrom(calibration, h[31]), h[31] & 1 ? 0 : 2);
+    NoteBuilt(s.GetCalibratedPixels(), qv6::CPICScanLines::kMaxPixels);
     s.BuildLookupTables();
     s.ApplyLookupTable(reversed, half, start, startReversed);
     if (s.BuildImage(orientation, first, last)) Finish(s, h);

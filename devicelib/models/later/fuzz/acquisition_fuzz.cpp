@@ -22,7 +22,7 @@ namespace {
 
 constexpr size_t kHeaderBytes = 23;
 // Raw buffers beyond this are not expanded, to keep each run short; their windows are still checked.
-constexpr size_t kExpandLimit = size_t{1} << 20;
+constexpr size_t kExpandLimit = size_t{1} << 18;
 
 int Word(const uint8_t* p) {
   return (p[0] << 8) | p[1];
@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (w->Bytes() > kExpandLimit) return 0;
 
   std::vector<uint8_t> raw(w->Bytes());
-  for (size_t i = 0; i < raw.size() && !rest.empty(); ++i) raw[i] = rest[i % rest.size()];
+  for (size_t at = 0; at < raw.size() && !rest.empty(); at += rest.size())
+    std::copy_n(rest.begin(), std::min(rest.size(), raw.size() - at), raw.begin() + static_cast<std::ptrdiff_t>(at));
   const int colourMode = h[19] & 3;
   const bool half = (h[2] & 16) != 0;
   const int repeat = static_cast<int8_t>(h[20]) % 5;

@@ -2,9 +2,9 @@
 // bindings, or the QV62x model's load with its clamps), the rest is the file text, loaded with the
 // bindings' defaults and bit fields. After the QV62x load no good-pixel count may exceed its calibration
 // tables and no document-end allowance may lie below what the transport keeps. The file lives in a
-// scratch folder made once and removed at exit, and the profile cache is flushed before each load so
-// that a rewrite within the file clock's resolution is still read. (Saving rewrites the file once per
-// key, a few runs a second, so the round trip is left to the unit tests.)
+// scratch folder made once (and made the current folder) and removed at exit, and the profile cache is
+// flushed before each load so that a rewrite within the file clock's resolution is still read. (Saving
+// rewrites the file once per key, a few runs a second, so the round trip is left to the unit tests.)
 #include <unistd.h>
 
 #include <cstddef>
@@ -42,10 +42,13 @@ void RemoveScratchFolder() {
 
 void LoadQv62x(const char* file) {
   using namespace qv6;
-  ScannerQV62xInterface transport;
-  Qv702 model(transport);
-  if (model.LoadMechConfigFromIni(file) != 1) __builtin_trap();
-  const BlockValues& b = model.blocks();
+  // One model for every run: a load sets every bound field (a missing key to its default) and the clamps
+  // act only on bound fields, so a run depends on its file alone. A new model a run would spend far more
+  // on its image buffers than on the load.
+  static ScannerQV62xInterface* transport = new ScannerQV62xInterface();
+  static Qv702* model = new Qv702(*transport);
+  if (model->LoadMechConfigFromIni(file) != 1) __builtin_trap();
+  const BlockValues& b = model->blocks();
   for (size_t f : {size_t{later::kImFrontGoodPixels}, size_t{later::kImRearGoodPixels}}) {
     if (b.Get(kBlockImageModule, f) > static_cast<int64_t>(ScannerQV62xDeviceTemplate::kTableBytes))
       __builtin_trap();
@@ -60,7 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool cleanup = std::atexit(RemoveScratchFolder) == 0;
   (void)cleanup;
   if (size == 0) return 0;
-  const std::string file = ScratchFolder() + "/mech.ini";
+  // Each key is looked up by path; a bare name in the scratch folder as the current one keeps the path
+  // walk to one step.
+  static const bool inFolder = chdir(ScratchFolder().c_str()) == 0;
+  if (!inFolder) std::abort();
+  const std::string file = "mech.ini";
   std::FILE* f = std::fopen(file.c_str(), "wb");
   if (f == nullptr) std::abort();
   if (size > 1 && std::fwrite(data + 1, 1, size - 1, f) != size - 1) std::abort();
