@@ -3,8 +3,8 @@
 // each series' rules into a caller buffer of the size the input chooses.
 //
 // Layout: byte 0 the series (QV62x, QV63x, QV64x, QV9120, VEKQv5xx, KQv8x), byte 1 the caller's buffer
-// size less one, then the replies in turn, each a length byte and that many bytes. The buffer is an exact-size
-// heap block, so a write past it is caught; what the read leaves there must parse as an identity.
+// size less one, then the replies in turn, each a length byte and that many bytes. The buffer is an
+// exact-size heap block, so a write past it is caught; what the read leaves there must parse as an identity.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +27,8 @@ class ReplyDevice : public drv::SimDevice {
   explicit ReplyDevice(std::span<const uint8_t> data) : data_(data) {}
 
   drv::Reply Control(uint32_t code, std::span<const uint8_t> in, std::span<uint8_t> out) override {
-    if (code == 0x222051 || (code == 0x222059 && !in.empty() && in[0] == 0)) return drv::Reply::Done(out.size());
+    if (code == 0x222051 || (code == 0x222059 && !in.empty() && in[0] == 0))
+      return drv::Reply::Done(out.size());
     if (at_ >= data_.size()) return drv::Reply::Fail(drv::kErrorGenFailure);
     const size_t n = std::min<size_t>({data_[at_++], out.size(), data_.size() - at_});
     std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(at_), n, out.begin());
@@ -50,7 +51,7 @@ class Transport : public qv6::DriverDeviceInterface {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using qv6::SeriesId;
   if (size < 2) return 0;
-  static constexpr SeriesId kSeries[] = {SeriesId::kQv62x,  SeriesId::kQv63x,     SeriesId::kQv64x,
+  static constexpr SeriesId kSeries[] = {SeriesId::kQv62x,  SeriesId::kQv63x,    SeriesId::kQv64x,
                                          SeriesId::kQv9120, SeriesId::kVekQv5xx, SeriesId::kKQv8x};
   const SeriesId series = kSeries[data[0] % std::size(kSeries)];
   const qv6::IdentificationRules* rules = qv6::RulesFor(series);
@@ -58,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   drv::DeviceRegistry::Instance().Reset();
   qv6::DriverLayer::Reset();
-  drv::DeviceRegistry::Instance().Attach("\\\\.\\KScanDrv-0", std::make_shared<ReplyDevice>(
-                                                                  std::span<const uint8_t>(data + 2, size - 2)));
+  drv::DeviceRegistry::Instance().Attach(
+      "\\\\.\\KScanDrv-0", std::make_shared<ReplyDevice>(std::span<const uint8_t>(data + 2, size - 2)));
   // The VEKQv5xx moves vendor requests in 128-byte pieces, the others in 2048.
   Transport transport(series == SeriesId::kVekQv5xx ? 128 : qv6::DriverDeviceInterface::kStandardPieceSize);
   if (transport.Open()) {

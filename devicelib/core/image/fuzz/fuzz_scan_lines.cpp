@@ -150,8 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (unsigned kind = 0; kind < 10; ++kind)
       s.SetCalibrationLine(CalibrationFrom(calibration, static_cast<uint8_t>(h[30] * kind)), kind);
     NoteBuilt(s.GetCalibratedPixels(), qv6::CScanLines::kMaxPixels);
-    s.BuildLookupTables(static_cast<int8_t>(h[31]) % 3, static_cast<int8_t>(h[18]), static_cast<int8_t>(h[19]),
-                        static_cast<int8_t>(h[20]));
+    s.BuildLookupTables(static_cast<int8_t>(h[31]) % 3, static_cast<int8_t>(h[18]),
+                        static_cast<int8_t>(h[19]), static_cast<int8_t>(h[20]));
     s.ApplyLookupTables(reversed, half, start, startReversed, byteOffset);
     if (s.BuildImage(orientation, first, last)) Finish(s, h);
   } else {

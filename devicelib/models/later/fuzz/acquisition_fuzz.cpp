@@ -73,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<uint8_t> raw(w->Bytes());
   for (size_t at = 0; at < raw.size() && !rest.empty(); at += rest.size())
-    std::copy_n(rest.begin(), std::min(rest.size(), raw.size() - at), raw.begin() + static_cast<std::ptrdiff_t>(at));
+    std::copy_n(rest.begin(), std::min(rest.size(), raw.size() - at),
+                raw.begin() + static_cast<std::ptrdiff_t>(at));
   const int colourMode = h[19] & 3;
   const bool half = (h[2] & 16) != 0;
   const int repeat = static_cast<int8_t>(h[20]) % 5;

@@ -27,8 +27,8 @@ namespace {
 const std::string& ScratchFolder() {
   static const std::string* folder = [] {
     const char* tmp = std::getenv("TMPDIR");
-    auto* path = new std::string(std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                                 "/mech_ini_fuzz.XXXXXX");
+    auto* path =
+        new std::string(std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/mech_ini_fuzz.XXXXXX");
     if (mkdtemp(path->data()) == nullptr) std::abort();
     return path;
   }();

@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   qv6::BulkLayer::Reset();
   auto device = std::static_pointer_cast<sim::Qv60xDevice>(sim::AttachScanner(sim::Model::kQv600));
   if (faults & 7) device->FailFirmwareChunk(faults & 7);
-  if (faults & 8) device->LeaveInUpdateMode(std::vector<uint8_t>(image.begin(), image.begin() + image.size() / 2));
+  if (faults & 8)
+    device->LeaveInUpdateMode(std::vector<uint8_t>(image.begin(), image.begin() + image.size() / 2));
   {
     qv6::ScannerInterface transport;
     const int done = qv6::UpdateFirstSeriesFirmware(transport, empty ? nullptr : image.data(), image.size());

@@ -163,14 +163,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static constexpr sim::Model kModels[] = {sim::Model::kQv630, sim::Model::kKwl603, sim::Model::kQv640,
                                            sim::Model::kKQv8};
   const size_t which = data[0] % std::size(kModels);
-  const std::string config = ScratchFolder() + "/scan" + std::to_string(data[1] % std::size(kConfigs)) + ".ini";
+  const std::string config =
+      ScratchFolder() + "/scan" + std::to_string(data[1] % std::size(kConfigs)) + ".ini";
 
   plat::UseVirtualClock(0, true);
   drv::DeviceRegistry::Instance().Reset();
   qv6::DriverLayer::Reset();
   auto device = std::static_pointer_cast<sim::Qv63xDevice>(sim::AttachScanner(kModels[which]));
-  device->SetDocumentSource(
-      std::make_shared<InputSource>(data, std::span<const uint8_t>(data + kHeaderBytes, size - kHeaderBytes)));
+  device->SetDocumentSource(std::make_shared<InputSource>(
+      data, std::span<const uint8_t>(data + kHeaderBytes, size - kHeaderBytes)));
   {
     qv6::ScannerQV63xInterface transport;
     if (transport.Open()) {
