@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,7 +50,9 @@ void VLog(const char* format, va_list args) {
 
 // 200, 240 or 300 dpi within 10.
 bool AcceptedDpi(int dpi) {
-  return std::abs(dpi - 200) <= 10 || std::abs(dpi - 240) <= 10 || std::abs(dpi - 300) <= 10;
+  // The resolution is the file's: compare in 64 bits so that no value of it overflows.
+  const int64_t d = dpi;
+  return std::abs(d - 200) <= 10 || std::abs(d - 240) <= 10 || std::abs(d - 300) <= 10;
 }
 
 bool SideUsable(int64_t side) {
