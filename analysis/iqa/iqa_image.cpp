@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,7 +50,9 @@ void VLog(const char* format, va_list args) {
 
 // 200, 240 or 300 dpi within 10.
 bool AcceptedDpi(int dpi) {
-  return std::abs(dpi - 200) <= 10 || std::abs(dpi - 240) <= 10 || std::abs(dpi - 300) <= 10;
+  // The resolution is the file's: compare in 64 bits so that no value of it overflows.
+  const int64_t d = dpi;
+  return std::abs(d - 200) <= 10 || std::abs(d - 240) <= 10 || std::abs(d - 300) <= 10;
 }
 
 bool SideUsable(int64_t side) {
@@ -151,7 +154,16 @@ int LoadIQAMemory(const char* name, int page) {
     view.imageResX = info.xResolution;
     view.imageResY = info.yResolution;
     view.decoderMode = 1;
-    view.stripByteCount = static_cast<uint32_t>(info.stripBytes);
+    // A strip without a byte count would be read until the decoder stops; in a sized image it ends with
+    // the image.
+    uint64_t stripBytes = static_cast<uint64_t>(info.stripBytes);
+    if (stripBytes == 0 && target->bounded())
+      stripBytes = target->size - static_cast<uint64_t>(info.stripOffset);
+    if (stripBytes == 0 && target->bounded()) {
+      Log("ReadMultipleTiffHeaderMem Error");
+      return 1;
+    }
+    view.stripByteCount = static_cast<uint32_t>(std::min<uint64_t>(stripBytes, UINT32_MAX));
   } else {
     file.fd = plat::OpenFileDescriptor(name, O_RDONLY | O_CLOEXEC);
     if (file.fd < 0) {

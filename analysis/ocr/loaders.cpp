@@ -126,7 +126,12 @@ int funcOCRLoadTiff(const char* name, int page, int option) {
     view.decoderMode = 1;  // the program's memory images are G4
     view.imageResX = info.xResolution;
     view.imageResY = info.yResolution;
-    view.stripByteCount = static_cast<uint32_t>(info.stripBytes);
+    // A strip without a byte count would be read until the decoder stops; in a sized image it ends with
+    // the image.
+    uint64_t stripBytes = static_cast<uint64_t>(info.stripBytes);
+    if (stripBytes == 0 && target->bounded()) stripBytes = size - static_cast<uint64_t>(info.stripOffset);
+    if (stripBytes == 0 && target->bounded()) return 1;
+    view.stripByteCount = static_cast<uint32_t>(std::min<uint64_t>(stripBytes, UINT32_MAX));
   } else {
     file.fd = plat::OpenFileDescriptor(name, O_RDONLY | O_CLOEXEC);
     if (file.fd < 0) return 1;

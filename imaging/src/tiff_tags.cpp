@@ -636,6 +636,8 @@ int ZARNCombineTIFFS(const char* firstNameGiven, const char* secondNameGiven) {
       Reorder(type, f + 8, static_cast<size_t>(size), ob, oa);
       continue;
     }
+    // Data said to lie beyond the end of B cannot be read; refuse it before making room for it.
+    if (uint64_t{funcTiffGet32(e + 8, ob)} + size > static_cast<uint64_t>(std::max<int64_t>(bEnd, 0))) return -104;
     const size_t at = block.size();
     try {
       block.resize(at + static_cast<size_t>(size));

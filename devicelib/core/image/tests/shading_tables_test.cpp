@@ -5,9 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <vector>
 
 namespace qv6::shading {
 namespace {
+
+TEST(ShadingTables, IdentityTablesFillEveryWholeTableOnly) {
+  // Table counts that are and are not powers of two, and a tail shorter than a table that stays as it was.
+  for (size_t tables : {size_t{1}, size_t{2}, size_t{3}, size_t{9000}}) {
+    std::vector<uint8_t> t(tables * 256 + 7, 0xA5);
+    IdentityTables(t);
+    for (size_t i = 0; i < tables * 256; ++i) ASSERT_EQ(t[i], i % 256) << tables << " tables, byte " << i;
+    for (size_t i = tables * 256; i < t.size(); ++i) ASSERT_EQ(t[i], 0xA5) << tables << " tables, tail";
+  }
+}
 
 TEST(ShadingTables, LinearStretch) {
   std::array<uint8_t, 256> t{};

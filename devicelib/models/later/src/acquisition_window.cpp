@@ -101,7 +101,9 @@ std::optional<AcquisitionWindow> ComputeWholeWidthWindow(const SideGeometry& g, 
 
   AcquisitionWindow w;
   w.firstPixel = 0;
-  w.endPixel = static_cast<int>(std::clamp<int64_t>(r.width, 0, 0xFFFF) & ~int64_t{1});
+  // The record's width is the scanner's word: lines wider than the correction tables are not asked for,
+  // so a wild width cannot make the host take in more than a document.
+  w.endPixel = static_cast<int>(std::clamp<int64_t>(r.width, 0, kMaxLinePixels) & ~int64_t{1});
   w.firstLine = r.firstLine;
   w.endLine = r.firstLine + r.lineCount;
   w.mirrorTopDown = true;

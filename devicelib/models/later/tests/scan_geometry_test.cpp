@@ -71,6 +71,21 @@ TEST(AcquisitionWindow, RecordsThatDescribeNoDocumentAreRefused) {
   EXPECT_FALSE(ComputeAcquisitionWindow(wide, {1, 832, 0, 2200, 0, 10, false}));
 }
 
+TEST(AcquisitionWindow, WholeWidthLinesStayInsideTheTables) {
+  constexpr SideGeometry kKQv8{300, false, 0, 2594, 2594};
+  WindowRequest r{33, 2594, 0, 0, 0, 1000, false, 2560};
+  auto w = ComputeWholeWidthWindow(kKQv8, r);
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->endPixel, 2594);
+  // A record claiming the widest line asks for no more than the tables describe, not 65534 pixels a line.
+  r.width = 0xFFFF;
+  r.lineCount = kMaxDocumentLines;
+  w = ComputeWholeWidthWindow(kKQv8, r);
+  ASSERT_TRUE(w);
+  EXPECT_EQ(w->endPixel, kMaxLinePixels);
+  EXPECT_EQ(w->Bytes(), size_t{kMaxLinePixels} * kMaxDocumentLines);
+}
+
 TEST(AcquisitionWindow, FullWidthWindowIsCutOnTheHost) {
   constexpr SideGeometry kQv640{300, false, 0, 1296, 1536};
   struct Case {

@@ -62,11 +62,11 @@ inline constexpr int kMaxDocumentLines = 8000;
 std::optional<AcquisitionWindow> ComputeFullWidthWindow(const SideGeometry& geometry,
                                                         const WindowRequest& request);
 
-// The KQv8x form: whole lines of the record's width (rounded down to even) are transferred from pixel 0,
-// and the window runs between the sensor's lit edges t and g (firstUsable, lastUsable): from "Bottom" (or
-// 0) past t - 1 up to "Top" (or g - t) past t - 1, never beyond g; a lower bound at or beyond g falls back
-// to t. The lower bound and the end (upper + 1) are rounded down to even. Nullopt when the window does not
-// lie inside the transferred line and the tables, or as below.
+// The KQv8x form: whole lines of the record's width (at most the tables' 3000 pixels, rounded down to even)
+// are transferred from pixel 0, and the window runs between the sensor's lit edges t and g (firstUsable,
+// lastUsable): from "Bottom" (or 0) past t - 1 up to "Top" (or g - t) past t - 1, never beyond g; a lower
+// bound at or beyond g falls back to t. The lower bound and the end (upper + 1) are rounded down to even.
+// Nullopt when the window does not lie inside the transferred line and the tables, or as below.
 std::optional<AcquisitionWindow> ComputeWholeWidthWindow(const SideGeometry& geometry,
                                                          const WindowRequest& request);
 
