@@ -123,6 +123,15 @@ void BandOutput::PutBlock(int c, int mcu_x, int bx, int by, const int16_t coef[6
     ac = 0;
     for (int i = 1; i < 64; ++i) ac |= coef[i];
   }
+  if (h.mode == StoreMode::kReduce && v.mode == StoreMode::kReduce && h.factor == v.factor) {
+    // Reduced scales keep every n-th sample: only those are computed, straight into the plane.
+    if (ac == 0) {
+      InverseDctDcOnly(coef[0], quant_[c], dst, geo_.stride, h.OutSize());
+    } else {
+      InverseDctReduced(coef, quant_[c], h.factor, dst, geo_.stride);
+    }
+    return;
+  }
   const bool direct = h.mode == StoreMode::kCopy && v.mode == StoreMode::kCopy;
   uint8_t block[64];
   uint8_t* target = direct ? dst : block;
