@@ -278,7 +278,7 @@ void ProgressiveScan::AcRefine(int16_t* coef) {
       }
       // The (r + 1)-th position without history from k on, or past the band.
       uint64_t zeros = ~history & Span(k, se);
-      for (; r > 0 && zeros; --r) zeros &= zeros - 1;
+      for (int i = 0; i < r; ++i) zeros &= zeros - 1;  // an empty mask stays empty
       const int target = zeros ? __builtin_ctzll(zeros) : se + 1;
       correct_span(k, target - 1);
       k = target;
