@@ -16,6 +16,8 @@ namespace {
 
 // Far above any real scan script; bounds the work a hostile stream can ask for.
 constexpr int kMaxScans = 1000;
+// How far ahead single-component scans ask the store to fetch.
+constexpr uint32_t kPrefetchMcus = 8;
 
 inline int16_t ToCoef(int v) {
   return static_cast<int16_t>(static_cast<uint16_t>(v));
@@ -340,7 +342,10 @@ void ProgressiveScan::Run(const Geometry& geo, CoefStore& store) {
       for (int bx = 0; bx < geo.blocks_x[c]; ++bx) {
         BeforeMcu();
         const uint32_t mcu = static_cast<uint32_t>(mcu_y) * geo.mcus_x + static_cast<uint32_t>(mcu_x);
-        Block(0, store.Mcu(mcu) + 64 * (geo.mcu_offset[c] + in_v * h + in_h));
+        const uint32_t offset = static_cast<uint32_t>(64 * (geo.mcu_offset[c] + in_v * h));
+        // The component's blocks lie an MCU apart in the store: fetch a few MCUs ahead of the decoder.
+        if (in_h == 0) store.Prefetch(mcu + kPrefetchMcus, offset, static_cast<uint32_t>(128 * h));
+        Block(0, store.Mcu(mcu) + offset + 64 * in_h);
         if (++in_h == h) {
           in_h = 0;
           ++mcu_x;
