@@ -428,7 +428,9 @@ const TransformKernels kSse2Kernels = {"sse2",
                                        QuantizeSse2,
                                        EncodeBlockSse2<FetchRow1x1>,
                                        EncodeBlockSse2<FetchRow2x2>,
-                                       NonZeroMaskSse2};
+                                       NonZeroMaskSse2,
+                                       nullptr,
+                                       nullptr};
 const TransformKernels kSsse3Kernels = {"ssse3",
                                         RgbToYccSsse3,
                                         RgbToYSsse3,
@@ -438,7 +440,9 @@ const TransformKernels kSsse3Kernels = {"ssse3",
                                         QuantizeSse2,
                                         EncodeBlockSse2<FetchRow1x1>,
                                         EncodeBlockSse2<FetchRow2x2>,
-                                        NonZeroMaskSse2};
+                                        NonZeroMaskSse2,
+                                        nullptr,
+                                        nullptr};
 
 const TransformKernels kAvx2Kernels = {"avx2",
                                        RgbToYccAvx2,

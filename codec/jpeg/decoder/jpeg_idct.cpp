@@ -301,11 +301,23 @@ ZC_JPEGDEC_MULTIVERSION void InverseDctReduced(const int16_t coef[64], const Pre
   V8 t[8], res[8];
   Transpose(cols, t);
   IdctV(t, res);  // res[k] lane r: column k of row r
-  for (int k = 0; k < 4; ++k) {
-    V8 samples;
-    RangeV(res[2 * k], samples);
-    for (int r = 0; r < 4; ++r) out[r * stride + k] = static_cast<uint8_t>(samples[2 * r]);
-  }
+  // Rows 0, 2, 4, 6 of columns 0, 2, 4, 6, gathered two output rows to a vector, then clamped and
+  // narrowed to bytes.
+  const V8 a = __builtin_shufflevector(res[0], res[2], 0, 8, 2, 10, 4, 12, 6, 14);
+  const V8 b = __builtin_shufflevector(res[4], res[6], 0, 8, 2, 10, 4, 12, 6, 14);
+  V8 rows01 = __builtin_shufflevector(a, b, 0, 1, 8, 9, 2, 3, 10, 11);
+  V8 rows23 = __builtin_shufflevector(a, b, 4, 5, 12, 13, 6, 7, 14, 15);
+  RangeV(rows01, rows01);
+  RangeV(rows23, rows23);
+  typedef uint8_t V32b __attribute__((vector_size(32)));
+  typedef uint8_t V8b __attribute__((vector_size(8)));
+  const V32b b01 = reinterpret_cast<V32b>(rows01), b23 = reinterpret_cast<V32b>(rows23);
+  const V8b s01 = __builtin_shufflevector(b01, b01, 0, 4, 8, 12, 16, 20, 24, 28);
+  const V8b s23 = __builtin_shufflevector(b23, b23, 0, 4, 8, 12, 16, 20, 24, 28);
+  std::memcpy(out, &s01, 4);
+  std::memcpy(out + stride, reinterpret_cast<const uint8_t*>(&s01) + 4, 4);
+  std::memcpy(out + 2 * stride, &s23, 4);
+  std::memcpy(out + 3 * stride, reinterpret_cast<const uint8_t*>(&s23) + 4, 4);
 }
 
 void InverseDctDcOnly(int16_t dc, const PreparedQuant& q, uint8_t* out, int stride, int side) {
