@@ -14,17 +14,34 @@ class BitWriter {
  public:
   explicit BitWriter(OutputStage& out) : out_(out) {}
 
+  // The accumulator as a hot loop holds it in locals: Load, PutBits on the copy, Store. Between Load and
+  // Store only the copy may be used.
+  struct Held {
+    uint64_t acc;
+    int free;
+  };
+  Held Load() const { return {acc_, free_}; }
+  void Store(const Held& h) {
+    acc_ = h.acc;
+    free_ = h.free;
+  }
+
   // Appends the low `count` bits of `bits` (count 0..32; higher bits must be 0).
   void PutBits(uint32_t bits, int count) {
-    free_ -= count;
-    if (free_ < 0) {
+    Held h = Load();
+    PutBits(h, bits, count);
+    Store(h);
+  }
+  void PutBits(Held& h, uint32_t bits, int count) {
+    h.free -= count;
+    if (h.free < 0) {
       // The word is full: emit it with the high part of the new bits, keep the rest.
-      const uint64_t word = (acc_ << (count + free_)) | (static_cast<uint64_t>(bits) >> -free_);
+      const uint64_t word = (h.acc << (count + h.free)) | (static_cast<uint64_t>(bits) >> -h.free);
       EmitWord(word);
-      free_ += 64;
-      acc_ = bits;
+      h.free += 64;
+      h.acc = bits;
     } else {
-      acc_ = (acc_ << count) | bits;
+      h.acc = (h.acc << count) | bits;
     }
   }
 

@@ -225,18 +225,6 @@ int JpegCompressor::WriteRows(int first_col, int first_row, int end_col, int end
   return 0;
 }
 
-void JpegCompressor::TransformBlock(const Component& c, int mcu, int bx, int by, int16_t* out) {
-  const size_t x = 8 * static_cast<size_t>(hmax_ * mcu + c.h_ratio * bx);
-  const size_t y = 8 * static_cast<size_t>(c.v_ratio * by);
-  const uint8_t* src = planes_[&c - comps_.data()].data() + y * plane_w_ + x;
-  const QuantDivisors& divisors = divisors_[c.frame.quant_table];
-  if (c.h_ratio == 1) {
-    kernels_->encode_block_1x1(src, plane_w_, divisors, out);
-  } else {
-    kernels_->encode_block_2x2(src, plane_w_, divisors, out);
-  }
-}
-
 void JpegCompressor::EmitRestart() {
   bits_->PadToByte();
   out_->PutByte(0xFF);
@@ -246,18 +234,57 @@ void JpegCompressor::EmitRestart() {
   mcus_since_restart_ = 0;
 }
 
+void JpegCompressor::TransformMcu(int mcu, int16_t* blocks) {
+  // The MCU's blocks in coding order, transformed two at a time where the kernels can: consecutive
+  // blocks that share a fetch kind and a table (the luma blocks of a row, Cb with Cr).
+  struct Job {
+    const uint8_t* src;
+    bool reduce;
+    int table;
+  };
+  Job jobs[kMaxBlocksPerMcu];
+  int n = 0;
+  for (const Component& c : comps_) {
+    const uint8_t* plane = planes_[&c - comps_.data()].data();
+    for (int by = 0; by < c.frame.v; ++by) {
+      for (int bx = 0; bx < c.frame.h; ++bx) {
+        const size_t x = 8 * static_cast<size_t>(hmax_ * mcu + c.h_ratio * bx);
+        const size_t y = 8 * static_cast<size_t>(c.v_ratio * by);
+        jobs[n++] = {plane + y * plane_w_ + x, c.h_ratio != 1, c.frame.quant_table};
+      }
+    }
+  }
+  for (int i = 0; i < n;) {
+    const Job& a = jobs[i];
+    const QuantDivisors& divisors = divisors_[a.table];
+    int16_t* out = blocks + 64 * i;
+    if (i + 1 < n && jobs[i + 1].reduce == a.reduce && jobs[i + 1].table == a.table) {
+      auto pair = a.reduce ? kernels_->encode_pair_2x2 : kernels_->encode_pair_1x1;
+      if (pair) {
+        pair(a.src, jobs[i + 1].src, plane_w_, divisors, out, out + 64);
+        i += 2;
+        continue;
+      }
+    }
+    if (a.reduce) {
+      kernels_->encode_block_2x2(a.src, plane_w_, divisors, out);
+    } else {
+      kernels_->encode_block_1x1(a.src, plane_w_, divisors, out);
+    }
+    ++i;
+  }
+}
+
 int JpegCompressor::CodeMcu(int mcu, bool restart_allowed) {
-  alignas(16) int16_t coef[64];
+  alignas(32) int16_t blocks[kMaxBlocksPerMcu * 64];
+  TransformMcu(mcu, blocks);
+  const int16_t* coef = blocks;
   for (Component& c : comps_) {
     const HuffmanCode& dc = DcTable(c.frame.dc_table).code;
     const HuffmanCode& ac = AcTable(c.frame.ac_table).code;
-    for (int by = 0; by < c.frame.v; ++by) {
-      for (int bx = 0; bx < c.frame.h; ++bx) {
-        TransformBlock(c, mcu, bx, by, coef);
-        if (!EncodeSequentialBlock(coef, &c.dc_pred, dc, ac, *bits_, kernels_->nonzero_mask))
-          return kJpegNoCode;
-        out_->FlushIfFull();
-      }
+    for (int b = 0; b < c.frame.v * c.frame.h; ++b, coef += 64) {
+      if (!EncodeSequentialBlock(coef, &c.dc_pred, dc, ac, *bits_, kernels_->nonzero_mask)) return kJpegNoCode;
+      out_->FlushIfFull();
     }
   }
   if (restart_interval_ != 0 && ++mcus_since_restart_ == restart_interval_ && restart_allowed) EmitRestart();
@@ -267,16 +294,9 @@ int JpegCompressor::CodeMcu(int mcu, bool restart_allowed) {
 int JpegCompressor::StoreMcu(uint32_t mcu_index, int mcu) {
   uint8_t* dst = store_->Mcu(static_cast<uint16_t>(mcu_index));
   if (dst == nullptr) return kJpegStoreGetFailed;
-  alignas(16) int16_t coef[64];
-  for (Component& c : comps_) {
-    int b = c.block_offset;
-    for (int by = 0; by < c.frame.v; ++by) {
-      for (int bx = 0; bx < c.frame.h; ++bx, ++b) {
-        TransformBlock(c, mcu, bx, by, coef);
-        std::memcpy(dst + 128 * static_cast<size_t>(b), coef, sizeof coef);
-      }
-    }
-  }
+  alignas(32) int16_t blocks[kMaxBlocksPerMcu * 64];
+  TransformMcu(mcu, blocks);
+  std::memcpy(dst, blocks, 128 * static_cast<size_t>(blocks_per_mcu_));
   return 0;
 }
 

@@ -82,7 +82,10 @@ class JpegCompressor {
   int ProcessMcuRow(bool last);
   int CodeMcu(int mcu, bool restart_allowed);
   int StoreMcu(uint32_t mcu_index, int mcu);
-  void TransformBlock(const Component& c, int mcu, int bx, int by, int16_t* out);
+  // The most blocks an MCU holds (T.81 B.2.3).
+  static constexpr int kMaxBlocksPerMcu = 10;
+  // Fetch, transform and quantisation of the MCU's blocks, in coding order, 64 coefficients each.
+  void TransformMcu(int mcu, int16_t* blocks);
   void EmitRestart();
   int RunProgressiveScans();
   HuffTable& DcTable(int n) { return huff_[n]; }

@@ -25,10 +25,12 @@ struct ZigzagBitTable {
   }
 };
 
-inline uint64_t ToZigzagMask(uint64_t natural) {
-  static const ZigzagBitTable table;
+// Built when the library loads, so the per-block look-ups pay no guard for a function-local static.
+const ZigzagBitTable kZigzagBits;
+
+[[gnu::always_inline]] inline uint64_t ToZigzagMask(uint64_t natural) {
   uint64_t m = 0;
-  for (int b = 0; b < 8; ++b) m |= table.bits[b][(natural >> (8 * b)) & 0xFF];
+  for (int b = 0; b < 8; ++b) m |= kZigzagBits.bits[b][(natural >> (8 * b)) & 0xFF];
   return m;
 }
 
@@ -40,34 +42,47 @@ bool EncodeSequentialBlock(const int16_t* coef, int* dc_pred, const HuffmanCode&
   *dc_pred = coef[0];
   int size = MagnitudeCategory(diff);
   if (size > 15 || dc.length[size] == 0) return false;
-  out.PutBits((static_cast<uint32_t>(dc.code[size]) << size) | ExtraBits(diff, size), dc.length[size] + size);
+  // The accumulator stays in registers for the block: the output bytes it emits cannot alias it.
+  BitWriter::Held held = out.Load();
+  out.PutBits(held, (static_cast<uint32_t>(dc.code[size]) << size) | ExtraBits(diff, size),
+              dc.length[size] + size);
 
   // A zig-zag-order mask of the non-zero AC positions; the walk visits only those, and a run of zeros is
   // the distance between two of them.
   const uint64_t nonzero = ToZigzagMask(nonzero_mask(coef)) & ~uint64_t{1};
 
+  bool ok = true;
   int last = 0;
   for (uint64_t rest = nonzero; rest != 0; rest &= rest - 1) {
     const int k = __builtin_ctzll(rest);
     int run = k - last - 1;
     last = k;
-    while (run > 15) {
-      if (ac.length[0xF0] == 0) return false;
-      out.PutBits(ac.code[0xF0], ac.length[0xF0]);
+    while (run > 15) [[unlikely]] {
+      if (ac.length[0xF0] == 0) {
+        ok = false;
+        break;
+      }
+      out.PutBits(held, ac.code[0xF0], ac.length[0xF0]);
       run -= 16;
     }
     const int v = coef[kZigzagToNatural[k]];
     size = MagnitudeCategory(v);
-    if (size > 15) return false;
-    const uint32_t packed = ac.packed[(run << 4) | size];
-    if (packed == 0) return false;
-    out.PutBits(((packed >> 8) << size) | ExtraBits(v, size), static_cast<int>(packed & 0xFF) + size);
+    const uint32_t packed = size > 15 ? 0 : ac.packed[(run << 4) | size];
+    if (!ok || packed == 0) [[unlikely]] {
+      ok = false;
+      break;
+    }
+    out.PutBits(held, ((packed >> 8) << size) | ExtraBits(v, size), static_cast<int>(packed & 0xFF) + size);
   }
-  if (last != 63) {
-    if (ac.length[0] == 0) return false;
-    out.PutBits(ac.code[0], ac.length[0]);
+  if (ok && last != 63) {
+    if (ac.length[0] == 0) {
+      ok = false;
+    } else {
+      out.PutBits(held, ac.code[0], ac.length[0]);
+    }
   }
-  return true;
+  out.Store(held);
+  return ok;
 }
 
 }  // namespace zc::jpeg

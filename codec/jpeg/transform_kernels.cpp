@@ -36,7 +36,9 @@ const TransformKernels& ScalarKernels() {
                                            QuantizeScalar,
                                            EncodeBlockScalar<FetchBlock1x1Scalar>,
                                            EncodeBlockScalar<FetchBlock2x2Scalar>,
-                                           NonZeroMaskScalar};
+                                           NonZeroMaskScalar,
+                                           nullptr,
+                                           nullptr};
   return kScalar;
 }
 

@@ -45,6 +45,12 @@ struct TransformKernels {
   void (*encode_block_2x2)(const uint8_t* plane, size_t stride, const QuantDivisors& divisors, int16_t* out);
   // Bit k set when values[k] is non-zero, 64 values 16-byte aligned (the entropy coder's walk).
   uint64_t (*nonzero_mask)(const int16_t* values);
+  // Two blocks (at `a` and `b`, same stride and divisors) at once, each equal to encode_block_1x1 or
+  // encode_block_2x2 of its own samples; null where the set has none (the single kernels serve).
+  void (*encode_pair_1x1)(const uint8_t* a, const uint8_t* b, size_t stride, const QuantDivisors& divisors,
+                          int16_t* out_a, int16_t* out_b);
+  void (*encode_pair_2x2)(const uint8_t* a, const uint8_t* b, size_t stride, const QuantDivisors& divisors,
+                          int16_t* out_a, int16_t* out_b);
 };
 
 const TransformKernels& ScalarKernels();

@@ -15,7 +15,8 @@ struct AxisStore {
   StoreMode mode = StoreMode::kCopy;
   uint8_t factor = 1;
   // Samples one block contributes along this axis: 8 * factor, or 8 / factor when reducing.
-  int OutSize() const { return mode == StoreMode::kReduce ? 8 / factor : 8 * factor; }
+  // (Factors are powers of two: a shift, not a division, since this runs for every block.)
+  int OutSize() const { return mode == StoreMode::kReduce ? 8 >> __builtin_ctz(factor) : 8 * factor; }
 };
 
 // Chooses the store for factor f (in 1/2048); throws `error_code` (39 horizontal, 40 vertical) when f is

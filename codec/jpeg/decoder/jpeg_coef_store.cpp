@@ -23,6 +23,11 @@ class InternalStore final : public CoefStore {
     if (index >= mcus_) Fail(kErrStorePtr);
     return data_ + static_cast<size_t>(index) * words_;
   }
+  void Prefetch(uint32_t index, uint32_t offset, uint32_t bytes) override {
+    if (index >= mcus_ || offset >= words_) return;
+    const char* p = reinterpret_cast<const char*>(data_ + static_cast<size_t>(index) * words_ + offset);
+    for (uint32_t at = 0; at < bytes; at += 64) __builtin_prefetch(p + at);
+  }
 
  private:
   uint32_t mcus_;

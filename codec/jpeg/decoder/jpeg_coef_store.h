@@ -18,6 +18,13 @@ class CoefStore {
   virtual int16_t* Mcu(uint32_t index) = 0;
   // Called once after the output pass; throws 2 when the store refuses to be released.
   virtual void Finish() {}
+  // A hint that `bytes` bytes from word `offset` of MCU `index` will be read soon; stores that cannot
+  // compute an address without asking their owner ignore it.
+  virtual void Prefetch(uint32_t index, uint32_t offset, uint32_t bytes) {
+    (void)index;
+    (void)offset;
+    (void)bytes;
+  }
 };
 
 // The decoder's own zeroed store; throws 54 when it cannot be allocated.

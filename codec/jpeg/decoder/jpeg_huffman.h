@@ -11,7 +11,7 @@
 namespace zc::jpegdec {
 
 // Code bits the AC look-up resolves at once.
-constexpr int kFastAcBits = 10;
+constexpr int kFastAcBits = 11;
 
 struct HuffTable {
   uint8_t table_class = 0;  // 0 = DC, 1 = AC

@@ -235,11 +235,102 @@ ZC_JPEGDEC_MULTIVERSION void InverseDct(const int16_t coef[64], const PreparedQu
   }
 }
 
-void InverseDctDcOnly(int16_t dc, const PreparedQuant& q, uint8_t* out, int stride) {
+namespace {
+
+// Outputs 0 and 4 of the 1-D transform of one line, with IdctLanes' arithmetic.
+inline void Outputs0And4(const int32_t* in, int stride, int32_t& out0, int32_t& out4) {
+  const int32_t i0 = in[0], i1 = in[stride], i2 = in[2 * stride], i3 = in[3 * stride];
+  const int32_t i4 = in[4 * stride], i5 = in[5 * stride], i6 = in[6 * stride], i7 = in[7 * stride];
+  const int32_t tmp10 = i0 + i4;
+  const int32_t tmp13 = i2 + i6;
+  const int32_t z13 = i5 + i3;
+  const int32_t z10 = i5 - i3;
+  const int32_t z11 = i1 + i7;
+  const int32_t z12 = i1 - i7;
+  const int32_t t7 = z11 + z13;
+  const int32_t o11 = Mul(z11 - z13, kFix1414);
+  const int32_t z5 = Mul(z10 + z12, kFix1847);
+  const int32_t o10 = Mul(z12, kFix1082) - z5;
+  const int32_t o12 = Mul(z10, -kFix2613) + z5;
+  const int32_t t6 = o12 - t7;
+  const int32_t t5 = o11 - t6;
+  const int32_t t4 = o10 + t5;
+  out0 = tmp10 + tmp13 + t7;
+  out4 = tmp10 - tmp13 + t4;
+}
+
+}  // namespace
+
+ZC_JPEGDEC_MULTIVERSION void InverseDctReduced(const int16_t coef[64], const PreparedQuant& q, int factor,
+                                               uint8_t* out, int stride) {
+  V8 in[8];
+  for (int r = 0; r < 8; ++r) {
+    V8s c;
+    V8 qr;
+    std::memcpy(&c, coef + 8 * r, sizeof(c));
+    std::memcpy(&qr, q.data() + 8 * r, sizeof(qr));
+    V8 v = __builtin_convertvector(c, V8) * qr;
+    v = v < -kInputLimit ? V8{} - kInputLimit : v;
+    in[r] = v > kInputLimit ? V8{} + kInputLimit : v;
+  }
+  if (factor == 8) {
+    // Output 0 of the 1-D transform is the plain sum of its inputs (t0 + t7 takes each once), so the
+    // top-left sample is the sum of all 64 dequantised inputs.
+    V8 sum = in[0];
+    for (int r = 1; r < 8; ++r) sum += in[r];
+    int32_t total = 0;
+    for (int l = 0; l < 8; ++l) total += sum[l];
+    out[0] = static_cast<uint8_t>(RangeArith(total));
+    return;
+  }
+  V8 cols[8];
+  IdctV(in, cols);  // cols[k] lane l: row k of column l
+  if (factor == 4) {
+    // Rows 0 and 4, columns 0 and 4: two lines of the row pass, two outputs each.
+    int32_t rows[2][8];
+    std::memcpy(rows[0], &cols[0], sizeof(rows[0]));
+    std::memcpy(rows[1], &cols[4], sizeof(rows[1]));
+    for (int r = 0; r < 2; ++r) {
+      int32_t o0, o4;
+      Outputs0And4(rows[r], 1, o0, o4);
+      out[r * stride] = static_cast<uint8_t>(RangeArith(o0));
+      out[r * stride + 1] = static_cast<uint8_t>(RangeArith(o4));
+    }
+    return;
+  }
+  V8 t[8], res[8];
+  Transpose(cols, t);
+  IdctV(t, res);  // res[k] lane r: column k of row r
+  // Rows 0, 2, 4, 6 of columns 0, 2, 4, 6, gathered two output rows to a vector, then clamped and
+  // narrowed to bytes.
+  const V8 a = __builtin_shufflevector(res[0], res[2], 0, 8, 2, 10, 4, 12, 6, 14);
+  const V8 b = __builtin_shufflevector(res[4], res[6], 0, 8, 2, 10, 4, 12, 6, 14);
+  V8 rows01 = __builtin_shufflevector(a, b, 0, 1, 8, 9, 2, 3, 10, 11);
+  V8 rows23 = __builtin_shufflevector(a, b, 4, 5, 12, 13, 6, 7, 14, 15);
+  RangeV(rows01, rows01);
+  RangeV(rows23, rows23);
+  typedef uint8_t V32b __attribute__((vector_size(32)));
+  typedef uint8_t V8b __attribute__((vector_size(8)));
+  const V32b b01 = reinterpret_cast<V32b>(rows01), b23 = reinterpret_cast<V32b>(rows23);
+  const V8b s01 = __builtin_shufflevector(b01, b01, 0, 4, 8, 12, 16, 20, 24, 28);
+  const V8b s23 = __builtin_shufflevector(b23, b23, 0, 4, 8, 12, 16, 20, 24, 28);
+  std::memcpy(out, &s01, 4);
+  std::memcpy(out + stride, reinterpret_cast<const uint8_t*>(&s01) + 4, 4);
+  std::memcpy(out + 2 * stride, &s23, 4);
+  std::memcpy(out + 3 * stride, reinterpret_cast<const uint8_t*>(&s23) + 4, 4);
+}
+
+void InverseDctDcOnly(int16_t dc, const PreparedQuant& q, uint8_t* out, int stride, int side) {
   int32_t v = dc * q[0];
   v = v < -kInputLimit ? -kInputLimit : (v > kInputLimit ? kInputLimit : v);
   uint8_t s = static_cast<uint8_t>(RangeArith(v));
-  for (int r = 0; r < 8; ++r) std::memset(out + r * stride, s, 8);
+  if (side == 8) {
+    for (int r = 0; r < 8; ++r) std::memset(out + r * stride, s, 8);
+    return;
+  }
+  for (int r = 0; r < side; ++r) {
+    for (int k = 0; k < side; ++k) out[r * stride + k] = s;
+  }
 }
 
 }  // namespace zc::jpegdec

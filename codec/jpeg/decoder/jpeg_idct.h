@@ -22,8 +22,13 @@ void InverseDct(const int16_t coef[64], const PreparedQuant& q, uint8_t* out, in
 // The portable scalar reference of InverseDct (identical samples).
 void InverseDctScalar(const int16_t coef[64], const PreparedQuant& q, uint8_t* out, int stride);
 
-// The same transform for a block whose only non-zero coefficient is the DC: 64 equal samples.
-void InverseDctDcOnly(int16_t dc, const PreparedQuant& q, uint8_t* out, int stride);
+// The same transform for a block whose only non-zero coefficient is the DC: `side` x `side` equal samples
+// (8, or the side of a reduced block).
+void InverseDctDcOnly(int16_t dc, const PreparedQuant& q, uint8_t* out, int stride, int side = 8);
+
+// The samples of InverseDct at every `factor`-th row and column (factor 2, 4 or 8): the 8 / factor square
+// that decimation of the full block keeps, computed without the samples it drops.
+void InverseDctReduced(const int16_t coef[64], const PreparedQuant& q, int factor, uint8_t* out, int stride);
 
 // The range table lookup the transform ends with: index ((x + 16) >> 5) & 0x3FF.
 uint8_t RangeLimit(int index);

@@ -87,6 +87,16 @@ BandOutput::BandOutput(const JpegHeaders& hdr, const Geometry& geo, const Output
     planes_[c].assign(plane, 0);
     quant_[c] = PrepareQuant(hdr.quant[hdr.comp[c].tq]->q);
   }
+  hs_ = geo.hs;
+  vs_ = geo.vs;
+  if (used_components_ == 3) {
+    chroma_h2_ = geo.hs[1].mode == StoreMode::kDouble && geo.hs[2].mode == StoreMode::kDouble;
+    chroma_v2_ = geo.vs[1].mode == StoreMode::kDouble && geo.vs[2].mode == StoreMode::kDouble;
+    for (int c = 1; c < 3; ++c) {
+      if (chroma_h2_) hs_[c] = AxisStore{};
+      if (chroma_v2_) vs_[c] = AxisStore{};
+    }
+  }
   const size_t pixels = static_cast<size_t>(geo.out_w) * geo.band_h;
   rgb_.assign(pixels * 3 + 32, 0);
   if (geo.kind != kKindRgb && geo.kind != kKindRgbSwap) mapped_.assign(pixels + 32, 0);
@@ -103,8 +113,8 @@ BandOutput::BandOutput(const JpegHeaders& hdr, const Geometry& geo, const Output
 }
 
 void BandOutput::PutBlock(int c, int mcu_x, int bx, int by, const int16_t coef[64], int last) {
-  const AxisStore& h = geo_.hs[c];
-  const AxisStore& v = geo_.vs[c];
+  const AxisStore& h = hs_[c];
+  const AxisStore& v = vs_[c];
   uint8_t* dst = planes_[c].data() + static_cast<size_t>(by * v.OutSize()) * geo_.stride +
                  static_cast<size_t>((mcu_x * geo_.comp_h[c] + bx) * h.OutSize());
   // Flat blocks (only a DC term) are common in document backgrounds and need no transform.
@@ -112,6 +122,15 @@ void BandOutput::PutBlock(int c, int mcu_x, int bx, int by, const int16_t coef[6
   if (last < 0) {
     ac = 0;
     for (int i = 1; i < 64; ++i) ac |= coef[i];
+  }
+  if (h.mode == StoreMode::kReduce && v.mode == StoreMode::kReduce && h.factor == v.factor) {
+    // Reduced scales keep every n-th sample: only those are computed, straight into the plane.
+    if (ac == 0) {
+      InverseDctDcOnly(coef[0], quant_[c], dst, geo_.stride, h.OutSize());
+    } else {
+      InverseDctReduced(coef, quant_[c], h.factor, dst, geo_.stride);
+    }
+    return;
   }
   const bool direct = h.mode == StoreMode::kCopy && v.mode == StoreMode::kCopy;
   uint8_t block[64];
@@ -141,10 +160,22 @@ void BandOutput::Deliver(int mcu_row) {
     }
     out = mapped_.data();
   } else {
-    const uint8_t* p1 = planes_[0].data() + offset;
-    const uint8_t* p2 = used_components_ > 1 ? planes_[1].data() + offset : p1;
-    const uint8_t* p3 = used_components_ > 2 ? planes_[2].data() + offset : p1;
-    color_.Convert(p1, p2, p3, geo_.stride, geo_.out_w, rows, rgb_.data());
+    if (used_components_ == 3) {
+      // Chroma kept at its coded resolution is read at half the row and column.
+      const int row0 = first - band_start;
+      const int cx = chroma_h2_ ? geo_.win_left >> 1 : geo_.win_left;
+      for (int r = 0; r < rows; ++r) {
+        const size_t yoff = static_cast<size_t>(row0 + r) * geo_.stride + geo_.win_left;
+        const size_t coff = static_cast<size_t>(chroma_v2_ ? (row0 + r) >> 1 : row0 + r) * geo_.stride + cx;
+        color_.ConvertRow(planes_[0].data() + yoff, planes_[1].data() + coff, planes_[2].data() + coff,
+                          geo_.out_w, chroma_h2_, geo_.win_left & 1,
+                          rgb_.data() + static_cast<size_t>(r) * geo_.out_w * 3);
+      }
+    } else {
+      const uint8_t* p1 = planes_[0].data() + offset;
+      const uint8_t* p2 = used_components_ > 1 ? planes_[1].data() + offset : p1;
+      color_.Convert(p1, p2, p1, geo_.stride, geo_.out_w, rows, rgb_.data());
+    }
     if (geo_.kind == kKindRgb || geo_.kind == kKindRgbSwap) {
       out = rgb_.data();
     } else {

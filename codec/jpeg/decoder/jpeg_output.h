@@ -95,6 +95,10 @@ class BandOutput {
   int used_components_ = 1;
   std::array<std::vector<uint8_t>, kMaxComponents> planes_;
   std::array<PreparedQuant, kMaxComponents> quant_{};
+  // The stores the blocks are written with: the geometry's, except that chroma replicated 2:1 along an
+  // axis is kept at its coded resolution there and replicated by the colour conversion instead.
+  std::array<AxisStore, kMaxComponents> hs_{}, vs_{};
+  bool chroma_h2_ = false, chroma_v2_ = false;
   std::unique_ptr<BandMapper> gray_mapper_;
   std::vector<uint8_t> rgb_;
   std::vector<uint8_t> mapped_;

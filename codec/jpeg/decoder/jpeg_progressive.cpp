@@ -1,5 +1,9 @@
 // Progressive Huffman scans (ITU-T T.81 Annex G): spectral selection and successive approximation,
 // decoded into the whole-picture coefficient store.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "codec/jpeg/decoder/jpeg_bit_reader.h"
 #include "codec/jpeg/decoder/jpeg_entropy.h"
 #include "codec/jpeg/decoder/jpeg_error.h"
@@ -12,9 +16,114 @@ namespace {
 
 // Far above any real scan script; bounds the work a hostile stream can ask for.
 constexpr int kMaxScans = 1000;
+// How far ahead single-component scans ask the store to fetch.
+constexpr uint32_t kPrefetchMcus = 8;
 
 inline int16_t ToCoef(int v) {
   return static_cast<int16_t>(static_cast<uint16_t>(v));
+}
+
+// The bit reader's buffer held in locals for one block. Refills happen exactly where the reader's own
+// accessors would refill (fewer than 16 bits before a symbol, fewer than n before n bits), so the reader
+// reaches markers and the end of the data at the same points and failures are classified as before.
+class HeldBits {
+ public:
+  explicit HeldBits(BitReader& br) : br_(br), acc_(br.held()), bits_(br.bits()) {}
+  HeldBits(const HeldBits&) = delete;
+  HeldBits& operator=(const HeldBits&) = delete;
+  // Hands the buffer back (not needed after a failure: the decode ends there).
+  void Sync() { br_.Import(acc_, bits_); }
+
+  uint64_t acc() const { return acc_; }
+  int bits() const { return bits_; }
+  void Need(int n) {
+    if (bits_ < n) br_.Fill(acc_, bits_);
+  }
+  void Consume(int n) {
+    acc_ <<= n;
+    bits_ -= n;
+  }
+  // n is 0..16.
+  uint32_t Get(int n) {
+    if (n == 0) return 0;
+    Need(n);
+    const uint32_t v = static_cast<uint32_t>(acc_ >> (64 - n));
+    Consume(n);
+    return v;
+  }
+  int Symbol(const HuffTable& t) {
+    Need(16);
+    const uint32_t look = static_cast<uint32_t>(acc_ >> 56);
+    const int len = t.look_len[look];
+    if (len) {
+      Consume(len);
+      return t.look_sym[look];
+    }
+    const uint32_t code16 = static_cast<uint32_t>(acc_ >> 48);
+    for (int l = 9; l <= 16; ++l) {
+      const int32_t code = static_cast<int32_t>(code16 >> (16 - l));
+      if (code <= t.maxcode[l]) {
+        Consume(l);
+        return t.values[(t.valptr[l] + static_cast<unsigned>(code - t.mincode[l])) & 0xFF];
+      }
+    }
+    Fail(kErrBadCode);
+  }
+
+ private:
+  BitReader& br_;
+  uint64_t acc_;
+  int bits_;
+};
+
+// Zig-zag positions of the non-zero coefficients of a block (natural order) as a 64-bit mask: a compare
+// gives the natural-order mask, and eight table look-ups permute it, a byte of it at a time.
+struct ZigzagMaskTable {
+  uint64_t bits[8][256];
+  ZigzagMaskTable() : bits{} {
+    int zigzag_of[64];
+    for (int k = 0; k < 64; ++k) zigzag_of[kZigzag[k]] = k;
+    for (int b = 0; b < 8; ++b) {
+      for (int x = 0; x < 256; ++x) {
+        for (int i = 0; i < 8; ++i) {
+          if (x & (1 << i)) bits[b][x] |= uint64_t{1} << zigzag_of[8 * b + i];
+        }
+      }
+    }
+  }
+};
+const ZigzagMaskTable kZigzagMask;
+
+uint64_t NonZeroZigzag(const int16_t* coef) {
+  uint64_t natural = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0; i < 4; ++i) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 16 * i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 16 * i + 8));
+    const __m128i eq = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+    natural |= static_cast<uint64_t>(static_cast<uint16_t>(~_mm_movemask_epi8(eq))) << (16 * i);
+  }
+#else
+  for (int i = 0; i < 64; ++i) natural |= static_cast<uint64_t>(coef[i] != 0) << i;
+#endif
+  uint64_t m = 0;
+  for (int b = 0; b < 8; ++b) m |= kZigzagMask.bits[b][(natural >> (8 * b)) & 0xFF];
+  return m;
+}
+
+// Positions lo..hi (0 <= lo <= 63, hi <= 63; empty when hi < lo).
+inline uint64_t Span(int lo, int hi) {
+  if (hi < lo) return 0;
+  const uint64_t upto = hi == 63 ? ~uint64_t{0} : (uint64_t{1} << (hi + 1)) - 1;
+  return upto & (~uint64_t{0} << lo);
+}
+
+// T.81 EXTEND of the top s (0..15) bits of `bits` (as the sequential decoder's).
+inline int ExtendedTop(uint64_t bits, int s) {
+  const int v = static_cast<int>((bits >> 1) >> (63 - s));
+  const int adjust = static_cast<int>(static_cast<int64_t>(~bits) >> 63) & ((1 << s) - 1);
+  return v - adjust;
 }
 
 class ProgressiveScan {
@@ -98,22 +207,40 @@ void ProgressiveScan::AcFirst(int16_t* coef) {
     return;
   }
   const int al = scan().al;
-  for (int k = scan().ss; k <= scan().se; ++k) {
-    int rs = DecodeSymbol(br_, *ac_);
-    int r = rs >> 4;
-    int s = rs & 15;
-    if (s) {
+  const int se = scan().se;
+  const HuffTable& ac = *ac_;
+  HeldBits h(br_);
+  for (int k = scan().ss; k <= se; ++k) {
+    h.Need(16);
+    // Common case: a short code and its value in one look-up, all of it held and inside the band.
+    const int32_t e = ac.fast_ac[h.acc() >> (64 - kFastAcBits)];
+    if (((e >> 13) & 3) == kFastCoef) {
+      const int total = e & 31, pending = (e >> 5) & 15, run = (e >> 9) & 15;
+      if (total <= h.bits() && k + run <= se) {
+        const uint64_t vbits = h.acc() << (total - pending);
+        h.Consume(total);
+        k += run;
+        const int v = ExtendedTop(vbits, pending) + (e >> 16);
+        coef[kZigzag[k]] = ToCoef(static_cast<int>(static_cast<unsigned>(v) << al));
+        continue;
+      }
+    }
+    const int rs = h.Symbol(ac);
+    const int r = rs >> 4;
+    const int sz = rs & 15;
+    if (sz) {
       k += r;
-      if (k > scan().se) break;  // a run past the band: corrupt data, never written outside it
-      int v = Extend(br_.Get(s), s);
+      if (k > se) break;  // a run past the band: corrupt data, never written outside it
+      const int v = Extend(h.Get(sz), sz);
       coef[kZigzag[k]] = ToCoef(static_cast<int>(static_cast<unsigned>(v) << al));
     } else if (r == 15) {
       k += 15;
     } else {
-      eobrun_ = (1 << r) + static_cast<int>(br_.Get(r)) - 1;
+      eobrun_ = (1 << r) + static_cast<int>(h.Get(r)) - 1;
       break;
     }
   }
+  h.Sync();
 }
 
 // T.81 G.1.2.3: correction bits for coefficients that already have history, new coefficients of
@@ -123,41 +250,51 @@ void ProgressiveScan::AcRefine(int16_t* coef) {
   const int p1 = 1 << scan().al;
   const int m1 = -p1;
   int k = scan().ss;
+  HeldBits h(br_);
+  // Without branches on the bit: correction bits are close to random.
   auto correct = [&](int16_t& c) {
-    if (br_.Get(1) && (c & p1) == 0) c = ToCoef(c >= 0 ? c + p1 : c + m1);
+    const int bit = static_cast<int>(h.Get(1));
+    const int step = (c & p1) == 0 ? (c >= 0 ? p1 : m1) : 0;
+    c = ToCoef(c + (step & -bit));
+  };
+  // Positions with history (non-zero so far, in zig-zag order): the walk over the band reads one
+  // correction bit for each of them and counts the others, so it goes from one to the next through
+  // the mask instead of position by position. Corrections never make a coefficient zero.
+  uint64_t history = NonZeroZigzag(coef);
+  auto correct_span = [&](int lo, int hi) {
+    for (uint64_t m = history & Span(lo, hi); m; m &= m - 1) correct(coef[kZigzag[__builtin_ctzll(m)]]);
   };
   if (eobrun_ == 0) {
     for (; k <= se; ++k) {
-      int rs = DecodeSymbol(br_, *ac_);
+      int rs = h.Symbol(*ac_);
       int r = rs >> 4;
       int s = rs & 15;
       int value = 0;
       if (s) {
         if (s != 1) Fail(kErrBadCode);
-        value = br_.Get(1) ? p1 : m1;
+        value = h.Get(1) ? p1 : m1;
       } else if (r != 15) {
         eobrun_ = 1 << r;
-        if (r) eobrun_ += static_cast<int>(br_.Get(r));
+        if (r) eobrun_ += static_cast<int>(h.Get(r));
         break;
       }
-      for (; k <= se; ++k) {
-        int16_t& c = coef[kZigzag[k]];
-        if (c != 0) {
-          correct(c);
-        } else if (--r < 0) {
-          break;
-        }
+      // The (r + 1)-th position without history from k on, or past the band.
+      uint64_t zeros = ~history & Span(k, se);
+      for (int i = 0; i < r; ++i) zeros &= zeros - 1;  // an empty mask stays empty
+      const int target = zeros ? __builtin_ctzll(zeros) : se + 1;
+      correct_span(k, target - 1);
+      k = target;
+      if (value && k <= se) {
+        coef[kZigzag[k]] = ToCoef(value);
+        history |= uint64_t{1} << k;
       }
-      if (value && k <= se) coef[kZigzag[k]] = ToCoef(value);
     }
   }
   if (eobrun_ > 0) {
-    for (; k <= se; ++k) {
-      int16_t& c = coef[kZigzag[k]];
-      if (c != 0) correct(c);
-    }
+    if (k <= se) correct_span(k, se);
     --eobrun_;
   }
+  h.Sync();
 }
 
 void ProgressiveScan::Block(int j, int16_t* coef) {
@@ -195,13 +332,28 @@ void ProgressiveScan::BeforeMcu() {
 void ProgressiveScan::Run(const Geometry& geo, CoefStore& store) {
   const JpegScan& s = scan();
   if (s.ns == 1) {
+    // Non-interleaved: the component's blocks in raster order; block (bx, by) lies in MCU
+    // (bx / h, by / v) at (bx % h, by % v), tracked by counters rather than divisions.
     const int c = s.comp[0];
     const int h = geo.comp_h[c], v = geo.comp_v[c];
+    int mcu_y = 0, in_v = 0;
     for (int by = 0; by < geo.blocks_y[c]; ++by) {
+      int mcu_x = 0, in_h = 0;
       for (int bx = 0; bx < geo.blocks_x[c]; ++bx) {
         BeforeMcu();
-        uint32_t mcu = static_cast<uint32_t>(by / v) * geo.mcus_x + static_cast<uint32_t>(bx / h);
-        Block(0, store.Mcu(mcu) + 64 * (geo.mcu_offset[c] + (by % v) * h + bx % h));
+        const uint32_t mcu = static_cast<uint32_t>(mcu_y) * geo.mcus_x + static_cast<uint32_t>(mcu_x);
+        const uint32_t offset = static_cast<uint32_t>(64 * (geo.mcu_offset[c] + in_v * h));
+        // The component's blocks lie an MCU apart in the store: fetch a few MCUs ahead of the decoder.
+        if (in_h == 0) store.Prefetch(mcu + kPrefetchMcus, offset, static_cast<uint32_t>(128 * h));
+        Block(0, store.Mcu(mcu) + offset + 64 * in_h);
+        if (++in_h == h) {
+          in_h = 0;
+          ++mcu_x;
+        }
+      }
+      if (++in_v == v) {
+        in_v = 0;
+        ++mcu_y;
       }
     }
     return;

@@ -151,6 +151,35 @@ TEST(JpegCompressor, BandHeightsAndFastPathGiveIdenticalBytes) {
   }
 }
 
+// The bytes of fixed pictures in each coding form, pinned by an FNV-1a hash: the kernels and the entropy
+// coder are tuned for speed, and every stream they write must stay what it was.
+TEST(JpegCompressor, StreamsArePinned) {
+  struct Case {
+    const char* form;
+    int channels;
+    bool gray, progressive, restart;
+    int quality;
+    uint64_t hash;
+  };
+  const Case cases[] = {
+      {"colour 4:2:0 baseline", 3, false, false, false, 75, 0x3F0E09D47110A62Bull},
+      {"colour 4:2:0 progressive", 3, false, true, false, 50, 0xB6AF5AB2686DB0A3ull},
+      {"colour 4:2:0 restart", 3, false, false, true, 90, 0xB66C9AEC8C17D4D2ull},
+      {"gray from colour baseline", 3, true, false, false, 75, 0xF4B6711491A1ADE7ull},
+      {"gray baseline", 1, true, false, false, 95, 0xA4334A5EC82FC3E7ull},
+  };
+  for (const Case& c : cases) {
+    const Image image = MakeCheque(301, 93, c.channels, 11);
+    JpegCompressSettings s = SettingsFor(image, c.quality, c.gray, c.progressive);
+    s.restart_option = c.restart;
+    const EncodeResult r = Encode(image, s, 16);
+    ASSERT_EQ(r.code, 0) << c.form;
+    uint64_t h = 0xCBF29CE484222325ull;
+    for (uint8_t b : r.bytes) h = (h ^ b) * 0x100000001B3ull;
+    EXPECT_EQ(h, c.hash) << c.form << std::hex << " 0x" << h;
+  }
+}
+
 TEST(JpegCompressor, EdgesReplicateTheLastColumnAndRow) {
   // An image whose right column and bottom row are repeated to whole MCUs codes the same blocks.
   const Image small = MakeCheque(21, 13, 1, 3);

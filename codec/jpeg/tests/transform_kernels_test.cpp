@@ -128,6 +128,22 @@ void CompareWithScalar(const TransformKernels& simd_kernels) {
     ref.encode_block_1x1(plane.data() + 8 * 16 + 8, 16, divs[iter & 1], qa);
     simd->encode_block_1x1(plane.data() + 8 * 16 + 8, 16, divs[iter & 1], qb);
     ASSERT_EQ(0, memcmp(qa, qb, sizeof qa)) << iter;
+    if (simd->encode_pair_1x1 && simd->encode_pair_2x2) {
+      // Two blocks at once: each as the scalar kernel gives it alone (the second block is the first
+      // plane's mirror image, so the two differ).
+      std::vector<uint8_t> mirror(plane.rbegin(), plane.rend());
+      int16_t pa[64], pb[64], ra[64], rb[64];
+      ref.encode_block_1x1(plane.data() + 8, 16, divs[iter & 1], ra);
+      ref.encode_block_1x1(mirror.data() + 8 * 16, 16, divs[iter & 1], rb);
+      simd->encode_pair_1x1(plane.data() + 8, mirror.data() + 8 * 16, 16, divs[iter & 1], pa, pb);
+      ASSERT_EQ(0, memcmp(ra, pa, sizeof ra)) << iter;
+      ASSERT_EQ(0, memcmp(rb, pb, sizeof rb)) << iter;
+      ref.encode_block_2x2(plane.data(), 16, divs[iter & 1], ra);
+      ref.encode_block_2x2(mirror.data(), 16, divs[iter & 1], rb);
+      simd->encode_pair_2x2(plane.data(), mirror.data(), 16, divs[iter & 1], pa, pb);
+      ASSERT_EQ(0, memcmp(ra, pa, sizeof ra)) << iter;
+      ASSERT_EQ(0, memcmp(rb, pb, sizeof rb)) << iter;
+    }
     alignas(16) int16_t sparse[64];
     for (int k = 0; k < 64; ++k) sparse[k] = (byte(rng) < 40) ? static_cast<int16_t>(qa[k] | 1) : 0;
     ASSERT_EQ(ref.nonzero_mask(sparse), simd->nonzero_mask(sparse)) << iter;

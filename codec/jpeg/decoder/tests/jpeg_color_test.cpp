@@ -64,6 +64,42 @@ TEST(JpegColor, RowConversionEqualsTheTables) {
   }
 }
 
+TEST(JpegColor, HalfWidthChromaEqualsReplicatedChroma) {
+  // 4:2:0 and 4:2:2 chroma stays at its coded width and is replicated by the conversion: for every
+  // path (plain, offset, gain, exchanged chroma), both phases and widths around the vector step, the
+  // pixels equal those converted from rows with each chroma sample written twice.
+  ColorAdjust offset;
+  offset.offset[3] = -30;
+  ColorAdjust gain;
+  gain.gain[2] = 3000;
+  const struct {
+    JpegOutputKind kind;
+    ColorAdjust adjust;
+  } paths[] = {{kKindRgb, ColorAdjust{}}, {kKindRgb, offset}, {kKindRgb, gain}, {kKindRgbSwap, ColorAdjust{}}};
+  for (const auto& path : paths) {
+    ColorConverter cc;
+    cc.Setup(path.kind, path.adjust);
+    for (int width : {1, 2, 15, 16, 17, 31, 33, 70}) {
+      for (int phase : {0, 1}) {
+        std::vector<uint8_t> y(width), cb((width + 2) / 2), cr((width + 2) / 2), cb_full(width), cr_full(width);
+        for (int i = 0; i < width; ++i) y[i] = static_cast<uint8_t>(i * 53 + 7);
+        for (size_t i = 0; i < cb.size(); ++i) {
+          cb[i] = static_cast<uint8_t>(i * 97 + 3);
+          cr[i] = static_cast<uint8_t>(255 - i * 61);
+        }
+        for (int i = 0; i < width; ++i) {
+          cb_full[i] = cb[(i + phase) / 2];
+          cr_full[i] = cr[(i + phase) / 2];
+        }
+        std::vector<uint8_t> got(3 * width), want(3 * width);
+        cc.ConvertRow(y.data(), cb.data(), cr.data(), width, true, phase, got.data());
+        cc.Convert(y.data(), cb_full.data(), cr_full.data(), width, width, 1, want.data());
+        ASSERT_EQ(got, want) << "width " << width << " phase " << phase;
+      }
+    }
+  }
+}
+
 TEST(JpegColor, MatchesTheJfifEquations) {
   ColorConverter cc;
   cc.Setup(kKindRgb, ColorAdjust{});
