@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/api_binding.h"
 #include "demo/lumivex.h"
 #include "fake_qv6/fake_qv6_loader.h"
 #include "platform/dynlib.h"
@@ -210,6 +211,38 @@ TEST_F(DemoTest, GrayscaleLoopWritesJpegFiles) {
     const auto r = zc::testkit::RunCommand("djpeg -pnm " + plat::ResolvePath(".\\images\\f0000001.jpg") + " | head -c 2");
     EXPECT_EQ(r.output, "P5");
   }
+}
+
+// Gray-B/W scans through the verified scan, as the program runs it with analysis joined to the API: each
+// document gives a G4 front and a gray JPEG, and the logged line is the simulator's.
+TEST_F(DemoTest, GrayBwLoopRunsTheVerifiedScan) {
+  analysis::InstallIntoApi();
+  struct Remove {
+    ~Remove() { analysis::RemoveFromApi(); }
+  } remove;
+  Attach(2);
+  ASSERT_EQ(Run({IDC_GRAYBW, IDC_SCAN}), 0);
+  const std::string log = ReadFile(dir_.Path() + "/lumivex.mcr");
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    lines.push_back(log.substr(at, end - at));
+  }
+  ASSERT_EQ(lines.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    char name[32];
+    std::snprintf(name, sizeof name, ".\\images\\f%07zu.tif", i + 1);
+    ASSERT_EQ(lines[i].rfind(std::string(name) + " => ", 0), 0u) << lines[i];
+    EXPECT_EQ(Without(lines[i].substr(std::strlen(name) + 4), ' '), Without(scanner_->Fed(i)->codeLine, ' '));
+    EXPECT_TRUE(std::filesystem::exists(plat::ResolvePath(name)));
+    std::snprintf(name, sizeof name, ".\\images\\f%07zu.jpg", i + 1);
+    EXPECT_TRUE(std::filesystem::exists(plat::ResolvePath(name)));
+  }
+  if (zc::testkit::HaveTool("tiffinfo")) {
+    const auto info = zc::testkit::RunCommand("tiffinfo " + plat::ResolvePath(".\\images\\f0000001.tif") + " 2>&1");
+    EXPECT_NE(info.output.find("CCITT Group 4"), std::string::npos) << info.output;
+  }
+  EXPECT_TRUE(hb_->Boxes().empty());
 }
 
 TEST_F(DemoTest, EmptyFeederAtTheFirstDocumentShowsTheCodeInTheCaption) {

@@ -273,11 +273,9 @@ class ApiScanCalls : public vekscan::ScanCalls {
                   int maxErrors) override {
     return zarn::funcCombineMICR(magnetic, optical, confidence, out, vekscan::kTextRoom, maxErrors);
   }
-  // The choice between two magnetic passes is not offered through the API's analysis calls yet: the first
-  // pass stands.
-  int ChooseMICRPass(const char* first, const char*, char* out) override {
-    OpticalLine::CopyText(out, first != nullptr ? first : "", vekscan::kTextRoom);
-    return 0;
+  // `out` has the verified scan's text room, above the 80 bytes the choice writes.
+  int ChooseMICRPass(const char* first, const char* second, char* out) override {
+    return micr::funcChooseMICRPass(first != nullptr ? first : "", second != nullptr ? second : "", out);
   }
   int VerifyMICRQuality(const char* line, const char* optical, const char* confidence) override {
     return iqa::VerifyMICRQuality(line, optical, confidence);
