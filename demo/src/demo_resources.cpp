@@ -31,8 +31,9 @@ ui::ResourceModule Module() {
                        "Lumivex Finding and Initializing VEK Scanner",
                        {Static(500, "Lumivex is attempting to find and initialize the VEK Check Scanner", {5, 4, 255, 14}),
                         Static(501, "Please Wait up to a minute", {5, 18, 255, 28})}});
+  // Visible: the modeless panel is created inside its host and never shown on its own.
   m.dialogs.push_back({"LUMIVEXMAIN",
-                       ui::WS_CHILD,
+                       ui::WS_CHILD | ui::WS_VISIBLE,
                        {0, 0, 100, 1200},
                        "",
                        {Static(IDC_SCANNUMBER_LABEL, "Scan Number", {4, 4, 70, 13}),

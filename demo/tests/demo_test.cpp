@@ -245,6 +245,22 @@ TEST_F(DemoTest, GrayBwLoopRunsTheVerifiedScan) {
   EXPECT_TRUE(hb_->Boxes().empty());
 }
 
+// A user's mouse click on the panel's Scan button runs the loop: the panel is visible and its controls
+// take the click.
+TEST_F(DemoTest, AMouseClickOnScanRunsTheLoop) {
+  Attach(2);
+  DemoObserver o;
+  o.started = [this] {
+    ws_->SendMessage(Windows().panel, ui::WM_COMMAND, IDC_BW, 0);
+    EXPECT_TRUE(ws_->IsWindowVisible(Windows().panel));
+    hb_->ClickControl(Windows().panel, IDC_SCAN);
+  };
+  o.loopEnded = [this] { ws_->PostMessage(Windows().panel, ui::WM_COMMAND, IDC_EXIT); };
+  SetDemoObserver(o);
+  ASSERT_EQ(WinMain(DemoResources(), nullptr, "", ui::SW_SHOW), 0);
+  EXPECT_EQ(Panel().scanNumber, 3);
+}
+
 TEST_F(DemoTest, EmptyFeederAtTheFirstDocumentShowsTheCodeInTheCaption) {
   Attach(0);
   ASSERT_EQ(Run({IDC_BW, IDC_SCAN}), 0);
