@@ -22,8 +22,13 @@
 #include "platform/paths.h"
 #include "sim/simulator.h"
 #include "testkit/support/external_tool.h"
+#include "testkit/support/pnm.h"
 #include "testkit/support/scratch_dir.h"
 #include "ui/headless_backend.h"
+#ifdef ZC_HAVE_X11
+#include "testkit/support/xvfb_server.h"
+#include "ui/x11_backend.h"
+#endif
 #include "ui/window_system.h"
 #include "zarn/api_state.h"
 #include "zarn/lifecycle.h"
@@ -31,6 +36,7 @@
 #include "zarn/params.h"
 #include "zarn/qv600.h"
 #include "zarn/trace.h"
+#include "imaging/image_windows.h"
 
 namespace demo {
 namespace {
@@ -115,8 +121,10 @@ class DemoTest : public ::testing::Test {
     ws_->SetProfileFile(dir_.Path() + "/win.ini");
   }
   void TearDown() override {
-    for (ui::HWND h : ws_->TopLevels()) ws_->DestroyWindow(h);
-    ws_.reset();
+    if (ws_) {
+      for (ui::HWND h : ws_->TopLevels()) ws_->DestroyWindow(h);
+      ws_.reset();
+    }
     if (zarn::Api().zarnInitialised) zarn::ZARNExit();
     scanner_.reset();
     zarn::SetCodeLineFormatter(nullptr);
@@ -260,6 +268,107 @@ TEST_F(DemoTest, AMouseClickOnScanRunsTheLoop) {
   ASSERT_EQ(WinMain(DemoResources(), nullptr, "", ui::SW_SHOW), 0);
   EXPECT_EQ(Panel().scanNumber, 3);
 }
+
+#ifdef ZC_HAVE_X11
+// The program in a real window on a private X server: xdotool clicks Scan; once the loop has ended on the
+// empty feeder, the screenshot's front image area equals a headless paint of the last front file at that size.
+TEST_F(DemoTest, UnderXvfbAClickOnScanShowsTheLastFront) {
+  if (!zc::testkit::HaveTool("Xvfb") || !zc::testkit::HaveTool("import") || !zc::testkit::HaveTool("xdotool")) {
+    GTEST_SKIP() << "Xvfb, ImageMagick or xdotool missing";
+  }
+  zc::testkit::XvfbServer xvfb;
+  ASSERT_FALSE(xvfb.Name().empty()) << "Xvfb did not start";
+  auto backend = ui::X11Backend::Open(xvfb.Name().c_str());
+  ASSERT_TRUE(backend);
+  ui::X11Backend* x11 = backend.get();
+  ws_.reset();
+  hb_ = nullptr;
+  ws_ = std::make_unique<ui::WindowSystem>(std::move(backend));
+  ws_->SetProfileFile(dir_.Path() + "/win.ini");
+  // The X connection closes before the server stops: the window system goes first on every way out.
+  struct CloseX {
+    std::unique_ptr<ui::WindowSystem>& ws;
+    ~CloseX() {
+      for (ui::HWND h : ws->TopLevels()) ws->DestroyWindow(h);
+      ws.reset();
+    }
+  } closeX{ws_};
+  Attach(2);
+
+  auto settle = [&] {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (std::chrono::steady_clock::now() < end) {
+      ws_->PumpPending();
+      x11->WaitInput(10);
+    }
+  };
+  std::string clickOutput, shotOutput, lastCaption;
+  ui::Rect frontClient;
+  ui::Point frontOrigin;
+  const std::string shot = dir_.Path() + "/screen.ppm";
+  DemoObserver o;
+  o.status = [&](const std::string& s) { lastCaption = s; };
+  o.started = [&] {
+    ws_->SendMessage(Windows().panel, ui::WM_COMMAND, IDC_BW, 0);
+    settle();
+    const ui::HWND scan = ws_->GetDlgItem(Windows().panel, IDC_SCAN);
+    const ui::Rect r = ws_->GetClientRect(scan);
+    const ui::Point p = ws_->ClientToScreen(scan, {r.Width() / 2, r.Height() / 2});
+    clickOutput = zc::testkit::RunCommand("DISPLAY=" + xvfb.Name() + " xdotool mousemove --sync " +
+                                          std::to_string(p.x) + " " + std::to_string(p.y) + " click 1")
+                      .output;
+  };
+  o.loopEnded = [&] {
+    settle();
+    const ui::Rect frame = ws_->GetWindowRect(Windows().frame);
+    const ui::Point front = ws_->ClientToScreen(Windows().front, {0, 0});
+    frontOrigin = {front.x - frame.left, front.y - frame.top};
+    frontClient = ws_->GetClientRect(Windows().front);
+    shotOutput = zc::testkit::RunCommand("import -display " + xvfb.Name() + " -window " +
+                                         std::to_string(x11->XWindowOf(Windows().frame)) + " -depth 8 ppm:" + shot)
+                     .output;
+    ws_->PostMessage(Windows().panel, ui::WM_COMMAND, IDC_EXIT);
+  };
+  SetDemoObserver(o);
+  ASSERT_EQ(WinMain(DemoResources(), nullptr, "", ui::SW_SHOW), 0) << clickOutput;
+  ASSERT_EQ(lastCaption.rfind("MICR Code Line -> ", 0), 0u) << lastCaption << "\n" << clickOutput;
+  EXPECT_EQ(Panel().scanNumber, 3);
+  const auto screen = zc::testkit::ReadPnm(shot);
+  ASSERT_TRUE(screen) << shotOutput;
+  ASSERT_GT(frontClient.Width(), 0);
+
+  // The same file painted headless in a window of the front area's size.
+  const std::string lastFront = plat::ResolvePath(".\\images\\f0000002.tif");
+  ui::WindowSystem headless(std::make_unique<ui::HeadlessBackend>(ui::DisplayInfo{1280, 1024}));
+  headless.RegisterClass({"FrontPaint", [&headless](ui::HWND h, uint32_t m, uintptr_t wp, intptr_t lp) {
+                            return headless.DefWindowProc(h, m, wp, lp);
+                          }});
+  const ui::HWND popup = headless.CreateWindow("FrontPaint", "front", ui::WS_POPUP | ui::WS_VISIBLE,
+                                               {0, 0, frontClient.Width(), frontClient.Height()}, nullptr);
+  ASSERT_EQ(zc::imaging::ZARNStartImageWindow(popup, 1), 0);
+  ASSERT_EQ(zc::imaging::ZARNSetImageMultPage(lastFront.c_str(), 1, 1), 0);
+  for (int i = 0; i < 4; ++i) {
+    headless.PumpPending();
+    headless.UpdateWindow(popup);
+  }
+  const ui::Surface& fb = *headless.Framebuffer(popup);
+  ASSERT_LE(frontOrigin.x + fb.Width(), screen->width);
+  ASSERT_LE(frontOrigin.y + fb.Height(), screen->height);
+  int differing = 0, ink = 0;
+  for (int y = 0; y < fb.Height(); ++y) {
+    for (int x = 0; x < fb.Width(); ++x) {
+      const size_t at = (static_cast<size_t>(frontOrigin.y + y) * screen->width + frontOrigin.x + x) * 3;
+      const uint8_t* p = &screen->raster[at];
+      differing += ui::Rgb(p[0], p[1], p[2]) != fb.Pixel(x, y);
+      ink += fb.Pixel(x, y) != ui::kWhite;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(ink, fb.Width() * fb.Height() / 50);  // the cheque is shown, not a blank window
+  EXPECT_EQ(zc::imaging::ZARNCloseImageWindow(1), 0);
+  for (ui::HWND h : headless.TopLevels()) headless.DestroyWindow(h);
+}
+#endif
 
 TEST_F(DemoTest, EmptyFeederAtTheFirstDocumentShowsTheCodeInTheCaption) {
   Attach(0);
