@@ -69,16 +69,7 @@ class Combiner {
     }
     while (M(m_) == ' ') ++m_;
     while (O(o_) == ' ') ++o_;
-    // A transit symbol the magnetic reader missed, or one the optical reader missed.
-    if (O(o_) == ':' && O(o_ + 1) == M(m_) && O(o_ + 2) == M(m_ + 1) && O(o_ + 3) == M(m_ + 2)) {
-      r_.push(':');
-      MICRVerifyFlags |= kVerifyTransitFromOptical;
-      ++MICRVerifyCounters.GapRepairs;
-      ++o_;
-    } else if (M(m_) == ':' && O(o_) == M(m_ + 1) && O(o_ + 1) == M(m_ + 2) && O(o_ + 2) == M(m_ + 3)) {
-      r_.push(':');
-      ++m_;
-    }
+    TakeMissedTransit(mag_, m_, opt_, o_, r_);
     const Alignment start = BestShift(mag_, m_, opt_, o_);
     if (start.count < 5) return false;
     if (start.shift != 0 && o_ + start.shift >= 0) o_ += start.shift;

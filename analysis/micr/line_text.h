@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/micr/combine.h"
+#include "analysis/micr/verify_state.h"
+
 namespace analysis::micr {
 
 // One character of a line, or nothing (-1) outside it.
@@ -97,6 +100,24 @@ inline Alignment BestShift(std::string_view mag, int64_t m, std::string_view opt
     if (count > best.count || (s == 0 && count >= best.count)) best = {s, count};
   }
   return best;
+}
+
+// A transit symbol one reader missed where the two lines start (after their blanks, at `m` and `o`): one the
+// magnetic reader missed is taken from the optical line as a gap repair, one the optical reader missed is
+// kept; either goes into `out` and moves its line's place past it.
+inline void TakeMissedTransit(std::string_view mag, int64_t& m, std::string_view opt, int64_t& o,
+                              BoundedLine& out) {
+  if (At(opt, o) == ':' && At(opt, o + 1) == At(mag, m) && At(opt, o + 2) == At(mag, m + 1) &&
+      At(opt, o + 3) == At(mag, m + 2)) {
+    out.push(':');
+    MICRVerifyFlags |= kVerifyTransitFromOptical;
+    ++MICRVerifyCounters.GapRepairs;
+    ++o;
+  } else if (At(mag, m) == ':' && At(opt, o) == At(mag, m + 1) && At(opt, o + 1) == At(mag, m + 2) &&
+             At(opt, o + 2) == At(mag, m + 3)) {
+    out.push(':');
+    ++m;
+  }
 }
 
 }  // namespace analysis::micr

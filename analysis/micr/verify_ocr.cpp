@@ -483,15 +483,7 @@ class Verifier {
     int64_t i = magStart_, x = opticalStart_;
     while (b(i) == ' ') ++i;
     while (o(x) == ' ') ++x;
-    if (o(x) == ':' && o(x + 1) == b(i) && o(x + 2) == b(i + 1) && o(x + 3) == b(i + 2)) {
-      r.push(':');
-      MICRVerifyFlags |= kVerifyTransitFromOptical;
-      ++MICRVerifyCounters.GapRepairs;
-      ++x;
-    } else if (b(i) == ':' && o(x) == b(i + 1) && o(x + 1) == b(i + 2) && o(x + 2) == b(i + 3)) {
-      r.push(':');
-      ++i;
-    }
+    TakeMissedTransit(Bs(), i, O_, x, r);
     const Alignment a = BestShift(Bs(), i, O_, x);
     if (a.count < 5) {
       R_.assign(Bs());
