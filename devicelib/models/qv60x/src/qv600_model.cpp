@@ -24,10 +24,6 @@ constexpr uint16_t kW3FrontRead = 0x1;
 constexpr uint16_t kW3RearRead = 0x2;
 constexpr int kModePixels = 832;
 
-uint32_t RoundUp64(uint32_t v) {
-  return (v + 63) / 64 * 64;
-}
-
 int Clamp16(int v) {
   return static_cast<uint16_t>(v);
 }

@@ -27,10 +27,6 @@ constexpr uint32_t kBeforeTableLoadMs = 100;
 constexpr int kMaxSensorPixels = 2048;
 constexpr int kDefaultPixels = 832;
 
-uint32_t RoundUp64(uint32_t v) {
-  return (v + 63) / 64 * 64;
-}
-
 }  // namespace
 
 namespace first {

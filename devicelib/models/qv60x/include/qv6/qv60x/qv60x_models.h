@@ -30,6 +30,10 @@ struct LineGeometry {
   uint32_t lines = 0;
   uint32_t total = 0;  // bytes asked for: bytesPerLine x lines within the model's cap
 };
+// Raw lines come in whole 64-byte units.
+inline constexpr uint32_t RoundUp64(uint32_t v) {
+  return (v + 63) / 64 * 64;
+}
 // QV600 rule: depth codes 0-2, lines from w6 (see GetImages).
 LineGeometry Qv600Lines(int width, int depthCode, int resolution, int w6);
 // QV605 rule: colour planes, the line count halved for grey at 100 dpi.
