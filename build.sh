@@ -13,7 +13,7 @@ ROOT=$(pwd)
 JOBS=${JOBS:-$(nproc)}
 
 # Build tools, test frameworks, and the independent tools the conformance tests compare against.
-PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev ccache libgtest-dev libgmock-dev libbenchmark-dev
+PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev lld ccache libgtest-dev libgmock-dev libbenchmark-dev
   libtiff-tools libjpeg-turbo-progs libjpeg62-turbo-dev libtiff-dev python3-pil imagemagick netpbm giflib-tools
   file libxml2-utils libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core libx11-dev xvfb xdotool)
 

@@ -27,6 +27,9 @@ if(ZC_TESTS)
     set(_zc_pch_default ON)
   endif()
   option(ZC_TEST_PCH "Share one precompiled GoogleTest header between the test suites" ${_zc_pch_default})
+  # A suite's files compiled together: GoogleTest's header and the project's are parsed once per batch
+  # instead of once per file, which is most of a clean build's time.
+  option(ZC_UNITY_TESTS "Compile each test suite's files in batches" ON)
   # Code generation for the assertion macros is most of a suite's compile time; at -O1 a suite compiles in
   # about two thirds of the -O2 time, while the code under test, in its libraries, keeps the configuration's
   # optimisation.
@@ -50,6 +53,9 @@ function(zc_add_test name)
     target_precompile_headers(${name} REUSE_FROM zc_gtest_pch)
   endif()
   target_compile_options(${name} PRIVATE ${ZC_TEST_OPTIMIZE})
+  if(ZC_UNITY_TESTS)
+    set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  endif()
   # Test discovery flattens list-valued properties, so each suite carries one label.
   if(T_LABELS)
     list(GET T_LABELS 0 _labels)

@@ -22,6 +22,7 @@ struct Picture {
 Picture makePicture(int width, int height, int channels, int bits, uint32_t seed = 1);
 // 256 entries R, G, B, all different.
 std::vector<uint8_t> makePalette();
+inline const std::vector<uint8_t> kPalette = makePalette();
 
 // PGM (P5) for one channel, PPM (P6) for three; PBM (P4) read as 0/1 with 1 = black.
 bool writePnm(const std::string& path, const Picture& picture);

@@ -18,7 +18,7 @@ using test::DecodeOptions;
 using test::DecodeResult;
 using test::Picture;
 
-const std::vector<uint8_t> kPalette = test::makePalette();
+using test::kPalette;
 
 Picture toRgb(const DecodeResult& r) {
   return r.picture.channels == 3 ? r.picture : test::expand(r.picture, r.palette);
@@ -64,7 +64,7 @@ DecodeResult viaTool(const Picture& source, std::string command, const DecodeOpt
   return test::decodeFile(out, options);
 }
 
-struct ToolCase {
+struct ToolFileCase {
   const char* name;  // the test's name: writer and form
   const char* tool;  // executable to check for, or "pil"
   const char* command;
@@ -74,14 +74,14 @@ struct ToolCase {
 };
 
 // Failure messages name the case, not its bytes.
-void PrintTo(const ToolCase& c, std::ostream* os) {
+void PrintTo(const ToolFileCase& c, std::ostream* os) {
   *os << c.name << " (" << c.command << ')';
 }
 
-class ReaderConformance : public ::testing::TestWithParam<ToolCase> {};
+class ReaderConformance : public ::testing::TestWithParam<ToolFileCase> {};
 
 TEST_P(ReaderConformance, DecodesToTheSourcePixels) {
-  const ToolCase c = GetParam();
+  const ToolFileCase c = GetParam();
   if (std::string(c.tool) == "pil" ? !testkit::HavePythonModule("PIL") : !testkit::HaveTool(c.tool))
     GTEST_SKIP() << c.tool;
   const Picture source = fewColors(45, 27, c.colors);
@@ -98,32 +98,32 @@ TEST_P(ReaderConformance, DecodesToTheSourcePixels) {
 INSTANTIATE_TEST_SUITE_P(
     Readers, ReaderConformance,
     ::testing::Values(
-        ToolCase{"ppmtopcx_8bit", "ppmtopcx", "ppmtopcx -8bit {in} > {out}", 200, "PCX", 8},
-        ToolCase{"ppmtopcx_4bit_planes", "ppmtopcx", "ppmtopcx -planes 4 {in} > {out}", 16, "PCX", 4},
-        ToolCase{"ppmtopcx_4bit_packed", "ppmtopcx", "ppmtopcx -packed {in} > {out}", 16, "PCX", 4},
-        ToolCase{"ppmtopcx_1bit", "ppmtopcx", "ppmtopcx {in} > {out}", 2, "PCX", 1},
-        ToolCase{"pamtogif_8bit", "pamtogif", "pamtogif {in} > {out}", 200, "GIF", 8},
-        ToolCase{"pamtogif_3bit_interlaced", "pamtogif", "pamtogif -interlace {in} > {out}", 5, "GIF", 3},
-        ToolCase{"convert_gif_7bit_interlaced", "convert", "convert {in} -interlace GIF gif:{out}", 100,
+        ToolFileCase{"ppmtopcx_8bit", "ppmtopcx", "ppmtopcx -8bit {in} > {out}", 200, "PCX", 8},
+        ToolFileCase{"ppmtopcx_4bit_planes", "ppmtopcx", "ppmtopcx -planes 4 {in} > {out}", 16, "PCX", 4},
+        ToolFileCase{"ppmtopcx_4bit_packed", "ppmtopcx", "ppmtopcx -packed {in} > {out}", 16, "PCX", 4},
+        ToolFileCase{"ppmtopcx_1bit", "ppmtopcx", "ppmtopcx {in} > {out}", 2, "PCX", 1},
+        ToolFileCase{"pamtogif_8bit", "pamtogif", "pamtogif {in} > {out}", 200, "GIF", 8},
+        ToolFileCase{"pamtogif_3bit_interlaced", "pamtogif", "pamtogif -interlace {in} > {out}", 5, "GIF", 3},
+        ToolFileCase{"convert_gif_7bit_interlaced", "convert", "convert {in} -interlace GIF gif:{out}", 100,
                  "GIF", 7},
-        ToolCase{"ppmtobmp_1bit", "ppmtobmp", "ppmtobmp -bpp 1 {in} > {out}", 2, "BMP", 1},
-        ToolCase{"ppmtobmp_4bit", "ppmtobmp", "ppmtobmp -bpp 4 {in} > {out}", 16, "BMP", 4},
-        ToolCase{"ppmtobmp_8bit", "ppmtobmp", "ppmtobmp -bpp 8 {in} > {out}", 200, "BMP", 8},
-        ToolCase{"ppmtobmp_24bit", "ppmtobmp", "ppmtobmp -bpp 24 {in} > {out}", 256, "BMP", 24},
-        ToolCase{"ppmtobmp_os2_8bit", "ppmtobmp", "ppmtobmp -os2 -bpp 8 {in} > {out}", 100, "BMP", 8},
-        ToolCase{"convert_bmp3_24bit", "convert", "convert {in} -type TrueColor BMP3:{out}", 256, "BMP", 24},
-        ToolCase{"pil_pcx_8bit", "pil",
+        ToolFileCase{"ppmtobmp_1bit", "ppmtobmp", "ppmtobmp -bpp 1 {in} > {out}", 2, "BMP", 1},
+        ToolFileCase{"ppmtobmp_4bit", "ppmtobmp", "ppmtobmp -bpp 4 {in} > {out}", 16, "BMP", 4},
+        ToolFileCase{"ppmtobmp_8bit", "ppmtobmp", "ppmtobmp -bpp 8 {in} > {out}", 200, "BMP", 8},
+        ToolFileCase{"ppmtobmp_24bit", "ppmtobmp", "ppmtobmp -bpp 24 {in} > {out}", 256, "BMP", 24},
+        ToolFileCase{"ppmtobmp_os2_8bit", "ppmtobmp", "ppmtobmp -os2 -bpp 8 {in} > {out}", 100, "BMP", 8},
+        ToolFileCase{"convert_bmp3_24bit", "convert", "convert {in} -type TrueColor BMP3:{out}", 256, "BMP", 24},
+        ToolFileCase{"pil_pcx_8bit", "pil",
                  "/usr/bin/python3 -c \"from PIL import Image; "
                  "Image.open('{in}').quantize(200).save('{out}', 'PCX')\"",
                  200, "PCX", 8},
-        ToolCase{"pil_gif_8bit_comment", "pil",
+        ToolFileCase{"pil_gif_8bit_comment", "pil",
                  "/usr/bin/python3 -c \"from PIL import Image; "
                  "Image.open('{in}').quantize(100).save('{out}', 'GIF', comment=b'a comment')\"",
                  100, "GIF", 8},
-        ToolCase{"pil_bmp_24bit", "pil",
+        ToolFileCase{"pil_bmp_24bit", "pil",
                  "/usr/bin/python3 -c \"from PIL import Image; Image.open('{in}').save('{out}', 'BMP')\"",
                  256, "BMP", 24}),
-    [](const ::testing::TestParamInfo<ToolCase>& p) { return std::string(p.param.name); });
+    [](const ::testing::TestParamInfo<ToolFileCase>& p) { return std::string(p.param.name); });
 
 TEST(Readers, RefusedKinds) {
   struct Case {

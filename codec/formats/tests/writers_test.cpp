@@ -21,7 +21,7 @@ using fmt::getLe16;
 using fmt::getLe32;
 using test::Picture;
 
-const std::vector<uint8_t> kPalette = test::makePalette();
+using test::kPalette;
 
 // Pixels of a written file as an outside tool decodes them to PNM (indexes expanded through the palette).
 void expectToolDecodes(const std::string& tool, const std::vector<uint8_t>& file, const char* ext,

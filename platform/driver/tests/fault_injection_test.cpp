@@ -13,15 +13,15 @@ namespace {
 
 using testing::EchoDevice;
 
-constexpr const char* kName = "\\\\.\\usbbulk0";
+constexpr const char* kBulkName = "\\\\.\\usbbulk0";
 
 class FaultInjectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     DeviceRegistry::Instance().Reset();
     device = std::make_shared<EchoDevice>();
-    DeviceRegistry::Instance().Attach(kName, device);
-    handle = CreateFileA(kName, kGenericRead | kGenericWrite, 0, kOpenExisting, 0);
+    DeviceRegistry::Instance().Attach(kBulkName, device);
+    handle = CreateFileA(kBulkName, kGenericRead | kGenericWrite, 0, kOpenExisting, 0);
     ASSERT_NE(handle, kInvalidHandle);
   }
   void TearDown() override { DeviceRegistry::Instance().Reset(); }
@@ -54,7 +54,7 @@ TEST_F(FaultInjectionTest, ControlCallUnderEachFault) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
-    DeviceRegistry::Instance().AddFault(kName, c.fault);
+    DeviceRegistry::Instance().AddFault(kBulkName, c.fault);
     std::vector<uint8_t> in = {1, 2, 3, 4, 5, 6, 7, 8};
     std::vector<uint8_t> out(16 + 8, 0xEE);  // 8 guard bytes behind a 16-byte buffer
     uint32_t returned = 12345;
@@ -73,7 +73,7 @@ TEST_F(FaultInjectionTest, ControlCallUnderEachFault) {
 TEST_F(FaultInjectionTest, SkipAndCountSelectTheCalls) {
   // Two calls go through, the next two fail, then the device answers again.
   DeviceRegistry::Instance().AddFault(
-      kName, Fault{.kind = FaultKind::kFail, .on = CallKind::kRead, .skip = 2, .count = 2});
+      kBulkName, Fault{.kind = FaultKind::kFail, .on = CallKind::kRead, .skip = 2, .count = 2});
   uint8_t buffer[4];
   uint32_t n = 0;
   std::vector<bool> results;
@@ -84,20 +84,20 @@ TEST_F(FaultInjectionTest, SkipAndCountSelectTheCalls) {
 }
 
 TEST_F(FaultInjectionTest, UnplugInTheMiddleOfATransfer) {
-  DeviceRegistry::Instance().AddFault(kName, Fault{.kind = FaultKind::kUnplug, .skip = 2});
+  DeviceRegistry::Instance().AddFault(kBulkName, Fault{.kind = FaultKind::kUnplug, .skip = 2});
   uint8_t piece[8] = {};
   uint32_t n = 0;
   EXPECT_TRUE(WriteFile(handle, piece, 8, &n, nullptr));
   EXPECT_TRUE(WriteFile(handle, piece, 8, &n, nullptr));
   EXPECT_FALSE(WriteFile(handle, piece, 8, &n, nullptr));
   EXPECT_EQ(GetLastError(), kErrorDeviceNotConnected);
-  EXPECT_FALSE(DeviceRegistry::Instance().IsAttached(kName));
+  EXPECT_FALSE(DeviceRegistry::Instance().IsAttached(kBulkName));
   EXPECT_FALSE(WriteFile(handle, piece, 8, &n, nullptr));
   EXPECT_EQ(device->written.size(), 16u);
 }
 
 TEST_F(FaultInjectionTest, GarbageNeverReachesTheCallersWriteData) {
-  DeviceRegistry::Instance().AddFault(kName, Fault{.kind = FaultKind::kGarbage, .on = CallKind::kWrite});
+  DeviceRegistry::Instance().AddFault(kBulkName, Fault{.kind = FaultKind::kGarbage, .on = CallKind::kWrite});
   std::vector<uint8_t> data(32, 0x55);
   uint32_t n = 0;
   EXPECT_TRUE(WriteFile(handle, data.data(), 32, &n, nullptr));
@@ -107,11 +107,11 @@ TEST_F(FaultInjectionTest, GarbageNeverReachesTheCallersWriteData) {
 
 TEST_F(FaultInjectionTest, OpenFaultsAndDelays) {
   CloseHandle(handle);
-  DeviceRegistry::Instance().AddFault(kName,
+  DeviceRegistry::Instance().AddFault(kBulkName,
                                       Fault{.kind = FaultKind::kFail, .on = CallKind::kOpen, .error = 5});
-  EXPECT_EQ(CreateFileA(kName, kGenericRead, 0, kOpenExisting, 0), kInvalidHandle);
+  EXPECT_EQ(CreateFileA(kBulkName, kGenericRead, 0, kOpenExisting, 0), kInvalidHandle);
   EXPECT_EQ(GetLastError(), 5u);
-  Handle h = CreateFileA(kName, kGenericRead, 0, kOpenExisting, 0);
+  Handle h = CreateFileA(kBulkName, kGenericRead, 0, kOpenExisting, 0);
   EXPECT_NE(h, kInvalidHandle);
   CloseHandle(h);
 }

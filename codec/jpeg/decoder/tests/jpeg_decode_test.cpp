@@ -27,7 +27,6 @@ int Decode(const Bytes& b, const OutputRequest& req = {}, int* bands = nullptr) 
   return 0;
 }
 
-const Bytes kTables = Cat({Dqt(), DhtSingle(0x00), DhtSingle(0x10)});
 Bytes Dri(uint16_t n) {
   return Segment(0xDD, {static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
 }

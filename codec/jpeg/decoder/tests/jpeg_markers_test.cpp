@@ -37,7 +37,6 @@ int DecodeError(const Bytes& b, int* bands = nullptr) {
   return 0;
 }
 
-const Bytes kTables = Cat({Dqt(), DhtSingle(0x00), DhtSingle(0x10)});
 const Bytes kData = {0x3F};
 
 Bytes Gray(const Bytes& sof, const Bytes& sos = Sos({1}), const Bytes& tables = kTables) {

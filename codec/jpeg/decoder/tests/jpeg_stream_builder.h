@@ -64,6 +64,9 @@ inline Bytes DhtSingle(uint8_t tc_th, uint8_t symbol = 0) {
   return Segment(0xC4, p);
 }
 
+// One quantisation table and one-symbol DC and AC tables: what the smallest decodable stream needs.
+inline const Bytes kTables = Cat({Dqt(), DhtSingle(0x00), DhtSingle(0x10)});
+
 // SOS over components 1..n with tables 0/0 and the given spectral parameters.
 inline Bytes Sos(std::initializer_list<uint8_t> ids, uint8_t ss = 0, uint8_t se = 63, uint8_t ahal = 0) {
   Bytes p = {static_cast<uint8_t>(ids.size())};

@@ -9,7 +9,7 @@
 namespace qv6 {
 namespace {
 
-struct Case {
+struct ModelRowCase {
   SeriesId series;
   const char* text;
   const char* modelClass;  // nullptr: no row matches
@@ -19,7 +19,7 @@ struct Case {
 };
 
 TEST(ModelTable, ModelTextSelectsClassKeyAndDefaultFile) {
-  const Case cases[] = {
+  const ModelRowCase cases[] = {
       {SeriesId::kFirst, "Orvisca Scanner Qv600", "Qv600", nullptr, nullptr, "Qv600"},
       {SeriesId::kFirst, "Orvisca Scanner Qv600 Plus", "Qv600", nullptr, nullptr, "Qv600"},
       {SeriesId::kFirst, "Orvisca Scanner Qv60", "Qv605", nullptr, nullptr, "Qv605"},
@@ -48,7 +48,7 @@ TEST(ModelTable, ModelTextSelectsClassKeyAndDefaultFile) {
       {SeriesId::kKQv8x, "No model", nullptr, nullptr, nullptr, nullptr},
   };
   auto text = [](const char* s) { return std::string(s != nullptr ? s : "<none>"); };
-  for (const Case& c : cases) {
+  for (const ModelRowCase& c : cases) {
     SCOPED_TRACE(std::string(SeriesName(c.series)) + " '" + c.text + "'");
     const ModelRow* row = MatchModel(c.series, c.text);
     if (c.modelClass == nullptr) {

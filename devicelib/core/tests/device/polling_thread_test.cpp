@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -133,10 +132,10 @@ TEST_F(PollingTest, CloseWaitsForARunningTickAndStopsEvents) {
   ASSERT_TRUE(WaitFor([] { return Events().CountOf(QV6_EVENT_CONNECTED) == 1; }, kWaitMs));
   state_->script->pollDelayMs = 150;
   ASSERT_TRUE(WaitFor([&] { return state_->script->inLongPoll.load(); }, kWaitMs));
-  auto start = std::chrono::steady_clock::now();
   device_->CloseConnection();
-  auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(waited, std::chrono::milliseconds(20));
+  // Ticks keep entering the long poll until the close; one still inside it means the close did not wait.
+  // (A timed bound here failed on a loaded machine, where the test thread can wake after the tick ended.)
+  EXPECT_FALSE(state_->script->inLongPoll.load());
   state_->script->linkCheck = 0;  // a tick now would disconnect and raise event 1
   Release();                      // joins the polling thread
   EXPECT_EQ(Events().CountOf(QV6_EVENT_DISCONNECTED), 0);
