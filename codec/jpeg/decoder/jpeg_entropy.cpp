@@ -26,18 +26,25 @@ inline int Extended(uint64_t bits, int s) {
   return v - adjust;
 }
 
-}  // namespace
-
-int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pred, int16_t coef[64]) {
+// One block with the bit buffer in the caller's locals (acc, bits in the layout of BitReader::held()); on
+// a failure the buffer goes back to the reader before the throw.
+[[gnu::always_inline]] inline int DecodeHeld(BitReader& br, uint64_t& acc, int& bits, const HuffTable& dc,
+                                             const HuffTable& ac, int& pred, int16_t coef[64]) {
 #if defined(__SSE2__)
-  // Cleared with plain vector stores: the string store the compiler picks for memset starts up slower
-  // than the whole block takes.
-  for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8 * i), _mm_setzero_si128());
+  // Cleared with plain vector stores, written out rather than looped: the compiler turns a loop of them
+  // into a string store, which starts up slower than the whole block takes.
+  const __m128i zero = _mm_setzero_si128();
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 16), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 24), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 32), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 40), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 48), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 56), zero);
 #else
   std::memset(coef, 0, 64 * sizeof(int16_t));
 #endif
-  uint64_t acc = br.held();
-  int bits = br.bits();
   auto need = [&] {
     if (bits < 32) br.Fill(acc, bits);
   };
@@ -118,8 +125,26 @@ int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pr
       Fail(kErrBadRunSize);
     }
   }
+  return last;
+}
+
+}  // namespace
+
+int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pred, int16_t coef[64]) {
+  uint64_t acc = br.held();
+  int bits = br.bits();
+  const int last = DecodeHeld(br, acc, bits, dc, ac, pred, coef);
   br.Import(acc, bits);
   return last;
+}
+
+void DecodeBlocks(BitReader& br, const BlockCoding* coding, int n, int16_t* coef, int* last) {
+  uint64_t acc = br.held();
+  int bits = br.bits();
+  for (int i = 0; i < n; ++i) {
+    last[i] = DecodeHeld(br, acc, bits, *coding[i].dc, *coding[i].ac, *coding[i].pred, coef + 64 * i);
+  }
+  br.Import(acc, bits);
 }
 
 }  // namespace zc::jpegdec
