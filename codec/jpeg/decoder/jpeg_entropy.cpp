@@ -26,10 +26,19 @@ inline int Extended(uint64_t bits, int s) {
   return v - adjust;
 }
 
-// One block with the bit buffer in the caller's locals (acc, bits in the layout of BitReader::held()); on
-// a failure the buffer goes back to the reader before the throw.
-[[gnu::always_inline]] inline int DecodeHeld(BitReader& br, uint64_t& acc, int& bits, const HuffTable& dc,
-                                             const HuffTable& ac, int& pred, int16_t coef[64]) {
+// The bit buffer in the layout of BitReader::held(), passed from block to block in registers, and what a
+// block decode returns.
+struct Held {
+  uint64_t acc;
+  int32_t bits;
+  int32_t last;
+};
+
+// One block, the bit buffer handed in and back by value; on a failure it goes back to the reader before
+// the throw. Kept out of line: its loop needs nearly every register, and inlined into a loop over blocks it
+// would keep the bit buffer in memory.
+[[gnu::noinline]] Held DecodeHeld(BitReader& br, uint64_t acc, int bits, const HuffTable& dc,
+                                  const HuffTable& ac, int& pred, int16_t coef[64]) {
 #if defined(__SSE2__)
   // Cleared with plain vector stores, written out rather than looped: the compiler turns a loop of them
   // into a string store, which starts up slower than the whole block takes.
@@ -83,30 +92,33 @@ inline int Extended(uint64_t bits, int s) {
   // The predictor is a 16-bit quantity; wrap rather than overflow on hostile differences.
   pred = static_cast<int16_t>(static_cast<uint16_t>(pred + diff));
   coef[0] = static_cast<int16_t>(pred);
-  int last = 0;
-  for (int k = 1; k < 64; ++k) {
+  // k is the zig-zag position the next symbol starts at; where the block ends tells whether it has AC
+  // terms, so no separate note of the last one is kept (the loop is short of registers as it is).
+  int k = 1;
+  while (k < 64) {
     need();
     const int32_t e = ac.fast_ac[acc >> (64 - kFastAcBits)];
-    const int kind = (e >> 13) & 3;
+    const int kind = FastKind(e);
     if (kind == kFastCoef) [[likely]] {
       // One shift takes code and value bits; the value (when not resolved) is read from a copy, so it
       // stays off the chain from one symbol to the next.
-      const int total = e & 31, s = (e >> 5) & 15;
-      const uint64_t vbits = acc << (total - s);
-      consume(total);
-      const int v = Extended(vbits, s) + (e >> 16);
-      k += (e >> 9) & 15;
+      const int s = FastPending(e);
+      const uint64_t vbits = acc << (FastConsumed(e) - s);
+      acc <<= (e & 63);  // FastConsumed(e), straight from the entry
+      bits -= FastConsumed(e);
+      const int v = Extended(vbits, s) + FastValue(e);
+      k += FastRun(e);
       coef[kZigzag[k]] = static_cast<int16_t>(v);  // k > 63 lands on the trailing zero entries
-      last = k;
+      ++k;
       continue;
     }
     if (kind == kFastEob) {
-      consume(e & 31);
+      consume(FastConsumed(e));
       break;
     }
     if (kind == kFastZrl) {
-      consume(e & 31);
-      k += 15;
+      consume(FastConsumed(e));
+      k += 16;
       continue;
     }
     const int rs = symbol(ac);
@@ -115,9 +127,9 @@ inline int Extended(uint64_t bits, int s) {
     if (sz) {
       k += r;
       coef[kZigzag[k]] = static_cast<int16_t>(value(sz));
-      last = k;
+      ++k;
     } else if (r == 15) {
-      k += 15;
+      k += 16;
     } else if (r == 0) {
       break;
     } else {
@@ -125,26 +137,24 @@ inline int Extended(uint64_t bits, int s) {
       Fail(kErrBadRunSize);
     }
   }
-  return last;
+  return {acc, bits, k - 1};
 }
 
 }  // namespace
 
 int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pred, int16_t coef[64]) {
-  uint64_t acc = br.held();
-  int bits = br.bits();
-  const int last = DecodeHeld(br, acc, bits, dc, ac, pred, coef);
-  br.Import(acc, bits);
-  return last;
+  const Held h = DecodeHeld(br, br.held(), br.bits(), dc, ac, pred, coef);
+  br.Import(h.acc, h.bits);
+  return h.last;
 }
 
 void DecodeBlocks(BitReader& br, const BlockCoding* coding, int n, int16_t* coef, int* last) {
-  uint64_t acc = br.held();
-  int bits = br.bits();
+  Held h{br.held(), br.bits(), 0};
   for (int i = 0; i < n; ++i) {
-    last[i] = DecodeHeld(br, acc, bits, *coding[i].dc, *coding[i].ac, *coding[i].pred, coef + 64 * i);
+    h = DecodeHeld(br, h.acc, h.bits, *coding[i].dc, *coding[i].ac, *coding[i].pred, coef + 64 * i);
+    last[i] = h.last;
   }
-  br.Import(acc, bits);
+  br.Import(h.acc, h.bits);
 }
 
 }  // namespace zc::jpegdec

@@ -81,7 +81,7 @@ class BandOutput {
   bool Uses(int c) const { return c < used_components_; }
 
   // Transforms one block of component c, at block (bx, by) of MCU column mcu_x, into the band plane.
-  // `last` is the last zig-zag position the entropy decoder wrote (0 = DC only), or -1 when unknown.
+  // `last` is what the entropy decoder returned for the block (0 = DC only), or -1 when unknown.
   void PutBlock(int c, int mcu_x, int bx, int by, const int16_t coef[64], int last = -1);
 
   // Converts, maps and delivers the window's part of the band of MCU row `mcu_row`; throws 14 when the

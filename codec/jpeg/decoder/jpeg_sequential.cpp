@@ -33,7 +33,7 @@ class SequentialScan {
   SequentialScan(JpegHeaders& hdr, InputWindow& win)
       : hdr_(hdr), win_(win), br_(win), tables_(CheckSequentialTables(hdr)) {}
 
-  // Returns the last zig-zag position written.
+  // Returns as DecodeBlock does.
   int Block(int j, int16_t coef[64]) {
     try {
       return DecodeBlock(br_, *tables_.dc[j], *tables_.ac[j], pred_[j], coef);
