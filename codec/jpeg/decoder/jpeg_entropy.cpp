@@ -100,15 +100,22 @@ struct Held {
     const int32_t e = ac.fast_ac[acc >> (64 - kFastAcBits)];
     const int kind = FastKind(e);
     if (kind == kFastCoef) [[likely]] {
-      // One shift takes code and value bits; the value (when not resolved) is read from a copy, so it
-      // stays off the chain from one symbol to the next.
       const int s = FastPending(e);
-      const uint64_t vbits = acc << (FastConsumed(e) - s);
-      acc <<= (e & 63);  // FastConsumed(e), straight from the entry
-      bits -= FastConsumed(e);
-      const int v = Extended(vbits, s) + FastValue(e);
       k += FastRun(e);
-      coef[kZigzag[k]] = static_cast<int16_t>(v);  // k > 63 lands on the trailing zero entries
+      if (s == 0) [[likely]] {
+        // Code and value resolved by the look-up: one shift takes both.
+        acc <<= (e & 63);  // FastConsumed(e), straight from the entry
+        bits -= FastConsumed(e);
+        coef[kZigzag[k]] = static_cast<int16_t>(FastValue(e));  // k > 63 lands on the trailing entries
+        ++k;
+        continue;
+      }
+      // Value bits past the look-up: one shift takes code and value bits; the value is read from a
+      // copy, so it stays off the chain from one symbol to the next.
+      const uint64_t vbits = acc << (FastConsumed(e) - s);
+      acc <<= (e & 63);
+      bits -= FastConsumed(e);
+      coef[kZigzag[k]] = static_cast<int16_t>(Extended(vbits, s));
       ++k;
       continue;
     }
