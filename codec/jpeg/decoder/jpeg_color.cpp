@@ -246,8 +246,9 @@ __attribute__((target("avx2"))) void ConvertRowAvx2(const uint8_t* y, const uint
     uint8_t* o = rgb + static_cast<ptrdiff_t>(x) * 3;
     for (int j = 0; j < 3; ++j) {
       const __m128i out = _mm_or_si128(
-          _mm_or_si128(_mm_shuffle_epi8(vr, _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[j][0].data()))),
-                       _mm_shuffle_epi8(vg, _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[j][1].data())))),
+          _mm_or_si128(
+              _mm_shuffle_epi8(vr, _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[j][0].data()))),
+              _mm_shuffle_epi8(vg, _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[j][1].data())))),
           _mm_shuffle_epi8(vb, _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[j][2].data()))));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16 * j), out);
     }
@@ -300,7 +301,8 @@ void ColorConverter::ConvertRow(const uint8_t* y, const uint8_t* cb, const uint8
     return;
   }
 #endif
-  ConvertRowPortable(y, cb, cr, width, chroma_h2, path_ == Path::kGain, MakeCoefficients(offsets_, gain_), rgb);
+  ConvertRowPortable(y, cb, cr, width, chroma_h2, path_ == Path::kGain, MakeCoefficients(offsets_, gain_),
+                     rgb);
 }
 
 void ColorConverter::Convert(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int stride, int width,

@@ -98,18 +98,19 @@ struct Held {
   while (k < 64) {
     need();
     const int32_t e = ac.fast_ac[acc >> (64 - kFastAcBits)];
+    if (FastResolved(e)) [[likely]] {
+      // Code and value resolved by the look-up: one shift takes both.
+      acc <<= (e & 63);  // FastConsumed(e), straight from the entry
+      bits -= FastConsumed(e);
+      k += FastRun(e);
+      coef[kZigzag[k]] = static_cast<int16_t>(FastValue(e));  // k > 63 lands on the trailing entries
+      ++k;
+      continue;
+    }
     const int kind = FastKind(e);
-    if (kind == kFastCoef) [[likely]] {
+    if (kind == kFastCoef) {
       const int s = FastPending(e);
       k += FastRun(e);
-      if (s == 0) [[likely]] {
-        // Code and value resolved by the look-up: one shift takes both.
-        acc <<= (e & 63);  // FastConsumed(e), straight from the entry
-        bits -= FastConsumed(e);
-        coef[kZigzag[k]] = static_cast<int16_t>(FastValue(e));  // k > 63 lands on the trailing entries
-        ++k;
-        continue;
-      }
       // Value bits past the look-up: one shift takes code and value bits; the value is read from a
       // copy, so it stays off the chain from one symbol to the next.
       const uint64_t vbits = acc << (FastConsumed(e) - s);

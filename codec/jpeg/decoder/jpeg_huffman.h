@@ -58,6 +58,10 @@ inline constexpr int FastKind(int32_t e) {
 inline constexpr int FastValue(int32_t e) {
   return e >> 21;
 }
+// A coefficient whose value the look-up resolved (kind kFastCoef, no value bits pending), in one test.
+inline constexpr bool FastResolved(int32_t e) {
+  return (e & ((3 << 14) | (15 << 6))) == 0;
+}
 
 // Builds `t` from BITS and HUFFVAL; throws 28 (more than 256 codes) or 25 (over-subscribed, DC symbol > 15).
 void BuildHuffTable(HuffTable& t, uint8_t table_class, uint8_t id, const uint8_t bits[16],

@@ -428,13 +428,26 @@ ZC_JPEGDEC_MULTIVERSION void InverseDctReduced(const int16_t coef[64], const Pre
 void InverseDctDcOnly(int16_t dc, const PreparedQuant& q, uint8_t* out, int stride, int side) {
   int32_t v = dc * q[0];
   v = v < -kInputLimit ? -kInputLimit : (v > kInputLimit ? kInputLimit : v);
-  uint8_t s = static_cast<uint8_t>(RangeArith(v));
-  if (side == 8) {
-    for (int r = 0; r < 8; ++r) std::memset(out + r * stride, s, 8);
-    return;
-  }
-  for (int r = 0; r < side; ++r) {
-    for (int k = 0; k < side; ++k) out[r * stride + k] = s;
+  const uint8_t s = static_cast<uint8_t>(RangeArith(v));
+  // Whole rows as single stores of the sample repeated (a call to memset per row costs more than the
+  // block).
+  const uint64_t fill = 0x0101010101010101ull * s;
+  switch (side) {
+    case 8:
+      for (int r = 0; r < 8; ++r) std::memcpy(out + static_cast<ptrdiff_t>(r) * stride, &fill, 8);
+      break;
+    case 4:
+      for (int r = 0; r < 4; ++r) std::memcpy(out + static_cast<ptrdiff_t>(r) * stride, &fill, 4);
+      break;
+    case 2:
+      std::memcpy(out, &fill, 2);
+      std::memcpy(out + stride, &fill, 2);
+      break;
+    default:
+      for (int r = 0; r < side; ++r) {
+        for (int k = 0; k < side; ++k) out[r * stride + k] = s;
+      }
+      break;
   }
 }
 
