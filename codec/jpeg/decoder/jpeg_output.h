@@ -99,6 +99,16 @@ class BandOutput {
   // axis is kept at its coded resolution there and replicated by the colour conversion instead.
   std::array<AxisStore, kMaxComponents> hs_{}, vs_{};
   bool chroma_h2_ = false, chroma_v2_ = false;
+  // Per component, worked out once: how a block is written and where (offsets in the band plane).
+  enum class BlockPath : uint8_t { kDirect, kReduced, kStored };
+  struct BlockPlace {
+    BlockPath path = BlockPath::kDirect;
+    int side = 8;           // samples per block side when reduced
+    size_t row_step = 0;    // plane bytes from one block row of the MCU to the next
+    size_t mcu_step = 0;    // plane bytes from one MCU column to the next
+    size_t block_step = 0;  // plane bytes from one block of the MCU to the next along a row
+  };
+  std::array<BlockPlace, kMaxComponents> place_{};
   std::unique_ptr<BandMapper> gray_mapper_;
   std::vector<uint8_t> rgb_;
   std::vector<uint8_t> mapped_;
