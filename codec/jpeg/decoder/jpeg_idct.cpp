@@ -243,12 +243,9 @@ ZC_JPEGDEC_MULTIVERSION void InverseDctVector(const int16_t coef[64], const Prep
 }
 
 #if defined(ZC_JPEGDEC_IDCT_AVX2)
-// The vector transform with AVX2 loads and stores: each row of coefficients widened in one instruction,
-// and the range step as shifts (the low ten bits of (x + 16) >> 5 sign-extended, plus 128) followed by
-// saturating packs, which clamp to 0..255 exactly as RangeArith does, eight rows at once.
-__attribute__((target("avx2"))) void InverseDctAvx2(const int16_t coef[64], const PreparedQuant& q,
-                                                    uint8_t* out, int stride) {
-  V8 in[8], cols[8], t[8], res[8], rows[8];
+// Dequantised and clamped inputs, each row of coefficients widened in one instruction.
+__attribute__((target("avx2"), always_inline)) inline void LoadAvx2(const int16_t coef[64],
+                                                                    const PreparedQuant& q, V8 in[8]) {
   const __m256i lo = _mm256_set1_epi32(-kInputLimit), hi = _mm256_set1_epi32(kInputLimit);
   for (int r = 0; r < 8; ++r) {
     const __m256i c = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * r)));
@@ -256,6 +253,15 @@ __attribute__((target("avx2"))) void InverseDctAvx2(const int16_t coef[64], cons
         _mm256_mullo_epi32(c, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q.data() + 8 * r)));
     in[r] = reinterpret_cast<V8>(_mm256_min_epi32(_mm256_max_epi32(v, lo), hi));
   }
+}
+
+// The vector transform with AVX2 loads and stores: each row of coefficients widened in one instruction,
+// and the range step as shifts (the low ten bits of (x + 16) >> 5 sign-extended, plus 128) followed by
+// saturating packs, which clamp to 0..255 exactly as RangeArith does, eight rows at once.
+__attribute__((target("avx2"))) void InverseDctAvx2(const int16_t coef[64], const PreparedQuant& q,
+                                                    uint8_t* out, int stride) {
+  V8 in[8], cols[8], t[8], res[8], rows[8];
+  LoadAvx2(coef, q, in);
   IdctV(in, cols);  // columns: lanes are the eight columns
   Transpose(cols, t);
   IdctV(t, res);  // rows: lanes are the eight rows; res[k] lane r is column k of row r
@@ -363,10 +369,40 @@ typedef int32_t V4 __attribute__((vector_size(16)));
 
 #undef ZC_MUL_V
 
+// The quarter-scale samples of a block from its dequantised inputs: rows 0 and 4 of the column pass,
+// then columns 0 and 4 of those two rows.
+[[gnu::always_inline]] inline void Quarter(const V8 in[8], uint8_t* out, int stride) {
+  V8 row0, row4;
+  Outputs0And4V(in, row0, row4);
+  V4 v = TwoLinesOutputs0And4(row0, row4);
+  v = ((((v + 16) >> 5) & 0x3FF) ^ 0x200) - 0x200 + 128;
+  v = v < 0 ? V4{} : v;
+  v = v > 255 ? V4{} + 255 : v;
+  out[0] = static_cast<uint8_t>(v[0]);
+  out[1] = static_cast<uint8_t>(v[1]);
+  out[stride] = static_cast<uint8_t>(v[2]);
+  out[stride + 1] = static_cast<uint8_t>(v[3]);
+}
+
+#if defined(ZC_JPEGDEC_IDCT_AVX2)
+__attribute__((target("avx2"))) void QuarterAvx2(const int16_t coef[64], const PreparedQuant& q, uint8_t* out,
+                                                 int stride) {
+  V8 in[8];
+  LoadAvx2(coef, q, in);
+  Quarter(in, out, stride);
+}
+#endif
+
 }  // namespace
 
 ZC_JPEGDEC_MULTIVERSION void InverseDctReduced(const int16_t coef[64], const PreparedQuant& q, int factor,
                                                uint8_t* out, int stride) {
+#if defined(ZC_JPEGDEC_IDCT_AVX2)
+  if (factor == 4 && HasAvx2()) {
+    QuarterAvx2(coef, q, out, stride);
+    return;
+  }
+#endif
   V8 in[8];
   for (int r = 0; r < 8; ++r) {
     V8s c;
@@ -388,17 +424,7 @@ ZC_JPEGDEC_MULTIVERSION void InverseDctReduced(const int16_t coef[64], const Pre
     return;
   }
   if (factor == 4) {
-    // Rows 0 and 4 of the column pass, then columns 0 and 4 of those two rows.
-    V8 row0, row4;
-    Outputs0And4V(in, row0, row4);
-    V4 v = TwoLinesOutputs0And4(row0, row4);
-    v = ((((v + 16) >> 5) & 0x3FF) ^ 0x200) - 0x200 + 128;
-    v = v < 0 ? V4{} : v;
-    v = v > 255 ? V4{} + 255 : v;
-    out[0] = static_cast<uint8_t>(v[0]);
-    out[1] = static_cast<uint8_t>(v[1]);
-    out[stride] = static_cast<uint8_t>(v[2]);
-    out[stride + 1] = static_cast<uint8_t>(v[3]);
+    Quarter(in, out, stride);
     return;
   }
   V8 cols[8];
