@@ -189,9 +189,17 @@ void BandOutput::Deliver(int mcu_row) {
       for (int r = 0; r < rows; ++r) {
         const size_t yoff = static_cast<size_t>(row0 + r) * geo_.stride + geo_.win_left;
         const size_t coff = static_cast<size_t>(chroma_v2_ ? (row0 + r) >> 1 : row0 + r) * geo_.stride + cx;
+        uint8_t* dst = rgb_.data() + static_cast<size_t>(r) * geo_.out_w * 3;
+        if (chroma_v2_ && chroma_h2_ && !((row0 + r) & 1) && r + 1 < rows) {
+          // Both rows of a chroma row at once.
+          color_.ConvertRowPair(planes_[0].data() + yoff, planes_[0].data() + yoff + geo_.stride,
+                                planes_[1].data() + coff, planes_[2].data() + coff, geo_.out_w,
+                                geo_.win_left & 1, dst, dst + static_cast<size_t>(geo_.out_w) * 3);
+          ++r;
+          continue;
+        }
         color_.ConvertRow(planes_[0].data() + yoff, planes_[1].data() + coff, planes_[2].data() + coff,
-                          geo_.out_w, chroma_h2_, geo_.win_left & 1,
-                          rgb_.data() + static_cast<size_t>(r) * geo_.out_w * 3);
+                          geo_.out_w, chroma_h2_, geo_.win_left & 1, dst);
       }
     } else {
       const uint8_t* p1 = planes_[0].data() + offset;
