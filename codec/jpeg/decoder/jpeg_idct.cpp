@@ -3,6 +3,7 @@
 #include "codec/jpeg/decoder/jpeg_idct.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -280,7 +281,7 @@ __attribute__((target("avx2"))) void InverseDctAvx2(const int16_t coef[64], cons
     const __m256i w23 = _mm256_packs_epi32(s[4 * h + 2], s[4 * h + 3]);
     const __m256i b = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(w01, w23), order);
     const __m128i r01 = _mm256_castsi256_si128(b), r23 = _mm256_extracti128_si256(b, 1);
-    uint8_t* o = out + static_cast<ptrdiff_t>(4 * h) * stride;
+    uint8_t* o = out + static_cast<std::ptrdiff_t>(4 * h) * stride;
     _mm_storel_epi64(reinterpret_cast<__m128i*>(o), r01);
     _mm_storeh_pd(reinterpret_cast<double*>(o + stride), _mm_castsi128_pd(r01));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 2 * stride), r23);
@@ -460,10 +461,10 @@ void InverseDctDcOnly(int16_t dc, const PreparedQuant& q, uint8_t* out, int stri
   const uint64_t fill = 0x0101010101010101ull * s;
   switch (side) {
     case 8:
-      for (int r = 0; r < 8; ++r) std::memcpy(out + static_cast<ptrdiff_t>(r) * stride, &fill, 8);
+      for (int r = 0; r < 8; ++r) std::memcpy(out + static_cast<std::ptrdiff_t>(r) * stride, &fill, 8);
       break;
     case 4:
-      for (int r = 0; r < 4; ++r) std::memcpy(out + static_cast<ptrdiff_t>(r) * stride, &fill, 4);
+      for (int r = 0; r < 4; ++r) std::memcpy(out + static_cast<std::ptrdiff_t>(r) * stride, &fill, 4);
       break;
     case 2:
       std::memcpy(out, &fill, 2);
