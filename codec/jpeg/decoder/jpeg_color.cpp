@@ -190,6 +190,69 @@ __attribute__((target("avx2"))) inline __m256i RoundedHigh(__m256i x, __m256i k)
   return _mm256_add_epi16(_mm256_mulhi_epi16(x, k), _mm256_srli_epi16(_mm256_mullo_epi16(x, k), 15));
 }
 
+// Byte shuffles that interleave sixteen R, G and B samples into 48 bytes: out[j] byte p is channel
+// (16j + p) % 3 of pixel (16j + p) / 3.
+alignas(16) constexpr auto kRgbMasks = [] {
+  std::array<std::array<std::array<int8_t, 16>, 3>, 3> m{};  // [out vector][channel][byte]
+  for (int j = 0; j < 3; ++j) {
+    for (int ch = 0; ch < 3; ++ch) {
+      for (int p = 0; p < 16; ++p) {
+        const int gi = 16 * j + p;
+        m[j][ch][p] = static_cast<int8_t>(gi % 3 == ch ? gi / 3 : -128);
+      }
+    }
+  }
+  return m;
+}();
+
+// Sixteen pixels from their R, G and B values in 16-bit lanes: the saturating pack is the clamp to 0..255.
+__attribute__((target("avx2"))) inline void StoreRgb16(__m256i r, __m256i g, __m256i b, uint8_t* o) {
+  // Packs work within 128-bit halves; the permute puts the sixteen R (and G) bytes side by side.
+  const __m256i rg = _mm256_permute4x64_epi64(_mm256_packus_epi16(r, g), 0xD8);
+  const __m256i bb = _mm256_permute4x64_epi64(_mm256_packus_epi16(b, b), 0xD8);
+  const __m128i vr = _mm256_castsi256_si128(rg), vg = _mm256_extracti128_si256(rg, 1);
+  const __m128i vb = _mm256_castsi256_si128(bb);
+  for (int j = 0; j < 3; ++j) {
+    const __m128i out = _mm_or_si128(
+        _mm_or_si128(
+            _mm_shuffle_epi8(vr, _mm_load_si128(reinterpret_cast<const __m128i*>(kRgbMasks[j][0].data()))),
+            _mm_shuffle_epi8(vg, _mm_load_si128(reinterpret_cast<const __m128i*>(kRgbMasks[j][1].data())))),
+        _mm_shuffle_epi8(vb, _mm_load_si128(reinterpret_cast<const __m128i*>(kRgbMasks[j][2].data()))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16 * j), out);
+  }
+}
+
+// The chroma parts of R, G and B for sixteen pixels, offsets included: each channel is then the luma plus
+// its part (16-bit lanes that never overflow, so the order of the additions does not matter).
+struct ChromaTerms {
+  __m256i r, g, b;
+};
+
+// See ConvertRowAvx2 for the constants.
+__attribute__((target("avx2"))) inline ChromaTerms MakeChromaTerms(__m128i u8, __m128i v8,
+                                                                   const int32_t offsets[3]) {
+  const __m256i c128 = _mm256_set1_epi16(128);
+  const __m256i u = _mm256_sub_epi16(_mm256_cvtepu8_epi16(u8), c128);
+  const __m256i v = _mm256_sub_epi16(_mm256_cvtepu8_epi16(v8), c128);
+  const __m256i off_r = _mm256_set1_epi16(static_cast<int16_t>(offsets[0]));
+  const __m256i off_g = _mm256_set1_epi16(static_cast<int16_t>(offsets[1]));
+  const __m256i off_b = _mm256_set1_epi16(static_cast<int16_t>(offsets[2]));
+  ChromaTerms t;
+  t.r = _mm256_add_epi16(off_r, _mm256_add_epi16(v, RoundedHigh(v, _mm256_set1_epi16(26345))));
+  t.g = _mm256_add_epi16(off_g,
+                         _mm256_add_epi16(RoundedHigh(u, _mm256_set1_epi16(-22554)),
+                                          _mm256_sub_epi16(RoundedHigh(v, _mm256_set1_epi16(18734)), v)));
+  t.b = _mm256_add_epi16(off_b,
+                         _mm256_add_epi16(_mm256_add_epi16(u, u), RoundedHigh(u, _mm256_set1_epi16(-14942))));
+  return t;
+}
+
+// Sixteen pixels of one row: luma plus the chroma terms.
+__attribute__((target("avx2"))) inline void StoreRow16(const uint8_t* y, const ChromaTerms& t, uint8_t* o) {
+  const __m256i l = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y)));
+  StoreRgb16(_mm256_add_epi16(l, t.r), _mm256_add_epi16(l, t.g), _mm256_add_epi16(l, t.b), o);
+}
+
 // The plain path (no gains) on 16-bit lanes, sixteen pixels a step. Each table entry is
 // floor((32768 + B * (i - 128)) / 65536) + offset; B is split into a multiple of 65536, which adds whole
 // chroma values, and a rest that fits 16 bits: 91881 = 65536 + 26345, -46802 = -65536 + 18734,
@@ -197,29 +260,8 @@ __attribute__((target("avx2"))) inline __m256i RoundedHigh(__m256i x, __m256i k)
 __attribute__((target("avx2"))) void ConvertRowAvx2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr,
                                                     int width, bool chroma_h2, const int32_t offsets[3],
                                                     uint8_t* rgb) {
-  const __m256i k_rr = _mm256_set1_epi16(26345), k_rg = _mm256_set1_epi16(18734);
-  const __m256i k_bg = _mm256_set1_epi16(-22554), k_bb = _mm256_set1_epi16(-14942);
-  const __m256i c128 = _mm256_set1_epi16(128);
-  const __m256i off_r = _mm256_set1_epi16(static_cast<int16_t>(offsets[0]));
-  const __m256i off_g = _mm256_set1_epi16(static_cast<int16_t>(offsets[1]));
-  const __m256i off_b = _mm256_set1_epi16(static_cast<int16_t>(offsets[2]));
-  // Byte shuffles that interleave sixteen R, G and B samples into 48 bytes: out[j] byte p is channel
-  // (16j + p) % 3 of pixel (16j + p) / 3.
-  alignas(16) static constexpr auto kMasks = [] {
-    std::array<std::array<std::array<int8_t, 16>, 3>, 3> m{};  // [out vector][channel][byte]
-    for (int j = 0; j < 3; ++j) {
-      for (int ch = 0; ch < 3; ++ch) {
-        for (int p = 0; p < 16; ++p) {
-          const int gi = 16 * j + p;
-          m[j][ch][p] = static_cast<int8_t>(gi % 3 == ch ? gi / 3 : -128);
-        }
-      }
-    }
-    return m;
-  }();
   int x = 0;
   for (; x + 16 <= width; x += 16) {
-    const __m256i l = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x)));
     __m128i u8, v8;
     if (chroma_h2) {
       const __m128i u_half = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2));
@@ -230,27 +272,7 @@ __attribute__((target("avx2"))) void ConvertRowAvx2(const uint8_t* y, const uint
       u8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
       v8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
     }
-    const __m256i u = _mm256_sub_epi16(_mm256_cvtepu8_epi16(u8), c128);
-    const __m256i v = _mm256_sub_epi16(_mm256_cvtepu8_epi16(v8), c128);
-    const __m256i r = _mm256_add_epi16(_mm256_add_epi16(l, off_r), _mm256_add_epi16(v, RoundedHigh(v, k_rr)));
-    const __m256i g =
-        _mm256_add_epi16(_mm256_add_epi16(l, off_g),
-                         _mm256_add_epi16(RoundedHigh(u, k_bg), _mm256_sub_epi16(RoundedHigh(v, k_rg), v)));
-    const __m256i b = _mm256_add_epi16(_mm256_add_epi16(l, off_b),
-                                       _mm256_add_epi16(_mm256_add_epi16(u, u), RoundedHigh(u, k_bb)));
-    // Packs work within 128-bit halves; the permute puts the sixteen R (and G) bytes side by side.
-    const __m256i rg = _mm256_permute4x64_epi64(_mm256_packus_epi16(r, g), 0xD8);
-    const __m256i bb = _mm256_permute4x64_epi64(_mm256_packus_epi16(b, b), 0xD8);
-    const __m128i vr = _mm256_castsi256_si128(rg), vg = _mm256_extracti128_si256(rg, 1);
-    const __m128i vb = _mm256_castsi256_si128(bb);
-    uint8_t* o = rgb + static_cast<ptrdiff_t>(x) * 3;
-    for (int j = 0; j < 3; ++j) {
-      const __m128i out = _mm_or_si128(
-          _mm_or_si128(_mm_shuffle_epi8(vr, _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[j][0].data()))),
-                       _mm_shuffle_epi8(vg, _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[j][1].data())))),
-          _mm_shuffle_epi8(vb, _mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[j][2].data()))));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16 * j), out);
-    }
+    StoreRow16(y + x, MakeChromaTerms(u8, v8, offsets), rgb + static_cast<ptrdiff_t>(x) * 3);
   }
   for (; x < width; ++x) {
     const int32_t l = y[x];
@@ -263,6 +285,31 @@ __attribute__((target("avx2"))) void ConvertRowAvx2(const uint8_t* y, const uint
     o[0] = Clamp(rv);
     o[1] = Clamp(gv);
     o[2] = Clamp(bv);
+  }
+}
+
+// Two rows that share a half-resolution chroma row (2:1 both ways): the chroma terms of sixteen chroma
+// samples serve 32 pixels of each row.
+__attribute__((target("avx2"))) void ConvertRowPairAvx2(const uint8_t* y0, const uint8_t* y1,
+                                                        const uint8_t* cb, const uint8_t* cr, int width,
+                                                        const int32_t offsets[3], uint8_t* rgb0,
+                                                        uint8_t* rgb1) {
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x / 2));
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x / 2));
+    const ChromaTerms lo = MakeChromaTerms(_mm_unpacklo_epi8(u, u), _mm_unpacklo_epi8(v, v), offsets);
+    const ChromaTerms hi = MakeChromaTerms(_mm_unpackhi_epi8(u, u), _mm_unpackhi_epi8(v, v), offsets);
+    StoreRow16(y0 + x, lo, rgb0 + static_cast<ptrdiff_t>(x) * 3);
+    StoreRow16(y0 + x + 16, hi, rgb0 + static_cast<ptrdiff_t>(x + 16) * 3);
+    StoreRow16(y1 + x, lo, rgb1 + static_cast<ptrdiff_t>(x) * 3);
+    StoreRow16(y1 + x + 16, hi, rgb1 + static_cast<ptrdiff_t>(x + 16) * 3);
+  }
+  if (x < width) {
+    ConvertRowAvx2(y0 + x, cb + x / 2, cr + x / 2, width - x, true, offsets,
+                   rgb0 + static_cast<ptrdiff_t>(x) * 3);
+    ConvertRowAvx2(y1 + x, cb + x / 2, cr + x / 2, width - x, true, offsets,
+                   rgb1 + static_cast<ptrdiff_t>(x) * 3);
   }
 }
 
@@ -300,7 +347,22 @@ void ColorConverter::ConvertRow(const uint8_t* y, const uint8_t* cb, const uint8
     return;
   }
 #endif
-  ConvertRowPortable(y, cb, cr, width, chroma_h2, path_ == Path::kGain, MakeCoefficients(offsets_, gain_), rgb);
+  ConvertRowPortable(y, cb, cr, width, chroma_h2, path_ == Path::kGain, MakeCoefficients(offsets_, gain_),
+                     rgb);
+}
+
+void ColorConverter::ConvertRowPair(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb,
+                                    const uint8_t* cr, int width, int phase, uint8_t* rgb0,
+                                    uint8_t* rgb1) const {
+#if defined(ZC_JPEGDEC_COLOR_AVX2)
+  if (path_ == Path::kPlain && !(phase & 1) && width > 0 && HasAvx2()) {
+    if (swap_) std::swap(cb, cr);
+    ConvertRowPairAvx2(y0, y1, cb, cr, width, offsets_.data(), rgb0, rgb1);
+    return;
+  }
+#endif
+  ConvertRow(y0, cb, cr, width, true, phase, rgb0);
+  ConvertRow(y1, cb, cr, width, true, phase, rgb1);
 }
 
 void ColorConverter::Convert(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int stride, int width,

@@ -38,8 +38,13 @@ class ColorConverter {
   // Converts one row of `width` pixels. With `chroma_h2` the chroma rows hold half as many samples and
   // pixel x takes chroma sample (x + phase) / 2 (phase 0 or 1): 2:1 horizontal up-sampling by
   // replication, done here so that the chroma planes stay at their coded resolution.
-  void ConvertRow(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int width, bool chroma_h2, int phase,
-                  uint8_t* rgb) const;
+  void ConvertRow(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int width, bool chroma_h2,
+                  int phase, uint8_t* rgb) const;
+
+  // Two rows of `width` pixels that share one half-resolution chroma row (2:1 up-sampling both ways), as
+  // two calls of ConvertRow with `chroma_h2` would convert them.
+  void ConvertRowPair(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr, int width,
+                      int phase, uint8_t* rgb0, uint8_t* rgb1) const;
 
   // Gray output without offset or gain: the samples pass unchanged.
   bool plain_gray() const { return path_ == Path::kGray; }

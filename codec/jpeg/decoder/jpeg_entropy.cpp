@@ -26,18 +26,34 @@ inline int Extended(uint64_t bits, int s) {
   return v - adjust;
 }
 
-}  // namespace
+// The bit buffer in the layout of BitReader::held(), passed from block to block in registers, and what a
+// block decode returns.
+struct Held {
+  uint64_t acc;
+  int32_t bits;
+  int32_t last;
+};
 
-int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pred, int16_t coef[64]) {
+// One block, the bit buffer handed in and back by value; on a failure it goes back to the reader before
+// the throw. Kept out of line: its loop needs nearly every register, and inlined into a loop over blocks it
+// would keep the bit buffer in memory.
+[[gnu::noinline]] Held DecodeHeld(BitReader& br, uint64_t acc, int bits, const HuffTable& dc,
+                                  const HuffTable& ac, int& pred, int16_t coef[64]) {
 #if defined(__SSE2__)
-  // Cleared with plain vector stores: the string store the compiler picks for memset starts up slower
-  // than the whole block takes.
-  for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8 * i), _mm_setzero_si128());
+  // Cleared with plain vector stores, written out rather than looped: the compiler turns a loop of them
+  // into a string store, which starts up slower than the whole block takes.
+  const __m128i zero = _mm_setzero_si128();
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 8), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 16), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 24), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 32), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 40), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 48), zero);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coef + 56), zero);
 #else
   std::memset(coef, 0, 64 * sizeof(int16_t));
 #endif
-  uint64_t acc = br.held();
-  int bits = br.bits();
   auto need = [&] {
     if (bits < 32) br.Fill(acc, bits);
   };
@@ -76,30 +92,41 @@ int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pr
   // The predictor is a 16-bit quantity; wrap rather than overflow on hostile differences.
   pred = static_cast<int16_t>(static_cast<uint16_t>(pred + diff));
   coef[0] = static_cast<int16_t>(pred);
-  int last = 0;
-  for (int k = 1; k < 64; ++k) {
+  // k is the zig-zag position the next symbol starts at; where the block ends tells whether it has AC
+  // terms, so no separate note of the last one is kept (the loop is short of registers as it is).
+  int k = 1;
+  while (k < 64) {
     need();
     const int32_t e = ac.fast_ac[acc >> (64 - kFastAcBits)];
-    const int kind = (e >> 13) & 3;
-    if (kind == kFastCoef) [[likely]] {
-      // One shift takes code and value bits; the value (when not resolved) is read from a copy, so it
-      // stays off the chain from one symbol to the next.
-      const int total = e & 31, s = (e >> 5) & 15;
-      const uint64_t vbits = acc << (total - s);
-      consume(total);
-      const int v = Extended(vbits, s) + (e >> 16);
-      k += (e >> 9) & 15;
-      coef[kZigzag[k]] = static_cast<int16_t>(v);  // k > 63 lands on the trailing zero entries
-      last = k;
+    if (FastResolved(e)) [[likely]] {
+      // Code and value resolved by the look-up: one shift takes both.
+      acc <<= (e & 63);  // FastConsumed(e), straight from the entry
+      bits -= FastConsumed(e);
+      k += FastRun(e);
+      coef[kZigzag[k]] = static_cast<int16_t>(FastValue(e));  // k > 63 lands on the trailing entries
+      ++k;
+      continue;
+    }
+    const int kind = FastKind(e);
+    if (kind == kFastCoef) {
+      const int s = FastPending(e);
+      k += FastRun(e);
+      // Value bits past the look-up: one shift takes code and value bits; the value is read from a
+      // copy, so it stays off the chain from one symbol to the next.
+      const uint64_t vbits = acc << (FastConsumed(e) - s);
+      acc <<= (e & 63);
+      bits -= FastConsumed(e);
+      coef[kZigzag[k]] = static_cast<int16_t>(Extended(vbits, s));
+      ++k;
       continue;
     }
     if (kind == kFastEob) {
-      consume(e & 31);
+      consume(FastConsumed(e));
       break;
     }
     if (kind == kFastZrl) {
-      consume(e & 31);
-      k += 15;
+      consume(FastConsumed(e));
+      k += 16;
       continue;
     }
     const int rs = symbol(ac);
@@ -108,9 +135,9 @@ int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pr
     if (sz) {
       k += r;
       coef[kZigzag[k]] = static_cast<int16_t>(value(sz));
-      last = k;
+      ++k;
     } else if (r == 15) {
-      k += 15;
+      k += 16;
     } else if (r == 0) {
       break;
     } else {
@@ -118,8 +145,24 @@ int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pr
       Fail(kErrBadRunSize);
     }
   }
-  br.Import(acc, bits);
-  return last;
+  return {acc, bits, k - 1};
+}
+
+}  // namespace
+
+int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pred, int16_t coef[64]) {
+  const Held h = DecodeHeld(br, br.held(), br.bits(), dc, ac, pred, coef);
+  br.Import(h.acc, h.bits);
+  return h.last;
+}
+
+void DecodeBlocks(BitReader& br, const BlockCoding* coding, int n, int16_t* coef, int* last) {
+  Held h{br.held(), br.bits(), 0};
+  for (int i = 0; i < n; ++i) {
+    h = DecodeHeld(br, h.acc, h.bits, *coding[i].dc, *coding[i].ac, *coding[i].pred, coef + 64 * i);
+    last[i] = h.last;
+  }
+  br.Import(h.acc, h.bits);
 }
 
 }  // namespace zc::jpegdec

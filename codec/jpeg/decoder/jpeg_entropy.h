@@ -38,7 +38,19 @@ inline int DecodeSymbol(BitReader& br, const HuffTable& t) {
 }
 
 // Decodes one sequential block into `coef` (natural order, cleared first). `pred` is the DC predictor.
-// Returns the last zig-zag position written (0 = only the DC term).
+// Returns 0 when only the DC term was coded, otherwise the zig-zag position the block's coding ended at,
+// which is at or after the last coefficient written.
 int DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int& pred, int16_t coef[64]);
+
+// How one block of an MCU is coded: its tables and its component's DC predictor.
+struct BlockCoding {
+  const HuffTable* dc = nullptr;
+  const HuffTable* ac = nullptr;
+  int* pred = nullptr;
+};
+
+// Decodes the `n` blocks of one MCU back to back, block i as coding[i] says into coef + 64 * i, with
+// last[i] as DecodeBlock returns it. The bit buffer stays in registers from the first block to the last.
+void DecodeBlocks(BitReader& br, const BlockCoding* coding, int n, int16_t* coef, int* last);
 
 }  // namespace zc::jpegdec

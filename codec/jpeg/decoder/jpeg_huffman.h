@@ -26,9 +26,12 @@ struct HuffTable {
   std::array<uint8_t, 256> look_len{};  // 0 = longer than 8 bits
   std::array<uint8_t, 256> look_sym{};
   // AC tables only: a kFastAcBits look-up that resolves a short code, and its value bits when they fit
-  // too. Entry: bits 0-4 bits consumed (code and value), 5-8 value bits still to read (0 when resolved;
-  // they are the last of the consumed ones), 9-12 the run, 13-14 kind, 16-31 the resolved coefficient
-  // value. It decodes exactly what the look-ahead and EXTEND would.
+  // too. Entry: bits 0-5 and again 16-20 the bits consumed (code and value), 6-9 value bits still to read
+  // (0 when resolved; they are the last of the consumed ones), 10-13 the run, 14-15 kind, 21-31 the
+  // resolved coefficient value (at most 10 value bits fit beside a code, so it fits 11 signed bits). It
+  // decodes exactly what the look-ahead and EXTEND would. The count in the low six bits lets the entry
+  // itself serve as a 64-bit shift count (the processor masks it); the copy keeps the bit count apart
+  // from the shift, so the compiler need not put a mask between the table load and the shift.
   std::array<int32_t, 1u << kFastAcBits> fast_ac{};
 };
 
@@ -37,8 +40,27 @@ struct HuffTable {
 enum FastAcKind { kFastCoef = 0, kFastEob = 1, kFastZrl = 2, kFastNone = 3 };
 
 inline constexpr int32_t FastAcEntry(int consumed, int pending, int run, int kind, int value) {
-  return static_cast<int32_t>(static_cast<uint32_t>(value) << 16) | (kind << 13) | (run << 9) |
-         (pending << 5) | consumed;
+  return static_cast<int32_t>(static_cast<uint32_t>(value) << 21) | (consumed << 16) | (kind << 14) |
+         (run << 10) | (pending << 6) | consumed;
+}
+inline constexpr int FastConsumed(int32_t e) {
+  return (e >> 16) & 31;
+}
+inline constexpr int FastPending(int32_t e) {
+  return (e >> 6) & 15;
+}
+inline constexpr int FastRun(int32_t e) {
+  return (e >> 10) & 15;
+}
+inline constexpr int FastKind(int32_t e) {
+  return (e >> 14) & 3;
+}
+inline constexpr int FastValue(int32_t e) {
+  return e >> 21;
+}
+// A coefficient whose value the look-up resolved (kind kFastCoef, no value bits pending), in one test.
+inline constexpr bool FastResolved(int32_t e) {
+  return (e & ((3 << 14) | (15 << 6))) == 0;
 }
 
 // Builds `t` from BITS and HUFFVAL; throws 28 (more than 256 codes) or 25 (over-subscribed, DC symbol > 15).

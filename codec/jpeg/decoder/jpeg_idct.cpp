@@ -3,7 +3,13 @@
 #include "codec/jpeg/decoder/jpeg_idct.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define ZC_JPEGDEC_IDCT_AVX2 1
+#endif
 
 #include "codec/jpeg/decoder/jpeg_simd.h"
 
@@ -205,10 +211,12 @@ typedef int16_t V8s __attribute__((vector_size(16)));
 
 }  // namespace
 
+namespace {
+
 // The same arithmetic as the scalar reference on whole rows of eight lanes, built for the baseline
 // instruction set and, where the processor has it, AVX2; the samples are identical on every path.
-ZC_JPEGDEC_MULTIVERSION void InverseDct(const int16_t coef[64], const PreparedQuant& q, uint8_t* out,
-                                        int stride) {
+ZC_JPEGDEC_MULTIVERSION void InverseDctVector(const int16_t coef[64], const PreparedQuant& q, uint8_t* out,
+                                              int stride) {
   V8 in[8], cols[8], t[8], res[8], rows[8];
   for (int r = 0; r < 8; ++r) {
     V8s c;
@@ -235,34 +243,167 @@ ZC_JPEGDEC_MULTIVERSION void InverseDct(const int16_t coef[64], const PreparedQu
   }
 }
 
+#if defined(ZC_JPEGDEC_IDCT_AVX2)
+// Dequantised and clamped inputs, each row of coefficients widened in one instruction.
+__attribute__((target("avx2"), always_inline)) inline void LoadAvx2(const int16_t coef[64],
+                                                                    const PreparedQuant& q, V8 in[8]) {
+  const __m256i lo = _mm256_set1_epi32(-kInputLimit), hi = _mm256_set1_epi32(kInputLimit);
+  for (int r = 0; r < 8; ++r) {
+    const __m256i c = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(coef + 8 * r)));
+    const __m256i v =
+        _mm256_mullo_epi32(c, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q.data() + 8 * r)));
+    in[r] = reinterpret_cast<V8>(_mm256_min_epi32(_mm256_max_epi32(v, lo), hi));
+  }
+}
+
+// The vector transform with AVX2 loads and stores: each row of coefficients widened in one instruction,
+// and the range step as shifts (the low ten bits of (x + 16) >> 5 sign-extended, plus 128) followed by
+// saturating packs, which clamp to 0..255 exactly as RangeArith does, eight rows at once.
+__attribute__((target("avx2"))) void InverseDctAvx2(const int16_t coef[64], const PreparedQuant& q,
+                                                    uint8_t* out, int stride) {
+  V8 in[8], cols[8], t[8], res[8], rows[8];
+  LoadAvx2(coef, q, in);
+  IdctV(in, cols);  // columns: lanes are the eight columns
+  Transpose(cols, t);
+  IdctV(t, res);  // rows: lanes are the eight rows; res[k] lane r is column k of row r
+  Transpose(res, rows);
+  const __m256i c16 = _mm256_set1_epi32(16), c128 = _mm256_set1_epi32(128);
+  __m256i s[8];
+  for (int r = 0; r < 8; ++r) {
+    const __m256i x = _mm256_add_epi32(reinterpret_cast<__m256i>(rows[r]), c16);
+    s[r] = _mm256_add_epi32(_mm256_srai_epi32(_mm256_slli_epi32(x, 17), 22), c128);
+  }
+  // Per 128-bit half, the packs leave four samples of each of four rows: dword i of the low half is
+  // samples 0-3 of row i, of the high half samples 4-7; the permute puts each row's two dwords together.
+  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  for (int h = 0; h < 2; ++h) {
+    const __m256i w01 = _mm256_packs_epi32(s[4 * h], s[4 * h + 1]);
+    const __m256i w23 = _mm256_packs_epi32(s[4 * h + 2], s[4 * h + 3]);
+    const __m256i b = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(w01, w23), order);
+    const __m128i r01 = _mm256_castsi256_si128(b), r23 = _mm256_extracti128_si256(b, 1);
+    uint8_t* o = out + static_cast<std::ptrdiff_t>(4 * h) * stride;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), r01);
+    _mm_storeh_pd(reinterpret_cast<double*>(o + stride), _mm_castsi128_pd(r01));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 2 * stride), r23);
+    _mm_storeh_pd(reinterpret_cast<double*>(o + 3 * stride), _mm_castsi128_pd(r23));
+  }
+}
+
+bool HasAvx2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
+}
+#endif
+
+}  // namespace
+
+void InverseDct(const int16_t coef[64], const PreparedQuant& q, uint8_t* out, int stride) {
+#if defined(ZC_JPEGDEC_IDCT_AVX2)
+  if (HasAvx2()) {
+    InverseDctAvx2(coef, q, out, stride);
+    return;
+  }
+#endif
+  InverseDctVector(coef, q, out, stride);
+}
+
 namespace {
 
-// Outputs 0 and 4 of the 1-D transform of one line, with IdctLanes' arithmetic.
-inline void Outputs0And4(const int32_t* in, int stride, int32_t& out0, int32_t& out4) {
-  const int32_t i0 = in[0], i1 = in[stride], i2 = in[2 * stride], i3 = in[3 * stride];
-  const int32_t i4 = in[4 * stride], i5 = in[5 * stride], i6 = in[6 * stride], i7 = in[7 * stride];
-  const int32_t tmp10 = i0 + i4;
-  const int32_t tmp13 = i2 + i6;
-  const int32_t z13 = i5 + i3;
-  const int32_t z10 = i5 - i3;
-  const int32_t z11 = i1 + i7;
-  const int32_t z12 = i1 - i7;
-  const int32_t t7 = z11 + z13;
-  const int32_t o11 = Mul(z11 - z13, kFix1414);
-  const int32_t z5 = Mul(z10 + z12, kFix1847);
-  const int32_t o10 = Mul(z12, kFix1082) - z5;
-  const int32_t o12 = Mul(z10, -kFix2613) + z5;
-  const int32_t t6 = o12 - t7;
-  const int32_t t5 = o11 - t6;
-  const int32_t t4 = o10 + t5;
+#define ZC_MUL_V(x, k) ((((x) * (k)) + ((((x) * (k)) >> 31) & 255)) >> 8)
+
+typedef int32_t V4 __attribute__((vector_size(16)));
+
+// Outputs 0 and 4 of the 1-D transform of eight lines held lane-wise, with IdctV's arithmetic.
+[[gnu::always_inline]] inline void Outputs0And4V(const V8 in[8], V8& out0, V8& out4) {
+  const V8 tmp10 = in[0] + in[4];
+  const V8 tmp13 = in[2] + in[6];
+  const V8 z13 = in[5] + in[3];
+  const V8 z10 = in[5] - in[3];
+  const V8 z11 = in[1] + in[7];
+  const V8 z12 = in[1] - in[7];
+  const V8 t7 = z11 + z13;
+  const V8 o11 = ZC_MUL_V(z11 - z13, kFix1414);
+  const V8 z5 = ZC_MUL_V(z10 + z12, kFix1847);
+  const V8 o10 = ZC_MUL_V(z12, kFix1082) - z5;
+  const V8 o12 = ZC_MUL_V(z10, -kFix2613) + z5;
+  const V8 t6 = o12 - t7;
+  const V8 t5 = o11 - t6;
+  const V8 t4 = o10 + t5;
   out0 = tmp10 + tmp13 + t7;
   out4 = tmp10 - tmp13 + t4;
 }
+
+// Outputs 0 and 4 of the 1-D transform of two lines a and b (eight inputs each, one a lane), as
+// {a0, a4, b0, b4}. The two lines travel side by side in lane pairs, so the butterflies of both take one
+// vector operation each; the arithmetic is IdctV's.
+[[gnu::always_inline]] inline V4 TwoLinesOutputs0And4(const V8& a, const V8& b) {
+  const V4 i01 = __builtin_shufflevector(a, b, 0, 8, 1, 9);  // {a0, b0, a1, b1}
+  const V4 i23 = __builtin_shufflevector(a, b, 2, 10, 3, 11);
+  const V4 i45 = __builtin_shufflevector(a, b, 4, 12, 5, 13);
+  const V4 i67 = __builtin_shufflevector(a, b, 6, 14, 7, 15);
+  const V4 e = i01 + i45;                                                        // {tmp10, i1 + i5}
+  const V4 f = i23 + i67;                                                        // {tmp13, i3 + i7}
+  const V4 g = __builtin_shufflevector(i45, i01, 2, 3, 6, 7);                    // {i5, i1}
+  const V4 h = __builtin_shufflevector(i23, i67, 2, 3, 6, 7);                    // {i3, i7}
+  const V4 sum = g + h;                                                          // {z13, z11}
+  const V4 diff = g - h;                                                         // {z10, z12}
+  const V4 sum_x = __builtin_shufflevector(sum, sum, 2, 3, 0, 1);                // {z11, z13}
+  const V4 diff_x = __builtin_shufflevector(diff, diff, 2, 3, 0, 1);             // {z12, z10}
+  const V4 t7 = sum + sum_x;                                                     // low pair
+  const V4 x = __builtin_shufflevector(sum_x - sum, diff + diff_x, 0, 1, 4, 5);  // {z11 - z13, z10 + z12}
+  const V4 p = ZC_MUL_V(x, (V4{kFix1414, kFix1414, kFix1847, kFix1847}));        // {o11, z5}
+  const V4 m = ZC_MUL_V(diff, (V4{-kFix2613, -kFix2613, kFix1082, kFix1082}));   // {z10 *, z12 *}
+  const V4 z5 = __builtin_shufflevector(p, p, 2, 3, 2, 3);
+  const V4 o12 = m + z5;
+  const V4 o10 = __builtin_shufflevector(m, m, 2, 3, 0, 1) - z5;
+  const V4 t6 = o12 - t7;
+  const V4 t5 = p - t6;
+  const V4 t4 = o10 + t5;
+  const V4 ef = e + f;
+  const V4 out0 = ef + __builtin_shufflevector(ef, ef, 2, 3, 0, 1);
+  const V4 out4 = e - f + t4;
+  return __builtin_shufflevector(out0, out4, 0, 4, 1, 5);
+}
+
+#undef ZC_MUL_V
+
+// The quarter-scale samples of a block from its dequantised inputs: rows 0 and 4 of the column pass,
+// then columns 0 and 4 of those two rows.
+[[gnu::always_inline]] inline void Quarter(const V8 in[8], uint8_t* out, int stride) {
+  V8 row0, row4;
+  Outputs0And4V(in, row0, row4);
+  V4 v = TwoLinesOutputs0And4(row0, row4);
+  v = ((((v + 16) >> 5) & 0x3FF) ^ 0x200) - 0x200 + 128;
+  v = v < 0 ? V4{} : v;
+  v = v > 255 ? V4{} + 255 : v;
+  out[0] = static_cast<uint8_t>(v[0]);
+  out[1] = static_cast<uint8_t>(v[1]);
+  out[stride] = static_cast<uint8_t>(v[2]);
+  out[stride + 1] = static_cast<uint8_t>(v[3]);
+}
+
+#if defined(ZC_JPEGDEC_IDCT_AVX2)
+__attribute__((target("avx2"))) void QuarterAvx2(const int16_t coef[64], const PreparedQuant& q, uint8_t* out,
+                                                 int stride) {
+  V8 in[8];
+  LoadAvx2(coef, q, in);
+  Quarter(in, out, stride);
+}
+#endif
 
 }  // namespace
 
 ZC_JPEGDEC_MULTIVERSION void InverseDctReduced(const int16_t coef[64], const PreparedQuant& q, int factor,
                                                uint8_t* out, int stride) {
+#if defined(ZC_JPEGDEC_IDCT_AVX2)
+  if (factor == 4 && HasAvx2()) {
+    QuarterAvx2(coef, q, out, stride);
+    return;
+  }
+#endif
   V8 in[8];
   for (int r = 0; r < 8; ++r) {
     V8s c;
@@ -283,21 +424,12 @@ ZC_JPEGDEC_MULTIVERSION void InverseDctReduced(const int16_t coef[64], const Pre
     out[0] = static_cast<uint8_t>(RangeArith(total));
     return;
   }
-  V8 cols[8];
-  IdctV(in, cols);  // cols[k] lane l: row k of column l
   if (factor == 4) {
-    // Rows 0 and 4, columns 0 and 4: two lines of the row pass, two outputs each.
-    int32_t rows[2][8];
-    std::memcpy(rows[0], &cols[0], sizeof(rows[0]));
-    std::memcpy(rows[1], &cols[4], sizeof(rows[1]));
-    for (int r = 0; r < 2; ++r) {
-      int32_t o0, o4;
-      Outputs0And4(rows[r], 1, o0, o4);
-      out[r * stride] = static_cast<uint8_t>(RangeArith(o0));
-      out[r * stride + 1] = static_cast<uint8_t>(RangeArith(o4));
-    }
+    Quarter(in, out, stride);
     return;
   }
+  V8 cols[8];
+  IdctV(in, cols);  // cols[k] lane l: row k of column l
   V8 t[8], res[8];
   Transpose(cols, t);
   IdctV(t, res);  // res[k] lane r: column k of row r
@@ -323,13 +455,26 @@ ZC_JPEGDEC_MULTIVERSION void InverseDctReduced(const int16_t coef[64], const Pre
 void InverseDctDcOnly(int16_t dc, const PreparedQuant& q, uint8_t* out, int stride, int side) {
   int32_t v = dc * q[0];
   v = v < -kInputLimit ? -kInputLimit : (v > kInputLimit ? kInputLimit : v);
-  uint8_t s = static_cast<uint8_t>(RangeArith(v));
-  if (side == 8) {
-    for (int r = 0; r < 8; ++r) std::memset(out + r * stride, s, 8);
-    return;
-  }
-  for (int r = 0; r < side; ++r) {
-    for (int k = 0; k < side; ++k) out[r * stride + k] = s;
+  const uint8_t s = static_cast<uint8_t>(RangeArith(v));
+  // Whole rows as single stores of the sample repeated (a call to memset per row costs more than the
+  // block).
+  const uint64_t fill = 0x0101010101010101ull * s;
+  switch (side) {
+    case 8:
+      for (int r = 0; r < 8; ++r) std::memcpy(out + static_cast<std::ptrdiff_t>(r) * stride, &fill, 8);
+      break;
+    case 4:
+      for (int r = 0; r < 4; ++r) std::memcpy(out + static_cast<std::ptrdiff_t>(r) * stride, &fill, 4);
+      break;
+    case 2:
+      std::memcpy(out, &fill, 2);
+      std::memcpy(out + stride, &fill, 2);
+      break;
+    default:
+      for (int r = 0; r < side; ++r) {
+        for (int k = 0; k < side; ++k) out[r * stride + k] = s;
+      }
+      break;
   }
 }
 

@@ -97,6 +97,22 @@ BandOutput::BandOutput(const JpegHeaders& hdr, const Geometry& geo, const Output
       if (chroma_v2_) vs_[c] = AxisStore{};
     }
   }
+  for (int c = 0; c < used_components_; ++c) {
+    const AxisStore& h = hs_[c];
+    const AxisStore& v = vs_[c];
+    BlockPlace& p = place_[c];
+    if (h.mode == StoreMode::kReduce && v.mode == StoreMode::kReduce && h.factor == v.factor) {
+      p.path = BlockPath::kReduced;
+    } else if (h.mode == StoreMode::kCopy && v.mode == StoreMode::kCopy) {
+      p.path = BlockPath::kDirect;
+    } else {
+      p.path = BlockPath::kStored;
+    }
+    p.side = h.OutSize();
+    p.row_step = static_cast<size_t>(v.OutSize()) * geo.stride;
+    p.block_step = static_cast<size_t>(h.OutSize());
+    p.mcu_step = static_cast<size_t>(geo.comp_h[c]) * p.block_step;
+  }
   const size_t pixels = static_cast<size_t>(geo.out_w) * geo.band_h;
   rgb_.assign(pixels * 3 + 32, 0);
   if (geo.kind != kKindRgb && geo.kind != kKindRgbSwap) mapped_.assign(pixels + 32, 0);
@@ -113,35 +129,41 @@ BandOutput::BandOutput(const JpegHeaders& hdr, const Geometry& geo, const Output
 }
 
 void BandOutput::PutBlock(int c, int mcu_x, int bx, int by, const int16_t coef[64], int last) {
-  const AxisStore& h = hs_[c];
-  const AxisStore& v = vs_[c];
-  uint8_t* dst = planes_[c].data() + static_cast<size_t>(by * v.OutSize()) * geo_.stride +
-                 static_cast<size_t>((mcu_x * geo_.comp_h[c] + bx) * h.OutSize());
+  const BlockPlace& p = place_[c];
+  uint8_t* dst = planes_[c].data() + static_cast<size_t>(by) * p.row_step +
+                 static_cast<size_t>(mcu_x) * p.mcu_step + static_cast<size_t>(bx) * p.block_step;
   // Flat blocks (only a DC term) are common in document backgrounds and need no transform.
   int ac = last;
   if (last < 0) {
     ac = 0;
     for (int i = 1; i < 64; ++i) ac |= coef[i];
   }
-  if (h.mode == StoreMode::kReduce && v.mode == StoreMode::kReduce && h.factor == v.factor) {
-    // Reduced scales keep every n-th sample: only those are computed, straight into the plane.
-    if (ac == 0) {
-      InverseDctDcOnly(coef[0], quant_[c], dst, geo_.stride, h.OutSize());
-    } else {
-      InverseDctReduced(coef, quant_[c], h.factor, dst, geo_.stride);
-    }
-    return;
+  switch (p.path) {
+    case BlockPath::kDirect:
+      if (ac == 0) {
+        InverseDctDcOnly(coef[0], quant_[c], dst, geo_.stride);
+      } else {
+        InverseDct(coef, quant_[c], dst, geo_.stride);
+      }
+      return;
+    case BlockPath::kReduced:
+      // Reduced scales keep every n-th sample: only those are computed, straight into the plane.
+      if (ac == 0) {
+        InverseDctDcOnly(coef[0], quant_[c], dst, geo_.stride, p.side);
+      } else {
+        InverseDctReduced(coef, quant_[c], 8 / p.side, dst, geo_.stride);
+      }
+      return;
+    case BlockPath::kStored:
+      break;
   }
-  const bool direct = h.mode == StoreMode::kCopy && v.mode == StoreMode::kCopy;
   uint8_t block[64];
-  uint8_t* target = direct ? dst : block;
-  const int target_stride = direct ? geo_.stride : 8;
   if (ac == 0) {
-    InverseDctDcOnly(coef[0], quant_[c], target, target_stride);
+    InverseDctDcOnly(coef[0], quant_[c], block, 8);
   } else {
-    InverseDct(coef, quant_[c], target, target_stride);
+    InverseDct(coef, quant_[c], block, 8);
   }
-  if (!direct) StoreBlock(h, v, block, dst, geo_.stride);
+  StoreBlock(hs_[c], vs_[c], block, dst, geo_.stride);
 }
 
 void BandOutput::Deliver(int mcu_row) {
@@ -167,9 +189,17 @@ void BandOutput::Deliver(int mcu_row) {
       for (int r = 0; r < rows; ++r) {
         const size_t yoff = static_cast<size_t>(row0 + r) * geo_.stride + geo_.win_left;
         const size_t coff = static_cast<size_t>(chroma_v2_ ? (row0 + r) >> 1 : row0 + r) * geo_.stride + cx;
+        uint8_t* dst = rgb_.data() + static_cast<size_t>(r) * geo_.out_w * 3;
+        if (chroma_v2_ && chroma_h2_ && !((row0 + r) & 1) && r + 1 < rows) {
+          // Both rows of a chroma row at once.
+          color_.ConvertRowPair(planes_[0].data() + yoff, planes_[0].data() + yoff + geo_.stride,
+                                planes_[1].data() + coff, planes_[2].data() + coff, geo_.out_w,
+                                geo_.win_left & 1, dst, dst + static_cast<size_t>(geo_.out_w) * 3);
+          ++r;
+          continue;
+        }
         color_.ConvertRow(planes_[0].data() + yoff, planes_[1].data() + coff, planes_[2].data() + coff,
-                          geo_.out_w, chroma_h2_, geo_.win_left & 1,
-                          rgb_.data() + static_cast<size_t>(r) * geo_.out_w * 3);
+                          geo_.out_w, chroma_h2_, geo_.win_left & 1, dst);
       }
     } else {
       const uint8_t* p1 = planes_[0].data() + offset;

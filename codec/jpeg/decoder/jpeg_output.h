@@ -81,7 +81,7 @@ class BandOutput {
   bool Uses(int c) const { return c < used_components_; }
 
   // Transforms one block of component c, at block (bx, by) of MCU column mcu_x, into the band plane.
-  // `last` is the last zig-zag position the entropy decoder wrote (0 = DC only), or -1 when unknown.
+  // `last` is what the entropy decoder returned for the block (0 = DC only), or -1 when unknown.
   void PutBlock(int c, int mcu_x, int bx, int by, const int16_t coef[64], int last = -1);
 
   // Converts, maps and delivers the window's part of the band of MCU row `mcu_row`; throws 14 when the
@@ -99,6 +99,16 @@ class BandOutput {
   // axis is kept at its coded resolution there and replicated by the colour conversion instead.
   std::array<AxisStore, kMaxComponents> hs_{}, vs_{};
   bool chroma_h2_ = false, chroma_v2_ = false;
+  // Per component, worked out once: how a block is written and where (offsets in the band plane).
+  enum class BlockPath : uint8_t { kDirect, kReduced, kStored };
+  struct BlockPlace {
+    BlockPath path = BlockPath::kDirect;
+    int side = 8;           // samples per block side when reduced
+    size_t row_step = 0;    // plane bytes from one block row of the MCU to the next
+    size_t mcu_step = 0;    // plane bytes from one MCU column to the next
+    size_t block_step = 0;  // plane bytes from one block of the MCU to the next along a row
+  };
+  std::array<BlockPlace, kMaxComponents> place_{};
   std::unique_ptr<BandMapper> gray_mapper_;
   std::vector<uint8_t> rgb_;
   std::vector<uint8_t> mapped_;

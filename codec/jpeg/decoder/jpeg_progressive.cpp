@@ -214,13 +214,13 @@ void ProgressiveScan::AcFirst(int16_t* coef) {
     h.Need(16);
     // Common case: a short code and its value in one look-up, all of it held and inside the band.
     const int32_t e = ac.fast_ac[h.acc() >> (64 - kFastAcBits)];
-    if (((e >> 13) & 3) == kFastCoef) {
-      const int total = e & 31, pending = (e >> 5) & 15, run = (e >> 9) & 15;
+    if (FastKind(e) == kFastCoef) {
+      const int total = FastConsumed(e), pending = FastPending(e), run = FastRun(e);
       if (total <= h.bits() && k + run <= se) {
         const uint64_t vbits = h.acc() << (total - pending);
         h.Consume(total);
         k += run;
-        const int v = ExtendedTop(vbits, pending) + (e >> 16);
+        const int v = ExtendedTop(vbits, pending) + FastValue(e);
         coef[kZigzag[k]] = ToCoef(static_cast<int>(static_cast<unsigned>(v) << al));
         continue;
       }

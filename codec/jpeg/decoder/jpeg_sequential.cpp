@@ -33,7 +33,7 @@ class SequentialScan {
   SequentialScan(JpegHeaders& hdr, InputWindow& win)
       : hdr_(hdr), win_(win), br_(win), tables_(CheckSequentialTables(hdr)) {}
 
-  // Returns the last zig-zag position written.
+  // Returns as DecodeBlock does.
   int Block(int j, int16_t coef[64]) {
     try {
       return DecodeBlock(br_, *tables_.dc[j], *tables_.ac[j], pred_[j], coef);
@@ -41,6 +41,18 @@ class SequentialScan {
       RethrowAtMarker(e, br_, win_);
     }
   }
+
+  // Decodes one whole MCU of an interleaved scan: block i as coding[i] (pred pointing into pred()).
+  void Mcu(const BlockCoding* coding, int n, int16_t* coef, int* last) {
+    try {
+      DecodeBlocks(br_, coding, n, coef, last);
+    } catch (const JpegError& e) {
+      RethrowAtMarker(e, br_, win_);
+    }
+  }
+
+  const ScanTables& tables() const { return tables_; }
+  int* pred(int j) { return &pred_[j]; }
 
   // Called after each MCU but the scan's last: restart handling at the end of every interval.
   void EndMcu() {
@@ -65,19 +77,34 @@ class SequentialScan {
 
 void DecodeSequentialStreaming(JpegHeaders& hdr, const Geometry& geo, InputWindow& win, BandOutput& out) {
   SequentialScan scan(hdr, win);
-  alignas(16) int16_t coef[64];
+  // The MCU's blocks in coding order, decoded in one go and then placed.
+  struct Placement {
+    int c, bx, by;
+    bool used;
+  };
+  constexpr int kMaxBlocks = kMaxComponents * 16;
+  BlockCoding coding[kMaxBlocks];
+  Placement place[kMaxBlocks];
+  int n = 0;
+  for (int j = 0; j < hdr.scan.ns; ++j) {
+    const int c = hdr.scan.comp[j];
+    for (int by = 0; by < geo.comp_v[c]; ++by) {
+      for (int bx = 0; bx < geo.comp_h[c]; ++bx, ++n) {
+        coding[n] = {scan.tables().dc[j], scan.tables().ac[j], scan.pred(j)};
+        place[n] = {c, bx, by, out.Uses(c)};
+      }
+    }
+  }
+  alignas(16) int16_t coef[kMaxBlocks * 64];
+  int last[kMaxBlocks];
   for (int my = 0; my < geo.mcus_y; ++my) {
     if (out.PastWindow(my)) break;
     const bool needed = out.Needed(my);
     for (int mx = 0; mx < geo.mcus_x; ++mx) {
-      for (int j = 0; j < hdr.scan.ns; ++j) {
-        const int c = hdr.scan.comp[j];
-        const bool store = needed && out.Uses(c);
-        for (int by = 0; by < geo.comp_v[c]; ++by) {
-          for (int bx = 0; bx < geo.comp_h[c]; ++bx) {
-            const int last = scan.Block(j, coef);
-            if (store) out.PutBlock(c, mx, bx, by, coef, last);
-          }
+      scan.Mcu(coding, n, coef, last);
+      if (needed) {
+        for (int i = 0; i < n; ++i) {
+          if (place[i].used) out.PutBlock(place[i].c, mx, place[i].bx, place[i].by, coef + 64 * i, last[i]);
         }
       }
       scan.EndMcu();

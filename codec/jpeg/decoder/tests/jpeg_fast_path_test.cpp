@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -76,13 +77,19 @@ uint64_t DecodeChecksum(const std::vector<uint8_t>& jpeg, uint8_t kind, uint16_t
   return sum.value();
 }
 
+struct Request {
+  uint8_t kind;
+  uint16_t scale;
+};
+
 // Every stream decoded as RGB at full size, as gray, and at 1/2, 1/8 and 2x, folded into one value.
-uint64_t StreamChecksum(const std::vector<uint8_t>& jpeg) {
+constexpr Request kScales[] = {
+    {kKindRgb, 2048}, {kKindGray, 2048}, {kKindRgb, 1024}, {kKindRgb, 256}, {kKindRgb, 4096}};
+// Quarter scale, RGB and gray, pinned on its own (it has a reduced transform of its own).
+constexpr Request kQuarter[] = {{kKindRgb, 512}, {kKindGray, 512}};
+
+uint64_t StreamChecksum(const std::vector<uint8_t>& jpeg, std::span<const Request> requests = kScales) {
   Checksum all;
-  const struct {
-    uint8_t kind;
-    uint16_t scale;
-  } requests[] = {{kKindRgb, 2048}, {kKindGray, 2048}, {kKindRgb, 1024}, {kKindRgb, 256}, {kKindRgb, 4096}};
   for (const auto& r : requests) {
     const uint64_t v = DecodeChecksum(jpeg, r.kind, r.scale);
     all.Add(v, 8);
@@ -92,12 +99,12 @@ uint64_t StreamChecksum(const std::vector<uint8_t>& jpeg) {
 
 // Damaged copies: cut at a few points of the entropy data, and runs of bytes overwritten with values that
 // are or imitate markers.
-uint64_t DamagedChecksum(const std::vector<uint8_t>& jpeg) {
+uint64_t DamagedChecksum(const std::vector<uint8_t>& jpeg, std::span<const Request> requests = kScales) {
   Checksum all;
   for (int cut = 1; cut <= 4; ++cut) {
     std::vector<uint8_t> t(jpeg.begin(),
                            jpeg.begin() + static_cast<std::ptrdiff_t>(jpeg.size() * (4 + cut) / 9));
-    const uint64_t v = StreamChecksum(t);
+    const uint64_t v = StreamChecksum(t, requests);
     all.Add(v, 8);
   }
   const uint8_t patterns[][2] = {{0xFF, 0xD3}, {0xFF, 0xD9}, {0xFF, 0xFF}, {0x00, 0xFF}, {0xA5, 0x3C}};
@@ -110,7 +117,7 @@ uint64_t DamagedChecksum(const std::vector<uint8_t>& jpeg) {
       t[at] = p[0];
       t[at + 1] = p[1];
     }
-    const uint64_t v = StreamChecksum(t);
+    const uint64_t v = StreamChecksum(t, requests);
     all.Add(v, 8);
   }
   return all.value();
@@ -203,6 +210,24 @@ TEST(JpegFastPath, DecodedSamplesStayAsPinned) {
     const uint64_t damaged = DamagedChecksum(jpeg);
     EXPECT_EQ(intact, p.intact) << p.file;
     EXPECT_EQ(damaged, p.damaged) << p.file;
+  }
+}
+
+// The colour streams at a quarter: every sample there comes from the reduced transform and the blocks of
+// whole MCUs decoded in one go.
+TEST(JpegFastPath, QuarterScaleSamplesStayAsPinned) {
+  const Pinned pinned[] = {
+      {"data/colour_420_q75.jpg", 0xD8530C31C53A945Cull, 0x69A89638CCFB96AAull},
+      {"data/colour_444_q99_restart.jpg", 0xDB5326A333B1F9BFull, 0x0BE5903C8C695701ull},
+      {"data/colour_422_q60_optimized.jpg", 0x1B75A6BB36592057ull, 0xDFA1043FA3B2DD01ull},
+      {"../fuzz/corpus/baseline_422_restart.jpg", 0x6D5428251F6AE1C7ull, 0xE16289E2FD974270ull},
+      {"../fuzz/corpus/noninterleaved.jpg", 0xED355670171AC705ull, 0x4027A7665D96ED52ull},
+  };
+  for (const Pinned& p : pinned) {
+    const std::vector<uint8_t> jpeg = ReadFile(kHere / p.file);
+    ASSERT_GT(jpeg.size(), 100u) << p.file;
+    EXPECT_EQ(StreamChecksum(jpeg, kQuarter), p.intact) << p.file;
+    EXPECT_EQ(DamagedChecksum(jpeg, kQuarter), p.damaged) << p.file;
   }
 }
 
