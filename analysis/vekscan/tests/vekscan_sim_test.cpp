@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -196,6 +197,108 @@ TEST_F(VEKScanSimTest, AShortDocumentIsADefect) {
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.status, 256);
 }
+
+// Documents whose magnetic and printed code lines differ, one change each, on the cheque of seed 101
+// (":315061036: 0585892< 1357"). The final line and the verification status follow from the two forms and
+// the "KR" merge: where both forms agree the line is verified the same (3), even on a character neither
+// form carries; a printed character that is missing or unlike the magnetic one leaves the magnetic line,
+// unless the two form one of the merge's confusable pairs, where the print wins; a magnetic gap stays a
+// gap. Any of these is "repaired or nothing verified" (2).
+enum class FinalFrom { kBothForms, kMagneticForm, kPrintedForm };
+
+struct FormsCase {
+  const char* name;
+  std::function<void(sim::documents::LineForms&, const std::string&)> change;
+  FinalFrom final;
+  const char* statuses;  // the verification statuses the case allows
+};
+
+constexpr uint32_t kFormsSeed = 101;
+
+// Positions of the seed's line: transit digits 1..9 (5 is a '6'), account digits 12..18 (13 is a '5',
+// 14 an '8').
+void Ink(sim::documents::LineForms& f, const std::string& line, size_t at, double ink) {
+  f.magneticInk.resize(line.size(), 1.0);
+  f.magneticInk[at] = ink;
+}
+void Mark(sim::documents::LineForms& f, const std::string& line, size_t at, sim::documents::PrintMark mark) {
+  f.printMarks.resize(line.size(), sim::documents::PrintMark::kClean);
+  f.printMarks[at] = mark;
+}
+void Print(sim::documents::LineForms& f, const std::string& line, size_t at, char printed) {
+  if (f.printed.empty()) f.printed = line;
+  f.printed[at] = printed;
+}
+
+// What a perfect reader of each form returns: a character without ink or print is a gap.
+std::string MagneticForm(const sim::documents::Document& d) {
+  std::string line = d.codeLine;
+  for (size_t i = 0; i < line.size() && i < d.forms.magneticInk.size(); ++i)
+    if (d.forms.magneticInk[i] == 0) line[i] = ' ';
+  return line;
+}
+std::string PrintedForm(const sim::documents::Document& d) {
+  std::string line = d.PrintedLine();
+  for (size_t i = 0; i < line.size() && i < d.forms.printMarks.size(); ++i)
+    if (d.forms.printMarks[i] == sim::documents::PrintMark::kVoid) line[i] = ' ';
+  return line;
+}
+
+class VEKScanFormsTest : public VEKScanSimTest, public ::testing::WithParamInterface<FormsCase> {};
+
+TEST_P(VEKScanFormsTest, GiveTheFinalLineAndVerificationStatusOfTheirForms) {
+  const FormsCase& c = GetParam();
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  using namespace sim::documents;
+  ChequeOptions options;
+  c.change(options.forms, MakeCodeLine(kFormsSeed, MicrFont::kE13b));
+  Document document = MakeCheque(kFormsSeed, options);
+  const std::string magnetic = MagneticForm(document), printed = PrintedForm(document);
+  DocumentStack stack(53);
+  stack.Push(std::move(document));
+  Feed(std::move(stack));
+  const Result r = Scan("m");
+  ASSERT_EQ(r.rc, 0);
+  std::string expected = c.final == FinalFrom::kPrintedForm ? printed : magnetic;
+  if (c.final == FinalFrom::kBothForms) EXPECT_EQ(magnetic, printed) << "the case's forms should agree";
+  EXPECT_EQ(Without(r.line, ' '), Without(expected, ' ')) << "magnetic [" << magnetic << "] printed [" << printed << "]";
+  const int status = funcGetMICRVerifyStatus();
+  EXPECT_NE(std::strchr(c.statuses, '0' + status), nullptr) << "verification status " << status;
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
+using sim::documents::PrintMark;
+INSTANTIATE_TEST_SUITE_P(
+    DifferingForms, VEKScanFormsTest,
+    ::testing::Values(
+        FormsCase{"Clean", [](auto&, const std::string&) {}, FinalFrom::kBothForms, "3"},
+        FormsCase{"PrintedDigitVoided", [](auto& f, const std::string& l) { Mark(f, l, 14, PrintMark::kVoid); },
+                  FinalFrom::kMagneticForm, "2"},
+        FormsCase{"PrintedThreeOverMagneticEight", [](auto& f, const std::string& l) { Print(f, l, 14, '3'); },
+                  FinalFrom::kMagneticForm, "2"},
+        FormsCase{"PrintedTwoOverMagneticFive", [](auto& f, const std::string& l) { Print(f, l, 13, '2'); },
+                  FinalFrom::kPrintedForm, "2"},
+        FormsCase{"PrintedZeroOverMagneticSix", [](auto& f, const std::string& l) { Print(f, l, 5, '0'); },
+                  FinalFrom::kPrintedForm, "2"},
+        FormsCase{"DigitWithoutMagneticInk", [](auto& f, const std::string& l) { Ink(f, l, 14, 0); },
+                  FinalFrom::kMagneticForm, "2"},
+        FormsCase{"DigitWithoutMagneticInkAndVoided",
+                  [](auto& f, const std::string& l) {
+                    Ink(f, l, 14, 0);
+                    Mark(f, l, 14, PrintMark::kVoid);
+                  },
+                  FinalFrom::kBothForms, "3"},
+        FormsCase{"NoMagneticInkOnOneDigitAndAnotherVoided",
+                  [](auto& f, const std::string& l) {
+                    Ink(f, l, 14, 0);
+                    Mark(f, l, 3, PrintMark::kVoid);
+                  },
+                  FinalFrom::kMagneticForm, "2"},
+        // Weak ink reads as a doubtful character that the print repairs, or whole.
+        FormsCase{"WeakMagneticInkOnADigit", [](auto& f, const std::string& l) { Ink(f, l, 14, 0.3); },
+                  FinalFrom::kPrintedForm, "23"}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace zarn
