@@ -15,6 +15,7 @@
 #include "analysis/iqa/iqa_image.h"
 #include "api_fixture.h"
 #include "driver/device_registry.h"
+#include "platform/dynlib.h"
 #include "sim/catalog.h"
 #include "sim/documents/document_variants.h"
 #include "sim/firmware_package_builder.h"
@@ -22,6 +23,7 @@
 #include "sim/qv63x_document_feeder.h"
 #include "testkit/support/external_tool.h"
 #include "zarn/analysis.h"
+#include "zarn/ferlo.h"
 #include "zarn/lifecycle.h"
 #include "zarn/optical_codeline.h"
 #include "zarn/qv600.h"
@@ -30,6 +32,16 @@
 
 namespace zarn {
 namespace {
+
+// The stand-in's record of calls (the API's load shares the loaded module), cleared when asked.
+std::string ManagerCalls(bool clear = false) {
+  plat::ModuleHandle m = plat::LoadLibraryA(ZC_FERLO_STANDIN);
+  if (m == nullptr) return "<not loaded>";
+  const std::string calls = reinterpret_cast<const char* (*)()>(plat::GetProcAddress(m, "FerloStandInCalls"))();
+  if (clear) reinterpret_cast<void (*)()>(plat::GetProcAddress(m, "FerloStandInClear"))();
+  plat::FreeLibrary(m);
+  return calls;
+}
 
 std::string Without(std::string text, char drop) {
   std::erase(text, drop);
@@ -60,6 +72,7 @@ class VEKScanSimTest : public testing::ApiTest {
   void Settings() { funcTableSetParam(151, 2000); }
   void TearDown() override {
     if (Api().zarnInitialised) ZARNExit();
+    ResetFerloForTests();
     analysis::RemoveFromApi();
     analysis::iqa::SetStandardCheckSizes(0, 0, 0, 0, 0);
     SetCodeLineFormatter(nullptr);
@@ -105,6 +118,12 @@ class VEKScanSimTest : public testing::ApiTest {
 };
 
 TEST_F(VEKScanSimTest, CleanGrayChequesGiveTheSimulatorsLineAndStatusZero) {
+  // The scanner-manager stand-in, enabled in the API's INI file and loaded at start-up, receives one report
+  // per document.
+  std::ofstream(Path("zarnscan.ini")) << "[VEKSCAN]\nFerlo Enable=1\n";
+  funcTableSetParamString(135, Path("zarnscan.ini").c_str());
+  funcTableSetParamString(177, ZC_FERLO_STANDIN);
+  ManagerCalls(true);
   ASSERT_EQ(ZARNInit(), 1);
   Settings();
   sim::documents::DocumentStack stack(41);
@@ -135,6 +154,18 @@ TEST_F(VEKScanSimTest, CleanGrayChequesGiveTheSimulatorsLineAndStatusZero) {
     }
   }
   EXPECT_EQ(ZARNExit(), 1);
+  const std::string calls = ManagerCalls(true);
+  std::vector<std::string> reported;
+  for (size_t at = calls.find("BeginDocument\n"); at != std::string::npos; at = calls.find("BeginDocument\n", at + 1)) {
+    const std::string key = "WriteData|MICRReadsStatics|NumberOfCodelineCharacterReturned|";
+    const size_t k = calls.find(key, at);
+    ASSERT_NE(k, std::string::npos);
+    reported.push_back(calls.substr(k + key.size(), calls.find('\n', k) - k - key.size()));
+  }
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < 3; ++i) expected.push_back(std::to_string(Without(Expected(i), ' ').size()));
+  EXPECT_EQ(reported, expected) << calls;
+  EXPECT_EQ(calls.find("Exception"), std::string::npos) << calls;
 }
 
 TEST_F(VEKScanSimTest, ADoubleFeedInNoStopModeGivesMinus217) {
