@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -292,6 +293,29 @@ INSTANTIATE_TEST_SUITE_P(Failures, VEKScanTwoPassFailureTest,
                                            TwoPassFailure{"SecondScanJams", false, true, false, true},
                                            TwoPassFailure{"GrayImageCannotBeWritten", false, false, true, false}),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// ---- A double feed in the no-stop mode -----------------------------------------------------------------
+
+// The sheets' images still arrive; the document check keeps the double feed for a line with two rejects,
+// and the verified scan writes every image before it answers -217.
+TEST_F(VEKScanScriptedTest, ADoubleFeedInNoStopModeWritesTheImagesAndGivesMinus217) {
+  funcTableSetParamString(159, "KWL");
+  Start();
+  funcTableSetParam(7, 2);
+  funcTableSetParam(150, 200);
+  const Document d = Cheque300(204);
+  fake::FakeDocument f = Delivered(d, kQv630Rate, 100, "T76@@04313T");
+  f.samples.clear();
+  f.statusWords = {{kStConnected | kStFrontReady | kStRearReady, kErDoubleFeed}};
+  control_->QueueDocument(f);
+  const std::string gray = Path("df.jpg");
+  const Result r = Scan("d", gray.c_str());
+  EXPECT_EQ(r.rc, kDoubleFeed);
+  for (const char* name : {"df.tif", "dr.tif", "df.jpg"}) {
+    std::error_code error;
+    EXPECT_GT(std::filesystem::file_size(Path(name), error), 0u) << name;
+  }
+}
 
 }  // namespace
 }  // namespace zarn
