@@ -331,5 +331,40 @@ INSTANTIATE_TEST_SUITE_P(
                   FinalFrom::kPrintedForm, "23"}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// The edge conversion takes its black and white levels from each front's histogram, so flat paper and ink
+// of any tones convert alike; its contrast is a threshold on absolute gray-level differences, so a paper
+// grain whose differences lie across 450..1000 turns to speckles below some contrast and not above it. With
+// the sweep over 450..1000 by 150 and a speckle limit of 1000 (the term counts from 500 speckles), the
+// grading picks a higher contrast the coarser the grain, and the line reads at each.
+struct ToneCase {
+  const char* name;
+  sim::documents::Tones tones;
+  int contrast;  // the best the sweep finds
+};
+
+class VEKScanTonesTest : public VEKScanSimTest, public ::testing::WithParamInterface<ToneCase> {};
+
+TEST_P(VEKScanTonesTest, GradeTheSweepsContrasts) {
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  funcTableSetParam(151, 1000);
+  funcTableSetParam(148, 1000);
+  const sim::documents::Document cheque = sim::documents::MakeCheque(9);
+  sim::documents::DocumentStack stack(61);
+  stack.Push(sim::documents::Toned(cheque, GetParam().tones));
+  Feed(std::move(stack));
+  const Result r = Scan("t");
+  ASSERT_EQ(r.rc, 0);
+  EXPECT_EQ(r.contrast, GetParam().contrast) << "status " << r.status << ", speckles " << r.doc[1];
+  EXPECT_EQ(Without(r.line, ' '), Without(cheque.codeLine, ' '));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PaperAndInk, VEKScanTonesTest,
+    ::testing::Values(ToneCase{"WhitePaperBlackInk", {236, 20, 0}, 450}, ToneCase{"GreyPaperGreyInk", {200, 120, 0}, 450},
+                      ToneCase{"FineGrain", {236, 20, 30}, 600}, ToneCase{"MediumGrain", {236, 20, 40}, 750},
+                      ToneCase{"CoarseGrain", {236, 20, 55}, 900}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 }  // namespace
 }  // namespace zarn
