@@ -362,7 +362,8 @@ int Scan::Sweep() {
   Grade g;
   int lastValue = start_;
   g.score = -1;
-  for (int contrast = start_; contrast <= end_ && g.score != 0; contrast += step_) {
+  // The start is always tried, also when it lies above the end: every document gets its own rendering.
+  for (int contrast = start_; (contrast <= end_ || contrast == start_) && g.score != 0; contrast += step_) {
     Log("VEKScanFront ContrastEdge %d, (%d) MVer %d", contrast, step_, kMaxErrors);
     if (s_.frontGray) {
       const int rc = c_.ConvGrayImageEdgeDetectBW(front, name, contrast, mode_, g_buffers.work.all());

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "analysis/iqa/iqa_image.h"
 #include "api_fixture.h"
 #include "driver/device_registry.h"
+#include "platform/dynlib.h"
 #include "sim/catalog.h"
 #include "sim/documents/document_variants.h"
 #include "sim/firmware_package_builder.h"
@@ -21,6 +23,7 @@
 #include "sim/qv63x_document_feeder.h"
 #include "testkit/support/external_tool.h"
 #include "zarn/analysis.h"
+#include "zarn/ferlo.h"
 #include "zarn/lifecycle.h"
 #include "zarn/optical_codeline.h"
 #include "zarn/qv600.h"
@@ -29,6 +32,16 @@
 
 namespace zarn {
 namespace {
+
+// The stand-in's record of calls (the API's load shares the loaded module), cleared when asked.
+std::string ManagerCalls(bool clear = false) {
+  plat::ModuleHandle m = plat::LoadLibraryA(ZC_FERLO_STANDIN);
+  if (m == nullptr) return "<not loaded>";
+  const std::string calls = reinterpret_cast<const char* (*)()>(plat::GetProcAddress(m, "FerloStandInCalls"))();
+  if (clear) reinterpret_cast<void (*)()>(plat::GetProcAddress(m, "FerloStandInClear"))();
+  plat::FreeLibrary(m);
+  return calls;
+}
 
 std::string Without(std::string text, char drop) {
   std::erase(text, drop);
@@ -59,6 +72,7 @@ class VEKScanSimTest : public testing::ApiTest {
   void Settings() { funcTableSetParam(151, 2000); }
   void TearDown() override {
     if (Api().zarnInitialised) ZARNExit();
+    ResetFerloForTests();
     analysis::RemoveFromApi();
     analysis::iqa::SetStandardCheckSizes(0, 0, 0, 0, 0);
     SetCodeLineFormatter(nullptr);
@@ -104,6 +118,12 @@ class VEKScanSimTest : public testing::ApiTest {
 };
 
 TEST_F(VEKScanSimTest, CleanGrayChequesGiveTheSimulatorsLineAndStatusZero) {
+  // The scanner-manager stand-in, enabled in the API's INI file and loaded at start-up, receives one report
+  // per document.
+  std::ofstream(Path("zarnscan.ini")) << "[VEKSCAN]\nFerlo Enable=1\n";
+  funcTableSetParamString(135, Path("zarnscan.ini").c_str());
+  funcTableSetParamString(177, ZC_FERLO_STANDIN);
+  ManagerCalls(true);
   ASSERT_EQ(ZARNInit(), 1);
   Settings();
   sim::documents::DocumentStack stack(41);
@@ -134,6 +154,18 @@ TEST_F(VEKScanSimTest, CleanGrayChequesGiveTheSimulatorsLineAndStatusZero) {
     }
   }
   EXPECT_EQ(ZARNExit(), 1);
+  const std::string calls = ManagerCalls(true);
+  std::vector<std::string> reported;
+  for (size_t at = calls.find("BeginDocument\n"); at != std::string::npos; at = calls.find("BeginDocument\n", at + 1)) {
+    const std::string key = "WriteData|MICRReadsStatics|NumberOfCodelineCharacterReturned|";
+    const size_t k = calls.find(key, at);
+    ASSERT_NE(k, std::string::npos);
+    reported.push_back(calls.substr(k + key.size(), calls.find('\n', k) - k - key.size()));
+  }
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < 3; ++i) expected.push_back(std::to_string(Without(Expected(i), ' ').size()));
+  EXPECT_EQ(reported, expected) << calls;
+  EXPECT_EQ(calls.find("Exception"), std::string::npos) << calls;
 }
 
 TEST_F(VEKScanSimTest, ADoubleFeedInNoStopModeGivesMinus217) {
@@ -196,6 +228,143 @@ TEST_F(VEKScanSimTest, AShortDocumentIsADefect) {
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.status, 256);
 }
+
+// Documents whose magnetic and printed code lines differ, one change each, on the cheque of seed 101
+// (":315061036: 0585892< 1357"). The final line and the verification status follow from the two forms and
+// the "KR" merge: where both forms agree the line is verified the same (3), even on a character neither
+// form carries; a printed character that is missing or unlike the magnetic one leaves the magnetic line,
+// unless the two form one of the merge's confusable pairs, where the print wins; a magnetic gap stays a
+// gap. Any of these is "repaired or nothing verified" (2).
+enum class FinalFrom { kBothForms, kMagneticForm, kPrintedForm };
+
+struct FormsCase {
+  const char* name;
+  std::function<void(sim::documents::LineForms&, const std::string&)> change;
+  FinalFrom final;
+  const char* statuses;  // the verification statuses the case allows
+};
+
+constexpr uint32_t kFormsSeed = 101;
+
+// Positions of the seed's line: transit digits 1..9 (5 is a '6'), account digits 12..18 (13 is a '5',
+// 14 an '8').
+void Ink(sim::documents::LineForms& f, const std::string& line, size_t at, double ink) {
+  f.magneticInk.resize(line.size(), 1.0);
+  f.magneticInk[at] = ink;
+}
+void Mark(sim::documents::LineForms& f, const std::string& line, size_t at, sim::documents::PrintMark mark) {
+  f.printMarks.resize(line.size(), sim::documents::PrintMark::kClean);
+  f.printMarks[at] = mark;
+}
+void Print(sim::documents::LineForms& f, const std::string& line, size_t at, char printed) {
+  if (f.printed.empty()) f.printed = line;
+  f.printed[at] = printed;
+}
+
+// What a perfect reader of each form returns: a character without ink or print is a gap.
+std::string MagneticForm(const sim::documents::Document& d) {
+  std::string line = d.codeLine;
+  for (size_t i = 0; i < line.size() && i < d.forms.magneticInk.size(); ++i)
+    if (d.forms.magneticInk[i] == 0) line[i] = ' ';
+  return line;
+}
+std::string PrintedForm(const sim::documents::Document& d) {
+  std::string line = d.PrintedLine();
+  for (size_t i = 0; i < line.size() && i < d.forms.printMarks.size(); ++i)
+    if (d.forms.printMarks[i] == sim::documents::PrintMark::kVoid) line[i] = ' ';
+  return line;
+}
+
+class VEKScanFormsTest : public VEKScanSimTest, public ::testing::WithParamInterface<FormsCase> {};
+
+TEST_P(VEKScanFormsTest, GiveTheFinalLineAndVerificationStatusOfTheirForms) {
+  const FormsCase& c = GetParam();
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  using namespace sim::documents;
+  ChequeOptions options;
+  c.change(options.forms, MakeCodeLine(kFormsSeed, MicrFont::kE13b));
+  Document document = MakeCheque(kFormsSeed, options);
+  const std::string magnetic = MagneticForm(document), printed = PrintedForm(document);
+  DocumentStack stack(53);
+  stack.Push(std::move(document));
+  Feed(std::move(stack));
+  const Result r = Scan("m");
+  ASSERT_EQ(r.rc, 0);
+  std::string expected = c.final == FinalFrom::kPrintedForm ? printed : magnetic;
+  if (c.final == FinalFrom::kBothForms) EXPECT_EQ(magnetic, printed) << "the case's forms should agree";
+  EXPECT_EQ(Without(r.line, ' '), Without(expected, ' ')) << "magnetic [" << magnetic << "] printed [" << printed << "]";
+  const int status = funcGetMICRVerifyStatus();
+  EXPECT_NE(std::strchr(c.statuses, '0' + status), nullptr) << "verification status " << status;
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
+using sim::documents::PrintMark;
+INSTANTIATE_TEST_SUITE_P(
+    DifferingForms, VEKScanFormsTest,
+    ::testing::Values(
+        FormsCase{"Clean", [](auto&, const std::string&) {}, FinalFrom::kBothForms, "3"},
+        FormsCase{"PrintedDigitVoided", [](auto& f, const std::string& l) { Mark(f, l, 14, PrintMark::kVoid); },
+                  FinalFrom::kMagneticForm, "2"},
+        FormsCase{"PrintedThreeOverMagneticEight", [](auto& f, const std::string& l) { Print(f, l, 14, '3'); },
+                  FinalFrom::kMagneticForm, "2"},
+        FormsCase{"PrintedTwoOverMagneticFive", [](auto& f, const std::string& l) { Print(f, l, 13, '2'); },
+                  FinalFrom::kPrintedForm, "2"},
+        FormsCase{"PrintedZeroOverMagneticSix", [](auto& f, const std::string& l) { Print(f, l, 5, '0'); },
+                  FinalFrom::kPrintedForm, "2"},
+        FormsCase{"DigitWithoutMagneticInk", [](auto& f, const std::string& l) { Ink(f, l, 14, 0); },
+                  FinalFrom::kMagneticForm, "2"},
+        FormsCase{"DigitWithoutMagneticInkAndVoided",
+                  [](auto& f, const std::string& l) {
+                    Ink(f, l, 14, 0);
+                    Mark(f, l, 14, PrintMark::kVoid);
+                  },
+                  FinalFrom::kBothForms, "3"},
+        FormsCase{"NoMagneticInkOnOneDigitAndAnotherVoided",
+                  [](auto& f, const std::string& l) {
+                    Ink(f, l, 14, 0);
+                    Mark(f, l, 3, PrintMark::kVoid);
+                  },
+                  FinalFrom::kMagneticForm, "2"},
+        // Weak ink reads as a doubtful character that the print repairs, or whole.
+        FormsCase{"WeakMagneticInkOnADigit", [](auto& f, const std::string& l) { Ink(f, l, 14, 0.3); },
+                  FinalFrom::kPrintedForm, "23"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// The edge conversion takes its black and white levels from each front's histogram, so flat paper and ink
+// of any tones convert alike; its contrast is a threshold on absolute gray-level differences, so a paper
+// grain whose differences lie across 450..1000 turns to speckles below some contrast and not above it. With
+// the sweep over 450..1000 by 150 and a speckle limit of 1000 (the term counts from 500 speckles), the
+// grading picks a higher contrast the coarser the grain, and the line reads at each.
+struct ToneCase {
+  const char* name;
+  sim::documents::Tones tones;
+  int contrast;  // the best the sweep finds
+};
+
+class VEKScanTonesTest : public VEKScanSimTest, public ::testing::WithParamInterface<ToneCase> {};
+
+TEST_P(VEKScanTonesTest, GradeTheSweepsContrasts) {
+  ASSERT_EQ(ZARNInit(), 1);
+  Settings();
+  funcTableSetParam(151, 1000);
+  funcTableSetParam(148, 1000);
+  const sim::documents::Document cheque = sim::documents::MakeCheque(9);
+  sim::documents::DocumentStack stack(61);
+  stack.Push(sim::documents::Toned(cheque, GetParam().tones));
+  Feed(std::move(stack));
+  const Result r = Scan("t");
+  ASSERT_EQ(r.rc, 0);
+  EXPECT_EQ(r.contrast, GetParam().contrast) << "status " << r.status << ", speckles " << r.doc[1];
+  EXPECT_EQ(Without(r.line, ' '), Without(cheque.codeLine, ' '));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PaperAndInk, VEKScanTonesTest,
+    ::testing::Values(ToneCase{"WhitePaperBlackInk", {236, 20, 0}, 450}, ToneCase{"GreyPaperGreyInk", {200, 120, 0}, 450},
+                      ToneCase{"FineGrain", {236, 20, 30}, 600}, ToneCase{"MediumGrain", {236, 20, 40}, 750},
+                      ToneCase{"CoarseGrain", {236, 20, 55}, 900}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace zarn

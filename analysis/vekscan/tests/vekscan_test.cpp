@@ -237,6 +237,19 @@ TEST_F(VEKScanTest, OutOfRangeStartAndSmallStepAreCorrectedAndTheBestIsRunAgain)
   EXPECT_EQ(contrast, 600);
 }
 
+// A start above the end still renders the document once, at the start: without a try the front file
+// would receive whatever the work buffer held from the document before.
+TEST_F(VEKScanTest, AStartAboveTheEndConvertsOnceAtTheStart) {
+  Scores({{900, 3}});
+  calls.params[156] = 0x1;
+  calls.params[147] = 900;
+  calls.params[148] = 750;
+  ASSERT_EQ(Run(), 0);
+  EXPECT_EQ(calls.Conversions(), (Log{"edge 900 mode 83"}));
+  EXPECT_EQ(status, 3);
+  EXPECT_EQ(contrast, 900);
+}
+
 TEST_F(VEKScanTest, TheSweepStopsAtTheFirstScoreZero) {
   Scores({{450, 5}, {600, 0}});
   calls.params[156] = 0x1;
