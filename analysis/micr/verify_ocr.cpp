@@ -268,6 +268,10 @@ class Verifier {
   bool VerifiedSame() {
     BoundedLine r(R_.capacity());
     int64_t i = 0, oo = 0, kk = 0;
+    // The waveform line stands in for the first try at the same place, so it vouches only while the two
+    // run in step: with the first try's length (one more when it leads). A try that lost a character
+    // would otherwise let the walk skip a character both other readings hold and still call it the same.
+    const bool kwlInStep = LK() == L1() + (kwlLeads_ ? 1 : 0);
     if (kwlLeads_) {
       while (o(oo) == ' ') ++oo;
       if (!(k(0) == o(oo))) return false;
@@ -282,7 +286,7 @@ class Verifier {
         r.push(x);
         ++i, ++oo;
         if (kk < LK()) ++kk;
-      } else if (x.mark() && k(kk) == x) {  // the waveform line vouches for characters, not blanks
+      } else if (kwlInStep && x.mark() && k(kk) == x) {  // it vouches for characters, not blanks
         r.push(x);
         ++kk, ++oo;
         if (i < L1()) ++i;

@@ -124,8 +124,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(NotSameCase{"LastCharacterReadAtTwo", ":123456789: 1234567< 004", "",
                                   ":123456789: 1234567< 0042", "4444444444444444444444442"},
                       NotSameCase{"BlankOfTheKwlLineAgainstAVoidedCharacter", ":997474514 3513601< 3911",
-                                  ":997474514: 3513601<", ":997474514: 3 13601< 3911", "4444444444444444444444444"}),
+                                  ":997474514: 3513601<", ":997474514: 3 13601< 3911", "4444444444444444444444444"},
+                      // The tries lost the '1' the waveform line holds; the print lost a '3' further on.
+                      NotSameCase{"TriesShortOfTheKwlLineBesideAVoidedCharacter", ":444622533: 037398< 8417",
+                                  ":444622533: 1037398< 8417", ":444622533: 1037 98< 8417",
+                                  "4444444444444444444444444"}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// Where both tries doubt a character, the waveform line in step with them vouches for the optical one.
+TEST_F(Verification, KwlLineInStepVouchesForADoubtfulCharacter) {
+  const std::string tries = WithAt(kTruth, 14, '9');
+  Tries(tries, WithAt(Nines(tries), 14, '3'), tries, WithAt(Nines(tries), 14, '3'));
+  services.kr.kwlLine = kTruth;
+  const Verified v = Run(kTruth, '4', Layout(kTruth));
+  EXPECT_EQ(v.result, kTruth);
+  EXPECT_EQ(v.flags, 0x100u);
+}
 
 TEST_F(Verification, TrailingOpticalNoiseStillVerifiesSame) {
   Tries(kTruth, Nines(kTruth), kTruth, Nines(kTruth));
