@@ -49,9 +49,9 @@ TEST_P(JointDocuments, MatchGoldenCounts) {
 INSTANTIATE_TEST_SUITE_P(
     Conditions, JointDocuments,
     ::testing::Values(Golden{"Clean", FormsCondition::kClean, 40, 40, 40, 40, 40, 0, 0, 0, 0},
-                      Golden{"WeakMagnetic", FormsCondition::kWeakMagnetic, 3, 15, 40, 15, 22, 1, 2, 24, 13},
+                      Golden{"WeakMagnetic", FormsCondition::kWeakMagnetic, 5, 13, 40, 14, 23, 4, 4, 24, 12},
                       Golden{"DamagedPrint", FormsCondition::kDamagedPrint, 40, 40, 1, 40, 40, 0, 0, 0, 0},
-                      Golden{"Both", FormsCondition::kBoth, 3, 15, 4, 10, 17, 1, 3, 29, 17},
+                      Golden{"Both", FormsCondition::kBoth, 5, 13, 5, 10, 19, 4, 5, 28, 15},
                       Golden{"Disagreeing", FormsCondition::kDisagreeing, 40, 40, 0, 36, 40, 4, 0, 4, 0}),
     [](const auto& p) { return std::string(p.param.name); });
 
