@@ -17,7 +17,10 @@ constexpr GlyphRect k1[] = {{1, 2, 0, 90}, {0, 1, 0, 16}, {0, 1, 50, 90}, {2, 4,
 constexpr GlyphRect k2[] = {{0, 4, 0, 9}, {3, 4, 9, 40}, {0, 4, 40, 50}, {0, 1, 50, 81}, {0, 4, 81, 90}};
 constexpr GlyphRect k3[] = {{0, 3, 0, 9},  {0, 3, 40, 49}, {0, 3, 81, 90},
                             {3, 4, 0, 90}, {4, 5, 9, 31},  {4, 5, 58, 81}};
-constexpr GlyphRect k4[] = {{0, 2, 0, 90}, {2, 4, 50, 63}, {4, 6, 39, 90}};
+// The '4': a wide left stroke from the top that stops short of the foot, a crossbar at its bottom and a
+// wide right stroke from the middle down to the foot; the optical reader wants white under the left stroke.
+// The column ink keeps the lobe ratios (left 105, crossbar 15, right 60).
+constexpr GlyphRect k4[] = {{0, 2, 0, 70}, {2, 4, 60, 70}, {4, 6, 50, 90}};
 constexpr GlyphRect k5[] = {{0, 5, 0, 9}, {0, 1, 9, 40}, {0, 5, 40, 50}, {4, 5, 50, 81}, {0, 5, 81, 90}};
 // The '6' keeps its column ink with its middle bar lowered onto a closed lower loop.
 constexpr GlyphRect k6[] = {{0, 1, 0, 90},  {1, 4, 0, 8},   {3, 4, 8, 23},
@@ -38,7 +41,9 @@ constexpr GlyphRect kTransit[] = {{0, 2, 12, 70}, {4, 7, 0, 22}, {4, 7, 58, 90}}
 // The amount symbol's three blocks step down from right to left (a lower left block, a middle bar, an
 // upper right block), each shorter than a full column.
 constexpr GlyphRect kAmount[] = {{0, 2, 56, 90}, {3, 4, 18, 74}, {5, 7, 0, 44}};
-constexpr GlyphRect kOnUs[] = {{0, 1, 0, 90}, {2, 3, 0, 90}, {4, 7, 0, 56}};
+// The on-us symbol: two bars and a square at the top right of them, all clear of the glyph's top and foot
+// (the optical reader wants white above and below the bars); the square is 0.62 of a bar's ink, as its lobes.
+constexpr GlyphRect kOnUs[] = {{0, 1, 14, 76}, {2, 3, 14, 76}, {4, 7, 8, 47}};
 // The dash: three low bars about 12 rows high at 200 dpi, centred on the glyph's middle.
 constexpr GlyphRect kDash[] = {{0, 2, 22, 68}, {3, 5, 22, 68}, {6, 7, 22, 68}};
 

@@ -144,6 +144,8 @@ void BM_ReadRates(benchmark::State& state) {
       {"thicker", 200, defect([](auto& d) { d.stroke = 1; })},
       {"thinner", 200, defect([](auto& d) { d.stroke = -1; })},
       {"edgeJitter", 200, defect([](auto& d) { d.jitter = 0.1; })},
+      {"thinner300", 300, defect([](auto& d) { d.stroke = -1; })},
+      {"edgeJitter300", 300, defect([](auto& d) { d.jitter = 0.1; })},
       {"voids", 200, defect([](auto& d) { d.voids = 30; })},
       {"speckles", 200, defect([](auto& d) { d.speckles = 400; })},
       {"blur", 200, defect([](auto& d) { d.blur = 1; })},

@@ -17,22 +17,22 @@ bool Verbose() {
   return v != nullptr && *v == '1';
 }
 
-// Positions where a line of the same length (blanks dropped) differs, by the output's confidence digit.
+// Substitutions by the output's confidence digit, on the scorer's own alignment, so that a line with a
+// missing or extra character still has its substitutions counted.
 void CountByConfidence(const std::string& truth, const std::string& line, const std::string& conf,
                        OpticalRates& rates) {
-  std::string t, o, c;
-  for (const char ch : truth) {
-    if (ch != ' ') t += ch;
-  }
+  std::string c;
   for (size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == ' ') continue;
-    o += line[i];
-    c += i < conf.size() ? conf[i] : '0';
+    if (line[i] != ' ') c += i < conf.size() ? conf[i] : '0';
   }
-  if (t.size() != o.size()) return;
-  for (size_t i = 0; i < t.size(); ++i) {
-    if (o[i] != t[i] && o[i] != '@' && c[i] >= '0' && c[i] <= '4') ++rates.substitutionsByConfidence[static_cast<size_t>(c[i] - '0')];
-  }
+  size_t at = c.size();  // pairs come from the end of the line
+  micrkit::AlignLine(truth, line, [&](char t, char o) {
+    if (o == 0) return;
+    --at;
+    if (t != 0 && o != t && o != '@' && c[at] >= '0' && c[at] <= '4') {
+      ++rates.substitutionsByConfidence[static_cast<size_t>(c[at] - '0')];
+    }
+  });
 }
 
 zc::testkit::LineDefects Seeded(const zc::testkit::LineDefects& d, unsigned seed, int length) {

@@ -1,8 +1,10 @@
 // Fixed-seed read rates of both optical readers against golden counts, per resolution and per defect:
 // any change in what a reader reads shows as a changed count. The full corpus (1000 lines a condition)
-// runs in the benchmark. Clean lines read exactly at every resolution; strokes thinned by a pixel (which
-// the despeckling then eats from the top) lose many characters, and heavy edge jitter still gives a
-// substitution the reader is sure of, short of the target of none.
+// runs in the benchmark. Clean lines read exactly at every resolution. At 200 dpi a one-pixel defect is
+// close to half a stroke: strokes thinned by a pixel keep one-pixel verticals, which the despeckling eats
+// from the top, and lose the '0's thin bars, so many characters go; edge jitter breaks the thin bars of
+// '0' and '3' into rejects. The same defects on a 300-dpi scan, reduced to 200 dpi by the loader, read
+// cleanly.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -50,15 +52,19 @@ INSTANTIATE_TEST_SUITE_P(
         Golden{{"clean200", 200, {}}, 861, 0, 0, 0},
         Golden{{"clean240", 240, {}}, 861, 0, 0, 0},
         Golden{{"clean300", 300, {}}, 861, 0, 0, 0},
-        Golden{{"thicker", 200, Defect([](auto& d) { d.stroke = 1; })}, 812, 38, 1, 0},
-        Golden{{"thinner", 200, Defect([](auto& d) { d.stroke = -1; })}, 520, 196, 1, 0},
-        Golden{{"edgeJitter", 200, Defect([](auto& d) { d.jitter = 0.1; })}, 819, 32, 3, 1},
-        Golden{{"voids", 200, Defect([](auto& d) { d.voids = 30; })}, 848, 11, 0, 0},
-        Golden{{"speckles", 200, Defect([](auto& d) { d.speckles = 400; })}, 850, 7, 0, 0},
+        Golden{{"thicker", 200, Defect([](auto& d) { d.stroke = 1; })}, 858, 0, 0, 0},
+        // Its two substitutions at '4' are the scorer aligning a gap's '@' beside rejected characters, not
+        // characters read wrongly.
+        Golden{{"thinner", 200, Defect([](auto& d) { d.stroke = -1; })}, 595, 163, 2, 2},
+        Golden{{"edgeJitter", 200, Defect([](auto& d) { d.jitter = 0.1; })}, 825, 29, 0, 0},
+        Golden{{"thinner300", 300, Defect([](auto& d) { d.stroke = -1; })}, 861, 0, 0, 0},
+        Golden{{"edgeJitter300", 300, Defect([](auto& d) { d.jitter = 0.1; })}, 860, 1, 0, 0},
+        Golden{{"voids", 200, Defect([](auto& d) { d.voids = 30; })}, 857, 3, 0, 0},
+        Golden{{"speckles", 200, Defect([](auto& d) { d.speckles = 400; })}, 851, 6, 0, 0},
         Golden{{"blur", 200, Defect([](auto& d) { d.blur = 1; })}, 861, 0, 0, 0},
         Golden{{"rotated", 200, Defect([](auto& d) { d.rotationDegrees = 0.5; })}, 861, 0, 0, 0},
         Golden{{"lower", 200, Defect([](auto& d) { d.offsetRows = 8; })}, 861, 0, 0, 0},
-        Golden{{"merged", 200, Defect([](auto& d) { d.mergedAt = 0; })}, 855, 0, 0, 0},
+        Golden{{"merged", 200, Defect([](auto& d) { d.mergedAt = 0; })}, 856, 0, 0, 0},
         Golden{{"missing", 200, Defect([](auto& d) { d.missingAt = 0; })}, 825, 0, 0, 0},
         Golden{{"broken", 200, Defect([](auto& d) { d.brokenAt = 0; })}, 842, 17, 0, 0},
         Golden{{"dollarAndSignature", 200, Defect([](auto& d) { d.dollarAndSignature = true; })}, 861, 0, 0, 0}),
