@@ -228,7 +228,7 @@ class VEKScanTwoPassTest : public VEKScanScriptedTest {
     sim::documents::LineForms forms;
     const std::string line = sim::documents::MakeCodeLine(kSeed, MicrFont::kE13b);  // ":237408049: 5996887< 1195"
     forms.magneticInk.assign(line.size(), 1.0);
-    forms.magneticInk[14] = 0.3;
+    forms.magneticInk[14] = 0.22;
     forms.printMarks.assign(line.size(), PrintMark::kClean);
     forms.printMarks[14] = PrintMark::kVoid;
     return Cheque300(kSeed, MicrFont::kE13b, forms);

@@ -283,9 +283,9 @@ __attribute__((target("avx2"))) void InverseDctAvx2(const int16_t coef[64], cons
     const __m128i r01 = _mm256_castsi256_si128(b), r23 = _mm256_extracti128_si256(b, 1);
     uint8_t* o = out + static_cast<std::ptrdiff_t>(4 * h) * stride;
     _mm_storel_epi64(reinterpret_cast<__m128i*>(o), r01);
-    _mm_storeh_pd(reinterpret_cast<double*>(o + stride), _mm_castsi128_pd(r01));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o + stride), _mm_unpackhi_epi64(r01, r01));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 2 * stride), r23);
-    _mm_storeh_pd(reinterpret_cast<double*>(o + 3 * stride), _mm_castsi128_pd(r23));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 3 * stride), _mm_unpackhi_epi64(r23, r23));
   }
 }
 
