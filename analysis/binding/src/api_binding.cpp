@@ -198,6 +198,9 @@ class ApiScanCalls : public vekscan::ScanCalls {
   // The API keeps the template decoder's reading of automatic-font lines.
   bool KRDecodeKept() override { return true; }
   int ScanMemoryGray(std::span<uint8_t> front, std::span<uint8_t> rear, char* line) override {
+    // The flags describe the last combination; a document whose line is never combined (a CMC-7 line, an
+    // optical read that failed) must not be graded on the previous document's.
+    MICRVerifyFlags = 0;
     int32_t frontSize = 0, rearSize = 0, length = 0;
     return zarn::ZARNScanMemoryGray(7, front, &frontSize, rear, &rearSize, line, &length, 3);
   }
