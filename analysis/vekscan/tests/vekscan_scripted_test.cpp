@@ -15,6 +15,7 @@
 #include "analysis/micr/verify_state.h"
 #include "analysis/api_binding.h"
 #include "analysis/iqa/iqa_image.h"
+#include "analysis/vekscan/tests/scan_result.h"
 #include "analysis/vekscan/vekscan.h"
 #include "fake_qv6_fixture.h"
 #include "platform/byte_order.h"
@@ -29,6 +30,8 @@
 
 namespace zarn {
 namespace {
+
+using testing::VEKScanResult;
 
 using sim::documents::ChequeOptions;
 using sim::documents::Document;
@@ -120,28 +123,8 @@ class VEKScanScriptedTest : public Qv600Test {
     funcTableSetParam(151, 2000);
     ASSERT_GE(ZARNSetParam(6, 4), 0);  // 300 dpi
   }
-  struct Result {
-    int rc = 0;
-    std::string line;
-    int32_t status = 0, contrast = 0;
-    int32_t doc[32] = {};
-  };
-  Result Scan(const std::string& stem, const char* frontImage = nullptr) {
-    Result r;
-    char line[100] = {};
-    const std::string front = Path(stem + "f.tif"), rear = Path(stem + "r.tif");
-    VEKScanRequest q;
-    q.frontBwTiff = front.c_str();
-    q.rearBwTiff = rear.c_str();
-    q.frontImage = frontImage;
-    q.codeLine = line;
-    q.codeLineSize = sizeof line;
-    q.iqaStatus = &r.status;
-    q.contrast = &r.contrast;
-    q.documentStatus = r.doc;
-    r.rc = VEKScan(q);
-    r.line = line;
-    return r;
+  testing::VEKScanResult Scan(const std::string& stem, const char* frontImage = nullptr) {
+    return testing::RunVEKScan(Path(stem + "f.tif"), Path(stem + "r.tif"), frontImage);
   }
   std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }
 };
@@ -184,7 +167,7 @@ TEST_P(VEKScanCmc7Test, RepairsTheMagneticLineFromThePrintAt300Dpi) {
   // An earlier document's E13B combination left its flags; a CMC-7 line is never combined that way and
   // must not be graded on them.
   analysis::MICRVerifyFlags = 0x10;
-  const Result r = Scan("c");
+  const VEKScanResult r = Scan("c");
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.line, c.repaired ? d.codeLine : magnetic);
   EXPECT_EQ((r.status & 512) != 0, c.fewGood) << r.status;
@@ -213,7 +196,7 @@ TEST_P(VEKScanScaleTest, ConvertsAndGradesAtTheScaledResolution) {
   funcTableSetParam(156, GetParam().options);
   const Document d = Cheque300(202);
   control_->QueueDocument(Delivered(d, kQv630Rate));
-  const Result r = Scan("s");
+  const VEKScanResult r = Scan("s");
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.doc[24], GetParam().dpi);
   EXPECT_EQ(r.doc[23], 60 * 256 + 27) << "the document's size in tenths of an inch";
@@ -261,7 +244,7 @@ class VEKScanTwoPassTest : public VEKScanScriptedTest {
 TEST_F(VEKScanTwoPassTest, TheSecondPassAtGain200ReadsTheWeakDigit) {
   const Document d = WeakInk();
   control_->QueueDocument(Delivered(d, kRm70Rate));
-  const Result one = Scan("o");
+  const VEKScanResult one = Scan("o");
   ASSERT_EQ(one.rc, 0);
   EXPECT_NE(Without(one.line, ' '), Without(d.codeLine, ' ')) << "one pass misses the weak digit";
 
@@ -269,7 +252,7 @@ TEST_F(VEKScanTwoPassTest, TheSecondPassAtGain200ReadsTheWeakDigit) {
   control_->ClearCallLog();
   control_->QueueDocument(Delivered(d, kRm70Rate));
   control_->QueueDocument(Delivered(d, kRm70Rate, 200));
-  const Result two = Scan("t");
+  const VEKScanResult two = Scan("t");
   ASSERT_EQ(two.rc, 0);
   EXPECT_EQ(Without(two.line, ' '), Without(d.codeLine, ' '));
   EXPECT_EQ(Gains(), (std::vector<int>{200, 100})) << "the second pass at gain 200, then back";
@@ -294,7 +277,7 @@ TEST_P(VEKScanTwoPassFailureTest, RestoresScanModeAndGain) {
   control_->QueueDocument(c.secondJams ? Jammed(second) : second);
   const std::string image = c.unwritableImage ? Path("missing/f.jpg") : Path("f.jpg");
   control_->ClearCallLog();
-  const Result r = Scan("x", image.c_str());
+  const VEKScanResult r = Scan("x", image.c_str());
   EXPECT_LT(r.rc, 0);
   EXPECT_EQ(Gains().empty(), !c.secondPass);
   ExpectRestored();
@@ -321,7 +304,7 @@ TEST_F(VEKScanScriptedTest, ADoubleFeedInNoStopModeWritesTheImagesAndGivesMinus2
   f.statusWords = {{kStConnected | kStFrontReady | kStRearReady, kErDoubleFeed}};
   control_->QueueDocument(f);
   const std::string gray = Path("df.jpg");
-  const Result r = Scan("d", gray.c_str());
+  const VEKScanResult r = Scan("d", gray.c_str());
   EXPECT_EQ(r.rc, kDoubleFeed);
   for (const char* name : {"df.tif", "dr.tif", "df.jpg"}) {
     std::error_code error;

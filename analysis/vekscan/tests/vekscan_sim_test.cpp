@@ -13,6 +13,7 @@
 
 #include "analysis/api_binding.h"
 #include "analysis/iqa/iqa_image.h"
+#include "analysis/vekscan/tests/scan_result.h"
 #include "api_fixture.h"
 #include "driver/device_registry.h"
 #include "platform/dynlib.h"
@@ -32,6 +33,8 @@
 
 namespace zarn {
 namespace {
+
+using testing::VEKScanResult;
 
 // The stand-in's record of calls (the API's load shares the loaded module), cleared when asked.
 std::string ManagerCalls(bool clear = false) {
@@ -89,28 +92,9 @@ class VEKScanSimTest : public testing::ApiTest {
     auto record = feeder_->feeder().RecordOf(index);
     return record ? record->codeLine : std::string("?");
   }
-  struct Result {
-    int rc = 0;
-    std::string line;
-    int32_t status = 0, contrast = 0;
-    int32_t doc[32] = {};
-  };
-  Result Scan(const std::string& stem) {
-    Result r;
-    char line[100] = {};
-    const std::string front = stem + "f.tif", rear = stem + "r.tif", gray = stem + "f.jpg";
-    VEKScanRequest q;
-    q.frontBwTiff = front.c_str();
-    q.rearBwTiff = rear.c_str();
-    q.frontImage = gray.c_str();
-    q.codeLine = line;
-    q.codeLineSize = sizeof line;
-    q.iqaStatus = &r.status;
-    q.contrast = &r.contrast;
-    q.documentStatus = r.doc;
-    r.rc = VEKScan(q);
-    r.line = line;
-    return r;
+  testing::VEKScanResult Scan(const std::string& stem) {
+    const std::string gray = stem + "f.jpg";
+    return testing::RunVEKScan(stem + "f.tif", stem + "r.tif", gray.c_str());
   }
   std::string Path(const std::string& name) const { return dir_.Path() + "/" + name; }
   std::shared_ptr<sim::Qv63xDevice> device_;
@@ -134,7 +118,7 @@ TEST_F(VEKScanSimTest, CleanGrayChequesGiveTheSimulatorsLineAndStatusZero) {
   for (size_t i = 0; i < 3; ++i) {
     SCOPED_TRACE("document " + std::to_string(i));
     const std::string stem = "d" + std::to_string(i);
-    const Result r = Scan(stem);
+    const VEKScanResult r = Scan(stem);
     ASSERT_EQ(r.rc, 0);
     EXPECT_EQ(Without(r.line, ' '), Without(Expected(i), ' '));
     EXPECT_EQ(r.status, 0) << ::testing::PrintToString(std::vector<int32_t>(r.doc, r.doc + 32)) << " contrast " << r.contrast;
@@ -178,9 +162,9 @@ TEST_F(VEKScanSimTest, ADoubleFeedInNoStopModeGivesMinus217) {
   stack.AddCheque();
   Feed(std::move(stack));
   EXPECT_EQ(Scan("a").rc, 0);
-  const Result r = Scan("b");
+  const VEKScanResult r = Scan("b");
   EXPECT_EQ(r.rc, kDoubleFeed);
-  const Result next = Scan("c");
+  const VEKScanResult next = Scan("c");
   EXPECT_EQ(next.rc, 0);
   EXPECT_EQ(Without(next.line, ' '), Without(Expected(2), ' '));
 }
@@ -194,7 +178,7 @@ TEST_F(VEKScanSimTest, AnUpsideDownDocumentGivesTheOpticalLineAndTwoHundredFifty
   sim::documents::DocumentStack stack(45);
   stack.Push(sim::documents::UpsideDown(std::move(turned)));
   Feed(std::move(stack));
-  const Result r = Scan("u");
+  const VEKScanResult r = Scan("u");
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.doc[30], 1);
   // 256 for the turn, 256 for the magnetic print quality graded on a line the head did not read.
@@ -224,7 +208,7 @@ TEST_F(VEKScanSimTest, AShortDocumentIsADefect) {
   sim::documents::DocumentStack stack(47);
   stack.AddCheque();
   Feed(std::move(stack));
-  const Result r = Scan("s");
+  const VEKScanResult r = Scan("s");
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.status, 256);
 }
@@ -289,7 +273,7 @@ TEST_P(VEKScanFormsTest, GiveTheFinalLineAndVerificationStatusOfTheirForms) {
   DocumentStack stack(53);
   stack.Push(std::move(document));
   Feed(std::move(stack));
-  const Result r = Scan("m");
+  const VEKScanResult r = Scan("m");
   ASSERT_EQ(r.rc, 0);
   std::string expected = c.final == FinalFrom::kPrintedForm ? printed : magnetic;
   if (c.final == FinalFrom::kBothForms) EXPECT_EQ(magnetic, printed) << "the case's forms should agree";
@@ -353,7 +337,7 @@ TEST_P(VEKScanTonesTest, GradeTheSweepsContrasts) {
   sim::documents::DocumentStack stack(61);
   stack.Push(sim::documents::Toned(cheque, GetParam().tones));
   Feed(std::move(stack));
-  const Result r = Scan("t");
+  const VEKScanResult r = Scan("t");
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.contrast, GetParam().contrast) << "status " << r.status << ", speckles " << r.doc[1];
   EXPECT_EQ(Without(r.line, ' '), Without(cheque.codeLine, ' '));

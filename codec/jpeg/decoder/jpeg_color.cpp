@@ -313,13 +313,6 @@ __attribute__((target("avx2"))) void ConvertRowPairAvx2(const uint8_t* y0, const
   }
 }
 
-bool HasAvx2() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return has;
-}
 #endif
 
 }  // namespace
@@ -342,7 +335,7 @@ void ColorConverter::ConvertRow(const uint8_t* y, const uint8_t* cb, const uint8
     --width;
   }
 #if defined(ZC_JPEGDEC_COLOR_AVX2)
-  if (path_ == Path::kPlain && HasAvx2()) {
+  if (path_ == Path::kPlain && CpuHasAvx2()) {
     ConvertRowAvx2(y, cb, cr, width, chroma_h2, offsets_.data(), rgb);
     return;
   }
@@ -355,7 +348,7 @@ void ColorConverter::ConvertRowPair(const uint8_t* y0, const uint8_t* y1, const 
                                     const uint8_t* cr, int width, int phase, uint8_t* rgb0,
                                     uint8_t* rgb1) const {
 #if defined(ZC_JPEGDEC_COLOR_AVX2)
-  if (path_ == Path::kPlain && !(phase & 1) && width > 0 && HasAvx2()) {
+  if (path_ == Path::kPlain && !(phase & 1) && width > 0 && CpuHasAvx2()) {
     if (swap_) std::swap(cb, cr);
     ConvertRowPairAvx2(y0, y1, cb, cr, width, offsets_.data(), rgb0, rgb1);
     return;

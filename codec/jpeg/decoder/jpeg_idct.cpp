@@ -289,20 +289,13 @@ __attribute__((target("avx2"))) void InverseDctAvx2(const int16_t coef[64], cons
   }
 }
 
-bool HasAvx2() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return has;
-}
 #endif
 
 }  // namespace
 
 void InverseDct(const int16_t coef[64], const PreparedQuant& q, uint8_t* out, int stride) {
 #if defined(ZC_JPEGDEC_IDCT_AVX2)
-  if (HasAvx2()) {
+  if (CpuHasAvx2()) {
     InverseDctAvx2(coef, q, out, stride);
     return;
   }
@@ -399,7 +392,7 @@ __attribute__((target("avx2"))) void QuarterAvx2(const int16_t coef[64], const P
 ZC_JPEGDEC_MULTIVERSION void InverseDctReduced(const int16_t coef[64], const PreparedQuant& q, int factor,
                                                uint8_t* out, int stride) {
 #if defined(ZC_JPEGDEC_IDCT_AVX2)
-  if (factor == 4 && HasAvx2()) {
+  if (factor == 4 && CpuHasAvx2()) {
     QuarterAvx2(coef, q, out, stride);
     return;
   }

@@ -18,3 +18,17 @@
 #else
 #define ZC_JPEGDEC_MULTIVERSION
 #endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+namespace zc::jpegdec {
+// Whether the processor runs AVX2, asked once; for loops written with intrinsics, which the multi-versioning
+// above cannot pick.
+inline bool CpuHasAvx2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
+}
+}  // namespace zc::jpegdec
+#endif
