@@ -30,6 +30,7 @@ if(ZC_TESTS)
   # A suite's files compiled together: GoogleTest's header and the project's are parsed once per batch
   # instead of once per file, which is most of a clean build's time.
   option(ZC_UNITY_TESTS "Compile each test suite's files in batches" ON)
+  option(ZC_SUITE_UBSAN "Also check the test suites' own code for undefined behaviour" OFF)
   # Code generation for the assertion macros is most of a suite's compile time; at -O1 a suite compiles in
   # about two thirds of the -O2 time, while the code under test, in its libraries, keeps the configuration's
   # optimisation.
@@ -41,6 +42,16 @@ if(ZC_TESTS)
     target_compile_options(zc_gtest_pch PRIVATE ${ZC_TEST_OPTIMIZE})
   endif()
 endif()
+
+# The simulated scanner and the test kit make the suites' input. Their pixel and waveform loops are most of
+# the end-to-end suites' time, so a Debug build compiles them with optimisation (still under the
+# sanitizers); the code under test keeps the configuration's.
+set(ZC_WORLD_OPTIMIZE "-O2" CACHE STRING "Optimisation of the simulator and test kit in Debug builds")
+function(zc_optimize_test_world)
+  foreach(target IN LISTS ARGN)
+    target_compile_options(${target} PRIVATE $<$<CONFIG:Debug>:${ZC_WORLD_OPTIMIZE}>)
+  endforeach()
+endfunction()
 
 function(zc_add_test name)
   if(NOT ZC_TESTS)
@@ -55,6 +66,11 @@ function(zc_add_test name)
   target_compile_options(${name} PRIVATE ${ZC_TEST_OPTIMIZE})
   if(ZC_UNITY_TESTS)
     set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  endif()
+  # The undefined-behaviour checks on the assertion macros' code cost a third of a suite's compile time and
+  # check only test code: the libraries under test, the simulator and the test kit keep them.
+  if("undefined" IN_LIST ZC_SANITIZE AND NOT ZC_SUITE_UBSAN)
+    target_compile_options(${name} PRIVATE -fno-sanitize=undefined)
   endif()
   # Test discovery flattens list-valued properties, so each suite carries one label.
   if(T_LABELS)

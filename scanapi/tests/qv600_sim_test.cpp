@@ -149,6 +149,8 @@ std::string Without(std::string text, char drop) {
 // How long a scan call waits for the simulated document (parameter 109): far above what the simulator needs,
 // as sanitizer builds on a loaded machine take seconds per document.
 constexpr int kFeedWaitMs = 30000;
+// The wait of a scan whose images never come.
+constexpr int kRefusedWaitMs = 2000;
 
 class Qv600ScanSimTest : public Qv600SimTest {
  protected:
@@ -243,6 +245,8 @@ TEST_F(Qv600ScanSimTest, JamDoubleFeedAndAFailedTransferGiveErrorsAndTheNextDocu
     SCOPED_TRACE("document " + std::to_string(i));
     const std::string name = "doc" + std::to_string(i) + ".tif";
     char fs[12] = {}, rs[12] = {}, line[kScanCodeLineBuffer] = {}, len[12] = {};
+    // A refused transfer shows only when the wait for its images runs out, so that scan waits briefly.
+    funcTableSetParam(109, steps[i].result == -1 ? kRefusedWaitMs : kFeedWaitMs);
     const int r = ZARNScan(7, name.c_str(), fs, "rear.tif", rs, line, len);
     if (steps[i].result == -1) {
       EXPECT_LT(r, 0);

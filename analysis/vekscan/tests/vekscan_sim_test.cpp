@@ -162,7 +162,11 @@ TEST_F(VEKScanSimTest, ADoubleFeedInNoStopModeGivesMinus217) {
   stack.AddCheque();
   Feed(std::move(stack));
   EXPECT_EQ(Scan("a").rc, 0);
+  // No-stop mode waits for the double feed's images, which the simulated scanner does not send: wait briefly.
+  const int feedWait = funcTableGetParam(109);
+  funcTableSetParam(109, 2000);
   const VEKScanResult r = Scan("b");
+  funcTableSetParam(109, feedWait);
   EXPECT_EQ(r.rc, kDoubleFeed);
   const VEKScanResult next = Scan("c");
   EXPECT_EQ(next.rc, 0);
