@@ -149,6 +149,22 @@ typedef int16_t V8s __attribute__((vector_size(16)));
 // the AVX calling convention, which the baseline build of InverseDct does not have.
 #define ZC_MUL_V(x, k) ((((x) * (k)) + ((((x) * (k)) >> 31) & 255)) >> 8)
 
+// The odd half of the 1-D transform: t[0..3] are t4..t7 of the butterflies.
+[[gnu::always_inline]] inline void OddPartV(const V8 in[8], V8 t[4]) {
+  const V8 z13 = in[5] + in[3];
+  const V8 z10 = in[5] - in[3];
+  const V8 z11 = in[1] + in[7];
+  const V8 z12 = in[1] - in[7];
+  t[3] = z11 + z13;
+  const V8 o11 = ZC_MUL_V(z11 - z13, kFix1414);
+  const V8 z5 = ZC_MUL_V(z10 + z12, kFix1847);
+  const V8 o10 = ZC_MUL_V(z12, kFix1082) - z5;
+  const V8 o12 = ZC_MUL_V(z10, -kFix2613) + z5;
+  t[2] = o12 - t[3];
+  t[1] = o11 - t[2];
+  t[0] = o10 + t[1];
+}
+
 [[gnu::always_inline]] inline void IdctV(const V8 in[8], V8 out[8]) {
   const V8 tmp10 = in[0] + in[4];
   const V8 tmp11 = in[0] - in[4];
@@ -159,18 +175,9 @@ typedef int16_t V8s __attribute__((vector_size(16)));
   const V8 t1 = tmp11 + tmp12;
   const V8 t2 = tmp11 - tmp12;
 
-  const V8 z13 = in[5] + in[3];
-  const V8 z10 = in[5] - in[3];
-  const V8 z11 = in[1] + in[7];
-  const V8 z12 = in[1] - in[7];
-  const V8 t7 = z11 + z13;
-  const V8 o11 = ZC_MUL_V(z11 - z13, kFix1414);
-  const V8 z5 = ZC_MUL_V(z10 + z12, kFix1847);
-  const V8 o10 = ZC_MUL_V(z12, kFix1082) - z5;
-  const V8 o12 = ZC_MUL_V(z10, -kFix2613) + z5;
-  const V8 t6 = o12 - t7;
-  const V8 t5 = o11 - t6;
-  const V8 t4 = o10 + t5;
+  V8 odd[4];
+  OddPartV(in, odd);
+  const V8 &t4 = odd[0], &t5 = odd[1], &t6 = odd[2], &t7 = odd[3];
   out[0] = t0 + t7;
   out[7] = t0 - t7;
   out[1] = t1 + t6;
@@ -313,18 +320,9 @@ typedef int32_t V4 __attribute__((vector_size(16)));
 [[gnu::always_inline]] inline void Outputs0And4V(const V8 in[8], V8& out0, V8& out4) {
   const V8 tmp10 = in[0] + in[4];
   const V8 tmp13 = in[2] + in[6];
-  const V8 z13 = in[5] + in[3];
-  const V8 z10 = in[5] - in[3];
-  const V8 z11 = in[1] + in[7];
-  const V8 z12 = in[1] - in[7];
-  const V8 t7 = z11 + z13;
-  const V8 o11 = ZC_MUL_V(z11 - z13, kFix1414);
-  const V8 z5 = ZC_MUL_V(z10 + z12, kFix1847);
-  const V8 o10 = ZC_MUL_V(z12, kFix1082) - z5;
-  const V8 o12 = ZC_MUL_V(z10, -kFix2613) + z5;
-  const V8 t6 = o12 - t7;
-  const V8 t5 = o11 - t6;
-  const V8 t4 = o10 + t5;
+  V8 odd[4];
+  OddPartV(in, odd);
+  const V8 &t4 = odd[0], &t7 = odd[3];
   out0 = tmp10 + tmp13 + t7;
   out4 = tmp10 - tmp13 + t4;
 }
