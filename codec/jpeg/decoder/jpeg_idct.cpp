@@ -220,11 +220,8 @@ typedef int16_t V8s __attribute__((vector_size(16)));
 
 namespace {
 
-// The same arithmetic as the scalar reference on whole rows of eight lanes, built for the baseline
-// instruction set and, where the processor has it, AVX2; the samples are identical on every path.
-ZC_JPEGDEC_MULTIVERSION void InverseDctVector(const int16_t coef[64], const PreparedQuant& q, uint8_t* out,
-                                              int stride) {
-  V8 in[8], cols[8], t[8], res[8], rows[8];
+// The eight rows of a block dequantised and clamped to the transform's input range, one row a vector.
+[[gnu::always_inline]] inline void LoadDequantisedV(const int16_t coef[64], const PreparedQuant& q, V8 in[8]) {
   for (int r = 0; r < 8; ++r) {
     V8s c;
     V8 qr;
@@ -234,6 +231,14 @@ ZC_JPEGDEC_MULTIVERSION void InverseDctVector(const int16_t coef[64], const Prep
     v = v < -kInputLimit ? V8{} - kInputLimit : v;
     in[r] = v > kInputLimit ? V8{} + kInputLimit : v;
   }
+}
+
+// The same arithmetic as the scalar reference on whole rows of eight lanes, built for the baseline
+// instruction set and, where the processor has it, AVX2; the samples are identical on every path.
+ZC_JPEGDEC_MULTIVERSION void InverseDctVector(const int16_t coef[64], const PreparedQuant& q, uint8_t* out,
+                                              int stride) {
+  V8 in[8], cols[8], t[8], res[8], rows[8];
+  LoadDequantisedV(coef, q, in);
   IdctV(in, cols);  // columns: lanes are the eight columns
   Transpose(cols, t);
   IdctV(t, res);  // rows: lanes are the eight rows; res[k] lane r is column k of row r
@@ -396,15 +401,7 @@ ZC_JPEGDEC_MULTIVERSION void InverseDctReduced(const int16_t coef[64], const Pre
   }
 #endif
   V8 in[8];
-  for (int r = 0; r < 8; ++r) {
-    V8s c;
-    V8 qr;
-    std::memcpy(&c, coef + 8 * r, sizeof(c));
-    std::memcpy(&qr, q.data() + 8 * r, sizeof(qr));
-    V8 v = __builtin_convertvector(c, V8) * qr;
-    v = v < -kInputLimit ? V8{} - kInputLimit : v;
-    in[r] = v > kInputLimit ? V8{} + kInputLimit : v;
-  }
+  LoadDequantisedV(coef, q, in);
   if (factor == 8) {
     // Output 0 of the 1-D transform is the plain sum of its inputs (t0 + t7 takes each once), so the
     // top-left sample is the sum of all 64 dequantised inputs.

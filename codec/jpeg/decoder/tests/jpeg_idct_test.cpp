@@ -19,6 +19,23 @@ std::array<uint16_t, 64> Flat(uint16_t q) {
   return t;
 }
 
+// Coefficients of kind 0 (every one at an extreme), 1 (random) or 2 (sparse and small, as real blocks).
+void FillBlock(int kind, std::mt19937& rng, int16_t coef[64]) {
+  for (int i = 0; i < 64; ++i) {
+    switch (kind) {
+      case 0:
+        coef[i] = static_cast<int16_t>(rng() % 2 ? 32767 : -32768);
+        break;
+      case 1:
+        coef[i] = static_cast<int16_t>(rng());
+        break;
+      default:
+        coef[i] = static_cast<int16_t>(rng() % 4 ? 0 : static_cast<int>(rng() % 161) - 80);
+        break;
+    }
+  }
+}
+
 TEST(JpegIdct, FlatBlockFollowsTheDcRule) {
   for (uint16_t q : {1, 2, 8, 16, 99}) {
     PreparedQuant p = PrepareQuant(Flat(q));
@@ -93,17 +110,7 @@ TEST(JpegIdct, VectorPathEqualsScalarReferenceIncludingHostileInput) {
   int mismatches = 0;
   for (int n = 0; n < 30000; ++n) {
     int16_t coef[64];
-    switch (n % 3) {
-      case 0:
-        for (int16_t& c : coef) c = static_cast<int16_t>(rng() % 2 ? 32767 : -32768);
-        break;
-      case 1:
-        for (int16_t& c : coef) c = static_cast<int16_t>(rng());
-        break;
-      default:
-        for (int16_t& c : coef) c = static_cast<int16_t>(rng() % 4 ? 0 : static_cast<int>(rng() % 161) - 80);
-        break;
-    }
+    FillBlock(n % 3, rng, coef);
     uint8_t fast[64 + 8], ref[64 + 8];
     std::fill(std::begin(fast), std::end(fast), 0xAB);
     std::fill(std::begin(ref), std::end(ref), 0xAB);
@@ -123,19 +130,10 @@ TEST(JpegIdct, ReducedTransformsKeepTheDecimatedSamples) {
   int mismatches = 0;
   for (int n = 0; n < 9000; ++n) {
     int16_t coef[64] = {};
-    switch (n % 4) {
-      case 0:
-        for (int16_t& c : coef) c = static_cast<int16_t>(rng() % 2 ? 32767 : -32768);
-        break;
-      case 1:
-        for (int16_t& c : coef) c = static_cast<int16_t>(rng());
-        break;
-      case 2:
-        for (int16_t& c : coef) c = static_cast<int16_t>(rng() % 4 ? 0 : static_cast<int>(rng() % 161) - 80);
-        break;
-      default:
-        coef[0] = static_cast<int16_t>(static_cast<int>(rng() % 2049) - 1024);
-        break;
+    if (n % 4 < 3) {
+      FillBlock(n % 4, rng, coef);
+    } else {  // flat: DC only
+      coef[0] = static_cast<int16_t>(static_cast<int>(rng() % 2049) - 1024);
     }
     const PreparedQuant& q = tables[(n / 4) % 3];
     uint8_t full[64];
