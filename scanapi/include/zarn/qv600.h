@@ -32,10 +32,12 @@ inline constexpr uint32_t kStFeedSensor = 0x10;
 inline constexpr uint32_t kStSyncSensor = 0x20;
 inline constexpr uint32_t kStInkJet = 0x40;
 inline constexpr uint32_t kStScanEnable = 0x80;
+inline constexpr uint32_t kStDoubleFeed = 0x400;
 inline constexpr uint32_t kStCoverOff = 0x1000;
 inline constexpr uint32_t kStMicrReady = 0x100000;
 inline constexpr uint32_t kStFrontReady = 0x200000;
 inline constexpr uint32_t kStRearReady = 0x400000;
+inline constexpr uint32_t kStEarlyScan = 0x1000000;
 inline constexpr uint32_t kStConnected = 0x80000000u;
 // Device error word bits.
 inline constexpr uint32_t kErSelfTest = 0x1;
@@ -95,6 +97,14 @@ struct QV600State {
   std::atomic<int> earlyScanUsed{0};
   // Batch endorsement: 0 off, 1 text sent as a string, 2 text rendered as a bitmap.
   std::atomic<int> batchPrintActive{0};
+
+  // Whether a document cycle is collecting its document, and a device error the status change met while
+  // none was: the scanner, left enabled between calls, fed a document that failed before the next call.
+  // That error is the next cycle's result. Both under `cycleMutex`, which also orders the callback's
+  // record of `scannerStatus` against the cycle's start.
+  std::mutex cycleMutex;
+  bool cycleActive = false;
+  int errorBetweenCycles = 0;
 
   // The code lines, written by the callbacks before bit 1 is published.
   mutable std::mutex codeLineMutex;
@@ -215,6 +225,10 @@ std::string MergeMicrLines(const char* a, const char* b, int* repaired, int* lef
 // formatter lives above this library); unset, lines stay as read.
 using CodeLineFormatter = int (*)(char* line, size_t room, const AnalysisState* magnetic);
 void SetCodeLineFormatter(CodeLineFormatter formatter);
+// The batch endorsement's next print (BatchPrintString), for the early scans the status change starts; the
+// endorsement functions install it when they start batch printing.
+using BatchPrinter = int (*)(int mode);
+void SetBatchPrinter(BatchPrinter printer);
 
 // Restores the back-end's load values (closes nothing; for tests).
 void ResetQv600ForTests();
