@@ -352,6 +352,43 @@ TEST_F(Qv600ScanSimTest, StatusChangeStartsTheEarlyScanAndBeepsForACoveredFeeder
   EXPECT_NE(log.find("QV6EnableEarlyScan STChg"), std::string::npos);
 }
 
+// Cropping (parameter 36) is the device library's, asked for in the driver file: off, the front keeps the
+// whole sensor window the scanner sent (832 rows of good pixels at 200 dpi on the QV630); on, it is cut to
+// the cheque, which the simulator's expected image is. Both have the cheque's length as their width.
+TEST_F(Qv600ScanSimTest, CroppingOffKeepsTheWholeSensorWindowAndOnCutsToTheCheque) {
+  constexpr int kSensorWindowRows = 832;
+  funcTableSetParamString(159, "KWL");
+  ASSERT_EQ(ZARNInit(), 1);
+  funcTableSetParam(109, kFeedWaitMs);
+  sim::documents::DocumentStack stack(77);
+  stack.AddCheques(2);
+  Feed(std::move(stack));
+  for (int crop : {0, 1}) {
+    SCOPED_TRACE(crop);
+    ZARNSetParam(36, crop);
+    ASSERT_EQ(funcTableGetParam(36), crop);
+    std::vector<uint8_t> front(4 << 20), rear(4 << 20);
+    int32_t fs = 0, rs = 0, len = 0;
+    char line[kScanCodeLineBuffer];
+    ASSERT_EQ(ZARNScanMemory(7, front, &fs, rear, &rs, line, &len), 0);
+    const auto expected = source_->feeder().feeder().ExpectedImages(static_cast<size_t>(crop), 200);
+    ASSERT_TRUE(expected);
+    const int cheque = (*expected)[0].height;
+    ASSERT_LT(cheque, kSensorWindowRows - 100);
+    for (const std::vector<uint8_t>* side : {&front, &rear}) {
+      const int width = (*side)[0] | (*side)[1] << 8, height = (*side)[2] | (*side)[3] << 8;
+      EXPECT_EQ(width, (*expected)[0].width);
+      if (crop == 0) {
+        EXPECT_EQ(height, kSensorWindowRows);
+      } else {
+        EXPECT_LE(height, cheque);
+        EXPECT_GT(height, cheque - 16);
+      }
+    }
+  }
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
 // Scanning left enabled between calls (parameter 111): the scanner feeds the next cheque as soon as a call
 // returns. A cheque that jams must be that cheque's result whether the jam comes while a call waits or
 // before the next call starts, and the statistics must count it.
