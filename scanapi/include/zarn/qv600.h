@@ -62,11 +62,11 @@ inline constexpr int kDeviceErrorRecorded = -644;
 inline constexpr size_t kCodeLineSize = 256;
 inline constexpr int kImageCallbackSlots = 10;
 
-using ImageCallback = void (*)(uint32_t status);
+using ZarnImageCallback = void (*)(uint32_t status);
 
-struct ImageCallbackEntry {
+struct ZarnCallbackEntry {
   uint32_t mask = 0;
-  ImageCallback function = nullptr;
+  ZarnImageCallback function = nullptr;
   uint32_t tick = 0;
 };
 
@@ -113,7 +113,7 @@ struct QV600State {
 
   // The API's image callbacks, walked on the polling thread.
   mutable std::mutex callbackMutex;
-  ImageCallbackEntry imageCallbacks[kImageCallbackSlots];
+  ZarnCallbackEntry imageCallbacks[kImageCallbackSlots];
 
   // Per-connection magnetic decoding (opened with the connection, dropped when it closes): the analysis
   // decoder and the second decoder of the samples callback.
@@ -206,7 +206,7 @@ int funcQV600Disable();
 int funcQV600Update(int flags);
 int funcQV600Status();
 int funcQV600StatusCheck();
-int funcSetUpCallBack(uint32_t mask, ImageCallback function);
+int funcSetUpCallBack(uint32_t mask, ZarnImageCallback function);
 
 // ---- Callbacks (registered by funcQV600Init; public so tests can drive them) -------------------------------
 void cbDeviceOnLine(int event, intptr_t value);

@@ -81,7 +81,7 @@ void EmptyDocument() {
 
 void CallImageCallbacksWithMask(uint32_t mask, uint32_t argument) {
   const bool vb = mask == kVbMicrMask;
-  ImageCallbackEntry entries[kImageCallbackSlots];
+  ZarnCallbackEntry entries[kImageCallbackSlots];
   {
     std::lock_guard<std::mutex> lock(Qv600().callbackMutex);
     std::copy(std::begin(Qv600().imageCallbacks), std::end(Qv600().imageCallbacks), entries);
@@ -168,7 +168,7 @@ void ResetQv600ForTests() {
   }
   {
     std::lock_guard<std::mutex> lock(s.callbackMutex);
-    for (auto& e : s.imageCallbacks) e = ImageCallbackEntry{};
+    for (auto& e : s.imageCallbacks) e = ZarnCallbackEntry{};
   }
   DropConnectionDecoders();
 }
@@ -390,7 +390,7 @@ std::string MergeMicrLines(const char* a, const char* b, int* repaired, int* lef
 
 // ---- Image-callback table -------------------------------------------------------------------------------------
 
-int funcSetUpCallBack(uint32_t mask, ImageCallback function) {
+int funcSetUpCallBack(uint32_t mask, ZarnImageCallback function) {
   QV600State& s = Qv600();
   TraceAt(1, "funcSetUpCallBack(%d,%d)", static_cast<int>(mask), function != nullptr ? 1 : 0);
   {
@@ -403,7 +403,7 @@ int funcSetUpCallBack(uint32_t mask, ImageCallback function) {
       if (function == nullptr) {
         // Entries behind move down with their ticks, so a moved entry keeps its own "already called" mark.
         for (int k = i; k + 1 < used; ++k) t[k] = t[k + 1];
-        t[used - 1] = ImageCallbackEntry{};
+        t[used - 1] = ZarnCallbackEntry{};
       } else {
         t[i].function = function;
       }

@@ -268,13 +268,13 @@ void cbStatusChange(int event, intptr_t value) {
   }
   // The image-callback table: an entry is called once while all its mask bits are shown. Calls are made
   // outside the table's lock, so a callback may register or remove entries.
-  ImageCallbackEntry due[kImageCallbackSlots];
+  ZarnCallbackEntry due[kImageCallbackSlots];
   int dueIndex[kImageCallbackSlots];
   int dueCount = 0;
   {
     std::lock_guard<std::mutex> lock(s.callbackMutex);
     for (int i = 0; i < kImageCallbackSlots && s.imageCallbacks[i].function != nullptr; ++i) {
-      ImageCallbackEntry& e = s.imageCallbacks[i];
+      ZarnCallbackEntry& e = s.imageCallbacks[i];
       if (e.mask == kStMicrReady) {
         e.tick = 0;
       } else if ((e.mask & w.status) == e.mask) {
