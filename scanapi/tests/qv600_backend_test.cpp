@@ -449,6 +449,33 @@ TEST_F(Qv600Test, FeederBeepsWhenCoveredAfterMoreThan200MsClear) {
   SetMessageBeepHook(nullptr);
 }
 
+// A jam seen while no cycle collects and scanning was left on belongs to a document fed since the last call:
+// it is kept for the next call, and what that document delivered before is dropped.
+TEST_F(Qv600Test, AJamBetweenCyclesIsKeptOnlyWhenScanningWasLeftOn) {
+  struct Case {
+    const char* name;
+    bool cycleActive;
+    int enableScan;
+    bool kept;
+  };
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  Api().scannerModel = 230;
+  for (const Case& c : {Case{"LeftOn", false, 1, true}, Case{"ScanningOff", false, 0, false},
+                        Case{"DuringACycle", true, 1, false}}) {
+    SCOPED_TRACE(c.name);
+    Qv600().cycleActive = c.cycleActive;
+    Qv600().enableScan = c.enableScan;
+    Qv600().documentStatus = kDocCodeLine | kDocFront;
+    control_->SetStatusWords(kStError, kErJam);
+    cbStatusChange(2, 0);
+    EXPECT_EQ(Qv600().scannerStatus.load(), kDocumentJam);
+    EXPECT_EQ(Qv600().errorBetweenCycles, c.kept ? kDocumentJam : 0);
+    Qv600().errorBetweenCycles = 0;
+    EXPECT_EQ(Qv600().documentStatus.load(), c.kept ? 0u : kDocCodeLine | kDocFront);
+  }
+  Qv600().cycleActive = false;
+}
+
 std::atomic<int> g_imageCalls{0};
 void CountImage(uint32_t) { g_imageCalls.fetch_add(1); }
 void OtherImage(uint32_t) {}

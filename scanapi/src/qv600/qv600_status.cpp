@@ -45,10 +45,11 @@ void RecordScannerStatus(int code) {
   QV600State& s = Qv600();
   std::lock_guard<std::mutex> lock(s.cycleMutex);
   s.scannerStatus = code;
-  if (s.cycleActive || s.errorBetweenCycles != 0) return;
-  // No cycle is collecting: the document the scanner fed since the last call failed. What it delivered
-  // before is dropped, so the next document's events start from nothing, and the error waits for the
-  // next call, whose document it is.
+  if (s.cycleActive || s.enableScan.load() == 0 || s.errorBetweenCycles != 0) return;
+  // No cycle is collecting and scanning was left on: the document the scanner fed since the last call
+  // failed. What it delivered before is dropped, so the next document's events start from nothing, and
+  // the error waits for the next call, whose document it is. (With scanning off no document was fed: an
+  // error still shown is the last cycle's, which that cycle has reported.)
   s.errorBetweenCycles = code;
   s.documentStatus = 0;
   EmptyDocument();
