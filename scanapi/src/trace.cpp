@@ -19,9 +19,9 @@
 namespace zarn {
 namespace {
 
-std::atomic<int> g_traceLevel{2};
+std::atomic<int> iApiTraceLevel{2};
 std::atomic<int> g_logToFile{0};
-std::atomic<int> g_scannerTypeCode{-1};
+std::atomic<int> iScannerTypeCode{-1};
 std::atomic<int32_t> g_loopsPerMs{0};
 
 std::mutex& SinkMutex() {
@@ -111,8 +111,8 @@ void AppendOnce(const char* name, const char* text, size_t len) {
 
 }  // namespace
 
-int ApiTraceLevel() { return g_traceLevel.load(std::memory_order_relaxed); }
-void SetApiTraceLevel(int level) { g_traceLevel.store(level, std::memory_order_relaxed); }
+int ApiTraceLevel() { return iApiTraceLevel.load(std::memory_order_relaxed); }
+void SetApiTraceLevel(int level) { iApiTraceLevel.store(level, std::memory_order_relaxed); }
 int ApiLogToFile() { return g_logToFile.load(); }
 void SetApiLogToFile(int on) { g_logToFile.store(on); }
 
@@ -206,19 +206,19 @@ int funcWriteKRDebugStatus(char* buffer, size_t capacity, int length, int status
 }
 
 int funcGetScannerTypeCode() {
-  int code = g_scannerTypeCode.load();
+  int code = iScannerTypeCode.load();
   TraceAt(3, "ScannerType = %d", code);
   return code;
 }
-void SetScannerTypeCode(int code) { g_scannerTypeCode.store(code); }
+void SetScannerTypeCode(int code) { iScannerTypeCode.store(code); }
 
 void ResetTraceForTests() {
   std::lock_guard<std::mutex> lock(SinkMutex());
   TempLog().Close();
   FixedLog().Close();
-  g_traceLevel.store(2);
+  iApiTraceLevel.store(2);
   g_logToFile.store(0);
-  g_scannerTypeCode.store(-1);
+  iScannerTypeCode.store(-1);
 }
 
 }  // namespace zarn

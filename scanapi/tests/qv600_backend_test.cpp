@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -334,6 +335,146 @@ INSTANTIATE_TEST_SUITE_P(
         StatusChangeCase{"JamOnQv600NotCleared", 200, 0, kErJam, 1, 0, kDocumentJam, 0, 0, 0},
         StatusChangeCase{"OtherErrorRecorded", 200, 0, kErOther, 1, 0, kDeviceErrorRecorded, 0, 0, 0}),
     [](const auto& p) { return std::string(p.param.name); });
+
+struct EarlyScanCase {
+  const char* name;
+  uint32_t status;
+  uint32_t error;
+  int fast;
+  int enableScan;
+  int documentError;
+  int issuedBefore;
+  bool started;
+};
+
+class Qv600StatusChangeEarlyScan : public Qv600Test, public ::testing::WithParamInterface<EarlyScanCase> {};
+
+TEST_P(Qv600StatusChangeEarlyScan, StartsTheNextDocumentOnlyWhenEverythingAllows) {
+  const EarlyScanCase& c = GetParam();
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  Api().scannerModel = 230;
+  funcTableSetParam(160, 1);
+  Qv600().enableOK = 1;
+  Qv600().enableScan = c.enableScan;
+  Qv600().qv630Fast = c.fast;
+  Qv600().documentError = c.documentError;
+  Qv600().earlyScanIssued = c.issuedBefore;
+  Qv600().earlyScanUsed = 0;
+  control_->SetStatusWords(c.status, c.error);
+  control_->ClearCallLog();
+  cbStatusChange(2, 0);
+  EXPECT_EQ(Count("QV6EnableEarlyScan"), c.started ? 1u : 0u);
+  EXPECT_EQ(Qv600().earlyScanIssued.load(), c.issuedBefore + (c.started ? 1 : 0));
+}
+
+constexpr uint32_t kWaiting = kStEarlyScan | kStFeedSensor;
+INSTANTIATE_TEST_SUITE_P(
+    Conditions, Qv600StatusChangeEarlyScan,
+    ::testing::Values(EarlyScanCase{"Started", kWaiting, 0, 1, 1, 0, 0, true},
+                      EarlyScanCase{"NotTheFastClass", kWaiting, 0, 0, 1, 0, 0, false},
+                      EarlyScanCase{"ScanningOff", kWaiting, 0, 1, 0, 0, 0, false},
+                      EarlyScanCase{"NoDocumentAtTheFeeder", kStEarlyScan, 0, 1, 1, 0, 0, false},
+                      EarlyScanCase{"DoubleFeedShown", kWaiting | kStDoubleFeed, 0, 1, 1, 0, 0, false},
+                      EarlyScanCase{"DocumentErrorPending", kWaiting, 0, 1, 1, kDoubleFeed, 0, false},
+                      EarlyScanCase{"OneAlreadyOutstanding", kWaiting, 0, 1, 1, 0, 1, false},
+                      EarlyScanCase{"ErrorWordSet", kWaiting, kErOther, 1, 1, 0, 0, false},
+                      EarlyScanCase{"ErrorStatusClearsEnableOK", kWaiting | kStError, 0, 1, 1, 0, 0, false}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// How many early scans the device had been asked for when each batch print was made.
+std::vector<size_t> g_earlyScansAtPrint;
+std::function<size_t()> g_countEarlyScans;
+int RecordBatchPrint(int mode) {
+  if (mode == 1) g_earlyScansAtPrint.push_back(g_countEarlyScans());
+  return 1;
+}
+
+TEST_F(Qv600Test, BatchEndorsementIsPrintedAheadOfTheStatusChangesEarlyScan) {
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  Api().scannerModel = 230;
+  funcTableSetParam(160, 1);
+  Qv600().enableOK = 1;
+  Qv600().enableScan = 1;
+  Qv600().qv630Fast = 1;
+  Qv600().batchPrintActive = 1;
+  g_earlyScansAtPrint.clear();
+  g_countEarlyScans = [this] { return Count("QV6EnableEarlyScan"); };
+  SetBatchPrinter(&RecordBatchPrint);
+  control_->SetStatusWords(kStEarlyScan | kStFeedSensor, 0);
+  control_->ClearCallLog();
+  cbStatusChange(2, 0);
+  SetBatchPrinter(nullptr);
+  EXPECT_EQ(g_earlyScansAtPrint, std::vector<size_t>{0});
+  EXPECT_EQ(Count("QV6EnableEarlyScan"), 1u);
+}
+
+std::atomic<int> g_feederBeeps{0};
+void CountFeederBeep(uint32_t type) {
+  if (type == 1) g_feederBeeps.fetch_add(1);
+}
+
+TEST_F(Qv600Test, FeederBeepsWhenCoveredAfterMoreThan200MsClear) {
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  Qv600().feederClearTick = 1;
+  g_feederBeeps = 0;
+  SetMessageBeepHook(&CountFeederBeep);
+  const auto show = [&](uint32_t status) {
+    control_->SetStatusWords(status, 0);
+    cbStatusChange(2, 0);
+  };
+  funcTableSetParam(183, 0);
+  show(kStFeedSensor);
+  EXPECT_EQ(g_feederBeeps.load(), 0);
+  funcTableSetParam(183, 1);
+  show(kStFeedSensor);  // the first covered feeder after start
+  show(kStFeedSensor);
+  EXPECT_EQ(g_feederBeeps.load(), 1);
+  EXPECT_EQ(Qv600().feederClearTick.load(), 0u);
+  // How long the feeder was clear is measured from the first clear status change.
+  struct Step {
+    uint32_t clearMs;
+    int beeps;
+  };
+  for (const Step& step : {Step{100, 1}, Step{400, 2}, Step{0, 2}, Step{1000, 3}}) {
+    SCOPED_TRACE(step.clearMs);
+    show(0);
+    const uint32_t seen = Qv600().feederClearTick.load();
+    EXPECT_NE(seen, 0u);
+    show(0);  // still clear: the first clear tick stands
+    EXPECT_EQ(Qv600().feederClearTick.load(), seen);
+    Qv600().feederClearTick = seen - step.clearMs;
+    show(kStFeedSensor);
+    EXPECT_EQ(g_feederBeeps.load(), step.beeps);
+  }
+  SetMessageBeepHook(nullptr);
+}
+
+// A jam seen while no cycle collects and scanning was left on belongs to a document fed since the last call:
+// it is kept for the next call, and what that document delivered before is dropped.
+TEST_F(Qv600Test, AJamBetweenCyclesIsKeptOnlyWhenScanningWasLeftOn) {
+  struct Case {
+    const char* name;
+    bool cycleActive;
+    int enableScan;
+    bool kept;
+  };
+  ASSERT_GE(funcQV600Init("NOINI", ".\\"), 0);
+  Api().scannerModel = 230;
+  for (const Case& c : {Case{"LeftOn", false, 1, true}, Case{"ScanningOff", false, 0, false},
+                        Case{"DuringACycle", true, 1, false}}) {
+    SCOPED_TRACE(c.name);
+    Qv600().cycleActive = c.cycleActive;
+    Qv600().enableScan = c.enableScan;
+    Qv600().documentStatus = kDocCodeLine | kDocFront;
+    control_->SetStatusWords(kStError, kErJam);
+    cbStatusChange(2, 0);
+    EXPECT_EQ(Qv600().scannerStatus.load(), kDocumentJam);
+    EXPECT_EQ(Qv600().errorBetweenCycles, c.kept ? kDocumentJam : 0);
+    Qv600().errorBetweenCycles = 0;
+    EXPECT_EQ(Qv600().documentStatus.load(), c.kept ? 0u : kDocCodeLine | kDocFront);
+  }
+  Qv600().cycleActive = false;
+}
 
 std::atomic<int> g_imageCalls{0};
 void CountImage(uint32_t) { g_imageCalls.fetch_add(1); }

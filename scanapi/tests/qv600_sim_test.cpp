@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "testkit/support/external_tool.h"
@@ -299,6 +300,162 @@ TEST_F(Qv600ScanSimTest, StatisticsCountTheDocumentsAndErrorsMet) {
   EXPECT_EQ(totals.noFeedErrors + totals.otherErrors, 0);
   EXPECT_EQ(totals.micr[0] + totals.micr[1] + totals.micr[2] + totals.micr[3], good);
 }
+
+std::atomic<int> g_beeps{0};
+void CountBeep(uint32_t type) {
+  if (type == 1) g_beeps.fetch_add(1);
+}
+
+// The status change of a fast QV630: a cheque waiting at the feeder while scanning is on starts the next
+// document early (parameter 160), and a feeder covered after it was clear beeps (parameter 183).
+TEST_F(Qv600ScanSimTest, StatusChangeStartsTheEarlyScanAndBeepsForACoveredFeeder) {
+  constexpr uint16_t kFeedSensor = 0x2;  // the QV63x sensor word's feed sensor
+  sim::Identity identity = device_->identity();
+  identity.serial = "000010";  // a fifth digit of 1: the fast class
+  device_->SetIdentity(identity);
+  funcTableSetParamString(159, "KWL");
+  ASSERT_EQ(ZARNInit(), 1);
+  ASSERT_EQ(Qv600().qv630Fast.load(), 1);
+  funcTableSetParam(109, kFeedWaitMs);
+  funcTableSetParam(111, 1);
+  funcTableSetParam(160, 1);
+  funcTableSetParam(183, 1);
+  g_beeps = 0;
+  SetMessageBeepHook(&CountBeep);
+  SetApiTraceLevel(1);
+  SetApiLogToFile(1);
+  sim::documents::DocumentStack stack(66);
+  stack.AddCheque();
+  Feed(std::move(stack));
+  char fs[12], rs[12], line[kScanCodeLineBuffer], len[12];
+  ASSERT_EQ(ZARNScan(7, "f.tif", fs, "r.tif", rs, line, len), 0);
+  // Scanning stays on; the scanner is idle with its hopper empty until a cheque covers the feeder.
+  EXPECT_EQ(Qv600().earlyScanIssued.load(), 0);
+  const auto waitFor = [](auto done) {
+    for (int i = 0; i < kFeedWaitMs && !done(); ++i) plat::Sleep(1);
+    return done();
+  };
+  device_->SetWords(static_cast<uint16_t>(device_->StateWord() & ~sim::Qv63xDevice::kStateEnabled), kFeedSensor, 0);
+  EXPECT_TRUE(waitFor([] { return Qv600().earlyScanIssued.load() == 1; }));
+  EXPECT_TRUE(waitFor([] { return g_beeps.load() == 1; }));
+  // Still covered: neither again.
+  plat::Sleep(100);
+  EXPECT_EQ(Qv600().earlyScanIssued.load(), 1);
+  EXPECT_EQ(g_beeps.load(), 1);
+  // Clear for longer than 200 ms, then covered again: a second beep.
+  device_->SetWords(device_->StateWord(), 0, 0);
+  plat::Sleep(400);
+  device_->SetWords(device_->StateWord(), kFeedSensor, 0);
+  EXPECT_TRUE(waitFor([] { return g_beeps.load() == 2; }));
+  SetMessageBeepHook(nullptr);
+  const std::string log = dir_.Read("zarnapi.log");
+  EXPECT_NE(log.find("QV6EnableEarlyScan STChg"), std::string::npos);
+}
+
+// Cropping (parameter 36) is the device library's, asked for in the driver file: off, the front keeps the
+// whole sensor window the scanner sent (832 rows of good pixels at 200 dpi on the QV630); on, it is cut to
+// the cheque, which the simulator's expected image is. Both have the cheque's length as their width.
+TEST_F(Qv600ScanSimTest, CroppingOffKeepsTheWholeSensorWindowAndOnCutsToTheCheque) {
+  constexpr int kSensorWindowRows = 832;
+  funcTableSetParamString(159, "KWL");
+  ASSERT_EQ(ZARNInit(), 1);
+  funcTableSetParam(109, kFeedWaitMs);
+  sim::documents::DocumentStack stack(77);
+  stack.AddCheques(2);
+  Feed(std::move(stack));
+  for (int crop : {0, 1}) {
+    SCOPED_TRACE(crop);
+    ZARNSetParam(36, crop);
+    ASSERT_EQ(funcTableGetParam(36), crop);
+    std::vector<uint8_t> front(4 << 20), rear(4 << 20);
+    int32_t fs = 0, rs = 0, len = 0;
+    char line[kScanCodeLineBuffer];
+    ASSERT_EQ(ZARNScanMemory(7, front, &fs, rear, &rs, line, &len), 0);
+    const auto expected = source_->feeder().feeder().ExpectedImages(static_cast<size_t>(crop), 200);
+    ASSERT_TRUE(expected);
+    const int cheque = (*expected)[0].height;
+    ASSERT_LT(cheque, kSensorWindowRows - 100);
+    for (const std::vector<uint8_t>* side : {&front, &rear}) {
+      const int width = (*side)[0] | (*side)[1] << 8, height = (*side)[2] | (*side)[3] << 8;
+      EXPECT_EQ(width, (*expected)[0].width);
+      if (crop == 0) {
+        EXPECT_EQ(height, kSensorWindowRows);
+      } else {
+        EXPECT_LE(height, cheque);
+        EXPECT_GT(height, cheque - 16);
+      }
+    }
+  }
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
+// Scanning left enabled between calls (parameter 111): the scanner feeds the next cheque as soon as a call
+// returns. A cheque that jams must be that cheque's result whether the jam comes while a call waits or
+// before the next call starts, and the statistics must count it.
+struct LeftEnabledCase {
+  const char* name;
+  bool jamDuringCall;
+};
+
+class Qv600LeftEnabledSimTest : public Qv600ScanSimTest, public ::testing::WithParamInterface<LeftEnabledCase> {};
+
+TEST_P(Qv600LeftEnabledSimTest, AJammedChequeIsReportedAndCountedAndTheNextOneScans) {
+  const bool during = GetParam().jamDuringCall;
+  std::ofstream(dir_.Path() + "/zarnstat.ini") << "[ACQ. SETUP]\nStatistics=1\n";
+  funcTableSetParamString(135, "zarnstat.ini");
+  funcTableSetParamString(159, "KWL");
+  ASSERT_EQ(ZARNInit(), 1);
+  funcTableSetParam(109, kFeedWaitMs);
+  funcTableSetParam(111, 1);
+  sim::documents::DocumentStack first(55);
+  first.AddCheque();
+  sim::documents::DocumentStack later(56);
+  later.AddCheque({.jam = true});
+  later.AddCheque();
+  auto jammed = later.Pop();
+  auto after = later.Pop();
+  ASSERT_TRUE(jammed && after);
+  Feed(std::move(first));
+  const std::string path = plat::ToPosixPath(StatisticsService().Path());
+  char fs[12], rs[12], line[kScanCodeLineBuffer], len[12];
+
+  ASSERT_EQ(ZARNScan(7, "f.tif", fs, "r.tif", rs, line, len), 0);
+  EXPECT_EQ(Without(line, ' '), Without(Expected(0), ' '));
+  std::thread pusher;
+  if (during) {
+    // The jammed cheque reaches the feeder only once the next call waits for its document.
+    pusher = std::thread([&] {
+      for (int i = 0; i < 20000 && Qv600().getImageBusy.load() == 0; ++i) plat::Sleep(1);
+      source_->feeder().Push(std::move(*jammed));
+    });
+  } else {
+    // Scanning is still on: the jammed cheque is fed and fails before the next call.
+    source_->feeder().Push(std::move(*jammed));
+    for (int i = 0; i < kFeedWaitMs && Qv600().scannerStatus.load() != kDocumentJam; ++i) plat::Sleep(1);
+    ASSERT_EQ(Qv600().scannerStatus.load(), kDocumentJam);
+    ASSERT_EQ(Qv600().getImageBusy.load(), 0);
+  }
+  EXPECT_EQ(ZARNScan(7, "f.tif", fs, "r.tif", rs, line, len), kDocumentJam);
+  if (pusher.joinable()) pusher.join();
+  source_->feeder().Push(std::move(*after));
+  ASSERT_EQ(ZARNScan(7, "f.tif", fs, "r.tif", rs, line, len), 0);
+  EXPECT_EQ(Without(line, ' '), Without(Expected(2), ' '));
+  funcTableSetParam(109, 500);
+  EXPECT_EQ(ZARNScan(7, "f.tif", fs, "r.tif", rs, line, len), kFeederEmpty);
+
+  ASSERT_EQ(ZARNExit(), 1);
+  std::ifstream f(path, std::ios::binary);
+  std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), {}};
+  ASSERT_EQ(bytes.size(), static_cast<size_t>(kStatBlockSize));
+  const StatRecord totals = DecodeStatRecord(bytes.data() + kStatHeaderSize);
+  EXPECT_EQ(totals.paperJamErrors, 1);
+  EXPECT_EQ(totals.gray1Images, 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Race, Qv600LeftEnabledSimTest,
+                         ::testing::Values(LeftEnabledCase{"JamWhileTheCallWaits", true},
+                                           LeftEnabledCase{"JamBetweenCalls", false}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace zarn

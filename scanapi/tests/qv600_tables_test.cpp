@@ -124,6 +124,9 @@ INSTANTIATE_TEST_SUITE_P(
                       MergeCase{"OtherConflictLeft", "1", "7", "1", 0, 1},
                       MergeCase{"SecondShorterLeavesRest", "12", "1", "12", 0, 1},
                       MergeCase{"EmptyFirstEndsAtItsNul", "", "12", "", 0, 2},
+                      MergeCase{"RejectAgainstEndOfSecondKept", "1234@", "1234", "1234@", 0, 1},
+                      MergeCase{"RejectAgainstEmptySecondKept", "@", "", "@", 0, 1},
+                      MergeCase{"RejectsAndBlankAgainstEmptySecond", "@ @", "", "@ @", 0, 2},
                       MergeCase{"CutAtEightyCharacters", kOnes120, "", kOnes80, 0, 80}),
     [](const auto& p) { return std::string(p.param.name); });
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "platform/dynlib.h"
 #include "platform/paths.h"
 #include "qv8_standin/qv8_standin_control.h"
+#include "scripted_analysis.h"
 #include "testkit/support/external_tool.h"
 #include "zarn/lifecycle.h"
 #include "zarn/qv800.h"
@@ -407,6 +409,30 @@ TEST_F(Qv800Test, ScansGiveValidFilesAndRecordsWithTheDevicesCodeLines) {
   EXPECT_EQ(ZARNScanMemory(7, front, &fs, rear, &rs, code, &len), kFeederEmpty);
   EXPECT_EQ(Count("QVScanDocToMem"), 0);
   EXPECT_FALSE(Qv8State().scanFailed);
+}
+
+// The optical check of a black-and-white file the API writes reads the record it wrote, and only when it
+// was written.
+TEST_F(Qv800Test, OpticalCheckReadsTheWrittenFrontOnly) {
+  plat::ScopedClock clock(plat::ScopedClock::Virtual{0, true});
+  testing::ScriptedAnalysis scripted;
+  InstallAnalysisServices(&scripted);
+  Started();
+  funcTableSetParam(116, 1);
+  funcTableSetParam(2, 1);
+  sim_->AddCheques(2, 7);
+  char code[kScanCodeLineBuffer], frontSize[12], rearSize[12], length[12];
+  const auto opticalReads = [&] {
+    const auto calls = scripted.Calls();
+    return std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("ocr ", 0) == 0; });
+  };
+  ASSERT_EQ(ZARNScan(7, "f1.tif", frontSize, "b1.tif", rearSize, code, length), 0);
+  EXPECT_EQ(opticalReads(), 1);
+  // A front name that is a folder cannot be written.
+  std::filesystem::create_directories(dir_.File("folder.tif"));
+  EXPECT_LT(ZARNScan(7, "folder.tif", frontSize, "b2.tif", rearSize, code, length), 0);
+  EXPECT_EQ(opticalReads(), 1);
+  InstallAnalysisServices(nullptr);
 }
 
 TEST_F(Qv800Test, FrontOnlyLeavesTheRearUntouched) {

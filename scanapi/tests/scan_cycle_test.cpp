@@ -466,6 +466,15 @@ TEST_F(ScanTest, BatchTemplatesAreCheckedAndNeverChanged) {
   EXPECT_EQ(Calls("QV6StringToPrint").back(), "QV6StringToPrint(1,\"" + std::string(99, 'C') + "\",99,0,0)");
 }
 
+TEST_F(ScanTest, AStartTheScannerRefusesKeepsTheTemplateInUse) {
+  ASSERT_EQ(funcQV600BatchPrintString("OLD%d", 0, 0, 1, 1), 1);
+  control_->SetStatusWords(kStConnected, kErSelfTest);
+  EXPECT_EQ(funcQV600BatchPrintString("NEW%d", 0, 0, 5, 1), kSelfTestFault);
+  control_->SetStatusWords(kStConnected, 0);
+  EXPECT_EQ(BatchPrintString(1), 1);
+  EXPECT_EQ(Calls("QV6StringToPrint").back(), "QV6StringToPrint(1,\"OLD5\",4,0,0)");
+}
+
 TEST_F(ScanTest, BitmapModeRendersOnTheCanvasAndPrintsIt) {
   ASSERT_EQ(VEKBatchPrintBMP("NO %d", 10, 0, 5, 1, 16, 0, 0, 0, 0, "DejaVu Sans"), 1);
   EXPECT_EQ(Qv600().batchPrintActive.load(), 2);

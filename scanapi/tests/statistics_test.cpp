@@ -2,7 +2,11 @@
 // the exports and the guards against hostile files.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -123,36 +127,214 @@ TEST_F(StatisticsTest, ForeignVersionFileMovesBehindAFreshBlock) {
   EXPECT_NE(listing.find("      Gray1Images       =        9\n"), std::string::npos);
 }
 
-TEST_F(StatisticsTest, CountersFollowTheirCodes) {
+// The counters one code hits, in the order noFeed, doubleFeed, paperJam, imageTooLong, other.
+struct ErrorCase {
+  int code;
+  std::array<int32_t, 5> counters;
+};
+
+TEST_F(StatisticsTest, EachErrorCodeCountsOnlyItsOwnCounter) {
+  for (const ErrorCase& c : {ErrorCase{-216, {1, 0, 0, 0, 0}}, ErrorCase{-217, {0, 1, 0, 0, 0}},
+                             ErrorCase{-220, {0, 0, 1, 0, 0}}, ErrorCase{-607, {0, 0, 0, 1, 0}},
+                             ErrorCase{-300, {0, 0, 0, 0, 1}}, ErrorCase{-212, {0, 0, 0, 0, 0}},
+                             ErrorCase{0, {0, 0, 0, 0, 0}}, ErrorCase{5, {0, 0, 0, 0, 0}}}) {
+    SCOPED_TRACE(c.code);
+    StatisticsFile stats(&device_);
+    ASSERT_EQ(stats.Init(kFamilyQv600), 0);
+    stats.Error(c.code);
+    const StatRecord& run = stats.Run();
+    EXPECT_EQ(run.noFeedErrors, c.counters[0]);
+    EXPECT_EQ(run.doubleFeedErrors, c.counters[1]);
+    EXPECT_EQ(run.paperJamErrors, c.counters[2]);
+    EXPECT_EQ(run.imageTooLongErrors, c.counters[3]);
+    EXPECT_EQ(run.otherErrors, c.counters[4]);
+    EXPECT_EQ(run.errorRing[0], c.counters[4] != 0 ? c.code : 0);
+  }
+}
+
+TEST_F(StatisticsTest, OtherErrorsFillTheRingAndWrap) {
   StatisticsFile stats(&device_);
   ASSERT_EQ(stats.Init(kFamilyQv600), 0);
-  stats.Error(-212);
-  stats.Error(0);
-  stats.Error(5);
-  EXPECT_EQ(stats.Run().otherErrors, 0);
-  stats.Error(-216);
-  stats.Error(-217);
-  stats.Error(-220);
-  stats.Error(-607);
   for (int i = 0; i < 32; ++i) stats.Error(-300 - i);
   stats.Error(-999);  // the 33rd other error lands in word 0
   const StatRecord& run = stats.Run();
-  EXPECT_EQ(run.noFeedErrors + run.doubleFeedErrors + run.paperJamErrors + run.imageTooLongErrors, 4);
   EXPECT_EQ(run.otherErrors, 33);
   EXPECT_EQ(run.errorRing[0], -999);
+  EXPECT_EQ(run.errorRing[1], -301);
   EXPECT_EQ(run.errorRing[31], -331);
-  stats.Image(16);
-  EXPECT_EQ(run.totalImages, 1);
-  EXPECT_EQ(run.gray1Images + run.gray4Images + run.gray8Images + run.colorImages, 0);
-  stats.Micr(3);
-  stats.Micr(0);
-  stats.Micr(7);
-  EXPECT_EQ(run.micr[0], 1);
-  EXPECT_EQ(run.micr[3], 1);
+}
+
+// The counters one depth or status hits: colour, gray8, gray4, gray1, total; MICR3, MICR2, MICR1, MICR0.
+TEST_F(StatisticsTest, EachImageDepthAndMicrStatusCountsOnlyItsOwnCounter) {
+  struct ImageCase {
+    int bits;
+    std::array<int32_t, 5> counters;
+  };
+  for (const ImageCase& c : {ImageCase{24, {1, 0, 0, 0, 1}}, ImageCase{8, {0, 1, 0, 0, 1}},
+                             ImageCase{4, {0, 0, 1, 0, 1}}, ImageCase{1, {0, 0, 0, 1, 1}},
+                             ImageCase{16, {0, 0, 0, 0, 1}}}) {
+    SCOPED_TRACE(c.bits);
+    StatisticsFile stats(&device_);
+    ASSERT_EQ(stats.Init(kFamilyQv600), 0);
+    stats.Image(c.bits);
+    const StatRecord& run = stats.Run();
+    EXPECT_EQ((std::array<int32_t, 5>{run.colorImages, run.gray8Images, run.gray4Images, run.gray1Images,
+                                      run.totalImages}),
+              c.counters);
+  }
+  struct MicrCase {
+    int status;
+    std::array<int32_t, 4> counters;
+  };
+  for (const MicrCase& c : {MicrCase{3, {1, 0, 0, 0}}, MicrCase{2, {0, 1, 0, 0}}, MicrCase{1, {0, 0, 1, 0}},
+                            MicrCase{0, {0, 0, 0, 1}}, MicrCase{7, {0, 0, 0, 0}}, MicrCase{-1, {0, 0, 0, 0}}}) {
+    SCOPED_TRACE(c.status);
+    StatisticsFile stats(&device_);
+    ASSERT_EQ(stats.Init(kFamilyQv600), 0);
+    stats.Micr(c.status);
+    const StatRecord& run = stats.Run();
+    EXPECT_EQ((std::array<int32_t, 4>{run.micr[0], run.micr[1], run.micr[2], run.micr[3]}), c.counters);
+  }
+  StatisticsFile stats(&device_);
+  ASSERT_EQ(stats.Init(kFamilyQv600), 0);
   stats.Density(-1);
   stats.Density(256);
   stats.Density(255);
-  EXPECT_EQ(run.density[255], 1);
+  stats.Density(0);
+  stats.Endorse();
+  EXPECT_EQ(stats.Run().density[255], 1);
+  EXPECT_EQ(stats.Run().density[0], 1);
+  EXPECT_EQ(stats.Run().endorsePrints, 1);
+}
+
+// The file layout written down by hand, byte offsets as the file has them, apart from the writer's field
+// list: every field gets its own value, and each must sit at its offset (and decode from there).
+struct IntAt {
+  size_t offset;
+  int32_t value;
+};
+struct TextAt {
+  size_t offset;
+  size_t size;
+  std::string text;
+};
+
+TEST_F(StatisticsTest, HeaderFieldsSitAtTheirOffsets) {
+  StatHeader h;
+  h.statisticsLength = 0x01020304;
+  h.currentStatistics = 0x05060708;
+  h.scannerType = 0x090A0B0C;
+  h.apiVersion = -2;
+  std::snprintf(h.apiDate, sizeof h.apiDate, "2009:07:11");
+  std::snprintf(h.vendor, sizeof h.vendor, "%s", std::string(31, 'V').c_str());
+  std::snprintf(h.product, sizeof h.product, "PRODUCT");
+  std::snprintf(h.release, sizeof h.release, "REL");
+  std::snprintf(h.initDate, sizeof h.initDate, "2026:12:11 10:09:08");
+  std::snprintf(h.serialNumber, sizeof h.serialNumber, "%s", std::string(67, 'S').c_str());
+  h.documentNumber = 0x11223344;
+  h.runTime = 0x55667788;
+  const IntAt ints[] = {{0, 0x01020304}, {4, 0x05060708}, {8, 0x090A0B0C}, {12, -2},
+                        {211, 0x11223344}, {215, 0x55667788}, {219, 0}, {223, 0}};
+  const TextAt texts[] = {{16, 11, "2009:07:11"}, {27, 32, std::string(31, 'V')}, {59, 32, "PRODUCT"},
+                          {91, 32, "REL"}, {123, 20, "2026:12:11 10:09:08"}, {143, 68, std::string(67, 'S')}};
+  std::vector<uint8_t> bytes(kStatHeaderSize + 8, 0xEE);
+  EncodeStatHeader(h, bytes.data());
+  EXPECT_EQ(bytes[kStatHeaderSize], 0xEE);  // nothing written past the header
+  for (const IntAt& f : ints) EXPECT_EQ(static_cast<int32_t>(plat::bytes::GetLe32(&bytes[f.offset])), f.value) << f.offset;
+  for (const TextAt& f : texts) {
+    std::string field(reinterpret_cast<const char*>(&bytes[f.offset]), f.size);
+    EXPECT_EQ(field, f.text + std::string(f.size - f.text.size(), '\0')) << f.offset;
+  }
+  const StatHeader back = DecodeStatHeader(bytes.data());
+  EXPECT_EQ(back.statisticsLength, 0x01020304);
+  EXPECT_EQ(back.scannerType, 0x090A0B0C);
+  EXPECT_EQ(back.documentNumber, 0x11223344);
+  EXPECT_EQ(back.runTime, 0x55667788);
+  EXPECT_EQ(std::string(back.serialNumber), std::string(67, 'S'));
+  EXPECT_STREQ(back.initDate, "2026:12:11 10:09:08");
+}
+
+TEST_F(StatisticsTest, RecordFieldsSitAtTheirOffsets) {
+  StatRecord r;
+  std::snprintf(r.initTime, sizeof r.initTime, "2026:01:02 03:04:05");
+  std::snprintf(r.exitTime, sizeof r.exitTime, "2026:06:07 08:09:10");
+  r.colorImages = 101;
+  r.gray8Images = 102;
+  r.gray4Images = 103;
+  r.gray1Images = 104;
+  r.totalImages = 105;
+  r.endorsePrints = 106;
+  r.noFeedErrors = 107;
+  r.doubleFeedErrors = 108;
+  r.paperJamErrors = 109;
+  r.imageTooLongErrors = 110;
+  r.otherErrors = 111;
+  for (int i = 0; i < 32; ++i) r.errorRing[i] = -1000 - i;
+  for (int i = 0; i < 4; ++i) r.micr[i] = 200 + i;
+  for (int i = 0; i < 256; ++i) r.density[i] = 3000 + i;
+  for (int i = 0; i < 64; ++i) r.imageQual[i] = -4000 - i;
+  const IntAt ints[] = {{48, 101},    {52, 102},    {56, 103},    {60, 104},    {64, 105},    {68, 106},
+                        {72, 0},      {76, 0},      {80, 107},    {84, 108},    {88, 109},    {92, 110},
+                        {96, 111},    {100, -1000}, {104, -1001}, {224, -1031}, {228, 0},     {232, 0},
+                        {236, 0},     {240, 200},   {244, 201},   {248, 202},   {252, 203},   {256, 0},
+                        {268, 0},     {272, 3000},  {276, 3001},  {1292, 3255}, {1296, -4000}, {1548, -4063}};
+  std::vector<uint8_t> bytes(kStatRecordSize + 8, 0xEE);
+  EncodeStatRecord(r, bytes.data());
+  EXPECT_EQ(bytes[kStatRecordSize], 0xEE);
+  for (const IntAt& f : ints) EXPECT_EQ(static_cast<int32_t>(plat::bytes::GetLe32(&bytes[f.offset])), f.value) << f.offset;
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[0]), 24), std::string("2026:01:02 03:04:05") + std::string(5, '\0'));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[24]), 24), std::string("2026:06:07 08:09:10") + std::string(5, '\0'));
+  // Decoding reads each field from its own offset too.
+  std::vector<uint8_t> hand(kStatRecordSize, 0);
+  for (const IntAt& f : ints) plat::bytes::PutLe32(&hand[f.offset], static_cast<uint32_t>(f.value));
+  const StatRecord back = DecodeStatRecord(hand.data());
+  EXPECT_EQ((std::array<int32_t, 11>{back.colorImages, back.gray8Images, back.gray4Images, back.gray1Images,
+                                     back.totalImages, back.endorsePrints, back.noFeedErrors, back.doubleFeedErrors,
+                                     back.paperJamErrors, back.imageTooLongErrors, back.otherErrors}),
+            (std::array<int32_t, 11>{101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111}));
+  EXPECT_EQ(back.errorRing[1], -1001);
+  EXPECT_EQ(back.errorRing[31], -1031);
+  EXPECT_EQ((std::array<int32_t, 4>{back.micr[0], back.micr[1], back.micr[2], back.micr[3]}),
+            (std::array<int32_t, 4>{200, 201, 202, 203}));
+  EXPECT_EQ(back.density[1], 3001);
+  EXPECT_EQ(back.density[255], 3255);
+  EXPECT_EQ(back.imageQual[63], -4063);
+}
+
+// Totals read back from a file may be anywhere in their 32 bits; adding the run must not wrap them.
+TEST_F(StatisticsTest, TotalsFromTheFileStopAtTheEndsOfTheirCounters) {
+  constexpr int32_t kMax = INT32_MAX, kMin = INT32_MIN;
+  {
+    StatisticsFile stats(&device_);
+    ASSERT_EQ(stats.Init(kFamilyQv600), 0);
+  }
+  auto bytes = ReadAll(File());
+  uint8_t* totals = bytes.data() + kStatHeaderSize;
+  const IntAt stored[] = {{48, kMax}, {52, kMax - 1}, {56, kMin}, {60, 808466992}, {88, kMax}, {96, kMax},
+                          {240, kMax}, {272 + 4 * 7, kMax}};
+  for (const IntAt& f : stored) plat::bytes::PutLe32(totals + f.offset, static_cast<uint32_t>(f.value));
+  std::ofstream(File(), std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+
+  StatisticsFile stats(&device_);
+  ASSERT_EQ(stats.Init(kFamilyQv600), 0);
+  for (int bits : {24, 24, 8, 8, 8, 4, 1}) stats.Image(bits);
+  stats.Error(-220);
+  stats.Error(-300);
+  stats.Micr(3);
+  stats.Density(7);
+  ASSERT_EQ(stats.Save(kFamilyQv600), 0);
+  const StatRecord t = DecodeStatRecord(ReadAll(File()).data() + kStatHeaderSize);
+  EXPECT_EQ(t.colorImages, kMax);
+  EXPECT_EQ(t.gray8Images, kMax);
+  EXPECT_EQ(t.gray4Images, kMin + 1);
+  EXPECT_EQ(t.gray1Images, 808466993);
+  EXPECT_EQ(t.paperJamErrors, kMax);
+  EXPECT_EQ(t.otherErrors, kMax);
+  EXPECT_EQ(t.micr[0], kMax);
+  EXPECT_EQ(t.density[7], kMax);
+  // MAX + MAX + (MIN + 1) + 808466993, added in that order, each step held within 32 bits.
+  EXPECT_EQ(t.totalImages, static_cast<int32_t>(int64_t{kMax} + (kMin + 1) + 808466993));
 }
 
 TEST_F(StatisticsTest, SecondSaveInOneRunWritesNothing) {

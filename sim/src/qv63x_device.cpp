@@ -102,6 +102,8 @@ std::vector<uint8_t> Qv63xDevice::StatusPayload() const {
 
 bool Qv63xDevice::BlockPayload(uint16_t type, size_t capacity, std::vector<uint8_t>* payload) {
   if (type == kStatusBlock) {
+    // A document put into the hopper while the scanner waits enabled is fed as the scanner finds it.
+    if (feedWaiting_ && (state_ & kStateEnabled) != 0 && source_) FeedFromSource(lastFed_);
     *payload = StatusPayload();
     return true;
   }
@@ -129,6 +131,7 @@ bool Qv63xDevice::OnBlock(std::span<const uint8_t> block) {
 
 void Qv63xDevice::FeedFromSource(uint8_t sequence) {
   std::optional<FedDocument> fed = source_->Feed(sequence, acquisition_);
+  feedWaiting_ = !fed;
   if (!fed) return;  // nothing in the hopper: the scanner waits, enabled
   DocumentRecord d = fed->record;
   d.sequence = sequence;
@@ -159,6 +162,7 @@ bool Qv63xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
         }
       } else {
         state_ &= static_cast<uint16_t>(~kStateEnabled);
+        feedWaiting_ = false;
         for (DocumentRecord& d : records_) {
           if (d.sequence == lastFed_) d.word |= kDocStopped;
         }

@@ -37,7 +37,10 @@ class MagneticDecoder {
   virtual void Decode(const uint16_t* samples, size_t byteCount, MagneticMicrResults& out) = 0;
 };
 
-// The verified scan's arguments; null names write no such image, a null status record is allowed.
+// The verified scan's arguments; null names write no such image, a null status record is allowed. The last
+// argument is the document status record the verified scan fills (32 slots), not a record of settings: its
+// settings always come from the API parameters (options 156, contrasts 147 to 149), and no layout for such
+// a record exists to choose them otherwise.
 struct VEKScanRequest {
   const char* frontBwTiff = nullptr;
   const char* rearBwTiff = nullptr;

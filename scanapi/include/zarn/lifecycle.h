@@ -72,6 +72,10 @@ int funcReadScannerConfig(const char* iniPath, const char* cfgPath, int* family,
 using InfoBoxHook = void (*)(const char* caption, const char* text);
 void SetInfoBoxHook(InfoBoxHook hook);
 void ShowInfoBox(const char* caption, const char* text);
+// The back-end's beeps (the feeder beep) go the same way: nothing sounds until a front end installs one.
+using MessageBeepHook = void (*)(uint32_t type);
+void SetMessageBeepHook(MessageBeepHook hook);
+void ApiMessageBeep(uint32_t type);
 
 bool ZarnFlag();
 void ResetLifecycleForTests();

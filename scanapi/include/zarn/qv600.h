@@ -32,10 +32,12 @@ inline constexpr uint32_t kStFeedSensor = 0x10;
 inline constexpr uint32_t kStSyncSensor = 0x20;
 inline constexpr uint32_t kStInkJet = 0x40;
 inline constexpr uint32_t kStScanEnable = 0x80;
+inline constexpr uint32_t kStDoubleFeed = 0x400;
 inline constexpr uint32_t kStCoverOff = 0x1000;
 inline constexpr uint32_t kStMicrReady = 0x100000;
 inline constexpr uint32_t kStFrontReady = 0x200000;
 inline constexpr uint32_t kStRearReady = 0x400000;
+inline constexpr uint32_t kStEarlyScan = 0x1000000;
 inline constexpr uint32_t kStConnected = 0x80000000u;
 // Device error word bits.
 inline constexpr uint32_t kErSelfTest = 0x1;
@@ -60,11 +62,11 @@ inline constexpr int kDeviceErrorRecorded = -644;
 inline constexpr size_t kCodeLineSize = 256;
 inline constexpr int kImageCallbackSlots = 10;
 
-using ImageCallback = void (*)(uint32_t status);
+using ZarnImageCallback = void (*)(uint32_t status);
 
-struct ImageCallbackEntry {
+struct ZarnCallbackEntry {
   uint32_t mask = 0;
-  ImageCallback function = nullptr;
+  ZarnImageCallback function = nullptr;
   uint32_t tick = 0;
 };
 
@@ -96,6 +98,14 @@ struct QV600State {
   // Batch endorsement: 0 off, 1 text sent as a string, 2 text rendered as a bitmap.
   std::atomic<int> batchPrintActive{0};
 
+  // Whether a document cycle is collecting its document, and a device error the status change met while
+  // none was: the scanner, left enabled between calls, fed a document that failed before the next call.
+  // That error is the next cycle's result. Both under `cycleMutex`, which also orders the callback's
+  // record of `scannerStatus` against the cycle's start.
+  std::mutex cycleMutex;
+  bool cycleActive = false;
+  int errorBetweenCycles = 0;
+
   // The code lines, written by the callbacks before bit 1 is published.
   mutable std::mutex codeLineMutex;
   char codeLine[kCodeLineSize] = {};
@@ -103,7 +113,7 @@ struct QV600State {
 
   // The API's image callbacks, walked on the polling thread.
   mutable std::mutex callbackMutex;
-  ImageCallbackEntry imageCallbacks[kImageCallbackSlots];
+  ZarnCallbackEntry imageCallbacks[kImageCallbackSlots];
 
   // Per-connection magnetic decoding (opened with the connection, dropped when it closes): the analysis
   // decoder and the second decoder of the samples callback.
@@ -196,7 +206,7 @@ int funcQV600Disable();
 int funcQV600Update(int flags);
 int funcQV600Status();
 int funcQV600StatusCheck();
-int funcSetUpCallBack(uint32_t mask, ImageCallback function);
+int funcSetUpCallBack(uint32_t mask, ZarnImageCallback function);
 
 // ---- Callbacks (registered by funcQV600Init; public so tests can drive them) -------------------------------
 void cbDeviceOnLine(int event, intptr_t value);
@@ -215,6 +225,10 @@ std::string MergeMicrLines(const char* a, const char* b, int* repaired, int* lef
 // formatter lives above this library); unset, lines stay as read.
 using CodeLineFormatter = int (*)(char* line, size_t room, const AnalysisState* magnetic);
 void SetCodeLineFormatter(CodeLineFormatter formatter);
+// The batch endorsement's next print (BatchPrintString), for the early scans the status change starts; the
+// endorsement functions install it when they start batch printing.
+using BatchPrinter = int (*)(int mode);
+void SetBatchPrinter(BatchPrinter printer);
 
 // Restores the back-end's load values (closes nothing; for tests).
 void ResetQv600ForTests();

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <utility>
 
 #include "imaging/dib_convert.h"
 #include "imaging/dib_crop.h"
@@ -29,8 +31,6 @@ namespace {
 
 constexpr uint32_t kStModeSelect = 0x2000;
 constexpr uint32_t kStExitJam = 0x800;
-constexpr uint32_t kStEarlyScan = 0x1000000;
-constexpr uint32_t kVbMicrMask = 0x40000000;
 
 uint32_t Now() { return plat::GetTickCount(); }
 
@@ -73,14 +73,85 @@ void ClearImageTicks() {
 
 // Starts the next document early when the status shows it waiting at the feeder.
 bool TryEarlyScan(CycleReads& reads, const char* line) {
-  QV600State& s = Qv600();
   const Words w = reads.Take(Read());
   if ((w.status & (kStEarlyScan | kStFeedSensor)) != (kStEarlyScan | kStFeedSensor)) return false;
-  TraceAt(1, "%s", line);
-  if (s.batchPrintActive.load() != 0) BatchPrintString(1);
-  Qv6().QV6EnableEarlyScan(s.connection.load());
-  ++s.earlyScanIssued;
+  IssueEarlyScan(line);
   return true;
+}
+
+// Marks funcGetImage as collecting its document, for the status change's record of device errors (see
+// QV600State::errorBetweenCycles). A nested call keeps the mark of the call it runs in.
+class CycleScope {
+ public:
+  CycleScope() {
+    std::lock_guard<std::mutex> lock(Qv600().cycleMutex);
+    previous_ = std::exchange(Qv600().cycleActive, true);
+  }
+  ~CycleScope() { Set(previous_); }
+  CycleScope(const CycleScope&) = delete;
+  CycleScope& operator=(const CycleScope&) = delete;
+  // The document is finished before scanning is enabled for the next one: what fails from here on is the
+  // next document's.
+  void DocumentDone() { Set(false); }
+
+ private:
+  static void Set(bool active) {
+    std::lock_guard<std::mutex> lock(Qv600().cycleMutex);
+    Qv600().cycleActive = active;
+  }
+  bool previous_ = false;
+};
+
+// Leaves the scanner as the next document needs it after a cycle with `result`; the result, or the converted
+// error of a failed enable or disable.
+int LeaveScanner(int result, CycleScope& scope) {
+  QV600State& s = Qv600();
+  const int index = s.connection.load();
+  const int model = Model();
+  if (funcTableGetParam(111) != 0) {
+    TraceAt(2, "funcGetImage#D: Reenable scan before leaving - 1732");
+    s.enableOK = 1;
+    s.documentStatus = 0;
+    scope.DocumentDone();
+    if (Qv6().QV6EnableScan(index) == 0) {
+      s.enableScan = 0;
+      result = Qv6MappedError();
+    } else {
+      s.enableScan = 1;
+    }
+  } else if (result == kDocumentTooLong || result == kDocumentJam || result == kDoubleFeed ||
+             result == kMicrParsingError || result == kFeedError) {
+    s.enableScan = 0;
+    s.enableOK = 0;
+    TraceAt(1, "QV6DisableScan");
+    if (model == 220) {
+      TraceAt(2, "funcGetImage: iErrorOutStanding = 1");
+      s.errorOutstanding = 1;
+    } else {
+      if (model == 440 && result == kDoubleFeed && funcTableGetParam(32) == 1) {
+        QV800SetPocket(1);
+        plat::Sleep(200);
+      }
+      const bool forced = funcTableGetParam(184) != 0 && (result == kDocumentTooLong || result == kDocumentJam) &&
+                          ModelIn({440, 230, 30, 240});
+      if (!forced && ModelIn({215, 230, 440, 30, 240})) {
+        SleepBlink();
+        ClearErrorsTwice();
+      }
+      if (Qv6().QV6DisableScan(index) == 0) result = Qv6MappedError();
+      if (funcTableGetParam(160) != 0 && ModelIn({230, 240, 440})) Qv6().QV6DisableScan(index);
+    }
+    ResetEarlyScan();
+  } else if (result == kFeederEmpty) {
+    s.enableScan = 0;
+    s.enableOK = 0;
+    if (Qv6().QV6DisableScan(index) == 0) result = Qv6MappedError();
+    ResetEarlyScan();
+  } else {
+    s.enableScan = 0;
+    s.enableOK = 0;
+  }
+  return result;
 }
 
 int CountRejects(const char* line) {
@@ -153,9 +224,16 @@ int ConvertSide(const void* dibPointer, bool front, const char* name, std::span<
   const int dpi = DpiOf(funcTableGetParam(6));
   if (front) {
     TraceAt(2, "FRONT:  Calling compression");
-    const int width = dib.size() >= 12 ? static_cast<int>(plat::bytes::GetLe32(dib.data() + 4)) : 0;
-    const int height = dib.size() >= 12 ? static_cast<int>(plat::bytes::GetLe32(dib.data() + 8)) : 0;
-    TraceAt(2, "pDIBPtrFront:  %d x %d", width, height);
+    const uint8_t* h = dib.size() >= 40 ? dib.data() : nullptr;
+    const auto field32 = [h](size_t at) {
+      return h != nullptr ? static_cast<long>(static_cast<int32_t>(plat::bytes::GetLe32(h + at))) : 0L;
+    };
+    const auto field16 = [h](size_t at) { return h != nullptr ? static_cast<int>(plat::bytes::GetLe16(h + at)) : 0; };
+    TraceAt(2, "pDIBPtrFront = %ld", PointerValue(dibPointer));
+    TraceAt(2, "pDIBPtrFront:  %ld %ld %ld %d %d %ld %ld", field32(0), field32(4), field32(8), field16(12),
+            field16(14), field32(16), field32(20));
+    const int width = static_cast<int>(field32(4));
+    const int height = static_cast<int>(field32(8));
     if (width < 200 || height < 132) return kDocumentTooLong;
   }
   zc::imaging::DIBCrop(crop, threshold, dib, front ? 1 : 0);
@@ -254,6 +332,7 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
   const int index = s.connection.load();
   const int model = Model();
   CycleReads reads;
+  CycleScope scope;
 
   // A cycle reached through the message pump of a running one leaves that one's state alone.
   TraceAt(2, "funcGetImage#1:");
@@ -324,6 +403,20 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
     }
   }
 
+  // A document the scanner fed and lost while no cycle ran (scanning left enabled between calls): its error
+  // is this call's result, as it would have been had it failed during the wait. It reaches the caller
+  // after the reload its error asked for and before scanning is enabled again, so no later document is fed
+  // only to be dropped.
+  if (const int met = TakeErrorBetweenCycles(); met < 0) {
+    TraceAt(1, "Setting dwReturn %d with iScannerStatus", met);
+    s.documentError = 0;
+    ResetEarlyScan();
+    // Scanning left on (the reload waits for an idle scanner) stays on: the next document may be on its
+    // way, and what it delivered stays for the next call.
+    const int r = s.enableScan.load() != 0 && funcTableGetParam(111) != 0 ? met : LeaveScanner(met, scope);
+    TraceAt(2, "19dwReturn = %ld", static_cast<long>(r));
+    return r;
+  }
   TraceAt(2, "funcGetImage#3:  Before funcGetStatus1");
   if (s.errorOutstanding.exchange(0) != 0) {
     s.enableScan = 0;
@@ -391,7 +484,7 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
     }
     if (!micrSeen && (bits & kDocCodeLine) != 0) {
       micrSeen = true;
-      CallImageCallbacksWithMask(kVbMicrMask, kStMicrReady, "VBMICR");
+      CallImageCallbacksWithMask(kVbMicrMask, kStMicrReady);
     }
     if (funcTableGetParam(160) != 0 && s.qv630Fast.load() == 0 && !earlyStarted && s.documentError.load() == 0 &&
         plat::TicksElapsed(t0, Now()) > 650) {
@@ -405,7 +498,7 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
   TraceAt(1, "dwClockBeginTime = %ld, Wait time = %ld, End Time = %ld", static_cast<long>(base),
           static_cast<long>(funcTableGetParam(109)), static_cast<long>(end));
   TraceAt(1, "funcGetImage#1: Done scan, get information");
-  if (funcTableGetParam(168) != 0 && Any(reads.Take(Read()).status, kStScanning)) {
+  if (funcTableGetParam(168) != 0 && Any(Read().status, kStScanning)) {
     const uint32_t spinStart = Now();
     while (!complete() && plat::TicksElapsed(spinStart, Now()) < 5000) {
     }
@@ -474,22 +567,19 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
 
   if (s.enableOK.load() != 0 && s.enableScan.load() != 0 && funcTableGetParam(160) != 0 &&
       s.qv630Fast.load() != 0 && s.documentError.load() == 0 && s.earlyScanIssued - s.earlyScanUsed < 1) {
-    const Words w = reads.Take(Read());
+    // This read and the next are not the cycle's own reads for the closing early scan.
+    const Words w = Read();
     TraceAt(1, "IStream iEnableOK %d, iEnableScan %d, SCANBATCH %d, Fast %d, DFStatus %d", s.enableOK.load(),
             s.enableScan.load(), funcTableGetParam(160), s.qv630Fast.load(), s.documentError.load());
     TraceAt(1, "RDY %x, iScanDif %d, Photo %x", w.status & kStEarlyScan, s.earlyScanIssued - s.earlyScanUsed,
             w.status & kStFeedSensor);
-    if ((w.status & (kStEarlyScan | kStFeedSensor)) == (kStEarlyScan | kStFeedSensor)) {
-      if (s.batchPrintActive.load() != 0) BatchPrintString(1);
-      ++s.earlyScanIssued;
-      Qv6().QV6EnableEarlyScan(index);
-    }
+    if ((w.status & (kStEarlyScan | kStFeedSensor)) == (kStEarlyScan | kStFeedSensor)) IssueEarlyScan(nullptr);
   }
 
   s.earlyCheckAvailable = 0;
   if (collected == expected && s.earlyScanIssued > s.earlyScanUsed) {
     ++s.earlyScanUsed;
-    const Words w = reads.Take(Read());
+    const Words w = Read();
     if (Any(w.status, kStFeedSensor | kStSyncSensor) || (ModelIn({230, 240}) && Any(w.status, kStScanning))) {
       s.earlyCheckAvailable = 1;
     }
@@ -552,48 +642,7 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
   // events may arrive as soon as it is, and must not be erased.
   EmptyDocument();
 
-  if (funcTableGetParam(111) != 0) {
-    TraceAt(2, "funcGetImage#D: Reenable scan before leaving - 1732");
-    s.enableOK = 1;
-    s.documentStatus = 0;
-    if (Qv6().QV6EnableScan(index) == 0) {
-      s.enableScan = 0;
-      result = Qv6MappedError();
-    } else {
-      s.enableScan = 1;
-    }
-  } else if (result == kDocumentTooLong || result == kDocumentJam || result == kDoubleFeed ||
-             result == kMicrParsingError || result == kFeedError) {
-    s.enableScan = 0;
-    s.enableOK = 0;
-    TraceAt(1, "QV6DisableScan");
-    if (model == 220) {
-      TraceAt(2, "funcGetImage: iErrorOutStanding = 1");
-      s.errorOutstanding = 1;
-    } else {
-      if (model == 440 && result == kDoubleFeed && funcTableGetParam(32) == 1) {
-        QV800SetPocket(1);
-        plat::Sleep(200);
-      }
-      const bool forced = funcTableGetParam(184) != 0 && (result == kDocumentTooLong || result == kDocumentJam) &&
-                          ModelIn({440, 230, 30, 240});
-      if (!forced && ModelIn({215, 230, 440, 30, 240})) {
-        SleepBlink();
-        ClearErrorsTwice();
-      }
-      if (Qv6().QV6DisableScan(index) == 0) result = Qv6MappedError();
-      if (funcTableGetParam(160) != 0 && ModelIn({230, 240, 440})) Qv6().QV6DisableScan(index);
-    }
-    ResetEarlyScan();
-  } else if (result == kFeederEmpty) {
-    s.enableScan = 0;
-    s.enableOK = 0;
-    if (Qv6().QV6DisableScan(index) == 0) result = Qv6MappedError();
-    ResetEarlyScan();
-  } else {
-    s.enableScan = 0;
-    s.enableOK = 0;
-  }
+  result = LeaveScanner(result, scope);
 
   if (const int e = s.errorStatus.exchange(0); e != 0) {
     TraceAt(2, "1iErrorStatus = %d", e);
@@ -646,13 +695,11 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
     s.enableOK = 1;
     s.documentStatus = 0;
     s.enableScan = 1;
+    scope.DocumentDone();
     Qv6().QV6EnableScan(index);
     if (reads.any && (reads.status & (kStEarlyScan | kStFeedSensor)) == (kStEarlyScan | kStFeedSensor) &&
         s.earlyScanIssued - s.earlyScanUsed < 1) {
-      TraceAt(1, "QV6EnableEarlyScan 1");
-      if (s.batchPrintActive.load() != 0) BatchPrintString(1);
-      ++s.earlyScanIssued;
-      Qv6().QV6EnableEarlyScan(index);
+      IssueEarlyScan("QV6EnableEarlyScan 1");
     }
   }
   TraceAt(2, "funcGetImage#E Returning");

@@ -56,6 +56,7 @@ std::atomic<ScannerStatistics*> g_statistics{nullptr};
 // Null: the scanner-manager client.
 std::atomic<ScannerManager*> g_manager{nullptr};
 std::atomic<InfoBoxHook> g_infoBox{nullptr};
+std::atomic<MessageBeepHook> g_beep{nullptr};
 bool g_zarnFlag = false;
 std::string g_dllPath;
 
@@ -225,6 +226,10 @@ void InstallQv600Hooks() { InstallBackendHooks(&g_qv600Hooks); }
 void SetInfoBoxHook(InfoBoxHook hook) { g_infoBox.store(hook); }
 void ShowInfoBox(const char* caption, const char* text) {
   if (InfoBoxHook hook = g_infoBox.load()) hook(caption, text);
+}
+void SetMessageBeepHook(MessageBeepHook hook) { g_beep.store(hook); }
+void ApiMessageBeep(uint32_t type) {
+  if (MessageBeepHook hook = g_beep.load()) hook(type);
 }
 
 int funcReadScannerConfig(const char* iniPath, const char* cfgPath, int* family, int* adapter, int* target) {
@@ -451,6 +456,7 @@ void ResetLifecycleForTests() {
   InstallScannerStatistics(nullptr);
   InstallScannerManager(nullptr);
   SetInfoBoxHook(nullptr);
+  SetMessageBeepHook(nullptr);
 }
 
 }  // namespace zarn

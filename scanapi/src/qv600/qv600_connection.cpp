@@ -155,6 +155,11 @@ int funcQV600Init(const char* iniPath, const char* cfgPath) {
 
   // Cleared before opening: only this connection's connected event may set it again.
   s.deviceOnLine.store(0);
+  {
+    // An error a former connection met between cycles is not this one's.
+    std::lock_guard<std::mutex> lock(s.cycleMutex);
+    s.errorBetweenCycles = 0;
+  }
   TraceAt(1, "Before QV6OpenConnection");
   const int index = qv6.QV6OpenConnection(1, 0, 0);
   TraceAt(1, "After QV6OpenConnection");

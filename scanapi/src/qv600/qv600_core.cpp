@@ -21,6 +21,7 @@ namespace {
 DeviceLibrary g_library;
 std::string g_libraryFile = "Qv6Dll.dll";
 std::atomic<CodeLineFormatter> g_formatter{nullptr};
+std::atomic<BatchPrinter> g_batchPrinter{nullptr};
 
 void CopyCut(char* dst, size_t room, const char* src) {
   size_t n = src != nullptr ? std::min(std::strlen(src), room - 1) : 0;
@@ -51,6 +52,16 @@ uint32_t ExpectedDocumentBits() {
   return micr | front | rear;
 }
 
+void IssueEarlyScan(const char* line) {
+  QV600State& s = Qv600();
+  if (line != nullptr) TraceAt(1, "%s", line);
+  if (s.batchPrintActive.load() != 0) {
+    if (BatchPrinter print = g_batchPrinter.load()) print(1);
+  }
+  ++s.earlyScanIssued;
+  Qv6().QV6EnableEarlyScan(s.connection.load());
+}
+
 void ResetEarlyScan() {
   QV600State& s = Qv600();
   s.earlyScanIssued = 0;
@@ -68,17 +79,20 @@ void EmptyDocument() {
   s.dibBack = nullptr;
 }
 
-void CallImageCallbacksWithMask(uint32_t mask, uint32_t argument, const char* name) {
-  ImageCallbackEntry entries[kImageCallbackSlots];
+void CallImageCallbacksWithMask(uint32_t mask, uint32_t argument) {
+  const bool vb = mask == kVbMicrMask;
+  ZarnCallbackEntry entries[kImageCallbackSlots];
   {
     std::lock_guard<std::mutex> lock(Qv600().callbackMutex);
     std::copy(std::begin(Qv600().imageCallbacks), std::end(Qv600().imageCallbacks), entries);
   }
   for (int i = 0; i < kImageCallbackSlots && entries[i].function != nullptr; ++i) {
     if (entries[i].mask != mask) continue;
-    TraceAt(2, "Calling %s stImageCallBack[%d]", name, i);
+    if (vb) TraceAt(2, "Calling VBMICR stImageCallBack[%d]", i);
+    else TraceAt(2, "Calling STAT_MICRRDY stImageCallBack[%d]", i);
     entries[i].function(argument);
-    TraceAt(2, "Back From %s stImageCallBack[%d]", name, i);
+    if (vb) TraceAt(2, "Back From VBMICR stImageCallBack[%d]", i);
+    else TraceAt(2, "Back From STAT_MICRRDY stImageCallBack[%d]", i);
   }
 }
 
@@ -114,6 +128,7 @@ void DropConnectionDecoders() {
 }
 
 void SetCodeLineFormatter(CodeLineFormatter formatter) { g_formatter.store(formatter); }
+void SetBatchPrinter(BatchPrinter printer) { g_batchPrinter.store(printer); }
 
 void ResetQv600ForTests() {
   QV600State& s = Qv600();
@@ -142,13 +157,18 @@ void ResetQv600ForTests() {
   s.earlyScanUsed = 0;
   s.batchPrintActive = 0;
   {
+    std::lock_guard<std::mutex> lock(s.cycleMutex);
+    s.cycleActive = false;
+    s.errorBetweenCycles = 0;
+  }
+  {
     std::lock_guard<std::mutex> lock(s.codeLineMutex);
     std::memset(s.codeLine, 0, sizeof s.codeLine);
     std::memset(s.internalKwlMicr, 0, sizeof s.internalKwlMicr);
   }
   {
     std::lock_guard<std::mutex> lock(s.callbackMutex);
-    for (auto& e : s.imageCallbacks) e = ImageCallbackEntry{};
+    for (auto& e : s.imageCallbacks) e = ZarnCallbackEntry{};
   }
   DropConnectionDecoders();
 }
@@ -162,6 +182,7 @@ void cbMICR(int, intptr_t) {
   QV600State& s = Qv600();
   TraceAt(1, "cbMICR Start");
   const char* line = Qv6().QV6GetMicrCodelinePtr(s.connection.load());
+  TraceAt(1, "cbMICR#1: pcMICR(%ld) = %s", qv600::PointerValue(line), line != nullptr ? line : "");
   if (line == nullptr) {
     {
       std::lock_guard<std::mutex> lock(s.codeLineMutex);
@@ -171,7 +192,7 @@ void cbMICR(int, intptr_t) {
     return;
   }
   PublishCodeLine(line);
-  qv600::CallImageCallbacksWithMask(kStMicrReady, kStMicrReady, "STAT_MICRRDY");
+  qv600::CallImageCallbacksWithMask(kStMicrReady, kStMicrReady);
   TraceAt(2, "cbMICR End");
 }
 
@@ -269,8 +290,8 @@ void cbMICRRaw(int, intptr_t value) {
       std::snprintf(text, sizeof text, "Internal KWL=> %s", lineB);
       funcWriteLocalApiLog(text);
       const bool take = repaired < 3 && left == 0;
-      std::snprintf(text, sizeof text, "%s => %s", take ? "Updated    " : "Ignored    ",
-                    take ? merged.c_str() : lineA);
+      if (take) std::snprintf(text, sizeof text, "Updated     => %s", merged.c_str());
+      else std::snprintf(text, sizeof text, "Ignored     => %s", lineA);
       funcWriteLocalApiLog(text);
     }
     if (repaired < 3 && left == 0) CopyCut(lineA, sizeof lineA, merged.c_str());
@@ -280,23 +301,33 @@ void cbMICRRaw(int, intptr_t value) {
     CopyCut(s.internalKwlMicr, kCodeLineSize, lineB);
   }
   PublishCodeLine(lineA);
-  qv600::CallImageCallbacksWithMask(kStMicrReady, kStMicrReady, "STAT_MICRRDY");
+  qv600::CallImageCallbacksWithMask(kStMicrReady, kStMicrReady);
   TraceAt(2, "cbMICRRaw End");
 }
 
 namespace {
 
 // Fetches one side's image again (rather than trusting the event's value) and publishes its bit.
-void FetchImage(decltype(&::QV6GetFrontImageDIBPtr) getter, std::atomic<const void*>& slot, uint32_t bit,
-                const char* nullLine) {
+void FetchImage(bool front) {
   QV600State& s = Qv600();
-  const void* dib = getter(s.connection.load());
-  slot.store(dib, std::memory_order_relaxed);
-  if (dib == nullptr) {
-    TraceAt(1, "%s", nullLine);
-    s.errorStatus.store(Qv6MappedError());
+  const int index = s.connection.load();
+  const void* dib = front ? Qv6().QV6GetFrontImageDIBPtr(index) : Qv6().QV6GetRearImageDIBPtr(index);
+  const long value = qv600::PointerValue(dib);
+  if (front) {
+    TraceAt(2, "cbFrontImage#1: pDIBPtrFront = %ld, 0x%lx", value, static_cast<unsigned long>(value));
+    s.dibFront.store(dib, std::memory_order_relaxed);
+  } else {
+    TraceAt(2, "cbRearImage#1: pDIBPtrBack = %ld, 0x%lx", value, static_cast<unsigned long>(value));
+    s.dibBack.store(dib, std::memory_order_relaxed);
   }
-  s.documentStatus.fetch_or(bit, std::memory_order_release);
+  if (dib == nullptr) {
+    TraceAt(1, "%s", front ? "DIBPtr Front is NULL" : "DIBPtr Back is NULL");
+    const int lastError = Qv6().QV6GetLastError();
+    const int code = funcQV6ConvertKRStatus(lastError);
+    s.errorStatus.store(code);
+    if (!front) TraceAt(2, "pDIBPtrBack = %ld, dwReturn = %ld iErrorStatus %d", value, static_cast<long>(lastError), code);
+  }
+  s.documentStatus.fetch_or(front ? kDocFront : kDocRear, std::memory_order_release);
 }
 
 }  // namespace
@@ -304,13 +335,13 @@ void FetchImage(decltype(&::QV6GetFrontImageDIBPtr) getter, std::atomic<const vo
 void cbFrontImage(int, intptr_t) {
   TraceAt(1, "cbFrontImage Start");
   Qv600().syncSensorSeen.store(0);
-  FetchImage(Qv6().QV6GetFrontImageDIBPtr, Qv600().dibFront, kDocFront, "DIBPtr Front is NULL");
+  FetchImage(true);
   TraceAt(2, "cbFrontImage End");
 }
 
 void cbRearImage(int, intptr_t) {
   TraceAt(1, "cbRearImage Start");
-  FetchImage(Qv6().QV6GetRearImageDIBPtr, Qv600().dibBack, kDocRear, "DIBPtr Back is NULL");
+  FetchImage(false);
   TraceAt(2, "cbBackImage End");
 }
 
@@ -332,7 +363,9 @@ std::string MergeMicrLines(const char* a, const char* b, int* repaired, int* lef
       out += ' '; ++i;
     } else if (y == ' ') {
       ++j;
-    } else if (x == '@') {
+    } else if (x == '@' && y != '\0') {
+      // A reject of the first reading is repaired only from a character of the second; against its end it
+      // stays a reject (below), so a trailing '@' is never dropped as a repair.
       out += y; ++i; ++j; ++rep;
     } else if (y == '@') {
       out += x; ++i; ++j;
@@ -357,7 +390,7 @@ std::string MergeMicrLines(const char* a, const char* b, int* repaired, int* lef
 
 // ---- Image-callback table -------------------------------------------------------------------------------------
 
-int funcSetUpCallBack(uint32_t mask, ImageCallback function) {
+int funcSetUpCallBack(uint32_t mask, ZarnImageCallback function) {
   QV600State& s = Qv600();
   TraceAt(1, "funcSetUpCallBack(%d,%d)", static_cast<int>(mask), function != nullptr ? 1 : 0);
   {
@@ -370,7 +403,7 @@ int funcSetUpCallBack(uint32_t mask, ImageCallback function) {
       if (function == nullptr) {
         // Entries behind move down with their ticks, so a moved entry keeps its own "already called" mark.
         for (int k = i; k + 1 < used; ++k) t[k] = t[k + 1];
-        t[used - 1] = ImageCallbackEntry{};
+        t[used - 1] = ZarnCallbackEntry{};
       } else {
         t[i].function = function;
       }

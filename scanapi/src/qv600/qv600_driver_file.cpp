@@ -74,7 +74,7 @@ QV600DriverIniRow g_driverRows[] = {
 };
 static_assert(sizeof g_driverRows / sizeof g_driverRows[0] == kDriverIniRows + 1);
 
-std::string g_cfgFile = ".\\qv6cfg.tmp";
+std::string szQV600CfgFile = ".\\qv6cfg.tmp";
 
 // The driver's form of a parameter value.
 int DriverValue(int id, int v) {
@@ -100,8 +100,8 @@ int DriverValue(int id, int v) {
 }  // namespace
 
 std::span<QV600DriverIniRow> QV600DriverIniTable() { return {g_driverRows, kDriverIniRows + 1}; }
-const char* Qv600DriverFileName() { return g_cfgFile.c_str(); }
-void SetQv600DriverFileName(const char* name) { g_cfgFile = name != nullptr ? name : ""; }
+const char* Qv600DriverFileName() { return szQV600CfgFile.c_str(); }
+void SetQv600DriverFileName(const char* name) { szQV600CfgFile = name != nullptr ? name : ""; }
 
 int SetConfigData() {
   for (int i = 0; i < 200 && g_driverRows[i].id != -1; ++i) {
@@ -131,9 +131,9 @@ int SetConfigData() {
 int funcKWLWriteIniFileQV600(const char* fileName) {
   TraceAt(1, "funcKWLWriteIniFileQV600#0:");
   if (fileName != nullptr && std::strlen(fileName) < 256) {
-    g_cfgFile = fileName;
+    szQV600CfgFile = fileName;
   } else {
-    g_cfgFile = ".\\qv6cfg.tmp";
+    szQV600CfgFile = ".\\qv6cfg.tmp";
   }
   if (WriteDriverFileRows() < 0) return kDiskReadWrite;
   TraceAt(1, "funcKWLWriteIniFileQV600#1:");
@@ -149,23 +149,23 @@ int WriteDriverFileRows() {
   for (int i = 0; i < 200 && g_driverRows[i].id != -1; ++i) {
     const QV600DriverIniRow& row = g_driverRows[i];
     std::snprintf(number, sizeof number, "%d", row.value);
-    written &= plat::WritePrivateProfileStringA(row.section, row.key, number, g_cfgFile.c_str());
+    written &= plat::WritePrivateProfileStringA(row.section, row.key, number, szQV600CfgFile.c_str());
   }
   const FirmwareFileRow* rows = QV600FirmwareTable();
   for (int i = 0; i < 20 && rows[i].id != -1; ++i) {
     if (rows[i].value[0] == '\0') continue;
-    written &= plat::WritePrivateProfileStringA(rows[i].section, rows[i].key, rows[i].value, g_cfgFile.c_str());
+    written &= plat::WritePrivateProfileStringA(rows[i].section, rows[i].key, rows[i].value, szQV600CfgFile.c_str());
   }
   // Reloading a file that was not written would configure the device from stale values.
   if (!written) {
-    TraceAt(1, "Driver configuration file %s not written", g_cfgFile.c_str());
+    TraceAt(1, "Driver configuration file %s not written", szQV600CfgFile.c_str());
     return kDiskReadWrite;
   }
   return 0;
 }
 
 void ResetDriverFileForTests() {
-  g_cfgFile = ".\\qv6cfg.tmp";
+  szQV600CfgFile = ".\\qv6cfg.tmp";
   for (auto& row : g_driverRows) row.value = 0;
   FirmwareFileRow* rows = QV600FirmwareTable();
   for (int i = 0; rows[i].id != -1; ++i) rows[i].value[0] = '\0';

@@ -78,14 +78,18 @@ std::string Format(const BatchState& b, int counter) {
   return text;
 }
 
-// Stores a start's settings; a template it takes is checked first (nothing changes when it is refused).
-int TakeTemplate(const char* templ, size_t cut) {
+// A start's template, cut to `cut` characters and checked: 0, or the code that refuses it.
+int CutTemplate(const char* templ, size_t cut, std::string* out) {
   std::string t(templ, std::min(std::strlen(templ), cut));
   if (t.size() >= kBatchTemplateRoom) return kStringTooLong;
   if (int r = CheckTemplate(t); r != 0) return r;
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_batch.templ = std::move(t);
+  *out = std::move(t);
   return 0;
+}
+
+void KeepTemplate(std::string templ) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_batch.templ = std::move(templ);
 }
 
 void StoreStart(int position, int flags, int start, int step) {
@@ -175,8 +179,12 @@ int funcQV600PrintString(const char* text, int position, int flags) {
 int funcQV600BatchPrintString(const char* templ, int position, int flags, int start, int step) {
   StoreStart(position, flags, start, step);
   if (templ == nullptr || templ[0] == '\0') return StopPrinting(position, flags, true);
-  if (int r = TakeTemplate(templ, std::string::npos); r != 0) return r;
+  std::string t;
+  if (int r = CutTemplate(templ, std::string::npos, &t); r != 0) return r;
+  // A start the scanner refuses keeps the template in use.
   if (int r = funcGetStatus(Index()); r < 0) return r;
+  KeepTemplate(std::move(t));
+  SetBatchPrinter(&BatchPrintString);
   Qv600().batchPrintActive = 1;
   return BatchPrintString(1);
 }
@@ -189,7 +197,9 @@ int VEKBatchPrintBMP(const char* templ, int position, int flags, int start, int 
   StoreStart(position, flags, start, step);
   if (templ == nullptr || templ[0] == '\0') return StopPrinting(position, flags, false);
   // A long template is cut to 99 characters in the back-end's own copy.
-  if (int r = TakeTemplate(templ, 99); r != 0) return r;
+  std::string t;
+  if (int r = CutTemplate(templ, 99, &t); r != 0) return r;
+  KeepTemplate(std::move(t));
   if (int r = funcGetStatus(Index()); r < 0) return r;
   const bool bitmap = font != nullptr && font[0] != '\0';
   {
@@ -201,6 +211,7 @@ int VEKBatchPrintBMP(const char* templ, int position, int flags, int start, int 
     g_batch.italic = italic;
     if (bitmap) g_batch.font.assign(font, std::min<size_t>(std::strlen(font), 511));
   }
+  SetBatchPrinter(&BatchPrintString);
   Qv600().batchPrintActive = bitmap ? 2 : 1;
   return BatchPrintString(1);
 }

@@ -1,9 +1,12 @@
 // Status reads of the QV600 back-end: the status-change callback, the read with error mapping used around
 // document cycles, the scan switches, and the status calls of the API.
 #include <algorithm>
+#include <mutex>
+#include <utility>
 
 #include "platform/clock.h"
 #include "zarn/api_state.h"
+#include "zarn/lifecycle.h"
 #include "zarn/params.h"
 #include "zarn/qv600.h"
 #include "zarn/status.h"
@@ -38,26 +41,51 @@ void SleepBlink() {
   if (ms > 0 && ms <= 2000) plat::Sleep(static_cast<uint32_t>(ms));
 }
 
+void RecordScannerStatus(int code) {
+  QV600State& s = Qv600();
+  std::lock_guard<std::mutex> lock(s.cycleMutex);
+  s.scannerStatus = code;
+  if (s.cycleActive || s.enableScan.load() == 0 || s.errorBetweenCycles != 0) return;
+  // No cycle is collecting and scanning was left on: the document the scanner fed since the last call
+  // failed. What it delivered before is dropped, so the next document's events start from nothing, and
+  // the error waits for the next call, whose document it is. (With scanning off no document was fed: an
+  // error still shown is the last cycle's, which that cycle has reported.)
+  s.errorBetweenCycles = code;
+  s.documentStatus = 0;
+  EmptyDocument();
+}
+
+int TakeErrorBetweenCycles() {
+  QV600State& s = Qv600();
+  std::lock_guard<std::mutex> lock(s.cycleMutex);
+  return std::exchange(s.errorBetweenCycles, 0);
+}
+
 }  // namespace qv600
 
 namespace {
 
 using namespace qv600;
 
-// The mechanical-condition rules of the models that report per-document errors (230, 220, 440, 240).
-void ModelRules(const Words& w, const char* doubleFeedLine, const char* clearLine, int clearedDocumentError) {
+// The mechanical-condition rules of the models that report per-document errors (230, 220, 440, 240), for
+// the status-change callback or for funcGetStatus.
+void ModelRules(const Words& w, bool callback) {
   QV600State& s = Qv600();
   if (!ModelIn({230, 220, 440, 240}) || w.error == 0) return;
   if (funcTableGetParam(184) != 0 && Any(w.error, kErJam) && ModelIn({440, 230, 240})) {
-    s.scannerStatus = kDocumentJam;
+    if (callback) RecordScannerStatus(kDocumentJam);
+    else s.scannerStatus = kDocumentJam;
   } else if (Any(w.error, kErDoubleFeed) && funcTableGetParam(7) == 2) {
-    TraceAt(1, doubleFeedLine, w.error);
+    // The callback's line has a conversion without a type where the status word stands ("SF = %,"),
+    // which prints nothing sensible; the status word is printed there in hexadecimal.
+    if (callback) TraceAt(1, "DF5: bR = %5d, ST = %5d, SF = %x, EF = %x = DF", w.ok, Model(), w.status, w.error);
+    else TraceAt(1, "2:DFStat = DF, dwEF = %lx", static_cast<unsigned long>(w.error));
     s.documentError = kDoubleFeed;
   } else {
-    TraceAt(1, "%s", clearLine);
+    TraceAt(1, "%s", callback ? "QV6ClearErrors 1" : "QV6ClearErrors 2");
     SleepBlink();
     ClearErrorsTwice();
-    s.documentError = clearedDocumentError;
+    s.documentError = callback ? kDocumentJam : kDoubleFeed;
   }
 }
 
@@ -206,16 +234,33 @@ void cbStatusChange(int event, intptr_t value) {
     TraceAt(1, "cbStatusChange: %d", Qv6MappedError());
     Api().reloadPending = true;
   } else {
-    ModelRules(w, "DF5: EF = %x = DF", "QV6ClearErrors 1", kDocumentJam);
+    ModelRules(w, true);
     if (int r = ErrorWordResult(w.error); r != 0) {
-      s.scannerStatus = r;
+      RecordScannerStatus(r);
     } else if (Any(w.error, kErOther)) {
-      s.scannerStatus = kDeviceErrorRecorded;
-    } else if (Any(w.status, kStError)) {
-      s.enableOK = 0;
+      RecordScannerStatus(kDeviceErrorRecorded);
+    } else {
+      if (Any(w.status, kStError)) s.enableOK = 0;
+      // The fast class starts the next document as soon as the scanner can take it.
+      if (s.enableOK.load() != 0 && s.enableScan.load() != 0 && funcTableGetParam(160) != 0 &&
+          s.qv630Fast.load() != 0 && s.documentError.load() == 0 &&
+          (w.status & (kStEarlyScan | kStFeedSensor | kStDoubleFeed)) == (kStEarlyScan | kStFeedSensor) &&
+          s.earlyScanIssued - s.earlyScanUsed < 1) {
+        IssueEarlyScan("QV6EnableEarlyScan STChg");
+      }
     }
   }
   if (Any(w.status, kStScanning)) s.documentStatus.fetch_or(kDocScanning, std::memory_order_release);
+  if (funcTableGetParam(183) != 0) {
+    // The feeder beep: when a document is put in after the feeder was clear for more than 200 ms (the
+    // tick starts at 1, so the first covered feeder beeps).
+    if (Any(w.status, kStFeedSensor)) {
+      const uint32_t clear = s.feederClearTick.exchange(0);
+      if (clear != 0 && plat::TicksElapsed(clear, static_cast<uint32_t>(funcGetTickCount())) > 200) ApiMessageBeep(1);
+    } else if (s.feederClearTick.load() == 0) {
+      s.feederClearTick = std::max<uint32_t>(1, static_cast<uint32_t>(funcGetTickCount()));
+    }
+  }
   if (Any(w.status, kStRearReady)) {
     uint32_t zero = 0;
     s.rearReadyTick.compare_exchange_strong(zero, static_cast<uint32_t>(funcGetTickCount()));
@@ -224,13 +269,13 @@ void cbStatusChange(int event, intptr_t value) {
   }
   // The image-callback table: an entry is called once while all its mask bits are shown. Calls are made
   // outside the table's lock, so a callback may register or remove entries.
-  ImageCallbackEntry due[kImageCallbackSlots];
+  ZarnCallbackEntry due[kImageCallbackSlots];
   int dueIndex[kImageCallbackSlots];
   int dueCount = 0;
   {
     std::lock_guard<std::mutex> lock(s.callbackMutex);
     for (int i = 0; i < kImageCallbackSlots && s.imageCallbacks[i].function != nullptr; ++i) {
-      ImageCallbackEntry& e = s.imageCallbacks[i];
+      ZarnCallbackEntry& e = s.imageCallbacks[i];
       if (e.mask == kStMicrReady) {
         e.tick = 0;
       } else if ((e.mask & w.status) == e.mask) {
@@ -281,7 +326,7 @@ int funcGetStatus(int connection) {
       return kNoOpenDevice;
     }
   }
-  ModelRules(w, "2:DFStat = DF, dwEF = %lx", "QV6ClearErrors 2", kDoubleFeed);
+  ModelRules(w, false);
   if (int r = ErrorWordResult(w.error); r != 0) return r;
   if (Any(w.error, kErOther)) s.scannerStatus = kDeviceErrorRecorded;
   if (Any(w.status, kStScanning | kStFeedSensor)) {

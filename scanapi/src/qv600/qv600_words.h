@@ -18,6 +18,11 @@ Words Read();
 // Reads until the device answers with a word, for at most parameter 139 ms.
 Words ReadOnLine();
 inline bool Any(uint32_t word, uint32_t bits) { return (word & bits) != 0; }
+// A pointer's value for the trace lines that print it as a long, which holds it whole on this platform.
+inline long PointerValue(const void* p) {
+  static_assert(sizeof(long) >= sizeof(intptr_t));
+  return static_cast<long>(reinterpret_cast<intptr_t>(p));
+}
 int Model();
 bool ModelIn(std::initializer_list<int> models);
 void ClearErrorsTwice();
@@ -32,8 +37,17 @@ uint32_t ExpectedDocumentBits();
 void ResetEarlyScan();
 // Empties the code line and both image pointers.
 void EmptyDocument();
-// Calls every image callback registered with exactly `mask`, with `argument` (ticks untouched); `name`
-// goes into the trace lines.
-void CallImageCallbacksWithMask(uint32_t mask, uint32_t argument, const char* name);
+// Starts the next document early: `line` (when given) into the trace, the next batch endorsement when batch
+// printing is on, then the count and the device call.
+void IssueEarlyScan(const char* line);
+// The status change's record of a device error; see QV600State::errorBetweenCycles.
+void RecordScannerStatus(int code);
+// The error met between cycles, once (0 when none).
+int TakeErrorBetweenCycles();
+// The image-callback mask the document cycle calls when the code line arrives.
+inline constexpr uint32_t kVbMicrMask = 0x40000000;
+// Calls every image callback registered with exactly `mask` (STAT_MICRRDY or VBMICR), with `argument`
+// (ticks untouched).
+void CallImageCallbacksWithMask(uint32_t mask, uint32_t argument);
 
 }  // namespace zarn::qv600

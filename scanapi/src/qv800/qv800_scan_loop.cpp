@@ -190,6 +190,7 @@ int funcQV800ScanRead(int32_t* frontSize, int32_t* rearSize, char* codeLine, int
       }
     }
   } else if (memory == 0) {
+    TraceAt(2, "1ScanRead: iFile, iStatus = %d", result);
     TraceAt(2, "iImageFormat = %d, iGray256Level = %d", funcTableGetParam(92), funcTableGetParam(45));
     std::vector<uint8_t> frontBuffer, rearBuffer;
     try {
@@ -202,7 +203,10 @@ int funcQV800ScanRead(int32_t* frontSize, int32_t* rearSize, char* codeLine, int
     const int32_t r = qv8::QVScanDocToMem(front ? frontBuffer.data() : nullptr, rear ? rearBuffer.data() : nullptr,
                                           kQv8MemoryBufferSize, line, kDeviceCodeLine, 0);
     TraceAt(2, "ScanRead: iFile, iStatus = %d", r);
+    TraceAt(2, "iImageFormat = %d, iGray256Level = %d", funcTableGetParam(92), funcTableGetParam(45));
     if (r != 0) {
+      // The document is not finished here: like every failed read it is marked failed and, with a
+      // sorter, sent to its pocket below, which an immediate return would skip.
       result = Qv8Status(r);
     } else {
       int largest = 0;
@@ -222,7 +226,16 @@ int funcQV800ScanRead(int32_t* frontSize, int32_t* rearSize, char* codeLine, int
           const std::span<const uint8_t> record(frontBuffer.data(), static_cast<size_t>(n));
           const int w = WriteRecord(frontName, record, format);
           if (w < 0) result = w;
-          ReadOptically(record, line, sizeof line);
+          TraceAt(2, "ScanRead: iFile, iStatus = %d", w);
+          TraceAt(2, "iImageFormat = %d, iGray256Level = %d", funcTableGetParam(92), funcTableGetParam(45));
+          // The reader follows the output: the black-and-white file's record, or a gray one's with depth.
+          if (result >= 0 && OpticalCheck()) {
+            if (format == 1) {
+              funcOCRMICRFromBWImage(record, line, sizeof line);
+            } else if (zc::imaging::ReadRecordHeader(record.data()).bits > 1) {
+              funcOCRMICRFromGrayImage(record, line, sizeof line);
+            }
+          }
         }
       }
       for (auto [wanted, name, size] : {std::tuple{front, frontName, frontSize}, std::tuple{rear, rearName, rearSize}}) {

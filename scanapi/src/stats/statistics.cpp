@@ -308,19 +308,25 @@ int StatisticsFile::Save(int family) {
   const std::string now = device_->Now();
   SetText(spare_.exitTime, now);
   SetText(run_.exitTime, now);
-  spare_.colorImages += run_.colorImages;
-  spare_.gray8Images += run_.gray8Images;
-  spare_.gray4Images += run_.gray4Images;
-  spare_.gray1Images += run_.gray1Images;
-  spare_.endorsePrints += run_.endorsePrints;
-  spare_.noFeedErrors += run_.noFeedErrors;
-  spare_.doubleFeedErrors += run_.doubleFeedErrors;
-  spare_.paperJamErrors += run_.paperJamErrors;
-  spare_.imageTooLongErrors += run_.imageTooLongErrors;
-  spare_.otherErrors += run_.otherErrors;
-  for (int i = 0; i < 4; ++i) spare_.micr[i] += run_.micr[i];
-  for (int i = 0; i < 256; ++i) spare_.density[i] += run_.density[i];
-  spare_.totalImages = spare_.colorImages + spare_.gray8Images + spare_.gray4Images + spare_.gray1Images;
+  // The totals come from the file and may hold anything: a sum stops at the end of its 32-bit counter
+  // rather than wrap.
+  const auto add = [](int32_t& total, int32_t more) {
+    total = static_cast<int32_t>(std::clamp<int64_t>(int64_t{total} + more, INT32_MIN, INT32_MAX));
+  };
+  add(spare_.colorImages, run_.colorImages);
+  add(spare_.gray8Images, run_.gray8Images);
+  add(spare_.gray4Images, run_.gray4Images);
+  add(spare_.gray1Images, run_.gray1Images);
+  add(spare_.endorsePrints, run_.endorsePrints);
+  add(spare_.noFeedErrors, run_.noFeedErrors);
+  add(spare_.doubleFeedErrors, run_.doubleFeedErrors);
+  add(spare_.paperJamErrors, run_.paperJamErrors);
+  add(spare_.imageTooLongErrors, run_.imageTooLongErrors);
+  add(spare_.otherErrors, run_.otherErrors);
+  for (int i = 0; i < 4; ++i) add(spare_.micr[i], run_.micr[i]);
+  for (int i = 0; i < 256; ++i) add(spare_.density[i], run_.density[i]);
+  spare_.totalImages = spare_.colorImages;
+  for (int32_t images : {spare_.gray8Images, spare_.gray4Images, spare_.gray1Images}) add(spare_.totalImages, images);
   uint8_t rec[kStatRecordSize];
   EncodeStatRecord(spare_, rec);
   if (!WriteAt(file.get(), rec, sizeof rec, kStatHeaderSize)) return kShortWrite;

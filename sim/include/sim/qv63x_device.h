@@ -95,6 +95,7 @@ class Qv63xDevice : public LaterSeriesTemplate {
   std::array<int, 2> pwm_{64, 64};
   std::vector<uint8_t> acquisition_;  // the last image-acquisition block (type 34 payload)
   std::vector<Franking> frankings_;
+  bool feedWaiting_ = false;  // a start feed found the hopper empty: the next document is fed when it comes
   ControllerFirmware controller_{*this, mutex_, &Qv63xDevice::RunningState};
 };
 
