@@ -153,7 +153,7 @@ int funcConvGrayToBW(std::span<uint8_t> source, int threshold, std::span<uint8_t
       switch (in.bits) {
         case 8: v = s[x]; break;
         case 4: v = (x & 1) ? (s[x / 2] & 0x0F) * 16 : s[x / 2]; break;
-        default: v = t.Gray(s[3 * x + 2], s[3 * x + 1], s[3 * x]); break;
+        default: v = t.Gray(s[3 * x], s[3 * x + 1], s[3 * x + 2]); break;  // red, green, blue
       }
       if (v <= threshold) d[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
     }
