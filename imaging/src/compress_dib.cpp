@@ -60,19 +60,30 @@ void Describe(codec::ImgCompDesc& d, const char* tag, const PackedDibInfo& info,
   d.fastTransform = 1;
 }
 
-// Codes the DIB's rows top first through `rowOf`, which fills the row buffer for image row y; the file's
-// length on success, -232 when the codec's end fails, -102 when it does not start.
+// Codes the DIB's rows top first through `rowOf`, which gives image row y: the DIB's own row, or the row
+// buffer (`rowRoom` bytes, none when 0) filled with it. The file's length on success, -232 when the codec's
+// end fails, -102 when it does not start.
 template <class RowFn>
 int CodeDib(codec::ImgCompDesc& d, tiff::Fd& file, const PackedDibInfo& info, size_t rowRoom, RowFn rowOf) {
   if (codec::funcInitComp(&d) != 0) return zarn::kBadParameter;
   std::vector<uint8_t> row(rowRoom, 0);
-  for (int y = 0; y < info.height; ++y) {
-    rowOf(y, row.data());
-    d.lineWriter(0, y, info.width, y + 1, row.data());
-  }
+  for (int y = 0; y < info.height; ++y) d.lineWriter(0, y, info.width, y + 1, rowOf(y, row.data()));
   // The codec's end gives 1 for a PCX with its palette trailer: only a negative end is a failure.
   if (codec::funcEndComp(&d) < 0) return zarn::kCompressionError;
   return ResultOfLength(tiff::FileSize(file.fd));
+}
+
+// The palette a BMP file of the DIB's depth announces: 2^bits entries of blue, green, red and a zero byte.
+// The DIB may hold fewer entries (its colours-used field) and, under a core header, three bytes each; its
+// entries are widened and the rest stay black. False when the DIB has more entries than the depth allows.
+bool BmpPaletteOfDib(const PackedDibInfo& info, const uint8_t* dibPalette, std::array<uint8_t, 4 * 256>& out) {
+  const int entries = 1 << info.bitCount;
+  if (info.bitCount > 8 || info.colors > entries) return false;
+  const size_t entryBytes = info.coreHeader ? 3 : 4;
+  out.fill(0);
+  for (int i = 0; i < info.colors; ++i)
+    std::memcpy(&out[4 * static_cast<size_t>(i)], dibPalette + static_cast<size_t>(i) * entryBytes, 3);
+  return true;
 }
 
 }  // namespace
@@ -125,6 +136,7 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
         row[3 * x + 1] = src[3 * x + 1];
         row[3 * x + 2] = src[3 * x];
       }
+      return static_cast<const uint8_t*>(row);
     });
     TraceAt(2, "Done Copying Image & Compressing");
     return r;
@@ -134,10 +146,13 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
   if (readers) readers->fromGrayRows(pixels, info.width, info.height, info.stride, bits, 200, codeLine, codeLineRoom);
   uint8_t* dibPalette = dib.data() + info.headerSize;
   if (format == 3) {
-    // The BMP branch marks the DIB's first palette entry, as it always has.
-    if (info.colors > 0 && !info.coreHeader) dibPalette[1] = 0x35;
-    funcWriteDIBBMPImage(pixels.data(), dibPalette, fileName, info.width, info.height, static_cast<int>(info.stride),
-                         bits, dpi, dpi);
+    // The BMP branch marks the DIB's first palette entry (its green byte in either entry layout), as it
+    // always has.
+    if (info.colors > 0) dibPalette[1] = 0x35;
+    std::array<uint8_t, 4 * 256> bmpPalette{};
+    if (!BmpPaletteOfDib(info, dibPalette, bmpPalette)) return zarn::kUnsupportedImageType;
+    funcWriteDIBBMPImage(pixels.data(), bmpPalette.data(), fileName, info.width, info.height,
+                         static_cast<int>(info.stride), bits, dpi, dpi);
     return ResultOfLength(FileLength(fileName));
   }
   if (codec::funcInitCompDesc(&d) < 0) return zarn::kBadParameter;
@@ -158,16 +173,21 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
   }
   TraceAt(2, "Done Copying Palette");
   d.palette = palette.data();
-  if (bits == 4) TraceAt(2, "Copying and Compressing Image");
+  const auto dibRow = [&](int y) { return pixels.data() + static_cast<size_t>(info.height - 1 - y) * info.stride; };
+  if (bits == 8) {
+    // 8-bit rows go to the codec straight from the DIB.
+    TraceAt(2, "Copying Image & Compressing");
+    const int r = CodeDib(d, file, info, 0, [&](int y, uint8_t*) { return static_cast<const uint8_t*>(dibRow(y)); });
+    TraceAt(2, "Done Copying Image & Compressing");
+    return r;
+  }
+  TraceAt(2, "Copying and Compressing Image");
   const int r = CodeDib(d, file, info, static_cast<size_t>(info.width) + 128, [&](int y, uint8_t* row) {
-    const uint8_t* src = pixels.data() + static_cast<size_t>(info.height - 1 - y) * info.stride;
-    if (bits == 8) {
-      std::memcpy(row, src, static_cast<size_t>(info.width));
-    } else {
-      for (int x = 0; x < info.width; ++x) row[x] = static_cast<uint8_t>((x % 2 == 0 ? src[x / 2] >> 4 : src[x / 2]) & 0x0F);
-    }
+    const uint8_t* src = dibRow(y);
+    for (int x = 0; x < info.width; ++x) row[x] = static_cast<uint8_t>((x % 2 == 0 ? src[x / 2] >> 4 : src[x / 2]) & 0x0F);
+    return static_cast<const uint8_t*>(row);
   });
-  if (bits == 4) TraceAt(2, "Done Copying and Compressing Image");
+  TraceAt(2, "Done Copying and Compressing Image");
   return r;
 }
 

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,8 @@
 
 #include "imaging/image_record.h"
 #include "imaging_test_support.h"
+#include "platform/debug_output.h"
+#include "qv6/image/dib_format.h"
 #include "scratch_device_file.h"
 #include "testkit/support/external_tool.h"
 #include "testkit/support/scratch_dir.h"
@@ -288,6 +291,113 @@ TEST_F(Writers, DibFormatByDepthTable) {
     EXPECT_EQ(r, static_cast<int>(dir_.Read(std::string(c.name) + ".img").size()));
     const std::string pnm = Run(std::string(c.check) + " '" + file + "' 2>/dev/null");
     EXPECT_NE(pnm.find("101 40"), std::string::npos) << pnm.substr(0, 20);
+  }
+}
+
+// The codec paths of 8- and 4-bit DIBs trace their copy steps at level 2, between the palette and the end.
+TEST_F(Writers, DibCodecPathsTraceTheirRowSteps) {
+  const struct {
+    int bits;
+    const char* start;
+    const char* done;
+  } cases[] = {{8, "Copying Image & Compressing", "Done Copying Image & Compressing"},
+               {4, "Copying and Compressing Image", "Done Copying and Compressing Image"}};
+  zarn::SetApiTraceLevel(2);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bits);
+    test::TestDib dib = test::MakeDib(33, 9, c.bits, 0x5A);
+    plat::DebugOutputCapture capture;
+    const std::string file = F("trace" + std::to_string(c.bits) + ".jpg");
+    ASSERT_GT(VW_CompressDIB(dib.Span(), file.c_str(), 4, 0, 0, 128, 200, nullptr, 0), 0);
+    const std::string text = capture.Text();
+    const size_t palette = text.find("Done Copying Palette");
+    const size_t start = text.find(c.start);
+    const size_t done = text.find(c.done);
+    ASSERT_NE(palette, std::string::npos);
+    ASSERT_NE(start, std::string::npos) << text;
+    ASSERT_NE(done, std::string::npos) << text;
+    EXPECT_LT(palette, start);
+    EXPECT_LT(start, done);
+    EXPECT_EQ(Run("djpeg -pnm '" + file + "' 2>/dev/null").substr(0, 8), "P5\n33 9\n");
+  }
+}
+
+// A DIB's palette may be shorter than its depth allows (colours used below 2^bits) or, under a 12-byte core
+// header, hold 3-byte entries. The BMP of format 3 must still carry the 2^bits four-byte entries its header
+// announces, each DIB entry widened (the first one marked green 0x35), so that readers take the file and see
+// the DIB's colours.
+TEST_F(Writers, DibBmpWithAShortOrCorePaletteIsWhole) {
+  struct Case {
+    const char* name;
+    bool core;
+    int bits, colours;  // colours: entries in the DIB
+  };
+  const Case cases[] = {{"EightBitTwoColours", false, 8, 2},
+                        {"FourBitThreeColours", false, 4, 3},
+                        {"CoreHeaderEightBit", true, 8, 256},
+                        {"CoreHeaderFourBit", true, 4, 16}};
+  const int w = 7, h = 3;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const size_t headerBytes = c.core ? qv6::kCoreHeaderSize : qv6::kInfoHeaderSize;
+    const size_t entryBytes = c.core ? 3 : 4;
+    const size_t stride = static_cast<size_t>(qv6::DibBytesPerLine(w, c.bits));
+    std::vector<uint8_t> dib(headerBytes + entryBytes * c.colours + stride * h, 0);
+    if (c.core) {
+      qv6::StoreLe32(&dib[0], qv6::kCoreHeaderSize);
+      qv6::StoreLe16(&dib[4], w);
+      qv6::StoreLe16(&dib[6], h);
+      qv6::StoreLe16(&dib[8], 1);
+      qv6::StoreLe16(&dib[10], static_cast<uint16_t>(c.bits));
+    } else {
+      qv6::BitmapInfoHeader info;
+      info.width = w;
+      info.height = h;
+      info.bitCount = static_cast<uint16_t>(c.bits);
+      info.clrUsed = static_cast<uint32_t>(c.colours);
+      qv6::WriteInfoHeader(dib.data(), info);
+    }
+    // Entry i: blue 10 + i, green 200 - i, red 3 * i (all distinct, none gray).
+    auto rgbOf = [](int i) { return std::array<int, 3>{3 * i, i == 0 ? 0x35 : 200 - i, 10 + i}; };
+    for (int i = 0; i < c.colours; ++i) {
+      uint8_t* e = &dib[headerBytes + entryBytes * i];
+      e[0] = static_cast<uint8_t>(10 + i), e[1] = static_cast<uint8_t>(200 - i), e[2] = static_cast<uint8_t>(3 * i);
+    }
+    // Pixel (x, y) of the image (top row first) has index (x + 2y) mod colours; rows are stored bottom-up.
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = &dib[headerBytes + entryBytes * c.colours + stride * (h - 1 - y)];
+      for (int x = 0; x < w; ++x) {
+        const int index = (x + 2 * y) % c.colours;
+        if (c.bits == 8) row[x] = static_cast<uint8_t>(index);
+        else row[x / 2] |= static_cast<uint8_t>(x % 2 == 0 ? index << 4 : index);
+        for (int v : rgbOf(index)) ppm += static_cast<char>(v);
+      }
+    }
+    const std::string file = F(std::string(c.name) + ".bmp");
+    const int r = VW_CompressDIB(dib, file.c_str(), 3, 0, 0, 128, 200, nullptr, 0);
+    const std::string read = dir_.Read(std::string(c.name) + ".bmp");
+    const std::vector<uint8_t> bmp(read.begin(), read.end());
+    const size_t dataOffset = 54 + (size_t{4} << c.bits);
+    ASSERT_EQ(bmp.size(), dataOffset + stride * h);
+    EXPECT_EQ(r, static_cast<int>(bmp.size()));
+    EXPECT_EQ(qv6::LoadLe32(&bmp[2]), bmp.size());
+    EXPECT_EQ(qv6::LoadLe32(&bmp[10]), dataOffset);
+    // The entries past the DIB's own are black.
+    for (size_t i = 54 + 4 * c.colours; i < dataOffset; ++i) ASSERT_EQ(bmp[i], 0) << "palette byte " << i;
+    const Identified id = Identify(file);
+    EXPECT_EQ(id.width, w);
+    EXPECT_EQ(id.height, h);
+    EXPECT_TRUE(Run("bmptopnm '" + file + "' 2>/dev/null") == ppm);
+    const std::string pil = Py("from PIL import Image\nprint(Image.open('" + std::string(c.name) +
+                               ".bmp').convert('RGB').tobytes().hex())");
+    std::string hex;
+    for (size_t i = ppm.size() - 3 * w * h; i < ppm.size(); ++i) {
+      char b[3];
+      std::snprintf(b, sizeof b, "%02x", static_cast<uint8_t>(ppm[i]));
+      hex += b;
+    }
+    EXPECT_EQ(pil, hex + "\n");
   }
 }
 
