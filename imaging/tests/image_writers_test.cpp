@@ -258,6 +258,35 @@ TEST_F(Writers, MemoryTargetsAreBoundedByTheirSize) {
   EXPECT_EQ(jpeg[1], 0xD8);
 }
 
+// Format 3 into memory writes a BMP at the record's own depth from the address, with the target given as
+// an address alone (the room is the writer's to size): 4-bit records larger than a few thousand pixels,
+// 8-bit ones and 24-bit ones, read back equal by bmptopnm and PIL.
+TEST_F(Writers, MemoryBmpKeepsTheRecordsDepth) {
+  for (int bits : {4, 8, 24}) {
+    SCOPED_TRACE(bits);
+    const std::vector<uint8_t> record = ToneRecord(121, 61, bits, 200);
+    std::vector<uint8_t> memory(3 * 121 * 61 + 8192, 0xCD);
+    const std::string name = "MD:" + std::to_string(reinterpret_cast<uintptr_t>(memory.data()));
+    ASSERT_EQ(ZARNCompressImageGray(name.c_str(), record, 3), 0);
+    ASSERT_EQ(memory[0], 'B');
+    ASSERT_EQ(memory[1], 'M');
+    EXPECT_EQ(memory[28], bits);
+    const uint32_t size = qv6::LoadLe32(&memory[2]);
+    ASSERT_LE(size, memory.size());
+    EXPECT_EQ(memory[size], 0xCD);  // nothing past the file
+    dir_.Write("mem.bmp", std::string(memory.begin(), memory.begin() + size));
+    EXPECT_TRUE(Run("bmptopnm '" + F("mem.bmp") + "' 2>/dev/null") == RecordAsPnm(record));
+    // PIL's colours of the bottom-right pixel, against the record's.
+    const std::string pnm = RecordAsPnm(record);
+    const size_t last = pnm.size() - (bits == 24 ? 3 : 1);
+    const auto at = [&](size_t i) { return std::to_string(static_cast<uint8_t>(pnm[i])); };
+    const std::string rgb = bits == 24 ? at(last) + ", " + at(last + 1) + ", " + at(last + 2)
+                                       : at(last) + ", " + at(last) + ", " + at(last);
+    EXPECT_EQ(Py("from PIL import Image\nim = Image.open('mem.bmp')\nprint(im.size, im.convert('RGB').getpixel((120, 60)))"),
+              "(121, 61) (" + rgb + ")\n");
+  }
+}
+
 // A scan's DIB by format and depth: each accepted pair writes a file a standard reader takes, of the DIB's
 // size, and returns its length; the refused pairs write nothing.
 TEST_F(Writers, DibFormatByDepthTable) {
