@@ -532,5 +532,61 @@ TEST(MemImages, DeliveredImagesBecomeRecordsInPlace) {
   zarn::ResetTraceForTests();
 }
 
+// Delivered BMPs of every record depth, with row padding, odd heights and a gap before the pixels, become
+// exactly the record a plain top-first copy makes; depths without a record row length give the header
+// alone.
+TEST(MemImages, DeliveredBmpRowsMoveInPlace) {
+  zarn::testing::ScratchDeviceFile deviceFile;
+  zarn::SetApiTraceLevel(0);
+  ASSERT_GE(zarn::funcTableSetParam(6, 1), 0);
+  struct Case {
+    int bits, width, height;
+    uint32_t gap;  // bytes between the palette and the pixels
+  };
+  const Case cases[] = {{8, 13, 7, 0}, {8, 16, 4, 0}, {4, 9, 5, 3}, {1, 21, 6, 0}, {1, 70, 1, 17}, {8, 2, 30, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.width) + " x " + std::to_string(c.height));
+    const size_t rowBytes = static_cast<size_t>(RecordRowBytes(c.width, c.bits));
+    const size_t stride = (rowBytes + 3) / 4 * 4;
+    const uint32_t dataOffset = 54 + (4u << c.bits) + c.gap;
+    std::vector<uint8_t> bmp(dataOffset + stride * c.height + 5, 0xEE);
+    bmp[0] = 'B', bmp[1] = 'M';
+    qv6::StoreLe32(&bmp[10], dataOffset);
+    qv6::StoreLe32(&bmp[18], static_cast<uint32_t>(c.width));
+    qv6::StoreLe32(&bmp[22], static_cast<uint32_t>(c.height));
+    qv6::StoreLe16(&bmp[28], static_cast<uint16_t>(c.bits));
+    std::vector<uint8_t> expected = MakeRecord(c.width, c.height, c.bits, 200);
+    for (int y = 0; y < c.height; ++y)  // stored row y is image row height - 1 - y
+      for (size_t i = 0; i < stride; ++i) {
+        const uint8_t v = static_cast<uint8_t>(i * 31 + static_cast<size_t>(y) * 7 + 1);
+        bmp[dataOffset + y * stride + i] = v;
+        if (i < rowBytes) expected[kRecordHeaderBytes + (c.height - 1 - y) * rowBytes + i] = v;
+      }
+    int64_t size = 0, offset = -1;
+    ASSERT_EQ(funcAddMemHeaderToBMP(bmp.data(), bmp.size(), 0, &size, &offset), 0);
+    EXPECT_EQ(offset, 0);
+    ASSERT_EQ(size, static_cast<int64_t>(expected.size()));
+    EXPECT_EQ(std::vector<uint8_t>(bmp.begin(), bmp.begin() + size), expected);
+  }
+  // 24 bits: width, height, bits and dpi, and no rows.
+  std::vector<uint8_t> colour(54 + 3 * 4 * 2, 0x77);
+  colour[0] = 'B', colour[1] = 'M';
+  qv6::StoreLe32(&colour[10], 54);
+  qv6::StoreLe32(&colour[18], 3);
+  qv6::StoreLe32(&colour[22], 2);
+  qv6::StoreLe16(&colour[28], 24);
+  int64_t size = 0, offset = -1;
+  ASSERT_EQ(funcAddMemHeaderToBMP(colour.data(), colour.size(), 0, &size, &offset), 0);
+  EXPECT_EQ(size, 8);
+  EXPECT_EQ(offset, 0);
+  const RecordHeader h = ReadRecordHeader(colour.data());
+  EXPECT_EQ(h.width, 3);
+  EXPECT_EQ(h.height, 2);
+  EXPECT_EQ(h.bits, 24);
+  EXPECT_EQ(h.dpi, 200);
+  zarn::ResetParamsForTests();
+  zarn::ResetTraceForTests();
+}
+
 }  // namespace
 }  // namespace zc::imaging
