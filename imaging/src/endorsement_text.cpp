@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/endorsement.h"
+#include "platform/text.h"
 #include "imaging_trace.h"
 
 namespace zc::imaging {
@@ -84,7 +85,12 @@ text::FontSpec EndorsementFont(int height, int bold, int italic, const char* fac
   f.height = height;
   f.weight = 400 + 300 * bold;
   f.italic = italic != 0;
-  if (face) f.face = face;
+  if (face) {
+    f.face = face;
+    // Faces named "cour..." or "ms ..." (any case) are asked for with a fixed pitch.
+    const std::string_view name(face);
+    f.fixedPitch = plat::EqualNoCase(name.substr(0, 4), "cour") || plat::EqualNoCase(name.substr(0, 3), "ms ");
+  }
   return f;
 }
 
