@@ -256,6 +256,11 @@ TEST_F(Writers, MemoryTargetsAreBoundedByTheirSize) {
   ASSERT_EQ(ZARNCompressImageGray(jname.c_str(), ToneRecord(120, 48, 8, 200), 4), 0);
   EXPECT_EQ(jpeg[0], 0xFF);
   EXPECT_EQ(jpeg[1], 0xD8);
+  // A JPEG target too small: the codec refuses, -232, and nothing lands past the target.
+  std::vector<uint8_t> tightJpeg(600 + 64, 0xCD);
+  const std::string tname = "MD:" + std::to_string(reinterpret_cast<uintptr_t>(tightJpeg.data())) + ":600";
+  EXPECT_EQ(ZARNCompressImageGray(tname.c_str(), ToneRecord(120, 48, 8, 200), 4), -232);
+  EXPECT_EQ(std::vector<uint8_t>(tightJpeg.begin() + 600, tightJpeg.end()), std::vector<uint8_t>(64, 0xCD));
 }
 
 // Format 3 into memory writes a BMP at the record's own depth from the address, with the target given as
