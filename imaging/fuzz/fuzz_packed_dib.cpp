@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (f == nullptr || std::fread(head.data(), 1, head.size(), f) != head.size()) __builtin_trap();
       std::fclose(f);
       const uint32_t declared = head[2] | head[3] << 8 | head[4] << 16 | static_cast<uint32_t>(head[5]) << 24;
-      const uint32_t dataOffset = head[10] | head[11] << 8 | head[12] << 16 | static_cast<uint32_t>(head[13]) << 24;
+      const uint32_t dataOffset =
+          head[10] | head[11] << 8 | head[12] << 16 | static_cast<uint32_t>(head[13]) << 24;
       if (head[0] != 'B' || declared != static_cast<uint32_t>(written) ||
           dataOffset != 54 + (4u << info.bitCount) || declared - dataOffset != info.stride * info.height)
         __builtin_trap();

@@ -76,7 +76,8 @@ int CodeDib(codec::ImgCompDesc& d, tiff::Fd& file, const PackedDibInfo& info, si
 // The palette a BMP file of the DIB's depth announces: 2^bits entries of blue, green, red and a zero byte.
 // The DIB may hold fewer entries (its colours-used field) and, under a core header, three bytes each; its
 // entries are widened and the rest stay black. False when the DIB has more entries than the depth allows.
-bool BmpPaletteOfDib(const PackedDibInfo& info, const uint8_t* dibPalette, std::array<uint8_t, 4 * 256>& out) {
+bool BmpPaletteOfDib(const PackedDibInfo& info, const uint8_t* dibPalette,
+                     std::array<uint8_t, 4 * 256>& out) {
   const int entries = 1 << info.bitCount;
   if (info.bitCount > 8 || info.colors > entries) return false;
   const size_t entryBytes = info.coreHeader ? 3 : 4;
@@ -173,18 +174,22 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
   }
   TraceAt(2, "Done Copying Palette");
   d.palette = palette.data();
-  const auto dibRow = [&](int y) { return pixels.data() + static_cast<size_t>(info.height - 1 - y) * info.stride; };
+  const auto dibRow = [&](int y) {
+    return pixels.data() + static_cast<size_t>(info.height - 1 - y) * info.stride;
+  };
   if (bits == 8) {
     // 8-bit rows go to the codec straight from the DIB.
     TraceAt(2, "Copying Image & Compressing");
-    const int r = CodeDib(d, file, info, 0, [&](int y, uint8_t*) { return static_cast<const uint8_t*>(dibRow(y)); });
+    const int r =
+        CodeDib(d, file, info, 0, [&](int y, uint8_t*) { return static_cast<const uint8_t*>(dibRow(y)); });
     TraceAt(2, "Done Copying Image & Compressing");
     return r;
   }
   TraceAt(2, "Copying and Compressing Image");
   const int r = CodeDib(d, file, info, static_cast<size_t>(info.width) + 128, [&](int y, uint8_t* row) {
     const uint8_t* src = dibRow(y);
-    for (int x = 0; x < info.width; ++x) row[x] = static_cast<uint8_t>((x % 2 == 0 ? src[x / 2] >> 4 : src[x / 2]) & 0x0F);
+    for (int x = 0; x < info.width; ++x)
+      row[x] = static_cast<uint8_t>((x % 2 == 0 ? src[x / 2] >> 4 : src[x / 2]) & 0x0F);
     return static_cast<const uint8_t*>(row);
   });
   TraceAt(2, "Done Copying and Compressing Image");

@@ -114,7 +114,8 @@ void ClassifyRow(const GrayPlane& g, const std::vector<uint8_t>& edges, size_t e
 // Sets black every white output pixel inside the window (inclusive bounds, columns clipped to the
 // classified columns 2..lastC) whose source pixel is at most `limit`; the number set. `g` starts at the
 // cropped left edge, so output column c reads its column c - 2.
-int64_t DarkenWindow(BitRows& bits, const GrayPlane& g, int r0, int r1, int c0, int c1, int lastC, int limit) {
+int64_t DarkenWindow(BitRows& bits, const GrayPlane& g, int r0, int r1, int c0, int c1, int lastC,
+                     int limit) {
   c0 = std::max(c0, 2);
   c1 = std::min(c1, lastC);
   int64_t added = 0;

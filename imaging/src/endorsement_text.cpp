@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "imaging/endorsement.h"
-#include "platform/text.h"
 #include "imaging_trace.h"
+#include "platform/text.h"
 
 namespace zc::imaging {
 namespace {
@@ -89,7 +89,8 @@ text::FontSpec EndorsementFont(int height, int bold, int italic, const char* fac
     f.face = face;
     // Faces named "cour..." or "ms ..." (any case) are asked for with a fixed pitch.
     const std::string_view name(face);
-    f.fixedPitch = plat::EqualNoCase(name.substr(0, 4), "cour") || plat::EqualNoCase(name.substr(0, 3), "ms ");
+    f.fixedPitch =
+        plat::EqualNoCase(name.substr(0, 4), "cour") || plat::EqualNoCase(name.substr(0, 3), "ms ");
   }
   return f;
 }

@@ -30,10 +30,16 @@ void LocalLine(const char* text) {
 }
 
 // The first 128 bytes in lines of eight, to the local log, when a delivered image is not recognised.
-void DumpHead(const char* kind, const uint8_t* buffer, size_t size, int64_t imageSize, int64_t imageOffset) {
+enum class Delivered { kTiff, kBmp };
+void DumpHead(Delivered kind, const uint8_t* buffer, size_t size, int64_t imageSize, int64_t imageOffset) {
   char line[128];
-  std::snprintf(line, sizeof line, "%s: *plImageSize = %ld, *plImageOffset = %ld", kind, static_cast<long>(imageSize),
-                static_cast<long>(imageOffset));
+  if (kind == Delivered::kTiff) {
+    std::snprintf(line, sizeof line, "TIFF: *plImageSize = %ld, *plImageOffset = %ld",
+                  static_cast<long>(imageSize), static_cast<long>(imageOffset));
+  } else {
+    std::snprintf(line, sizeof line, "BMP: *plImageSize = %ld, *plImageOffset = %ld",
+                  static_cast<long>(imageSize), static_cast<long>(imageOffset));
+  }
   LocalLine(line);
   for (size_t row = 0; row < 16 && row * 8 + 8 <= size; ++row) {
     const uint8_t* b = buffer + row * 8;
@@ -105,7 +111,8 @@ int funcAddMemTIFFHeader(uint8_t* buffer, size_t size, int /*flag*/, int64_t* im
                     static_cast<uint64_t>(info.stripOffset) + static_cast<uint64_t>(info.stripBytes) <= size &&
                     kRecordHeaderBytes + static_cast<uint64_t>(info.stripBytes) <= size;
   if (!fits) {
-    if (buffer != nullptr) DumpHead("TIFF", buffer, size, imageSize ? *imageSize : 0, imageOffset ? *imageOffset : 0);
+    if (buffer != nullptr)
+      DumpHead(Delivered::kTiff, buffer, size, imageSize ? *imageSize : 0, imageOffset ? *imageOffset : 0);
     return zarn::kNonTiffImage;
   }
   if (imageOffset != nullptr) *imageOffset = 0;
@@ -131,7 +138,8 @@ int funcAddMemTIFFHeader(uint8_t* buffer, size_t size, int /*flag*/, int64_t* im
 
 int funcAddMemHeaderToBMP(uint8_t* buffer, size_t size, int /*unused*/, int64_t* imageSize, int64_t* imageOffset) {
   if (buffer == nullptr || size < 54 || buffer[0] != 'B' || buffer[1] != 'M') {
-    if (buffer != nullptr) DumpHead("BMP", buffer, size, imageSize ? *imageSize : 0, imageOffset ? *imageOffset : 0);
+    if (buffer != nullptr)
+      DumpHead(Delivered::kBmp, buffer, size, imageSize ? *imageSize : 0, imageOffset ? *imageOffset : 0);
     return zarn::kNonTiffImage;
   }
   const uint32_t dataOffset = Get32Le(buffer + 10);

@@ -65,8 +65,8 @@ int funcRotateImage1(std::span<const uint8_t> record, std::span<uint8_t> destina
   return 1;
 }
 
-int funcFindTopMargin(const uint8_t* pixels, int /*unused1*/, int height, int width, int /*unused2*/, int start,
-                      int threshold) {
+int funcFindTopMargin(const uint8_t* pixels, int /*unused1*/, int height, int width, int /*unused2*/,
+                      int start, int threshold) {
   if (pixels == nullptr || width < 12 || height < 1) return -1;
   const size_t stride = static_cast<size_t>(width);
   for (int y = std::max(start, 0); y < height; ++y) {

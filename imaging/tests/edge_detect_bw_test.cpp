@@ -287,8 +287,9 @@ TEST_F(EdgeDetectBw, DensityCorrectionAfterCroppingReadsTheCroppedColumns) {
     return static_cast<uint8_t>(120 + std::clamp(10 * (14 - d), 0, 80));
   });
   auto out = OutputFor(w, h);
-  ASSERT_EQ(funcConvGrayImageEdgeDetectBW(src, nullptr, 400, 0x2 | kEdgeCropBorders | kEdgeDensityCorrection, out),
-            0);
+  ASSERT_EQ(
+      funcConvGrayImageEdgeDetectBW(src, nullptr, 400, 0x2 | kEdgeCropBorders | kEdgeDensityCorrection, out),
+      0);
   ASSERT_EQ(test::HeaderOf(out).width, w - left);
   const auto column = [&](int sourceX) { return sourceX - left + 2; };
   for (int y : {60, 100, 150}) {

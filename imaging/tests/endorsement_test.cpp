@@ -454,15 +454,17 @@ TEST_F(Endorsement, WithFreeTypeArialWidthsGrowAndInkStaysInside) {
 // to a proportional face.
 TEST_F(Endorsement, CourierAndMsFacesAskForAFixedPitch) {
   text::ScopedTextBackend freeType(text::TextBackend::FreeType);
-  if (!text::CreateFreeTypeRasterizer({"Arial", -12, 400, false})) GTEST_SKIP() << "no scalable face installed";
+  if (!text::CreateFreeTypeRasterizer({"Arial", -12, 400, false}))
+    GTEST_SKIP() << "no scalable face installed";
   if (!testkit::HaveTool("fc-match") ||
       testkit::RunCommand("fc-match -f '%{spacing}' ':spacing=mono'").output != "100")
     GTEST_SKIP() << "no fixed-pitch face installed";
   const struct {
     const char* face;
     bool fixed;
-  } cases[] = {{"Courier Nowhere", true}, {"COURnowhere", true}, {"ms nowhere", true},   {"MS Nowhere", true},
-               {"msnowhere", false},      {"cou nowhere", false}, {"Nowhere Sans", false}};
+  } cases[] = {{"Courier Nowhere", true}, {"COURnowhere", true}, {"ms nowhere", true},
+               {"MS Nowhere", true},      {"msnowhere", false},  {"cou nowhere", false},
+               {"Nowhere Sans", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.face);
     int widths[2] = {};

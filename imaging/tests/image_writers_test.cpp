@@ -287,7 +287,8 @@ TEST_F(Writers, MemoryBmpKeepsTheRecordsDepth) {
     const auto at = [&](size_t i) { return std::to_string(static_cast<uint8_t>(pnm[i])); };
     const std::string rgb = bits == 24 ? at(last) + ", " + at(last + 1) + ", " + at(last + 2)
                                        : at(last) + ", " + at(last) + ", " + at(last);
-    EXPECT_EQ(Py("from PIL import Image\nim = Image.open('mem.bmp')\nprint(im.size, im.convert('RGB').getpixel((120, 60)))"),
+    EXPECT_EQ(Py("from PIL import Image\nim = Image.open('mem.bmp')\nprint(im.size, "
+                 "im.convert('RGB').getpixel((120, 60)))"),
               "(121, 61) (" + rgb + ")\n");
   }
 }
@@ -395,7 +396,9 @@ TEST_F(Writers, DibBmpWithAShortOrCorePaletteIsWhole) {
     auto rgbOf = [](int i) { return std::array<int, 3>{3 * i, i == 0 ? 0x35 : 200 - i, 10 + i}; };
     for (int i = 0; i < c.colours; ++i) {
       uint8_t* e = &dib[headerBytes + entryBytes * i];
-      e[0] = static_cast<uint8_t>(10 + i), e[1] = static_cast<uint8_t>(200 - i), e[2] = static_cast<uint8_t>(3 * i);
+      e[0] = static_cast<uint8_t>(10 + i);
+      e[1] = static_cast<uint8_t>(200 - i);
+      e[2] = static_cast<uint8_t>(3 * i);
     }
     // Pixel (x, y) of the image (top row first) has index (x + 2y) mod colours; rows are stored bottom-up.
     std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
@@ -403,8 +406,11 @@ TEST_F(Writers, DibBmpWithAShortOrCorePaletteIsWhole) {
       uint8_t* row = &dib[headerBytes + entryBytes * c.colours + stride * (h - 1 - y)];
       for (int x = 0; x < w; ++x) {
         const int index = (x + 2 * y) % c.colours;
-        if (c.bits == 8) row[x] = static_cast<uint8_t>(index);
-        else row[x / 2] |= static_cast<uint8_t>(x % 2 == 0 ? index << 4 : index);
+        if (c.bits == 8) {
+          row[x] = static_cast<uint8_t>(index);
+        } else {
+          row[x / 2] |= static_cast<uint8_t>(x % 2 == 0 ? index << 4 : index);
+        }
         for (int v : rgbOf(index)) ppm += static_cast<char>(v);
       }
     }
@@ -548,9 +554,11 @@ TEST(MemImages, DeliveredBmpRowsMoveInPlace) {
     int bits, width, height;
     uint32_t gap;  // bytes between the palette and the pixels
   };
-  const Case cases[] = {{8, 13, 7, 0}, {8, 16, 4, 0}, {4, 9, 5, 3}, {1, 21, 6, 0}, {1, 70, 1, 17}, {8, 2, 30, 0}};
+  const Case cases[] = {{8, 13, 7, 0}, {8, 16, 4, 0},  {4, 9, 5, 3},
+                        {1, 21, 6, 0}, {1, 70, 1, 17}, {8, 2, 30, 0}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.width) + " x " + std::to_string(c.height));
+    SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.width) + " x " +
+                 std::to_string(c.height));
     const size_t rowBytes = static_cast<size_t>(RecordRowBytes(c.width, c.bits));
     const size_t stride = (rowBytes + 3) / 4 * 4;
     const uint32_t dataOffset = 54 + (4u << c.bits) + c.gap;

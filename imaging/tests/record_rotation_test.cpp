@@ -43,7 +43,7 @@ bool BitAt(const std::vector<uint8_t>& r, int x, int y) {
 TEST(RecordRotation, OneBitCornersGoWhereACounterClockwiseTurnPutsThem) {
   // 10 x 3 with the top-left and bottom-right pixels black: turned 3 x 10, bottom-left and top-right.
   auto src = MakeRecord(10, 3, 1, 200);
-  src[8] = 0x80;            // (0, 0)
+  src[8] = 0x80;              // (0, 0)
   src[8 + 2 * 2 + 1] = 0x40;  // (9, 2)
   std::vector<uint8_t> dst(8 + 10, 0xEE);
   ASSERT_EQ(funcRotateImage1(src, dst), 1);
@@ -66,7 +66,8 @@ TEST(RecordRotation, OneBitMatchesPixelTurnAcrossStrips) {
     auto src = MakeRecord(w, h, 1, 200);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
-        if (rng() % 3 == 0) src[8 + static_cast<size_t>(y) * ((w + 7) / 8) + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        if (rng() % 3 == 0)
+          src[8 + static_cast<size_t>(y) * ((w + 7) / 8) + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
     std::vector<uint8_t> dst(8 + static_cast<size_t>((h + 7) / 8) * w, 0xEE);
     ASSERT_EQ(funcRotateImage1(src, dst), 1);
     ASSERT_EQ(HeaderOf(dst).width, h);
@@ -76,7 +77,8 @@ TEST(RecordRotation, OneBitMatchesPixelTurnAcrossStrips) {
       for (int x = 0; x < w; ++x) wrong += BitAt(src, x, y) != BitAt(dst, y, w - 1 - x);
     EXPECT_EQ(wrong, 0);
     // Bits past the turned width stay white.
-    for (int r = 0; r < w && h % 8 != 0; ++r) EXPECT_EQ(dst[8 + static_cast<size_t>(r + 1) * ((h + 7) / 8) - 1] & (0xFF >> (h % 8)), 0);
+    for (int r = 0; r < w && h % 8 != 0; ++r)
+      EXPECT_EQ(dst[8 + static_cast<size_t>(r + 1) * ((h + 7) / 8) - 1] & (0xFF >> (h % 8)), 0);
   }
 }
 
