@@ -33,12 +33,12 @@ int ResultOfLength(int64_t length) {
 
 const char* TagOfFormat(int format) {
   switch (format) {
-    case 5: return "GIF";
-    case 6: return "PCX";
-    case 7: return "JPEG";
-    case 4: return "JPEGG";
-    case 8: return "PROG";
-    case 9: return "PROGG";
+    case kFormatGif: return "GIF";
+    case kFormatPcx: return "PCX";
+    case kFormatJpeg: return "JPEG";
+    case kFormatGrayJpeg: return "JPEGG";
+    case kFormatProgressiveJpeg: return "PROG";
+    case kFormatProgressiveGrayJpeg: return "PROGG";
     default: return "BMP";
   }
 }
@@ -99,7 +99,7 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
   const DibCodeLineReaders* readers = DibCodeLineCheck(codeLine, dpi);
   const int bits = info.bitCount;
 
-  if (format == 0 || format == 1) {
+  if (format == 0 || format == kFormatTiffG4) {
     TraceAt(2, "Compressing TIFF");
     if (bits != 1 && bits != 4 && bits != 8) return zarn::kUnsupportedImageType;
     std::vector<uint8_t> work;
@@ -124,8 +124,8 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
   if (bits == 24) {
     TraceAt(2, "Starting 24 Bit Compression");
     // Both accepted formats write a colour JPEG, the BMP code included.
-    if (format != 3 && format != 4) return zarn::kUnsupportedImageType;
-    if (format == 3) TraceAt(2, "24-bit DIB with format 3 written as JPEG");
+    if (format != kFormatBmp && format != kFormatGrayJpeg) return zarn::kUnsupportedImageType;
+    if (format == kFormatBmp) TraceAt(2, "24-bit DIB with format 3 written as JPEG");
     if (codec::funcInitCompDesc(&d) < 0) return zarn::kBadParameter;
     tiff::Fd file(plat::OpenFileDescriptor(fileName ? fileName : "", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (file.fd < 0) return zarn::kBadFileName;
@@ -146,7 +146,7 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
   TraceAt(2, bits == 8 ? "Compressing 8 Bit Image" : "Compressing 4 Bit Data");
   if (readers) readers->fromGrayRows(pixels, info.width, info.height, info.stride, bits, 200, codeLine, codeLineRoom);
   uint8_t* dibPalette = dib.data() + info.headerSize;
-  if (format == 3) {
+  if (format == kFormatBmp) {
     // The BMP branch marks the DIB's first palette entry (its green byte in either entry layout), as it
     // always has.
     if (info.colors > 0) dibPalette[1] = 0x35;

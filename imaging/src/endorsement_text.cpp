@@ -95,7 +95,7 @@ text::FontSpec EndorsementFont(int height, int bold, int italic, const char* fac
   return f;
 }
 
-TextExtent MeasureEndorsementText(const text::FontSpec& font, std::string_view text) {
+TextExtent funcMeasureEndorsementText(const text::FontSpec& font, std::string_view text) {
   if (!FontAvailable(font)) return {-1, 0};
   const auto raster = text::CreateTextRasterizer(font);
   const auto lines = SplitEndorsementLines(text);
@@ -105,8 +105,8 @@ TextExtent MeasureEndorsementText(const text::FontSpec& font, std::string_view t
   return e;
 }
 
-int DrawEndorsementText(const MonoRaster& target, int x, int y, const text::FontSpec& font, std::string_view text,
-                        bool topClip, bool fit, int style) {
+int funcDrawEndorsementText(const MonoRaster& target, int x, int y, const text::FontSpec& font,
+                            std::string_view text, bool topClip, bool fit, int style) {
   if (x < 0 || x >= target.width || y >= target.rows) return -1;
   if (y < 0 && topClip) return -1;
   if (!fit && target.width - x < 8) return -1;

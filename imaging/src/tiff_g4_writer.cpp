@@ -66,9 +66,9 @@ bool CodeRows(codec::FaxEncodeCtx& ctx, const ConstRecordView& v, std::vector<ui
 
 }  // namespace
 
-std::array<uint8_t, kTiffG4HeaderBytes> MakeTiffG4Header(int width, int rows, uint32_t stripBytes, int dpi,
-                                                         uint16_t checksum, bool micrTag, const std::tm& now) {
-  std::array<uint8_t, kTiffG4HeaderBytes> h{};
+TiffG4Header MakeTiffG4Header(int width, int rows, uint32_t stripBytes, int dpi, uint16_t checksum,
+                              bool micrTag, const std::tm& now) {
+  TiffG4Header h{};
   h[0] = h[1] = 'I';
   plat::bytes::PutLe16(&h[2], static_cast<uint16_t>(42));
   plat::bytes::PutLe32(&h[4], 8);
