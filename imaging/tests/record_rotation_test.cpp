@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <vector>
 
@@ -16,6 +17,11 @@ using test::HeaderOf;
 using test::MakeRecord;
 using test::PixelsOf;
 
+std::array<int, 4> Geometry(const std::vector<uint8_t>& r) {
+  const RecordHeader h = HeaderOf(r);
+  return {h.width, h.height, h.bits, h.dpi};
+}
+
 TEST(RecordRotation, EightBitTurnsCounterClockwise) {
   // 3 x 2:  1 2 3      turned:  3 6
   //         4 5 6               2 5
@@ -23,11 +29,7 @@ TEST(RecordRotation, EightBitTurnsCounterClockwise) {
   const auto src = MakeRecord(3, 2, 8, 240, {1, 2, 3, 4, 5, 6});
   std::vector<uint8_t> dst(8 + 6, 0xEE);
   ASSERT_EQ(funcRotateImage8Left(src, dst), 1);
-  const RecordHeader h = HeaderOf(dst);
-  EXPECT_EQ(h.width, 2);
-  EXPECT_EQ(h.height, 3);
-  EXPECT_EQ(h.bits, 8);
-  EXPECT_EQ(h.dpi, 240);
+  EXPECT_EQ(Geometry(dst), (std::array{2, 3, 8, 240}));
   EXPECT_EQ(PixelsOf(dst), (std::vector<uint8_t>{3, 6, 2, 5, 1, 4}));
   // Wrong depth, or no room for the turned record.
   std::vector<uint8_t> small(8 + 5);
@@ -47,10 +49,7 @@ TEST(RecordRotation, OneBitCornersGoWhereACounterClockwiseTurnPutsThem) {
   src[8 + 2 * 2 + 1] = 0x40;  // (9, 2)
   std::vector<uint8_t> dst(8 + 10, 0xEE);
   ASSERT_EQ(funcRotateImage1(src, dst), 1);
-  const RecordHeader h = HeaderOf(dst);
-  EXPECT_EQ(h.width, 3);
-  EXPECT_EQ(h.height, 10);
-  EXPECT_EQ(h.bits, 1);
+  EXPECT_EQ(Geometry(dst), (std::array{3, 10, 1, 200}));
   std::vector<uint8_t> expected(10, 0);
   expected[9] = 0x80;  // (0, 9)
   expected[0] = 0x20;  // (2, 0)
