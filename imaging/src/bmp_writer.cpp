@@ -26,8 +26,8 @@ size_t Stride(size_t rowBytes) {
   return (rowBytes + 3) / 4 * 4;
 }
 
-// The header of a bottom-up BMP: 54 bytes, then room for the palette of 2^bits entries below 24 bits.
-std::vector<uint8_t> BmpHeader(int width, int height, int bits, size_t stride, int xDpi, int yDpi) {
+// The 54-byte BmpFileHeader of a bottom-up BMP, then room for the palette of 2^bits entries below 24 bits.
+std::vector<uint8_t> BmpFileHeader(int width, int height, int bits, size_t stride, int xDpi, int yDpi) {
   const size_t paletteBytes = bits < 24 ? 4u << bits : 0;
   std::vector<uint8_t> h(kBmpHeader + paletteBytes, 0);
   const uint32_t dataOffset = static_cast<uint32_t>(kBmpHeader + paletteBytes);
@@ -65,7 +65,7 @@ int WriteRecordBmp(int file, std::span<const uint8_t> record, bool oneBitToo, co
   if (!v) return zarn::kBadParameter552;
   const RecordHeader& h = v->header;
   const size_t stride = Stride(v->rowBytes);
-  std::vector<uint8_t> out = BmpHeader(h.width, h.height, bits, stride, h.dpi, h.dpi);
+  std::vector<uint8_t> out = BmpFileHeader(h.width, h.height, bits, stride, h.dpi, h.dpi);
   RecordPalette(out.data() + kBmpHeader, bits);
   int64_t at = 0;
   std::vector<uint8_t> row(stride, 0);
@@ -128,7 +128,7 @@ int funcWriteDIBBMPImage(const uint8_t* pixels, const uint8_t* palette, const ch
   tiff::Fd file(fileName == nullptr ? -1
                                     : plat::OpenFileDescriptor(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (file.fd < 0) return zarn::kOpenFileError;
-  std::vector<uint8_t> header = BmpHeader(width, height, bits, static_cast<size_t>(stride), xDpi, yDpi);
+  std::vector<uint8_t> header = BmpFileHeader(width, height, bits, static_cast<size_t>(stride), xDpi, yDpi);
   header[6] = header[8] = '0';
   const size_t paletteBytes = header.size() - kBmpHeader;
   if (!tiff::WriteAt(file.fd, 0, header.data(), kBmpHeader)) {

@@ -33,12 +33,12 @@ int ResultOfLength(int64_t length) {
 
 const char* TagOfFormat(int format) {
   switch (format) {
-    case 5: return "GIF";
-    case 6: return "PCX";
-    case 7: return "JPEG";
-    case 4: return "JPEGG";
-    case 8: return "PROG";
-    case 9: return "PROGG";
+    case kFormatGif: return "GIF";
+    case kFormatPcx: return "PCX";
+    case kFormatJpeg: return "JPEG";
+    case kFormatGrayJpeg: return "JPEGG";
+    case kFormatProgressiveJpeg: return "PROG";
+    case kFormatProgressiveGrayJpeg: return "PROGG";
     default: return "BMP";
   }
 }
@@ -60,19 +60,31 @@ void Describe(codec::ImgCompDesc& d, const char* tag, const PackedDibInfo& info,
   d.fastTransform = 1;
 }
 
-// Codes the DIB's rows top first through `rowOf`, which fills the row buffer for image row y; the file's
-// length on success, -232 when the codec's end fails, -102 when it does not start.
+// Codes the DIB's rows top first through `rowOf`, which gives image row y: the DIB's own row, or the row
+// buffer (`rowRoom` bytes, none when 0) filled with it. The file's length on success, -232 when the codec's
+// end fails, -102 when it does not start.
 template <class RowFn>
 int CodeDib(codec::ImgCompDesc& d, tiff::Fd& file, const PackedDibInfo& info, size_t rowRoom, RowFn rowOf) {
   if (codec::funcInitComp(&d) != 0) return zarn::kBadParameter;
   std::vector<uint8_t> row(rowRoom, 0);
-  for (int y = 0; y < info.height; ++y) {
-    rowOf(y, row.data());
-    d.lineWriter(0, y, info.width, y + 1, row.data());
-  }
+  for (int y = 0; y < info.height; ++y) d.lineWriter(0, y, info.width, y + 1, rowOf(y, row.data()));
   // The codec's end gives 1 for a PCX with its palette trailer: only a negative end is a failure.
   if (codec::funcEndComp(&d) < 0) return zarn::kCompressionError;
   return ResultOfLength(tiff::FileSize(file.fd));
+}
+
+// The palette a BMP file of the DIB's depth announces: 2^bits entries of blue, green, red and a zero byte.
+// The DIB may hold fewer entries (its colours-used field) and, under a core header, three bytes each; its
+// entries are widened and the rest stay black. False when the DIB has more entries than the depth allows.
+bool BmpPaletteOfDib(const PackedDibInfo& info, const uint8_t* dibPalette,
+                     std::array<uint8_t, 4 * 256>& out) {
+  const int entries = 1 << info.bitCount;
+  if (info.bitCount > 8 || info.colors > entries) return false;
+  const size_t entryBytes = info.coreHeader ? 3 : 4;
+  out.fill(0);
+  for (int i = 0; i < info.colors; ++i)
+    std::memcpy(&out[4 * static_cast<size_t>(i)], dibPalette + static_cast<size_t>(i) * entryBytes, 3);
+  return true;
 }
 
 }  // namespace
@@ -87,7 +99,7 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
   const DibCodeLineReaders* readers = DibCodeLineCheck(codeLine, dpi);
   const int bits = info.bitCount;
 
-  if (format == 0 || format == 1) {
+  if (format == 0 || format == kFormatTiffG4) {
     TraceAt(2, "Compressing TIFF");
     if (bits != 1 && bits != 4 && bits != 8) return zarn::kUnsupportedImageType;
     std::vector<uint8_t> work;
@@ -112,8 +124,8 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
   if (bits == 24) {
     TraceAt(2, "Starting 24 Bit Compression");
     // Both accepted formats write a colour JPEG, the BMP code included.
-    if (format != 3 && format != 4) return zarn::kUnsupportedImageType;
-    if (format == 3) TraceAt(2, "24-bit DIB with format 3 written as JPEG");
+    if (format != kFormatBmp && format != kFormatGrayJpeg) return zarn::kUnsupportedImageType;
+    if (format == kFormatBmp) TraceAt(2, "24-bit DIB with format 3 written as JPEG");
     if (codec::funcInitCompDesc(&d) < 0) return zarn::kBadParameter;
     tiff::Fd file(plat::OpenFileDescriptor(fileName ? fileName : "", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (file.fd < 0) return zarn::kBadFileName;
@@ -125,6 +137,7 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
         row[3 * x + 1] = src[3 * x + 1];
         row[3 * x + 2] = src[3 * x];
       }
+      return static_cast<const uint8_t*>(row);
     });
     TraceAt(2, "Done Copying Image & Compressing");
     return r;
@@ -133,11 +146,14 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
   TraceAt(2, bits == 8 ? "Compressing 8 Bit Image" : "Compressing 4 Bit Data");
   if (readers) readers->fromGrayRows(pixels, info.width, info.height, info.stride, bits, 200, codeLine, codeLineRoom);
   uint8_t* dibPalette = dib.data() + info.headerSize;
-  if (format == 3) {
-    // The BMP branch marks the DIB's first palette entry, as it always has.
-    if (info.colors > 0 && !info.coreHeader) dibPalette[1] = 0x35;
-    funcWriteDIBBMPImage(pixels.data(), dibPalette, fileName, info.width, info.height, static_cast<int>(info.stride),
-                         bits, dpi, dpi);
+  if (format == kFormatBmp) {
+    // The BMP branch marks the DIB's first palette entry (its green byte in either entry layout), as it
+    // always has.
+    if (info.colors > 0) dibPalette[1] = 0x35;
+    std::array<uint8_t, 4 * 256> bmpPalette{};
+    if (!BmpPaletteOfDib(info, dibPalette, bmpPalette)) return zarn::kUnsupportedImageType;
+    funcWriteDIBBMPImage(pixels.data(), bmpPalette.data(), fileName, info.width, info.height,
+                         static_cast<int>(info.stride), bits, dpi, dpi);
     return ResultOfLength(FileLength(fileName));
   }
   if (codec::funcInitCompDesc(&d) < 0) return zarn::kBadParameter;
@@ -158,16 +174,25 @@ int VW_CompressDIB(std::span<uint8_t> dib, const char* fileName, int format, int
   }
   TraceAt(2, "Done Copying Palette");
   d.palette = palette.data();
-  if (bits == 4) TraceAt(2, "Copying and Compressing Image");
+  const auto dibRow = [&](int y) {
+    return pixels.data() + static_cast<size_t>(info.height - 1 - y) * info.stride;
+  };
+  if (bits == 8) {
+    // 8-bit rows go to the codec straight from the DIB.
+    TraceAt(2, "Copying Image & Compressing");
+    const int r =
+        CodeDib(d, file, info, 0, [&](int y, uint8_t*) { return static_cast<const uint8_t*>(dibRow(y)); });
+    TraceAt(2, "Done Copying Image & Compressing");
+    return r;
+  }
+  TraceAt(2, "Copying and Compressing Image");
   const int r = CodeDib(d, file, info, static_cast<size_t>(info.width) + 128, [&](int y, uint8_t* row) {
-    const uint8_t* src = pixels.data() + static_cast<size_t>(info.height - 1 - y) * info.stride;
-    if (bits == 8) {
-      std::memcpy(row, src, static_cast<size_t>(info.width));
-    } else {
-      for (int x = 0; x < info.width; ++x) row[x] = static_cast<uint8_t>((x % 2 == 0 ? src[x / 2] >> 4 : src[x / 2]) & 0x0F);
-    }
+    const uint8_t* src = dibRow(y);
+    for (int x = 0; x < info.width; ++x)
+      row[x] = static_cast<uint8_t>((x % 2 == 0 ? src[x / 2] >> 4 : src[x / 2]) & 0x0F);
+    return static_cast<const uint8_t*>(row);
   });
-  if (bits == 4) TraceAt(2, "Done Copying and Compressing Image");
+  TraceAt(2, "Done Copying and Compressing Image");
   return r;
 }
 

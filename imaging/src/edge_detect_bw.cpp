@@ -112,15 +112,16 @@ void ClassifyRow(const GrayPlane& g, const std::vector<uint8_t>& edges, size_t e
 }
 
 // Sets black every white output pixel inside the window (inclusive bounds, columns clipped to the
-// classified columns 2..lastC) whose source pixel is at most `limit`; the number set.
-int64_t DarkenWindow(BitRows& bits, const GrayPlane& g, int left, int r0, int r1, int c0, int c1, int lastC,
+// classified columns 2..lastC) whose source pixel is at most `limit`; the number set. `g` starts at the
+// cropped left edge, so output column c reads its column c - 2.
+int64_t DarkenWindow(BitRows& bits, const GrayPlane& g, int r0, int r1, int c0, int c1, int lastC,
                      int limit) {
   c0 = std::max(c0, 2);
   c1 = std::min(c1, lastC);
   int64_t added = 0;
   for (int r = r0; r <= r1; ++r)
     for (int c = c0; c <= c1; ++c)
-      if (!bits.At(r, c) && g.At(r + 2, left + c - 2) <= limit) {
+      if (!bits.At(r, c) && g.At(r + 2, c - 2) <= limit) {
         bits.SetBlack(r, c);
         ++added;
       }
@@ -273,11 +274,11 @@ int ConvertEdgeDetectBW(std::span<const uint8_t> source, int edgeThreshold, unsi
         TraceAt(2, "Density Low!! %8d, Total %8d, Percent %2d, BlackThreshold %d", static_cast<int>(total),
                 static_cast<int>(inked), static_cast<int>(inked * 100 / total), t);
         const int raised = t + 16;
-        inked += DarkenWindow(out, gc, left, 0, rows - 3, 2, 49, lastC, raised);
-        inked += DarkenWindow(out, gc, left, 0, rows - 3, w - left - 50, w - left - 3, lastC, raised);
-        inked += DarkenWindow(out, gc, left, 0, 49, 50, w - left - 51, lastC, raised);
+        inked += DarkenWindow(out, gc, 0, rows - 3, 2, 49, lastC, raised);
+        inked += DarkenWindow(out, gc, 0, rows - 3, w - left - 50, w - left - 3, lastC, raised);
+        inked += DarkenWindow(out, gc, 0, 49, 50, w - left - 51, lastC, raised);
         if (pass > 2 && inked * 32 < total)
-          inked += DarkenWindow(out, gc, left, 50, rows - 3, 50, w - left - 51, lastC, t - 32);
+          inked += DarkenWindow(out, gc, 50, rows - 3, 50, w - left - 51, lastC, t - 32);
         t += 16;
       }
       SetDensity(inked, total);

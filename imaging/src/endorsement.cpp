@@ -76,9 +76,9 @@ struct Canvas {
 // The one canvas of the process and the values the calls leave behind, under one lock.
 std::mutex gLock;
 Canvas gCanvas;
-int gStyle = 0;
-int gTextHeight = 0;
-int gTextWidth = 0;
+int iEndorsementStyle = 0;
+int iEndorsementTextHeight = 0;
+int iEndorsementTextWidth = 0;
 
 // Quarter and half turns through the codec's 1-bit transform (mode 1 clockwise, 2 half, 3 counter-
 // clockwise); both sides must be multiples of 8. Modes 1 and 3 exchange width and rows.
@@ -93,18 +93,54 @@ std::vector<uint8_t> TurnRaster(const std::vector<uint8_t>& bits, int& width, in
   return turned;
 }
 
-// Lowering (when the last row holds no ink, rows 3..14 move down one), the quarter turn, by kind.
-void Finish(Canvas& c, const CanvasKind& kind) {
-  if (kind.lowerText && c.rows == 16) {
-    const uint8_t* last = c.Row(15);
-    if (std::all_of(last, last + c.Stride(), [](uint8_t b) { return b == 0; })) {
-      for (int r = 14; r >= 3; --r) std::memcpy(c.Row(r + 1), c.Row(r), c.Stride());
-    }
+// The canvas of `width` (a multiple of 32) x `rows`, zeroed: 1, or -702 without memory. A canvas wider than
+// a DIB can be is never finished: it is refused like one that finds no memory. Under the lock.
+int funcEndorsementCanvasCreate(int64_t width, int rows) {
+  if (width > kMaxRecordSide) return kEndorseCanvasState;
+  try {
+    gCanvas.bits.assign(static_cast<size_t>(width) / 8 * static_cast<size_t>(rows), 0);
+  } catch (const std::bad_alloc&) {
+    return kEndorseCanvasState;
   }
-  if (kind.quarterTurn) c.bits = TurnRaster(c.bits, c.width, c.rows, 3);
+  gCanvas.present = true;
+  gCanvas.width = static_cast<int>(width);
+  gCanvas.rows = rows;
+  return 1;
 }
 
-std::vector<uint8_t> MakeBmpHeader(int width, int height, int bits, int xDpi, int yDpi, size_t stride) {
+// Measures and draws the text into the canvas in the current style, keeping its height and drawn width.
+// The canvas neither clips text starting above it nor moves text to fit: callers start large fonts above
+// the top row on purpose. Under the lock, with a canvas.
+void funcEndorsementCanvasText(int height, int x, int y, int bold, int italic, const char* face,
+                               std::string_view text) {
+  const text::FontSpec font = EndorsementFont(height, bold, italic, face);
+  iEndorsementTextHeight = funcMeasureEndorsementText(font, text).height;
+  const MonoRaster target{gCanvas.bits.data(), gCanvas.width, gCanvas.rows};
+  const int drawn = funcDrawEndorsementText(target, x, y, font, text, false, false, iEndorsementStyle);
+  if (drawn >= 0) iEndorsementTextWidth = drawn;
+}
+
+// A 16-row canvas whose last row holds no ink: rows 3..14 move down one (row 3 keeps its content).
+void funcEndorsementLowerText(Canvas& c) {
+  if (c.rows != 16) return;
+  const uint8_t* last = c.Row(15);
+  if (std::all_of(last, last + c.Stride(), [](uint8_t b) { return b == 0; })) {
+    for (int r = 14; r >= 3; --r) std::memcpy(c.Row(r + 1), c.Row(r), c.Stride());
+  }
+}
+
+// The canvas turned through the codec's 1-bit transform in `mode`.
+void funcEndorsementRotate(Canvas& c, int mode) {
+  c.bits = TurnRaster(c.bits, c.width, c.rows, mode);
+}
+
+// Lowering and the quarter turn, by kind.
+void Finish(Canvas& c, const CanvasKind& kind) {
+  if (kind.lowerText) funcEndorsementLowerText(c);
+  if (kind.quarterTurn) funcEndorsementRotate(c, 3);
+}
+
+std::vector<uint8_t> funcMakeBMPHeader(int width, int height, int bits, int xDpi, int yDpi, size_t stride) {
   const int colours = 1 << bits;
   const int headerBytes = kBmpFileHeaderBytes + kBmpInfoHeaderBytes + 4 * colours;
   std::vector<uint8_t> h(static_cast<size_t>(headerBytes), 0);
@@ -141,14 +177,14 @@ bool WriteAll(int fd, const uint8_t* p, size_t n) {
   return true;
 }
 
-int WriteCanvasBmp(Canvas& c, bool invert, const char* file) {
+int funcEndorsementCanvasToBMP(Canvas& c, bool invert, const char* file) {
   if (invert) codec::funcInvertBytes(c.bits.data(), c.bits.size());
   const int rc = RawToBMP(file, c.bits.data(), c.width, c.rows, 1, kCanvasDpi, kCanvasDpi);
   c.Free();
   return rc;
 }
 
-std::optional<DibBlock> CanvasToDib(Canvas& c, bool invert) {
+std::optional<DibBlock> funcEndorsementCanvasToDIB(Canvas& c, bool invert) {
   if (invert) codec::funcInvertBytes(c.bits.data(), c.bits.size());
   auto dib = funcCreateDIB(c.width, c.rows, 1);
   if (!dib) return std::nullopt;
@@ -228,18 +264,7 @@ int CheckEndorsementStart(int type, int width) {
   if (!kind) return kEndorseTypeUnsupported;
   std::lock_guard lock(gLock);
   if (gCanvas.present) return kEndorseCanvasState;
-  const int64_t w = (int64_t{width > 100 ? width : 200} + 31) / 32 * 32;
-  // A canvas wider than a DIB can be is never finished: refuse it like one that finds no memory.
-  if (w > kMaxRecordSide) return kEndorseCanvasState;
-  try {
-    gCanvas.bits.assign(static_cast<size_t>(w) / 8 * static_cast<size_t>(kind->rows), 0);
-  } catch (const std::bad_alloc&) {
-    return kEndorseCanvasState;
-  }
-  gCanvas.present = true;
-  gCanvas.width = static_cast<int>(w);
-  gCanvas.rows = kind->rows;
-  return 1;
+  return funcEndorsementCanvasCreate((int64_t{width > 100 ? width : 200} + 31) / 32 * 32, kind->rows);
 }
 
 int CheckEndorsementText(int type, int height, int x, int y, int bold, int italic, const char* face,
@@ -248,14 +273,7 @@ int CheckEndorsementText(int type, int height, int x, int y, int bold, int itali
           text ? text : "");
   std::lock_guard lock(gLock);
   if (!gCanvas.present) return kEndorseDrawFailed;
-  const text::FontSpec font = EndorsementFont(height, bold, italic, face);
-  const std::string_view s = text ? text : "";
-  gTextHeight = MeasureEndorsementText(font, s).height;
-  const MonoRaster target{gCanvas.bits.data(), gCanvas.width, gCanvas.rows};
-  // The canvas neither clips text starting above it nor moves text to fit: callers start large fonts above
-  // the top row on purpose.
-  const int drawn = DrawEndorsementText(target, x, y, font, s, false, false, gStyle);
-  if (drawn >= 0) gTextWidth = drawn;
+  funcEndorsementCanvasText(height, x, y, bold, italic, face, text ? text : "");
   return 1;
 }
 
@@ -281,7 +299,8 @@ int CheckEndorsementInvert(int textOnly) {
   if (!gCanvas.present) return kEndorseCanvasState;
   const size_t stride = gCanvas.Stride();
   size_t bytes = stride;
-  if (textOnly != 0 && gTextWidth >= 0 && gTextWidth <= gCanvas.width) bytes = (static_cast<size_t>(gTextWidth) + 7) / 8;
+  if (textOnly != 0 && iEndorsementTextWidth >= 0 && iEndorsementTextWidth <= gCanvas.width)
+    bytes = (static_cast<size_t>(iEndorsementTextWidth) + 7) / 8;
   for (int r = 0; r < gCanvas.rows; ++r) codec::funcInvertBytes(gCanvas.Row(r), bytes);
   return 0;
 }
@@ -297,7 +316,7 @@ int CheckEndorsementEnd(int type, const char* file) {
   } catch (const std::bad_alloc&) {
     return kEndorseTurnFailed;
   }
-  if (!file || WriteCanvasBmp(gCanvas, kind->invert, file) != 0) {
+  if (!file || funcEndorsementCanvasToBMP(gCanvas, kind->invert, file) != 0) {
     gCanvas.Free();
     return kEndorseWriteFailed;
   }
@@ -312,7 +331,7 @@ std::optional<DibBlock> CheckEndorsementEndhDIB(int type) {
   if (!kind) return std::nullopt;
   try {
     Finish(gCanvas, *kind);
-    auto dib = CanvasToDib(gCanvas, kind->invert);
+    auto dib = funcEndorsementCanvasToDIB(gCanvas, kind->invert);
     gCanvas.Free();
     return dib;
   } catch (const std::bad_alloc&) {
@@ -323,13 +342,13 @@ std::optional<DibBlock> CheckEndorsementEndhDIB(int type) {
 
 int funcSetEndorsementStyle(int style) {
   std::lock_guard lock(gLock);
-  gStyle = style;
+  iEndorsementStyle = style;
   return 0;
 }
 
 EndorsementCanvasInfo EndorsementCanvasState() {
   std::lock_guard lock(gLock);
-  return {gCanvas.width, gCanvas.rows, gTextWidth, gTextHeight};
+  return {gCanvas.width, gCanvas.rows, iEndorsementTextWidth, iEndorsementTextHeight};
 }
 
 int RawToBMP(const char* file, const void* raw, int width, int height, int bitsPerPixel, int xDpi, int yDpi) {
@@ -356,7 +375,7 @@ int RawToBMP(const char* file, const void* raw, int width, int height, int bitsP
   }
   int rc = 0;
   try {
-    const auto header = MakeBmpHeader(width, height, bitsPerPixel, xDpi, yDpi, stride);
+    const auto header = funcMakeBMPHeader(width, height, bitsPerPixel, xDpi, yDpi, stride);
     // At least one row a chunk: a row wider than the block grows the block instead of stalling the loop.
     const size_t chunkRows = std::max<size_t>(1, kBmpChunkBytes / stride);
     std::vector<uint8_t> block(std::max(kBmpBlockBytes, chunkRows * stride), 0);
@@ -399,10 +418,10 @@ int VEKVirtualEndorsement(std::span<uint8_t> record, const char* text, int heigh
   if (mode < 0) return status::kBadParameter;
   const text::FontSpec font = EndorsementFont(height, bold, italic, face);
   const std::string_view s = text ? text : "";
-  const TextExtent extent = MeasureEndorsementText(font, s);
+  const TextExtent extent = funcMeasureEndorsementText(font, s);
   {
     std::lock_guard lock(gLock);
-    gTextHeight = extent.height;
+    iEndorsementTextHeight = extent.height;
   }
   int w = extent.width;
   int h = extent.height;
@@ -429,7 +448,8 @@ int VEKVirtualEndorsement(std::span<uint8_t> record, const char* text, int heigh
   std::vector<uint8_t> ink;
   try {
     ink.assign(static_cast<size_t>(rasterWidth) / 8 * rasterRows, 0);
-    DrawEndorsementText(MonoRaster{ink.data(), rasterWidth, rasterRows}, 0, 0, font, s, false, false, style);
+    funcDrawEndorsementText(MonoRaster{ink.data(), rasterWidth, rasterRows}, 0, 0, font, s, false, false,
+                            style);
     if (mode != 0) ink = TurnRaster(ink, rasterWidth, rasterRows, mode);
   } catch (const std::bad_alloc&) {
     return kEndorseCanvasState;
@@ -437,7 +457,7 @@ int VEKVirtualEndorsement(std::span<uint8_t> record, const char* text, int heigh
   {
     // The style applies to this drawing only.
     std::lock_guard lock(gLock);
-    gStyle = 0;
+    iEndorsementStyle = 0;
   }
   // The raster is padded right and below the text; a turn moves the padding to the left (clockwise),
   // above (counter-clockwise) or both (half turn). The text itself goes to (x, y), so a turned text

@@ -7,6 +7,7 @@
 
 #include "imaging/endorsement.h"
 #include "imaging_trace.h"
+#include "platform/text.h"
 
 namespace zc::imaging {
 namespace {
@@ -84,11 +85,17 @@ text::FontSpec EndorsementFont(int height, int bold, int italic, const char* fac
   f.height = height;
   f.weight = 400 + 300 * bold;
   f.italic = italic != 0;
-  if (face) f.face = face;
+  if (face) {
+    f.face = face;
+    // Faces named "cour..." or "ms ..." (any case) are asked for with a fixed pitch.
+    const std::string_view name(face);
+    f.fixedPitch =
+        plat::EqualNoCase(name.substr(0, 4), "cour") || plat::EqualNoCase(name.substr(0, 3), "ms ");
+  }
   return f;
 }
 
-TextExtent MeasureEndorsementText(const text::FontSpec& font, std::string_view text) {
+TextExtent funcMeasureEndorsementText(const text::FontSpec& font, std::string_view text) {
   if (!FontAvailable(font)) return {-1, 0};
   const auto raster = text::CreateTextRasterizer(font);
   const auto lines = SplitEndorsementLines(text);
@@ -98,8 +105,8 @@ TextExtent MeasureEndorsementText(const text::FontSpec& font, std::string_view t
   return e;
 }
 
-int DrawEndorsementText(const MonoRaster& target, int x, int y, const text::FontSpec& font, std::string_view text,
-                        bool topClip, bool fit, int style) {
+int funcDrawEndorsementText(const MonoRaster& target, int x, int y, const text::FontSpec& font,
+                            std::string_view text, bool topClip, bool fit, int style) {
   if (x < 0 || x >= target.width || y >= target.rows) return -1;
   if (y < 0 && topClip) return -1;
   if (!fit && target.width - x < 8) return -1;

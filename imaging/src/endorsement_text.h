@@ -29,13 +29,13 @@ std::vector<std::string_view> SplitEndorsementLines(std::string_view text);
 text::FontSpec EndorsementFont(int height, int bold, int italic, const char* face);
 
 // Width -1 when the font cannot be made (heights beyond 1024 pixels either way).
-TextExtent MeasureEndorsementText(const text::FontSpec& font, std::string_view text);
+TextExtent funcMeasureEndorsementText(const text::FontSpec& font, std::string_view text);
 
 // ORs the text into the raster at (x, y) in the given style. Nothing is drawn when x lies outside the
 // raster, y below it, y above it with `topClip`, or (without `fit`) fewer than 8 pixels remain right of x.
 // A text too wide or tall is moved inside with `fit`, else cut. The width drawn (after cutting), or -1
 // when nothing could be drawn (also when the font cannot be made: that is traced, not reported).
-int DrawEndorsementText(const MonoRaster& target, int x, int y, const text::FontSpec& font, std::string_view text,
-                        bool topClip, bool fit, int style);
+int funcDrawEndorsementText(const MonoRaster& target, int x, int y, const text::FontSpec& font,
+                            std::string_view text, bool topClip, bool fit, int style);
 
 }  // namespace zc::imaging

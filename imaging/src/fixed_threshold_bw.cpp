@@ -149,11 +149,11 @@ int funcConvGrayToBW(std::span<uint8_t> source, int threshold, std::span<uint8_t
     uint8_t* d = out->Row(y);
     std::memset(d, 0, out->rowBytes);
     for (int x = 0; x < w; ++x) {
-      int v = 0;
+      int v = 0;  // 24-bit pixels are red, green, blue
       switch (in.bits) {
         case 8: v = s[x]; break;
         case 4: v = (x & 1) ? (s[x / 2] & 0x0F) * 16 : s[x / 2]; break;
-        default: v = t.Gray(s[3 * x + 2], s[3 * x + 1], s[3 * x]); break;
+        default: v = t.Gray(s[3 * x], s[3 * x + 1], s[3 * x + 2]); break;
       }
       if (v <= threshold) d[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
     }

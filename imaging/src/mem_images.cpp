@@ -30,10 +30,16 @@ void LocalLine(const char* text) {
 }
 
 // The first 128 bytes in lines of eight, to the local log, when a delivered image is not recognised.
-void DumpHead(const char* kind, const uint8_t* buffer, size_t size, int64_t imageSize, int64_t imageOffset) {
+enum class Delivered { kTiff, kBmp };
+void DumpHead(Delivered kind, const uint8_t* buffer, size_t size, int64_t imageSize, int64_t imageOffset) {
   char line[128];
-  std::snprintf(line, sizeof line, "%s: *plImageSize = %ld, *plImageOffset = %ld", kind, static_cast<long>(imageSize),
-                static_cast<long>(imageOffset));
+  if (kind == Delivered::kTiff) {
+    std::snprintf(line, sizeof line, "TIFF: *plImageSize = %ld, *plImageOffset = %ld",
+                  static_cast<long>(imageSize), static_cast<long>(imageOffset));
+  } else {
+    std::snprintf(line, sizeof line, "BMP: *plImageSize = %ld, *plImageOffset = %ld",
+                  static_cast<long>(imageSize), static_cast<long>(imageOffset));
+  }
   LocalLine(line);
   for (size_t row = 0; row < 16 && row * 8 + 8 <= size; ++row) {
     const uint8_t* b = buffer + row * 8;
@@ -105,7 +111,8 @@ int funcAddMemTIFFHeader(uint8_t* buffer, size_t size, int /*flag*/, int64_t* im
                     static_cast<uint64_t>(info.stripOffset) + static_cast<uint64_t>(info.stripBytes) <= size &&
                     kRecordHeaderBytes + static_cast<uint64_t>(info.stripBytes) <= size;
   if (!fits) {
-    if (buffer != nullptr) DumpHead("TIFF", buffer, size, imageSize ? *imageSize : 0, imageOffset ? *imageOffset : 0);
+    if (buffer != nullptr)
+      DumpHead(Delivered::kTiff, buffer, size, imageSize ? *imageSize : 0, imageOffset ? *imageOffset : 0);
     return zarn::kNonTiffImage;
   }
   if (imageOffset != nullptr) *imageOffset = 0;
@@ -131,35 +138,37 @@ int funcAddMemTIFFHeader(uint8_t* buffer, size_t size, int /*flag*/, int64_t* im
 
 int funcAddMemHeaderToBMP(uint8_t* buffer, size_t size, int /*unused*/, int64_t* imageSize, int64_t* imageOffset) {
   if (buffer == nullptr || size < 54 || buffer[0] != 'B' || buffer[1] != 'M') {
-    if (buffer != nullptr) DumpHead("BMP", buffer, size, imageSize ? *imageSize : 0, imageOffset ? *imageOffset : 0);
+    if (buffer != nullptr)
+      DumpHead(Delivered::kBmp, buffer, size, imageSize ? *imageSize : 0, imageOffset ? *imageOffset : 0);
     return zarn::kNonTiffImage;
   }
   const uint32_t dataOffset = Get32Le(buffer + 10);
   const int32_t width = static_cast<int32_t>(Get32Le(buffer + 18));
   const int32_t height = static_cast<int32_t>(Get32Le(buffer + 22));
   const int bits = buffer[28] | buffer[29] << 8;
-  // Top-down (negative height) and unknown sizes are not delivered images this code knows.
-  if (width <= 0 || height <= 0 || width > kMaxRecordSide || height > kMaxRecordSide) return zarn::kNonTiffImage;
-  const int64_t rowBytes = bits == 4 ? (width + 1) / 2 : bits == 8 ? width : bits == 1 ? (width + 7) / 8 : 0;
-  const int64_t stride = (rowBytes + 3) / 4 * 4;
-  if (rowBytes == 0 || static_cast<uint64_t>(dataOffset) + static_cast<uint64_t>(stride * height) > size ||
-      kRecordHeaderBytes + static_cast<uint64_t>(rowBytes * height) > size) {
+  // Top-down (negative height) and unknown sizes are not delivered images this code knows, nor pixels said
+  // to start inside the record header the rows move behind.
+  if (width <= 0 || height <= 0 || width > kMaxRecordSide || height > kMaxRecordSide ||
+      dataOffset < kRecordHeaderBytes) {
     return zarn::kNonTiffImage;
   }
-  std::vector<uint8_t> work;
-  try {
-    work.assign(static_cast<size_t>(rowBytes * height) + kRecordHeaderBytes, 0);
-  } catch (const std::bad_alloc&) {
-    return zarn::kAllocError;
-  }
-  WriteRecordHeader(work.data(), {width, height, bits, DpiOfResolutionParameter(zarn::funcTableGetParam(6))});
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* src = buffer + dataOffset + static_cast<size_t>(stride * (height - 1 - y));
-    std::memcpy(work.data() + kRecordHeaderBytes + static_cast<size_t>(rowBytes * y), src, static_cast<size_t>(rowBytes));
-  }
-  std::memcpy(buffer, work.data(), work.size());
+  // Depths without a record row length (24 bits among them) give the header alone, with no rows.
+  const size_t rowBytes = bits == 4 ? (width + 1) / 2 : bits == 8 ? width : bits == 1 ? (width + 7) / 8 : 0;
+  const size_t stride = (rowBytes + 3) / 4 * 4;
+  const size_t rows = static_cast<size_t>(height);
+  if (static_cast<uint64_t>(dataOffset) + stride * rows > size || kRecordHeaderBytes + rowBytes * rows > size)
+    return zarn::kNonTiffImage;
+  // The rows move in place: first packed behind the record header in their bottom-up order, each to an
+  // address at or below its own and clear of the rows still to move (the data offset is at least the
+  // header's 8 bytes, the row length at most the stride); then turned top first by swapping pairs.
+  uint8_t* pixels = buffer + kRecordHeaderBytes;
+  for (size_t k = 0; k < rows && rowBytes > 0; ++k)
+    std::memmove(pixels + k * rowBytes, buffer + dataOffset + k * stride, rowBytes);
+  for (size_t k = 0; k < rows / 2 && rowBytes > 0; ++k)
+    std::swap_ranges(pixels + k * rowBytes, pixels + (k + 1) * rowBytes, pixels + (rows - 1 - k) * rowBytes);
+  WriteRecordHeader(buffer, {width, height, bits, DpiOfResolutionParameter(zarn::funcTableGetParam(6))});
   if (imageOffset != nullptr) *imageOffset = 0;
-  if (imageSize != nullptr) *imageSize = static_cast<int64_t>(height) * rowBytes + kRecordHeaderBytes;
+  if (imageSize != nullptr) *imageSize = static_cast<int64_t>(rows * rowBytes) + kRecordHeaderBytes;
   return 0;
 }
 

@@ -66,9 +66,9 @@ bool CodeRows(codec::FaxEncodeCtx& ctx, const ConstRecordView& v, std::vector<ui
 
 }  // namespace
 
-std::array<uint8_t, kTiffG4HeaderBytes> MakeTiffG4Header(int width, int rows, uint32_t stripBytes, int dpi,
-                                                         uint16_t checksum, bool micrTag, const std::tm& now) {
-  std::array<uint8_t, kTiffG4HeaderBytes> h{};
+TiffG4Header MakeTiffG4Header(int width, int rows, uint32_t stripBytes, int dpi, uint16_t checksum,
+                              bool micrTag, const std::tm& now) {
+  TiffG4Header h{};
   h[0] = h[1] = 'I';
   plat::bytes::PutLe16(&h[2], static_cast<uint16_t>(42));
   plat::bytes::PutLe32(&h[4], 8);
@@ -100,8 +100,14 @@ std::array<uint8_t, kTiffG4HeaderBytes> MakeTiffG4Header(int width, int rows, ui
   std::snprintf(text, sizeof text, "%4d:%02d:%02d %02d:%02d:%02d", now.tm_year + 1900, now.tm_mon + 1, now.tm_mday,
                 now.tm_hour, now.tm_min, now.tm_sec);
   std::memcpy(&h[kDateTimeAt], text, std::min<size_t>(std::strlen(text), 19));
-  std::snprintf(text, sizeof text, "Brevant VEKAPI [%04x]%-55s", checksum, "");
-  std::memcpy(&h[kSoftwareAt], text, 76);  // then two NULs
+  // The Software text padded with blanks to 76 characters (then two NULs), its bracketed digits replaced by
+  // the checksum.
+  static constexpr char kSoftware[] = "Brevant VEKAPI [1234]";
+  std::snprintf(text, sizeof text, "%-76s", kSoftware);
+  char digits[5];
+  std::snprintf(digits, sizeof digits, "%04x", checksum);
+  std::memcpy(text + std::strlen(kSoftware) - 5, digits, 4);
+  std::memcpy(&h[kSoftwareAt], text, 76);
   plat::bytes::PutLe32(&h[kYResAt], d);
   plat::bytes::PutLe32(&h[kYResAt + 4], 1);
   plat::bytes::PutLe32(&h[kXResAt], d);

@@ -44,7 +44,7 @@ struct TagEntry {
   std::vector<uint8_t> data;   // the data when they take more
 };
 
-struct TagTable {
+struct TiffTagTable {
   std::vector<TagEntry> entries;
   std::string source;
   int page = 0;
@@ -52,7 +52,7 @@ struct TagTable {
 
 struct State {
   std::mutex mutex;
-  TagTable table;
+  TiffTagTable table;
   int lastType = 0;
   uint32_t lastCount = 0;
   // The last successful join: the first file's name, the directory it appended, the file's size after.
@@ -136,7 +136,7 @@ int LoadTable(State& s, int file, int page, bool littleEndianOnly, const std::st
   if (r != 0) return r;
   if (d.count < kLoadMinEntries || d.count > kLoadMaxEntries) return 5;
   const int64_t fileSize = FileSize(file);
-  TagTable t;
+  TiffTagTable t;
   for (int i = 0; i < d.count; ++i) {
     const uint8_t* e = d.Entry(i);
     TagEntry entry;
@@ -180,11 +180,11 @@ bool FillData(TagEntry& e, uint32_t value, const void* data) {
   return true;
 }
 
-std::vector<TagEntry>::iterator Find(TagTable& t, int tag) {
+std::vector<TagEntry>::iterator Find(TiffTagTable& t, int tag) {
   return std::find_if(t.entries.begin(), t.entries.end(), [tag](const TagEntry& e) { return e.tag == tag; });
 }
 
-int AddTag(TagTable& t, int tag, int type, uint32_t count, uint32_t value, const void* data) {
+int AddTag(TiffTagTable& t, int tag, int type, uint32_t count, uint32_t value, const void* data) {
   if (t.entries.empty()) return 1;
   if (static_cast<int>(t.entries.size()) >= kMaxTiffTags) return 2;
   if (Find(t, tag) != t.entries.end()) return 3;
@@ -196,7 +196,7 @@ int AddTag(TagTable& t, int tag, int type, uint32_t count, uint32_t value, const
   return 0;
 }
 
-int SetTag(TagTable& t, int tag, int type, uint32_t count, uint32_t value, const void* data) {
+int SetTag(TiffTagTable& t, int tag, int type, uint32_t count, uint32_t value, const void* data) {
   if (t.entries.empty()) return 1;
   const auto it = Find(t, tag);
   if (it == t.entries.end()) return 2;
@@ -207,7 +207,7 @@ int SetTag(TagTable& t, int tag, int type, uint32_t count, uint32_t value, const
   return 0;
 }
 
-int SetOrAdd(TagTable& t, int tag, int type, uint32_t count, uint32_t value, const void* data = nullptr) {
+int SetOrAdd(TiffTagTable& t, int tag, int type, uint32_t count, uint32_t value, const void* data = nullptr) {
   const int r = SetTag(t, tag, type, count, value, data);
   return r == 2 ? AddTag(t, tag, type, count, value, data) : r;
 }
@@ -215,8 +215,8 @@ int SetOrAdd(TagTable& t, int tag, int type, uint32_t count, uint32_t value, con
 // The directory of the table in `order` starting at file offset 8, out-of-line data placed from
 // `dataOffset` on (or, for data that do not fit below `dataLimit`, from `overflowOffset` on); the blocks
 // to write at their offsets come back in `blocks`.
-std::vector<uint8_t> BuildDirectory(const TagTable& t, uint16_t order, uint32_t dataOffset, uint32_t dataLimit,
-                                    uint32_t overflowOffset, uint32_t stripOffset,
+std::vector<uint8_t> BuildDirectory(const TiffTagTable& t, uint16_t order, uint32_t dataOffset,
+                                    uint32_t dataLimit, uint32_t overflowOffset, uint32_t stripOffset,
                                     std::vector<std::pair<uint32_t, std::vector<uint8_t>>>* blocks) {
   const size_t n = t.entries.size();
   std::vector<uint8_t> dir(2 + 12 * n + 4, 0);
@@ -267,7 +267,7 @@ bool CopyRange(int from, int64_t begin, int64_t end, int to, int64_t at) {
 int WriteTable(const char* targetName, uint16_t order) {
   State& s = S();
   std::lock_guard lock(s.mutex);
-  TagTable& t = s.table;
+  TiffTagTable& t = s.table;
   if (t.entries.empty()) return 1;
   Fd source(Open(t.source.c_str(), O_RDONLY));
   if (source.fd < 0) return 2;
@@ -400,7 +400,7 @@ int funcSetTIFFTag(int tag, int type, uint32_t count, uint32_t value, const void
 
 int funcDeleteTIFFTag(int tag) {
   std::lock_guard lock(S().mutex);
-  TagTable& t = S().table;
+  TiffTagTable& t = S().table;
   if (t.entries.empty()) return 1;
   const auto it = Find(t, tag);
   if (it == t.entries.end()) return 2;
@@ -410,7 +410,7 @@ int funcDeleteTIFFTag(int tag) {
 
 int funcTIFFTableTags(uint16_t* tags, int capacity) {
   std::lock_guard lock(S().mutex);
-  const TagTable& t = S().table;
+  const TiffTagTable& t = S().table;
   const int n = std::min(static_cast<int>(t.entries.size()), std::max(capacity, 0));
   for (int i = 0; i < n; ++i) tags[i] = t.entries[static_cast<size_t>(i)].tag;
   return n;
@@ -427,7 +427,7 @@ int funcWriteTIFFTagsMM(const char* targetName) {
 int funcSetCroppedTIFFTags(const codec::ImageView& oldView, const codec::ImageView& newView, int newFile) {
   State& s = S();
   std::lock_guard lock(s.mutex);
-  TagTable& t = s.table;
+  TiffTagTable& t = s.table;
   const uint32_t stripSize = newView.stripByteCount;
   const uint32_t compression = newView.decoderMode == 0 ? 3 : 4;
   if (SetOrAdd(t, 256, 3, 1, static_cast<uint32_t>(newView.width)) != 0 ||

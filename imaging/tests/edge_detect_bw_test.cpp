@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -270,6 +272,34 @@ TEST_F(EdgeDetectBw, DensityCorrectionDarkensBorderStrips) {
   funcGetBWDensity(&black, &total);
   EXPECT_EQ(total, 196 * 50 * 8);
   EXPECT_GT(black * 32, total);
+}
+
+// With cropped borders the strips read source column L + c - 2 for output column c: bright bands (gentle
+// ramps, so no edges) inside the left and right strips stay white while the flat level around them is
+// darkened.
+TEST_F(EdgeDetectBw, DensityCorrectionAfterCroppingReadsTheCroppedColumns) {
+  ASSERT_GE(zarn::funcTableSetParam(108, 90), 0);
+  // Only a left border: dark pixels cropped off on the right would still count and stop the correction.
+  const int w = 400, h = 200, left = 30;
+  auto src = Gray(w, h, [](int x, int) -> uint8_t {
+    if (x < left) return 10;
+    const int d = std::min(std::abs(x - 50), std::abs(x - 355));
+    return static_cast<uint8_t>(120 + std::clamp(10 * (14 - d), 0, 80));
+  });
+  auto out = OutputFor(w, h);
+  ASSERT_EQ(
+      funcConvGrayImageEdgeDetectBW(src, nullptr, 400, 0x2 | kEdgeCropBorders | kEdgeDensityCorrection, out),
+      0);
+  ASSERT_EQ(test::HeaderOf(out).width, w - left);
+  const auto column = [&](int sourceX) { return sourceX - left + 2; };
+  for (int y : {60, 100, 150}) {
+    EXPECT_TRUE(Black(out, column(35), y)) << "row " << y;
+    EXPECT_FALSE(Black(out, column(50), y)) << "row " << y;
+    EXPECT_TRUE(Black(out, column(66), y)) << "row " << y;
+    EXPECT_TRUE(Black(out, column(375), y)) << "row " << y;
+    EXPECT_FALSE(Black(out, column(355), y)) << "row " << y;
+    EXPECT_FALSE(Black(out, column(200), y)) << "row " << y;
+  }
 }
 
 TEST_F(EdgeDetectBw, DensityCorrectionOnNarrowRecordStaysInsideTheRows) {

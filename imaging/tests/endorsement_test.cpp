@@ -449,5 +449,40 @@ TEST_F(Endorsement, WithFreeTypeArialWidthsGrowAndInkStaysInside) {
   EXPECT_GT(widths[1], widths[0]);
 }
 
+// Faces whose names begin "cour" or "ms " (any case) are asked for with a fixed pitch: a missing face of
+// that kind falls back to a fixed-pitch one, where "iiii" and "MMMM" are equally wide; other names fall back
+// to a proportional face.
+TEST_F(Endorsement, CourierAndMsFacesAskForAFixedPitch) {
+  text::ScopedTextBackend freeType(text::TextBackend::FreeType);
+  if (!text::CreateFreeTypeRasterizer({"Arial", -12, 400, false}))
+    GTEST_SKIP() << "no scalable face installed";
+  if (!testkit::HaveTool("fc-match") ||
+      testkit::RunCommand("fc-match -f '%{spacing}' ':spacing=mono'").output != "100")
+    GTEST_SKIP() << "no fixed-pitch face installed";
+  const struct {
+    const char* face;
+    bool fixed;
+  } cases[] = {{"Courier Nowhere", true}, {"COURnowhere", true}, {"ms nowhere", true},
+               {"MS Nowhere", true},      {"msnowhere", false},  {"cou nowhere", false},
+               {"Nowhere Sans", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.face);
+    int widths[2] = {};
+    int index = 0;
+    for (const char* s : {"iiii", "MMMM"}) {
+      ASSERT_EQ(CheckEndorsementStart(kLowered, 600), 1);
+      ASSERT_EQ(CheckEndorsementText(kLowered, -16, 4, 0, 0, 0, c.face, s), 1);
+      widths[index++] = EndorsementCanvasState().textWidth;
+      Finish(kLowered, true);
+    }
+    EXPECT_GT(widths[0], 0);
+    if (c.fixed) {
+      EXPECT_EQ(widths[0], widths[1]);
+    } else {
+      EXPECT_LT(widths[0], widths[1]);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zc::imaging

@@ -59,6 +59,20 @@ TEST_F(FixedThresholdBw, TwentyFourBitExtremesThroughTheByteTables) {
   EXPECT_EQ(PixelsOf(out), std::vector<uint8_t>{0xC0});
 }
 
+TEST_F(FixedThresholdBw, TwentyFourBitPixelsAreReadRedGreenBlue) {
+  // Pure red, green and blue weigh 76, 150 and 29; each threshold step blackens one more of them.
+  auto src = MakeRecord(3, 1, 24, 200, {255, 0, 0, 0, 255, 0, 0, 0, 255});
+  const struct {
+    int threshold;
+    uint8_t bits;
+  } cases[] = {{28, 0x00}, {29, 0x20}, {75, 0x20}, {76, 0xA0}, {149, 0xA0}, {150, 0xE0}};
+  for (const auto& c : cases) {
+    std::vector<uint8_t> out(8 + 1);
+    ASSERT_EQ(funcConvGrayToBW(src, c.threshold, out), 0);
+    EXPECT_EQ(PixelsOf(out), std::vector<uint8_t>{c.bits}) << "threshold " << c.threshold;
+  }
+}
+
 TEST_F(FixedThresholdBw, OutputBufferTooSmallIsRefused) {
   auto src = MakeRecord(16, 4, 8, 200);
   std::vector<uint8_t> out(8 + 7);

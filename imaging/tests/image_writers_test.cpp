@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,8 @@
 
 #include "imaging/image_record.h"
 #include "imaging_test_support.h"
+#include "platform/debug_output.h"
+#include "qv6/image/dib_format.h"
 #include "scratch_device_file.h"
 #include "testkit/support/external_tool.h"
 #include "testkit/support/scratch_dir.h"
@@ -253,6 +256,41 @@ TEST_F(Writers, MemoryTargetsAreBoundedByTheirSize) {
   ASSERT_EQ(ZARNCompressImageGray(jname.c_str(), ToneRecord(120, 48, 8, 200), 4), 0);
   EXPECT_EQ(jpeg[0], 0xFF);
   EXPECT_EQ(jpeg[1], 0xD8);
+  // A JPEG target too small: the codec refuses, -232, and nothing lands past the target.
+  std::vector<uint8_t> tightJpeg(600 + 64, 0xCD);
+  const std::string tname = "MD:" + std::to_string(reinterpret_cast<uintptr_t>(tightJpeg.data())) + ":600";
+  EXPECT_EQ(ZARNCompressImageGray(tname.c_str(), ToneRecord(120, 48, 8, 200), 4), -232);
+  EXPECT_EQ(std::vector<uint8_t>(tightJpeg.begin() + 600, tightJpeg.end()), std::vector<uint8_t>(64, 0xCD));
+}
+
+// Format 3 into memory writes a BMP at the record's own depth from the address, with the target given as
+// an address alone (the room is the writer's to size): 4-bit records larger than a few thousand pixels,
+// 8-bit ones and 24-bit ones, read back equal by bmptopnm and PIL.
+TEST_F(Writers, MemoryBmpKeepsTheRecordsDepth) {
+  for (int bits : {4, 8, 24}) {
+    SCOPED_TRACE(bits);
+    const std::vector<uint8_t> record = ToneRecord(121, 61, bits, 200);
+    std::vector<uint8_t> memory(3 * 121 * 61 + 8192, 0xCD);
+    const std::string name = "MD:" + std::to_string(reinterpret_cast<uintptr_t>(memory.data()));
+    ASSERT_EQ(ZARNCompressImageGray(name.c_str(), record, 3), 0);
+    ASSERT_EQ(memory[0], 'B');
+    ASSERT_EQ(memory[1], 'M');
+    EXPECT_EQ(memory[28], bits);
+    const uint32_t size = qv6::LoadLe32(&memory[2]);
+    ASSERT_LE(size, memory.size());
+    EXPECT_EQ(memory[size], 0xCD);  // nothing past the file
+    dir_.Write("mem.bmp", std::string(memory.begin(), memory.begin() + size));
+    EXPECT_TRUE(Run("bmptopnm '" + F("mem.bmp") + "' 2>/dev/null") == RecordAsPnm(record));
+    // PIL's colours of the bottom-right pixel, against the record's.
+    const std::string pnm = RecordAsPnm(record);
+    const size_t last = pnm.size() - (bits == 24 ? 3 : 1);
+    const auto at = [&](size_t i) { return std::to_string(static_cast<uint8_t>(pnm[i])); };
+    const std::string rgb = bits == 24 ? at(last) + ", " + at(last + 1) + ", " + at(last + 2)
+                                       : at(last) + ", " + at(last) + ", " + at(last);
+    EXPECT_EQ(Py("from PIL import Image\nim = Image.open('mem.bmp')\nprint(im.size, "
+                 "im.convert('RGB').getpixel((120, 60)))"),
+              "(121, 61) (" + rgb + ")\n");
+  }
 }
 
 // A scan's DIB by format and depth: each accepted pair writes a file a standard reader takes, of the DIB's
@@ -288,6 +326,118 @@ TEST_F(Writers, DibFormatByDepthTable) {
     EXPECT_EQ(r, static_cast<int>(dir_.Read(std::string(c.name) + ".img").size()));
     const std::string pnm = Run(std::string(c.check) + " '" + file + "' 2>/dev/null");
     EXPECT_NE(pnm.find("101 40"), std::string::npos) << pnm.substr(0, 20);
+  }
+}
+
+// The codec paths of 8- and 4-bit DIBs trace their copy steps at level 2, between the palette and the end.
+TEST_F(Writers, DibCodecPathsTraceTheirRowSteps) {
+  const struct {
+    int bits;
+    const char* start;
+    const char* done;
+  } cases[] = {{8, "Copying Image & Compressing", "Done Copying Image & Compressing"},
+               {4, "Copying and Compressing Image", "Done Copying and Compressing Image"}};
+  zarn::SetApiTraceLevel(2);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bits);
+    test::TestDib dib = test::MakeDib(33, 9, c.bits, 0x5A);
+    plat::DebugOutputCapture capture;
+    const std::string file = F("trace" + std::to_string(c.bits) + ".jpg");
+    ASSERT_GT(VW_CompressDIB(dib.Span(), file.c_str(), 4, 0, 0, 128, 200, nullptr, 0), 0);
+    const std::string text = capture.Text();
+    const size_t palette = text.find("Done Copying Palette");
+    const size_t start = text.find(c.start);
+    const size_t done = text.find(c.done);
+    ASSERT_NE(palette, std::string::npos);
+    ASSERT_NE(start, std::string::npos) << text;
+    ASSERT_NE(done, std::string::npos) << text;
+    EXPECT_LT(palette, start);
+    EXPECT_LT(start, done);
+    EXPECT_EQ(Run("djpeg -pnm '" + file + "' 2>/dev/null").substr(0, 8), "P5\n33 9\n");
+  }
+}
+
+// A DIB's palette may be shorter than its depth allows (colours used below 2^bits) or, under a 12-byte core
+// header, hold 3-byte entries. The BMP of format 3 must still carry the 2^bits four-byte entries its header
+// announces, each DIB entry widened (the first one marked green 0x35), so that readers take the file and see
+// the DIB's colours.
+TEST_F(Writers, DibBmpWithAShortOrCorePaletteIsWhole) {
+  struct Case {
+    const char* name;
+    bool core;
+    int bits, colours;  // colours: entries in the DIB
+  };
+  const Case cases[] = {{"EightBitTwoColours", false, 8, 2},
+                        {"FourBitThreeColours", false, 4, 3},
+                        {"CoreHeaderEightBit", true, 8, 256},
+                        {"CoreHeaderFourBit", true, 4, 16}};
+  const int w = 7, h = 3;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const size_t headerBytes = c.core ? qv6::kCoreHeaderSize : qv6::kInfoHeaderSize;
+    const size_t entryBytes = c.core ? 3 : 4;
+    const size_t stride = static_cast<size_t>(qv6::DibBytesPerLine(w, c.bits));
+    std::vector<uint8_t> dib(headerBytes + entryBytes * c.colours + stride * h, 0);
+    if (c.core) {
+      qv6::StoreLe32(&dib[0], qv6::kCoreHeaderSize);
+      qv6::StoreLe16(&dib[4], w);
+      qv6::StoreLe16(&dib[6], h);
+      qv6::StoreLe16(&dib[8], 1);
+      qv6::StoreLe16(&dib[10], static_cast<uint16_t>(c.bits));
+    } else {
+      qv6::BitmapInfoHeader info;
+      info.width = w;
+      info.height = h;
+      info.bitCount = static_cast<uint16_t>(c.bits);
+      info.clrUsed = static_cast<uint32_t>(c.colours);
+      qv6::WriteInfoHeader(dib.data(), info);
+    }
+    // Entry i: blue 10 + i, green 200 - i, red 3 * i (all distinct, none gray).
+    auto rgbOf = [](int i) { return std::array<int, 3>{3 * i, i == 0 ? 0x35 : 200 - i, 10 + i}; };
+    for (int i = 0; i < c.colours; ++i) {
+      uint8_t* e = &dib[headerBytes + entryBytes * i];
+      e[0] = static_cast<uint8_t>(10 + i);
+      e[1] = static_cast<uint8_t>(200 - i);
+      e[2] = static_cast<uint8_t>(3 * i);
+    }
+    // Pixel (x, y) of the image (top row first) has index (x + 2y) mod colours; rows are stored bottom-up.
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = &dib[headerBytes + entryBytes * c.colours + stride * (h - 1 - y)];
+      for (int x = 0; x < w; ++x) {
+        const int index = (x + 2 * y) % c.colours;
+        if (c.bits == 8) {
+          row[x] = static_cast<uint8_t>(index);
+        } else {
+          row[x / 2] |= static_cast<uint8_t>(x % 2 == 0 ? index << 4 : index);
+        }
+        for (int v : rgbOf(index)) ppm += static_cast<char>(v);
+      }
+    }
+    const std::string file = F(std::string(c.name) + ".bmp");
+    const int r = VW_CompressDIB(dib, file.c_str(), 3, 0, 0, 128, 200, nullptr, 0);
+    const std::string read = dir_.Read(std::string(c.name) + ".bmp");
+    const std::vector<uint8_t> bmp(read.begin(), read.end());
+    const size_t dataOffset = 54 + (size_t{4} << c.bits);
+    ASSERT_EQ(bmp.size(), dataOffset + stride * h);
+    EXPECT_EQ(r, static_cast<int>(bmp.size()));
+    EXPECT_EQ(qv6::LoadLe32(&bmp[2]), bmp.size());
+    EXPECT_EQ(qv6::LoadLe32(&bmp[10]), dataOffset);
+    // The entries past the DIB's own are black.
+    for (size_t i = 54 + 4 * c.colours; i < dataOffset; ++i) ASSERT_EQ(bmp[i], 0) << "palette byte " << i;
+    const Identified id = Identify(file);
+    EXPECT_EQ(id.width, w);
+    EXPECT_EQ(id.height, h);
+    EXPECT_TRUE(Run("bmptopnm '" + file + "' 2>/dev/null") == ppm);
+    const std::string pil = Py("from PIL import Image\nprint(Image.open('" + std::string(c.name) +
+                               ".bmp').convert('RGB').tobytes().hex())");
+    std::string hex;
+    for (size_t i = ppm.size() - 3 * w * h; i < ppm.size(); ++i) {
+      char b[3];
+      std::snprintf(b, sizeof b, "%02x", static_cast<uint8_t>(ppm[i]));
+      hex += b;
+    }
+    EXPECT_EQ(pil, hex + "\n");
   }
 }
 
@@ -389,6 +539,64 @@ TEST(MemImages, DeliveredImagesBecomeRecordsInPlace) {
   bmp[22] = 200;  // taller than the buffer holds
   bmp[0] = 'B';
   EXPECT_EQ(funcAddMemHeaderToBMP(bmp.data(), bmp.size(), 0, &size, &offset), -316);
+  zarn::ResetParamsForTests();
+  zarn::ResetTraceForTests();
+}
+
+// Delivered BMPs of every record depth, with row padding, odd heights and a gap before the pixels, become
+// exactly the record a plain top-first copy makes; depths without a record row length give the header
+// alone.
+TEST(MemImages, DeliveredBmpRowsMoveInPlace) {
+  zarn::testing::ScratchDeviceFile deviceFile;
+  zarn::SetApiTraceLevel(0);
+  ASSERT_GE(zarn::funcTableSetParam(6, 1), 0);
+  struct Case {
+    int bits, width, height;
+    uint32_t gap;  // bytes between the palette and the pixels
+  };
+  const Case cases[] = {{8, 13, 7, 0}, {8, 16, 4, 0},  {4, 9, 5, 3},
+                        {1, 21, 6, 0}, {1, 70, 1, 17}, {8, 2, 30, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.width) + " x " +
+                 std::to_string(c.height));
+    const size_t rowBytes = static_cast<size_t>(RecordRowBytes(c.width, c.bits));
+    const size_t stride = (rowBytes + 3) / 4 * 4;
+    const uint32_t dataOffset = 54 + (4u << c.bits) + c.gap;
+    std::vector<uint8_t> bmp(dataOffset + stride * c.height + 5, 0xEE);
+    bmp[0] = 'B', bmp[1] = 'M';
+    qv6::StoreLe32(&bmp[10], dataOffset);
+    qv6::StoreLe32(&bmp[18], static_cast<uint32_t>(c.width));
+    qv6::StoreLe32(&bmp[22], static_cast<uint32_t>(c.height));
+    qv6::StoreLe16(&bmp[28], static_cast<uint16_t>(c.bits));
+    std::vector<uint8_t> expected = MakeRecord(c.width, c.height, c.bits, 200);
+    for (int y = 0; y < c.height; ++y)  // stored row y is image row height - 1 - y
+      for (size_t i = 0; i < stride; ++i) {
+        const uint8_t v = static_cast<uint8_t>(i * 31 + static_cast<size_t>(y) * 7 + 1);
+        bmp[dataOffset + y * stride + i] = v;
+        if (i < rowBytes) expected[kRecordHeaderBytes + (c.height - 1 - y) * rowBytes + i] = v;
+      }
+    int64_t size = 0, offset = -1;
+    ASSERT_EQ(funcAddMemHeaderToBMP(bmp.data(), bmp.size(), 0, &size, &offset), 0);
+    EXPECT_EQ(offset, 0);
+    ASSERT_EQ(size, static_cast<int64_t>(expected.size()));
+    EXPECT_EQ(std::vector<uint8_t>(bmp.begin(), bmp.begin() + size), expected);
+  }
+  // 24 bits: width, height, bits and dpi, and no rows.
+  std::vector<uint8_t> colour(54 + 3 * 4 * 2, 0x77);
+  colour[0] = 'B', colour[1] = 'M';
+  qv6::StoreLe32(&colour[10], 54);
+  qv6::StoreLe32(&colour[18], 3);
+  qv6::StoreLe32(&colour[22], 2);
+  qv6::StoreLe16(&colour[28], 24);
+  int64_t size = 0, offset = -1;
+  ASSERT_EQ(funcAddMemHeaderToBMP(colour.data(), colour.size(), 0, &size, &offset), 0);
+  EXPECT_EQ(size, 8);
+  EXPECT_EQ(offset, 0);
+  const RecordHeader h = ReadRecordHeader(colour.data());
+  EXPECT_EQ(h.width, 3);
+  EXPECT_EQ(h.height, 2);
+  EXPECT_EQ(h.bits, 24);
+  EXPECT_EQ(h.dpi, 200);
   zarn::ResetParamsForTests();
   zarn::ResetTraceForTests();
 }

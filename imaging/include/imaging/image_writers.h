@@ -19,11 +19,14 @@ namespace zc::imaging {
 inline constexpr size_t kTiffG4HeaderBytes = 512;
 inline constexpr uint32_t kTiffG4DataOffset = 512;
 
-// The program's TIFF G4 header for a page of `width` x `rows` coded into `stripBytes` bytes at `dpi`: 19
-// entries (18 without the code-line tag, when parameter 105 is 0), the Software text carrying `checksum`
-// as four hexadecimal digits, DateTime from `now`, an empty code-line area at 328.
-std::array<uint8_t, kTiffG4HeaderBytes> MakeTiffG4Header(int width, int rows, uint32_t stripBytes, int dpi,
-                                                         uint16_t checksum, bool micrTag, const std::tm& now);
+// The program's TIFF G4 header, the same 512 bytes in front of every G4 file and memory image.
+using TiffG4Header = std::array<uint8_t, kTiffG4HeaderBytes>;
+
+// The header for a page of `width` x `rows` coded into `stripBytes` bytes at `dpi`: 19 entries (18
+// without the code-line tag, when parameter 105 is 0), the Software text carrying `checksum` as four
+// hexadecimal digits, DateTime from `now`, an empty code-line area at 328.
+TiffG4Header MakeTiffG4Header(int width, int rows, uint32_t stripBytes, int dpi, uint16_t checksum,
+                              bool micrTag, const std::tm& now);
 
 // Writes the header for the page `ctx` has just coded: at the context's memory address ("MEMORYDIRECT") or
 // at offset 0 of its file. 1, or -233 after a short write.
@@ -84,6 +87,19 @@ int funcAddMemHeaderToBMP(uint8_t* buffer, size_t size, int unused, int64_t* ima
 // record as JPEG (format 3: BMP). A size given with the target bounds every write.
 int funcWriteBWImageToMemTIFF(const char* name, std::span<const uint8_t> record);
 int funcWriteImageToMemJPEG(const char* name, std::span<const uint8_t> record, int format);
+
+// Image file formats by their codes in the scan and compress calls (0 is TIFF G4 too; any other code
+// writes the codec's BMP).
+enum ImageFileFormat : int {
+  kFormatTiffG4 = 1,
+  kFormatBmp = 3,
+  kFormatGrayJpeg = 4,
+  kFormatGif = 5,
+  kFormatPcx = 6,
+  kFormatJpeg = 7,
+  kFormatProgressiveJpeg = 8,
+  kFormatProgressiveGrayJpeg = 9,
+};
 
 // A scan's DIB written straight to a file by format code (0/1 G4, 3 BMP, 4 gray JPEG, 5 GIF, 6 PCX, 7 JPEG,
 // 8 and 9 progressive JPEG; others the codec's BMP): the file's size; -102 codec refused, -103 file not

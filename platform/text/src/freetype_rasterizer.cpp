@@ -57,6 +57,7 @@ std::optional<Match> FindFace(const FontSpec& spec) {
   FcPatternAddInteger(pat, FC_WEIGHT, spec.weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pat, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+  if (spec.fixedPitch) FcPatternAddInteger(pat, FC_SPACING, FC_MONO);
   FcConfigSubstitute(fc.config, pat, FcMatchPattern);
   FcDefaultSubstitute(pat);
   FcResult result = FcResultNoMatch;

@@ -25,6 +25,8 @@ struct FontSpec {
   int height = -11;  // < 0: em size in pixels; > 0: cell height in pixels; 0: the backend's default size
   int weight = 400;  // 400 normal, 700 bold (400 + 300 x bold)
   bool italic = false;
+  bool fixedPitch =
+      false;  // ask the font mapper for a fixed-pitch face (it prefers one when the face is missing)
 };
 
 // The vertical metrics of a font, in pixels.
