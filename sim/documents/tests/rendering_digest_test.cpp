@@ -104,5 +104,39 @@ TEST(RenderingDigest, FacesRawLinesAndHostImagesAreUnchanged) {
   }
 }
 
+// The line reader behind raw lines and host images against the sensor's pixel-by-pixel reading, under
+// lights the host may send: weighted, dark, equal and single records, on grey and colour faces, with
+// lines before and after the document and pixels outside the lit part.
+TEST(RenderingDigest, LineReaderMatchesPixelReads) {
+  ChequeOptions colour;
+  colour.colour = true;
+  const Document docs[] = {MakeCheque(21), MakeCheque(22, colour)};
+  const std::vector<ChannelLight> lightSets[] = {
+      {{30, 60, 10}, {0, 0, 0}, {0, 80, 0}, {40, 40, 40}},
+      {{0, 0, 90}, {90, 0, 0}, {0, 90, 0}},
+      {{70, 70, 70}},
+  };
+  for (const Document& doc : docs) {
+    for (const auto& lights : lightSets) {
+      SideScan scan = ScanOf(doc, Side::kRear, {24, 800, 880, true, 7}, ColourMode::kColour, false, 5);
+      scan.lights = lights;
+      for (const TransferRequest& r : {TransferRequest{0, scan.DocumentLines() + 12, 0, 896, false},
+                                       TransferRequest{3, 401, 20, 700, true}}) {
+        const std::vector<uint8_t> raw = RenderRawLines(scan, r);
+        ASSERT_EQ(raw.size(), static_cast<size_t>(r.Lines()) * static_cast<size_t>(r.Pixels()));
+        const int step = r.halfSize ? 2 : 1;
+        size_t mismatches = 0;
+        for (int t = 0; t < r.Lines(); ++t) {
+          for (int u = 0; u < r.Pixels(); ++u) {
+            const uint8_t want = scan.Read(r.firstLine + t * step, r.firstPixel + u * step);
+            mismatches += raw[static_cast<size_t>(t) * static_cast<size_t>(r.Pixels()) + static_cast<size_t>(u)] != want;
+          }
+        }
+        EXPECT_EQ(mismatches, 0u) << "lights " << lights.size() << " colour " << doc.cheque->colour;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace sim::documents
