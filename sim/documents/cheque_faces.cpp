@@ -83,7 +83,13 @@ SideImage FromGrey(const zc::testkit::GrayImage& g, int dpi) {
   SideImage img(g.width, g.height, dpi);
   const uint8_t* src = g.pixels.data();
   uint8_t* dst = img.rgb.data();
-  for (size_t i = 0, n = g.pixels.size(); i < n; ++i) dst[3 * i] = dst[3 * i + 1] = dst[3 * i + 2] = src[i];
+  const size_t n = g.pixels.size();
+  // Four bytes a pixel, each store's last byte overwritten by the next pixel's first: one store a pixel.
+  for (size_t i = 0; i + 1 < n; ++i) {
+    const uint32_t v = src[i] * 0x01010101u;
+    std::memcpy(dst + 3 * i, &v, 4);
+  }
+  if (n > 0) dst[3 * n - 3] = dst[3 * n - 2] = dst[3 * n - 1] = src[n - 1];
   return img;
 }
 

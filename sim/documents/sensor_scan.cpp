@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
+#include <cstring>
 
 namespace sim::documents {
 
@@ -117,112 +119,133 @@ LineReader::LineReader(const SideScan& scan, std::vector<int> sensorPixels) : sc
     const int y = scan.image->height - 1 - above;
     rows_.push_back(int64_t{y} * scan.image->width * 3);
   }
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const int64_t kind = rows_[i] < 0 ? rows_[i] : 0;
+    if (runs_.empty() || runs_.back().kind != kind) runs_.push_back(Run{i, i, kind});
+    runs_.back().end = i + 1;
+  }
   grey_ = scan.image != nullptr && AllGrey(scan.image->rgb);
   for (const ChannelLight& l : scan.lights) mixes_.push_back(MixOf(l));
   if (mixes_.empty()) mixes_.push_back(MixOf(ChannelLight{}));
 }
 
-void LineReader::Read(std::span<const int> lines, uint8_t* dst, size_t lineStride, size_t pixelStride) const {
-  // Blocks of lines that show neighbouring columns: the image rows and the output rows they touch stay
-  // in cache from one line of the block to the next.
-  constexpr size_t kBlock = 16;
-  constexpr size_t kAhead = 24;
-  const int64_t k = static_cast<int64_t>(mixes_.size());
+namespace {
+// Blocks of lines that show neighbouring columns: the image rows and the output rows they touch stay in
+// cache from one line of the block to the next.
+constexpr size_t kBlock = 16;
+// The next rows' pixels are a whole image row apart: too far for the hardware to see coming.
+constexpr size_t kAhead = 24;
+}  // namespace
+
+void LineReader::ReadPlain(const Run& run, const uint8_t* const* ptrs, size_t count, uint8_t* out,
+                           size_t lineStride, size_t pixelStride) const {
   const int64_t* rows = rows_.data();
-  const size_t n = rows_.size();
-  const auto offDocument = [rows, n, pixelStride](uint8_t* out) {
-    for (size_t i = 0; i < n; ++i) out[i * pixelStride] = rows[i] == kUnlit ? 0 : kBackground;
-  };
+  const uint8_t* low = *std::min_element(ptrs, ptrs + count);
+  // Neighbouring columns one stride apart (a grey face, or one LED on every line): no table of pointers.
+  const ptrdiff_t d = count > 1 ? ptrs[1] - ptrs[0] : 0;
+  bool even = count == kBlock;
+  for (size_t t = 1; t < count && even; ++t) even = ptrs[t] == ptrs[0] + static_cast<ptrdiff_t>(t) * d;
+  for (size_t i = run.begin; i < run.end; ++i) {
+    if (i + kAhead < run.end) {
+      __builtin_prefetch(low + rows[i + kAhead]);
+      __builtin_prefetch(low + rows[i + kAhead] + 3 * kBlock - 1);
+    }
+    const int64_t r = rows[i];
+    uint8_t* o = out + i * pixelStride;
+    if (even) {
+      const uint8_t* p = ptrs[0] + r;
+      for (size_t t = 0; t < kBlock; ++t) o[t * lineStride] = p[static_cast<ptrdiff_t>(t) * d];
+    } else {
+      for (size_t t = 0; t < count; ++t) o[t * lineStride] = ptrs[t][r];
+    }
+  }
+}
+
+void LineReader::ReadEqual(const Run& run, const uint8_t* const* ptrs, size_t count, const uint8_t* bySum,
+                           uint8_t* out, size_t lineStride, size_t pixelStride) const {
+  const int64_t* rows = rows_.data();
+  const uint8_t* low = *std::min_element(ptrs, ptrs + count);
+  for (size_t i = run.begin; i < run.end; ++i) {
+    if (i + kAhead < run.end) {
+      __builtin_prefetch(low + rows[i + kAhead]);
+      __builtin_prefetch(low + rows[i + kAhead] + 3 * kBlock - 1);
+    }
+    const int64_t r = rows[i];
+    uint8_t* o = out + i * pixelStride;
+    for (size_t t = 0; t < count; ++t) {
+      const uint8_t* p = ptrs[t] + r;
+      o[t * lineStride] = bySum[size_t{p[0]} + p[1] + p[2]];
+    }
+  }
+}
+
+void LineReader::Read(std::span<const int> lines, uint8_t* dst, size_t lineStride, size_t pixelStride) const {
+  const int64_t records = static_cast<int64_t>(mixes_.size());
+  const int64_t* rows = rows_.data();
   const uint8_t* ptrs[kBlock];
-  uint8_t* outs[kBlock];
+  const Mix* mixes[kBlock];
   for (size_t first = 0; first < lines.size(); first += kBlock) {
     const size_t count = std::min(kBlock, lines.size() - first);
-    // The usual blocks: every line on the document under one lit LED, or every line under the same
-    // equal light (grey). They go pixel by pixel across the block, along the image's rows.
-    bool singleLed = true, sameEqual = true;
-    const Mix* equal = nullptr;
-    for (size_t t = 0; t < count && (singleLed || sameEqual); ++t) {
+    uint8_t* out = dst + first * lineStride;
+    // The usual blocks: every line on the document reading one byte a pixel (a grey face under any lit
+    // LEDs, or a single lit LED), or every line under the same equal light.
+    bool plain = true, equal = true;
+    for (size_t t = 0; t < count; ++t) {
       const int line = lines[first + t];
       const int column = scan_.image != nullptr ? scan_.ColumnOf(line) : -1;
-      const Mix& mix = mixes_[static_cast<size_t>(((int64_t{line} - scan_.leadLines) % k + k) % k)];
-      if (column < 0) {
-        singleLed = sameEqual = false;
-        break;
-      }
-      const uint8_t* base = scan_.image->rgb.data() + static_cast<size_t>(column) * 3;
+      const Mix& mix = mixes_[static_cast<size_t>(((int64_t{line} - scan_.leadLines) % records + records) % records)];
+      mixes[t] = &mix;
+      ptrs[t] = column < 0 ? nullptr : scan_.image->rgb.data() + static_cast<size_t>(column) * 3;
       const bool single = mix.kind == Mix::Kind::kRed || mix.kind == Mix::Kind::kGreen || mix.kind == Mix::Kind::kBlue;
-      // A grey face reads its own value under any lit LEDs.
-      singleLed = singleLed && (single || (grey_ && mix.kind != Mix::Kind::kDark));
-      sameEqual = sameEqual && mix.kind == Mix::Kind::kEqual && (equal == nullptr || equal->light.red == mix.light.red);
-      equal = &mix;
-      ptrs[t] = base + (grey_ ? 0 : mix.kind == Mix::Kind::kGreen ? 1 : mix.kind == Mix::Kind::kBlue ? 2 : 0);
-      outs[t] = dst + (first + t) * lineStride;
+      plain = plain && ptrs[t] != nullptr && (single || (grey_ && mix.kind != Mix::Kind::kDark));
+      equal = equal && ptrs[t] != nullptr && mix.kind == Mix::Kind::kEqual && mix.light.red == mixes[0]->light.red;
     }
-    if (singleLed || sameEqual) {
-      const uint8_t* bySum = sameEqual ? equal->bySum.data() : nullptr;
-      const uint8_t* lead = ptrs[0];
-      for (size_t i = 0; i < n; ++i) {
-        const int64_t r = rows[i];
-        const size_t at = i * pixelStride;
-        // The next rows' pixels are a whole image row apart: too far for the hardware to see coming.
-        if (i + kAhead < n && rows[i + kAhead] >= 0) {
-          __builtin_prefetch(lead + rows[i + kAhead]);
-          __builtin_prefetch(lead + rows[i + kAhead] + 3 * kBlock - 1);
-        }
-        if (r < 0) {
-          const uint8_t v = r == kUnlit ? 0 : kBackground;
-          for (size_t t = 0; t < count; ++t) outs[t][at] = v;
-        } else if (singleLed) {
-          for (size_t t = 0; t < count; ++t) outs[t][at] = ptrs[t][r];
+    const uint8_t* channels[kBlock];  // the byte each line reads of its pixel, on a plain block
+    for (size_t t = 0; plain && t < count; ++t) {
+      const Mix::Kind kind = mixes[t]->kind;
+      channels[t] = ptrs[t] + (grey_ ? 0 : kind == Mix::Kind::kGreen ? 1 : kind == Mix::Kind::kBlue ? 2 : 0);
+    }
+    for (const Run& run : runs_) {
+      if (run.kind != 0) {  // off the document for every line
+        const uint8_t v = run.kind == kUnlit ? 0 : kBackground;
+        if (lineStride == 1) {  // the block's lines side by side in each output row
+          for (size_t i = run.begin; i < run.end; ++i) std::memset(out + i * pixelStride, v, count);
         } else {
           for (size_t t = 0; t < count; ++t) {
-            const uint8_t* p = ptrs[t] + r;
-            outs[t][at] = bySum[size_t{p[0]} + p[1] + p[2]];
+            uint8_t* o = out + t * lineStride;
+            if (pixelStride == 1) {
+              std::memset(o + run.begin, v, run.end - run.begin);
+            } else {
+              for (size_t i = run.begin; i < run.end; ++i) o[i * pixelStride] = v;
+            }
           }
         }
-      }
-      continue;
-    }
-    for (size_t t = first; t < first + count; ++t) {
-      const int line = lines[t];
-      uint8_t* out = dst + t * lineStride;
-      const int column = scan_.image != nullptr ? scan_.ColumnOf(line) : -1;
-      if (column < 0) {
-        offDocument(out);
-        continue;
-      }
-      const uint8_t* base = scan_.image->rgb.data() + static_cast<size_t>(column) * 3;
-      const Mix& mix = mixes_[static_cast<size_t>(((int64_t{line} - scan_.leadLines) % k + k) % k)];
-      switch (mix.kind) {
-        case Mix::Kind::kDark:
-          for (size_t i = 0; i < n; ++i) out[i * pixelStride] = rows[i] == kTrack ? kBackground : 0;
-          break;
-        case Mix::Kind::kRed:
-        case Mix::Kind::kGreen:
-        case Mix::Kind::kBlue: {
-          const uint8_t* channel = base + (mix.kind == Mix::Kind::kRed ? 0 : mix.kind == Mix::Kind::kGreen ? 1 : 2);
-          for (size_t i = 0; i < n; ++i) {
-            const int64_t r = rows[i];
-            out[i * pixelStride] = r >= 0 ? channel[r] : r == kUnlit ? 0 : kBackground;
+      } else if (plain) {
+        ReadPlain(run, channels, count, out, lineStride, pixelStride);
+      } else if (equal) {
+        ReadEqual(run, ptrs, count, mixes[0]->bySum.data(), out, lineStride, pixelStride);
+      } else {
+        // Mixed blocks (lines before or after the document, dark or weighted records): line by line.
+        for (size_t t = 0; t < count; ++t) {
+          uint8_t* o = out + t * lineStride;
+          const Mix& mix = *mixes[t];
+          const uint8_t* base = ptrs[t];
+          for (size_t i = run.begin; i < run.end; ++i) {
+            uint8_t v = kBackground;  // before or after the document
+            if (base != nullptr) {
+              const uint8_t* p = base + rows[i];
+              switch (mix.kind) {
+                case Mix::Kind::kDark: v = 0; break;
+                case Mix::Kind::kRed: v = p[0]; break;
+                case Mix::Kind::kGreen: v = p[1]; break;
+                case Mix::Kind::kBlue: v = p[2]; break;
+                case Mix::Kind::kEqual: v = mix.bySum[size_t{p[0]} + p[1] + p[2]]; break;
+                case Mix::Kind::kWeighted: v = Reflectance(mix.light, Rgb{p[0], p[1], p[2]}); break;
+              }
+            }
+            o[i * pixelStride] = v;
           }
-          break;
         }
-        case Mix::Kind::kEqual: {
-          const uint8_t* bySum = mix.bySum.data();
-          for (size_t i = 0; i < n; ++i) {
-            const int64_t r = rows[i];
-            out[i * pixelStride] =
-                r >= 0 ? bySum[size_t{base[r]} + base[r + 1] + base[r + 2]] : r == kUnlit ? 0 : kBackground;
-          }
-          break;
-        }
-        case Mix::Kind::kWeighted:
-          for (size_t i = 0; i < n; ++i) {
-            const int64_t r = rows[i];
-            out[i * pixelStride] = r >= 0 ? Reflectance(mix.light, Rgb{base[r], base[r + 1], base[r + 2]})
-                                          : r == kUnlit ? 0 : kBackground;
-          }
-          break;
       }
     }
   }

@@ -70,8 +70,21 @@ class LineReader {
   };
   static Mix MixOf(const ChannelLight& light);
 
+  // Neighbouring pixels alike: all outside the lit part, all on the track, or all on the document.
+  struct Run {
+    size_t begin = 0;
+    size_t end = 0;
+    int64_t kind = 0;  // kUnlit, kTrack, or 0 on the document
+  };
+  // A block's lines all on the document, each reading one byte of its pixel, or all under one equal light.
+  void ReadPlain(const Run& run, const uint8_t* const* ptrs, size_t count, uint8_t* out, size_t lineStride,
+                 size_t pixelStride) const;
+  void ReadEqual(const Run& run, const uint8_t* const* ptrs, size_t count, const uint8_t* bySum, uint8_t* out,
+                 size_t lineStride, size_t pixelStride) const;
+
   const SideScan& scan_;
   std::vector<int64_t> rows_;  // per pixel: byte offset of its image row, or kUnlit / kTrack
+  std::vector<Run> runs_;
   std::vector<Mix> mixes_;     // one per channel record
   bool grey_ = false;          // every pixel has equal channels: any lit LED reads the red byte
 };
