@@ -102,22 +102,23 @@ ExpectedImage AssembleSide(const SideScan& scan, const TransferRequest& request,
   img.bitCount = grey ? 8 : 24;
   img.dpi = host.dpi;
   img.pixels.resize(static_cast<size_t>(img.RowBytes()) * static_cast<size_t>(img.height));
+  std::vector<int> sensorPixels(goods.size());
+  for (size_t j = 0; j < goods.size(); ++j) sensorPixels[j] = scan.SensorPixelOf(goods[j]);
+  const LineReader reader(scan, std::move(sensorPixels));
+  const size_t stride = static_cast<size_t>(img.RowBytes());
+  // The raw line of each plane for every output column, then each plane read across all columns.
+  std::array<std::vector<int>, 3> raw;
+  for (auto& r : raw) r.resize(static_cast<size_t>(img.width));
   for (int x = 0; x < img.width; ++x) {
     const Planes& p = out[static_cast<size_t>(host.reverseColumns ? img.width - 1 - x : x)];
-    std::array<int, 3> raw{};
-    for (int k = 0; k < 3; ++k)
-      raw[static_cast<size_t>(k)] = request.firstLine + p[static_cast<size_t>(k)] * lineStep;
-    for (int j = 0; j < img.height; ++j) {
-      const int s = scan.SensorPixelOf(goods[static_cast<size_t>(j)]);
-      uint8_t* row = img.pixels.data() + static_cast<size_t>(j) * static_cast<size_t>(img.RowBytes());
-      if (grey) {
-        row[x] = scan.Read(raw[0], s);
-      } else {
-        row[3 * x + 0] = scan.Read(raw[2], s);  // blue from the third plane
-        row[3 * x + 1] = scan.Read(raw[1], s);
-        row[3 * x + 2] = scan.Read(raw[0], s);  // red from the first
-      }
-    }
+    for (size_t k = 0; k < 3; ++k) raw[k][static_cast<size_t>(x)] = request.firstLine + p[k] * lineStep;
+  }
+  if (grey) {
+    reader.Read(raw[0], img.pixels.data(), 1, stride);
+  } else {
+    reader.Read(raw[2], img.pixels.data(), 3, stride);  // blue from the third plane
+    reader.Read(raw[1], img.pixels.data() + 1, 3, stride);
+    reader.Read(raw[0], img.pixels.data() + 2, 3, stride);  // red from the first
   }
   return img;
 }

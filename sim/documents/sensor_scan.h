@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "sim/documents/channel_lights.h"
@@ -48,6 +49,44 @@ struct SideScan {
   int GoodPixelOf(int sensorPixel) const;
   // What sensor pixel `sensorPixel` reads on raw line `line`.
   uint8_t Read(int line, int sensorPixel) const;
+};
+
+// Reads raw lines for a fixed list of sensor pixels, as SideScan::Read would pixel by pixel, with the
+// geometry worked out once per pixel and the lighting once per line: what the simulator pays for every
+// line it sends and every expected image it assembles.
+class LineReader {
+ public:
+  LineReader(const SideScan& scan, std::vector<int> sensorPixels);
+  // Writes what the i-th sensor pixel reads on raw line lines[t] to dst[t * lineStride + i * pixelStride].
+  // Lines go in small blocks so that both the image and `dst` are walked along their rows.
+  void Read(std::span<const int> lines, uint8_t* dst, size_t lineStride, size_t pixelStride) const;
+
+ private:
+  // How a light mixes a pixel's channels: one lit LED reads its channel, equal LEDs read a rounded mean.
+  struct Mix {
+    enum class Kind : uint8_t { kDark, kRed, kGreen, kBlue, kEqual, kWeighted } kind = Kind::kDark;
+    ChannelLight light;
+    std::vector<uint8_t> bySum;  // kEqual: the reading for each r + g + b
+  };
+  static Mix MixOf(const ChannelLight& light);
+
+  // Neighbouring pixels alike: all outside the lit part, all on the track, or all on the document.
+  struct Run {
+    size_t begin = 0;
+    size_t end = 0;
+    int64_t kind = 0;  // kUnlit, kTrack, or 0 on the document
+  };
+  // A block's lines all on the document, each reading one byte of its pixel, or all under one equal light.
+  void ReadPlain(const Run& run, const uint8_t* const* ptrs, size_t count, uint8_t* out, size_t lineStride,
+                 size_t pixelStride) const;
+  void ReadEqual(const Run& run, const uint8_t* const* ptrs, size_t count, const uint8_t* bySum, uint8_t* out,
+                 size_t lineStride, size_t pixelStride) const;
+
+  const SideScan& scan_;
+  std::vector<int64_t> rows_;  // per pixel: byte offset of its image row, or kUnlit / kTrack
+  std::vector<Run> runs_;
+  std::vector<Mix> mixes_;     // one per channel record
+  bool grey_ = false;          // every pixel has equal channels: any lit LED reads the red byte
 };
 
 // An image-transfer request (block 37): raw lines [firstLine, endLine) and sensor pixels

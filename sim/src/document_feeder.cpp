@@ -111,14 +111,17 @@ std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, Colo
   r.depthBits = depthBits;
   entry.seed = next->seed;
   entry.cheque = next->cheque;
-  entry.document = std::move(next);
+  entry.document = std::make_shared<const documents::Document>(std::move(*next));
 
   Taken taken;
   taken.index = r.index;
   taken.faults = r.faults;
   const std::array<documents::SideScan, 2> scans = ScansOf(*entry.document, r);
   for (size_t s = 0; s < 2; ++s) taken.documentLines[s] = scans[s].DocumentLines();
-  if (!r.faults.jam && !r.faults.doubleFeed) taken.sampleBytes = format_->SampleBytes(*entry.document, mode).size();
+  if (!r.faults.jam && !r.faults.doubleFeed) {
+    entry.samples = format_->SampleBytes(*entry.document, mode);
+    taken.sampleBytes = entry.samples.size();
+  }
   if (r.faults.unplugMidDocument) {
     // The next call the host makes finds the scanner gone.
     drv::Fault unplug;
@@ -128,7 +131,11 @@ std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, Colo
   }
 
   fed_.push_back(std::move(entry));
-  if (fed_.size() > options_.keptDocuments) fed_[fed_.size() - 1 - options_.keptDocuments].document.reset();
+  if (fed_.size() > options_.keptDocuments) {
+    Entry& old = fed_[fed_.size() - 1 - options_.keptDocuments];
+    old.document.reset();
+    old.samples = {};
+  }
   while (fed_.size() > options_.keptRecords) {
     fed_.pop_front();
     ++dropped_;
@@ -141,7 +148,9 @@ std::vector<uint8_t> DocumentFeeder::Samples(uint8_t sequence) {
   Entry* e = Newest(sequence);
   if (e == nullptr) return {};
   ++e->record.sampleRequests;
-  return format_->SampleBytes(*e->document, e->record.mode);
+  // Made at the feed, but for a document that jams or double-feeds.
+  if (e->samples.empty()) e->samples = format_->SampleBytes(*e->document, e->record.mode);
+  return e->samples;
 }
 
 std::vector<uint8_t> DocumentFeeder::Image(uint8_t sequence, int side, const documents::TransferRequest& request) {
@@ -173,7 +182,7 @@ bool DocumentFeeder::Find(uint8_t sequence, Fed* out) const {
 std::optional<std::array<documents::ExpectedImage, 2>> DocumentFeeder::ExpectedImages(size_t index,
                                                                                         int dpi) const {
   Record record;
-  std::optional<documents::Document> document;
+  std::shared_ptr<const documents::Document> document;
   uint32_t seed = 0;
   std::optional<documents::ChequeOptions> cheque;
   {
@@ -186,7 +195,7 @@ std::optional<std::array<documents::ExpectedImage, 2>> DocumentFeeder::ExpectedI
     cheque = e->cheque;
   }
   // A synthetic cheque whose faces were dropped is made again from its seed.
-  if (!document && cheque) document = documents::MakeCheque(seed, *cheque);
+  if (!document && cheque) document = std::make_shared<const documents::Document>(documents::MakeCheque(seed, *cheque));
   if (!document || !record.transfers[0] || !record.transfers[1]) return std::nullopt;
   const std::array<documents::SideScan, 2> scans = ScansOf(*document, record);
   std::array<documents::ExpectedImage, 2> out;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace zc::testkit {
 namespace {
@@ -101,22 +102,75 @@ void drawStroke(Canvas& c, Rng& rng, const ChequeSpec& s) {
   }
 }
 
+// The background's exact test: |sin(fx * scale + b)| < limit, with fx = x * k.
+bool SineBelow(int x, double k, double scale, double b, double limit) {
+  const double fx = x * k;
+  return std::fabs(std::sin(fx * scale + b)) < limit;
+}
+
+// Takes `dark` off the pixels of `row` where |sin(x * k * scale + b)| < limit. That holds within
+// asin(limit) of a multiple of pi, so the pixels come in short runs whose ends follow from the row's
+// phase; a pixel within a hair of an end is decided by the sine itself, so the result is that of the
+// sine at every pixel.
+void darkenBands(uint8_t* row, int width, double k, double scale, double b, double limit, int dark) {
+  constexpr double kPi = 3.14159265358979323846;
+  constexpr double kHair = 1e-6;  // pixels; far above the rounding of the phase, far below a pixel
+  const double step = k * scale;  // phase per pixel
+  const double half = std::asin(limit);
+  const double last = (width - 1) * step + b;
+  const auto decide = [&](int x, bool inside) {
+    if (inside) row[x] = static_cast<uint8_t>(row[x] - dark);
+  };
+  for (double n = std::ceil((b - half) / kPi); n * kPi - half <= last; n += 1) {
+    const double lo = (n * kPi - half - b) / step;  // the run's ends in pixels
+    const double hi = (n * kPi + half - b) / step;
+    const int x0 = std::max(0, static_cast<int>(std::floor(lo)));
+    const int x1 = std::min(width - 1, static_cast<int>(std::ceil(hi)));
+    for (int x = x0; x <= x1; ++x) {
+      const double d = std::min(x - lo, hi - x);  // > 0 inside the run, < 0 outside
+      if (std::fabs(d) <= kHair) {
+        decide(x, SineBelow(x, k, scale, b, limit));
+      } else {
+        decide(x, d > 0);
+      }
+    }
+  }
+}
+
 void drawBackground(Canvas& c, const ChequeSpec& s, Rng& rng) {
   const double k = 200.0 / s.dpi;  // pattern in inches, whatever the resolution
   const double phase = (rng.next() % 628) / 100.0;
+  // Two wavy guilloche bands, darkening the paper where
+  // |sin(fx * 0.045 + 6 sin(fy * 0.021 + phase))| < 0.08 (by 55) and
+  // |sin(fx * 0.031 - 5 cos(fy * 0.027))| < 0.06 (by 40), with fx and fy the pixel's position scaled by k.
   for (int y = 0; y < c.img.height; ++y) {
     uint8_t* row = c.img.pixels.data() + static_cast<size_t>(y) * c.img.width;
     const double fy = y * k;
-    for (int x = 0; x < c.img.width; ++x) {
-      const double fx = x * k;
-      const double v1 = std::sin(fx * 0.045 + 6.0 * std::sin(fy * 0.021 + phase));
-      const double v2 = std::sin(fx * 0.031 - 5.0 * std::cos(fy * 0.027));
-      int g = 236;
-      if (std::fabs(v1) < 0.08) g -= 55;
-      if (std::fabs(v2) < 0.06) g -= 40;
-      row[x] = static_cast<uint8_t>(g);
+    std::memset(row, 236, static_cast<size_t>(c.img.width));
+    darkenBands(row, c.img.width, k, 0.045, 6.0 * std::sin(fy * 0.021 + phase), 0.08, 55);
+    darkenBands(row, c.img.width, k, 0.031, -(5.0 * std::cos(fy * 0.027)), 0.06, 40);
+  }
+}
+
+// A centre-weighted 3 x 3 mean (the centre counts 8), over the taps inside the image.
+uint8_t blurAt(const GrayImage& img, int x, int y) {
+  const int w = img.width;
+  const int h = img.height;
+  int sum = 0;
+  int n = 0;
+  for (int dy = -1; dy <= 1; ++dy) {
+    const int yy = y + dy;
+    if (yy < 0 || yy >= h) continue;
+    for (int dx = -1; dx <= 1; ++dx) {
+      const int xx = x + dx;
+      if (xx < 0 || xx >= w) continue;
+      // Centre weighted so edges stay crisp.
+      const int wgt = (dx == 0 && dy == 0) ? 8 : 1;
+      sum += img.pixels[static_cast<size_t>(yy) * w + xx] * wgt;
+      n += wgt;
     }
   }
+  return static_cast<uint8_t>(sum / n);
 }
 
 void blur3(GrayImage& img) {
@@ -124,22 +178,21 @@ void blur3(GrayImage& img) {
   const int w = img.width;
   const int h = img.height;
   for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      int sum = 0;
-      int n = 0;
-      for (int dy = -1; dy <= 1; ++dy) {
-        const int yy = y + dy;
-        if (yy < 0 || yy >= h) continue;
-        for (int dx = -1; dx <= 1; ++dx) {
-          const int xx = x + dx;
-          if (xx < 0 || xx >= w) continue;
-          // Centre weighted so edges stay crisp.
-          const int wgt = (dx == 0 && dy == 0) ? 8 : 1;
-          sum += img.pixels[static_cast<size_t>(yy) * w + xx] * wgt;
-          n += wgt;
-        }
-      }
-      out[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(sum / n);
+    uint8_t* dst = out.data() + static_cast<size_t>(y) * w;
+    if (y == 0 || y + 1 == h || w < 3) {
+      for (int x = 0; x < w; ++x) dst[x] = blurAt(img, x, y);
+      continue;
+    }
+    dst[0] = blurAt(img, 0, y);
+    dst[w - 1] = blurAt(img, w - 1, y);
+    // Away from the edges all nine taps are there: weight 16 in all.
+    const uint8_t* up = img.pixels.data() + static_cast<size_t>(y - 1) * w;
+    const uint8_t* mid = up + w;
+    const uint8_t* down = mid + w;
+    for (int x = 1; x + 1 < w; ++x) {
+      const int sum = up[x - 1] + up[x] + up[x + 1] + mid[x - 1] + mid[x] * 8 + mid[x + 1] + down[x - 1] + down[x] +
+                      down[x + 1];
+      dst[x] = static_cast<uint8_t>(sum >> 4);
     }
   }
   img.pixels.swap(out);

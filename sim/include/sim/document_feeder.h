@@ -158,7 +158,9 @@ class DocumentFeeder {
  private:
   struct Entry {
     Record record;
-    std::optional<documents::Document> document;  // dropped once older than keptDocuments
+    // Shared, so that the expected images of a kept document are made without copying its faces.
+    std::shared_ptr<const documents::Document> document;  // dropped once older than keptDocuments
+    std::vector<uint8_t> samples;                         // its sample bytes, made once at the feed
     uint32_t seed = 0;                             // a synthetic cheque's recipe, to make it again
     std::optional<documents::ChequeOptions> cheque;
   };

@@ -73,5 +73,32 @@ TEST(ChequeImage, PatternsAndThreshold) {
   EXPECT_FALSE(t.black(2, 0));
 }
 
+// Every test and the simulator compare against images drawn from these cheques, so the drawing is pinned
+// byte for byte (an FNV-1a digest of the pixels) at each resolution and in both sizes.
+TEST(ChequeImage, PixelsArePinned) {
+  struct Pin {
+    int dpi;
+    uint32_t seed;
+    bool business;
+    uint64_t digest;
+  };
+  const Pin pins[] = {
+      {100, 77, false, 0xd7c0855e0856009eull}, {100, 4242, true, 0xf9ecd3f4937caffaull},
+      {200, 77, false, 0x91f344ddb7575671ull}, {200, 4242, true, 0xa5362071833a4addull},
+      {240, 77, false, 0x5d768e77d39153d1ull}, {240, 4242, true, 0xd6849ef0629a1cecull},
+      {300, 77, false, 0x8f76d30ec7e8a9d0ull}, {300, 4242, true, 0x9cd2f9468528d4f9ull},
+  };
+  for (const Pin& p : pins) {
+    const ChequeSpec spec{p.dpi, p.business ? 8.75 : 6.0, p.business ? 3.75 : 2.75, p.seed};
+    const GrayImage g = makeChequeGray(spec);
+    uint64_t h = 1469598103934665603ull;
+    for (uint8_t b : g.pixels) {
+      h ^= b;
+      h *= 1099511628211ull;
+    }
+    EXPECT_EQ(h, p.digest) << p.dpi << " dpi, seed " << p.seed;
+  }
+}
+
 }  // namespace
 }  // namespace zc::testkit
