@@ -77,7 +77,10 @@ void TimeFrontSide(benchmark::State& state, Host& host, const sim::documents::Si
     return;
   }
   for (auto _ : state) {
-    host.AcquireSide(0, 1, colourMode, dpi, 2, 0, 2200);
+    if (!host.AcquireSide(0, 1, colourMode, dpi, 2, 0, 2200)) {
+      state.SkipWithError("acquisition failed");
+      break;
+    }
     if (crop) host.CropFrontImage();
     benchmark::DoNotOptimize(host.GetImageBuffer(0));
   }

@@ -68,7 +68,10 @@ void AcquireSide(benchmark::State& state, bool colour, int side) {
     return;
   }
   for (auto _ : state) {
-    host.AcquireLines(side, mode, 200, 2, 0, 2200);
+    if (!host.AcquireLines(side, mode, 200, 2, 0, 2200)) {
+      state.SkipWithError("acquisition failed");
+      break;
+    }
     side == 0 ? host.CropFrontImage() : host.CropRearImage();
     benchmark::DoNotOptimize(host.GetImageBuffer(side));
   }

@@ -77,7 +77,10 @@ void AcquireFront(benchmark::State& state, docs::ColourMode mode) {
     return;
   }
   for (auto _ : state) {
-    host.AcquireSide(0, 0, colourMode, 300, 2, 0, 2200);
+    if (!host.AcquireSide(0, 0, colourMode, 300, 2, 0, 2200)) {
+      state.SkipWithError("acquisition failed");
+      break;
+    }
     benchmark::DoNotOptimize(host.GetImageBuffer(0));
   }
   state.SetLabel(std::to_string(lines) + " raw lines");
