@@ -360,6 +360,10 @@ int Walk::Score() {
   bool peakMode = true;
   int k = 0;
   const int peaks = t->PeakCount();
+  // Chosen reading: besides the bound of seven peaks the walk stops after the template's last peak.
+  // Past it the template's offset and level read 0, and a record that runs on for more than 16 samples
+  // would be walked into a phantom minimum at offset 0 and scored for it. The template's own end is the
+  // bound that makes sense; on the 1000-line read-rate runs both bounds give the same figures.
   while (pos_ < length_ && s_score_ > -50 && k < 7 && k < peaks) {
     Log(Format("%c, iOffset %d of %d, iMode %d, iPeak%d Off %d, Size %d  (%d of %d)", r_.cChar, pos_, length_,
                peakMode ? 0 : 1, k, t->offset[static_cast<std::size_t>(k)], t->level[static_cast<std::size_t>(k)],
