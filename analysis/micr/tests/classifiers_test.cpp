@@ -22,35 +22,14 @@ namespace {
 
 constexpr int kBase = 127;
 
-// The conditioned signal of one ideal glyph: the decoder's pipeline up to the framing.
-struct FramedGlyph {
-  std::vector<uint16_t> signal;
-  MicrCharRecord record;
-  bool framed = false;
-};
-
-FramedGlyph FrameGlyph(char symbol) {
-  FramedGlyph g;
-  ::analysis::testing::FakeServices services;
-  ScopedServices scope(services);
-  auto decoder = OpenMagneticDecoder();
-  std::vector<uint16_t> samples = testing::IdealSamples(micrkit::E13bTrace(std::string(1, symbol),
-                                                                           testing::DecoderLayout()));
-  char line[100], conf[100];
-  decoder->Decode(samples.data(), static_cast<int32_t>(samples.size() * 2), line, conf);
-  // The decode conditioned the samples in place; frame them again to reach the record.
-  const std::size_t n = samples.size() - 3;  // equal-rate resampling drops three samples
-  g.signal.assign(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(n));
-  std::array<MicrCharRecord, kMaxRecords> records{};
-  g.framed = funcMicrFindCharacters(records, g.signal, false, services) == 1;
-  g.record = records[0];
-  return g;
+testing::FramedGlyph FrameGlyph(char symbol) {
+  return testing::FrameSingle(micrkit::E13bTrace(std::string(1, symbol), testing::DecoderLayout()));
 }
 
 class IdealGlyph : public ::testing::TestWithParam<char> {};
 
 TEST_P(IdealGlyph, ReadsAsItselfInBothTries) {
-  FramedGlyph g = FrameGlyph(GetParam());
+  testing::FramedGlyph g = FrameGlyph(GetParam());
   ASSERT_TRUE(g.framed);
   const SignalView view(g.signal, kBase);
   // The glyph's lobes sit within 11 samples of its class's peak table (the second table of '6', '7' or
@@ -106,7 +85,7 @@ TEST(PeakClassifier, WidthOutsideEveryClassRejects) {
 TEST(PeakClassifier, TwoAndFiveStayApart) {
   // The classic magnetic confusion: each glyph's frame must score its own class above the other.
   for (const char symbol : {'2', '5'}) {
-    FramedGlyph g = FrameGlyph(symbol);
+    testing::FramedGlyph g = FrameGlyph(symbol);
     ASSERT_TRUE(g.framed);
     const SignalView view(g.signal, kBase);
     const PeakScore own = ScorePeakClass(g.record, view, kBase, symbol - '0');
@@ -248,7 +227,7 @@ TEST(SignalClassifier, FourTakesTheSecondTemplatesScoreAndKeepsItsSymbol) {
 
 TEST(SignalClassifier, ReadsPastTheEndAsTheBaseline) {
   // A character cut off by the end of the signal: the walk and the shape windows run past it.
-  FramedGlyph g = FrameGlyph('0');
+  testing::FramedGlyph g = FrameGlyph('0');
   ASSERT_TRUE(g.framed);
   const auto end = static_cast<std::size_t>(g.record.iCharOffset + 100);
   const std::vector<uint16_t> cut(g.signal.begin(), g.signal.begin() + static_cast<std::ptrdiff_t>(end));

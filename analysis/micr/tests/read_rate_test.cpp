@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
 
+#include "analysis/micr/templates.h"
+#include "analysis/micr/tests/decode_fixture.h"
 #include "analysis/micr/tests/read_rate.h"
 
 namespace analysis::micr::testing {
@@ -34,6 +39,8 @@ TEST(MagneticReadRate, CleanLinesReadExactly) {
 //   '3' frames 57 wide and is rejected (85 of the 113 rejects), the ';' frames as its first four lobes
 //   and the signal try reads a '2'. A glyph's lobes come from steps of its column ink, which sum to
 //   zero; the tables' levels for '3' and ';' do not, so the glyphs cannot follow them further.
+// The same draws on waveforms drawn from the tables (next test) give no reject and no substitution in
+// the merged line.
 TEST(MagneticReadRate, NoisyLinesGoldenCounts) {
   const ReadRates r = MeasureReadRates(kLines, true, 1013);
   std::printf("%s", FormatReadRates("noisy", r).c_str());
@@ -49,6 +56,59 @@ TEST(MagneticReadRate, NoisyLinesGoldenCounts) {
   EXPECT_EQ(r.library.correct, 4267);
   EXPECT_EQ(r.library.rejects, 0);
   EXPECT_EQ(r.library.substitutions, 0);
+}
+
+// The same measurement on lines drawn from the decoder's own character tables, with the same speed,
+// noise, ink and gain draws: what remains is the decoder's, not the kit's.
+TEST(MagneticReadRate, TableLinesGoldenCounts) {
+  const ReadRates clean = MeasureReadRates(kLines, false, 4242, WaveSource::kTables);
+  std::printf("%s", FormatReadRates("clean, table waveforms", clean).c_str());
+  EXPECT_EQ(clean.merged.truth, 4274);
+  EXPECT_EQ(clean.merged.correct, 4274);
+  EXPECT_EQ(clean.peaks.correct, 4274);
+  // The signal try takes 5 of the 95 ';' for ':' or '6' even here; the peak try's sure reading wins.
+  EXPECT_EQ(clean.signal.substitutions, 5);
+
+  const ReadRates noisy = MeasureReadRates(kLines, true, 1013, WaveSource::kTables);
+  std::printf("%s", FormatReadRates("noisy, table waveforms", noisy).c_str());
+  EXPECT_EQ(noisy.merged.truth, 4267);
+  EXPECT_EQ(noisy.merged.correct, 4267);
+  EXPECT_EQ(noisy.merged.rejects, 0);
+  EXPECT_EQ(noisy.merged.substitutions, 0);
+  EXPECT_EQ(noisy.peaks.correct, 4250);
+  EXPECT_EQ(noisy.peaks.substitutions, 17);
+  EXPECT_EQ(noisy.signal.correct, 4256);
+  EXPECT_EQ(noisy.signal.substitutions, 11);
+  EXPECT_EQ(noisy.library.correct, 4267);
+}
+
+// Each table character frames as the tables describe it: its first peak 1 to 5 samples after the
+// framer's start, every lobe the framer can see (48 levels or more) within 4 samples of its table
+// offset with its sign, and its width within its class's range.
+TEST(MagneticReadRate, TableCharactersFrameAtTheirTableOffsets) {
+  for (const char symbol : std::string_view("0123456789:;<=")) {
+    SCOPED_TRACE(std::string(1, symbol));
+    const FramedGlyph g = FrameSingle(TableTrace(std::string(1, symbol), DecoderLayout()));
+    ASSERT_TRUE(g.framed);
+    const MicrCharRecord& r = g.record;
+    EXPECT_GE(r.iPeak[0], 1);
+    EXPECT_LE(r.iPeak[0], 5);
+    const WaveTemplate& t = *FindWaveTemplate(symbol);
+    for (int k = 0; k < t.PeakCount(); ++k) {
+      const int offset = t.offset[static_cast<std::size_t>(k)];
+      const int height = t.level[static_cast<std::size_t>(k)] - 127;
+      if (std::abs(height) < 48) continue;
+      bool found = false;
+      for (int p = 0; p < r.PeakCount(); ++p) {
+        const auto pi = static_cast<std::size_t>(p);
+        found = found || (std::abs(r.iPeak[pi] - offset) <= 4 && (r.iHeight[pi] > 0) == (height > 0));
+      }
+      EXPECT_TRUE(found) << "peak at " << offset;
+    }
+    const PeakTemplate& cls = kPeakTemplates[std::string_view(kPeakClassSymbols).find(symbol)];
+    EXPECT_GE(r.iCharWidth, cls.minimum);
+    EXPECT_LE(r.iCharWidth, cls.maximum);
+  }
 }
 
 }  // namespace
