@@ -38,9 +38,10 @@ TEST_P(IdealGlyph, ReadsAsItselfInBothTries) {
   const std::string_view symbols(kPeakClassSymbols);
   std::size_t cls = symbols.find(GetParam());
   const std::size_t second = symbols.find(GetParam(), cls + 1);
-  const auto entries = [](const PeakTemplate& t) {
+  const auto entries = [](const MicrPeakTemplate& t) {
     int n = 0;
-    while (t.entries[static_cast<std::size_t>(n)].position != 0 && t.entries[static_cast<std::size_t>(n)].level != 0) ++n;
+    while (t.entries[static_cast<std::size_t>(n)].position != 0 && t.entries[static_cast<std::size_t>(n)].level != 0)
+      ++n;
     return n;
   };
   if (second != std::string_view::npos && entries(kPeakTemplates[second]) == g.record.PeakCount()) cls = second;
@@ -150,7 +151,9 @@ TEST(PeakClassifier, RejectLogsItsPeaksAndEveryComparedClass) {
   plat::ResetFolders();
   ASSERT_FALSE(result.empty());
   // Peak count, bChar, character, width, offset, then the first ten peaks as position and height.
-  EXPECT_EQ(result[0], "  12:  16 @  150    20   8  90  20 -90  32  90  44 -90  56  90  68 -90  80  90  92 -90 104  90 116 -90\n");
+  EXPECT_EQ(result[0],
+            "  12:  16 @  150    20   8  90  20 -90  32  90  44 -90  56  90  68 -90  80  90  92 -90 104  90 "
+            "116 -90\n");
   // Each class that scored (a negative score too) has its score line, and its table row twice in the
   // temp log: class, entries, symbol, nominal width, penalty, then position and level of each entry.
   std::vector<std::string> scored;
@@ -161,7 +164,8 @@ TEST(PeakClassifier, RejectLogsItsPeaksAndEveryComparedClass) {
                                               "iChar =   9,  9,", "iChar =  10,  :,", "iChar =  11,  ;,",
                                               "iChar =  12,  <,", "iChar =  13,  =,", "iChar =  14,  >,"}));
   const std::string zero =
-      "   0:   5 0  156   100   4 127  24-124 126 124 147-125  35   0   0   0   0   0   0   0   0   0   0   0\n";
+      "   0:   5 0  156   100   4 127  24-124 126 124 147-125  35   0   0   0   0   0   0   0   0   0   0   "
+      "0\n";
   const std::size_t at = static_cast<std::size_t>(std::find(temp.begin(), temp.end(), zero) - temp.begin());
   ASSERT_LT(at + 1, temp.size());
   EXPECT_EQ(temp[at + 1], zero);
@@ -170,7 +174,7 @@ TEST(PeakClassifier, RejectLogsItsPeaksAndEveryComparedClass) {
 }
 
 // Lobes at a waveform template's offsets and levels (defined below).
-std::vector<uint16_t> FromTemplate(const WaveTemplate& t, int start, std::size_t size);
+std::vector<uint16_t> FromTemplate(const MicrWaveTemplate& t, int start, std::size_t size);
 
 TEST(SignalClassifier, AmountSymbolWidthGate) {
   // A well-formed ';' followed by a deep trough from sample 160 on, so that the record's last sample lies
@@ -197,7 +201,7 @@ TEST(SignalClassifier, SymbolWithoutTemplateScoresZero) {
 }
 
 // Smooth lobes at a waveform template's offsets and levels.
-std::vector<uint16_t> FromTemplate(const WaveTemplate& t, int start, std::size_t size) {
+std::vector<uint16_t> FromTemplate(const MicrWaveTemplate& t, int start, std::size_t size) {
   std::vector<double> v(size, kBase);
   for (int k = 0; k < t.PeakCount(); ++k) {
     const double centre = start + t.offset[static_cast<std::size_t>(k)];

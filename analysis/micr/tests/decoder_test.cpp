@@ -338,9 +338,11 @@ TEST(Decoder, DebugLogsDumpDoubtfulRecordsAndBothTriesInOrder) {
 
   // The sure record has its summary only; the reject is dumped after its summary: its samples up to
   // index 209 with the separator at its width, its fields, its peaks and the short summary.
-  const std::size_t sure = IndexOf(lines, "0000:  4   4          9 szConf= 9 sz2Conf = 9, iCharOffset = 1192");
+  const std::size_t sure =
+      IndexOf(lines, "0000:  4   4          9 szConf= 9 sz2Conf = 9, iCharOffset = 1192");
   ASSERT_LT(sure + 1, lines.size());
-  EXPECT_TRUE(StartsWith(lines[sure + 1], "   3:  16 @   51  1394   4  40  25  40  45 -58   0")) << lines[sure + 1];
+  EXPECT_TRUE(StartsWith(lines[sure + 1], "   3:  16 @   51  1394   4  40  25  40  45 -58   0"))
+      << lines[sure + 1];
   const std::size_t reject =
       IndexOf(lines, "0001:  @  16          0 szConf= 0 sz2Conf = 0, iCharOffset = 1394", sure);
   ASSERT_LT(reject + 264, lines.size());
@@ -358,11 +360,18 @@ TEST(Decoder, DebugLogsDumpDoubtfulRecordsAndBothTriesInOrder) {
 
   // The closing block: the first try's line twice before the merge, the second try's, then the merge.
   const std::size_t codes = IndexOf(lines, "iCodes = 5196", reject);
-  const std::vector<std::string> closing{
-      "iCodes = 5196",           "\nszMICR = 120@4\n",          "szConf = 92909\n",
-      "\nszMICR = 120@4\n",       "szConf = 92909\n",             "\nsz2MICR = 120@4\n",
-      "sz2Conf = 96909\n",        "iCodes = 5196",                "\nTRY2: PEAKS  szMICR  = 120@4\n",
-      "TRY2: PEAKS  szConf  = 92909\n", "\nTRY2: SIGNAL sz2MICR = 120@4\n", "TRY2: SIGNAL sz2Conf = 96909\n"};
+  const std::vector<std::string> closing{"iCodes = 5196",
+                                         "\nszMICR = 120@4\n",
+                                         "szConf = 92909\n",
+                                         "\nszMICR = 120@4\n",
+                                         "szConf = 92909\n",
+                                         "\nsz2MICR = 120@4\n",
+                                         "sz2Conf = 96909\n",
+                                         "iCodes = 5196",
+                                         "\nTRY2: PEAKS  szMICR  = 120@4\n",
+                                         "TRY2: PEAKS  szConf  = 92909\n",
+                                         "\nTRY2: SIGNAL sz2MICR = 120@4\n",
+                                         "TRY2: SIGNAL sz2Conf = 96909\n"};
   ASSERT_LE(codes + closing.size(), lines.size());
   for (std::size_t i = 0; i < closing.size(); ++i) EXPECT_EQ(lines[codes + i], closing[i]) << i;
   // Then every record in the order found, each with the distance to the next one's offset.

@@ -106,7 +106,7 @@ micrkit::MagneticTrace TableTrace(std::string_view printed, const micrkit::E13bL
   const double cell = micrkit::kE13bPitchUnits * layout.unitSamples;
   const std::size_t count = printed.size();
   for (std::size_t i = 0; i < count; ++i) {
-    const WaveTemplate* t = FindWaveTemplate(printed[i]);
+    const MicrWaveTemplate* t = FindWaveTemplate(printed[i]);
     if (t == nullptr) continue;  // an empty position
     // As the kit's glyphs: the head meets the character's right edge, its first peak, here.
     const double rightEdge = layout.leadIn + static_cast<double>(count - 1 - i) * cell;
@@ -116,8 +116,8 @@ micrkit::MagneticTrace TableTrace(std::string_view printed, const micrkit::E13bL
       const int level = t->level[static_cast<std::size_t>(k)];
       const double height = std::abs(level - kTableBaseline);
       const Reach reach = ReachOf(t->symbol, offset, level);
-      micrkit::Lobe lobe{rightEdge + (offset - kFirstOffset) * scale,
-                         (level - kTableBaseline) / 128.0 * gain, static_cast<int>(i)};
+      micrkit::Lobe lobe{rightEdge + (offset - kFirstOffset) * scale, (level - kTableBaseline) / 128.0 * gain,
+                         static_cast<int>(i)};
       lobe.rise = SigmaFor(reach.before, height) * scale;
       lobe.fall = SigmaFor(reach.after, height) * scale;
       lobes.push_back(lobe);
@@ -158,8 +158,9 @@ ReadRates MeasureReadRates(int lines, bool noisy, uint32_t seed, WaveSource sour
     }
     micrkit::SampleFormat format = micrkit::FormatForPreset(c.devicePreset, c.deviceRate);
     format.readingOrder = c.readingOrder;
-    const micrkit::MagneticTrace trace =
-        source == WaveSource::kTables ? TableTrace(truth, layout, gains) : micrkit::E13bTrace(truth, layout, gains);
+    const micrkit::MagneticTrace trace = source == WaveSource::kTables
+                                             ? TableTrace(truth, layout, gains)
+                                             : micrkit::E13bTrace(truth, layout, gains);
     std::vector<uint16_t> samples = micrkit::SampleTrace(trace, format, impairments);
 
     const std::string library = LibraryLine(samples, c);

@@ -93,7 +93,7 @@ TEST(MagneticReadRate, TableCharactersFrameAtTheirTableOffsets) {
     const MicrCharRecord& r = g.record;
     EXPECT_GE(r.iPeak[0], 1);
     EXPECT_LE(r.iPeak[0], 5);
-    const WaveTemplate& t = *FindWaveTemplate(symbol);
+    const MicrWaveTemplate& t = *FindWaveTemplate(symbol);
     for (int k = 0; k < t.PeakCount(); ++k) {
       const int offset = t.offset[static_cast<std::size_t>(k)];
       const int height = t.level[static_cast<std::size_t>(k)] - 127;
@@ -105,7 +105,7 @@ TEST(MagneticReadRate, TableCharactersFrameAtTheirTableOffsets) {
       }
       EXPECT_TRUE(found) << "peak at " << offset;
     }
-    const PeakTemplate& cls = kPeakTemplates[std::string_view(kPeakClassSymbols).find(symbol)];
+    const MicrPeakTemplate& cls = kPeakTemplates[std::string_view(kPeakClassSymbols).find(symbol)];
     EXPECT_GE(r.iCharWidth, cls.minimum);
     EXPECT_LE(r.iCharWidth, cls.maximum);
   }
