@@ -195,8 +195,8 @@ class ApiScanCalls : public vekscan::ScanCalls {
   int SetParam(int id, int32_t value) override { return zarn::ZARNSetParam(id, value); }
   int TraceLevel() override { return zarn::ApiTraceLevel(); }
   void Log(const std::string& text) override { zarn::funcLogMessage(text.c_str()); }
-  // The API keeps the template decoder's reading of automatic-font lines.
-  bool KRDecodeKept() override { return true; }
+  // Whether the API's magnetic callback kept the template decoder's line of an automatic-font document.
+  bool KRDecodeKept() override { return zarn::Qv600().krDecodeKept.load() != 0; }
   int ScanMemoryGray(std::span<uint8_t> front, std::span<uint8_t> rear, char* line) override {
     // The flags describe the last combination; a document whose line is never combined (a CMC-7 line, an
     // optical read that failed) must not be graded on the previous document's.
