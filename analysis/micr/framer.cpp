@@ -234,7 +234,7 @@ int funcMicrFindCharacters(std::span<MicrCharRecord> records, std::span<const ui
       previousEnd = recordEnd;
     }
     if (next < endBefore + kMinAdvance) {
-      if (services.ApiTraceLevel() >= 1) {
+      if (services.iApiTraceLevel() >= 1) {
         services.funcLogMessage(Format("BUG FIX:::::iIndex = %d, iChar = %d, iCount = %d", next, count, 3));
       }
       i = std::max(next, i) + kMinAdvance;

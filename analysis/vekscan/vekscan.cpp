@@ -560,7 +560,7 @@ int Scan::Run() {
   if (EnsureWorkRoom() != 0) return kNoMemory;
   Copy(final_, magnetic_);
   // With automatic font the scan just made tells which decoder's line this document carries.
-  const bool cmc7 = s_.micrFont == 0 || (s_.micrFont == 2 && !c_.KRDecodeKept());
+  const bool cmc7 = s_.micrFont == 0 || (s_.micrFont == 2 && !c_.bKRDecodeKept());
   s_.opticalCheck = !cmc7;
 
   UpsideDown();

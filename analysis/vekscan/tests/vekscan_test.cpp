@@ -51,7 +51,7 @@ class RecordingCalls : public ScanCalls {
   }
   int TraceLevel() override { return 0; }
   void Log(const std::string&) override {}
-  bool KRDecodeKept() override { return kept; }
+  bool bKRDecodeKept() override { return kept; }
   int ScanMemoryGray(std::span<uint8_t> front, std::span<uint8_t> rear, char* line) override {
     ++scans;
     log.push_back("scan");
