@@ -73,7 +73,7 @@ struct Fd {
 }  // namespace
 
 bool TraceOn(int level) {
-  return CurrentServices().ApiTraceLevel() >= level;
+  return CurrentServices().iApiTraceLevel() >= level;
 }
 void Log(const char* format, ...) {
   va_list args;

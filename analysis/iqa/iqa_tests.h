@@ -94,7 +94,7 @@ IQALineTable& LineTable();
 struct IqaBox {
   int32_t left = -1, top = -1, right = -1, bottom = -1;
 };
-IqaBox& DollarBox();
+IqaBox& IQADollarBox();
 int IQAFindSolidLine();
 int IQAFindShortLines(int skew);
 int IQAFindAmountBox();

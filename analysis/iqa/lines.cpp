@@ -107,7 +107,7 @@ RowScan ScanRow(int y, int a, int b) {
 IQALineTable& LineTable() {
   return gLines;
 }
-IqaBox& DollarBox() {
+IqaBox& IQADollarBox() {
   return gDollar;
 }
 

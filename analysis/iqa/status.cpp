@@ -29,7 +29,7 @@ namespace codec = ::zc::codec;
 namespace imaging = ::zc::imaging;
 namespace {
 
-int32_t gResultTable[kIqaTableSlots] = {};
+int32_t IQAResultTable[kIqaTableSlots] = {};
 std::array<uint8_t, 768> gPalette{};
 int32_t gHistogram[256] = {};
 
@@ -138,11 +138,11 @@ int IQAStatusMem(std::span<uint8_t> record, int update, const IqaTestArgs& args,
 }
 
 int IQAStatus(const char* name, int page, int update, const char* resultName, const IqaTestArgs& args) {
-  return IQAStatusEx(name, page, update, resultName, args, gResultTable);
+  return IQAStatusEx(name, page, update, resultName, args, IQAResultTable);
 }
 
 int IQAGetResult(int slot) {
-  return slot >= 0 && slot < kIqaTableSlots ? gResultTable[slot] : -1;
+  return slot >= 0 && slot < kIqaTableSlots ? IQAResultTable[slot] : -1;
 }
 
 int IQACopyRows(int firstCol, int firstRow, int endCol, int endRow, const uint8_t* rows,
@@ -239,7 +239,7 @@ int IQAStatusGray(const char* name, std::span<const uint8_t> record, const IqaTe
 
 int IQAStatusGrayFile(const char* name, int /*page*/, int /*update*/, const char* /*resultName*/,
                       const IqaTestArgs& args) {
-  return IQAStatusGray(name, {}, args, gResultTable);
+  return IQAStatusGray(name, {}, args, IQAResultTable);
 }
 
 void SetTopEdgeReaders(TopEdgeReaders* readers) {

@@ -75,7 +75,7 @@ void FinishVerification(bool rejectsLeft, const char* optical, const char* confi
     ++MICRVerifyCounters.RepairedDocuments;
   }
   Services& sv = CurrentServices();
-  if (sv.ApiTraceLevel() != 0) {
+  if (sv.iApiTraceLevel() != 0) {
     const int status = VerifyStatus(MICRVerifyFlags);
     TraceLog("MICR Verify Status %d", status);
     if (status < 3) {

@@ -52,8 +52,13 @@ int MicrConditioner::funcMicrSetup(int preset, int bytesPerSample, int minimum, 
       interpolation_ = inputRate != kConditionedRate;
       break;
   }
-  if (interpolation_) Weights();
+  if (interpolation_) funcMicrBuildInterpolation();
   return 1;
+}
+
+void MicrConditioner::funcMicrBuildInterpolation() {
+  Weights();  // built once and shared
+  interpolation_ = true;
 }
 
 int MicrConditioner::funcMicrRelease() {

@@ -27,6 +27,8 @@ class MicrConditioner {
   // The two stages; both return the number of samples written to `out` (at most out.size()).
   int funcMicrNormalise(std::span<uint16_t> out, std::span<const uint16_t> in);
   int funcMicrResample(std::span<uint16_t> out, std::span<const uint16_t> in, int inputRate, int outputRate);
+  // Makes the resampler's cubic weight tables ready (one set serves every decoder).
+  void funcMicrBuildInterpolation();
 
   int preset() const { return preset_; }
   int minimum() const { return minimum_; }

@@ -94,10 +94,12 @@ void funcMicrInvertSamples(uint16_t* samples, int count, const MicrLogs* logs) {
   for (int i = 0; i < count; ++i) {
     low = std::min<int>(low, samples[i]);
     high = std::max<int>(high, samples[i]);
-    if (logs != nullptr) logs->TempLog(Format("%5d:  %5d, iLow = %5d, iHigh = %5d", i, samples[i], low, high));
+    if (logs != nullptr)
+      logs->funcMicrTempLog(Format("%5d:  %5d, iLow = %5d, iHigh = %5d", i, samples[i], low, high));
   }
   if (logs != nullptr)
-    logs->TempLog(Format("iCodes = %d, High = %d, Low = %d, iTemp = %d\n", count, high, low, high - low));
+    logs->funcMicrTempLog(
+        Format("iCodes = %d, High = %d, Low = %d, iTemp = %d\n", count, high, low, high - low));
   for (int i = 0; i < count; ++i) samples[i] = static_cast<uint16_t>((high - samples[i]) / 256);
 }
 

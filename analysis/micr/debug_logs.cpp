@@ -43,15 +43,15 @@ void MicrLogs::Append(const std::string& windowsName, std::string_view text) con
   std::fclose(f);
 }
 
-void MicrLogs::TestLog(std::string_view text) const {
+void MicrLogs::funcMicrTestLog(std::string_view text) const {
   if (TextLogsOn()) Append(Format("c:\\test%04d.log", documentCounter), text);
 }
 
-void MicrLogs::ResultLog(std::string_view text) const {
+void MicrLogs::funcMicrResultLog(std::string_view text) const {
   if (TextLogsOn()) Append(Format("c:\\resu3G%02d.log", documentCounter), text);
 }
 
-void MicrLogs::TempLog(std::string_view text) const {
+void MicrLogs::funcMicrTempLog(std::string_view text) const {
   if (TempLogOn()) Append(Format("c:\\temp%04d.log", documentCounter), text);
 }
 

@@ -29,9 +29,9 @@ class MicrLogs {
   bool TextLogsOn() const;
   bool TempLogOn() const;
 
-  void TestLog(std::string_view text) const;
-  void ResultLog(std::string_view text) const;
-  void TempLog(std::string_view text) const;
+  void funcMicrTestLog(std::string_view text) const;
+  void funcMicrResultLog(std::string_view text) const;
+  void funcMicrTempLog(std::string_view text) const;
   // Writes the analysed signal to "micr1NNN.raw" (NNN from the dump counter), replacing an older dump.
   void RawDump(std::span<const uint16_t> words) const;
 

@@ -28,6 +28,41 @@ bool At(std::string_view s, std::size_t i, char c) {
   return i < s.size() && s[i] == c;
 }
 
+constexpr int kDumpThrough = 209;  // the sample dump runs past the character up to this index
+constexpr int kDumpPeaks = 8;
+
+// The record's peaks, one line each, at most eight.
+void LogPeaks(const MicrLogs& logs, const MicrCharRecord& r) {
+  for (int k = 0; k < std::min(r.PeakCount(), kDumpPeaks); ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    logs.funcMicrResultLog(
+        Format("iPeak = %5d, iHeight = %5d, iWidth = %5d", r.iPeak[i], r.iHeight[i], r.iWidth[i]));
+  }
+}
+
+// A doubtful record in full: its samples (past its end up to the dump's last index), its fields and
+// peaks to the result log, and its short summary to all three logs (each behind its own switch).
+void LogRecordDump(const MicrLogs& logs, const MicrCharRecord& r, const SignalView& view, int index,
+                   int signalValue) {
+  const auto sample = [&](int i) {
+    const int level = view.Level(static_cast<int64_t>(r.iCharOffset) + i);
+    logs.funcMicrResultLog(Format("pbInputBuffer[%5d] = %7d, %7d", i, level, level - kClassifierBaseline));
+  };
+  if (logs.TextLogsOn()) {
+    int i = 0;
+    for (; i < r.iCharWidth; ++i) sample(i);
+    logs.funcMicrResultLog("---------------------");
+    for (; i <= kDumpThrough; ++i) sample(i);
+    logs.funcMicrResultLog(Format("cChar = %c, bChar = %5d, iCharWidth = %5d, iCharOffset = %5d", r.cChar,
+                                  r.bChar, r.iCharWidth, r.iCharOffset));
+    LogPeaks(logs, r);
+  }
+  const std::string summary = Format("%04d:  %c  %2d %10d", index, r.cChar, r.bChar, signalValue);
+  logs.funcMicrTempLog(summary);
+  logs.funcMicrTestLog(summary);
+  logs.funcMicrResultLog(summary);
+}
+
 }  // namespace
 
 ScannerClasses ClassifyScanner(Services& services) {
@@ -200,9 +235,11 @@ int32_t MagneticDecoder::Decode(uint16_t* samples, int32_t byteCount, char* code
       const std::string line = Format("%04d:  %c  %2d %10d szConf= %c sz2Conf = %c, iCharOffset = %d", read,
                                       r.cChar, r.bChar, w.signalDigit[ri] - '0', peaksDigit, w.signalDigit[ri],
                                       r.iCharOffset);
-      logs.TestLog(line);
-      logs.ResultLog(line);
+      logs.funcMicrTestLog(line);
+      logs.funcMicrResultLog(line);
     }
+    if ((peaksDigit != '9' || w.signalDigit[ri] != '9') && (logs.TextLogsOn() || logs.TempLogOn()))
+      LogRecordDump(logs, r, view, read, w.signalDigit[ri] - '0');
   }
 
   // Assembly in reading order: the conditioned signal runs from the last character to the first.
@@ -233,6 +270,17 @@ int32_t MagneticDecoder::Decode(uint16_t* samples, int32_t byteCount, char* code
     }
   }
 
+  // Before the merge the caller's line holds the first try's characters and digits.
+  if (logs.TextLogsOn()) {
+    logs.funcMicrResultLog(Format("iCodes = %d", static_cast<int>(words * 2)));
+    for (int twice = 0; twice < 2; ++twice) {
+      logs.funcMicrResultLog(Format("\nszMICR = %s\n", fresh.peaksLine.data()));
+      logs.funcMicrResultLog(Format("szConf = %s\n", fresh.peaksConf.data()));
+    }
+    logs.funcMicrResultLog(Format("\nsz2MICR = %s\n", fresh.signalLine.data()));
+    logs.funcMicrResultLog(Format("sz2Conf = %s\n", fresh.signalConf.data()));
+  }
+
   // Merge: the try with the higher confidence wins; neither sure enough gives a reject.
   std::array<char, kLineBuffer> merged{};
   for (std::size_t p = 0; p < static_cast<std::size_t>(n); ++p)
@@ -242,11 +290,19 @@ int32_t MagneticDecoder::Decode(uint16_t* samples, int32_t byteCount, char* code
   std::memcpy(confidence, fresh.peaksConf.data(), static_cast<std::size_t>(n) + 1);
 
   if (logs.TextLogsOn()) {
-    logs.ResultLog(Format("iCodes = %d", static_cast<int>(words * 2)));
-    logs.ResultLog(Format("\nTRY2: PEAKS  szMICR  = %s\n", merged.data()));
-    logs.ResultLog(Format("TRY2: PEAKS  szConf  = %s\n", fresh.peaksConf.data()));
-    logs.ResultLog(Format("\nTRY2: SIGNAL sz2MICR = %s\n", fresh.signalLine.data()));
-    logs.ResultLog(Format("TRY2: SIGNAL sz2Conf = %s\n", fresh.signalConf.data()));
+    logs.funcMicrResultLog(Format("iCodes = %d", static_cast<int>(words * 2)));
+    logs.funcMicrResultLog(Format("\nTRY2: PEAKS  szMICR  = %s\n", merged.data()));
+    logs.funcMicrResultLog(Format("TRY2: PEAKS  szConf  = %s\n", fresh.peaksConf.data()));
+    logs.funcMicrResultLog(Format("\nTRY2: SIGNAL sz2MICR = %s\n", fresh.signalLine.data()));
+    logs.funcMicrResultLog(Format("TRY2: SIGNAL sz2Conf = %s\n", fresh.signalConf.data()));
+    // Dist runs to the next record found; the last one's successor is the empty record (offset 0).
+    for (int r = 0; r < read; ++r) {
+      const MicrCharRecord& rec = w.records[static_cast<std::size_t>(r)];
+      logs.funcMicrResultLog(Format("cC = %c, bC = %2d, iCW = %4d, iCOffset = %5d, Dist = %5d", rec.cChar,
+                                    rec.bChar, rec.iCharWidth, rec.iCharOffset,
+                                    offset(r + 1) - rec.iCharOffset));
+      LogPeaks(logs, rec);
+    }
   }
   {
     std::lock_guard resultsLock(resultsMutex_);

@@ -164,6 +164,9 @@ int funcMicrFrameCharacter(MicrCharRecord& record, int start, const SignalView& 
           planned = 2;
           break;
         }
+        // Chosen reading of "the width as it stood when the peak was found": the width the record had
+        // before that peak's lobe was added, i.e. the end of the lobe before it. The dropped lobe then
+        // belongs to the next character and leaves no trace in this one's width.
         record.iCharWidth = frame.widthBefore[last];
         p = frame.lobeStart[last];
         frame.Drop();
@@ -231,7 +234,7 @@ int funcMicrFindCharacters(std::span<MicrCharRecord> records, std::span<const ui
       previousEnd = recordEnd;
     }
     if (next < endBefore + kMinAdvance) {
-      if (services.ApiTraceLevel() >= 1) {
+      if (services.iApiTraceLevel() >= 1) {
         services.funcLogMessage(Format("BUG FIX:::::iIndex = %d, iChar = %d, iCount = %d", next, count, 3));
       }
       i = std::max(next, i) + kMinAdvance;

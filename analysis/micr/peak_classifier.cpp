@@ -1,6 +1,7 @@
 // Peak matching and shape matching against the seventeen peak templates.
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include "analysis/micr/classifiers.h"
 #include "analysis/micr/debug_logs.h"
@@ -14,7 +15,7 @@ namespace {
 constexpr int kWindow = 11;
 constexpr int kShapeSearch = 15;
 
-int PeakMatch(const MicrCharRecord& r, const PeakTemplate& t, int cls, int a) {
+int PeakMatch(const MicrCharRecord& r, const MicrPeakTemplate& t, int cls, int a) {
   const int records = r.PeakCount();
   int entries = 0;
   while (entries < 11 && t.entries[static_cast<std::size_t>(entries)].position != 0 &&
@@ -53,10 +54,43 @@ int PeakMatch(const MicrCharRecord& r, const PeakTemplate& t, int cls, int a) {
   return a;
 }
 
+// One line for a rejected record and for each class it was compared with, in the same columns so that
+// they read one under the other: a count, a character code, the symbol, a width, a fifth figure, then
+// ten position/level pairs. The record gives its peak count, bChar, its character, iCharWidth,
+// iCharOffset and its first ten peaks (iPeak, iHeight); a class gives its number, its entry count, its
+// symbol, its nominal width, its penalty and its first ten entries (position, level; a flat zone has
+// level 0). Missing pairs are 0.
+std::string PeakRow(int first, int second, char symbol, int width, int fifth,
+                    const std::array<int, 20>& pairs) {
+  const char text[2] = {symbol, '\0'};
+  return Format("%4d:  %2d %s %4d%6d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d%4d\n", first,
+                second, text, width, fifth, pairs[0], pairs[1], pairs[2], pairs[3], pairs[4], pairs[5],
+                pairs[6], pairs[7], pairs[8], pairs[9], pairs[10], pairs[11], pairs[12], pairs[13], pairs[14],
+                pairs[15], pairs[16], pairs[17], pairs[18], pairs[19]);
+}
+
+std::string RecordRow(const MicrCharRecord& r) {
+  std::array<int, 20> pairs{};
+  for (std::size_t k = 0; k < 10; ++k) pairs[2 * k] = r.iPeak[k], pairs[2 * k + 1] = r.iHeight[k];
+  return PeakRow(r.PeakCount(), r.bChar, r.cChar, r.iCharWidth, r.iCharOffset, pairs);
+}
+
+std::string TemplateRow(int cls) {
+  const MicrPeakTemplate& t = kPeakTemplates[static_cast<std::size_t>(cls)];
+  std::array<int, 20> pairs{};
+  int entries = 0;
+  for (const PeakTemplateEntry& e : t.entries) {
+    if (e.position == 0) break;
+    const auto at = 2 * static_cast<std::size_t>(entries++);
+    if (at < pairs.size()) pairs[at] = e.position, pairs[at + 1] = e.level;
+  }
+  return PeakRow(cls, entries, kPeakClassSymbols[cls], t.nominal, t.penalty, pairs);
+}
+
 }  // namespace
 
 PeakScore ScorePeakClass(const MicrCharRecord& r, const SignalView& s, int baseline, int cls) {
-  const PeakTemplate& t = kPeakTemplates[static_cast<std::size_t>(cls)];
+  const MicrPeakTemplate& t = kPeakTemplates[static_cast<std::size_t>(cls)];
   PeakScore score;
   const int width = r.iCharWidth;
   const int tolerance = (width + 5) / 10;
@@ -132,16 +166,20 @@ int funcMICRConfidence(MicrCharRecord& r, const SignalView& signal, int baseline
   }
   r.bChar = static_cast<uint8_t>(r.cChar - '0');
   if (logs != nullptr && logs->TempLogOn()) {
-    logs->TempLog(Format("Conf:Val[0]  = %4d for %2d", bestVal0, b0));
-    logs->TempLog(Format("Conf:Val[2]  = %4d for %2d", bestVal2, b2));
-    logs->TempLog(Format("Conf:Comb[1] = %4d for %2d", bestComb, bc));
+    logs->funcMicrTempLog(Format("Conf:Val[0]  = %4d for %2d", bestVal0, b0));
+    logs->funcMicrTempLog(Format("Conf:Val[2]  = %4d for %2d", bestVal2, b2));
+    logs->funcMicrTempLog(Format("Conf:Comb[1] = %4d for %2d", bestComb, bc));
   }
-  if (logs != nullptr && r.cChar == '@' && logs->TextLogsOn()) {
+  if (logs != nullptr && r.cChar == '@' && (logs->TextLogsOn() || logs->TempLogOn())) {
+    logs->funcMicrResultLog(RecordRow(r));
     for (int c = 0; c < kPeakClasses; ++c) {
       const PeakScore& sc = scores[static_cast<std::size_t>(c)];
       if (sc.val0 == 0) continue;
-      logs->ResultLog(Format("iChar = %3d, %2c, %4d:%4d = %4d  %4d:%4d = %4d %4d:%4d = %4d", c, '0' + c, sc.a,
-                             sc.divisor, sc.val0, 0, 0, 0, sc.b, sc.b2, sc.val2));
+      logs->funcMicrResultLog(Format("iChar = %3d, %2c, %4d:%4d = %4d  %4d:%4d = %4d %4d:%4d = %4d\n", c,
+                                     '0' + c, sc.a, sc.divisor, sc.val0, 0, 0, 0, sc.b, sc.b2, sc.val2));
+      const std::string row = TemplateRow(c);
+      logs->funcMicrTempLog(row);
+      logs->funcMicrTempLog(row);
     }
   }
   return r.iConf;

@@ -47,7 +47,7 @@ class Walk {
     return std::min(255, v + (v - b_) * gain_ / range_);
   }
   void Log(const std::string& text) const {
-    if (logs_ != nullptr) logs_->TestLog(text);
+    if (logs_ != nullptr) logs_->funcMicrTestLog(text);
   }
   void Spread(int& lowest, int& highest) const {
     lowest = 255, highest = 0;
@@ -56,9 +56,9 @@ class Walk {
       highest = std::max(highest, Raw(i));
     }
   }
-  void PeakStep(const WaveTemplate& t, int k);
-  void QuietStep(const WaveTemplate& t, int k);
-  void Penalties(const WaveTemplate& t);
+  void PeakStep(const MicrWaveTemplate& t, int k);
+  void QuietStep(const MicrWaveTemplate& t, int k);
+  void Penalties(const MicrWaveTemplate& t);
   int Ratio() const { return p_ > 0 ? 100 * s_score_ / p_ : 0; }
 
   const MicrCharRecord& r_;
@@ -71,7 +71,7 @@ class Walk {
   std::vector<Noted> noted_;
 };
 
-void Walk::PeakStep(const WaveTemplate& t, int k) {
+void Walk::PeakStep(const MicrWaveTemplate& t, int k) {
   const auto kk = static_cast<std::size_t>(k);
   const int expected = t.offset[kk];
   const int wanted = t.level[kk];
@@ -162,7 +162,7 @@ void Walk::PeakStep(const WaveTemplate& t, int k) {
   noted_.push_back({where, extreme});
 }
 
-void Walk::QuietStep(const WaveTemplate& t, int k) {
+void Walk::QuietStep(const MicrWaveTemplate& t, int k) {
   const int zone = t.offset[static_cast<std::size_t>(k)] - 12;
   const auto dev = [&](int i) { return std::abs(Lv(i) - b_); };
   for (int q = pos_; q <= zone; ++q) {
@@ -201,7 +201,7 @@ void Walk::QuietStep(const WaveTemplate& t, int k) {
   Log(Format("End of Non Peak Zone %d", pos_));
 }
 
-void Walk::Penalties(const WaveTemplate& t) {
+void Walk::Penalties(const MicrWaveTemplate& t) {
   const char c = t.symbol;
   const int n = static_cast<int>(noted_.size());
   const auto at = [&](int k) { return noted_[static_cast<std::size_t>(k)]; };
@@ -340,7 +340,7 @@ int Walk::Score() {
     Log(Format("Reducing Character Length from %d to %d", length_, idx + 1));
     length_ = idx + 1;
   }
-  const WaveTemplate* t = FindWaveTemplate(r_.cChar);
+  const MicrWaveTemplate* t = FindWaveTemplate(r_.cChar);
   if (t == nullptr) {
     Log(Format("IsItAMICR -- No Character %c", r_.cChar));
     return 0;
@@ -360,6 +360,10 @@ int Walk::Score() {
   bool peakMode = true;
   int k = 0;
   const int peaks = t->PeakCount();
+  // Chosen reading: besides the bound of seven peaks the walk stops after the template's last peak.
+  // Past it the template's offset and level read 0, and a record that runs on for more than 16 samples
+  // would be walked into a phantom minimum at offset 0 and scored for it. The template's own end is the
+  // bound that makes sense; on the 1000-line read-rate runs both bounds give the same figures.
   while (pos_ < length_ && s_score_ > -50 && k < 7 && k < peaks) {
     Log(Format("%c, iOffset %d of %d, iMode %d, iPeak%d Off %d, Size %d  (%d of %d)", r_.cChar, pos_, length_,
                peakMode ? 0 : 1, k, t->offset[static_cast<std::size_t>(k)], t->level[static_cast<std::size_t>(k)],
@@ -410,7 +414,7 @@ int IsItAMICR(MicrCharRecord& r, const SignalView& s, int baseline, const MicrLo
     }
     if (upgraded > score) {
       if (logs != nullptr && logs->TextLogsOn())
-        logs->TestLog(Format("Upgrading Confidence from %d to %d XXXXXXX", score, upgraded));
+        logs->funcMicrTestLog(Format("Upgrading Confidence from %d to %d XXXXXXX", score, upgraded));
       score = upgraded;
     }
   }

@@ -19,7 +19,7 @@ struct PeakTemplateEntry {
   int16_t shapeWeight = 0;  // shape-match weight
 };
 
-struct PeakTemplate {
+struct MicrPeakTemplate {
   int16_t nominal, minimum, maximum, penalty;
   std::array<PeakTemplateEntry, 11> entries;
 };
@@ -37,7 +37,7 @@ constexpr PeakTemplateEntry Flat(int position, int examined, int run, int shape)
 inline constexpr char kPeakClassSymbols[] = "0123456789:;<=967";
 inline constexpr int kPeakClasses = 17;
 
-inline constexpr std::array<PeakTemplate, kPeakClasses> kPeakTemplates{{
+inline constexpr std::array<MicrPeakTemplate, kPeakClasses> kPeakTemplates{{
     {156, 140, 167, 100, {Peak(4, 127, 4, 10, 60, 48), Peak(24, -124, 6, 6, 120, 48), Peak(126, 124, 8, 7, 120, 48),
                           Peak(147, -125, 8, 11, 60, 48), Flat(35, 109, 79, 48)}},
     {93, 81, 101, 100, {Peak(2, 111, 2, 8, 60, 48), Peak(43, 118, 8, 8, 120, 48), Peak(65, -76, 6, 7, 120, 48),
@@ -85,7 +85,7 @@ inline constexpr std::array<PeakTemplate, kPeakClasses> kPeakTemplates{{
                           Flat(29, 37, 8, 30)}},
 }};
 
-struct WaveTemplate {
+struct MicrWaveTemplate {
   char symbol;
   int16_t width;
   std::array<int16_t, 8> offset;  // 0 ends the list
@@ -99,7 +99,7 @@ struct WaveTemplate {
 };
 
 // Rows 'A' and 'B' are second templates of '4' and ':', tried only to upgrade those two.
-inline constexpr std::array<WaveTemplate, 16> kWaveTemplates{{
+inline constexpr std::array<MicrWaveTemplate, 16> kWaveTemplates{{
     {'0', 152, {4, 24, 126, 147}, {255, 0, 255, 0}},
     {'1', 90, {4, 43, 63, 83}, {230, 230, 50, 15}},
     {'2', 93, {4, 24, 64, 85}, {255, 55, 205, 0}},
@@ -121,8 +121,8 @@ inline constexpr std::array<WaveTemplate, 16> kWaveTemplates{{
 // Quiet-zone penalty of the signal classifier, by |level - baseline| / 16.
 inline constexpr std::array<int, 16> kQuietPenalty{0, 0, 1, 3, 5, 10, 25, 25, 25, 25, 25, 25, 25, 25, 25, 25};
 
-inline const WaveTemplate* FindWaveTemplate(char symbol) {
-  for (const WaveTemplate& t : kWaveTemplates) {
+inline const MicrWaveTemplate* FindWaveTemplate(char symbol) {
+  for (const MicrWaveTemplate& t : kWaveTemplates) {
     if (t.symbol == symbol) return &t;
   }
   return nullptr;

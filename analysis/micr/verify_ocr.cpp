@@ -103,7 +103,7 @@ class Verifier {
       MICRVerifyFlags |= kVerifyNotVerified;
       ++MICRVerifyCounters.NotVerified;
       R_.assign(B_.str());
-      if (sv.ApiTraceLevel() >= 2) TraceLog("Too Many Magnetic Errors - Quiting Verify");
+      if (sv.iApiTraceLevel() >= 2) TraceLog("Too Many Magnetic Errors - Quiting Verify");
       if (log_) {
         LocalLog("%s -- Too Many Mag Errors - MICR VerEvent (%d)", CounterFields().c_str(),
                  MICRVerifyCounters.VerifyEvents);
@@ -309,7 +309,7 @@ class Verifier {
       if (o(oo) != ' ' && !AtMost(oc(oo), '1')) return false;
     MICRVerifyFlags |= kVerifySame;
     R_.assign(r.str());
-    if (CurrentServices().ApiTraceLevel() >= 2) TraceLog("Verified Same");
+    if (CurrentServices().iApiTraceLevel() >= 2) TraceLog("Verified Same");
     if (log_) {
       LocalLog("%s", R_.str().c_str());
       LocalLog("%s -- Verified Same", CounterFields().c_str());

@@ -25,7 +25,7 @@ struct Band {
   int32_t end = 0;
 };
 
-struct CharBox {
+struct OCRCharBox {
   char ch = 0;  // class, ' ' blank, '@' reject, 0 unclassified
   int32_t left = 0, top = 0, right = 0, bottom = 0;  // inclusive pixel bounds
   int32_t confidence = 0;                           // 0..4
@@ -35,7 +35,7 @@ inline constexpr int kMaxBoxes = 256;
 inline constexpr int kLineRoom = 128;  // code-line and confidence buffers
 
 struct BoxTable {
-  std::array<CharBox, kMaxBoxes> boxes{};
+  std::array<OCRCharBox, kMaxBoxes> boxes{};
   int32_t count = 0;
 };
 
@@ -76,16 +76,16 @@ int funcOCRFindBoxes();
 int funcOCRGrowBox(int32_t x, int32_t y, int32_t limit);
 void funcOCRKeepConfident();
 void funcOCRFillGaps(int mode);
-int funcOCRFindLeftChar(CharBox& box, int mode);
-int funcOCRFindRightChar(CharBox& box, int mode);
+int funcOCRFindLeftChar(OCRCharBox& box, int mode);
+int funcOCRFindRightChar(OCRCharBox& box, int mode);
 void funcOCRMergeBoxes();
 void funcOCRDropOffLineBoxes();
 
 // Classification.
-void funcOCRMatchTemplates(CharBox& box);
+void funcOCRMatchTemplates(OCRCharBox& box);
 void funcOCRClassifyDigits();
 // The structural test of digit `digit` (0..9) on a box: true when it passes.
-bool StructuralTest(int digit, const CharBox& box);
+bool StructuralTest(int digit, const OCRCharBox& box);
 
 // Post-processing.
 void funcOCRTrimEnds();

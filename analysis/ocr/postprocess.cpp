@@ -14,7 +14,7 @@ namespace {
 constexpr int32_t kGapPixels = 25;
 
 bool Digit(char c) { return c >= '0' && c <= '9'; }
-CharBox& BoxAt(int32_t i) { return OCRBoxTable.boxes[static_cast<size_t>(i)]; }
+OCRCharBox& BoxAt(int32_t i) { return OCRBoxTable.boxes[static_cast<size_t>(i)]; }
 
 // Restores the partner of a lone `symbol` at the other end of `digits` digits.
 void RepairSymbol(char symbol, int32_t digits) {
@@ -39,7 +39,7 @@ void RepairSymbol(char symbol, int32_t digits) {
   if (p != t + span) return;
   if (p >= OCRBoxTable.count) {
     if (OCRBoxTable.count <= 0 || OCRBoxTable.count >= kMaxBoxes) return;
-    CharBox added = BoxAt(OCRBoxTable.count - 1);
+    OCRCharBox added = BoxAt(OCRBoxTable.count - 1);
     added.left += kGapPixels;
     added.right += kGapPixels;
     added.ch = symbol;
@@ -65,7 +65,7 @@ void BuildLine(char* line, char* confidence, size_t room, int32_t* edges) {
     ++n;
   };
   for (int32_t i = 0; i < OCRBoxTable.count && n < cap; ++i) {
-    CharBox& b = BoxAt(i);
+    OCRCharBox& b = BoxAt(i);
     if (b.ch == 0) b.ch = '@';
     put(b.ch, b.confidence, b.right);
     if (i + 1 >= OCRBoxTable.count) break;
@@ -79,14 +79,14 @@ void funcOCRTrimEnds() {
   const int32_t r = OCRWorkImage.yResolution;
   const int32_t n = OCRBoxTable.count;
   for (int32_t i = 0; i < n; ++i) {
-    CharBox& b = BoxAt(i);
+    OCRCharBox& b = BoxAt(i);
     if (b.ch == ':' && i + 1 < n && BoxAt(i + 1).ch != ' ') break;
     if (b.ch != ' ' && b.confidence > 1) break;
     if (b.right >= r) break;
     b.ch = ' ';
   }
   while (OCRBoxTable.count > 0) {
-    const CharBox& last = BoxAt(OCRBoxTable.count - 1);
+    const OCRCharBox& last = BoxAt(OCRBoxTable.count - 1);
     const bool noise = last.ch == '@' || last.ch == ' ';
     const bool kept = last.right + r / 2 <= OCRWorkImage.width || last.confidence > 1 || last.ch == ';';
     if (!noise && kept) break;
@@ -132,7 +132,7 @@ void funcOCRLogResult() {
 
 void funcOCRDumpBoxes() {
   for (int32_t i = 0; i < OCRBoxTable.count; ++i) {
-    const CharBox& b = BoxAt(i);
+    const OCRCharBox& b = BoxAt(i);
     char text[128];
     std::snprintf(text, sizeof text, "%c (%2x) Confidence %d, Area %3d,%3d,%3d,%3d", b.ch,
                   static_cast<unsigned>(static_cast<unsigned char>(b.ch)), b.confidence, b.left, b.top, b.right,

@@ -31,14 +31,14 @@ int32_t FirstInkInColumn(int32_t x, int32_t y0, int32_t y1) {
   return y1 + 1;
 }
 
-bool Append(const CharBox& box, int32_t index) {
+bool Append(const OCRCharBox& box, int32_t index) {
   if (index >= kMaxBoxes) return false;
   OCRBoxTable.boxes[static_cast<size_t>(index)] = box;
   return true;
 }
 
 // The side window's count and ink bounds; classifies the window into `box`. Returns its confidence rule.
-int LookBeside(CharBox& box, int mode, int32_t x0, bool leftWindow, int32_t edgeBefore) {
+int LookBeside(OCRCharBox& box, int mode, int32_t x0, bool leftWindow, int32_t edgeBefore) {
   const int32_t cy = (box.top + box.bottom) / 2;
   const int32_t y0 = cy - 15;
   int n = 0;
@@ -89,7 +89,7 @@ int LookBeside(CharBox& box, int mode, int32_t x0, bool leftWindow, int32_t edge
   return (box.confidence >= 2 || (box.confidence == 1 && mode != 0)) ? 1 : 0;
 }
 
-bool OverlapVertically(const CharBox& a, const CharBox& b) { return a.bottom > b.top && b.bottom > a.top; }
+bool OverlapVertically(const OCRCharBox& a, const OCRCharBox& b) { return a.bottom > b.top && b.bottom > a.top; }
 
 }  // namespace
 
@@ -132,7 +132,7 @@ int funcOCRGrowBox(int32_t x, int32_t y, int32_t limit) {
       right > OCRWorkImage.width - limit || OCRBoxTable.count >= kMaxBoxes) {
     return 0;
   }
-  OCRBoxTable.boxes[static_cast<size_t>(OCRBoxTable.count++)] = CharBox{0, left, top, right, bottom, 0};
+  OCRBoxTable.boxes[static_cast<size_t>(OCRBoxTable.count++)] = OCRCharBox{0, left, top, right, bottom, 0};
   return 1;
 }
 
@@ -160,20 +160,20 @@ int funcOCRFindBoxes() {
 void funcOCRKeepConfident() {
   int32_t o = 0;
   for (int32_t i = 0; i < OCRBoxTable.count; ++i) {
-    const CharBox& b = OCRBoxTable.boxes[static_cast<size_t>(i)];
+    const OCRCharBox& b = OCRBoxTable.boxes[static_cast<size_t>(i)];
     if (b.confidence >= 2) OCRBoxTable.boxes[static_cast<size_t>(o++)] = b;
   }
   OCRBoxTable.count = o;
 }
 
-int funcOCRFindLeftChar(CharBox& box, int mode) {
+int funcOCRFindLeftChar(OCRCharBox& box, int mode) {
   if (box.left < 20) return 0;
   const int32_t cx = (box.left + box.right) / 2;
   const int32_t x0 = std::max(cx - 39, 2);
   return LookBeside(box, mode, x0, true, box.left);
 }
 
-int funcOCRFindRightChar(CharBox& box, int mode) {
+int funcOCRFindRightChar(OCRCharBox& box, int mode) {
   if (OCRWorkImage.width - box.right < 30) return 0;
   return LookBeside(box, mode, box.right + 5, false, box.left);
 }
@@ -183,14 +183,14 @@ void funcOCRFillGaps(int mode) {
   const int32_t n = OCRBoxTable.count;
   int32_t added = 0;
   for (int32_t i = 0; i < n; ++i) {
-    CharBox scratch = boxes[static_cast<size_t>(i)];
+    OCRCharBox scratch = boxes[static_cast<size_t>(i)];
     while (!(i > 0 && scratch.left - 25 <= boxes[static_cast<size_t>(i - 1)].right) &&
            funcOCRFindLeftChar(scratch, mode) != 0 && Append(scratch, n + added)) {
       ++added;
     }
   }
   for (int32_t i = 0; i < n; ++i) {
-    CharBox scratch = boxes[static_cast<size_t>(i)];
+    OCRCharBox scratch = boxes[static_cast<size_t>(i)];
     while (!(i + 1 < n && scratch.right + 25 >= boxes[static_cast<size_t>(i + 1)].left) &&
            funcOCRFindRightChar(scratch, mode) != 0 && Append(scratch, n + added)) {
       ++added;
@@ -211,10 +211,10 @@ void funcOCRMergeBoxes() {
     }
   }
   const bool hongKong = CurrentServices().ZARNGetParam(kParamHongKongRules) != 0;
-  CharBox k = boxes[0];
+  OCRCharBox k = boxes[0];
   int32_t o = 0;
   for (int32_t j = 1; j < n; ++j) {
-    const CharBox& b = boxes[static_cast<size_t>(j)];
+    const OCRCharBox& b = boxes[static_cast<size_t>(j)];
     const int32_t v = k.right - b.left;
     const bool twoChars = k.ch != '@' && b.ch != '@' && k.confidence >= 1 && b.confidence >= 1 &&
                           (hongKong ? v <= 9 : v < 7);
@@ -256,7 +256,7 @@ void funcOCRMergeBoxes() {
 void funcOCRDropOffLineBoxes() {
   auto& boxes = OCRBoxTable.boxes;
   const int32_t n = OCRBoxTable.count;
-  auto box = [&](int32_t i) -> const CharBox& { return boxes[static_cast<size_t>(i)]; };
+  auto box = [&](int32_t i) -> const OCRCharBox& { return boxes[static_cast<size_t>(i)]; };
   int32_t c = 0, j = 1, o = 0;
   while (j < n) {
     if (box(c).ch == ' ') {

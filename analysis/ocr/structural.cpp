@@ -19,7 +19,7 @@ bool Near(int32_t a, int32_t b, int32_t k) { return std::abs(a - b) < k; }
 
 class Box {
  public:
-  explicit Box(const CharBox& b) : L(b.left), T(b.top), R(b.right), B(b.bottom) {}
+  explicit Box(const OCRCharBox& b) : L(b.left), T(b.top), R(b.right), B(b.bottom) {}
 
   // The first ink row of column c in T..T+4.
   bool TopStart(int32_t c, Pt& p) const {
@@ -318,7 +318,7 @@ class Box {
 
 }  // namespace
 
-bool StructuralTest(int digit, const CharBox& box) {
+bool StructuralTest(int digit, const OCRCharBox& box) {
   const Box b(box);
   switch (digit) {
     case 0: return b.Zero();
@@ -337,7 +337,7 @@ bool StructuralTest(int digit, const CharBox& box) {
 
 void funcOCRClassifyDigits() {
   for (int32_t i = 0; i < OCRBoxTable.count; ++i) {
-    CharBox& box = OCRBoxTable.boxes[static_cast<size_t>(i)];
+    OCRCharBox& box = OCRBoxTable.boxes[static_cast<size_t>(i)];
     const int32_t w = box.right - box.left, h = box.bottom - box.top;
     int candidates = 0;
     int digit = 0;

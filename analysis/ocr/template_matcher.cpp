@@ -19,7 +19,7 @@ constexpr int kClasses = 14;
 constexpr char kClassChars[kClasses + 1] = "0123456789:<;=";
 
 // Segments 0..5 ink strokes, 6..9 white; four zeros is no segment.
-constexpr Template kTemplates[kClasses] = {
+constexpr Template OCRSegmentTemplates[kClasses] = {
     {{0, 0, 14, 0}, {14, 0, 14, 20}, {14, 20, 0, 20}, {0, 20, 0, 0}, {}, {},
      {4, 5, 10, 13}, {4, 13, 10, 5}, {7, 5, 7, 13}, {}},
     {{0, 0, 4, 4}, {4, 0, 4, 20}, {0, 14, 8, 14}, {0, 20, 8, 20}, {0, 20, 8, 14}, {0, 14, 8, 20},
@@ -85,7 +85,7 @@ bool WalkFails(const Segment& s, int32_t X, int32_t Y, bool stroke, int& misses)
 
 uint32_t Bit(int c) { return 1u << c; }
 
-void DashCheck(CharBox& box) {
+void DashCheck(OCRCharBox& box) {
   const int32_t left = box.left, right = box.right, top = box.top, bottom = box.bottom;
   auto rowHasInk = [&](int32_t y) {
     for (int32_t x = left; x <= right - 1; ++x) {
@@ -132,7 +132,7 @@ void DashCheck(CharBox& box) {
 
 }  // namespace
 
-void funcOCRMatchTemplates(CharBox& box) {
+void funcOCRMatchTemplates(OCRCharBox& box) {
   const int32_t left = box.left, top = box.top;
   OCRBestX = left + 14;
   OCRBestY = top + 6;
@@ -144,7 +144,7 @@ void funcOCRMatchTemplates(CharBox& box) {
       if (X >= OCRBestX + 3) break;
       for (int c = 0; c < kClasses; ++c) {
         if (best >= 3 && (bestSet & Bit(c)) != 0) continue;
-        const Template& t = kTemplates[c];
+        const Template& t = OCRSegmentTemplates[c];
         int score = X < left + 8 ? 3 : 2;
         int misses = 0;
         int i = 0;

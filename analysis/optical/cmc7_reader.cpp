@@ -51,6 +51,8 @@ struct Reader {
 
   // Profile columns outside the image read 0.
   int32_t P(int x) const { return x >= 0 && x < width ? profile[static_cast<size_t>(x)] : 0; }
+  // The pixel lies below the dark threshold in force.
+  bool funcOcrIsDark(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] < threshold; }
 
   void Profile() {
     std::fill(profile.begin(), profile.end(), 0);
@@ -63,7 +65,7 @@ struct Reader {
     *first = *last = -1;
     for (int y = bandTop; y <= bandBottom; ++y) {
       int dark = 0;
-      for (int x = std::max(x0, 0); x <= std::min(x1, width - 1); ++x) dark += pixels[static_cast<size_t>(y) * width + x] < threshold;
+      for (int x = std::max(x0, 0); x <= std::min(x1, width - 1); ++x) dark += funcOcrIsDark(x, y);
       if (dark < 3) continue;
       ++n;
       if (*first < 0) *first = y;
@@ -121,15 +123,15 @@ struct Reader {
     return h >= (tall ? 28 : 30) && h <= 45;
   }
 
-  int ReadAt(int index, int left, int top, int bottom);
-  void Resegment(int count);
+  int funcOcrReadAt(int index, int left, int top, int bottom);
+  void funcOcrResegment(int count);
   void WeakRuns(int count);
   int Characters();
 };
 
 bool Weak(const OcrCharRecord& r) { return r.cChar == '@' || std::popcount(static_cast<uint32_t>(r.Mask & kMaskAll)) < 4; }
 
-int Reader::ReadAt(int index, int left, int top, int bottom) {
+int Reader::funcOcrReadAt(int index, int left, int top, int bottom) {
   if (index < 0 || index >= kMaxRecords || left < 1 || left + 38 > width) return 0;
   OcrCharRecord& r = OcrCharRecords[static_cast<size_t>(index)];
   top = std::clamp(top, 0, height - 1);
@@ -176,7 +178,7 @@ int Reader::ReadAt(int index, int left, int top, int bottom) {
   int inked = 0;
   for (int y = top; y <= bottom; ++y) {
     int dark = 0;
-    for (int x = xs; x <= xe; ++x) dark += pixels[static_cast<size_t>(y) * width + x] < threshold;
+    for (int x = xs; x <= xe; ++x) dark += funcOcrIsDark(x, y);
     inked += dark > 3;
   }
   if (inked >= 3 && r.yBottom + 1 < height) ++r.yBottom;
@@ -186,7 +188,7 @@ int Reader::ReadAt(int index, int left, int top, int bottom) {
   return r.Mask;
 }
 
-void Reader::Resegment(int count) {
+void Reader::funcOcrResegment(int count) {
   int pairs = 0, sum = 0, sumTop = 0, sumBottom = 0;
   for (int i = 0; i < count; ++i) {
     const OcrCharRecord& r = OcrCharRecords[static_cast<size_t>(i)];
@@ -217,14 +219,14 @@ void Reader::Resegment(int count) {
     }
     const int before = i > 0 ? rec(i).xStart - rec(i - 1).xStart : 0;
     if (i > 0 && before >= 1 && before <= 49 && !Weak(rec(i - 1))) {
-      ReadAt(i, rec(i - 1).xStart + p - 4, top, bottom);
+      funcOcrReadAt(i, rec(i - 1).xStart + p - 4, top, bottom);
       onAfterRemembered(i, true);
       continue;
     }
     const int after = i + 1 < count ? rec(i + 1).xStart - rec(i).xStart : 0;
     if (i + 1 < count && after >= 1 && after <= 49) {
       if (!Weak(rec(i + 1))) {
-        ReadAt(i, rec(i + 1).xStart - (p + 4), top, bottom);
+        funcOcrReadAt(i, rec(i + 1).xStart - (p + 4), top, bottom);
         if (i != 0) {
           if (remembered < 0) remembered = i;
           --i;
@@ -252,7 +254,7 @@ void Reader::WeakRuns(int count) {
     int k = e;
     for (int col = rec(e).xEnd + 8; col >= firstStart && k >= s;) {
       if (P(col) > m) {
-        if (ReadAt(k, col - 34, bandTop, bandBottom) == 0) break;
+        if (funcOcrReadAt(k, col - 34, bandTop, bandBottom) == 0) break;
         col = rec(k).xStart - 3;
         --k;
         continue;
@@ -272,7 +274,7 @@ void Reader::WeakRuns(int count) {
     int k = s;
     for (int col = rec(s).xStart - 5; col <= lastEnd + 5 && k < limit;) {
       if (P(col) > m) {
-        if (ReadAt(k, col, bandTop, bandBottom) == 0) break;
+        if (funcOcrReadAt(k, col, bandTop, bandBottom) == 0) break;
         col = rec(k).xEnd + 3;
         ++k;
         continue;
@@ -330,9 +332,9 @@ int Reader::Characters() {
     }
   }
   if (repair) {
-    Resegment(count);
+    funcOcrResegment(count);
     WeakRuns(count);
-    Resegment(count);
+    funcOcrResegment(count);
   }
   return count;
 }

@@ -30,7 +30,7 @@ ScopedServices::~ScopedServices() {
 int32_t DefaultServices::ZARNGetParam(int32_t) {
   return 0;
 }
-int32_t DefaultServices::ApiTraceLevel() {
+int32_t DefaultServices::iApiTraceLevel() {
   return 0;
 }
 void DefaultServices::funcLogMessage(std::string_view) {}

@@ -25,7 +25,7 @@ VEKScanEndorsement g_endorsements[2];
 
 void Trace(const std::string& text) {
   Services& s = CurrentServices();
-  if (s.ApiTraceLevel() != 0) s.funcLogMessage(text);
+  if (s.iApiTraceLevel() != 0) s.funcLogMessage(text);
 }
 
 bool Contains(std::string_view line, const char* text) { return line.find(text) != std::string_view::npos; }

@@ -538,8 +538,6 @@ int Scan::Run() {
   s_.maxBentCorner = P(153);
   s_.maxRawDensity = P(154);
   s_.maxTiffKb = P(155);
-  const bool cmc7 = s_.micrFont == 0 || (s_.micrFont == 2 && !c_.KRDecodeKept());
-  s_.opticalCheck = !cmc7;
 
   if ((s_.options & 0x800) && P(167) == 30 && P(191) < 2 && s_.frontGray) {
     c_.SetParam(191, 2);
@@ -561,6 +559,9 @@ int Scan::Run() {
   }
   if (EnsureWorkRoom() != 0) return kNoMemory;
   Copy(final_, magnetic_);
+  // With automatic font the scan just made tells which decoder's line this document carries.
+  const bool cmc7 = s_.micrFont == 0 || (s_.micrFont == 2 && !c_.bKRDecodeKept());
+  s_.opticalCheck = !cmc7;
 
   UpsideDown();
 

@@ -80,7 +80,7 @@ class ScanCalls {
   virtual int TraceLevel() = 0;
   virtual void Log(const std::string& text) = 0;
   // With MICR font 2: the magnetic line is the template decoder's.
-  virtual bool KRDecodeKept() = 0;
+  virtual bool bKRDecodeKept() = 0;
 
   // One document into the two areas as records, the magnetic line into `line` (kTextRoom bytes).
   virtual int ScanMemoryGray(std::span<uint8_t> front, std::span<uint8_t> rear, char* line) = 0;

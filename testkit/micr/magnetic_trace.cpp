@@ -25,23 +25,25 @@ MagneticTrace::MagneticTrace(std::vector<Lobe> lobes, double sigma, double durat
 void MagneticTrace::Prepare() {
   std::stable_sort(lobes_.begin(), lobes_.end(),
                    [](const Lobe& a, const Lobe& b) { return a.time < b.time; });
+  widest_ = sigma_;
+  for (const Lobe& l : lobes_) widest_ = std::max({widest_, SigmaBefore(l), SigmaAfter(l)});
   // The largest value lies within a few sigmas of some lobe.
   peak_ = 0;
   for (const Lobe& l : lobes_) {
-    for (double t = l.time - 2 * sigma_; t <= l.time + 2 * sigma_; t += 0.25)
+    for (double t = l.time - 2 * SigmaBefore(l); t <= l.time + 2 * SigmaAfter(l); t += 0.25)
       peak_ = std::max(peak_, std::fabs(At(t)));
   }
 }
 
 double MagneticTrace::At(double time) const {
-  const double reach = kReach * sigma_;
+  const double reach = kReach * widest_;
   const Lobe* const begin = lobes_.data();
   const Lobe* const end = begin + lobes_.size();
   const Lobe* l =
       std::lower_bound(begin, end, time - reach, [](const Lobe& a, double t) { return a.time < t; });
   double sum = 0;
   for (; l != end && l->time <= time + reach; ++l) {
-    const double d = (time - l->time) / sigma_;
+    const double d = (time - l->time) / (time < l->time ? SigmaBefore(*l) : SigmaAfter(*l));
     sum += l->height * std::exp(-0.5 * d * d);
   }
   return sum;

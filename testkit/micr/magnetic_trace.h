@@ -15,6 +15,10 @@ struct Lobe {
   double time;    // reading time of the edge, in nominal samples
   double height;  // ink step, 1.0 for a full-height stroke edge
   int character;  // index of the printed character it belongs to (left to right)
+  // The lobe's own Gaussian widths before and after its peak, nominal samples; 0 takes the trace's
+  // head response.
+  double rise = 0;
+  double fall = 0;
 };
 
 class MagneticTrace {
@@ -35,8 +39,12 @@ class MagneticTrace {
  private:
   void Prepare();
 
+  double SigmaBefore(const Lobe& l) const { return l.rise > 0 ? l.rise : sigma_; }
+  double SigmaAfter(const Lobe& l) const { return l.fall > 0 ? l.fall : sigma_; }
+
   std::vector<Lobe> lobes_;
   double sigma_;
+  double widest_ = 0;  // the largest sigma of any lobe
   double duration_;
   double peak_ = 0;
 };

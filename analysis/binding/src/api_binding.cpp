@@ -42,7 +42,7 @@ class ApiServices : public Services {
  public:
   // The table answers before a scanner is started, where ZARNGetParam would refuse.
   int32_t ZARNGetParam(int32_t id) override { return zarn::funcTableGetParam(id); }
-  int32_t ApiTraceLevel() override { return zarn::ApiTraceLevel(); }
+  int32_t iApiTraceLevel() override { return zarn::ApiTraceLevel(); }
   void funcLogMessage(std::string_view text) override { zarn::funcLogMessage(std::string(text).c_str()); }
   void funcWriteApiLog(std::string_view text) override { zarn::funcWriteApiLog(std::string(text).c_str()); }
   void funcWriteLocalApiLog(std::string_view text) override {
@@ -195,8 +195,8 @@ class ApiScanCalls : public vekscan::ScanCalls {
   int SetParam(int id, int32_t value) override { return zarn::ZARNSetParam(id, value); }
   int TraceLevel() override { return zarn::ApiTraceLevel(); }
   void Log(const std::string& text) override { zarn::funcLogMessage(text.c_str()); }
-  // The API keeps the template decoder's reading of automatic-font lines.
-  bool KRDecodeKept() override { return true; }
+  // Whether the API's magnetic callback kept the template decoder's line of an automatic-font document.
+  bool bKRDecodeKept() override { return zarn::Qv600().krDecodeKept.load() != 0; }
   int ScanMemoryGray(std::span<uint8_t> front, std::span<uint8_t> rear, char* line) override {
     // The flags describe the last combination; a document whose line is never combined (a CMC-7 line, an
     // optical read that failed) must not be graded on the previous document's.

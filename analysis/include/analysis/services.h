@@ -42,7 +42,7 @@ class Services {
   // A numeric parameter's value, read at each use; -102 for an unknown id.
   virtual int32_t ZARNGetParam(int32_t id) = 0;
   // The API trace level: 0 off, 1 trace, 2 verbose, 3 detail.
-  virtual int32_t ApiTraceLevel() = 0;
+  virtual int32_t iApiTraceLevel() = 0;
   // One line "%8ld -- %s" to the API trace; callers test the trace level first.
   virtual void funcLogMessage(std::string_view text) = 0;
   // The text as one line of the API trace, as it is (no tick count); callers test the trace level first.
@@ -78,7 +78,7 @@ void InstallServices(Services* services);
 class DefaultServices : public Services {
  public:
   int32_t ZARNGetParam(int32_t id) override;
-  int32_t ApiTraceLevel() override;
+  int32_t iApiTraceLevel() override;
   void funcLogMessage(std::string_view text) override;
   void funcWriteApiLog(std::string_view text) override;
   void funcWriteLocalApiLog(std::string_view text) override;

@@ -129,7 +129,7 @@ TEST_F(LinesTest, FieldsReadTwoWhenWrittenAndZeroWhenBlank) {
   int32_t r[kIqaTableSlots];
   PersonalCheque(true);
   FieldSlots(r);
-  EXPECT_EQ(DollarBox().left, 1300);
+  EXPECT_EQ(IQADollarBox().left, 1300);
   for (int s = kSlotAmount; s <= kSlotMemo; ++s) EXPECT_EQ(r[s], 2) << "slot " << s;
   LineTable().count = 0;
   PersonalCheque(false);

@@ -2,10 +2,12 @@
 // scanner, a fresh decoder context reads it.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
 #include "analysis/micr/decoder.h"
+#include "analysis/micr/framer.h"
 #include "analysis/micr/tests/fake_services.h"
 #include "testkit/micr/e13b_glyphs.h"
 #include "testkit/micr/magnetic_trace.h"
@@ -43,6 +45,31 @@ inline micrkit::E13bLayout DecoderLayout() {
   micrkit::E13bLayout layout;
   layout.unitSamples = 1600 * micrkit::kE13bUnitInches;
   return layout;
+}
+
+// The conditioned signal of a one-character line and the character's record: the decoder's pipeline
+// up to the framing.
+struct FramedGlyph {
+  std::vector<uint16_t> signal;
+  MicrCharRecord record;
+  bool framed = false;
+};
+
+inline FramedGlyph FrameSingle(const micrkit::MagneticTrace& trace) {
+  FramedGlyph g;
+  ::analysis::testing::FakeServices services;
+  ScopedServices scope(services);
+  auto decoder = OpenMagneticDecoder();
+  std::vector<uint16_t> samples = IdealSamples(trace);
+  char line[100], conf[100];
+  decoder->Decode(samples.data(), static_cast<int32_t>(samples.size() * 2), line, conf);
+  // The decode conditioned the samples in place; frame them again to reach the record.
+  const std::size_t n = samples.size() - 3;  // equal-rate resampling drops three samples
+  g.signal.assign(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(n));
+  std::array<MicrCharRecord, kMaxRecords> records{};
+  g.framed = funcMicrFindCharacters(records, g.signal, false, services) == 1;
+  g.record = records[0];
+  return g;
 }
 
 }  // namespace analysis::micr::testing

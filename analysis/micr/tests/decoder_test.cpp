@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/micr/debug_logs.h"
 #include "analysis/micr/line_rules.h"
 #include "analysis/micr/tests/decode_fixture.h"
 #include "platform/paths.h"
@@ -270,6 +271,143 @@ TEST(Decoder, RawDumpReplacesAnOlderLongerFile) {
   EXPECT_EQ(d.line, "0123");
   EXPECT_LT(st.st_size, 100000);
   EXPECT_EQ(st.st_size % 2, 0);
+}
+
+// The decoder's text logs in a scratch drive, read back line by line.
+struct LogRun {
+  std::string result, test, temp;
+  bool rawDump = false;
+  Decoded decoded;
+};
+
+LogRun DecodeWithLogs(int32_t logBits, const micrkit::MagneticTrace& trace) {
+  zc::testkit::ScratchDir dir("micr_logs");
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  plat::SetDriveRoot(dir.Path());
+  FakeServices services;
+  services.params[117] = logBits;
+  ScopedServices scope(services);
+  auto decoder = OpenMagneticDecoder();
+  LogRun run;
+  run.decoded = testing::DecodeSamples(*decoder, testing::IdealSamples(trace));
+  const auto read = [&](const char* name) { return dir.Exists(name) ? dir.Read(name) : std::string(); };
+  run.result = read("resu3G00.log");
+  run.test = read("test0000.log");
+  run.temp = read("temp0000.log");
+  run.rawDump = dir.Exists("micr1001.raw");
+  plat::ResetFolders();
+  std::filesystem::current_path(previous);
+  return run;
+}
+
+std::vector<std::string> Lines(const std::string& log) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t at; (at = log.find("\r\n", from)) != std::string::npos; from = at + 2)
+    lines.push_back(log.substr(from, at - from));
+  return lines;
+}
+
+std::size_t IndexOf(const std::vector<std::string>& lines, const std::string& line, std::size_t from = 0) {
+  for (std::size_t i = from; i < lines.size(); ++i) {
+    if (lines[i] == line) return i;
+  }
+  return lines.size();
+}
+
+bool StartsWith(const std::string& s, std::string_view prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// "12034" with one lobe of the '2' gone and a faint '3': records 0 and 1 (the '4' and the '3', found
+// first) are read sure and rejected.
+micrkit::MagneticTrace DoubtfulLine() {
+  micrkit::MagneticTrace trace = micrkit::E13bTrace("12034", testing::DecoderLayout());
+  trace.ScaleLobe(1, 2, 0.0);
+  trace.ScaleCharacter(3, 0.45);
+  return trace;
+}
+
+TEST(Decoder, DebugLogsDumpDoubtfulRecordsAndBothTriesInOrder) {
+  const LogRun run = DecodeWithLogs(4 | 8, DoubtfulLine());
+  const Decoded& d = run.decoded;
+  ASSERT_EQ(d.Peaks(), "120@4");
+  ASSERT_EQ(d.PeaksConf(), "92909");
+  const std::vector<std::string> lines = Lines(run.result);
+
+  // The sure record has its summary only; the reject is dumped after its summary: its samples up to
+  // index 209 with the separator at its width, its fields, its peaks and the short summary.
+  const std::size_t sure =
+      IndexOf(lines, "0000:  4   4          9 szConf= 9 sz2Conf = 9, iCharOffset = 1192");
+  ASSERT_LT(sure + 1, lines.size());
+  EXPECT_TRUE(StartsWith(lines[sure + 1], "   3:  16 @   51  1394   4  40  25  40  45 -58   0"))
+      << lines[sure + 1];
+  const std::size_t reject =
+      IndexOf(lines, "0001:  @  16          0 szConf= 0 sz2Conf = 0, iCharOffset = 1394", sure);
+  ASSERT_LT(reject + 264, lines.size());
+  for (int i = 0; i <= 209; ++i) {
+    const std::size_t at = reject + 1 + static_cast<std::size_t>(i) + (i >= 51 ? 1 : 0);
+    ASSERT_TRUE(StartsWith(lines[at], Format("pbInputBuffer[%5d] = ", i))) << lines[at];
+  }
+  EXPECT_EQ(lines[reject + 1], "pbInputBuffer[    0] =     151,      24");
+  EXPECT_EQ(lines[reject + 52], "---------------------");
+  EXPECT_EQ(lines[reject + 212], "cChar = @, bChar =    16, iCharWidth =    51, iCharOffset =  1394");
+  EXPECT_EQ(lines[reject + 213], "iPeak =     4, iHeight =    40, iWidth =     7");
+  EXPECT_EQ(lines[reject + 215], "iPeak =    45, iHeight =   -58, iWidth =    10");
+  EXPECT_EQ(lines[reject + 216], "0001:  @  16          0");
+  EXPECT_EQ(IndexOf(lines, "0000:  4   4          9"), lines.size());
+
+  // The closing block: the first try's line twice before the merge, the second try's, then the merge.
+  const std::size_t codes = IndexOf(lines, "iCodes = 5196", reject);
+  const std::vector<std::string> closing{"iCodes = 5196",
+                                         "\nszMICR = 120@4\n",
+                                         "szConf = 92909\n",
+                                         "\nszMICR = 120@4\n",
+                                         "szConf = 92909\n",
+                                         "\nsz2MICR = 120@4\n",
+                                         "sz2Conf = 96909\n",
+                                         "iCodes = 5196",
+                                         "\nTRY2: PEAKS  szMICR  = 120@4\n",
+                                         "TRY2: PEAKS  szConf  = 92909\n",
+                                         "\nTRY2: SIGNAL sz2MICR = 120@4\n",
+                                         "TRY2: SIGNAL sz2Conf = 96909\n"};
+  ASSERT_LE(codes + closing.size(), lines.size());
+  for (std::size_t i = 0; i < closing.size(); ++i) EXPECT_EQ(lines[codes + i], closing[i]) << i;
+  // Then every record in the order found, each with the distance to the next one's offset.
+  std::size_t at = codes + closing.size();
+  EXPECT_EQ(lines[at], "cC = 4, bC =  4, iCW =  138, iCOffset =  1192, Dist =   202");
+  EXPECT_EQ(lines[at + 5], "cC = @, bC = 16, iCW =   51, iCOffset =  1394, Dist =   197");
+  EXPECT_EQ(lines[at + 6], "iPeak =     4, iHeight =    40, iWidth =     7");
+  const std::size_t last = IndexOf(lines, "cC = 1, bC =  1, iCW =   97, iCOffset =  1992, Dist = -1992", at);
+  EXPECT_EQ(last + 5, lines.size());
+
+  // The short summary goes to the test and temp logs too; the temp log opens with the first doubtful
+  // record, which sets its switch.
+  EXPECT_NE(IndexOf(Lines(run.test), "0001:  @  16          0"), Lines(run.test).size());
+  ASSERT_FALSE(Lines(run.temp).empty());
+  EXPECT_EQ(Lines(run.temp)[0], "0001:  @  16          0");
+  EXPECT_TRUE(run.rawDump);
+}
+
+TEST(Decoder, DebugLogsFollowTheirSwitches) {
+  const LogRun off = DecodeWithLogs(0, DoubtfulLine());
+  EXPECT_EQ(off.decoded.line, "120@4");
+  EXPECT_TRUE(off.result.empty());
+  EXPECT_TRUE(off.test.empty());
+  EXPECT_TRUE(off.temp.empty());
+  EXPECT_FALSE(off.rawDump);
+  // Text logs without the dump switch: no temp log and no raw dump, the result log in full.
+  const LogRun text = DecodeWithLogs(4, DoubtfulLine());
+  EXPECT_TRUE(text.temp.empty());
+  EXPECT_FALSE(text.rawDump);
+  EXPECT_EQ(Lines(text.result), Lines(DecodeWithLogs(4 | 8, DoubtfulLine()).result));
+  // The dump switch alone writes the raw dump and the temp log, but neither text log.
+  const LogRun dump = DecodeWithLogs(8, DoubtfulLine());
+  EXPECT_TRUE(dump.rawDump);
+  EXPECT_TRUE(dump.result.empty());
+  EXPECT_TRUE(dump.test.empty());
+  EXPECT_EQ(Lines(dump.temp), Lines(DecodeWithLogs(4 | 8, DoubtfulLine()).temp));
 }
 
 }  // namespace

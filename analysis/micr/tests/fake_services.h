@@ -18,7 +18,7 @@ class FakeServices : public Services {
     const auto it = params.find(id);
     return it == params.end() ? 0 : it->second;
   }
-  int32_t ApiTraceLevel() override { return traceLevel; }
+  int32_t iApiTraceLevel() override { return traceLevel; }
   void funcLogMessage(std::string_view text) override {
     std::lock_guard lock(mutex_);
     trace.emplace_back(text);

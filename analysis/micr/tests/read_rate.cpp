@@ -2,12 +2,16 @@
 #include "analysis/micr/tests/read_rate.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <random>
 
 #include "analysis/micr/decoder.h"
 #include "analysis/micr/debug_logs.h"
+#include "analysis/micr/templates.h"
 #include "analysis/micr/tests/fake_services.h"
 #include "devicelib/core/micr/micr.h"
+#include "testkit/micr/e13b_glyphs.h"
 #include "testkit/micr/magnetic_trace.h"
 #include "testkit/micr/sample_format.h"
 
@@ -30,6 +34,40 @@ const std::vector<ScannerClassCase>& ScannerClassCases() {
 }
 
 namespace {
+
+// The tables give positions in samples at 1600 per inch from the character's first sample, and levels
+// on the conditioned scale around 127.
+constexpr double kTableSamplesPerUnit = 1600 * micrkit::kE13bUnitInches;
+constexpr int kTableBaseline = 127;
+constexpr int kFirstOffset = 4;  // every waveform template's first peak
+
+// How far a lobe of the waveform table reaches on each side, in table samples: the peak table's entry
+// of the same sign nearest it (within 8 samples, in any class of the symbol) wants the signal more than
+// 10 levels out over its shape window, about `before` samples ahead of the extreme and `after` after it.
+struct Reach {
+  int before = 3, after = 3;
+};
+
+Reach ReachOf(char symbol, int offset, int level) {
+  Reach reach;
+  int nearest = 9;
+  for (int c = 0; c < kPeakClasses; ++c) {
+    if (kPeakClassSymbols[c] != symbol) continue;
+    for (const PeakTemplateEntry& e : kPeakTemplates[static_cast<std::size_t>(c)].entries) {
+      if (e.position == 0 || e.level == 0) break;
+      const int distance = std::abs(e.position - offset);
+      if ((e.level > 0) != (level > kTableBaseline) || distance >= nearest) continue;
+      nearest = distance;
+      reach = Reach{e.before, e.after};
+    }
+  }
+  return reach;
+}
+
+// The Gaussian width that keeps a lobe of `height` levels more than 10 out for `samples` samples.
+double SigmaFor(int samples, double height) {
+  return (samples + 1) / std::sqrt(2 * std::log(std::max(height, 20.0) / 10));
+}
 
 std::string RandomLine(std::mt19937& random) {
   std::string line = micrkit::RandomCodeLine(random, "0123456789:;<=");
@@ -61,7 +99,35 @@ bool Rejected(const micrkit::LineTally& t) {
 
 }  // namespace
 
-ReadRates MeasureReadRates(int lines, bool noisy, uint32_t seed) {
+micrkit::MagneticTrace TableTrace(std::string_view printed, const micrkit::E13bLayout& layout,
+                                  std::span<const double> characterGain) {
+  std::vector<micrkit::Lobe> lobes;
+  const double scale = layout.unitSamples / kTableSamplesPerUnit;  // trace samples per table sample
+  const double cell = micrkit::kE13bPitchUnits * layout.unitSamples;
+  const std::size_t count = printed.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const MicrWaveTemplate* t = FindWaveTemplate(printed[i]);
+    if (t == nullptr) continue;  // an empty position
+    // As the kit's glyphs: the head meets the character's right edge, its first peak, here.
+    const double rightEdge = layout.leadIn + static_cast<double>(count - 1 - i) * cell;
+    const double gain = i < characterGain.size() ? characterGain[i] : 1.0;
+    for (int k = 0; k < t->PeakCount(); ++k) {
+      const int offset = t->offset[static_cast<std::size_t>(k)];
+      const int level = t->level[static_cast<std::size_t>(k)];
+      const double height = std::abs(level - kTableBaseline);
+      const Reach reach = ReachOf(t->symbol, offset, level);
+      micrkit::Lobe lobe{rightEdge + (offset - kFirstOffset) * scale, (level - kTableBaseline) / 128.0 * gain,
+                         static_cast<int>(i)};
+      lobe.rise = SigmaFor(reach.before, height) * scale;
+      lobe.fall = SigmaFor(reach.after, height) * scale;
+      lobes.push_back(lobe);
+    }
+  }
+  const double duration = layout.leadIn + static_cast<double>(count) * cell + layout.leadOut;
+  return micrkit::MagneticTrace(std::move(lobes), layout.headSigma, duration);
+}
+
+ReadRates MeasureReadRates(int lines, bool noisy, uint32_t seed, WaveSource source) {
   std::mt19937 random(seed);
   std::uniform_real_distribution<double> jitter(0.8, 1.2);
   std::uniform_real_distribution<double> level(0.4, 0.7);
@@ -92,7 +158,10 @@ ReadRates MeasureReadRates(int lines, bool noisy, uint32_t seed) {
     }
     micrkit::SampleFormat format = micrkit::FormatForPreset(c.devicePreset, c.deviceRate);
     format.readingOrder = c.readingOrder;
-    std::vector<uint16_t> samples = micrkit::SampleTrace(micrkit::E13bTrace(truth, layout, gains), format, impairments);
+    const micrkit::MagneticTrace trace = source == WaveSource::kTables
+                                             ? TableTrace(truth, layout, gains)
+                                             : micrkit::E13bTrace(truth, layout, gains);
+    std::vector<uint16_t> samples = micrkit::SampleTrace(trace, format, impairments);
 
     const std::string library = LibraryLine(samples, c);
     char line[100], conf[100];

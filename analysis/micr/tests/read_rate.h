@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "testkit/micr/line_score.h"
+#include "testkit/micr/magnetic_trace.h"
 
 namespace analysis::micr::testing {
 
@@ -38,8 +41,25 @@ struct ReadRates {
   long libraryOnly = 0;           // the other way round
 };
 
-// `lines` random lines cycling through the classes; `noisy` selects the impaired conditions.
-ReadRates MeasureReadRates(int lines, bool noisy, uint32_t seed);
+// Where the lines' waveforms come from.
+enum class WaveSource {
+  // The test kit's glyphs: each ink edge of the printed character gives a lobe of the head's response.
+  // The device library's decoder and the optical reader read the same glyphs.
+  kGlyphs,
+  // The template decoder's own character tables: each character's lobes at the waveform table's peak
+  // offsets and levels, each as wide as the peak table's shape windows ask. What this source misreads
+  // the decoder misreads on the signal its tables describe.
+  kTables,
+};
+
+// A line of `printed` E13B symbols drawn from the character tables, laid out like the kit's glyphs
+// (right-aligned cells of 1/8 inch, reading from the right, `layout`'s density and lead-in).
+micrkit::MagneticTrace TableTrace(std::string_view printed, const micrkit::E13bLayout& layout,
+                                  std::span<const double> characterGain = {});
+
+// `lines` random lines cycling through the classes; `noisy` selects the impaired conditions (per
+// character ink, amplitude, noise, speed), drawn alike for both sources.
+ReadRates MeasureReadRates(int lines, bool noisy, uint32_t seed, WaveSource source = WaveSource::kGlyphs);
 
 std::string FormatReadRates(const char* condition, const ReadRates& r);
 

@@ -106,11 +106,11 @@ void BM_AmbiguousBlobs(benchmark::State& state) {
         }
       }
     }
-    boxes.boxes[static_cast<size_t>(boxes.count++)] = analysis::ocr::CharBox{0, left, 40, left + 15, 63, 0};
+    boxes.boxes[static_cast<size_t>(boxes.count++)] = analysis::ocr::OCRCharBox{0, left, 40, left + 15, 63, 0};
   }
   for (auto _ : state) {
     for (int i = 0; i < boxes.count; ++i) {
-      analysis::ocr::CharBox b = boxes.boxes[static_cast<size_t>(i)];
+      analysis::ocr::OCRCharBox b = boxes.boxes[static_cast<size_t>(i)];
       analysis::ocr::funcOCRMatchTemplates(b);
       benchmark::DoNotOptimize(b);
     }

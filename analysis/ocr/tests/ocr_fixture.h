@@ -38,12 +38,12 @@ class OcrTest : public ::testing::Test {
       for (int x = x0; x <= x1; ++x) Set(x, y);
     }
   }
-  static CharBox Box(char ch, int left, int top, int right, int bottom, int confidence) {
-    return CharBox{ch, left, top, right, bottom, confidence};
+  static OCRCharBox Box(char ch, int left, int top, int right, int bottom, int confidence) {
+    return OCRCharBox{ch, left, top, right, bottom, confidence};
   }
-  static void Table(std::initializer_list<CharBox> boxes) {
+  static void Table(std::initializer_list<OCRCharBox> boxes) {
     OCRBoxTable = BoxTable{};
-    for (const CharBox& b : boxes) OCRBoxTable.boxes[static_cast<size_t>(OCRBoxTable.count++)] = b;
+    for (const OCRCharBox& b : boxes) OCRBoxTable.boxes[static_cast<size_t>(OCRBoxTable.count++)] = b;
   }
   static std::string Chars() {
     std::string s;

@@ -15,12 +15,12 @@ namespace analysis::ocr::test {
 namespace {
 
 // One glyph of the kit drawn at 200 dpi into the working image; its ink's bounds.
-CharBox DrawGlyph200(char symbol) {
+OCRCharBox DrawGlyph200(char symbol) {
   const std::string line(1, symbol);
   micrkit::DrawE13bLine(line, 200, micrkit::LinePlacement{100, 80}, [](int x, int y, int coverage) {
     if (coverage >= 128) OcrTest::SetPixel(x, y);
   });
-  CharBox box{0, 1000, 1000, -1, -1, 0};
+  OCRCharBox box{0, 1000, 1000, -1, -1, 0};
   for (int y = 0; y < OCRWorkImage.height; ++y) {
     for (int x = 0; x < OCRWorkImage.width; ++x) {
       if (!Ink(x, y)) continue;
@@ -48,7 +48,7 @@ TEST_P(GlyphTest, ReadsAsItself) {
   DrawGlyph(symbol);
   // The symbols are made of separate strokes; their box is the ink's bounds, as the segmenter's side
   // windows give it.
-  CharBox box{0, 1000, 1000, -1, -1, 0};
+  OCRCharBox box{0, 1000, 1000, -1, -1, 0};
   for (int y = 0; y < OCRWorkImage.height; ++y) {
     for (int x = 0; x < OCRWorkImage.width; ++x) {
       if (!Ink(x, y)) continue;
@@ -59,7 +59,7 @@ TEST_P(GlyphTest, ReadsAsItself) {
   Table({box});
   // Each digit passes its own structural test and no other.
   for (int d = 0; d < 10; ++d) EXPECT_EQ(StructuralTest(d, box), d == symbol - '0') << "test " << d;
-  CharBox matched = box;
+  OCRCharBox matched = box;
   funcOCRMatchTemplates(matched);
   EXPECT_EQ(matched.ch, symbol);
   EXPECT_GE(matched.confidence, 2);
@@ -270,7 +270,7 @@ TEST_F(OcrTest, WrittenLineHoldsAtMost127Characters) {
 TEST_F(OcrTest, LowWideBlobIsADash) {
   Blank(300, 100);
   Fill(100, 50, 117, 61);
-  CharBox box = Box(0, 100, 44, 117, 67, 0);
+  OCRCharBox box = Box(0, 100, 44, 117, 67, 0);
   funcOCRMatchTemplates(box);
   EXPECT_EQ(box.ch, '=');
   EXPECT_EQ(box.confidence, 2);
@@ -280,7 +280,7 @@ TEST_F(OcrTest, LowWideBlobIsADash) {
 
 TEST_F(OcrTest, TallBoxGoesToTheTemplates) {
   Blank(200, 100);
-  const CharBox glyphBox = DrawGlyph200('1');
+  const OCRCharBox glyphBox = DrawGlyph200('1');
   // Stretch the box to 30 rows: no structural test runs, the template still reads the '1'.
   Table({Box(0, glyphBox.left, glyphBox.bottom - 30, glyphBox.right, glyphBox.bottom, 0)});
   funcOCRClassifyDigits();

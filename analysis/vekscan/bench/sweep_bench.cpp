@@ -39,7 +39,7 @@ class SweepCalls : public ScanCalls {
   }
   int TraceLevel() override { return 0; }
   void Log(const std::string&) override {}
-  bool KRDecodeKept() override { return true; }
+  bool bKRDecodeKept() override { return true; }
   int ScanMemoryGray(std::span<uint8_t> front, std::span<uint8_t> rear, char* line) override {
     std::memcpy(front.data(), front_.data(), front_.size());
     std::memcpy(rear.data(), front_.data(), front_.size());

@@ -181,6 +181,22 @@ INSTANTIATE_TEST_SUITE_P(
                       Cmc7Case{"CleanPrintAt200DpiKeepsTheMagneticLine", 1, 0, false, false}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// Automatic font: the template decoder reads no E13B in the CMC-7 samples, the API's second decoder
+// reads them and its line replaces it, so the document's line is not the template decoder's and the print
+// is read as CMC-7 (an E13B reading of it fails and would cost the code-line check's score).
+TEST_F(VEKScanScriptedTest, AutomaticFontTakesTheCmc7PathWhenTheSecondDecoderRead) {
+  funcTableSetParamString(159, "KR");
+  Start();
+  funcTableSetParam(2, 2);
+  const Document d = Cheque300(203, MicrFont::kCmc7);
+  control_->QueueDocument(Delivered(d, kQv630Rate, 100, std::string(d.codeLine.size(), '@')));
+  const VEKScanResult r = Scan("a");
+  ASSERT_EQ(r.rc, 0);
+  EXPECT_EQ(zarn::Qv600().krDecodeKept.load(), 0);
+  EXPECT_EQ(r.line, d.codeLine);
+  EXPECT_EQ(r.status, 0);
+}
+
 // ---- Scaling of both sides before the conversions ---------------------------------------------------
 
 struct ScaleCase {

@@ -34,6 +34,8 @@ class RecordingCalls : public ScanCalls {
   int lastContrast = 0;
   uint8_t firstFrontPixel = 0;
   int edgeResult = 0;
+  bool kept = true;        // with automatic font: the magnetic line is the template decoder's
+  bool keptByScan = true;  // the flag as the scan leaves it
 
   std::unique_ptr<uint8_t[]> Allocate(size_t bytes) override {
     if (++allocations == failAllocation) return nullptr;
@@ -49,10 +51,11 @@ class RecordingCalls : public ScanCalls {
   }
   int TraceLevel() override { return 0; }
   void Log(const std::string&) override {}
-  bool KRDecodeKept() override { return true; }
+  bool bKRDecodeKept() override { return kept; }
   int ScanMemoryGray(std::span<uint8_t> front, std::span<uint8_t> rear, char* line) override {
     ++scans;
     log.push_back("scan");
+    kept = keptByScan;  // the API's magnetic callback sets the flag for the document it reads
     if (scans > 1 && secondScanResult < 0) return secondScanResult;
     for (auto area : {front, rear}) {
       const auto view = zc::imaging::StartRecord(area, {frontWidth, frontHeight, 8, frontDpi});
@@ -124,6 +127,7 @@ class RecordingCalls : public ScanCalls {
   }
   int OcrTiffImage(const char*, char* line, char* confidence) override { return OcrRawImage({}, line, confidence); }
   int Cmc7ReadCodeLine(std::span<const uint8_t>, char* line, char*) override {
+    log.push_back("cmc7-read");
     std::strcpy(line, "cmc7");
     return 0;
   }
@@ -212,6 +216,26 @@ class VEKScanTest : public ::testing::Test {
   int32_t status = 0, contrast = 0;
   int32_t doc[32] = {};
 };
+
+// With automatic font the scanned document's own line decides: the flag as the scan leaves it, not as
+// the previous document left it.
+TEST_F(VEKScanTest, AutomaticFontFollowsTheScannedDocumentsDecoder) {
+  struct Case {
+    bool before, after, cmc7;
+  };
+  for (const Case c : {Case{true, false, true}, Case{false, true, false}}) {
+    SCOPED_TRACE(c.before);
+    calls.params[2] = 2;
+    calls.params[6] = 4;
+    calls.frontDpi = 300;
+    calls.kept = c.before;
+    calls.keptByScan = c.after;
+    calls.log.clear();
+    ASSERT_EQ(Run(), 0);
+    EXPECT_EQ(std::count(calls.log.begin(), calls.log.end(), "cmc7-read"), c.cmc7 ? 1 : 0);
+    VEKScanReleaseMemory();
+  }
+}
 
 using Log = std::vector<std::string>;
 

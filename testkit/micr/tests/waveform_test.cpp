@@ -41,6 +41,22 @@ TEST(MicrKitMagneticTrace, LobesInReadingOrder) {
   for (std::size_t k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(rising[k + 1] - rising[k], gaps[k]);
 }
 
+TEST(MicrKitMagneticTrace, LobesKeepTheirOwnWidthsOnEachSide) {
+  // A narrow rise and a wide fall far apart from a lobe of the trace's own width; the trace's reach
+  // follows the widest lobe, so the wide tail is not cut.
+  Lobe asymmetric{100, 1.0, 0};
+  asymmetric.rise = 2;
+  asymmetric.fall = 8;
+  const MagneticTrace trace({asymmetric, Lobe{400, -0.5, 1}}, 3, 600);
+  EXPECT_DOUBLE_EQ(trace.At(100), 1.0);
+  EXPECT_NEAR(trace.At(96), std::exp(-2.0), 1e-12);
+  EXPECT_NEAR(trace.At(116), std::exp(-2.0), 1e-12);
+  EXPECT_NEAR(trace.At(140), std::exp(-0.5 * 25), 1e-12);
+  EXPECT_NEAR(trace.At(406), -0.5 * std::exp(-2.0), 1e-12);
+  EXPECT_NEAR(trace.At(394), -0.5 * std::exp(-2.0), 1e-12);
+  EXPECT_DOUBLE_EQ(trace.peak(), 1.0);
+}
+
 TEST(MicrKitSampleFormat, OrderPolarityAndRange) {
   const MagneticTrace trace = E13bTrace("0", {});
   struct Case {
