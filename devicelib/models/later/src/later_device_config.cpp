@@ -211,20 +211,30 @@ int ScannerQV63xDeviceTemplate::WriteMechImage() {
 
 // ---- Connection start-up ----
 
-int ScannerQV63xDeviceTemplate::EnsureFirmware(const char* firmwareFile, const char* state,
-                                               const char* version, const char* manufacturer) {
+FirmwareOutcome ScannerQV63xDeviceTemplate::EnsureFirmware(const char* firmwareFile, const char* state,
+                                                           const char* version, const char* manufacturer) {
   FirmwareUpdateOptions options;
   options.view = firmwareView_;
-  return UpdateLaterFirmware(commands_, firmwareFile, state, version, manufacturer, options);
+  return RunLaterFirmwareUpdate(commands_, firmwareFile, state, version, manufacturer, options);
+}
+
+void ScannerQV63xDeviceTemplate::ShowFirmwareStatus(const char* text) {
+  if (firmwareView_ != nullptr) firmwareView_->SetStatusText(text);
 }
 
 int ScannerQV63xDeviceTemplate::UpdateFirmware(const char* firmwareFile, const char* state,
                                                const char* version, const char* manufacturer) {
-  if (!EnsureFirmware(firmwareFile, state, version, manufacturer)) return 0;
-  if (mechFile_ != nullptr) mechFile_->SyncImage();
-  int result = GetMechConfig(nullptr, 1);
+  const FirmwareOutcome firmware = EnsureFirmware(firmwareFile, state, version, manufacturer);
+  if (firmware == FirmwareOutcome::kRefused) return 0;
+  // After a failed download the configuration steps are skipped, but their texts still show.
+  int result = firmware == FirmwareOutcome::kReady ? 1 : 0;
+  ShowFirmwareStatus("Loading configuration");
+  if (result && mechFile_ != nullptr) mechFile_->SyncImage();
+  if (!traits_.keepsConfigurationText) ShowFirmwareStatus("");
+  if (result) result = GetMechConfig(nullptr, 1);
+  if (traits_.showsDownloadDone) ShowFirmwareStatus("Download done");
   // The scanner hears that its configuration is loaded only once it is.
-  if (result) SendCommand(kOpMechLoaded, {});
+  if (result) result = SendCommand(kOpMechLoaded, {});
   return result;
 }
 

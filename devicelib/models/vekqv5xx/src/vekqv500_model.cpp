@@ -68,6 +68,7 @@ const LaterSeriesTraits& VEKQv5xxSeriesTraits() {
     t.statusRecords = {};  // no document records: the flags and words describe the one document
     t.serialCountField = kStatusFields;  // no serial port: reads as 0
     t.resample = &KeepResolution;
+    t.keepsConfigurationText = true;
     return t;
   }();
   return traits;
