@@ -125,6 +125,25 @@ TEST(SensorScan, AcquisitionBlockGivesEachSideItsPwms) {
   block[2] = 4;
   EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(block).first(60), 0));
   EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(block).first(2), 0));
+
+  // The RM 70's payload: the plane count at byte 3, four 22-byte records from byte 4.
+  std::vector<uint8_t> vek(92, 0);
+  vek[3] = 3;
+  for (int i = 0; i < 3; ++i) {
+    uint8_t* rec = vek.data() + 4 + 22 * i;
+    rec[16 + (i + 1) % 3] = 120;  // front: green, blue, red
+    rec[19 + i] = 80;             // rear: red, green, blue
+  }
+  const auto vekFront = LightsFromAcquisitionBlock(vek, 0, kVekQv5xxChannelRecords);
+  const auto vekRear = LightsFromAcquisitionBlock(vek, 1, kVekQv5xxChannelRecords);
+  ASSERT_TRUE(vekFront && vekRear);
+  ASSERT_EQ(vekFront->size(), 3u);
+  EXPECT_EQ((*vekFront)[0].green, 120);
+  EXPECT_EQ((*vekFront)[1].blue, 120);
+  EXPECT_EQ((*vekFront)[2].red, 120);
+  EXPECT_EQ((*vekRear)[0].red, 80);
+  EXPECT_EQ((*vekRear)[2].blue, 80);
+  EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(vek).first(60), 0, kVekQv5xxChannelRecords));
 }
 
 TEST(SensorScan, RefusesInvertedOversizedAndImagelessRequests) {

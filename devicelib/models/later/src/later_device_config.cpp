@@ -23,19 +23,6 @@ constexpr size_t kReadRounding = 512;
 constexpr uint16_t kConfigBlocks[] = {kBlockPrinter, kBlockAcquisition, kBlockDoubleFeed, kBlockSerialPort};
 constexpr int kCalibrationPasses = 64;
 
-// One LED lit per channel record in colour, with whose gain and offset apply (flags 1 red, 2 green, 4 blue).
-struct ColourRecord {
-  int red;
-  int green;
-  int blue;
-  int contrast;
-  int flags;
-};
-constexpr ColourRecord kColourMode1[4] = {
-    {0, 100, 0, 100, 1}, {0, 0, 100, 100, 2}, {0, 100, 0, 100, 4}, {100, 0, 0, 100, 2}};
-constexpr ColourRecord kColourMode2[4] = {
-    {0, 100, 0, 100, 1}, {0, 0, 100, 100, 2}, {100, 0, 0, 100, 4}, {0, 0, 0, 0, 2}};
-
 }  // namespace
 
 // ---- Scan configuration ----
@@ -78,7 +65,7 @@ void ScannerQV63xDeviceTemplate::PrepareAcquisition() {
                            static_cast<unsigned>(sc.blue), &red, &green, &blue);
         ComputeChannelSettings(blocks_, side, r, red, green, blue, sc.contrast, 0);
       } else {
-        const ColourRecord& c = (colourMode_ == 1 ? kColourMode1 : kColourMode2)[r];
+        const ColourRecord& c = (colourMode_ == 1 ? kColourMode1Records : kColourMode2Records)[r];
         ComputeChannelSettings(blocks_, side, r, c.red, c.green, c.blue, c.contrast, c.flags);
       }
     }

@@ -310,13 +310,10 @@ int ScannerVEKQv5xxDeviceTemplate::PrepareScan() {
                      static_cast<unsigned>(config_.front.blue), &front[0], &front[1], &front[2]);
   ComputeColorRatios(static_cast<unsigned>(config_.rear.red), static_cast<unsigned>(config_.rear.green),
                      static_cast<unsigned>(config_.rear.blue), &rear[0], &rear[1], &rear[2]);
-  struct Lit {
-    int red, green, blue, contrast, flags;
-  };
-  constexpr Lit kColour[4] = {{100, 0, 0, 100, 4}, {0, 100, 0, 100, 1}, {0, 0, 100, 100, 2}, {0, 0, 0, 0, 2}};
   for (int r = 0; r < 4; ++r) {
     if (colour_) {
-      const Lit& c = kColour[r];
+      // The three plane lines of a group come green, blue, red, as on the other later series.
+      const later::ColourRecord& c = later::kColourMode2Records[r];
       for (later::Side side : {later::Side::kFront, later::Side::kRear}) {
         ComputeChannelSettings(shared, side, r, c.red, c.green, c.blue, c.contrast, c.flags);
       }
