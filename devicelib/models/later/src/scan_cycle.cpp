@@ -92,6 +92,7 @@ int ScannerQV63xDeviceTemplate::PrepareLineLoaders() {
     CLoadScanLines& loader = loaders_[static_cast<size_t>(s)];
     const int good = std::clamp(Geometry(s).goodPixels, 0, CScanLines::kMaxPixels);
     loader.SetCalibratedPixels(good);
+    tablesBuiltFor_[static_cast<size_t>(s)].reset();
     const int* tags = s == 0 ? kFrontTables : kRearTables;
     for (unsigned kind = 0; kind < 4; ++kind) {
       // Only the table's own bytes: the rest of the line keeps its white 255 / black 0.
@@ -279,7 +280,11 @@ int ScannerQV63xDeviceTemplate::BuildSide(int s, const AcquisitionWindow& window
     ComputeColorRatios(static_cast<unsigned>(sc.red), static_cast<unsigned>(sc.green),
                        static_cast<unsigned>(sc.blue), &red, &green, &blue);
   }
-  if (!loader.BuildLookupTables(colourMode == 0 ? 0 : 1, red, green, blue)) return 0;
+  const std::array<int, 4> tables{colourMode == 0 ? 0 : 1, red, green, blue};
+  if (tablesBuiltFor_[si] != tables) {
+    if (!loader.BuildLookupTables(tables[0], red, green, blue)) return 0;
+    tablesBuiltFor_[si] = tables;
+  }
 
   // The document window in transferred pixels.
   const int step = half ? 2 : 1;

@@ -183,6 +183,8 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   void CropBothImages();
   // The packed DIB of a side, or null.
   void* GetImageBuffer(int side);
+  // A side's scan-line loader: its calibration lines and the lookup tables last built from them.
+  const CScanLines& scanLines(int side) const { return loaders_[side != 0 ? 1 : 0]; }
   // The window of the last image transfer of a side.
   const std::optional<later::AcquisitionWindow>& lastWindow(int side) const {
     return lastWindow_[side != 0 ? 1 : 0];
@@ -318,6 +320,10 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   std::vector<uint16_t> sampleWords_;
   QV6MicrSamples samplesRecord_{};
   std::array<CLoadScanLines, 2> loaders_;
+  // What each side's lookup tables were last built for (colour flag and the three weights); reset when new
+  // calibration lines are loaded. The tables depend on nothing else, so a side rebuilds them only when the
+  // configuration changes, not for every document.
+  std::array<std::optional<std::array<int, 4>>, 2> tablesBuiltFor_;
   std::array<CImageCropping, 2> croppers_;
   std::array<int, 2> imageType_{2, 1026};
   std::array<int, 2> sideResolution_{200, 200};
