@@ -294,7 +294,7 @@ int ScannerQV63xDeviceTemplate::BuildSide(int s, const AcquisitionWindow& window
   // Only the window's pixels have correction tables.
   loader.SetPixelsPerLine(count);
   const int corrected = loader.ApplyLookupTables(geometry.topDown ? 1 : 0, half ? 1 : 0, window.lower,
-                                                 window.upper - 1, offset);
+                                                 window.reversedStart, offset);
   loader.SetPixelsPerLine(pixels);
   if (!corrected) return 0;
   if (!loader.BuildImage(1, first, first + count - 1)) return 0;
