@@ -47,11 +47,14 @@ void WriteSamplesFile(const uint8_t* data, size_t length) {
 
 }  // namespace
 
-void ScannerQV63xDeviceTemplate::LogStart(const char* step, uint8_t sequence) const {
+void ScannerQV63xDeviceTemplate::LogStart(ScanStep step, uint8_t sequence) const {
+  const bool images = step == ScanStep::kGetImages;
   if (traits_.documentLogLines) {
-    g_Log.WriteFormatted(kLogScan, "Start %s, ReadDocIDIndex %d\n", step, sequence);
+    g_Log.WriteFormatted(kLogScan,
+                         images ? "Start GetImages, ReadDocIDIndex %d\n" : "Start ReadMicr, ReadDocIDIndex %d\n",
+                         sequence);
   } else {
-    g_Log.WriteFormatted(kLogScan, "Start %s\n", step);
+    g_Log.Write(kLogScan, images ? "Start GetImages\n" : "Start ReadMicr\n");
   }
 }
 
@@ -106,7 +109,7 @@ int ScannerQV63xDeviceTemplate::PrepareLineLoaders() {
 // ---- Magnetic samples ----
 
 int ScannerQV63xDeviceTemplate::ReadMicr(uint8_t sequence, int sampleCount) {
-  LogStart("ReadMicr", sequence);
+  LogStart(ScanStep::kReadMicr, sequence);
   const size_t count = std::min(static_cast<size_t>(std::max(sampleCount, 0)), traits_.micrMaxSamples);
   const bool narrow = traits_.micrSampleBytes == 1;
   const size_t wire = narrow ? count : 2 * count;
@@ -344,7 +347,7 @@ void* ScannerQV63xDeviceTemplate::GetImageBuffer(int side) {
 }
 
 int ScannerQV63xDeviceTemplate::GetImages(uint8_t sequence, int colourMode) {
-  LogStart("GetImages", sequence);
+  LogStart(ScanStep::kGetImages, sequence);
   lastImageSequence_ = sequence;
   const std::array<bool, 2> request = newImageFlags_;
   newImageFlags_ = {};

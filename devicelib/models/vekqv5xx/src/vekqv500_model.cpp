@@ -26,6 +26,8 @@ constexpr uint16_t kChangedBlocks[] = {kBlockPrinter, kBlockAcquisition, kBlockD
 constexpr uint32_t kStopSettleMs = 30;
 constexpr uint32_t kFeedPollMs = 10;
 constexpr unsigned kLogGain = 90;
+constexpr const char kGainConversionLine[] =
+    "Gain conversion. Gain=%d, Pot=%d (0x%02x). (ScannerVEKQv5xxDeviceTemplate::ConfigMicrGainOffset)\r\n";
 constexpr int64_t kPrinterKeptBit = 0x80;
 // Print columns per 100 tenths of a millimetre, by density.
 constexpr uint64_t kColumnsPer10Mm[8] = {10, 13, 17, 22, 29, 37, 48, 62};
@@ -234,17 +236,17 @@ int ScannerVEKQv5xxDeviceTemplate::GetOperatingMode(int* mode) {
 
 // ---- Gain, AGC, scan mode, franker ----
 
-int ScannerVEKQv5xxDeviceTemplate::SetConfigMicrGain(int gain, int /*ignored*/) {
+int ScannerVEKQv5xxDeviceTemplate::SetConfig_MicrGain(int gain, int /*ignored*/) {
   baseGain_ = currentGain_ = ClampGain(gain);
   return 1;
 }
 
-int ScannerVEKQv5xxDeviceTemplate::SetConfigMicrAgc(int enable, int /*ignored*/) {
+int ScannerVEKQv5xxDeviceTemplate::SetConfig_MicrAgc(int enable, int /*ignored*/) {
   agc_ = enable != 0;
   return 1;
 }
 
-int ScannerVEKQv5xxDeviceTemplate::SetConfigScanMode(int mode) {
+int ScannerVEKQv5xxDeviceTemplate::SetConfig_ScanMode(int mode) {
   scanMode_ = mode;
   return 1;
 }
@@ -263,10 +265,7 @@ int ScannerVEKQv5xxDeviceTemplate::ConfigMicrGainOffset() {
   }
   const uint8_t pot = Potentiometer(static_cast<int>(blocks().Get(kBlockMicrHead, vekqv5xx::kMhGainCalib)), currentGain_);
   blocks().Set(kBlockAcquisition, kAcqPotentiometer, pot);
-  g_Log.WriteFormatted(kLogGain,
-                       "Gain conversion. Gain=%d, Pot=%d (0x%02x). "
-                       "(ScannerVEKQv5xxDeviceTemplate::ConfigMicrGainOffset)\r\n",
-                       static_cast<int>(currentGain_), pot, pot);
+  g_Log.WriteFormatted(kLogGain, kGainConversionLine, static_cast<int>(currentGain_), pot, pot);
   return 1;
 }
 

@@ -287,7 +287,10 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   int BuildSide(int side, const later::AcquisitionWindow& window, int colourMode, int greyCode,
                 int resolution);
   void ReduceSide(int side, int resolution);
-  void LogStart(const char* step, uint8_t sequence) const;
+  // The opening log line of ReadMicr or GetImages, with the document's sequence number where the series
+  // logs it.
+  enum class ScanStep { kReadMicr, kGetImages };
+  void LogStart(ScanStep step, uint8_t sequence) const;
   void CropSide(int side);
   bool CurrentDocumentShows(uint16_t bits) const;
   int ImagesForCurrentDocument();
