@@ -103,47 +103,39 @@ TEST(SensorScan, LinesCycleThroughTheChannelRecordsFromTheDocumentStart) {
 }
 
 TEST(SensorScan, AcquisitionBlockGivesEachSideItsPwms) {
-  std::vector<uint8_t> block(95, 0);
-  block[2] = 3;
-  for (int i = 0; i < 3; ++i) {
-    uint8_t* rec = block.data() + 3 + 23 * i;
-    rec[17 + i] = 100;       // front: red, green, blue in turn
-    rec[20 + (2 - i)] = 90;  // rear: blue, green, red
-  }
-  const auto front = LightsFromAcquisitionBlock(block, 0);
-  const auto rear = LightsFromAcquisitionBlock(block, 1);
-  ASSERT_TRUE(front && rear);
-  ASSERT_EQ(front->size(), 3u);
-  EXPECT_EQ((*front)[0].red, 100);
-  EXPECT_EQ((*front)[1].green, 100);
-  EXPECT_EQ((*front)[2].blue, 100);
-  EXPECT_EQ((*rear)[0].blue, 90);
-  EXPECT_EQ((*rear)[2].red, 90);
+  struct Case {
+    const char* name;
+    ChannelRecordLayout layout;
+  };
+  // The QV63x payload (record count at byte 2, 23-byte records from byte 3) and the RM 70's (plane count at
+  // byte 3, 22-byte records from byte 4).
+  for (const Case& c : {Case{"QV63x", ChannelRecordLayout{}}, Case{"RM 70", kVekQv5xxChannelRecords}}) {
+    SCOPED_TRACE(c.name);
+    const ChannelRecordLayout& l = c.layout;
+    std::vector<uint8_t> block(l.recordsAt + 4 * l.recordSize, 0);
+    block[l.countAt] = 3;
+    for (size_t i = 0; i < 3; ++i) {
+      uint8_t* rec = block.data() + l.recordsAt + l.recordSize * i;
+      rec[l.frontPwmAt + i] = 100;      // front: red, green, blue in turn
+      rec[l.rearPwmAt + (2 - i)] = 90;  // rear: blue, green, red
+    }
+    const auto front = LightsFromAcquisitionBlock(block, 0, l);
+    const auto rear = LightsFromAcquisitionBlock(block, 1, l);
+    ASSERT_TRUE(front && rear);
+    ASSERT_EQ(front->size(), 3u);
+    EXPECT_EQ((*front)[0].red, 100);
+    EXPECT_EQ((*front)[1].green, 100);
+    EXPECT_EQ((*front)[2].blue, 100);
+    EXPECT_EQ((*front)[0].green + (*front)[0].blue, 0);
+    EXPECT_EQ((*rear)[0].blue, 90);
+    EXPECT_EQ((*rear)[2].red, 90);
 
-  block[2] = 5;
-  EXPECT_FALSE(LightsFromAcquisitionBlock(block, 0));
-  block[2] = 4;
-  EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(block).first(60), 0));
-  EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(block).first(2), 0));
-
-  // The RM 70's payload: the plane count at byte 3, four 22-byte records from byte 4.
-  std::vector<uint8_t> vek(92, 0);
-  vek[3] = 3;
-  for (int i = 0; i < 3; ++i) {
-    uint8_t* rec = vek.data() + 4 + 22 * i;
-    rec[16 + (i + 1) % 3] = 120;  // front: green, blue, red
-    rec[19 + i] = 80;             // rear: red, green, blue
+    block[l.countAt] = 5;
+    EXPECT_FALSE(LightsFromAcquisitionBlock(block, 0, l));
+    block[l.countAt] = 4;
+    EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(block).first(60), 0, l));
+    EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(block).first(2), 0, l));
   }
-  const auto vekFront = LightsFromAcquisitionBlock(vek, 0, kVekQv5xxChannelRecords);
-  const auto vekRear = LightsFromAcquisitionBlock(vek, 1, kVekQv5xxChannelRecords);
-  ASSERT_TRUE(vekFront && vekRear);
-  ASSERT_EQ(vekFront->size(), 3u);
-  EXPECT_EQ((*vekFront)[0].green, 120);
-  EXPECT_EQ((*vekFront)[1].blue, 120);
-  EXPECT_EQ((*vekFront)[2].red, 120);
-  EXPECT_EQ((*vekRear)[0].red, 80);
-  EXPECT_EQ((*vekRear)[2].blue, 80);
-  EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(vek).first(60), 0, kVekQv5xxChannelRecords));
 }
 
 TEST(SensorScan, RefusesInvertedOversizedAndImagelessRequests) {
