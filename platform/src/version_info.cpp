@@ -53,16 +53,16 @@ std::optional<FileVersion> Decode(const unsigned char* p) {
 
 }  // namespace
 
-std::optional<FileVersion> ReadFileVersion(std::string_view fileName) {
-  std::ifstream in(ResolvePath(fileName), std::ios::binary);
-  if (!in) return std::nullopt;
+namespace version_detail {
+
+std::optional<FileVersion> ReadRecord(std::istream& in, size_t chunkBytes) {
   const auto magic = Magic();
-  constexpr size_t kChunk = 1 << 20;
+  const size_t chunk = std::max<size_t>(chunkBytes, 1);
   std::vector<unsigned char> buf;  // unread tail of the previous chunk + the next chunk
   for (;;) {
     const size_t kept = buf.size();
-    buf.resize(kept + kChunk);
-    in.read(reinterpret_cast<char*>(buf.data() + kept), kChunk);
+    buf.resize(kept + chunk);
+    in.read(reinterpret_cast<char*>(buf.data() + kept), static_cast<std::streamsize>(chunk));
     const size_t got = static_cast<size_t>(in.gcount());
     buf.resize(kept + got);
     const bool atEnd = got == 0;
@@ -83,6 +83,15 @@ std::optional<FileVersion> ReadFileVersion(std::string_view fileName) {
     if (atEnd) return std::nullopt;
     buf.erase(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(keepFrom));
   }
+}
+
+}  // namespace version_detail
+
+std::optional<FileVersion> ReadFileVersion(std::string_view fileName) {
+  std::ifstream in(ResolvePath(fileName), std::ios::binary);
+  if (!in) return std::nullopt;
+  constexpr size_t kChunk = 1 << 20;
+  return version_detail::ReadRecord(in, kChunk);
 }
 
 std::optional<FileVersion> ReadModuleVersion(const void* address) {

@@ -3,10 +3,6 @@
 
 namespace sim::documents {
 namespace {
-constexpr size_t kRecordsOffset = 3;
-constexpr size_t kRecordSize = 23;
-constexpr size_t kFrontPwm = 17;
-constexpr size_t kRearPwm = 20;
 constexpr int kHostPwm = 100;  // the PWM value the host lights a single LED with
 }  // namespace
 
@@ -33,15 +29,16 @@ std::vector<ChannelLight> HostLights(ColourMode mode) {
   return {all, all, all, all};
 }
 
-std::optional<std::vector<ChannelLight>> LightsFromAcquisitionBlock(std::span<const uint8_t> payload,
-                                                                    int side) {
-  if (payload.size() < kRecordsOffset) return std::nullopt;
-  const size_t count = payload[2];
-  if (count < 1 || count > 4 || payload.size() < kRecordsOffset + count * kRecordSize) return std::nullopt;
+std::optional<std::vector<ChannelLight>> LightsFromAcquisitionBlock(std::span<const uint8_t> payload, int side,
+                                                                    const ChannelRecordLayout& layout) {
+  if (payload.size() <= layout.countAt || payload.size() < layout.recordsAt) return std::nullopt;
+  const size_t count = payload[layout.countAt];
+  if (count < 1 || count > 4 || payload.size() < layout.recordsAt + count * layout.recordSize) return std::nullopt;
+  const size_t pwm = side == 0 ? layout.frontPwmAt : layout.rearPwmAt;
+  if (pwm + 3 > layout.recordSize) return std::nullopt;
   std::vector<ChannelLight> lights;
-  const size_t pwm = side == 0 ? kFrontPwm : kRearPwm;
   for (size_t i = 0; i < count; ++i) {
-    const uint8_t* rec = payload.data() + kRecordsOffset + i * kRecordSize;
+    const uint8_t* rec = payload.data() + layout.recordsAt + i * layout.recordSize;
     lights.push_back(ChannelLight{rec[pwm], rec[pwm + 1], rec[pwm + 2]});
   }
   return lights;

@@ -4,6 +4,7 @@
 // a record.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -29,10 +30,22 @@ uint8_t Reflectance(const ChannelLight& light, Rgb c);
 // green, blue, green, red; colour mode 2 three records lit green, blue, red.
 std::vector<ChannelLight> HostLights(ColourMode mode);
 
-// The records of one side (0 front, 1 rear) from a type-34 payload: record count at byte 2, 23-byte
-// records from byte 3, front PWMs at record bytes 17..19 and rear at 20..22. nullopt for a payload too
-// short for its records or a count outside 1..4.
-std::optional<std::vector<ChannelLight>> LightsFromAcquisitionBlock(std::span<const uint8_t> payload,
-                                                                    int side);
+// Where a series' type-34 payload keeps its channel records and how many the sensor cycles through.
+struct ChannelRecordLayout {
+  size_t countAt = 2;      // the byte holding the number of records in use
+  size_t recordsAt = 3;    // the first record
+  size_t recordSize = 23;
+  size_t frontPwmAt = 17;  // the front's red, green and blue PWM bytes within a record
+  size_t rearPwmAt = 20;
+};
+// The RM 70's: the plane count at byte 3, 22-byte records from byte 4 (the others' records without their
+// length byte).
+inline constexpr ChannelRecordLayout kVekQv5xxChannelRecords{3, 4, 22, 16, 19};
+
+// The records of one side (0 front, 1 rear) from a type-34 payload; by default the QV63x layout: record
+// count at byte 2, 23-byte records from byte 3, front PWMs at record bytes 17..19 and rear at 20..22.
+// nullopt for a payload too short for its records or a count outside 1..4.
+std::optional<std::vector<ChannelLight>> LightsFromAcquisitionBlock(std::span<const uint8_t> payload, int side,
+                                                                    const ChannelRecordLayout& layout = {});
 
 }  // namespace sim::documents

@@ -94,7 +94,8 @@ std::array<documents::SideScan, 2> DocumentFeeder::ScansOf(const documents::Docu
 }
 
 std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, ColourMode mode,
-                                                          int linesPerInch, int depthBits) {
+                                                          int linesPerInch, int depthBits,
+                                                          std::array<std::vector<documents::ChannelLight>, 2> hostLights) {
   std::lock_guard lock(mutex_);
   std::optional<documents::Document> next = stack_.Pop();
   if (!next) return std::nullopt;
@@ -109,6 +110,7 @@ std::optional<DocumentFeeder::Taken> DocumentFeeder::Feed(uint8_t sequence, Colo
   r.sampleRate = format_->SampleRate(mode);
   r.linesPerInch = linesPerInch;
   r.depthBits = depthBits;
+  r.hostLights = std::move(hostLights);
   entry.seed = next->seed;
   entry.cheque = next->cheque;
   entry.document = std::make_shared<const documents::Document>(std::move(*next));
@@ -159,7 +161,10 @@ std::vector<uint8_t> DocumentFeeder::Image(uint8_t sequence, int side, const doc
   Entry* e = Newest(sequence);
   if (e == nullptr) return {};
   e->record.transfers[static_cast<size_t>(side)] = request;
-  return format_->RawLines(ScansOf(*e->document, e->record)[static_cast<size_t>(side)], request);
+  documents::SideScan scan = ScansOf(*e->document, e->record)[static_cast<size_t>(side)];
+  const std::vector<documents::ChannelLight>& lit = e->record.hostLights[static_cast<size_t>(side)];
+  if (!lit.empty()) scan.lights = lit;
+  return format_->RawLines(scan, request);
 }
 
 std::optional<DocumentFeeder::Record> DocumentFeeder::RecordOf(size_t index) const {

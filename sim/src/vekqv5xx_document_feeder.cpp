@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sim/documents/channel_lights.h"
 #include "testkit/micr/sample_format.h"
 
 namespace sim {
@@ -71,8 +72,14 @@ VekQv5xxDocumentFeeder::VekQv5xxDocumentFeeder(documents::DocumentStack stack, V
 std::optional<VekFedDocument> VekQv5xxDocumentFeeder::Feed(std::span<const uint8_t> acquisition) {
   const bool colour = acquisition.size() > kPlanesAt && acquisition[kPlanesAt] == 3;
   const uint8_t next = sequence_ >= 255 ? 1 : static_cast<uint8_t>(sequence_ + 1);
+  // The sensors are lit as the host's channel records say, whatever order it put them in.
+  std::array<std::vector<documents::ChannelLight>, 2> lights;
+  for (int side = 0; side < 2; ++side) {
+    auto lit = documents::LightsFromAcquisitionBlock(acquisition, side, documents::kVekQv5xxChannelRecords);
+    if (lit) lights[static_cast<size_t>(side)] = std::move(*lit);
+  }
   const std::optional<DocumentFeeder::Taken> taken =
-      feeder_.Feed(next, colour ? ColourMode::kColourAltTiming : ColourMode::kGrey);
+      feeder_.Feed(next, colour ? ColourMode::kColourAltTiming : ColourMode::kGrey, 0, 0, std::move(lights));
   if (!taken) return std::nullopt;
   sequence_ = next;
   VekFedDocument d;

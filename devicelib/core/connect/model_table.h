@@ -25,7 +25,7 @@ struct ModelRow {
   const char* modelClass;   // the key of the model registry
   const char* firmwareKey;  // descriptor INI key; nullptr when the series takes no firmware file
   const char* defaultFile;  // the key's default
-  const char* logName;      // the name in the "Device: %s\n" line
+  const char* logLine;      // the log line of a connect that creates the model
 };
 
 std::span<const ModelRow> ModelTable();

@@ -116,7 +116,7 @@ std::unique_ptr<DeviceModel> StandardProbe::Probe(const ProbeContext& context) {
     }
   } guard{this};
 
-  g_Log.WriteFormatted(kLogApi, "Device: %s\n", row->logName);
+  g_Log.Write(kLogApi, row->logLine);
   ModelFactory factory = ModelRegistry::Find(row->modelClass);
   if (factory == nullptr) {
     g_Log.WriteFormatted(kLogApi, "No model class %s\n", row->modelClass);

@@ -79,9 +79,9 @@ class DeviceModel {
   // *mode is already 0 when this is called.
   virtual int GetOperatingMode(int* /*mode*/) { return kNoSuchOperation; }
   virtual int MaintenanceMode(int /*value*/) { return kNoSuchOperation; }
-  virtual int SetConfigMicrGain(int /*a*/, int /*b*/) { return kNoSuchOperation; }
-  virtual int SetConfigMicrAgc(int /*a*/, int /*b*/) { return kNoSuchOperation; }
-  virtual int SetConfigScanMode(int /*mode*/) { return kNoSuchOperation; }
+  virtual int SetConfig_MicrGain(int /*a*/, int /*b*/) { return kNoSuchOperation; }
+  virtual int SetConfig_MicrAgc(int /*a*/, int /*b*/) { return kNoSuchOperation; }
+  virtual int SetConfig_ScanMode(int /*mode*/) { return kNoSuchOperation; }
   virtual int Frank(int /*value*/) { return kNoFranker; }
   // Brings the scanner up right after detection (firmware and configuration); non-zero when it is ready.
   // A model with nothing to bring up is ready at once.

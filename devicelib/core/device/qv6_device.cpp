@@ -154,15 +154,15 @@ int Qv6Device::MaintenanceMode(int value) {
 }
 
 int Qv6Device::SetConfigMicrGain(int a, int b) {
-  return Dispatch(mutex_, model_, 0, [&](DeviceModel& m) { return m.SetConfigMicrGain(a, b); });
+  return Dispatch(mutex_, model_, 0, [&](DeviceModel& m) { return m.SetConfig_MicrGain(a, b); });
 }
 
 int Qv6Device::SetConfigMicrAgc(int a, int b) {
-  return Dispatch(mutex_, model_, 0, [&](DeviceModel& m) { return m.SetConfigMicrAgc(a, b); });
+  return Dispatch(mutex_, model_, 0, [&](DeviceModel& m) { return m.SetConfig_MicrAgc(a, b); });
 }
 
 int Qv6Device::SetConfigScanMode(int mode) {
-  return Dispatch(mutex_, model_, 0, [&](DeviceModel& m) { return m.SetConfigScanMode(mode); });
+  return Dispatch(mutex_, model_, 0, [&](DeviceModel& m) { return m.SetConfig_ScanMode(mode); });
 }
 
 int Qv6Device::SetBmpToPrintEX(const void* bits, int width, int rows, int position1, int position2,

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,9 @@ std::optional<FileVersion> ReadModuleVersion(const void* address);
 namespace version_detail {
 inline constexpr size_t kTextSize = 64;                    // bytes for the text, NUL included
 inline constexpr size_t kBlockChars = 12 + 1 + kTextSize;  // "FileVersion", NUL, pad, value
+
+// The first valid record in a stream, read `chunkBytes` at a time (files: 1 MiB); nullopt when none.
+std::optional<FileVersion> ReadRecord(std::istream& in, size_t chunkBytes);
 
 // The in-file layout. Every member is a byte or char16_t array, so the object has no padding and its bytes
 // are read back field by field.

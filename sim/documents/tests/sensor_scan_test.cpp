@@ -103,28 +103,39 @@ TEST(SensorScan, LinesCycleThroughTheChannelRecordsFromTheDocumentStart) {
 }
 
 TEST(SensorScan, AcquisitionBlockGivesEachSideItsPwms) {
-  std::vector<uint8_t> block(95, 0);
-  block[2] = 3;
-  for (int i = 0; i < 3; ++i) {
-    uint8_t* rec = block.data() + 3 + 23 * i;
-    rec[17 + i] = 100;       // front: red, green, blue in turn
-    rec[20 + (2 - i)] = 90;  // rear: blue, green, red
-  }
-  const auto front = LightsFromAcquisitionBlock(block, 0);
-  const auto rear = LightsFromAcquisitionBlock(block, 1);
-  ASSERT_TRUE(front && rear);
-  ASSERT_EQ(front->size(), 3u);
-  EXPECT_EQ((*front)[0].red, 100);
-  EXPECT_EQ((*front)[1].green, 100);
-  EXPECT_EQ((*front)[2].blue, 100);
-  EXPECT_EQ((*rear)[0].blue, 90);
-  EXPECT_EQ((*rear)[2].red, 90);
+  struct Case {
+    const char* name;
+    ChannelRecordLayout layout;
+  };
+  // The QV63x payload (record count at byte 2, 23-byte records from byte 3) and the RM 70's (plane count at
+  // byte 3, 22-byte records from byte 4).
+  for (const Case& c : {Case{"QV63x", ChannelRecordLayout{}}, Case{"RM 70", kVekQv5xxChannelRecords}}) {
+    SCOPED_TRACE(c.name);
+    const ChannelRecordLayout& l = c.layout;
+    std::vector<uint8_t> block(l.recordsAt + 4 * l.recordSize, 0);
+    block[l.countAt] = 3;
+    for (size_t i = 0; i < 3; ++i) {
+      uint8_t* rec = block.data() + l.recordsAt + l.recordSize * i;
+      rec[l.frontPwmAt + i] = 100;      // front: red, green, blue in turn
+      rec[l.rearPwmAt + (2 - i)] = 90;  // rear: blue, green, red
+    }
+    const auto front = LightsFromAcquisitionBlock(block, 0, l);
+    const auto rear = LightsFromAcquisitionBlock(block, 1, l);
+    ASSERT_TRUE(front && rear);
+    ASSERT_EQ(front->size(), 3u);
+    EXPECT_EQ((*front)[0].red, 100);
+    EXPECT_EQ((*front)[1].green, 100);
+    EXPECT_EQ((*front)[2].blue, 100);
+    EXPECT_EQ((*front)[0].green + (*front)[0].blue, 0);
+    EXPECT_EQ((*rear)[0].blue, 90);
+    EXPECT_EQ((*rear)[2].red, 90);
 
-  block[2] = 5;
-  EXPECT_FALSE(LightsFromAcquisitionBlock(block, 0));
-  block[2] = 4;
-  EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(block).first(60), 0));
-  EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(block).first(2), 0));
+    block[l.countAt] = 5;
+    EXPECT_FALSE(LightsFromAcquisitionBlock(block, 0, l));
+    block[l.countAt] = 4;
+    EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(block).first(60), 0, l));
+    EXPECT_FALSE(LightsFromAcquisitionBlock(std::span(block).first(2), 0, l));
+  }
 }
 
 TEST(SensorScan, RefusesInvertedOversizedAndImagelessRequests) {

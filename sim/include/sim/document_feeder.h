@@ -113,6 +113,10 @@ class DocumentFeeder {
     int depthBits = 0;     // bits a grey pixel the scanner sent for this document; 0: one byte
     std::array<std::optional<documents::TransferRequest>, 2> transfers;  // the last one of each side
     int sampleRequests = 0;
+    // The channel records the host lit each side with; empty: those a host of the series sets up. The raw
+    // lines are read under them, while the expected images keep the series' own, so a host that lights
+    // the wrong LEDs shows wrong colours.
+    std::array<std::vector<documents::ChannelLight>, 2> hostLights;
   };
   // A fed document with its faces and side models (the scans point into `document`).
   struct Fed : Record {
@@ -134,9 +138,10 @@ class DocumentFeeder {
 
   // The document a start feed with `sequence` takes in; nullopt while the hopper is empty. A series whose
   // scanner sets its raw lines per inch apart from the colour mode passes it in `linesPerInch`, one that
-  // sends fewer bits a grey pixel than a byte passes them in `depthBits`.
+  // sends fewer bits a grey pixel than a byte passes them in `depthBits`, one that lights its sensors as
+  // the host's channel records say passes them in `hostLights` (front, rear).
   std::optional<Taken> Feed(uint8_t sequence, documents::ColourMode mode, int linesPerInch = 0,
-                            int depthBits = 0);
+                            int depthBits = 0, std::array<std::vector<documents::ChannelLight>, 2> hostLights = {});
   // The sample bytes of the document last fed with `sequence` (empty when unknown or no longer kept).
   std::vector<uint8_t> Samples(uint8_t sequence);
   // The raw lines of one side (0 front, 1 rear) of the document last fed with `sequence`.

@@ -4,7 +4,10 @@
 // pixels from 0, the rear's pixels top-down) and one first line for both sides; its magnetic samples are
 // in the test kit's "VEKQv5xx" format, sent in the order and polarity of the direction it ran: complemented
 // when the direction bit is set, reversed when it is clear (the transport then runs the other way round).
-// The host assembles each side at 300 dpi and keeps it so; the expected images follow the same steps.
+// The sensors are lit by the channel records of the host's last acquisition block (type 34), while the
+// expected images are read under the records a host sets up (green, blue, red in colour), so a host that
+// lights the wrong LEDs shows wrong colours. The host assembles each side at 300 dpi and keeps it so; the
+// expected images follow the same steps.
 #pragma once
 
 #include <memory>

@@ -15,7 +15,7 @@ struct ModelRowCase {
   const char* modelClass;  // nullptr: no row matches
   const char* key;
   const char* file;
-  const char* logName;
+  const char* logName;  // as in the "Device: " line
 };
 
 TEST(ModelTable, ModelTextSelectsClassKeyAndDefaultFile) {
@@ -59,7 +59,7 @@ TEST(ModelTable, ModelTextSelectsClassKeyAndDefaultFile) {
     EXPECT_EQ(text(row->modelClass), c.modelClass);
     EXPECT_EQ(text(row->firmwareKey), text(c.key));
     EXPECT_EQ(text(row->defaultFile), text(c.file));
-    EXPECT_EQ(text(row->logName), c.logName);
+    EXPECT_EQ(text(row->logLine), std::string("Device: ") + c.logName + "\n");
   }
   EXPECT_EQ(MatchModel(SeriesId::kFirst, nullptr)->modelClass, std::string("Qv605"));
 }

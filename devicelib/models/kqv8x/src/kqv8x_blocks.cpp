@@ -133,13 +133,16 @@ std::vector<MechIniBinding> Bindings() {
 
   add(kBlockMicrHead, kMhPosition, "MICR HEAD", "Position", 250);
   add(kBlockMicrHead, kMhSamples, "MICR HEAD", "#Sample per 100mm", 5000);
+  // The head's three gain sets.
+  const char* gainKeys[3] = {"Gain_0", "Gain_1", "Gain_2"};
+  const char* offsetKeys[3] = {"Offset_0", "Offset_1", "Offset_2"};
+  const char* refKeys[3] = {"Ref_0", "Ref_1", "Ref_2"};
   const int32_t gains[3] = {1000, 1250, 1700};
   const int32_t refs[3] = {255, 180, 110};
   for (int set = 0; set < 3; ++set) {
-    const std::string n = std::to_string(set);
-    add(kBlockMicrHead, HeadField(set, 0), "MICR HEAD", "Gain_" + n, gains[set]);
-    add(kBlockMicrHead, HeadField(set, 1), "MICR HEAD", "Offset_" + n, 0);
-    add(kBlockMicrHead, HeadField(set, 2), "MICR HEAD", "Ref_" + n, refs[set]);
+    add(kBlockMicrHead, HeadField(set, 0), "MICR HEAD", gainKeys[set], gains[set]);
+    add(kBlockMicrHead, HeadField(set, 1), "MICR HEAD", offsetKeys[set], 0);
+    add(kBlockMicrHead, HeadField(set, 2), "MICR HEAD", refKeys[set], refs[set]);
   }
 
   // The printer and the first motor's ramps are keyed as in the QV63x file.

@@ -5,6 +5,8 @@
 // bits and events, and the next document comes through.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "driver/device_registry.h"
 #include "kqv8x_fixture.h"
 #include "sim/documents/document.h"
@@ -92,6 +94,59 @@ TEST_F(KQv8ScanTest, SixteenLevelsKeepTheTopNibbleOfTheExpectedImage) {
         const uint8_t byte = got.pixels[static_cast<size_t>(y) * rowBytes + static_cast<size_t>(x / 2)];
         const int nibble = x % 2 == 0 ? byte >> 4 : byte & 0xF;
         ASSERT_EQ(nibble, want.Row(y)[x] >> 4) << x << "," << y;
+      }
+    }
+  }
+}
+
+// Each side's lookup tables equal those built afresh from its calibration lines for the document's colour
+// mode: built once per configuration, yet rebuilt when the colour mode or the calibration lines change.
+TEST_F(KQv8ScanTest, LookupTablesFollowEachConfigurationChange) {
+  Use(4, true);
+  LoadEeprom();
+  // White lines of channel 1 (the colour planes' first) unlike channel 0's, so grey and colour tables differ.
+  auto ramp = [](int from) {
+    std::vector<uint8_t> line(CScanLines::kMaxPixels);
+    for (size_t p = 0; p < line.size(); ++p) line[p] = static_cast<uint8_t>(from + p % 64);
+    return line;
+  };
+  for (int type : {13, 19}) {
+    const std::vector<uint8_t> white = ramp(160);
+    ASSERT_EQ(model->SetCfgData(type, white.data(), static_cast<int>(white.size())), 1);
+  }
+  struct Step {
+    const char* name;
+    const char* keys;
+    bool colour;
+    bool newWhite;  // a new white line for the front's grey channel before the configuration is read
+  };
+  const Step steps[] = {{"grey", "FRONT_IMG Resolution=200\r\n", false, false},
+                        {"colour", "FRONT_IMG Color=2\r\n", true, false},
+                        {"grey again", "FRONT_IMG Resolution=200\r\n", false, false},
+                        {"new calibration", "FRONT_IMG Resolution=200\r\n", false, true}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    if (step.newWhite) {
+      const std::vector<uint8_t> white = ramp(128);
+      ASSERT_EQ(model->SetCfgData(1, white.data(), static_cast<int>(white.size())), 1);
+    }
+    Configure(step.keys);
+    ASSERT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
+    for (int side = 0; side < 2; ++side) {
+      SCOPED_TRACE(side);
+      const CScanLines& held = model->scanLines(side);
+      CLoadScanLines fresh;
+      fresh.SetCalibratedPixels(held.GetCalibratedPixels());
+      for (unsigned kind = 0; kind < 2 * CScanLines::kChannels; ++kind)
+        fresh.SetCalibrationLine(held.GetCalibrationLine(kind), kind);
+      fresh.SetScanType(step.colour ? 3 : 2);
+      ASSERT_EQ(fresh.BuildLookupTables(step.colour ? 1 : 0, 33, 34, 33), 1);
+      ASSERT_GT(held.GetCalibratedPixels(), 0);
+      for (int plane = 0; plane < (step.colour ? CScanLines::kPlanes : 1); ++plane) {
+        for (int p = 0; p < held.GetCalibratedPixels(); ++p) {
+          const auto want = fresh.GetLookupTable(plane, p);
+          ASSERT_TRUE(std::ranges::equal(held.GetLookupTable(plane, p), want)) << plane << "," << p;
+        }
       }
     }
   }

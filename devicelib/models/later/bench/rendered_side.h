@@ -60,11 +60,10 @@ class BenchTemplate : public Template {
   int GetPrintParameter(int, int position2) override { return position2; }
 };
 
-// Record A describes the scanned document (`width` pixels wide); then the front side is acquired once
-// untimed and again each iteration, cropped too where `crop`.
+// Record A describes the scanned document (`width` pixels wide) with sequence number 1; the front's image
+// type and loaders are set up.
 template <class Host>
-void TimeFrontSide(benchmark::State& state, Host& host, const sim::documents::SideScan& scan, int width,
-                   int colourMode, int dpi, bool crop) {
+void DescribeFrontSide(Host& host, const sim::documents::SideScan& scan, int width) {
   using namespace later;
   host.blocks().Set(kBlockStatus, size_t{kRecordA} + kRecSequence, 1);
   host.blocks().Set(kBlockStatus, size_t{kRecordA} + kRecWidth, width);
@@ -72,6 +71,13 @@ void TimeFrontSide(benchmark::State& state, Host& host, const sim::documents::Si
   host.blocks().Set(kBlockStatus, size_t{kRecordA} + kRecFirstFront, 5);
   host.SetImageType(0);
   host.PrepareLineLoaders();
+}
+
+// The described front side is acquired once untimed and again each iteration, cropped too where `crop`.
+template <class Host>
+void TimeFrontSide(benchmark::State& state, Host& host, const sim::documents::SideScan& scan, int width,
+                   int colourMode, int dpi, bool crop) {
+  DescribeFrontSide(host, scan, width);
   if (!host.AcquireSide(0, 1, colourMode, dpi, 2, 0, 2200)) {
     state.SkipWithError("acquisition failed");
     return;

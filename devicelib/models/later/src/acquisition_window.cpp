@@ -40,6 +40,7 @@ std::optional<AcquisitionWindow> ComputeAcquisitionWindow(const SideGeometry& g,
   AcquisitionWindow w;
   w.lower = static_cast<int>(lower);
   w.upper = static_cast<int>(upper);
+  w.reversedStart = w.upper - 1;
   const int64_t s0 = g.topDown ? g.startPixel + g.goodPixels - upper : g.startPixel + lower;
   const int64_t s1 = g.topDown ? g.startPixel + g.goodPixels - lower : g.startPixel + upper;
   const int64_t unit = r.halfSize ? 128 : 64;
@@ -80,6 +81,7 @@ std::optional<AcquisitionWindow> ComputeFullWidthWindow(const SideGeometry& g, c
   w.endPixel = (g.totalPixels + 63) / 64 * 64;
   w.halfSize = false;
   w.mirrorTopDown = false;
+  w.reversedStart = w.upper;
   w.firstLine = r.firstLine;
   w.endLine = r.firstLine + r.lineCount;
   if (w.endLine > 0xFFFF) return std::nullopt;
@@ -111,6 +113,7 @@ std::optional<AcquisitionWindow> ComputeWholeWidthWindow(const SideGeometry& g, 
   if (lower < 0 || end <= lower || end > kMaxLinePixels || end > g.goodPixels) return std::nullopt;
   w.lower = static_cast<int>(lower);
   w.upper = static_cast<int>(end);
+  w.reversedStart = w.upper - 1;
   const int64_t start =
       g.topDown ? int64_t{g.startPixel} + g.goodPixels - end : int64_t{g.startPixel} + lower;
   if (start < 0 || start + (end - lower) > w.endPixel) return std::nullopt;

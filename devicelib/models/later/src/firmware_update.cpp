@@ -56,8 +56,9 @@ FirmwareDecision Qv64xFirmwareRule(int loadMode, const FirmwareFacts& facts) {
   return d;
 }
 
-int UpdateLaterFirmware(Qv63xCommands& commands, const char* firmwareFile, const char* state,
-                        const char* version, const char* manufacturer, const FirmwareUpdateOptions& options) {
+FirmwareOutcome RunLaterFirmwareUpdate(Qv63xCommands& commands, const char* firmwareFile, const char* state,
+                                       const char* version, const char* manufacturer,
+                                       const FirmwareUpdateOptions& options) {
   // The highest versioned file beside the configured one; without one, the configured file itself.
   std::string pattern = OrEmpty(firmwareFile);
   FirmwareFacts facts;
@@ -86,15 +87,25 @@ int UpdateLaterFirmware(Qv63xCommands& commands, const char* firmwareFile, const
     row.alreadyLoaded = !decision.download && !decision.fail;
     options.view->AddFirmwareRow(row);
   }
-  if (decision.fail) return 0;
-  if (!decision.download) return 1;
+  if (decision.fail) return FirmwareOutcome::kRefused;
+  if (!decision.download) return FirmwareOutcome::kReady;
 
   if (options.view != nullptr) options.view->SetStatusText("Loading firmware");
-  if (!commands.DownloadFirmware(package.GetPart1(), package.GetPart2())) return 0;
+  if (!commands.DownloadFirmware(package.GetPart1(), package.GetPart2())) return FirmwareOutcome::kDownloadFailed;
   if (options.view != nullptr) options.view->SetStatusText("Loading FPGA");
   if (options.fpgaSettleMs != 0) plat::Sleep(options.fpgaSettleMs);
   // The running firmware's state text picks the image; each goes out with its own size.
-  return commands.DownloadFpga(package.GetPart3(), package.GetPart4(), decision.fpgaOpenValue);
+  return commands.DownloadFpga(package.GetPart3(), package.GetPart4(), decision.fpgaOpenValue)
+             ? FirmwareOutcome::kReady
+             : FirmwareOutcome::kDownloadFailed;
+}
+
+int UpdateLaterFirmware(Qv63xCommands& commands, const char* firmwareFile, const char* state,
+                        const char* version, const char* manufacturer, const FirmwareUpdateOptions& options) {
+  return RunLaterFirmwareUpdate(commands, firmwareFile, state, version, manufacturer, options) ==
+                 FirmwareOutcome::kReady
+             ? 1
+             : 0;
 }
 
 }  // namespace qv6

@@ -23,19 +23,6 @@ constexpr size_t kReadRounding = 512;
 constexpr uint16_t kConfigBlocks[] = {kBlockPrinter, kBlockAcquisition, kBlockDoubleFeed, kBlockSerialPort};
 constexpr int kCalibrationPasses = 64;
 
-// One LED lit per channel record in colour, with whose gain and offset apply (flags 1 red, 2 green, 4 blue).
-struct ColourRecord {
-  int red;
-  int green;
-  int blue;
-  int contrast;
-  int flags;
-};
-constexpr ColourRecord kColourMode1[4] = {
-    {0, 100, 0, 100, 1}, {0, 0, 100, 100, 2}, {0, 100, 0, 100, 4}, {100, 0, 0, 100, 2}};
-constexpr ColourRecord kColourMode2[4] = {
-    {0, 100, 0, 100, 1}, {0, 0, 100, 100, 2}, {100, 0, 0, 100, 4}, {0, 0, 0, 0, 2}};
-
 }  // namespace
 
 // ---- Scan configuration ----
@@ -78,7 +65,7 @@ void ScannerQV63xDeviceTemplate::PrepareAcquisition() {
                            static_cast<unsigned>(sc.blue), &red, &green, &blue);
         ComputeChannelSettings(blocks_, side, r, red, green, blue, sc.contrast, 0);
       } else {
-        const ColourRecord& c = (colourMode_ == 1 ? kColourMode1 : kColourMode2)[r];
+        const ColourRecord& c = (colourMode_ == 1 ? kColourMode1Records : kColourMode2Records)[r];
         ComputeChannelSettings(blocks_, side, r, c.red, c.green, c.blue, c.contrast, c.flags);
       }
     }
@@ -211,20 +198,30 @@ int ScannerQV63xDeviceTemplate::WriteMechImage() {
 
 // ---- Connection start-up ----
 
-int ScannerQV63xDeviceTemplate::EnsureFirmware(const char* firmwareFile, const char* state,
-                                               const char* version, const char* manufacturer) {
+FirmwareOutcome ScannerQV63xDeviceTemplate::EnsureFirmware(const char* firmwareFile, const char* state,
+                                                           const char* version, const char* manufacturer) {
   FirmwareUpdateOptions options;
   options.view = firmwareView_;
-  return UpdateLaterFirmware(commands_, firmwareFile, state, version, manufacturer, options);
+  return RunLaterFirmwareUpdate(commands_, firmwareFile, state, version, manufacturer, options);
+}
+
+void ScannerQV63xDeviceTemplate::ShowFirmwareStatus(const char* text) {
+  if (firmwareView_ != nullptr) firmwareView_->SetStatusText(text);
 }
 
 int ScannerQV63xDeviceTemplate::UpdateFirmware(const char* firmwareFile, const char* state,
                                                const char* version, const char* manufacturer) {
-  if (!EnsureFirmware(firmwareFile, state, version, manufacturer)) return 0;
-  if (mechFile_ != nullptr) mechFile_->SyncImage();
-  int result = GetMechConfig(nullptr, 1);
+  const FirmwareOutcome firmware = EnsureFirmware(firmwareFile, state, version, manufacturer);
+  if (firmware == FirmwareOutcome::kRefused) return 0;
+  // After a failed download the configuration steps are skipped, but their texts still show.
+  int result = firmware == FirmwareOutcome::kReady ? 1 : 0;
+  ShowFirmwareStatus("Loading configuration");
+  if (result && mechFile_ != nullptr) mechFile_->SyncImage();
+  if (!traits_.keepsConfigurationText) ShowFirmwareStatus("");
+  if (result) result = GetMechConfig(nullptr, 1);
+  if (traits_.showsDownloadDone) ShowFirmwareStatus("Download done");
   // The scanner hears that its configuration is loaded only once it is.
-  if (result) SendCommand(kOpMechLoaded, {});
+  if (result) result = SendCommand(kOpMechLoaded, {});
   return result;
 }
 

@@ -41,6 +41,7 @@ const LaterSeriesTraits& Qv64xSeriesTraits() {
     t.micrRates = {70866, 70866};
     t.configAppliedInPrepare = true;
     t.documentLogLines = true;
+    t.showsDownloadDone = true;
     return t;
   }();
   return traits;

@@ -64,16 +64,10 @@ std::vector<MechIniBinding> Build(const MechIniVariant& variant) {
   for (bool front : {true, false}) {
     size_t o = front ? size_t{0} : kImRearAcqDelta;
     const char* acq = front ? "FRONT IMG ACQ" : "REAR IMG ACQ";
-    const char* colours[] = {"R", "G", "B", "GRAY"};
-    for (size_t c = 0; c < 4; ++c) {
-      add(kBlockImageModule, o + kImFrontGainR + c, acq, (std::string("Gain_") + colours[c]).c_str(), 3000);
-    }
-    for (size_t c = 0; c < 4; ++c) {
-      add(kBlockImageModule, o + kImFrontOffsetR + c, acq, (std::string("Offset_") + colours[c]).c_str(), 0);
-    }
+    for (size_t c = 0; c < 4; ++c) add(kBlockImageModule, o + kImFrontGainR + c, acq, kAcqGainKeys[c], 3000);
+    for (size_t c = 0; c < 4; ++c) add(kBlockImageModule, o + kImFrontOffsetR + c, acq, kAcqOffsetKeys[c], 0);
     for (size_t c = 0; c < 3; ++c) {
-      add(kBlockImageModule, o + kImFrontPwmR + c, acq, (std::string("Pwm_") + colours[c]).c_str(),
-          variant.pwmDefault);
+      add(kBlockImageModule, o + kImFrontPwmR + c, acq, kAcqPwmKeys[c], variant.pwmDefault);
     }
   }
   add(kBlockImageModule, kImFrontPosition, "FRONT IMG", "PosFront", 449);

@@ -47,11 +47,14 @@ void WriteSamplesFile(const uint8_t* data, size_t length) {
 
 }  // namespace
 
-void ScannerQV63xDeviceTemplate::LogStart(const char* step, uint8_t sequence) const {
+void ScannerQV63xDeviceTemplate::LogStart(ScanStep step, uint8_t sequence) const {
+  const bool images = step == ScanStep::kGetImages;
   if (traits_.documentLogLines) {
-    g_Log.WriteFormatted(kLogScan, "Start %s, ReadDocIDIndex %d\n", step, sequence);
+    g_Log.WriteFormatted(kLogScan,
+                         images ? "Start GetImages, ReadDocIDIndex %d\n" : "Start ReadMicr, ReadDocIDIndex %d\n",
+                         sequence);
   } else {
-    g_Log.WriteFormatted(kLogScan, "Start %s\n", step);
+    g_Log.Write(kLogScan, images ? "Start GetImages\n" : "Start ReadMicr\n");
   }
 }
 
@@ -92,6 +95,7 @@ int ScannerQV63xDeviceTemplate::PrepareLineLoaders() {
     CLoadScanLines& loader = loaders_[static_cast<size_t>(s)];
     const int good = std::clamp(Geometry(s).goodPixels, 0, CScanLines::kMaxPixels);
     loader.SetCalibratedPixels(good);
+    tablesBuiltFor_[static_cast<size_t>(s)].reset();
     const int* tags = s == 0 ? kFrontTables : kRearTables;
     for (unsigned kind = 0; kind < 4; ++kind) {
       // Only the table's own bytes: the rest of the line keeps its white 255 / black 0.
@@ -105,7 +109,7 @@ int ScannerQV63xDeviceTemplate::PrepareLineLoaders() {
 // ---- Magnetic samples ----
 
 int ScannerQV63xDeviceTemplate::ReadMicr(uint8_t sequence, int sampleCount) {
-  LogStart("ReadMicr", sequence);
+  LogStart(ScanStep::kReadMicr, sequence);
   const size_t count = std::min(static_cast<size_t>(std::max(sampleCount, 0)), traits_.micrMaxSamples);
   const bool narrow = traits_.micrSampleBytes == 1;
   const size_t wire = narrow ? count : 2 * count;
@@ -279,7 +283,11 @@ int ScannerQV63xDeviceTemplate::BuildSide(int s, const AcquisitionWindow& window
     ComputeColorRatios(static_cast<unsigned>(sc.red), static_cast<unsigned>(sc.green),
                        static_cast<unsigned>(sc.blue), &red, &green, &blue);
   }
-  if (!loader.BuildLookupTables(colourMode == 0 ? 0 : 1, red, green, blue)) return 0;
+  const std::array<int, 4> tables{colourMode == 0 ? 0 : 1, red, green, blue};
+  if (tablesBuiltFor_[si] != tables) {
+    if (!loader.BuildLookupTables(tables[0], red, green, blue)) return 0;
+    tablesBuiltFor_[si] = tables;
+  }
 
   // The document window in transferred pixels.
   const int step = half ? 2 : 1;
@@ -289,7 +297,7 @@ int ScannerQV63xDeviceTemplate::BuildSide(int s, const AcquisitionWindow& window
   // Only the window's pixels have correction tables.
   loader.SetPixelsPerLine(count);
   const int corrected = loader.ApplyLookupTables(geometry.topDown ? 1 : 0, half ? 1 : 0, window.lower,
-                                                 window.upper - 1, offset);
+                                                 window.reversedStart, offset);
   loader.SetPixelsPerLine(pixels);
   if (!corrected) return 0;
   if (!loader.BuildImage(1, first, first + count - 1)) return 0;
@@ -339,7 +347,7 @@ void* ScannerQV63xDeviceTemplate::GetImageBuffer(int side) {
 }
 
 int ScannerQV63xDeviceTemplate::GetImages(uint8_t sequence, int colourMode) {
-  LogStart("GetImages", sequence);
+  LogStart(ScanStep::kGetImages, sequence);
   lastImageSequence_ = sequence;
   const std::array<bool, 2> request = newImageFlags_;
   newImageFlags_ = {};

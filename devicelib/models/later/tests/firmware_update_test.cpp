@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "qv6/models/firmware_package.h"
+#include "recording_view.h"
 #include "sim/catalog.h"
 #include "sim/qv63x_device.h"
 #include "testkit/support/scratch_dir.h"
@@ -28,13 +29,7 @@ using sim::PackageParts;
 
 constexpr const char* kVek = "VEK Corporation";
 
-class RecordingView : public FirmwareUpdateView {
- public:
-  void SetStatusText(const char* text) override { texts.emplace_back(text); }
-  void AddFirmwareRow(const DiagnosticFirmwareRow& row) override { rows.push_back(row); }
-  std::vector<std::string> texts;
-  std::vector<DiagnosticFirmwareRow> rows;
-};
+using testing::RecordingView;
 
 class FirmwareUpdateTest : public ::testing::Test {
  protected:

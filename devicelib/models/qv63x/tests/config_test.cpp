@@ -6,6 +6,7 @@
 #include "sim/firmware_package_builder.h"
 #include "platform/ini.h"
 #include "platform/byte_order.h"
+#include "../../later/tests/recording_view.h"
 #include "sim_scanner.h"
 
 namespace qv6::testing {
@@ -222,6 +223,36 @@ TEST_F(ConfigTest, DoubleFeedCalibrationFindsTheThreshold) {
   uint8_t result = 0;
   ASSERT_EQ(model->GetCfgData(28, &result, 1), 1);
   EXPECT_EQ(result, 255);
+}
+
+// The dialog's texts at connection, in order: the configuration step's text shows and is cleared, after a
+// failed download too, when neither the EEPROM image nor the sections are read and sent.
+TEST_F(ConfigTest, FirmwareUpdateShowsTheConfigurationStepAndClearsIt) {
+  struct Case {
+    const char* name;
+    bool downloadFails;
+    int result;
+    std::vector<std::string> texts;
+    size_t sections;
+  };
+  const Case cases[] = {
+      {"up to date", false, 1, {"Loading configuration", ""}, 7},
+      {"download fails", true, 0, {"Loading firmware", "Loading configuration", ""}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Attach(sim::Model::kQv630);
+    // The scanner runs 1.0.0.0; a package of 1.2.3.4 is downloaded, and a scanner that never comes back
+    // from the loader's reset fails the download.
+    sim::WritePackage("QV630Firmware.bin",
+                      sim::StandardPackage("VEK Corporation", c.downloadFails ? "1.2.3.4" : "1.0.0.0"));
+    if (c.downloadFails) device->SetReenumeration("\\\\.\\KScanDrv-0", UINT32_MAX);
+    RecordingView view;
+    EXPECT_EQ(model->StartUp({"QV630Firmware.bin", "OK", "1.0.0.0", "VEK Corporation", &view}), c.result);
+    EXPECT_EQ(view.texts, c.texts);
+    EXPECT_EQ(MechBlocksSince(0).size(), c.sections);
+    EXPECT_EQ(Commands(4).size(), c.result == 1 ? 1u : 0u);
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "qv6/image/shading_tables.h"
 #include "qv6/later/later_blocks.h"
 #include "qv6/later/status_words.h"
 #include "qv6/qv64x/qv640_model.h"
@@ -103,6 +104,47 @@ INSTANTIATE_TEST_SUITE_P(
                   sim::Model::kQv640, true, 200, 70866},
         ImageCase{"qv640colour2at300", "FRONT_IMG Color=2\r\n", sim::Model::kQv640, true, 300, 70866}),
     [](const ::testing::TestParamInfo<ImageCase>& p) { return std::string(p.param.name); });
+
+// The QV640's window is cut where the good pixels lie on the whole transferred line: from "StartPixel"
+// on, here 16 on the front and 32 on the rear, whose pixels run top-down. The rear's correction tables run
+// from the window's end down: the pixel nearest the track takes table 1 (white 160), table 0 (white 128)
+// serves no pixel, and every other pixel is left as it came (white 255).
+TEST_F(ScanTest, Qv640WindowStartsAtTheGoodPixelsAndTopDownTablesRunFromItsEnd) {
+  Attach(sim::Model::kQv640);
+  model = std::make_unique<Qv640>(transport);
+  sim::Qv63xFeederOptions options = sim::Qv64xFeederOptions();
+  options.front.startPixel = 16;
+  options.rear.startPixel = 32;
+  options.rear.topDown = true;
+  sim::documents::ChequeOptions cheques;
+  cheques.dpi = 300;
+  sim::documents::DocumentStack stack(7, cheques);
+  stack.AddCheques(1);
+  Load(std::make_shared<sim::Qv63xDocumentFeeder>(std::move(stack), options,
+                                                  std::make_shared<sim::Qv64xFeedFormat>(options)));
+  RecordEvents();
+  model->blocks().Set(kBlockImageModule, later::kImFrontStartPixel, 16);
+  model->blocks().Set(kBlockImageModule, later::kImRearStartPixel, 32);
+  model->blocks().Set(kBlockImageModule, later::kImRearSensor,
+                      model->blocks().Get(kBlockImageModule, later::kImRearSensor) | 0x08);
+  std::vector<uint8_t> white(1296, 255);
+  white[0] = 128;
+  white[1] = 160;
+  ASSERT_EQ(model->SetCfgData(3, white.data(), static_cast<int>(white.size())), 1);  // rear white
+  Configure("");
+
+  ASSERT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
+  const auto expected = Expected(model->expectedSequence(), 300);
+  ASSERT_GT(expected[0].width, 0);
+  ExpectSameImage(ReadPackedDib(reinterpret_cast<void*>(Event(4)->value)), expected[0], "front");
+  const HeldImage rear = ReadPackedDib(reinterpret_cast<void*>(Event(5)->value));
+  sim::documents::ExpectedImage want = expected[1];
+  std::array<uint8_t, 256> gain{};
+  shading::WhiteGain8(160, gain);
+  for (int x = 0; x < want.width; ++x) want.pixels[static_cast<size_t>(x)] = gain[want.pixels[static_cast<size_t>(x)]];
+  EXPECT_NE(want.pixels, expected[1].pixels);  // the row nearest the track shows the document
+  ExpectSameImage(rear, want, "rear");
+}
 
 }  // namespace
 }  // namespace qv6::testing

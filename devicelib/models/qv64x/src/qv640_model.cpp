@@ -20,16 +20,16 @@ Qv640::Qv640(DriverDeviceInterface& transport)
   qv64x::FillQv640Defaults(blocks());
 }
 
-int Qv640::EnsureFirmware(const char* firmwareFile, const char* state, const char* version,
-                          const char* manufacturer) {
+FirmwareOutcome Qv640::EnsureFirmware(const char* firmwareFile, const char* state, const char* version,
+                                      const char* manufacturer) {
   const DescriptorNames names = DefaultDescriptorNames();
   const int mode = plat::GetPrivateProfileIntA(names.section.c_str(), "FIRMW_LOAD_MODE", kDefaultLoadMode,
                                                names.file.c_str());
   FirmwareUpdateOptions options;
   options.rule = [mode](const FirmwareFacts& facts) { return Qv64xFirmwareRule(mode, facts); };
   options.view = firmwareView();
-  return UpdateLaterFirmware(ScannerQV63xDeviceTemplate::commands(), firmwareFile, state, version,
-                             manufacturer, options);
+  return RunLaterFirmwareUpdate(ScannerQV63xDeviceTemplate::commands(), firmwareFile, state, version,
+                                manufacturer, options);
 }
 
 namespace {

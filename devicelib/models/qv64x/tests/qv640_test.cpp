@@ -9,6 +9,8 @@
 #include "platform/ini.h"
 #include "qv6/later/later_blocks.h"
 #include "qv6/qv64x/qv640_model.h"
+#include "../../later/tests/recording_view.h"
+#include "sim/firmware_package_builder.h"
 #include "sim/qv64x_device.h"
 #include "sim_scanner.h"
 
@@ -128,6 +130,38 @@ TEST_F(Qv640Test, DefaultSectionsAreTheQv640Ones) {
   std::vector<uint8_t> ramp = section(kBlockRamp0, 320);
   EXPECT_EQ(std::vector<uint8_t>(ramp.begin() + 40, ramp.begin() + 45),
             (std::vector<uint8_t>{0xB0, 0x04, 0, 0, 105}));
+}
+
+// The dialog's texts at connection, in order: the configuration step's text shows and is cleared and
+// "Download done" closes the update, after a failed download too, when no configuration follows.
+TEST_F(Qv640Test, FirmwareUpdateClosesWithDownloadDone) {
+  struct Case {
+    const char* name;
+    const char* packageFile;  // load mode 2: a file newer than the scanner's 1.0.0.0 is downloaded
+    int result;
+    std::vector<std::string> texts;
+    size_t sections;
+  };
+  const Case cases[] = {
+      {"up to date", "QV640Firmware.bin", 1, {"Loading configuration", "", "Download done"}, 7},
+      {"download fails", "QV640Firmware_v2.0.0.0.bin", 0,
+       {"Loading firmware", "Loading configuration", "", "Download done"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Attach(sim::Model::kQv640);
+    std::filesystem::remove(dir_ / "QV640Firmware.bin");
+    sim::WritePackage(c.packageFile, sim::StandardPackage("VEK Corporation", "1.0.0.0"));
+    // A scanner that never comes back from the loader's reset fails the download.
+    device->SetReenumeration("\\\\.\\KScanDrv-0", UINT32_MAX);
+    RecordingView view;
+    EXPECT_EQ(model->StartUp({"QV640Firmware.bin", "OK", "1.0.0.0", "VEK Corporation", &view}), c.result);
+    EXPECT_EQ(view.texts, c.texts);
+    size_t sections = 0;
+    for (uint16_t type = 64; type <= 70; ++type) sections += Received(type).size();
+    EXPECT_EQ(sections, c.sections);
+    EXPECT_EQ(Commands(4).size(), c.result == 1 ? 1u : 0u);
+  }
 }
 
 }  // namespace

@@ -26,6 +26,8 @@ constexpr uint16_t kChangedBlocks[] = {kBlockPrinter, kBlockAcquisition, kBlockD
 constexpr uint32_t kStopSettleMs = 30;
 constexpr uint32_t kFeedPollMs = 10;
 constexpr unsigned kLogGain = 90;
+constexpr const char kGainConversionLine[] =
+    "Gain conversion. Gain=%d, Pot=%d (0x%02x). (ScannerVEKQv5xxDeviceTemplate::ConfigMicrGainOffset)\r\n";
 constexpr int64_t kPrinterKeptBit = 0x80;
 // Print columns per 100 tenths of a millimetre, by density.
 constexpr uint64_t kColumnsPer10Mm[8] = {10, 13, 17, 22, 29, 37, 48, 62};
@@ -68,6 +70,7 @@ const LaterSeriesTraits& VEKQv5xxSeriesTraits() {
     t.statusRecords = {};  // no document records: the flags and words describe the one document
     t.serialCountField = kStatusFields;  // no serial port: reads as 0
     t.resample = &KeepResolution;
+    t.keepsConfigurationText = true;
     return t;
   }();
   return traits;
@@ -233,17 +236,17 @@ int ScannerVEKQv5xxDeviceTemplate::GetOperatingMode(int* mode) {
 
 // ---- Gain, AGC, scan mode, franker ----
 
-int ScannerVEKQv5xxDeviceTemplate::SetConfigMicrGain(int gain, int /*ignored*/) {
+int ScannerVEKQv5xxDeviceTemplate::SetConfig_MicrGain(int gain, int /*ignored*/) {
   baseGain_ = currentGain_ = ClampGain(gain);
   return 1;
 }
 
-int ScannerVEKQv5xxDeviceTemplate::SetConfigMicrAgc(int enable, int /*ignored*/) {
+int ScannerVEKQv5xxDeviceTemplate::SetConfig_MicrAgc(int enable, int /*ignored*/) {
   agc_ = enable != 0;
   return 1;
 }
 
-int ScannerVEKQv5xxDeviceTemplate::SetConfigScanMode(int mode) {
+int ScannerVEKQv5xxDeviceTemplate::SetConfig_ScanMode(int mode) {
   scanMode_ = mode;
   return 1;
 }
@@ -262,10 +265,7 @@ int ScannerVEKQv5xxDeviceTemplate::ConfigMicrGainOffset() {
   }
   const uint8_t pot = Potentiometer(static_cast<int>(blocks().Get(kBlockMicrHead, vekqv5xx::kMhGainCalib)), currentGain_);
   blocks().Set(kBlockAcquisition, kAcqPotentiometer, pot);
-  g_Log.WriteFormatted(kLogGain,
-                       "Gain conversion. Gain=%d, Pot=%d (0x%02x). "
-                       "(ScannerVEKQv5xxDeviceTemplate::ConfigMicrGainOffset)\r\n",
-                       static_cast<int>(currentGain_), pot, pot);
+  g_Log.WriteFormatted(kLogGain, kGainConversionLine, static_cast<int>(currentGain_), pot, pot);
   return 1;
 }
 
@@ -309,13 +309,10 @@ int ScannerVEKQv5xxDeviceTemplate::PrepareScan() {
                      static_cast<unsigned>(config_.front.blue), &front[0], &front[1], &front[2]);
   ComputeColorRatios(static_cast<unsigned>(config_.rear.red), static_cast<unsigned>(config_.rear.green),
                      static_cast<unsigned>(config_.rear.blue), &rear[0], &rear[1], &rear[2]);
-  struct Lit {
-    int red, green, blue, contrast, flags;
-  };
-  constexpr Lit kColour[4] = {{100, 0, 0, 100, 4}, {0, 100, 0, 100, 1}, {0, 0, 100, 100, 2}, {0, 0, 0, 0, 2}};
   for (int r = 0; r < 4; ++r) {
     if (colour_) {
-      const Lit& c = kColour[r];
+      // The three plane lines of a group come green, blue, red, as on the other later series.
+      const later::ColourRecord& c = later::kColourMode2Records[r];
       for (later::Side side : {later::Side::kFront, later::Side::kRear}) {
         ComputeChannelSettings(shared, side, r, c.red, c.green, c.blue, c.contrast, c.flags);
       }

@@ -133,10 +133,9 @@ std::vector<MechIniBinding> Bindings() {
   for (bool front : {true, false}) {
     const size_t o = front ? size_t{0} : kImRearAcqDelta;
     const char* acq = front ? "FRONT IMG ACQ" : "REAR IMG ACQ";
-    const char* colours[4] = {"R", "G", "B", "GRAY"};
-    for (size_t c = 0; c < 4; ++c) add(kBlockImageModule, o + kImFrontGainR + c, acq, std::string("Gain_") + colours[c], 3000);
-    for (size_t c = 0; c < 4; ++c) add(kBlockImageModule, o + kImFrontOffsetR + c, acq, std::string("Offset_") + colours[c], 0);
-    for (size_t c = 0; c < 3; ++c) add(kBlockImageModule, o + kImFrontPwmR + c, acq, std::string("Pwm_") + colours[c], 100);
+    for (size_t c = 0; c < 4; ++c) add(kBlockImageModule, o + kImFrontGainR + c, acq, kAcqGainKeys[c], 3000);
+    for (size_t c = 0; c < 4; ++c) add(kBlockImageModule, o + kImFrontOffsetR + c, acq, kAcqOffsetKeys[c], 0);
+    for (size_t c = 0; c < 3; ++c) add(kBlockImageModule, o + kImFrontPwmR + c, acq, kAcqPwmKeys[c], 100);
   }
 
   add(kBlockMicrHead, kMhPosition, "MICR HEAD", "Position", 250);

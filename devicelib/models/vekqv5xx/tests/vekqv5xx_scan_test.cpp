@@ -73,7 +73,7 @@ TEST_F(VEKQv500ScanTest, HoldBackBitsDelayTheEventsAndEachDocumentRaisesThemOnce
 TEST_F(VEKQv500ScanTest, ScanModeThreeInTheDirectionOfTheBitFetchesNoImages) {
   Use(1, true);
   Configure("");
-  ASSERT_EQ(model->SetConfigScanMode(3), 1);
+  ASSERT_EQ(model->SetConfig_ScanMode(3), 1);
   EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 2}));
   EXPECT_TRUE(Received(kBlockImageTransfer).empty());
   // With event mode 0 no readiness is reported either.
@@ -109,7 +109,7 @@ TEST_P(VEKQv500ScanModes, ModeGivesTheStartAndEjectParameters) {
   const ModeCase c = GetParam();
   Use(1);
   Configure("");
-  ASSERT_EQ(model->SetConfigScanMode(c.mode), 1);
+  ASSERT_EQ(model->SetConfig_ScanMode(c.mode), 1);
   FeedOne();
   ASSERT_EQ(model->EjectDocument(0), 1);
   ASSERT_EQ(model->EjectDocument(1), 1);

@@ -9,6 +9,7 @@
 
 #include "identity/identity_block.h"
 #include "qv6/vekqv5xx/vekqv5xx_status.h"
+#include "../../later/tests/recording_view.h"
 #include "sim/firmware_package_builder.h"
 #include "vekqv5xx_fixture.h"
 
@@ -167,6 +168,16 @@ TEST_F(VEKQv500Test, BootLoaderTakesTheFirmwareRecordsWithoutALoader) {
     EXPECT_EQ(std::string(CQv6Info(identity.data(), identity.size()).model()), text);
     EXPECT_EQ(std::string(CQv6Info(identity.data(), identity.size()).version()), "2.1.0.0");
   }
+}
+
+// At connection "Loading configuration" stays shown once the configuration is loaded: it is never cleared.
+TEST_F(VEKQv500Test, FirmwareUpdateLeavesTheConfigurationTextShown) {
+  sim::WritePackage("RM70Firmware.bin", sim::StandardPackage("VEK Corporation", "1.0.0.0"));
+  RecordingView view;
+  EXPECT_EQ(model->StartUp({"RM70Firmware.bin", "OK", "1.0.0.0", "VEK Corporation", &view}), 1);
+  EXPECT_EQ(view.texts, (std::vector<std::string>{"Loading configuration"}));
+  for (uint16_t type = 64; type <= 68; ++type) EXPECT_EQ(Received(type).size(), 1u) << type;
+  EXPECT_EQ(Commands(4).size(), 1u);
 }
 
 }  // namespace

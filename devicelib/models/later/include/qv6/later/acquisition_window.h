@@ -42,6 +42,10 @@ struct AcquisitionWindow {
   // The window of a top-down sensor lies mirrored within the good pixels (the sensor's far end looks at
   // the track); a full-width transfer keeps the same pixels in both directions.
   bool mirrorTopDown = true;
+  // The correction table a top-down sensor's first window pixel takes, the index then counting down: the
+  // mirror of `lower` (upper - 1), or `upper` in the full-width form, whose tables run from there down to
+  // lower + 1 (as the QV62x's run from its good-pixel count down to 1).
+  int reversedStart = 0;
 
   int Pixels() const { return (endPixel - firstPixel) / (halfSize ? 2 : 1); }  // per transferred line
   int Lines() const { return (endLine - firstLine) / (halfSize ? 2 : 1); }
@@ -59,6 +63,13 @@ inline constexpr int kMaxDocumentLines = 8000;
 // pixel by "Bottom" and "Top" (a negative bound counts back from the document's far edge), rounded down to
 // even, and kept inside the document width, the sensor's total pixels and the correction tables; a window
 // that would start before the line starts at 0. Nullopt as below.
+//
+// A and B count good pixels, as the correction tables do, while the transferred line holds every sensor
+// pixel: the window is cut from pixel "StartPixel" + A of the line (WindowOffset), not from pixel A, and
+// the document width is capped at the pixels the line holds after "StartPixel". Cutting from pixel A would
+// take "StartPixel" pixels that are not good pixels into the image and correct every pixel with another
+// pixel's tables; the two agree when "StartPixel" is 0, the QV640's own default, but not with the INI
+// defaults of 16 (front) and 32 (rear).
 std::optional<AcquisitionWindow> ComputeFullWidthWindow(const SideGeometry& geometry,
                                                         const WindowRequest& request);
 

@@ -30,4 +30,19 @@ void PrepareChannelRecords(BlockValues& values);
 void ComputeChannelSettings(BlockValues& values, Side side, int record, int red, int green, int blue,
                             int contrast, int flags);
 
+// One LED lit per channel record in colour: the selectors, contrast and flags ComputeChannelSettings takes.
+struct ColourRecord {
+  int red;
+  int green;
+  int blue;
+  int contrast;
+  int flags;
+};
+// Colour mode 1 lights records 0-3 green, blue, green, red; colour mode 2 (three plane lines a group)
+// lights green, blue, red and leaves record 3 dark.
+inline constexpr ColourRecord kColourMode1Records[4] = {
+    {0, 100, 0, 100, 1}, {0, 0, 100, 100, 2}, {0, 100, 0, 100, 4}, {100, 0, 0, 100, 2}};
+inline constexpr ColourRecord kColourMode2Records[4] = {
+    {0, 100, 0, 100, 1}, {0, 0, 100, 100, 2}, {100, 0, 0, 100, 4}, {0, 0, 0, 0, 2}};
+
 }  // namespace qv6::later

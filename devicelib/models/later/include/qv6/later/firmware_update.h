@@ -58,9 +58,18 @@ struct FirmwareUpdateOptions {
   uint32_t fpgaSettleMs = kFpgaSettleMs;  // the QV62x sends its FPGA image at once
 };
 
+// How the firmware step ended: the rule turned the scanner away before anything was sent (the
+// configuration steps do not run either), a download was decided but failed (the configuration steps still
+// show their texts), or the scanner runs firmware the host can configure.
+enum class FirmwareOutcome { kRefused, kDownloadFailed, kReady };
+
 // Brings the scanner's firmware up to date from the package the configured file name selects (the
 // highest version "_v a.b.c.d" beside it, else the configured file itself). Any of the texts may be null.
-// 1 when the scanner runs firmware the host can configure, 0 when it is not to be used.
+FirmwareOutcome RunLaterFirmwareUpdate(Qv63xCommands& commands, const char* firmwareFile, const char* state,
+                                       const char* version, const char* manufacturer,
+                                       const FirmwareUpdateOptions& options = {});
+
+// The same as 1 when the scanner runs firmware the host can configure, 0 when it is not to be used.
 int UpdateLaterFirmware(Qv63xCommands& commands, const char* firmwareFile, const char* state,
                         const char* version, const char* manufacturer,
                         const FirmwareUpdateOptions& options = {});

@@ -23,6 +23,7 @@
 #include "qv6/image/scan_lines.h"
 #include "qv6/later/acquisition_window.h"
 #include "qv6/later/device_block.h"
+#include "qv6/later/firmware_update.h"
 #include "qv6/later/later_blocks.h"
 #include "qv6/later/later_commands.h"
 #include "qv6/later/mech_ini.h"
@@ -52,6 +53,10 @@ struct LaterSeriesTraits {
   bool franker = false;
   // Scan log lines carry the document's sequence number; a status change is not logged.
   bool documentLogLines = false;
+  // The firmware update's status texts: "Loading configuration" stays shown once the EEPROM image is read
+  // (else it is cleared), and "Download done" closes the update.
+  bool keepsConfigurationText = false;
+  bool showsDownloadDone = false;
 
   // Status block (type 2): payload bytes, the first field of each document record, the field of the
   // serial bytes waiting. With a single record the host writes the expected sequence number into it,
@@ -178,6 +183,8 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   void CropBothImages();
   // The packed DIB of a side, or null.
   void* GetImageBuffer(int side);
+  // A side's scan-line loader: its calibration lines and the lookup tables last built from them.
+  const CScanLines& scanLines(int side) const { return loaders_[side != 0 ? 1 : 0]; }
   // The window of the last image transfer of a side.
   const std::optional<later::AcquisitionWindow>& lastWindow(int side) const {
     return lastWindow_[side != 0 ? 1 : 0];
@@ -206,9 +213,9 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   virtual int ReadMicr(uint8_t sequence, int sampleCount);
   // Fetches both sides' images of the document (events 4 and 5).
   virtual int GetImages(uint8_t sequence, int colourMode);
-  // The firmware decision at connection: 1 when the scanner runs firmware the host can work with.
-  virtual int EnsureFirmware(const char* firmwareFile, const char* state, const char* version,
-                             const char* manufacturer);
+  // The firmware decision and download at connection.
+  virtual FirmwareOutcome EnsureFirmware(const char* firmwareFile, const char* state, const char* version,
+                                         const char* manufacturer);
   // Fills the settings blocks from the scan configuration and sends what changed.
   virtual int PrepareScan();
   // The colour mode and the image acquisition block (type 34) of the scan configuration.
@@ -245,6 +252,8 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   const LaterSeriesTraits& traits() const { return traits_; }
   // Where the firmware decision reports (the connection's diagnostics dialog); may be null.
   FirmwareUpdateView* firmwareView() const { return firmwareView_; }
+  // A status text for the diagnostics dialog, when there is one.
+  void ShowFirmwareStatus(const char* text);
   // The word of the document record (A first, then B) of sequence number n.
   std::optional<uint16_t> DocumentWord(uint8_t n) const;
   std::optional<size_t> DocumentRecord(uint8_t n) const;
@@ -278,7 +287,10 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   int BuildSide(int side, const later::AcquisitionWindow& window, int colourMode, int greyCode,
                 int resolution);
   void ReduceSide(int side, int resolution);
-  void LogStart(const char* step, uint8_t sequence) const;
+  // The opening log line of ReadMicr or GetImages, with the document's sequence number where the series
+  // logs it.
+  enum class ScanStep { kReadMicr, kGetImages };
+  void LogStart(ScanStep step, uint8_t sequence) const;
   void CropSide(int side);
   bool CurrentDocumentShows(uint16_t bits) const;
   int ImagesForCurrentDocument();
@@ -311,6 +323,10 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   std::vector<uint16_t> sampleWords_;
   QV6MicrSamples samplesRecord_{};
   std::array<CLoadScanLines, 2> loaders_;
+  // What each side's lookup tables were last built for (colour flag and the three weights); reset when new
+  // calibration lines are loaded. The tables depend on nothing else, so a side rebuilds them only when the
+  // configuration changes, not for every document.
+  std::array<std::optional<std::array<int, 4>>, 2> tablesBuiltFor_;
   std::array<CImageCropping, 2> croppers_;
   std::array<int, 2> imageType_{2, 1026};
   std::array<int, 2> sideResolution_{200, 200};

@@ -23,6 +23,12 @@ struct MechIniBinding {
   uint8_t bits = 0;  // 0: the whole field
 };
 
+// The keys of an image module's acquisition section ("FRONT IMG ACQ", "REAR IMG ACQ"): the gains and
+// offsets of red, green, blue and grey, and the LED powers of red, green and blue.
+inline constexpr const char* kAcqGainKeys[4] = {"Gain_R", "Gain_G", "Gain_B", "Gain_GRAY"};
+inline constexpr const char* kAcqOffsetKeys[4] = {"Offset_R", "Offset_G", "Offset_B", "Offset_GRAY"};
+inline constexpr const char* kAcqPwmKeys[3] = {"Pwm_R", "Pwm_G", "Pwm_B"};
+
 const std::vector<MechIniBinding>& Qv63xMechIniBindings();
 // The QV63x keys with the QV9120's "Sample Frequency" default (34254).
 const std::vector<MechIniBinding>& Qv9120MechIniBindings();

@@ -46,8 +46,8 @@ class Qv640 : private Qv640Parts, public ScannerQV63xDeviceTemplate {
   // Any colour is scanned in the alternative timing (colour mode 2).
   bool AlternativeColourTiming() const override { return true; }
   // Decided by FIRMW_LOAD_MODE of the descriptor INI, read afresh at every connect.
-  int EnsureFirmware(const char* firmwareFile, const char* state, const char* version,
-                     const char* manufacturer) override;
+  FirmwareOutcome EnsureFirmware(const char* firmwareFile, const char* state, const char* version,
+                                 const char* manufacturer) override;
 };
 
 // "Qv640"; linking this library registers it.

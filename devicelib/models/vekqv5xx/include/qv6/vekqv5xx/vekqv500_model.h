@@ -54,9 +54,9 @@ class ScannerVEKQv5xxDeviceTemplate : public ScannerQV63xDeviceTemplate {
   // The series has no maintenance mode.
   int MaintenanceMode(int /*value*/) override { return kNoSuchOperation; }
   int SetEventMode(int mode) override;
-  int SetConfigMicrGain(int gain, int ignored) override;
-  int SetConfigMicrAgc(int enable, int ignored) override;
-  int SetConfigScanMode(int mode) override;
+  int SetConfig_MicrGain(int gain, int ignored) override;
+  int SetConfig_MicrAgc(int enable, int ignored) override;
+  int SetConfig_ScanMode(int mode) override;
   int Frank(int value) override;
 
   // ---- Operations of the series ----
