@@ -367,6 +367,38 @@ TEST_F(FirstSeriesModels, ImageTotalIsCappedAndShortDataBuildsOnlyWholeLines) {
   EXPECT_EQ(m->image(0).GetWidth(), 1200);
 }
 
+TEST_F(FirstSeriesModels, ReadNewImageEncodesItsWindowFromTenthsOfAMillimetre) {
+  auto m = Connect<Qv600>(sim::Model::kQv600);
+  ASSERT_EQ(m->InitDeviceFromFile(WriteConfig("CROP_IMAGE Enable=0\n").c_str(), nullptr), 1);
+  m->SetEventMode(0);
+  struct Case {
+    int startPos, endPos;
+    uint32_t start, end;  // sensor pixels at 200 dpi, 832 valid
+  } cases[] = {
+      {200, 600, 156, 472},  // 157.4 down to even, 472.4 up to even
+      {-300, 0, 596, 832},   // counted back from the last valid pixel; an end not above the start
+      {1200, 2000, 0, 832},  // beyond the valid pixels
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.startPos);
+    std::string codeLine;
+    device_->QueueDocument(MakeDocument(13, &codeLine));
+    ASSERT_EQ(m->EnableScan(1), 1);
+    int status = 0, errors = 0;
+    ASSERT_EQ(m->GetStatus(&status, &errors), 1);
+    ASSERT_EQ(m->ReadNewImage({0, 2, 0, 200, 0, 0, c.startPos, c.endPos}), 1);
+    for (uint8_t block : {32, 37}) {
+      const Bytes b = device_->Block(block);
+      ASSERT_EQ(b.size(), 28u);
+      EXPECT_EQ(plat::bytes::GetBe32(&b[10]), c.start) << int{block};
+      EXPECT_EQ(plat::bytes::GetBe32(&b[14]), c.end) << int{block};
+    }
+    // The scanner sends the window it was given, one image row per window pixel.
+    EXPECT_EQ(m->image(0).GetHeight(), static_cast<int>(c.end - c.start));
+    m->EjectDocument(0);
+  }
+}
+
 TEST(Qv600Lines, BytesPerLineAndLinesPerDepthAndResolution) {
   struct Case {
     int depth, dpi, w6;
