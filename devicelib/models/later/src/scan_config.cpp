@@ -328,7 +328,8 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
           if (p.writtenBack) doc.Set(s, p.name, std::to_string(config.*p.member));
         }
       }
-      const bool written = k.writtenBack || (rules.saveSamplesWritten && k.member == &ScanConfig::micrSaveSamples);
+      const bool written =
+          k.writtenBack || (rules.saveSamplesWritten && k.member == &ScanConfig::micrSaveSamples);
       if (written) doc.Set(s, k.name, std::to_string(Written(k.rule, config.*k.member)));
       if (rules.fontAfterPrinter && std::string_view(k.name) == kPrinterLastKey) {
         doc.Set(s, kFontKey, config.printerFont);

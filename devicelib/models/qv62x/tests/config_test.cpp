@@ -67,16 +67,16 @@ TEST_F(Qv62xTest, ScanFileIsWrittenInTheKeyTablesOrder) {
   }
   std::vector<std::string> expected{"LOG Messages", "CROP_IMAGE Enable"};
   for (const char* side : {"FRONT_IMG ", "REAR_IMG "}) {
-    for (const char* key : {"Enable", "Color", "RED Intensity", "GREEN Intensity", "BLU Intensity", "GrayLevels",
-                            "BW Threshold", "Resolution", "Bottom", "Top", "Contrast"}) {
+    for (const char* key : {"Enable", "Color", "RED Intensity", "GREEN Intensity", "BLU Intensity",
+                            "GrayLevels", "BW Threshold", "Resolution", "Bottom", "Top", "Contrast"}) {
       expected.push_back(std::string(side) + key);
     }
   }
-  for (const char* key : {"MICR Enable", "MICR Font", "MICR Spaces", "MICR Save Samples", "PRINTER Enable",
-                          "PRINTER Intensity", "PRINTER Density", "PRINTER Font 12dot", "RS232 BaudeRate",
-                          "RS232 Parity", "RS232 CharLen", "RS232 StopBits", "DOUBLE FEED Enable",
-                          "DOUBLE FEED Delay", "PHOTO OUT Threshold Offset", "PHOTO OUT Trip Pixels",
-                          "SORTER Enable"}) {
+  for (const char* key :
+       {"MICR Enable", "MICR Font", "MICR Spaces", "MICR Save Samples", "PRINTER Enable", "PRINTER Intensity",
+        "PRINTER Density", "PRINTER Font 12dot", "RS232 BaudeRate", "RS232 Parity", "RS232 CharLen",
+        "RS232 StopBits", "DOUBLE FEED Enable", "DOUBLE FEED Delay", "PHOTO OUT Threshold Offset",
+        "PHOTO OUT Trip Pixels", "SORTER Enable"}) {
     expected.emplace_back(key);
   }
   EXPECT_EQ(keys, expected);
