@@ -151,6 +151,7 @@ constexpr std::array<Key, 3> kPhotoOutKeys = {{
 constexpr const char* kSolenoidKey = "Feed Solenoid Mode";
 constexpr const char* kCropKey = "CROP_IMAGE Enable";
 constexpr const char* kPrinterLastKey = "PRINTER Density";
+constexpr const char* kPhotoOutBefore = "SORTER Enable";
 
 bool IsFeedKey(const Key& k) {
   return k.member == &ScanConfig::doubleFeedEnable || k.member == &ScanConfig::doubleFeedDelay ||
@@ -322,7 +323,14 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
     }
     for (const Key& k : kKeys) {
       if (Skipped(k, rules) || (rules.cropFirst && std::string_view(k.name) == kCropKey)) continue;
-      if (k.writtenBack) doc.Set(s, k.name, std::to_string(Written(k.rule, config.*k.member)));
+      if (rules.photoOut && std::string_view(k.name) == kPhotoOutBefore) {
+        for (const Key& p : kPhotoOutKeys) {
+          if (p.writtenBack) doc.Set(s, p.name, std::to_string(config.*p.member));
+        }
+      }
+      const bool written =
+          k.writtenBack || (rules.saveSamplesWritten && k.member == &ScanConfig::micrSaveSamples);
+      if (written) doc.Set(s, k.name, std::to_string(Written(k.rule, config.*k.member)));
       if (rules.fontAfterPrinter && std::string_view(k.name) == kPrinterLastKey) {
         doc.Set(s, kFontKey, config.printerFont);
       }
@@ -334,11 +342,6 @@ bool SaveScanConfig(const char* file, const char* section, const ScanConfig& con
       if (rules.scanModeKeys && std::string_view(k.name) == kGainAfter) {
         doc.Set(s, kMicrGainKey, std::to_string(config.micrGain));
         doc.Set(s, kMicrAgcKey, std::to_string(config.micrAgc));
-      }
-    }
-    if (rules.photoOut) {
-      for (const Key& k : kPhotoOutKeys) {
-        if (k.writtenBack) doc.Set(s, k.name, std::to_string(config.*k.member));
       }
     }
     for (const SideKey& k : kAuxOwnKeys) {

@@ -488,14 +488,13 @@ int ScannerDeviceTemplate::SendImageSettings() {
   SideConfig c = side == 0 ? config_.front : config_.rear;
   c.threshold = newImage_[2];
   c.contrast = 100;
+  // The caller's window is in tenths of a millimetre, as the configuration's: the same encoder turns it
+  // into sensor pixels.
+  c.bottom = newImage_[6];
+  c.top = newImage_[7];
   const uint8_t main = side == 0 ? kFrontSettings : kRearSettings;
   const uint8_t aux = side == 0 ? kAuxFrontSettings : kAuxRearSettings;
-  for (uint8_t block : {main, aux}) {
-    FillSettings(block, c, depthCode_, resolution_);
-    ImageSettings& s = settings_[SettingsIndex(block)];
-    s.start = static_cast<uint32_t>(std::max(newImage_[6], 0));
-    s.end = static_cast<uint32_t>(std::max(newImage_[7], 0));
-  }
+  for (uint8_t block : {main, aux}) FillSettings(block, c, depthCode_, resolution_);
   SetImageType(side);
   WriteSection(aux);
   if (WriteSection(main)) w_[3] &= static_cast<uint16_t>(~(side == 0 ? kW3FrontRead : kW3RearRead));

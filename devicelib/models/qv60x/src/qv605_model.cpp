@@ -107,11 +107,33 @@ std::span<const uint8_t> Qv605::colourTable(int type) const {
   return tables_[static_cast<size_t>(type - kFirstColourType)];
 }
 
-int Qv605::InitDeviceFromFile(const char* file, const char* section) {
-  if (!LoadCfgFromIni(file, section)) return 0;
-  const int prepared = PrepareScan();
-  initialised_ = true;
-  return prepared;
+void Qv605::SetUpAssemblers() {
+  for (int side = 0; side < 2; ++side) {
+    CLoadScanLines& l = colourLoaders_[static_cast<size_t>(side)];
+    const int valid = module(side).valid;
+    l.SetPixelsPerLine(valid);
+    l.SetCalibratedPixels(valid);
+    l.SetScanType(3);
+    // Grey tables 1 and 2 are channel 0's white and black; each colour pair (white, black) of the side
+    // is channel 1, 2 or 3. Only the tables' own bytes are copied.
+    l.SetCalibrationLine(pixelTable(side == 0 ? 0 : 2), 1);
+    l.SetCalibrationLine(pixelTable(side == 0 ? 1 : 3), 0);
+    for (unsigned pair = 0; pair < 3; ++pair) {
+      const auto table = static_cast<size_t>(side * 6) + 2 * pair;
+      l.SetCalibrationLine(tables_[table], 2 * pair + 3);
+      l.SetCalibrationLine(tables_[table + 1], 2 * pair + 2);
+    }
+    // Grey is mixed from the three channels by the side's intensities; colour keeps its channels.
+    if (depthCode_ == 3) {
+      l.BuildLookupTables(1, 0, 0, 0);
+    } else {
+      const SideConfig& c = side == 0 ? config_.front : config_.rear;
+      int r = 0, g = 0, b = 0;
+      later::ComputeColorRatios(static_cast<unsigned>(c.red), static_cast<unsigned>(c.green),
+                                static_cast<unsigned>(c.blue), &r, &g, &b);
+      l.BuildLookupTables(0, r, g, b);
+    }
+  }
 }
 
 int Qv605::SetImageType(int side) {

@@ -17,16 +17,21 @@ constexpr uint32_t kEnterRetryMs = 10000;
 
 }  // namespace
 
+FirstSeriesCommand::FirstSeriesCommand(uint8_t op, std::initializer_list<uint8_t> bytes) : opcode(op) {
+  std::copy_n(bytes.begin(), std::min(bytes.size(), parameters.size()), parameters.begin());
+}
+
+std::vector<uint8_t> FirstSeriesCommand::Encode(const uint8_t* payload, size_t payloadLength) const {
+  std::vector<uint8_t> block(kLength + payloadLength, 0);
+  block[0] = opcode;
+  std::copy(parameters.begin(), parameters.end(), block.begin() + 1);
+  if (payloadLength != 0) std::memcpy(block.data() + kLength, payload, payloadLength);
+  return block;
+}
+
 int Qv6xxCommands::Send(uint8_t opcode, std::initializer_list<uint8_t> parameters, const uint8_t* payload,
                         size_t payloadLength) {
-  std::vector<uint8_t> block(kCommandLength + payloadLength, 0);
-  block[0] = opcode;
-  size_t i = 1;
-  for (uint8_t p : parameters) {
-    if (i >= kCommandLength) break;
-    block[i++] = p;
-  }
-  if (payloadLength != 0) std::memcpy(block.data() + kCommandLength, payload, payloadLength);
+  const std::vector<uint8_t> block = FirstSeriesCommand(opcode, parameters).Encode(payload, payloadLength);
   return transport_.SendCommand(block.data(), static_cast<uint32_t>(block.size()));
 }
 
@@ -37,7 +42,7 @@ int Qv6xxCommands::Send32(uint8_t opcode, uint32_t parameter) {
 
 int Qv6xxCommands::ReadIdentity(uint8_t* buffer, size_t length) {
   if (buffer != nullptr) std::memset(buffer, 0, length);
-  const std::array<uint8_t, kCommandLength> command = {first_op::kBlockRead, 1, 0, 0, 0};
+  const std::vector<uint8_t> command = FirstSeriesCommand(first_op::kBlockRead, {1}).Encode();
   std::array<uint8_t, kIdentityReply> reply{};
   int received = 0;
   if (!transport_.Transact(command.data(), command.size(), reply.data(), reply.size(), &received)) return 0;
@@ -118,7 +123,7 @@ int Qv600Commands::WriteBulkData(const uint8_t* data, size_t length) {
 
 int Qv600Commands::ReadBlock(uint8_t block, uint8_t* buffer, size_t capacity, int* received) {
   if (received != nullptr) *received = 0;
-  const std::array<uint8_t, kCommandLength> command = {first_op::kBlockRead, block, 0, 0, 0};
+  const std::vector<uint8_t> command = FirstSeriesCommand(first_op::kBlockRead, {block}).Encode();
   int n = 0;
   const int ok = bulk_.Transact(command.data(), command.size(), buffer,
                                 static_cast<uint32_t>(std::min<size_t>(capacity, UINT32_MAX)), &n);

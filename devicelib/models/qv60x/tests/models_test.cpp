@@ -367,6 +367,38 @@ TEST_F(FirstSeriesModels, ImageTotalIsCappedAndShortDataBuildsOnlyWholeLines) {
   EXPECT_EQ(m->image(0).GetWidth(), 1200);
 }
 
+TEST_F(FirstSeriesModels, ReadNewImageEncodesItsWindowFromTenthsOfAMillimetre) {
+  auto m = Connect<Qv600>(sim::Model::kQv600);
+  ASSERT_EQ(m->InitDeviceFromFile(WriteConfig("CROP_IMAGE Enable=0\n").c_str(), nullptr), 1);
+  m->SetEventMode(0);
+  struct Case {
+    int startPos, endPos;
+    uint32_t start, end;  // sensor pixels at 200 dpi, 832 valid
+  } cases[] = {
+      {200, 600, 156, 472},  // 157.4 down to even, 472.4 up to even
+      {-300, 0, 596, 832},   // counted back from the last valid pixel; an end not above the start
+      {1200, 2000, 0, 832},  // beyond the valid pixels
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.startPos);
+    std::string codeLine;
+    device_->QueueDocument(MakeDocument(13, &codeLine));
+    ASSERT_EQ(m->EnableScan(1), 1);
+    int status = 0, errors = 0;
+    ASSERT_EQ(m->GetStatus(&status, &errors), 1);
+    ASSERT_EQ(m->ReadNewImage({0, 2, 0, 200, 0, 0, c.startPos, c.endPos}), 1);
+    for (uint8_t block : {32, 37}) {
+      const Bytes b = device_->Block(block);
+      ASSERT_EQ(b.size(), 28u);
+      EXPECT_EQ(plat::bytes::GetBe32(&b[10]), c.start) << int{block};
+      EXPECT_EQ(plat::bytes::GetBe32(&b[14]), c.end) << int{block};
+    }
+    // The scanner sends the window it was given, one image row per window pixel.
+    EXPECT_EQ(m->image(0).GetHeight(), static_cast<int>(c.end - c.start));
+    m->EjectDocument(0);
+  }
+}
+
 TEST(Qv600Lines, BytesPerLineAndLinesPerDepthAndResolution) {
   struct Case {
     int depth, dpi, w6;
@@ -477,6 +509,74 @@ TEST_F(FirstSeriesModels, Qv605StoreLoadsTwelveTablesAndRecallReturnsThem) {
   ASSERT_EQ(m->GetMechConfig(dir_.File("out.ini").c_str(), 1), 1);
   ASSERT_EQ(m->GetCfgData(19, back.data(), static_cast<int>(back.size())), 1);
   EXPECT_EQ(back, table);
+}
+
+// The linear stretch of a black and a white level, entry i.
+int Stretch(int black, int white, int i) {
+  if (i == 0) return 0;
+  if (i > black && i < white) return 255 * (i - black) / (white - black);
+  return i > black ? 255 : 0;
+}
+
+TEST_F(FirstSeriesModels, Qv605AssemblersTakeTheTablesAndMixGreyByTheIntensities) {
+  // White and black of each colour channel: tables 13/14 red, 15/16 green, 17/18 blue (rear 19-24).
+  const int levels[6] = {200, 20, 100, 10, 250, 40};
+  const char* intensities =
+      "FRONT_IMG RED Intensity=50\nFRONT_IMG GREEN Intensity=30\nFRONT_IMG BLU Intensity=20\n"
+      "REAR_IMG RED Intensity=10\nREAR_IMG GREEN Intensity=10\nREAR_IMG BLU Intensity=80\n";
+  for (bool colour : {false, true}) {
+    SCOPED_TRACE(colour ? "colour" : "grey");
+    auto m = Connect<Qv605>(sim::Model::kQv605);
+    dir_.Write("mech.ini", "[FRONT IMG SENSOR]\nType=2\nFirst pixel #=10\n[REAR IMG SENSOR]\nType=2\n");
+    ASSERT_EQ(m->LoadMechConfigFromIni(dir_.File("mech.ini").c_str()), 1);
+    for (int side = 0; side < 2; ++side) {
+      const int valid = side == 0 ? 822 : 832;
+      for (int t = 0; t < 6; ++t) {
+        Bytes table(static_cast<size_t>(valid), static_cast<uint8_t>(levels[t] + side));
+        ASSERT_EQ(m->SetCfgData(13 + side * 6 + t, table.data(), valid), 1);
+      }
+      Bytes white(static_cast<size_t>(valid), 230), black(static_cast<size_t>(valid), 5);
+      ASSERT_EQ(m->SetCfgData(side == 0 ? 1 : 3, white.data(), valid), 1);
+      ASSERT_EQ(m->SetCfgData(side == 0 ? 2 : 4, black.data(), valid), 1);
+    }
+    const std::string config = std::string(intensities) + (colour ? "FRONT_IMG Color=1\n" : "");
+    ASSERT_EQ(m->InitDeviceFromFile(WriteConfig(config).c_str(), nullptr), 1);
+    for (int side = 0; side < 2; ++side) {
+      SCOPED_TRACE(side);
+      const CLoadScanLines& l = m->assembler(side);
+      const int valid = side == 0 ? 822 : 832;
+      EXPECT_EQ(l.GetScanType(), 3);
+      EXPECT_EQ(l.GetCalibratedPixels(), valid);
+      // Kind 2c is channel c's black, 2c + 1 its white; beyond the table the constructor's levels stay.
+      const int kindOf[6] = {3, 2, 5, 4, 7, 6};
+      for (int t = 0; t < 6; ++t) {
+        EXPECT_EQ(l.GetCalibrationLine(static_cast<unsigned>(kindOf[t]))[static_cast<size_t>(valid) - 1],
+                  levels[t] + side);
+      }
+      EXPECT_EQ(l.GetCalibrationLine(1)[0], 230);
+      EXPECT_EQ(l.GetCalibrationLine(0)[0], 5);
+      EXPECT_EQ(l.GetCalibrationLine(3)[static_cast<size_t>(valid)], 255);
+      const int W[3] = {levels[0] + side, levels[2] + side, levels[4] + side};
+      const int B[3] = {levels[1] + side, levels[3] + side, levels[5] + side};
+      for (int i : {0, 30, 100, 180, 255}) {
+        SCOPED_TRACE(i);
+        if (colour) {
+          for (int plane = 0; plane < 3; ++plane) {
+            EXPECT_EQ(l.GetLookupTable(plane, 7)[static_cast<size_t>(i)], Stretch(B[plane], W[plane], i));
+          }
+        } else {
+          // Ratios front (50, 30, 20), rear (10, 10, 80).
+          const int w[3] = {side == 0 ? 50 : 10, side == 0 ? 30 : 10, side == 0 ? 20 : 80};
+          const int white = (w[0] * W[0] + w[1] * W[1] + w[2] * W[2]) / 100;
+          const int black = (w[0] * B[0] + w[1] * B[1] + w[2] * B[2]) / 100;
+          EXPECT_EQ(l.GetLookupTable(0, 7)[static_cast<size_t>(i)], Stretch(black, white, i));
+        }
+      }
+    }
+    transport_.Close();
+    drv::DeviceRegistry::Instance().Reset();
+    BulkLayer::Reset();
+  }
 }
 
 // Faults of a document's data phases on demand (the samples, the front image) and of a status reply:

@@ -27,20 +27,43 @@ constexpr uint16_t kMechImageOrder[] = {kBlockTransport, kBlockMicrHead, kBlockI
 constexpr size_t kImageModuleBytes = 66;
 constexpr uint32_t kDoubleFeedPollMs = 10;
 
+// The QV62x dialect of the scan configuration file.
+constexpr ScanConfigRules kScanRules = {
+    .photoOut = true,
+    .saveSamplesWritten = true,
+    .cropFirst = true,
+    .fontAfterPrinter = true,
+    .fontChars = 1023,
+};
+
+const char* SectionOrDefault(const char* section) {
+  return section != nullptr && *section != '\0' ? section : kDefaultScanSection;
+}
+
 }  // namespace
 
 // ---- Scan configuration ----
 
-int ScannerQV62xDeviceTemplate::InitDeviceFromFile(const char* file, const char* section) {
-  const ScanConfigRules rules{false, false, false, true};
-  std::string name = CurrentDirectoryName(file);
-  const char* s = section != nullptr && *section != '\0' ? section : kDefaultScanSection;
+int ScannerQV62xDeviceTemplate::LoadCfgFromIni(const char* file, const char* section) {
+  const char* s = SectionOrDefault(section);
   ScanConfig loaded;
-  if (file == nullptr || !LoadScanConfig(file, s, &loaded, rules)) return 0;
-  g_Log.LoadSettings(name.c_str(), s);
+  if (file == nullptr || !LoadScanConfig(file, s, &loaded, kScanRules)) return 0;
+  g_Log.LoadSettings(CurrentDirectoryName(file).c_str(), s);
   config_ = loaded;
-  SaveScanConfig(file, s, config_, rules);
-  g_Log.SaveSettings(name.c_str(), s);
+  // The file holds the values in force from now on.
+  SaveCfgToIni(file, section);
+  return 1;
+}
+
+int ScannerQV62xDeviceTemplate::SaveCfgToIni(const char* file, const char* section) {
+  if (file == nullptr) return 0;
+  const char* s = SectionOrDefault(section);
+  g_Log.SaveSettings(CurrentDirectoryName(file).c_str(), s);
+  return SaveScanConfig(file, s, config_, kScanRules) ? 1 : 0;
+}
+
+int ScannerQV62xDeviceTemplate::InitDeviceFromFile(const char* file, const char* section) {
+  if (!LoadCfgFromIni(file, section)) return 0;
 
   // The host checks for jams when the scanner confirms a document-end allowance and photo-out is on; the
   // scanner's own photo-out test is switched off then.

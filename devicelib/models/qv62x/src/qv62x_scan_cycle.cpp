@@ -214,19 +214,24 @@ int ScannerQV62xDeviceTemplate::AcquireLines(int side, int mode, int resolution,
   loader.SetLineBuffer(lines_[si].data(), lines_[si].size());
   int result = loader.ApplyLookupTables(topDown ? 1 : 0, 0, 0, n, 0);
   if (!result) return 0;
-  const int first = std::min(FindLineStart(s), std::max(n, 1));
-  const int last = std::clamp(FindLineEnd(s), first, std::max(n, 1));
-  if (!loader.BuildImage(1, first, last)) return 0;
+  const int lineStart = std::min(FindLineStart(s), std::max(n, 1));
+  const int lineEnd = std::clamp(FindLineEnd(s), lineStart, std::max(n, 1));
+  if (!loader.BuildImage(1, lineStart, lineEnd)) return 0;
 
-  // Height window along the sensor, in tenths of a millimetre.
+  // Height window along the sensor, in tenths of a millimetre: rows first..last, both kept, measured on
+  // the module's good pixels (negative positions count from their far end). A start that would lie
+  // before the sensor's first pixel starts there.
   const int64_t dpi = blocks_.Get(kBlockImageModule, ModuleField(s, kImFrontResolution));
-  const int64_t rows = loader.GetHeight();
-  int64_t lo = bottom == 0 ? 0 : PixelOf(bottom, dpi, rows) & ~int64_t{1};
-  if (lo >= rows || lo < 0) lo = 0;
-  int64_t hi = top == 0 ? rows : PixelOf(top, dpi, rows);
-  hi = (hi + 1) & ~int64_t{1};
-  if (lo >= hi || hi > rows) hi = rows;
-  if (lo != 0 || hi != rows) loader.Crop(0, 0, static_cast<int>(lo), static_cast<int>(hi - 1));
+  const int64_t good = GoodPixels(s);
+  int64_t first = PixelOf(bottom, dpi, good) & ~int64_t{1};
+  if (first >= good || first < 0) first = 0;
+  int64_t last = top == 0 ? good : PixelOf(top, dpi, good);
+  last = (last + 1) & ~int64_t{1};
+  if (first >= last || last > good) last = good;
+  // Rows beyond the image are its last row; a window over every row leaves the image as it is.
+  if (first != 0 || last < loader.GetHeight() - 1) {
+    loader.Crop(0, 0, static_cast<int>(first), static_cast<int>(last));
+  }
 
   sideResolution_[si] = kSensorDpi;
   if (resolution == 100) {

@@ -52,6 +52,37 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"NoFeedSolenoidKey", "", "Feed Solenoid Mode", ""}),
     [](const ::testing::TestParamInfo<IniCase>& info) { return std::string(info.param.name); });
 
+TEST_F(Qv62xTest, ScanFileIsWrittenInTheKeyTablesOrder) {
+  Attach(sim::Model::kQv620);
+  const std::string font(1100, 'f');
+  WriteFile("scan.ini", "[QV600 CONFIG]\r\nMICR Save Samples=1\r\nPRINTER Font 12dot=" + font + "\r\n");
+  ASSERT_EQ(model->InitDeviceFromFile("scan.ini", nullptr), 1);
+  EXPECT_EQ(plat::ReadProfileString("QV600 CONFIG", "PRINTER Font 12dot", "", ".\\scan.ini").size(), 1023u)
+      << "at most 1023 characters";
+  ASSERT_EQ(model->SaveCfgToIni("new.ini", "OTHER"), 1);
+  std::vector<std::string> keys;
+  std::istringstream lines(ReadText("new.ini"));
+  for (std::string line; std::getline(lines, line);) {
+    if (const size_t eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
+  }
+  std::vector<std::string> expected{"LOG Messages", "CROP_IMAGE Enable"};
+  for (const char* side : {"FRONT_IMG ", "REAR_IMG "}) {
+    for (const char* key : {"Enable", "Color", "RED Intensity", "GREEN Intensity", "BLU Intensity",
+                            "GrayLevels", "BW Threshold", "Resolution", "Bottom", "Top", "Contrast"}) {
+      expected.push_back(std::string(side) + key);
+    }
+  }
+  for (const char* key :
+       {"MICR Enable", "MICR Font", "MICR Spaces", "MICR Save Samples", "PRINTER Enable", "PRINTER Intensity",
+        "PRINTER Density", "PRINTER Font 12dot", "RS232 BaudeRate", "RS232 Parity", "RS232 CharLen",
+        "RS232 StopBits", "DOUBLE FEED Enable", "DOUBLE FEED Delay", "PHOTO OUT Threshold Offset",
+        "PHOTO OUT Trip Pixels", "SORTER Enable"}) {
+    expected.emplace_back(key);
+  }
+  EXPECT_EQ(keys, expected);
+  EXPECT_EQ(plat::ReadProfileString("OTHER", "MICR Save Samples", "", ".\\new.ini"), "1");
+}
+
 TEST_F(Qv62xTest, MechanicalFileKeysDefaultsAndWriteOrder) {
   Attach(sim::Model::kQv620);
   WriteFile("mech.ini",

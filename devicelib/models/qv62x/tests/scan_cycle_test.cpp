@@ -84,5 +84,39 @@ TEST_F(Qv62xTest, RearRebuildMakesOnlyTheRearAgainAndRaisesOnlyItsEvent) {
   EXPECT_TRUE(sim::documents::ReadPackedDib(model->GetFrontImageDIBPtr()).pixels == front.pixels);
 }
 
+TEST_F(Qv62xTest, HeightWindowKeepsItsFirstAndLastRowMeasuredOnTheGoodPixels) {
+  Use(sim::Model::kQv620);
+  // The front's first ten pixels are no sensor pixels: its images are ten rows shorter than the
+  // module's 864 good pixels.
+  std::vector<uint8_t> white(864, 0xFF);
+  std::fill_n(white.begin(), 10, 0);
+  ASSERT_EQ(model->SetCfgData(1, white.data(), static_cast<int>(white.size())), 1);
+  Configure("CROP_IMAGE Enable=0\r\n");
+  ASSERT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
+  const auto full = sim::documents::ReadPackedDib(model->GetFrontImageDIBPtr());
+  ASSERT_EQ(full.height, 854);
+
+  struct Case {
+    int bottom, top;  // tenths of a millimetre at 200 dpi
+    int first, last;  // rows kept
+  } cases[] = {
+      {100, 1000, 78, 788},  // 78.7 down to even, 787.4 up to even
+      {-300, 0, 628, 853},   // 864 - 236 from the far end; top 0: to the last row
+      {0, -200, 0, 708},     // 864 - 157, up to even
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bottom);
+    ASSERT_EQ(model->ReadNewImage({0, 2, 0, 200, 0, 0, c.bottom, c.top}), 1);
+    ASSERT_EQ(model->LinkCheck(), 1);
+    const auto window = sim::documents::ReadPackedDib(model->GetFrontImageDIBPtr());
+    ASSERT_EQ(window.width, full.width);
+    EXPECT_EQ(window.height, c.last - c.first + 1);
+    if (window.height != c.last - c.first + 1) continue;
+    for (int y = 0; y < window.height; ++y) {
+      ASSERT_TRUE(std::equal(window.Row(y), window.Row(y) + window.width, full.Row(c.first + y))) << y;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qv6::testing

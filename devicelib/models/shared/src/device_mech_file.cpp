@@ -36,18 +36,21 @@ std::string DeviceMechFile::CachePath() {
 
 int DeviceMechFile::InitImage(const char* text) {
   // The device's header is read only to carry its write counter on.
+  // Without it the counter is unknown: a write would restart the device's count, so there is no image.
   std::vector<uint8_t> head(kHeaderSize, 0xFF);
+  if (device_.ReadData(head.data(), static_cast<int>(head.size())) == 0) {
+    DropImage();
+    return 0;
+  }
   uint32_t counter = 1;
-  if (device_.ReadData(head.data(), static_cast<int>(head.size())) != 0) {
-    uint32_t headerLength = HeaderLength(head);
-    uint32_t deviceCounter = WriteCounter(head);
-    if (headerLength == 0xFFFFFFFFu || deviceCounter == 0xFFFFFFFFu) {
-      counter = 1;
-    } else if (headerLength < kCurrentLayoutHeader) {
-      counter = 0;
-    } else {
-      counter = deviceCounter + 1;
-    }
+  uint32_t headerLength = HeaderLength(head);
+  uint32_t deviceCounter = WriteCounter(head);
+  if (headerLength == 0xFFFFFFFFu || deviceCounter == 0xFFFFFFFFu) {
+    counter = 1;
+  } else if (headerLength < kCurrentLayoutHeader) {
+    counter = 0;
+  } else {
+    counter = deviceCounter + 1;
   }
   text_ = text != nullptr ? text : "";
   StartImage(text, series_.tag, series_.code, counter);

@@ -54,6 +54,20 @@ TEST_F(DeviceMechFileTest, WriteIsReadBackAndCountsWrites) {
   EXPECT_EQ(MechFileBaseClass::WriteCounter(device.memory), 2u);
 }
 
+TEST_F(DeviceMechFileTest, UnreadableDeviceHeaderStopsTheWrite) {
+  TestMechFile file(device);
+  ASSERT_EQ(WriteImage(file, 100), 1);
+  const std::vector<uint8_t> before = device.memory;
+  const int writes = device.writes;
+  device.failReads = true;
+  EXPECT_EQ(file.InitImage(device.serial.c_str()), 0);
+  std::vector<uint8_t> data(10, 0x11);
+  file.AddRecord(64, data.data(), static_cast<int>(data.size()));
+  EXPECT_EQ(file.SyncImage(), 0);
+  EXPECT_EQ(device.writes, writes);
+  EXPECT_EQ(device.memory, before);  // the device keeps its image and its write counter
+}
+
 TEST_F(DeviceMechFileTest, ImageTooLargeForTheDeviceIsRefusedUnwritten) {
   TestMechFile file(device);
   ASSERT_EQ(WriteImage(file, 100), 1);

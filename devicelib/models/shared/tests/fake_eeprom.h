@@ -18,10 +18,12 @@ class FakeEeprom : public EepromAccess {
   std::string serial = "SN0001";
   bool identityReadable = true;
   bool corruptWrites = false;
+  bool failReads = false;
   size_t bytesRead = 0;
   int writes = 0;
 
   int ReadData(uint8_t* buffer, int length) override {
+    if (failReads) return 0;
     std::fill(buffer, buffer + length, 0xFF);
     size_t n = std::min<size_t>(static_cast<size_t>(length), kFakeEepromBytes);
     std::copy_n(memory.begin(), n, buffer);

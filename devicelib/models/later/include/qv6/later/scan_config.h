@@ -70,8 +70,9 @@ struct ScanConfigRules {
   bool readFranker = false;   // "FrankerMode" and "FrankerSmartModeBadQtyAllowed"
   bool writeFranker = false;  // written back, after "FrankerComment"
   // The QV62x keys: "Color" is a flag, no "Feed Solenoid Mode", the three "PHOTO OUT" keys ("PHOTO OUT
-  // Enable" is read, never written back).
+  // Enable" is read, never written back; the other two are written before "SORTER Enable").
   bool photoOut = false;
+  bool saveSamplesWritten = false;  // "MICR Save Samples" written back like the other keys
   bool colourTwoOnly = false;   // "Color": 0 stays 0, anything else is colour mode 2
   bool noFeedSolenoid = false;  // "Feed Solenoid Mode" neither read nor written
   // The VEKQv5xx file: no serial port, double-feed, feed solenoid or sorter keys; "SCAN Mode" first,
@@ -101,7 +102,7 @@ std::string CurrentDirectoryName(const char* file);
 // side scan like the front in resolution, grey levels, bottom and top. False when the file does not open.
 bool LoadScanConfig(const char* file, const char* section, ScanConfig* config,
                     const ScanConfigRules& rules = {});
-// Writes every key but "MICR Save Samples" with the values in force.
+// Writes every key (but "MICR Save Samples" unless the rules say so) with the values in force.
 bool SaveScanConfig(const char* file, const char* section, const ScanConfig& config,
                     const ScanConfigRules& rules = {});
 

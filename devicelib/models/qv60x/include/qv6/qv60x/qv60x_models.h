@@ -77,7 +77,8 @@ class Qv600 : protected first::CommandsHolder, public ScannerDeviceTemplate {
   // image modules, so a new file has its sections in the table's order.
   int CommonMechIni(const char* file, bool save,
                     const std::function<void(plat::IniDocument&)>& modelSections = {});
-  void SetUpAssemblers();
+  // The scan-line assemblers' calibration and scan type, at InitDeviceFromFile.
+  virtual void SetUpAssemblers();
   int SideEnabled(bool aux, int side) const;
 
   std::array<CPICLoadScanLines, 2> loaders_;
@@ -93,7 +94,6 @@ class Qv605 : public Qv600 {
 
   explicit Qv605(ScannerInterface& transport);
 
-  int InitDeviceFromFile(const char* file, const char* section) override;
   int GetCfgData(int type, void* buffer, int length) override;
   int SetCfgData(int type, const void* data, int length) override;
   int SetImageType(int side) override;
@@ -108,12 +108,14 @@ class Qv605 : public Qv600 {
 
   std::span<const uint8_t> colourTable(int type) const;  // types 13 to 24
   const std::array<uint8_t, 6>& light() const { return light_; }
+  const CLoadScanLines& assembler(int side) const { return colourLoaders_[side != 0 ? 1 : 0]; }
 
  protected:
   int ReadSide(int side, const first::LineGeometry& geometry, int width) override;
   first::LineGeometry Lines(int width) const override;
   uint32_t ImageCap() const override { return first::kQv605ImageCap; }
   size_t SettingsLength() const override { return 32; }
+  void SetUpAssemblers() override;
 
  private:
   Qv605Commands& commands605() { return static_cast<Qv605Commands&>(*commandsObject); }

@@ -7,9 +7,11 @@
 // the QV605 one with the colour-table load.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 #include "transport/scanner_interface.h"
 
@@ -35,9 +37,22 @@ inline constexpr uint8_t kChecksum = 0xAC;
 inline constexpr uint8_t kUpdateAccessCode[4] = {'Q', 'V', '6', 'U'};
 inline constexpr uint32_t kFirmwareLoadAddress = 0xD0000;
 
+// One command block on the wire: the opcode, then four parameter bytes (multi-byte numbers big-endian),
+// then the payload of the commands that carry one in the same request.
+struct FirstSeriesCommand {
+  static constexpr size_t kLength = 5;
+  uint8_t opcode = 0;
+  std::array<uint8_t, 4> parameters{};
+
+  // Up to four parameter bytes; missing ones are 0.
+  FirstSeriesCommand(uint8_t op, std::initializer_list<uint8_t> bytes);
+  // The block's bytes with `payloadLength` bytes of payload behind it.
+  std::vector<uint8_t> Encode(const uint8_t* payload = nullptr, size_t payloadLength = 0) const;
+};
+
 class Qv6xxCommands {
  public:
-  static constexpr size_t kCommandLength = 5;
+  static constexpr size_t kCommandLength = FirstSeriesCommand::kLength;
   static constexpr size_t kIdentityReply = 256;
   static constexpr size_t kDownloadChunk = 4096;
   static constexpr uint32_t kBeforeChunkMs = 50;

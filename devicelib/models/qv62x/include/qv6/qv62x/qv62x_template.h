@@ -81,6 +81,8 @@ class ScannerQV62xDeviceTemplate : public DeviceModel {
   int ReadStatusBlock();
   int SendDeviceBlock(uint16_t type);
   int ReadDeviceBlock(uint16_t type, size_t length);
+  int LoadCfgFromIni(const char* file, const char* section);
+  int SaveCfgToIni(const char* file, const char* section);
   int SendChangedConfig();
   int TransferMechSections(int toDevice);
   int ReadMechImage();
