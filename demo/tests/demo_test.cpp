@@ -24,6 +24,7 @@
 #include "testkit/support/external_tool.h"
 #include "testkit/support/pnm.h"
 #include "testkit/support/scratch_dir.h"
+#include "ui/canvas.h"
 #include "ui/headless_backend.h"
 #ifdef ZC_HAVE_X11
 #include "testkit/support/xvfb_server.h"
@@ -31,6 +32,7 @@
 #endif
 #include "ui/window_system.h"
 #include "zarn/api_state.h"
+#include "zarn/api_boxes.h"
 #include "zarn/lifecycle.h"
 #include "zarn/optical_codeline.h"
 #include "zarn/params.h"
@@ -481,6 +483,56 @@ class DemoFakeTest : public DemoTest {
   plat::ModuleHandle module_ = nullptr;
   zarn::fake::FakeQv6Control* control_ = nullptr;
 };
+
+TEST_F(DemoFakeTest, TheApisAboutAndScannerInformationShowInTheProgram) {
+  Identify("Orvisca Scanner Qv630");
+  bool aboutShown = false;
+  DemoObserver o;
+  o.started = [&] {
+    hb_->AnswerBoxes({ui::IDOK});
+    EXPECT_EQ(zarn::ZARNDisplayScannerInfo(), 1);
+    hb_->Script([&] {
+      for (ui::HWND h : ws_->TopLevels()) {
+        if (ws_->GetWindowText(h) != "About Zarn API") continue;
+        aboutShown = true;
+        hb_->ClickControl(h, ui::IDOK);
+      }
+    });
+    EXPECT_EQ(zarn::ZARNDisplayAbout(), 1);
+    ws_->PostMessage(Windows().panel, ui::WM_COMMAND, IDC_EXIT);
+  };
+  SetDemoObserver(o);
+  EXPECT_EQ(WinMain(DemoResources(), nullptr, "", ui::SW_SHOW), 0);
+  EXPECT_TRUE(aboutShown);
+  const auto& boxes = hb_->Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "SCSI Information");
+  EXPECT_EQ(boxes[0].text,
+            "Host Adapter:  0\nSCSI ID           :  2\nVendor            :  VEK Corp\nProduct           :  "
+            "Orvisca Scanner \nRelease         :  1.00");
+}
+
+TEST_F(DemoTest, TheAboutBoxIsWideEnoughForTheSupportedScanners) {
+  int lineWidth = 0, textWidth = 0, okLeft = 0, okRight = 0, boxWidth = 0;
+  hb_->Script([&] {
+    for (ui::HWND h : ws_->TopLevels()) {
+      if (ws_->GetWindowText(h) != "About Ostrel Imaging Check Scanner Demonstration") continue;
+      const ui::HWND list = ws_->GetDlgItem(h, IDC_LINE5);
+      lineWidth = ws_->GetClientRect(list).Width();
+      textWidth = ui::SystemFont()->Measure(ws_->GetWindowText(list)).width;
+      const ui::Rect ok = ws_->GetWindowRect(ws_->GetDlgItem(h, IDC_OK));
+      okLeft = ok.left;
+      okRight = ok.right;
+      boxWidth = ws_->GetClientRect(h).Width();
+      hb_->ClickControl(h, IDC_OK);
+    }
+  });
+  EXPECT_EQ(ws_->DialogBox(DemoResources(), "LUMIVEXABOUT", nullptr, AboutDlgProc), 1);
+  ASSERT_GT(textWidth, 0);
+  EXPECT_GE(lineWidth, textWidth);
+  // The button stays in the middle of the wider box.
+  EXPECT_LE(std::abs((okLeft + okRight) - boxWidth), 4);
+}
 
 TEST_F(DemoFakeTest, SortOnAQv840SendsEveryEighthDocumentToPocketOne) {
   Identify("Orvisca Scanner Qv840");
