@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -512,26 +513,35 @@ TEST_F(DemoFakeTest, TheApisAboutAndScannerInformationShowInTheProgram) {
             "Orvisca Scanner \nRelease         :  1.00");
 }
 
-TEST_F(DemoTest, TheAboutBoxIsWideEnoughForTheSupportedScanners) {
-  int lineWidth = 0, textWidth = 0, okLeft = 0, okRight = 0, boxWidth = 0;
-  hb_->Script([&] {
-    for (ui::HWND h : ws_->TopLevels()) {
-      if (ws_->GetWindowText(h) != "About Ostrel Imaging Check Scanner Demonstration") continue;
-      const ui::HWND list = ws_->GetDlgItem(h, IDC_LINE5);
-      lineWidth = ws_->GetClientRect(list).Width();
-      textWidth = ui::SystemFont()->Measure(ws_->GetWindowText(list)).width;
-      const ui::Rect ok = ws_->GetWindowRect(ws_->GetDlgItem(h, IDC_OK));
-      okLeft = ok.left;
-      okRight = ok.right;
-      boxWidth = ws_->GetClientRect(h).Width();
-      hb_->ClickControl(h, IDC_OK);
-    }
-  });
-  EXPECT_EQ(ws_->DialogBox(DemoResources(), "LUMIVEXABOUT", nullptr, AboutDlgProc), 1);
-  ASSERT_GT(textWidth, 0);
-  EXPECT_GE(lineWidth, textWidth);
-  // The button stays in the middle of the wider box.
-  EXPECT_LE(std::abs((okLeft + okRight) - boxWidth), 4);
+TEST_F(DemoTest, InformationBoxesAreWideEnoughForTheirTexts) {
+  // The supported-scanner list of the About box, and a long INI path in the Paths box.
+  zarn::funcTableSetParamString(135, ("c:\\" + std::string(40, 'p') + "\\" + std::string(40, 'q') + "\\zarnscan.ini").c_str());
+  struct Case {
+    const char* name;
+    intptr_t (*proc)(ui::HWND, uint32_t, uintptr_t, intptr_t);
+  };
+  for (const Case& c : {Case{"About", AboutDlgProc}, Case{"Paths", PathsDlgProc}}) {
+    int widest = 0, narrowest = INT_MAX, okMiddle = 0, boxWidth = 0;
+    hb_->Script([&] {
+      for (ui::HWND h : ws_->TopLevels()) {
+        if (ws_->GetWindowText(h) != "About Ostrel Imaging Check Scanner Demonstration") continue;
+        for (int id = IDC_LINE1; id <= IDC_LINE5; ++id) {
+          const ui::HWND line = ws_->GetDlgItem(h, id);
+          widest = std::max(widest, ui::SystemFont()->Measure(ws_->GetWindowText(line)).width);
+          narrowest = std::min(narrowest, ws_->GetClientRect(line).Width());
+        }
+        const ui::Rect ok = ws_->GetWindowRect(ws_->GetDlgItem(h, IDC_OK));
+        okMiddle = ok.left + ok.right;
+        boxWidth = ws_->GetClientRect(h).Width();
+        hb_->ClickControl(h, IDC_OK);
+      }
+    });
+    EXPECT_EQ(ws_->DialogBox(DemoResources(), "LUMIVEXABOUT", nullptr, c.proc), 1) << c.name;
+    ASSERT_GT(widest, 0) << c.name;
+    EXPECT_GE(narrowest, widest) << c.name;
+    // The button stays in the middle of the box.
+    EXPECT_LE(std::abs(okMiddle - boxWidth), 4) << c.name;
+  }
 }
 
 TEST_F(DemoFakeTest, SortOnAQv840SendsEveryEighthDocumentToPocketOne) {
