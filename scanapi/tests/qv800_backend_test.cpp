@@ -543,6 +543,22 @@ TEST_F(Qv800Test, ScansGiveValidFilesAndRecordsWithTheDevicesCodeLines) {
   EXPECT_FALSE(Qv8State().scanFailed);
 }
 
+TEST_F(Qv800Test, TheFrontConversionTraceNamesTheHeaderItAdds) {
+  plat::ScopedClock clock(plat::ScopedClock::Virtual{0, true});
+  Started();
+  sim_->AddCheques(2, 5);
+  SetApiTraceLevel(2);
+  SetApiLogToFile(1);
+  char code[kScanCodeLineBuffer], frontSize[12], rearSize[12], length[12];
+  // Gray BMP files take the BMP header, black-and-white TIFF files the TIFF one.
+  ASSERT_EQ(ZARNScanGray(7, "f.bmp", frontSize, "b.bmp", rearSize, code, length, 3), 0);
+  ASSERT_EQ(ZARNScan(7, "f.tif", frontSize, "b.tif", rearSize, code, length), 0);
+  const std::string log = dir_.Read("zarnapi.log");
+  const size_t bmp = log.find("funcAddMemHeaderToBMP, iStatus = ");
+  ASSERT_NE(bmp, std::string::npos);
+  EXPECT_NE(log.find("funcAddMemHeaderToTIFF, iStatus = ", bmp), std::string::npos);
+}
+
 // The optical check of a black-and-white file the API writes reads the record it wrote, and only when it
 // was written.
 TEST_F(Qv800Test, OpticalCheckReadsTheWrittenFrontOnly) {
