@@ -515,7 +515,8 @@ TEST_F(DemoFakeTest, TheApisAboutAndScannerInformationShowInTheProgram) {
 
 TEST_F(DemoTest, InformationBoxesAreWideEnoughForTheirTexts) {
   // The supported-scanner list of the About box, and a long INI path in the Paths box.
-  zarn::funcTableSetParamString(135, ("c:\\" + std::string(40, 'p') + "\\" + std::string(40, 'q') + "\\zarnscan.ini").c_str());
+  const std::string ini = "c:\\" + std::string(40, 'p') + "\\" + std::string(40, 'q') + "\\zarnscan.ini";
+  zarn::funcTableSetParamString(135, ini.c_str());
   struct Case {
     const char* name;
     intptr_t (*proc)(ui::HWND, uint32_t, uintptr_t, intptr_t);

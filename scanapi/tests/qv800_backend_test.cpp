@@ -191,7 +191,8 @@ TEST_F(Qv800Test, AConfiguredPairThatAnswersIsStoredAndProbedAgain) {
   EXPECT_EQ(Api().scannerFamily, kFamilyQv800);
   // The configured pair, then its second probe after the pair is stored; no search.
   const std::vector<std::string> calls = sim_->CallLog();
-  const auto init = std::find_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("QVInit", 0) == 0; });
+  const auto init =
+      std::find_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("QVInit", 0) == 0; });
   EXPECT_EQ(std::vector<std::string>(calls.begin(), init),
             (std::vector<std::string>{"QVScsiIdGetInfo 0 2", "QVScsiIdGetInfo 0 2"}));
   const std::string log = dir_.Read("zarnapi.log");
@@ -302,8 +303,8 @@ TEST_F(Qv800Test, ScannerInfoShowsTheQv800sTextsInABox) {
   ASSERT_EQ(g_boxes.size(), 1u);
   EXPECT_EQ(g_boxes[0].first, "SCSI Information");
   EXPECT_EQ(g_boxes[0].second,
-            "Host Adapter:  0\nSCSI ID           :  4\nVendor            :  QRM Inc \nProduct           :  Scanner QV800"
-            "\nRelease         :  1.07");
+            "Host Adapter:  0\nSCSI ID           :  4\nVendor            :  QRM Inc \n"
+            "Product           :  Scanner QV800\nRelease         :  1.07");
   // A device that no longer answers says so in the same kind of box, and the call still gives 1.
   sim_->FailCall("QVScsiIdGetInfo", 0x104);
   EXPECT_EQ(ZARNDisplayScannerInfo(), 1);
