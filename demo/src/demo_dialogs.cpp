@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "demo/lumivex.h"
 #include "platform/paths.h"
+#include "ui/canvas.h"
 #include "ui/window_system.h"
 #include "zarn/lifecycle.h"
 #include "zarn/scan.h"
@@ -46,8 +48,37 @@ void AppendLine(const char* fileName, const std::string& line) {
   std::fclose(f);
 }
 
+// Widens the five lines, and the box with them, to the longest text as far as the screen allows; the
+// template's margins stay and the OK button stays in the middle.
+void FitLines(ui::HWND h) {
+  const auto font = ui::SystemFont();
+  int widest = 0;
+  for (int id = IDC_LINE1; id <= IDC_LINE5; ++id) {
+    widest = std::max(widest, font->Measure(Ws().GetDlgItemText(h, id, 4096)).width);
+  }
+  const ui::HWND first = Ws().GetDlgItem(h, IDC_LINE1);
+  if (first == nullptr) return;
+  const ui::Rect box = Ws().GetWindowRect(h);
+  const int grow = std::min(widest - Ws().GetClientRect(first).Width(), Ws().Display().width - box.Width());
+  if (grow <= 0) return;
+  for (int id = IDC_LINE1; id <= IDC_LINE5; ++id) {
+    const ui::HWND line = Ws().GetDlgItem(h, id);
+    ui::Rect r = Ws().GetWindowRect(line);
+    r.right += grow;
+    Ws().MoveWindow(line, r);
+  }
+  if (const ui::HWND ok = Ws().GetDlgItem(h, IDC_OK)) {
+    ui::Rect r = Ws().GetWindowRect(ok);
+    r.left += grow / 2;
+    r.right += grow / 2;
+    Ws().MoveWindow(ok, r);
+  }
+  Ws().MoveWindow(h, {box.left, box.top, box.right + grow, box.bottom});
+}
+
 void FillLines(ui::HWND h, const std::string (&lines)[5]) {
   for (int i = 0; i < 5; ++i) Ws().SetDlgItemText(h, IDC_LINE1 + i, lines[i]);
+  FitLines(h);
 }
 
 intptr_t BoxProc(ui::HWND h, uint32_t msg, uintptr_t wParam, void (*fill)(ui::HWND)) {

@@ -1,6 +1,7 @@
 // The demonstration's resources: its three dialogs, the menu and the accelerator table.
 #include "demo/lumivex.h"
 #include "ui/resources.h"
+#include "zarn/api_boxes.h"
 
 namespace demo {
 namespace {
@@ -70,6 +71,8 @@ ui::ResourceModule Module() {
   lines.push_back({ControlKind::Button, IDC_OK, "OK", {100, 72, 150, 88}, ui::BS_DEFPUSHBUTTON | ui::WS_TABSTOP});
   m.dialogs.push_back({"LUMIVEXABOUT", ui::WS_POPUP | ui::WS_CAPTION, {0, 0, 250, 100},
                        "About Ostrel Imaging Check Scanner Demonstration", lines});
+  // The API's own About dialog is looked up in the program's module.
+  m.dialogs.push_back(zarn::DisplayAboutTemplate());
   m.menus.push_back({"LUMIVEX",
                      {{"&Help",
                        {{CMD_SCANNERINFO, "&Scanner Info"},

@@ -11,6 +11,7 @@
 #include "imaging/image_windows.h"
 #include "platform/debug_output.h"
 #include "ui/window_system.h"
+#include "zarn/api_boxes.h"
 #include "zarn/lifecycle.h"
 #include "zarn/params.h"
 #include "zarn/qv600.h"
@@ -258,6 +259,8 @@ intptr_t ImageWndProc(ui::HWND h, uint32_t msg, uintptr_t wParam, intptr_t lPara
 }
 
 int WinMain(ui::HINSTANCE instance, ui::HINSTANCE previous, const char*, int show) {
+  zarn::hZarnInstance = instance;
+  zarn::ShowApiBoxesOnWindowSystem();
   ui::WindowSystem& ws = Ws();
   g_windows.instance = instance;
   if (previous == nullptr) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,7 @@
 #include "testkit/support/external_tool.h"
 #include "testkit/support/pnm.h"
 #include "testkit/support/scratch_dir.h"
+#include "ui/canvas.h"
 #include "ui/headless_backend.h"
 #ifdef ZC_HAVE_X11
 #include "testkit/support/xvfb_server.h"
@@ -31,6 +33,7 @@
 #endif
 #include "ui/window_system.h"
 #include "zarn/api_state.h"
+#include "zarn/api_boxes.h"
 #include "zarn/lifecycle.h"
 #include "zarn/optical_codeline.h"
 #include "zarn/params.h"
@@ -482,6 +485,66 @@ class DemoFakeTest : public DemoTest {
   zarn::fake::FakeQv6Control* control_ = nullptr;
 };
 
+TEST_F(DemoFakeTest, TheApisAboutAndScannerInformationShowInTheProgram) {
+  Identify("Orvisca Scanner Qv630");
+  bool aboutShown = false;
+  DemoObserver o;
+  o.started = [&] {
+    hb_->AnswerBoxes({ui::IDOK});
+    EXPECT_EQ(zarn::ZARNDisplayScannerInfo(), 1);
+    hb_->Script([&] {
+      for (ui::HWND h : ws_->TopLevels()) {
+        if (ws_->GetWindowText(h) != "About Zarn API") continue;
+        aboutShown = true;
+        hb_->ClickControl(h, ui::IDOK);
+      }
+    });
+    EXPECT_EQ(zarn::ZARNDisplayAbout(), 1);
+    ws_->PostMessage(Windows().panel, ui::WM_COMMAND, IDC_EXIT);
+  };
+  SetDemoObserver(o);
+  EXPECT_EQ(WinMain(DemoResources(), nullptr, "", ui::SW_SHOW), 0);
+  EXPECT_TRUE(aboutShown);
+  const auto& boxes = hb_->Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "SCSI Information");
+  EXPECT_EQ(boxes[0].text,
+            "Host Adapter:  0\nSCSI ID           :  2\nVendor            :  VEK Corp\nProduct           :  "
+            "Orvisca Scanner \nRelease         :  1.00");
+}
+
+TEST_F(DemoTest, InformationBoxesAreWideEnoughForTheirTexts) {
+  // The supported-scanner list of the About box, and a long INI path in the Paths box.
+  const std::string ini = "c:\\" + std::string(40, 'p') + "\\" + std::string(40, 'q') + "\\zarnscan.ini";
+  zarn::funcTableSetParamString(135, ini.c_str());
+  struct Case {
+    const char* name;
+    intptr_t (*proc)(ui::HWND, uint32_t, uintptr_t, intptr_t);
+  };
+  for (const Case& c : {Case{"About", AboutDlgProc}, Case{"Paths", PathsDlgProc}}) {
+    int widest = 0, narrowest = INT_MAX, okMiddle = 0, boxWidth = 0;
+    hb_->Script([&] {
+      for (ui::HWND h : ws_->TopLevels()) {
+        if (ws_->GetWindowText(h) != "About Ostrel Imaging Check Scanner Demonstration") continue;
+        for (int id = IDC_LINE1; id <= IDC_LINE5; ++id) {
+          const ui::HWND line = ws_->GetDlgItem(h, id);
+          widest = std::max(widest, ui::SystemFont()->Measure(ws_->GetWindowText(line)).width);
+          narrowest = std::min(narrowest, ws_->GetClientRect(line).Width());
+        }
+        const ui::Rect ok = ws_->GetWindowRect(ws_->GetDlgItem(h, IDC_OK));
+        okMiddle = ok.left + ok.right;
+        boxWidth = ws_->GetClientRect(h).Width();
+        hb_->ClickControl(h, IDC_OK);
+      }
+    });
+    EXPECT_EQ(ws_->DialogBox(DemoResources(), "LUMIVEXABOUT", nullptr, c.proc), 1) << c.name;
+    ASSERT_GT(widest, 0) << c.name;
+    EXPECT_GE(narrowest, widest) << c.name;
+    // The button stays in the middle of the box.
+    EXPECT_LE(std::abs(okMiddle - boxWidth), 4) << c.name;
+  }
+}
+
 TEST_F(DemoFakeTest, SortOnAQv840SendsEveryEighthDocumentToPocketOne) {
   Identify("Orvisca Scanner Qv840");
   Queue(16);
@@ -491,11 +554,13 @@ TEST_F(DemoFakeTest, SortOnAQv840SendsEveryEighthDocumentToPocketOne) {
   for (const std::string& c : control_->CallLog()) {
     if (c.rfind("QV6SetDestinationPocket", 0) == 0) pockets.push_back(c.substr(c.find(',') + 1));
   }
-  ASSERT_EQ(pockets.size(), 16u);
-  for (size_t i = 0; i < pockets.size(); ++i) {
+  // One per document, then the exit's return to the first pocket.
+  ASSERT_EQ(pockets.size(), 17u);
+  for (size_t i = 0; i < 16; ++i) {
     const int number = static_cast<int>(i) + 1;
     EXPECT_EQ(pockets[i], number % 8 == 7 ? "1)" : "0)") << number;
   }
+  EXPECT_EQ(pockets[16], "0)");
 }
 
 TEST_F(DemoFakeTest, ImageTypesChooseTheScanCallAndTheNames) {

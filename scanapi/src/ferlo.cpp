@@ -12,6 +12,7 @@
 #include "zarn/lifecycle.h"
 #include "zarn/params.h"
 #include "zarn/record_file.h"
+#include "zarn/scanner_info.h"
 #include "zarn/statistics.h"
 #include "zarn/status.h"
 #include "zarn/trace.h"
@@ -27,7 +28,22 @@ plat::ModuleHandle g_module = nullptr;
 void* g_entries[kFerloEntryPoints] = {};
 FerloInterface* g_interface = nullptr;
 bool g_active = false;
-StatisticsDevice g_scannerDevice;
+// The scanner as the API's own calls report it: the serial number with the lifetime document count, and
+// the identity texts without boxes, on either scanner line.
+class ApiScanner final : public StatisticsDevice {
+ public:
+  int Serial(int, std::string& serial, int& documents, int& minutes) override {
+    char buf[kSerialRoom] = {};
+    int32_t count = 0, time = 0;
+    const int r = ZARNGetScannerSerialNumber(buf, &count, &time);
+    serial = buf;
+    documents = count;
+    minutes = time;
+    return r < 0 ? r : 0;
+  }
+};
+
+ApiScanner g_scannerDevice;
 StatisticsDevice* g_device = nullptr;
 
 StatisticsDevice& Device() { return g_device != nullptr ? *g_device : g_scannerDevice; }

@@ -72,6 +72,80 @@ TEST_F(Qv600Test, ExitClosesAfterClearingEventsAndLogsExitAtLevelZero) {
   EXPECT_NE(dir_.Read("zarnapi.log").find("EXIT"), std::string::npos);
 }
 
+TEST_F(Qv600Test, ExitSendsAQv840SortingFromItsInputToTheFirstPocket) {
+  struct Case {
+    const char* name;
+    const char* model;
+    int sorter;
+    int input;
+    bool pocket;
+  };
+  for (const Case& c : {Case{"Qv840SorterAndInput", "Orvisca Scanner Qv840", 1, 1, true},
+                        Case{"Qv840NoInput", "Orvisca Scanner Qv840", 1, 0, false},
+                        Case{"Qv840NoSorter", "Orvisca Scanner Qv840", 0, 1, false},
+                        Case{"Qv630SorterAndInput", "Orvisca Scanner Qv630", 1, 1, false}}) {
+    control_->SetIdentity(Identity({"VEK Corporation", c.model, "", "1.00", "AB12100001", "1", "2", "OK"}));
+    ASSERT_EQ(ZARNInit(), 1) << c.name;
+    funcTableSetParam(32, c.sorter);
+    funcTableSetParam(49, c.input);
+    SetApiTraceLevel(1);
+    SetApiLogToFile(1);
+    control_->ClearCallLog();
+    ASSERT_EQ(ZARNExit(), 1) << c.name;
+    const std::vector<std::string> pockets = Calls("QV6SetDestinationPocket");
+    const std::string log = dir_.Read("zarnapi.log");
+    if (c.pocket) {
+      ASSERT_EQ(pockets.size(), 1u) << c.name;
+      EXPECT_NE(pockets[0].find(",0)"), std::string::npos) << pockets[0];
+      const size_t before = log.find("Before VEKSetPocket");
+      ASSERT_NE(before, std::string::npos) << c.name;
+      EXPECT_LT(before, log.find("after VEKSetPocket")) << c.name;
+      EXPECT_LT(log.find("after VEKSetPocket"), log.find("before funcQV600Disable()")) << c.name;
+    } else {
+      EXPECT_TRUE(pockets.empty()) << c.name;
+      EXPECT_EQ(log.find("VEKSetPocket"), std::string::npos) << c.name;
+    }
+    SetApiTraceLevel(0);
+    SetApiLogToFile(0);
+    dir_.Write("zarnapi.log", "");
+    ResetAll();
+    ResetBackend();
+    funcTableSetParamString(135, "NOINI");
+    funcTableSetParamString(158, "200");
+  }
+}
+
+std::vector<std::pair<std::string, std::string>> g_boxes;
+void RecordBox(const char* caption, const char* text) { g_boxes.emplace_back(caption, text); }
+
+TEST_F(Qv600Test, ScannerInfoShowsItsTextsInABoxOnlyWhenAsked) {
+  ASSERT_EQ(ZARNInit(), 1);
+  g_boxes.clear();
+  SetInfoBoxHook(&RecordBox);
+  unsigned char adapter = 9, target = 9;
+  char vendor[32], product[32], release[32];
+  EXPECT_EQ(QV600GetScannerInfo(&adapter, &target, vendor, sizeof vendor, product, sizeof product, release,
+                                sizeof release, 0),
+            kFamilyQv600);
+  EXPECT_TRUE(g_boxes.empty());
+  EXPECT_EQ(QV600GetScannerInfo(&adapter, &target, vendor, sizeof vendor, product, sizeof product, release,
+                                sizeof release, 1),
+            kFamilyQv600);
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0].first, "SCSI Information");
+  EXPECT_EQ(g_boxes[0].second,
+            "Host Adapter:  0\nSCSI ID           :  2\nVendor            :  VEK Corporation\nProduct           :  "
+            "Orvisca Scanner Qv630\nRelease         :  1.00");
+  // The API's call shows the texts cut to its buffers.
+  EXPECT_EQ(ZARNDisplayScannerInfo(), 1);
+  ASSERT_EQ(g_boxes.size(), 2u);
+  EXPECT_EQ(g_boxes[1].second,
+            "Host Adapter:  0\nSCSI ID           :  2\nVendor            :  VEK Corp\nProduct           :  "
+            "Orvisca Scanner \nRelease         :  1.00");
+  SetInfoBoxHook(nullptr);
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
 TEST_F(Qv600Test, ScannerNeverOnLineGivesMissingAfterTheWaitClosedOnlyWhenItsStatusFails) {
   control_->SetConnectDelay(-1);
   plat::ScopedClock clock(plat::ScopedClock::Virtual{0, true});

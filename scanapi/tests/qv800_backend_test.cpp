@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "zarn/lifecycle.h"
 #include "zarn/qv800.h"
 #include "zarn/scan.h"
+#include "zarn/statistics.h"
 #include "zarn/status.h"
 
 namespace zarn {
@@ -178,6 +180,137 @@ TEST_F(Qv800Test, TheSearchKeepsAnOtherScsiScannerWhenNothingBetterAnswers) {
   EXPECT_EQ(Api().scannerFamily, 3);
   EXPECT_EQ(funcTableGetParam(103), 0);
   EXPECT_EQ(funcTableGetParam(102), 1);
+}
+
+TEST_F(Qv800Test, AConfiguredPairThatAnswersIsStoredAndProbedAgain) {
+  sim_->ClearBus();
+  sim_->SetDevice(0, 2, "QRM Inc ", "Scanner QV800", "1.07");
+  SetApiTraceLevel(2);
+  SetApiLogToFile(1);
+  ASSERT_EQ(ZARNInit(), 1);
+  EXPECT_EQ(Api().scannerFamily, kFamilyQv800);
+  // The configured pair, then its second probe after the pair is stored; no search.
+  const std::vector<std::string> calls = sim_->CallLog();
+  const auto init =
+      std::find_if(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("QVInit", 0) == 0; });
+  EXPECT_EQ(std::vector<std::string>(calls.begin(), init),
+            (std::vector<std::string>{"QVScsiIdGetInfo 0 2", "QVScsiIdGetInfo 0 2"}));
+  const std::string log = dir_.Read("zarnapi.log");
+  EXPECT_EQ(log.find("UnknownScanner Type"), std::string::npos);
+  const size_t stored = log.find("Before funcZARNSetAdapterTarget");
+  ASSERT_NE(stored, std::string::npos);
+  EXPECT_NE(log.find("After funcGetSCSIInfo\r\n", stored), std::string::npos);
+}
+
+// ---- Statistics and the scanner-manager client on the QV800 line --------------------------------------------
+
+class Qv800StatisticsTest : public Qv800Test {
+ protected:
+  void SetUp() override {
+    Qv800Test::SetUp();
+    std::filesystem::create_directories(dir_.Path() + "/stats");
+    dir_.Write("zarnscan.ini", "[SCANNER]\nType=400\n[ACQ. SETUP]\nStatistics=1\nStatistics File=" + dir_.Path() +
+                                   "/stats\nRemote Monitor Log=1\n");
+    funcTableSetParamString(135, (dir_.Path() + "/zarnscan.ini").c_str());
+    funcTableSetParamString(158, "");
+  }
+  std::string StatsFile() const { return dir_.Path() + "/stats/QV8SIM00042.VEK"; }
+  std::vector<uint8_t> Stats() const {
+    std::ifstream f(StatsFile(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+  }
+};
+
+TEST_F(Qv800StatisticsTest, StartWritesTheScannersFileInTheConfiguredFolderAndItsStartRecord) {
+  ASSERT_EQ(ZARNInit(), 1);
+  EXPECT_EQ(funcTableGetParam(134), 1);
+  const std::vector<uint8_t> file = Stats();
+  ASSERT_EQ(file.size(), static_cast<size_t>(kStatBlockSize));
+  const StatHeader h = DecodeStatHeader(file.data());
+  EXPECT_STREQ(h.serialNumber, "QV8SIM00042");
+  EXPECT_EQ(h.scannerType, kFamilyQv800);
+  EXPECT_STREQ(h.vendor, "QRM Inc ");
+  EXPECT_STREQ(h.product, "Scanner QV800");
+  EXPECT_STREQ(h.release, "1.07");
+  // The QV800 line keeps no counters in the file.
+  EXPECT_EQ(h.documentNumber, 0);
+  EXPECT_EQ(h.runTime, 0);
+  EXPECT_FALSE(std::filesystem::exists(VariantDir("full") + "/QV8SIM00042.VEK"));
+
+  // The record file's start line: serial, ..., firmware text and the lifetime document count.
+  const std::string records = dir_.Read("zarnapi.txt");
+  ASSERT_EQ(records.rfind("IQV8SIM00042|", 0), 0u) << records;
+  EXPECT_NE(records.find("|1.07|567|\r\n"), std::string::npos) << records;
+}
+
+TEST_F(Qv800StatisticsTest, AScannerGoneBeforeTheEndStillEndsTheRunAndTheApi) {
+  ASSERT_EQ(ZARNInit(), 1);
+  sim_->FailCall("QVReadSN", 5);
+  EXPECT_EQ(ZARNExit(), 1);
+  EXPECT_FALSE(Api().zarnInitialised);
+  EXPECT_FALSE(Qv8DeviceBound());
+  const std::vector<uint8_t> file = Stats();
+  ASSERT_EQ(file.size(), static_cast<size_t>(kStatBlockSize));
+  const StatRecord run = DecodeStatRecord(file.data() + kStatHeaderSize + kStatRecordSize);
+  EXPECT_NE(run.initTime[0], '\0');
+  EXPECT_NE(run.exitTime[0], '\0');
+}
+
+// ---- The second search --------------------------------------------------------------------------------------
+
+TEST_F(Qv800Test, FindScsiScannerProbesTheGivenPairAndKeepsItsIdentity) {
+  ASSERT_EQ(funcLoadQV8DLL(400, VariantDir("full").c_str()), 1);
+  funcTableSetParam(101, 4);
+  uint8_t adapter = 0, target = 4;
+  EXPECT_EQ(funcFindSCSIScanner(0, &adapter, &target), kFamilyQv800);
+  EXPECT_EQ(Api().scannerFamily, kFamilyQv800);
+  const ScsiIdentity& id = FoundScsiScanner();
+  EXPECT_EQ(id.family, kFamilyQv800);
+  EXPECT_EQ(id.target, 4);
+  EXPECT_EQ(std::string(id.vendor, sizeof id.vendor), "QRM Inc ");
+  EXPECT_EQ(std::string(id.product, strnlen(id.product, sizeof id.product)), "Scanner QV800");
+
+  struct Case {
+    uint8_t adapter, target;
+  };
+  // Nothing there, a target beyond 7, an adapter beyond parameter 101: no family, nothing written back.
+  for (const Case c : {Case{0, 3}, Case{0, 8}, Case{4, 4}}) {
+    adapter = c.adapter;
+    target = c.target;
+    EXPECT_EQ(funcFindSCSIScanner(0, &adapter, &target), kScannerMissing);
+    EXPECT_LT(Api().scannerFamily, 0);
+    EXPECT_EQ(adapter, c.adapter);
+    EXPECT_EQ(target, c.target);
+  }
+  sim_->FailCall("QVScsiIdGetInfo", 0x104);
+  adapter = 0;
+  target = 4;
+  EXPECT_LT(funcFindSCSIScanner(0, &adapter, &target), 0);
+  funcUnLoadQV8DLL(3);
+}
+
+// ---- Information box ------------------------------------------------------------------------------------------
+
+std::vector<std::pair<std::string, std::string>> g_boxes;
+void RecordBox(const char* caption, const char* text) { g_boxes.emplace_back(caption, text); }
+
+TEST_F(Qv800Test, ScannerInfoShowsTheQv800sTextsInABox) {
+  EXPECT_EQ(ZARNDisplayScannerInfo(), kInitScannerError);
+  Started();
+  g_boxes.clear();
+  SetInfoBoxHook(&RecordBox);
+  EXPECT_EQ(ZARNDisplayScannerInfo(), 1);
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0].first, "SCSI Information");
+  EXPECT_EQ(g_boxes[0].second,
+            "Host Adapter:  0\nSCSI ID           :  4\nVendor            :  QRM Inc \n"
+            "Product           :  Scanner QV800\nRelease         :  1.07");
+  // A device that no longer answers says so in the same kind of box, and the call still gives 1.
+  sim_->FailCall("QVScsiIdGetInfo", 0x104);
+  EXPECT_EQ(ZARNDisplayScannerInfo(), 1);
+  ASSERT_EQ(g_boxes.size(), 2u);
+  EXPECT_EQ(g_boxes[1].second, "Unable to initialize Scanner\n at Adapter = 0, Target = 4");
+  SetInfoBoxHook(nullptr);
 }
 
 struct IdCase {
@@ -409,6 +542,22 @@ TEST_F(Qv800Test, ScansGiveValidFilesAndRecordsWithTheDevicesCodeLines) {
   EXPECT_EQ(ZARNScanMemory(7, front, &fs, rear, &rs, code, &len), kFeederEmpty);
   EXPECT_EQ(Count("QVScanDocToMem"), 0);
   EXPECT_FALSE(Qv8State().scanFailed);
+}
+
+TEST_F(Qv800Test, TheFrontConversionTraceNamesTheHeaderItAdds) {
+  plat::ScopedClock clock(plat::ScopedClock::Virtual{0, true});
+  Started();
+  sim_->AddCheques(2, 5);
+  SetApiTraceLevel(2);
+  SetApiLogToFile(1);
+  char code[kScanCodeLineBuffer], frontSize[12], rearSize[12], length[12];
+  // Gray BMP files take the BMP header, black-and-white TIFF files the TIFF one.
+  ASSERT_EQ(ZARNScanGray(7, "f.bmp", frontSize, "b.bmp", rearSize, code, length, 3), 0);
+  ASSERT_EQ(ZARNScan(7, "f.tif", frontSize, "b.tif", rearSize, code, length), 0);
+  const std::string log = dir_.Read("zarnapi.log");
+  const size_t bmp = log.find("funcAddMemHeaderToBMP, iStatus = ");
+  ASSERT_NE(bmp, std::string::npos);
+  EXPECT_NE(log.find("funcAddMemHeaderToTIFF, iStatus = ", bmp), std::string::npos);
 }
 
 // The optical check of a black-and-white file the API writes reads the record it wrote, and only when it

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -25,10 +26,11 @@ class FakeDevice : public StatisticsDevice {
   int Serial(int, std::string& serial, int& documents, int& minutes) override {
     if (fail) return -1;
     serial = this->serial;
-    documents = 77;
+    documents = this->documents;
     minutes = 12;
     return 0;
   }
+  int documents = 77;
   int Info(std::string& v, std::string& p, std::string& r) override {
     v = vendor;
     p = "QV630";
@@ -42,8 +44,10 @@ class FakeDevice : public StatisticsDevice {
     ++tick;
     return buf;
   }
+  std::string ConfiguredFolder() override { return configured; }
   std::string serial = "SN1234";
   std::string vendor = "Vendor";
+  std::string configured;
   bool fail = false;
   int tick = 0;
 };
@@ -354,6 +358,59 @@ TEST_F(StatisticsTest, SerialBecomesASafeFileName) {
   StatisticsFile stats(&device_);
   ASSERT_EQ(stats.Init(kFamilyQv600), 0);
   EXPECT_EQ(ReadAll(dir_.Path() + "/.._" + std::string(64, 'z') + ".VEK").size(), 7987u);
+}
+
+TEST_F(StatisticsTest, TheConfiguredFolderHoldsTheFileForInitAndSave) {
+  struct Case {
+    const char* name;
+    const char* folder;  // under the scratch folder; empty: none configured
+    bool made;
+    const char* expected;  // where the file ends up
+  };
+  for (const Case& c : {Case{"Configured", "stats", true, "stats/SN1234.VEK"},
+                        Case{"ConfiguredWithSeparator", "stats\\", true, "stats/SN1234.VEK"},
+                        Case{"MissingFolderFallsBack", "none", false, "SN1234.VEK"},
+                        Case{"NoneConfigured", "", false, "SN1234.VEK"}}) {
+    std::filesystem::remove_all(dir_.Path() + "/stats");
+    std::filesystem::remove(dir_.Path() + "/SN1234.VEK");
+    if (c.made) std::filesystem::create_directories(dir_.Path() + "/stats");
+    device_.configured = c.folder[0] != '\0' ? dir_.Path() + "/" + c.folder : "";
+    StatisticsFile stats(&device_);
+    ASSERT_EQ(stats.Init(kFamilyQv600), 0) << c.name;
+    stats.Image(8);
+    ASSERT_EQ(stats.Save(kFamilyQv600), 0) << c.name;
+    const std::vector<uint8_t> file = ReadAll(dir_.Path() + "/" + c.expected);
+    ASSERT_EQ(file.size(), static_cast<size_t>(kStatBlockSize)) << c.name;
+    EXPECT_EQ(DecodeStatRecord(file.data() + kStatHeaderSize + kStatRecordSize).gray8Images, 1) << c.name;
+    EXPECT_EQ(std::filesystem::exists(dir_.Path() + "/SN1234.VEK"), std::string(c.expected) == "SN1234.VEK")
+        << c.name;
+  }
+}
+
+TEST_F(StatisticsTest, SaveKeepsTheStartsSerialWhenTheScannerNoLongerAnswers) {
+  StatisticsFile stats(&device_);
+  ASSERT_EQ(stats.Init(kFamilyQv600), 0);
+  stats.Image(1);
+  device_.fail = true;
+  ASSERT_EQ(stats.Save(kFamilyQv600), 0);
+  const std::vector<uint8_t> file = ReadAll(File());
+  ASSERT_EQ(file.size(), static_cast<size_t>(kStatBlockSize));
+  EXPECT_EQ(DecodeStatHeader(file.data()).documentNumber, 77);
+  EXPECT_EQ(DecodeStatRecord(file.data() + kStatHeaderSize + kStatRecordSize).gray1Images, 1);
+}
+
+TEST_F(StatisticsTest, SaveTakesTheCountersOfTheSameScannerOnly) {
+  for (const bool same : {true, false}) {
+    std::filesystem::remove(File());
+    device_.serial = "SN1234";
+    device_.documents = 77;
+    StatisticsFile stats(&device_);
+    ASSERT_EQ(stats.Init(kFamilyQv600), 0);
+    device_.documents = 90;
+    if (!same) device_.serial = "OTHER";
+    ASSERT_EQ(stats.Save(kFamilyQv600), 0);
+    EXPECT_EQ(DecodeStatHeader(ReadAll(File()).data()).documentNumber, same ? 90 : 77);
+  }
 }
 
 TEST_F(StatisticsTest, FailuresGiveTheirCodes) {

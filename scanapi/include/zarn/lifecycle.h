@@ -60,15 +60,28 @@ int ZarnStatus();
 int ZARNSetParamString(int id, const char* text);
 char* ZARNGetParamString(int id);
 int funcZARNSetAdapterTarget(const char* iniPath, int adapter, int target);
-int ZARNDisplayAbout();
 int ZARNDisplayScannerInfo();
 int ZARNSetFlag(int value);
 int funcGetApiVersion();
 int funcGetApiDate(char* buffer, int size);
 int funcGetSupportedScanners();
 int funcReadScannerConfig(const char* iniPath, const char* cfgPath, int* family, int* adapter, int* target);
+int funcReadScannerConfigDefault();
 
-// Headless stand-ins for the About and information boxes: a front end installs what shows them.
+// A QV800 search by SCSI adapter and target of its own (start-up does not use it): the family found, with
+// the pair written back, or a negative code. The identity of the pair found is kept.
+struct ScsiIdentity {
+  int16_t family = 0;
+  uint8_t adapter = 0;
+  uint8_t target = 0;
+  char vendor[8] = {};  // the inquiry's fields as they are, without NULs
+  char product[16] = {};
+  char revision[6] = {};
+};
+int funcFindSCSIScanner(int unused, uint8_t* adapter, uint8_t* target);
+const ScsiIdentity& FoundScsiScanner();
+
+// The information boxes ("SCSI Information") go to the box a front end installs; none is shown until then.
 using InfoBoxHook = void (*)(const char* caption, const char* text);
 void SetInfoBoxHook(InfoBoxHook hook);
 void ShowInfoBox(const char* caption, const char* text);

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "zarn/analysis.h"
+#include "zarn/scanner_info.h"
 
 namespace zarn {
 
@@ -66,19 +67,5 @@ int funcClearDocument(int mode, int flag);
 int QV800SetPocket(int pocket);
 // Print set-up: 34 a text, 35 a BMP file, 60 an ink-jet text.
 int funcQV800SetPrint(int kind, int value, const char* text);
-
-// Scanner information into the caller's buffers of 9 (vendor), 17 (product) and 7 (release) bytes: the
-// family, or a negative code.
-inline constexpr size_t kVendorRoom = 9;
-inline constexpr size_t kProductRoom = 17;
-inline constexpr size_t kReleaseRoom = 7;
-int ZARNGetScannerInfo(unsigned char* adapter, unsigned char* target, char* vendor, char* product, char* release,
-                       int show);
-// The same into buffers of the given sizes, for callers that need the whole model text.
-int GetScannerInfoTexts(unsigned char* adapter, unsigned char* target, char* vendor, size_t vendorSize,
-                        char* product, size_t productSize, char* release, size_t releaseSize, int show);
-// The serial number (a buffer of at least 68 bytes), the document count and the running time.
-inline constexpr size_t kSerialRoom = 68;
-int ZARNGetScannerSerialNumber(char* serial, int32_t* documents, int32_t* minutes);
 
 }  // namespace zarn

@@ -69,6 +69,8 @@ class StatisticsDevice {
   virtual std::string Now();
   // The folder for the file, as a Windows path ("\" when it cannot be read).
   virtual std::string Folder();
+  // The folder the API INI file names for the file (empty: none); tried before Folder().
+  virtual std::string ConfiguredFolder();
 };
 
 // The file name for a serial number: cut to 67 characters, separators, ':' and control characters as '_'.
@@ -94,6 +96,9 @@ class StatisticsFile final : public ScannerStatistics {
   StatRecord spare_;
   StatRecord run_;
   std::string path_;
+  std::string serial_;  // the serial number and counters read at the start
+  int documents_ = 0;
+  int minutes_ = 0;
   bool started_ = false;
   bool saved_ = false;
 };

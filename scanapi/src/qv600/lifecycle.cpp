@@ -19,7 +19,9 @@
 #include "zarn/ini_config.h"
 #include "zarn/params.h"
 #include "zarn/qv600.h"
+#include "zarn/qv600_services.h"
 #include "zarn/qv800.h"
+#include "zarn/scanner_info.h"
 #include "zarn/status.h"
 #include "zarn/trace.h"
 
@@ -58,6 +60,7 @@ std::atomic<ScannerManager*> g_manager{nullptr};
 std::atomic<InfoBoxHook> g_infoBox{nullptr};
 std::atomic<MessageBeepHook> g_beep{nullptr};
 bool g_zarnFlag = false;
+ScsiIdentity g_foundScsi;
 std::string g_dllPath;
 
 std::string StringParam(int id) {
@@ -261,6 +264,51 @@ int funcReadScannerConfig(const char* iniPath, const char* cfgPath, int* family,
   return adapters;
 }
 
+int funcReadScannerConfigDefault() {
+  int family = 0, adapter = 0, target = 0;
+  return funcReadScannerConfig(nullptr, nullptr, &family, &adapter, &target);
+}
+
+int funcFindSCSIScanner(int, uint8_t* adapter, uint8_t* target) {
+  ApiState& api = Api();
+  api.scannerFamily = kScannerMissing;
+  const int adapters = funcTableGetParam(101);
+  uint8_t a = adapter != nullptr ? *adapter : 0;
+  uint8_t t = target != nullptr ? *target : 0;
+  if (t < 8 && a < adapters) api.scannerFamily = Qv800().GetScsiInfo(a, t);
+  // The bus walk is kept for a family of exactly -1, which the probes above never give.
+  if (api.scannerFamily == -1) {
+    for (int next = 0; next < adapters && next < 256; ++next) {
+      for (int probe = 0; probe < 8; ++probe) {
+        a = static_cast<uint8_t>(next);
+        t = static_cast<uint8_t>(probe);
+        api.scannerFamily = Qv800().GetScsiInfo(a, t);
+      }
+      if (api.scannerFamily != -1) break;
+    }
+  }
+  if (api.scannerFamily < 0) return kScannerMissing;
+  uint8_t inquiry[kQv8InquirySize + 8] = {};
+  inquiry[0] = a;
+  inquiry[1] = t;
+  if (const int32_t r = qv8::QVScsiIdGetInfo(inquiry); r != 0) {
+    return r == kQv8NotBound ? kQv800NotInitialised : funcConvertStatus(r);
+  }
+  if (adapter != nullptr) *adapter = a;
+  if (target != nullptr) *target = t;
+  ScsiIdentity& found = g_foundScsi;
+  found = ScsiIdentity{};
+  found.family = static_cast<int16_t>(api.scannerFamily);
+  found.adapter = a;
+  found.target = t;
+  std::memcpy(found.vendor, inquiry + kQv8VendorOffset, sizeof found.vendor);
+  std::memcpy(found.product, inquiry + kQv8ProductOffset, sizeof found.product);
+  std::memcpy(found.revision, inquiry + kQv8ReleaseOffset, sizeof found.revision);
+  return api.scannerFamily;
+}
+
+const ScsiIdentity& FoundScsiScanner() { return g_foundScsi; }
+
 int ZARNInit() {
   TraceAt(1, "ZARNInit Version %d", kApiVersion);
   ApiState& api = Api();
@@ -312,11 +360,11 @@ int ZARNInit() {
           }
         }
       }
-      TraceAt(2, "Before funcZARNSetAdapterTarget");
-      funcZARNSetAdapterTarget(api.zarnIniPath.c_str(), adapter, target);
-      api.scannerFamily = Qv800().GetScsiInfo(adapter, target);
-      TraceAt(2, "After funcGetSCSIInfo");
     }
+    TraceAt(2, "Before funcZARNSetAdapterTarget");
+    funcZARNSetAdapterTarget(api.zarnIniPath.c_str(), adapter, target);
+    api.scannerFamily = Qv800().GetScsiInfo(adapter, target);
+    TraceAt(2, "After funcGetSCSIInfo");
   }
   TraceAt(1, "Mid iScannerType %d", api.scannerFamily);
 
@@ -358,6 +406,12 @@ int ZARNExit() {
   TraceAt(1, "ZARNExit Called");
   ApiState& api = Api();
   if (!api.zarnInitialised) return kInitScannerError;
+  // A QV840 sorting from its input pocket is left set to the first pocket.
+  if (api.scannerModel == 440 && funcTableGetParam(32) == 1 && funcTableGetParam(49) == 1) {
+    TraceAt(1, "Before VEKSetPocket");
+    VEKSetPocket(0);
+    TraceAt(1, "after VEKSetPocket");
+  }
   TraceAt(1, "before funcQV600Disable()");
   TraceAt(1, "before VEKScanReleaseMemory");
   VEKScanReleaseMemory();
@@ -411,26 +465,13 @@ int funcZARNSetAdapterTarget(const char*, int adapter, int target) {
   return 0;
 }
 
-int ZARNDisplayAbout() {
-  ShowInfoBox("DisplayAbout", "");
-  return 1;
-}
-
 int ZARNDisplayScannerInfo() {
   if (!Api().zarnInitialised) return kInitScannerError;
   unsigned char adapter = static_cast<unsigned char>(ZARNGetParam(103));
   unsigned char target = static_cast<unsigned char>(ZARNGetParam(102));
   char vendor[9] = {}, product[17] = {}, release[7] = {};
-  if (IsQv600Line(Api().scannerFamily)) {
-    QV600GetScannerInfo(&adapter, &target, vendor, sizeof vendor, product, sizeof product, release,
-                        sizeof release, 1);
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "Host Adapter:  %d\nSCSI ID           :  %d\nVendor            :  %s\nProduct           :  "
-                  "%s\nRelease         :  %s",
-                  adapter, target, vendor, product, release);
-    ShowInfoBox("SCSI Information", text);
-  }
+  // Each line shows its own box, the failures included.
+  ZARNGetScannerInfo(&adapter, &target, vendor, product, release, 1);
   return 1;
 }
 
@@ -451,6 +492,7 @@ int funcGetSupportedScanners() { return kSupportedScanners; }
 
 void ResetLifecycleForTests() {
   g_zarnFlag = false;
+  g_foundScsi = ScsiIdentity{};
   g_dllPath.clear();
   InstallQv800Line(nullptr);
   InstallScannerStatistics(nullptr);

@@ -1,6 +1,7 @@
 // Identifying the connected QV600-line scanner from the device library's identity block.
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,7 @@
 
 #include "platform/ini.h"
 #include "zarn/api_state.h"
+#include "zarn/lifecycle.h"
 #include "zarn/params.h"
 #include "zarn/qv600.h"
 #include "zarn/status.h"
@@ -217,7 +219,16 @@ int QV600GetScannerInfo(unsigned char* adapter, unsigned char* target, char* ven
   CopyCut(vendor, vendorSize, IdentityText(block, sizeof block, 1));
   CopyCut(product, productSize, IdentityText(block, sizeof block, 2));
   CopyCut(release, releaseSize, IdentityText(block, sizeof block, 4));
-  (void)show;  // the message box is a headless hook here
+  if (show != 0) {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "Host Adapter:  %d\nSCSI ID           :  %d\nVendor            :  %s\nProduct           :  %s\n"
+                  "Release         :  %s",
+                  a, t, vendor != nullptr && vendorSize > 0 ? vendor : "",
+                  product != nullptr && productSize > 0 ? product : "",
+                  release != nullptr && releaseSize > 0 ? release : "");
+    ShowInfoBox("SCSI Information", text);
+  }
   return kFamilyQv600;
 }
 

@@ -253,23 +253,6 @@ int funcQV600UpdateFirmware(const char* file) {
   return 1;
 }
 
-int VEKSetPocket(int pocket) {
-  QV600State& s = Qv600();
-  if (funcTableGetParam(32) == 1 && Qv6().QV6SetDestinationPocket(s.connection.load(), pocket) == 0) {
-    return Qv6MappedError();
-  }
-  uint32_t waited = plat::TicksElapsed(s.rearReadyTick.load(), plat::GetTickCount());
-  if (Model() == 440 && funcTableGetParam(185) != 0 && waited < 600) {
-    funcLogMessage("Pocket Sleeping!!!!!");
-    plat::Sleep(600 - waited);
-    waited = 600;
-  }
-  const Words w = Read();
-  TraceAt(1, "SetPocketStatus bReturn %d, dwStatusFlag %x, dwErrorFlag %x, Wait %d", w.ok, w.status, w.error,
-          static_cast<int>(waited));
-  return Any(w.error, kErJam) ? kDocumentJam : 1;
-}
-
 int funcQV600Frank(int a, int b, int c) {
   if (funcTableGetParam(196) != 3) return 1;
   // The device library reports success as non-zero (-1 on a model without a franker counts as done).

@@ -220,7 +220,9 @@ int funcQV800ScanRead(int32_t* frontSize, int32_t* rearSize, char* codeLine, int
       }
       if (result >= 0 && front) {
         const int64_t n = ToRecord(frontBuffer, &largest);
-        TraceAt(2, "funcAddMemHeaderToTIFF, iStatus = %d, iScannerFormat %d", static_cast<int>(n), funcTableGetParam(92));
+        TraceAt(2, Bmp() ? "funcAddMemHeaderToBMP, iStatus = %d, iScannerFormat %d"
+                         : "funcAddMemHeaderToTIFF, iStatus = %d, iScannerFormat %d",
+                static_cast<int>(n), funcTableGetParam(92));
         if (n < 0) result = static_cast<int>(n);
         if (result >= 0) {
           const std::span<const uint8_t> record(frontBuffer.data(), static_cast<size_t>(n));

@@ -14,9 +14,12 @@
 #include <vector>
 
 #include "platform/byte_order.h"
+#include "platform/ini.h"
 #include "platform/paths.h"
 #include "zarn/api_state.h"
 #include "zarn/qv600.h"
+#include "zarn/qv800.h"
+#include "zarn/scanner_info.h"
 #include "stats/positioned_io.h"
 
 namespace zarn {
@@ -162,21 +165,21 @@ StatRecord DecodeStatRecord(const uint8_t* in) {
 int StatisticsDevice::Serial(int family, std::string& serial, int& documents, int& minutes) {
   documents = 0;
   minutes = 0;
+  char buf[kIdentityBlockSize + 1] = {};
   // The RM70 runs through the QV600 device library, so it takes the QV600 call as well.
   if (family == kFamilyQv600 || family == 205 || family == 220 || family == kFamilyRm70) {
-    char buf[kIdentityBlockSize + 1] = {};
     if (QV600GetScannerSerialNumber(buf, sizeof buf, &documents, &minutes) < 0) return -1;
-    serial = buf;
-    return 0;
+  } else if (funcGetScannerSerialNumber(buf, sizeof buf) != 0) {
+    return -1;
   }
-  // The QV800 line has no serial source bound here.
-  return -1;
+  serial = buf;
+  return 0;
 }
 
 int StatisticsDevice::Info(std::string& vendor, std::string& product, std::string& release) {
   unsigned char adapter = 0, target = 0;
   char v[32] = {}, p[32] = {}, r[32] = {};
-  const int rc = QV600GetScannerInfo(&adapter, &target, v, sizeof v, p, sizeof p, r, sizeof r, 0);
+  const int rc = GetScannerInfoTexts(&adapter, &target, v, sizeof v, p, sizeof p, r, sizeof r, 0);
   if (rc < 0) return rc;
   vendor = v;
   product = p;
@@ -201,6 +204,12 @@ std::string StatisticsDevice::Folder() {
   return std::string(buf, n);
 }
 
+std::string StatisticsDevice::ConfiguredFolder() {
+  char buf[4096] = {};
+  plat::GetPrivateProfileStringA("ACQ. SETUP", "Statistics File", "", buf, sizeof buf, Api().zarnIniPath.c_str());
+  return buf;
+}
+
 std::string StatisticsFileName(const std::string& serial) {
   std::string name = serial.substr(0, kStatSerialMax);
   for (char& c : name) {
@@ -222,18 +231,30 @@ int StatisticsFile::Init(int family) {
   int documents = 0, minutes = 0;
   if (device_->Serial(family, serial, documents, minutes) != 0) return kNoSerial;
   serial.resize(std::min(serial.size(), kStatSerialMax));
+  serial_ = serial;
+  documents_ = documents;
+  minutes_ = minutes;
 
-  std::string folder = device_->Folder();
-  if (folder.empty()) folder = "\\";
-  if (folder.back() != '\\') folder += '\\';
-  path_ = folder + StatisticsFileName(serial);
-
-  int fd = plat::OpenFileDescriptor(path_, O_RDWR);
+  // The folder the INI file names first, then the System folder; an existing file is opened, never emptied.
+  auto openIn = [&](std::string folder, bool& created) {
+    if (folder.empty()) folder = "\\";
+    if (folder.back() != '\\') folder += '\\';
+    path_ = folder + StatisticsFileName(serial);
+    created = false;
+    int fd = plat::OpenFileDescriptor(path_, O_RDWR);
+    if (fd < 0) {
+      fd = plat::OpenFileDescriptor(path_, O_RDWR | O_CREAT, 0666);
+      created = fd >= 0;
+    }
+    return fd;
+  };
   bool fresh = false;
+  int fd = -1;
+  if (const std::string configured = device_->ConfiguredFolder(); !configured.empty()) fd = openIn(configured, fresh);
+  if (fd < 0) fd = openIn(device_->Folder(), fresh);
   if (fd < 0) {
-    fd = plat::OpenFileDescriptor(path_, O_RDWR | O_CREAT, 0666);
-    if (fd < 0) return kOpenFailed;
-    fresh = true;
+    path_.clear();
+    return kOpenFailed;
   }
   Fd file(fd);
 
@@ -291,9 +312,14 @@ int StatisticsFile::Init(int family) {
 int StatisticsFile::Save(int family) {
   // A second save in one run would add the run into totals that already hold it.
   if (saved_) return 0;
+  // The scanner's counters when it still answers with the serial of the start; else those read at the
+  // start, so a scanner gone before the end costs the counters' last update, not the run.
   std::string serial;
-  int documents = 0, minutes = 0;
-  if (device_->Serial(family, serial, documents, minutes) != 0) return kNoSerial;
+  int documents = documents_, minutes = minutes_;
+  if (int d = 0, m = 0; device_->Serial(family, serial, d, m) == 0 && serial.substr(0, kStatSerialMax) == serial_) {
+    documents = d;
+    minutes = m;
+  }
   // The file chosen at init; never created or emptied here.
   const int fd = path_.empty() ? -1 : plat::OpenFileDescriptor(path_, O_RDWR);
   if (fd < 0) return kOpenFailed;
