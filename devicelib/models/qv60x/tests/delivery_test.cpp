@@ -105,7 +105,11 @@ class FirstSeriesDelivery : public testing::SimBulkTest, public ::testing::WithP
     TheSeen().codeLine.clear();
     return e;
   }
-  std::string CodeLineOf(size_t index) const { return feeder_->feeder().RecordOf(index)->codeLine; }
+  // The code line of the document fed `index`-th; empty when none was.
+  std::string CodeLineOf(size_t index) const {
+    const auto record = feeder_->feeder().RecordOf(index);
+    return record ? record->codeLine : std::string();
+  }
 
   // Polls until the document just enabled comes to something: its images (after its code line), an
   // error the caller sees in the status words, or a lost link. The host takes no time between ticks.

@@ -38,6 +38,12 @@ class Qv62xDeliveryTest : public Qv62xTest, public ::testing::WithParamInterface
     uint32_t errors = 0;
   };
 
+  // The code line of the document fed `index`-th; empty when none was.
+  std::string CodeLineOf(size_t index) const {
+    const auto record = feeder->feeder().RecordOf(index);
+    return record ? record->codeLine : std::string();
+  }
+
   // One poll tick as the polling thread runs it.
   int Tick() { return model->LinkCheck() && model->PollStatus(); }
 
@@ -103,7 +109,7 @@ TEST_P(Qv62xDeliveryTest, DocumentFedBeforeTheNextPollIsFetched) {
     EXPECT_EQ(RecordedOrder(), (std::vector<int>{6, 3, 4, 5, 2}));
     const RecordedEvent* line = Event(3);
     ASSERT_NE(line, nullptr);
-    EXPECT_EQ(line->codeLine, feeder->feeder().RecordOf(i)->codeLine);
+    EXPECT_EQ(line->codeLine, CodeLineOf(i));
   }
   // With the hopper empty the marks drop: one status change, then quiet.
   Qv62xEvents().clear();
@@ -128,7 +134,7 @@ TEST_P(Qv62xDeliveryTest, RefusedRawReadIsFetchedAtTheNextTick) {
   ASSERT_EQ(model->EnableScan(1), 1);
   const Result next = Await();
   EXPECT_EQ(next.outcome, Outcome::kDelivered);
-  EXPECT_EQ(next.codeLine, feeder->feeder().RecordOf(1)->codeLine);
+  EXPECT_EQ(next.codeLine, CodeLineOf(1));
 }
 
 // Each model clears a double feed its own way (the QV602 and QV620 by stopping the feeder, the QV702 with
@@ -152,7 +158,7 @@ TEST_P(Qv62xDeliveryTest, DoubleFeedIsClearedAndTheNextDocumentScans) {
   ASSERT_EQ(model->EnableScan(1), 1);
   const Result next = Await();
   EXPECT_EQ(next.outcome, Outcome::kDelivered);
-  EXPECT_EQ(next.codeLine, feeder->feeder().RecordOf(1)->codeLine);
+  EXPECT_EQ(next.codeLine, CodeLineOf(1));
 }
 
 // 120 documents, one in ten with a fault (jam, double feed, unplug, or a raw read the driver refuses),
@@ -209,7 +215,7 @@ TEST_P(Qv62xDeliveryTest, FaultedSoakAccountsForEveryFedDocument) {
         break;
     }
     EXPECT_EQ(r.outcome, Outcome::kDelivered);
-    EXPECT_EQ(r.codeLine, feeder->feeder().RecordOf(static_cast<size_t>(i))->codeLine);
+    EXPECT_EQ(r.codeLine, CodeLineOf(static_cast<size_t>(i)));
   }
 }
 
