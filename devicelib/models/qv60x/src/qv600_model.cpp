@@ -182,7 +182,9 @@ int Qv600::GetImages() {
     // cropped on its own and handed over too.
     const bool late = !again[side] && config_.cropEnable != 0 && imagesFinal_;
     if (late) CropToHeight(*dib_[side], FindDocumentHeight(croppers_[side], *dib_[side], resolution_));
-    if (again[side] || config_.cropEnable == 0 || late) Raise(side == 0 ? 4 : 5, reinterpret_cast<intptr_t>(GetImageBuffer(side)));
+    if (again[side] || config_.cropEnable == 0 || late) {
+      Raise(side == 0 ? 4 : 5, reinterpret_cast<intptr_t>(GetImageBuffer(side)));
+    }
   }
   if (!again[0] && !again[1] && config_.cropEnable != 0 && !imagesFinal_) {
     CDib empty;

@@ -78,8 +78,10 @@ class FirstSeriesDelivery : public testing::SimBulkTest, public ::testing::WithP
     SetUpModel();
   }
   void SetUpModel() {
-    if (GetParam() == sim::Model::kQv605) model_ = std::make_unique<Qv605>(transport_);
-    else model_ = std::make_unique<Qv600>(transport_);
+    if (GetParam() == sim::Model::kQv605)
+      model_ = std::make_unique<Qv605>(transport_);
+    else
+      model_ = std::make_unique<Qv600>(transport_);
     model_->BindEvents(&events_);
     ASSERT_EQ(model_->StartUp(ModelStartUp{}), 1);
     dir_.Write("scan.ini", "[QV600 CONFIG]\n" + keys_);
@@ -269,8 +271,10 @@ TEST_P(FirstSeriesDelivery, FaultedSoakAccountsForEveryFedDocument) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, FirstSeriesDelivery, ::testing::Values(sim::Model::kQv600, sim::Model::kQv605),
-                         [](const auto& info) { return info.param == sim::Model::kQv600 ? "Qv600" : "Qv605"; });
+INSTANTIATE_TEST_SUITE_P(Models, FirstSeriesDelivery,
+                         ::testing::Values(sim::Model::kQv600, sim::Model::kQv605), [](const auto& info) {
+                           return info.param == sim::Model::kQv600 ? "Qv600" : "Qv605";
+                         });
 
 }  // namespace
 }  // namespace qv6::delivery

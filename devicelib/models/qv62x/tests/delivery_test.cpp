@@ -220,7 +220,8 @@ TEST_P(Qv62xDeliveryTest, FaultedSoakAccountsForEveryFedDocument) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, Qv62xDeliveryTest,
-                         ::testing::Values(sim::Model::kQv602, sim::Model::kQv620, sim::Model::kQv702), NameOf);
+                         ::testing::Values(sim::Model::kQv602, sim::Model::kQv620, sim::Model::kQv702),
+                         NameOf);
 
 }  // namespace
 }  // namespace qv6::testing::delivery
