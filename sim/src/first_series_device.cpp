@@ -49,17 +49,20 @@ drv::Reply FirstSeriesDevice::Control(uint32_t code, std::span<const uint8_t> in
     case kOpSampleRead: {
       uint32_t count =
           opcode == kOpImageRead ? (plat::bytes::GetBe32(&in[1]) & 0xFFFFFFu) : plat::bytes::GetBe32(&in[1]);
-      auto data = BulkInData(command, std::min(count, kMaxBulkIn));
+      std::vector<uint8_t> data;
       auto fault = dataInFaults_.find(opcode);
       if (fault != dataInFaults_.end()) {
         const auto [kind, bytes] = fault->second;
         dataInFaults_.erase(fault);
         if (kind == DataInFault::kShort) {
+          data = BulkInData(command, std::min(count, kMaxBulkIn));
           data.resize(std::min(data.size(), bytes));
         } else {
-          data.clear();
+          // Nothing left the scanner: the data stays for the host to ask again.
           timeOutNextRead_ = kind == DataInFault::kTimeOut;
         }
+      } else {
+        data = BulkInData(command, std::min(count, kMaxBulkIn));
       }
       bulkIn_.assign(data.begin(), data.end());
       break;

@@ -154,6 +154,7 @@ std::vector<uint8_t> Qv60xDevice::BulkInData(const std::vector<uint8_t>& command
     std::vector<uint8_t> out(current_->samples.begin(),
                              current_->samples.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(count, current_->samples.size())));
     words_[8] = 0;  // fetched
+    if (sideFetched_[0] && sideFetched_[1]) current_.reset();
     return out;
   }
   const int side = (command[1] & 3) == 2 ? 1 : 0;
@@ -162,9 +163,12 @@ std::vector<uint8_t> Qv60xDevice::BulkInData(const std::vector<uint8_t>& command
   lastTransfer_[static_cast<size_t>(side)] = out;
   rawLineTime_ += std::chrono::steady_clock::now() - started;
   sideFetched_[static_cast<size_t>(side)] = true;
+  // Each side sent shows as read (bit 0 front, bit 1 rear); once both went, the marks drop.
+  words_[3] = static_cast<uint16_t>(words_[3] | (side == 0 ? 0x1 : 0x2));
   if (sideFetched_[0] && sideFetched_[1]) {
     words_[3] = 0;
-    current_.reset();
+    // The document goes once its samples went too (a lost sample read is asked for again).
+    if (words_[8] != kSamplesReady) current_.reset();
   }
   return out;
 }
@@ -376,6 +380,12 @@ bool Qv60xDevice::OnCommand(const std::vector<uint8_t>& c) {
       if (c[1] == 1) {
         feeding_ = c[2] != 0;
         feedPending_ = false;
+        if (feeding_ && current_) {
+          // The next feed replaces what the host left of the last document (a side it did not ask for).
+          current_.reset();
+          words_[3] = 0;
+          words_[8] = 0;
+        }
         if (!feeding_) {
           // Feeding off clears what a jam or a double feed left.
           words_[0] &= static_cast<uint16_t>(~(kJam | kDoubleFeed | 0x8));

@@ -164,6 +164,9 @@ bool Qv62xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
         Feed();
       } else {
         status_ &= static_cast<uint16_t>(~kStatusScanEnable);
+        // The QV602 and QV620 clear their errors when the feeder stops (their hosts send no command 8);
+        // the QV702 keeps them until command 8.
+        if (identity_.model.find("702") == std::string::npos) ClearErrors();
       }
       return true;
     }
@@ -174,12 +177,16 @@ bool Qv62xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
       statusWord_ = measure_;
       return true;
     case 8:
-      status_ &= static_cast<uint16_t>(~(kStatusError | kStatusDoubleFeed));
-      error_ = 0;
+      ClearErrors();
       return true;
     default:
       return true;
   }
+}
+
+void Qv62xDevice::ClearErrors() {
+  status_ &= static_cast<uint16_t>(~(kStatusError | kStatusDoubleFeed));
+  error_ = 0;
 }
 
 void Qv62xDevice::Feed() {

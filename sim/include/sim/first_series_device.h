@@ -43,7 +43,8 @@ class FirstSeriesDevice : public ScannerDevice {
   // Bytes the host wrote on the bulk pipe (the last ByteLog::kMaxBytes).
   std::vector<uint8_t> BulkReceived() const;
   // The next data-in phase of `opcode` (11 image, 12 samples) goes wrong once as `fault` says; kShort
-  // sends at most `bytes` bytes of it.
+  // sends at most `bytes` bytes of it. With kEmpty and kTimeOut nothing left the scanner, so its data
+  // stays to be asked for again.
   void FailNextDataIn(uint8_t opcode, DataInFault fault, size_t bytes = 0);
 
  protected:

@@ -72,8 +72,10 @@ class Qv60xDevice : public FirstSeriesDevice {
 
   // ---- Documents ----
   // Documents fed one at each feed-on while feeding; a jammed or double-fed one sets its error bits and
-  // sends nothing. Image-ready and sample-ready marks drop once the host has fetched the data. Queued
-  // documents go first; then the source's, when one is set.
+  // sends nothing. Image-ready and sample-ready marks drop once the host has fetched the data: w8 at the
+  // sample read; w3 bits 0/1 show each side sent, and w3 drops once both went. A feed-on drops what the
+  // host left unfetched of the last document. Queued documents go first; then the source's, when one is
+  // set.
   void QueueDocument(FirstSeriesDocument document);
   void SetDocumentSource(std::shared_ptr<Qv60xDocumentSource> source);
   size_t waitingDocuments() const;

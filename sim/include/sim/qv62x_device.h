@@ -6,7 +6,8 @@
 // (command 1 {1, ...}) takes the next document in; the scanner then reports its counts N, D, L, T, its sample
 // count and the image and MICR states 2, which leave 2 once the host asked for the data. A jammed document
 // leaves paper in the trailing lines (the host's exit test finds it); a double feed stops with its status bit
-// and no data; an unplug takes the scanner off the bus. Command 1 {2, ...} is the calibration feed: the next
+// and no data; an unplug takes the scanner off the bus. Errors clear on command 8, on the QV602 and
+// QV620 also when the feeder is switched off. Command 1 {2, ...} is the calibration feed: the next
 // raw read is empty track. Tests may also set the status words, shorten status replies, and inject a jam with
 // no paper from line 60.
 #pragma once
@@ -70,6 +71,7 @@ class Qv62xDevice : public LaterSeriesTemplate {
 
  private:
   void Feed();
+  void ClearErrors();
   std::vector<uint8_t> CalibrationLines() const;
   int Pixels() const;
 

@@ -338,9 +338,6 @@ int ScannerDeviceTemplate::ReadStatus() {
       }
       words[k] = static_cast<uint16_t>(hi << 8 | lo);
     }
-    // The host's own read marks in w3 stay as the host set them.
-    words[3] = static_cast<uint16_t>((words[3] & ~(kW3FrontRead | kW3RearRead)) | (w_[3] & (kW3FrontRead | kW3RearRead)));
-    if (!(words[3] & kW3ImagesReady)) words[3] &= static_cast<uint16_t>(~(kW3FrontRead | kW3RearRead));
     w_ = words;
     any = true;
     if (haveLast && SameStatus(last, words)) break;
@@ -391,16 +388,27 @@ int ScannerDeviceTemplate::PollStatus() {
   if (w_[10] != 0) DrainSerial();
   const bool same = w_[0] == previous_[0] && w_[1] == previous_[1] && w_[3] == previous_[3] &&
                     w_[8] == previous_[8];
-  if (same && w_[10] == 0) return 1;
+  // After a fetch the previous status is stale: the scanner dropped the marks it shows, and a document
+  // fed at once after it raises them again, which would compare equal and never be fetched.
+  if (same && w_[10] == 0 && !fetched_) return 1;
   previous_ = w_;
   RaiseEvents();
   return 1;
 }
 
 int ScannerDeviceTemplate::RaiseEvents() {
+  fetched_ = false;
   if (eventMode_ != 0) {
-    if (w_[8] == kSamplesReady && !micrDone_) ReadMicr();
-    if (w_[3] & kW3ImagesReady) GetImages();
+    if (w_[8] == kSamplesReady) {
+      ReadMicr();
+      fetched_ = true;
+    }
+    if (w_[3] & kW3ImagesReady) {
+      // GetImages marks each side it asks the scanner for; sides marked already are not asked again.
+      const uint16_t marks = w_[3] & (kW3FrontRead | kW3RearRead);
+      GetImages();
+      fetched_ = fetched_ || (w_[3] & (kW3FrontRead | kW3RearRead)) != marks;
+    }
   }
   Raise(2, 0);
   return 1;
@@ -431,8 +439,6 @@ int ScannerDeviceTemplate::EnableScan(int on) {
   micrDone_ = false;
   reprocess_[0] = reprocess_[1] = false;
   imagesFinal_ = config_.cropEnable == 0;
-  // The read marks belong to the document just finished.
-  w_[3] &= static_cast<uint16_t>(~(kW3FrontRead | kW3RearRead));
   if (!initialised_) on = 0;
   const int result = on == 1 ? PrepareScan() : 1;
   if (!result) return 0;
@@ -444,8 +450,6 @@ int ScannerDeviceTemplate::EnablePartialScan(int on, int mask) {
   micrDone_ = false;
   reprocess_[0] = reprocess_[1] = false;
   imagesFinal_ = config_.cropEnable == 0;
-  // The read marks belong to the document just finished.
-  w_[3] &= static_cast<uint16_t>(~(kW3FrontRead | kW3RearRead));
   if (!initialised_) on = 0;
   if (on == 1) {
     config_.micrEnable = (mask >> 1) & 1;

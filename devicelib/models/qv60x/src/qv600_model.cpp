@@ -178,7 +178,13 @@ int Qv600::GetImages() {
     // A side whose image cannot be built stays unread, with no event.
     if (!ReadSide(side, g, width)) continue;
     sideRead_[side] = true;
-    if (again[side] || config_.cropEnable == 0) Raise(side == 0 ? 4 : 5, reinterpret_cast<intptr_t>(GetImageBuffer(side)));
+    // A side that came only after the other was cropped and handed over (its first read was lost) is
+    // cropped on its own and handed over too.
+    const bool late = !again[side] && config_.cropEnable != 0 && imagesFinal_;
+    if (late) CropToHeight(*dib_[side], FindDocumentHeight(croppers_[side], *dib_[side], resolution_));
+    if (again[side] || config_.cropEnable == 0 || late) {
+      Raise(side == 0 ? 4 : 5, reinterpret_cast<intptr_t>(GetImageBuffer(side)));
+    }
   }
   if (!again[0] && !again[1] && config_.cropEnable != 0 && !imagesFinal_) {
     CDib empty;

@@ -189,7 +189,9 @@ int ScannerQV62xDeviceTemplate::PollStatus() {
   auto same = [&](size_t at, size_t n) {
     return std::equal(&snapshot[at], &snapshot[at] + n, &snapshot_[at]);
   };
-  if (haveSnapshot_ && waiting == 0 && same(0, 4) && same(6, 1) && same(16, 1)) return 1;
+  // After a fetch the snapshot is stale: the scanner dropped the marks it shows, and a document fed at
+  // once after it raises them again, which would compare equal and never be fetched.
+  if (haveSnapshot_ && waiting == 0 && !fetched_ && same(0, 4) && same(6, 1) && same(16, 1)) return 1;
   snapshot_ = snapshot;
   haveSnapshot_ = true;
   OnStatusChanged();
@@ -197,10 +199,19 @@ int ScannerQV62xDeviceTemplate::PollStatus() {
 }
 
 void ScannerQV62xDeviceTemplate::OnStatusChanged() {
+  fetched_ = false;
   if (initialised_) {
-    // Each document's samples and images are taken once: the scanner's states leave 2 once read.
-    if (blocks_.Get(kBlockStatus, kStMicrState) == kDataReady && !micrDecoded_) ReadMicr();
-    if (blocks_.Get(kBlockStatus, kStImageState) == kDataReady && !raw_.read) GetImages(scanMode_);
+    // The scanner's states leave 2 once the host has read the samples and the raw data.
+    if (blocks_.Get(kBlockStatus, kStMicrState) == kDataReady) {
+      ReadMicr();
+      fetched_ = true;
+    }
+    if (blocks_.Get(kBlockStatus, kStImageState) == kDataReady) {
+      // Raw data already here was read before; a failed read leaves the document to the next tick.
+      const bool held = raw_.read;
+      GetImages(scanMode_);
+      fetched_ = fetched_ || !held;
+    }
   }
   Raise(2, 0);
 }

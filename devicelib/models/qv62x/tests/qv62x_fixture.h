@@ -62,13 +62,6 @@ class Qv62xTest : public LaterScanTest<Qv62xScannerTest, sim::Qv62xDocumentFeede
     ASSERT_EQ(model->GetMechConfig(nullptr, 1), 1);
     RecordEvents();
   }
-
-  // A poll tick that settles the last document's states, then the feeder enabled and one poll tick; the
-  // events of the document, in order.
-  std::vector<int> FeedOne() {
-    EXPECT_EQ(model->PollStatus(), 1);
-    return LaterScanTest::FeedOne();
-  }
 };
 
 // An 8-bit image as a 16-level host image holds it: two pixels a byte, the first in the high nibble.

@@ -174,6 +174,8 @@ class ScannerDeviceTemplate : public DeviceModel {
   bool initialised_ = false;
   std::array<uint16_t, 11> w_{};
   std::array<uint16_t, 11> previous_{};
+  // The last status change fetched data: the previous status holds ready marks the fetch took down.
+  bool fetched_ = false;
   // Per document.
   bool reprocess_[2] = {false, false};
   bool imagesFinal_ = false;

@@ -171,6 +171,8 @@ class ScannerQV62xDeviceTemplate : public DeviceModel {
   bool reversed_ = false;
   std::array<uint8_t, 20> snapshot_{};
   bool haveSnapshot_ = false;
+  // The last status change fetched data: the snapshot holds ready marks the fetch took down.
+  bool fetched_ = false;
 
   // Document flags.
   std::array<bool, 2> reprocess_{};
