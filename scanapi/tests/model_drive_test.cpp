@@ -31,6 +31,7 @@
 #include "zarn/qv600.h"
 #include "zarn/scan.h"
 #include "zarn/status.h"
+#include "platform/clock.h"
 
 namespace zarn {
 namespace {
@@ -326,6 +327,38 @@ INSTANTIATE_TEST_SUITE_P(
                       ModelCase{"QV625", kUnknownModel, false, 200}, ModelCase{"QV9120", kUnknownModel, false, 200},
                       ModelCase{"KQV8", kUnknownModel, false, 200}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// Scanning stays on between scan calls, so the scanner feeds the next cheque as soon as a call returns. A
+// setting changed then reloads the scanner; the cheque already fed is the next call's document (in the
+// settings it was scanned with), and the one after it comes in the new settings. None is lost or fed twice.
+class SettingChangeTest : public ModelDriveTest {};
+
+TEST_P(SettingChangeTest, TheChequeFedBeforeAColourChangeIsTheNextCallsDocument) {
+  const ModelCase& c = GetParam();
+  Attach(c, 4, true);
+  if (::testing::Test::HasFatalFailure()) return;
+  ASSERT_EQ(ZARNInit(), 1);
+  funcTableSetParam(109, kFeedWaitMs);
+  ZARNSetParam(45, 1);
+  ScanOne(kGray, 0);
+  if (::testing::Test::HasFatalFailure()) return;
+  // The next cheque is fed while no call waits for it.
+  for (int i = 0; i < kFeedWaitMs && scanner_->FedCount() < 2; ++i) plat::Sleep(1);
+  ASSERT_EQ(scanner_->FedCount(), 2u);
+  ZARNSetParam(119, 1);
+  ZARNSetParam(126, 1);
+  EXPECT_EQ(scanner_->FedCount(), 2u) << "a setting fed a cheque";
+  ScanOne(kGray, 1);
+  if (::testing::Test::HasFatalFailure()) return;
+  ScanOne(kColour, 2);
+  ScanOne(kColour, 3);
+  EXPECT_EQ(scanner_->FedCount(), 4u);
+  EXPECT_EQ(ZARNExit(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, SettingChangeTest,
+                         ::testing::Values(ModelCase{"QV620", 220, true, 200}, ModelCase{"QV630", 230, true, 200}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace zarn
