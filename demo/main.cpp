@@ -18,6 +18,7 @@
 #include "demo/lumivex.h"
 #include "demo/run_summary.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "sim/simulator.h"
 #include "ui/headless_backend.h"
 #include "ui/window_system.h"
@@ -110,6 +111,8 @@ int main(int argc, char** argv) {
   spec.documents.count = o.cheques;
   spec.documents.seed = 2026;
   spec.firmwareFolder = "drivers";
+  // The RM 70 keeps its sensors' 300 dpi; the program is set to 200 dpi for the others.
+  if (plat::EqualNoCase(o.model, "RM70") || plat::EqualNoCase(o.model, "RM70KF")) spec.hostResolution = 300;
   std::filesystem::create_directories("drivers");
   std::string error;
   std::unique_ptr<sim::SimulatedScanner> scanner = sim::SimulatedScanner::Attach(spec, &error);
