@@ -23,6 +23,7 @@
 #include "codec/bilevel/fax_decoder.h"
 #include "codec/bilevel/view_transform.h"
 #include "imaging/tiff_read.h"
+#include "platform/clock.h"
 #include "sim/simulator.h"
 #include "testkit/support/external_tool.h"
 #include "testkit/support/pnm.h"
@@ -31,7 +32,6 @@
 #include "zarn/qv600.h"
 #include "zarn/scan.h"
 #include "zarn/status.h"
-#include "platform/clock.h"
 
 namespace zarn {
 namespace {
