@@ -10,12 +10,14 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "analysis/api_binding.h"
 #include "demo/lumivex.h"
+#include "demo/run_summary.h"
 #include "fake_qv6/fake_qv6_loader.h"
 #include "platform/dynlib.h"
 #include "platform/byte_order.h"
@@ -94,6 +96,49 @@ TEST(DemoTables, ErrorTextsAndTheSupportedList) {
   EXPECT_EQ(ScannerErrorText(-227), "Scanner Status -227");
   EXPECT_EQ(SupportedScannersText(2044),
             "QV800, QV600, QV700, QV700X, QV620, QV630, QV840, RM70, QV640, ");
+}
+
+// The end summary judges the documents the scanner fed, not the stack it was given.
+TEST(DemoRunSummary, JudgesWhatTheScannerFed) {
+  const auto exists = [](const std::string& name) { return name != ".\\images\\missing.tif"; };
+  const std::string a = ".\\images\\f0000001.tif => :12345: 678<";
+  const std::string b = ".\\images\\f0000002.tif => :99999:0000<";
+  struct Case {
+    const char* name;
+    std::vector<std::string> log;
+    std::vector<std::optional<std::string>> fed;
+    size_t left;
+    bool played;
+    bool ok;
+    const char* counts;
+  };
+  const Case cases[] = {
+      // The panel left to a user who scanned nothing: ten cheques still wait, none was fed.
+      {"nothing scanned", {}, {}, 10, false, true, "lumivex: 0 cheques fed, 0 documents logged"},
+      {"two of ten scanned by hand", {a, b}, {":12345:678<", ":99999:0000<"}, 8, false, true,
+       "lumivex: 2 cheques fed, 2 documents logged, 2 front images written, 2 code lines"},
+      {"played, stack through", {a, b}, {":12345:678<", ":99999:0000<"}, 0, true, true, "lumivex: 2 cheques fed"},
+      {"played, cheques left", {a}, {":12345:678<"}, 1, true, false, "lumivex: 1 cheques fed"},
+      {"fed but not logged", {a}, {":12345:678<", ":99999:0000<"}, 0, false, false,
+       "lumivex: 2 cheques fed, 1 documents logged"},
+      {"logged but not fed", {a, b}, {":12345:678<"}, 0, false, false, "lumivex: 1 cheques fed, 2 documents"},
+      {"other code line", {b}, {":12345:678<"}, 0, false, false, "0 code lines equal"},
+      {"unknown fed document", {a}, {std::nullopt}, 0, false, false, "0 code lines equal"},
+      {"front file missing", {".\\images\\missing.tif => :12345:678<"}, {":12345:678<"}, 0, false, false,
+       "0 front images written, 1 code lines equal"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RunSummary s = SummariseRun(c.log, c.fed, c.left, c.played, true, exists);
+    EXPECT_EQ(s.ok, c.ok);
+    ASSERT_GE(s.lines.size(), 2u);
+    EXPECT_EQ(s.lines.back(), c.ok ? "lumivex: OK" : "lumivex: MISMATCH");
+    const bool hasCounts = std::any_of(s.lines.begin(), s.lines.end(),
+                                       [&](const std::string& l) { return l.find(c.counts) != std::string::npos; });
+    EXPECT_TRUE(hasCounts) << s.lines[s.lines.size() - 2];
+  }
+  // A program that failed is no success, whatever it logged.
+  EXPECT_FALSE(SummariseRun({a}, {":12345:678<"}, 0, true, false, exists).ok);
 }
 
 // A headless window system in a scratch folder, with the real device library.

@@ -1,6 +1,7 @@
 // The simulator component: a scanner of the catalogue, its firmware package and its document feeder.
 #include "sim/simulator.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -14,6 +15,8 @@
 #include "sim/qv63x_document_feeder.h"
 #include "sim/qv60x_device.h"
 #include "sim/qv60x_feed_format.h"
+#include "sim/qv64x_feed_format.h"
+#include "sim/vekqv5xx_document_feeder.h"
 
 namespace sim {
 namespace {
@@ -62,6 +65,103 @@ bool WriteFirmwarePackage(const ModelInfo& info, const Identity& running, const 
   return true;
 }
 
+// The resolutions a host of the series scans at: the 300 dpi sensors of the QV64x and KQv8x series are
+// reduced to 200 or 100 dpi on request; the VEKQv5xx host keeps its sensors' 300 dpi.
+std::vector<int> HostResolutions(Series series) {
+  switch (series) {
+    case Series::kQv64x:
+    case Series::kKQv8x:
+      return {100, 200, 300};
+    case Series::kVekQv5xx:
+      return {300};
+    default:
+      return {100, 200};
+  }
+}
+
+bool Sensor300(Series series) {
+  return series == Series::kQv64x || series == Series::kVekQv5xx || series == Series::kKQv8x;
+}
+
+// A series' hopper attached to its device: the object that answers the device (kept alive by `owner`)
+// and the series-neutral feeder behind it.
+struct Hopper {
+  std::shared_ptr<const void> owner;
+  const DocumentFeeder* feeder = nullptr;
+};
+
+// Builds the model's device side over the shared hopper and hands it to the device. The series differ
+// only in their device side and feed format: the QV63x image modules (QV63x, QV9120; the QV840's and the
+// QV9120's transports running the other way round), the QV64x full-width sensors, the VEKQv5xx modules and sample format, the KQv8x,
+// QV62x and first-series formats.
+Hopper AttachHopper(Model model, Series series, ScannerDevice& device, documents::DocumentStack stack,
+                    const std::string& deviceName) {
+  Hopper h;
+  switch (series) {
+    case Series::kFirst: {
+      FeederOptions options;
+      options.deviceName = deviceName;
+      auto feeder = std::make_shared<Qv60xDocumentFeeder>(std::move(stack), Qv60xLayout{model == Model::kQv605},
+                                                          options);
+      h.feeder = &feeder->feeder();
+      static_cast<Qv60xDevice&>(device).SetDocumentSource(feeder);
+      h.owner = std::move(feeder);
+      return h;
+    }
+    case Series::kQv62x: {
+      const bool qv602 = model == Model::kQv602 || model == Model::kKwl602;
+      FeederOptions options;
+      options.deviceName = deviceName;
+      auto feeder = std::make_shared<Qv62xDocumentFeeder>(std::move(stack),
+                                                          Qv62xLayoutOf(qv602, model == Model::kQv702), options);
+      h.feeder = &feeder->feeder();
+      static_cast<Qv62xDevice&>(device).SetDocumentSource(feeder);
+      h.owner = std::move(feeder);
+      return h;
+    }
+    case Series::kVekQv5xx: {
+      VekQv5xxFeederOptions options = VekQv5xxDefaultFeederOptions();
+      options.deviceName = deviceName;
+      auto feeder = std::make_shared<VekQv5xxDocumentFeeder>(std::move(stack), options);
+      h.feeder = &feeder->feeder();
+      static_cast<VekQv5xxDevice&>(device).SetDocumentSource(feeder);
+      h.owner = std::move(feeder);
+      return h;
+    }
+    case Series::kKQv8x: {
+      KQv8xFeederOptions options = KQv8xDefaultFeederOptions();
+      options.deviceName = deviceName;
+      auto feeder = std::make_shared<KQv8xDocumentFeeder>(std::move(stack), options);
+      h.feeder = &feeder->feeder();
+      static_cast<Qv63xDevice&>(device).SetDocumentSource(feeder);
+      h.owner = std::move(feeder);
+      return h;
+    }
+    case Series::kQv64x: {
+      Qv63xFeederOptions options = Qv64xFeederOptions();
+      options.deviceName = deviceName;
+      auto feeder = std::make_shared<Qv63xDocumentFeeder>(std::move(stack), options,
+                                                          std::make_shared<Qv64xFeedFormat>(options));
+      h.feeder = &feeder->feeder();
+      static_cast<Qv63xDevice&>(device).SetDocumentSource(feeder);
+      h.owner = std::move(feeder);
+      return h;
+    }
+    case Series::kQv63x:
+    case Series::kQv9120: {
+      Qv63xFeederOptions options;
+      options.mirroredSides = model == Model::kQv840 || model == Model::kQv9120;
+      options.deviceName = deviceName;
+      auto feeder = std::make_shared<Qv63xDocumentFeeder>(std::move(stack), options);
+      h.feeder = &feeder->feeder();
+      static_cast<Qv63xDevice&>(device).SetDocumentSource(feeder);
+      h.owner = std::move(feeder);
+      return h;
+    }
+  }
+  return h;
+}
+
 }  // namespace
 
 HostImage ReadHostImage(const void* packedDib) {
@@ -74,10 +174,7 @@ struct SimulatedScanner::State {
   std::string deviceName;
   std::string packagePath;
   std::shared_ptr<ScannerDevice> device;
-  std::shared_ptr<Qv63xDocumentSource> source;       // the QV63x device side's source (QV63x, KQv8x)
-  std::shared_ptr<Qv62xDocumentFeeder> qv62xFeeder;  // the QV62x device side's feeder
-  std::shared_ptr<Qv60xDocumentFeeder> qv60xFeeder;  // the first series' device side's feeder
-  const DocumentFeeder* feeder = nullptr;            // the hopper behind either; null for a model that feeds none
+  Hopper hopper;  // no feeder when the stack is empty
 };
 
 SimulatedScanner::SimulatedScanner(std::unique_ptr<State> state) : state_(std::move(state)) {}
@@ -94,10 +191,8 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
   }
   const ModelInfo& info = Info(*model);
   const DocumentStackSpec& stackSpec = spec.documents;
-  const bool feeds = info.series == Series::kQv63x || info.series == Series::kQv62x ||
-                     info.series == Series::kKQv8x || info.series == Series::kFirst;
-  if (stackSpec.count < 0 || (stackSpec.count > 0 && !feeds)) {
-    Fail(error, std::string("no document feeder for the ") + SeriesName(info.series) + " series");
+  if (stackSpec.count < 0) {
+    Fail(error, "a stack of " + std::to_string(stackSpec.count) + " documents");
     return nullptr;
   }
   for (const ScheduledFault& f : stackSpec.faults) {
@@ -107,10 +202,13 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
       return nullptr;
     }
   }
-  const bool sensor300 = info.series == Series::kKQv8x;
-  if (spec.hostResolution != 100 && spec.hostResolution != 200 &&
-      !(sensor300 && spec.hostResolution == 300)) {
-    Fail(error, sensor300 ? "the host resolution is 100, 200 or 300" : "the host resolution is 100 or 200");
+  const std::vector<int> resolutions = HostResolutions(info.series);
+  if (std::find(resolutions.begin(), resolutions.end(), spec.hostResolution) == resolutions.end()) {
+    std::string list;
+    for (size_t i = 0; i < resolutions.size(); ++i) {
+      list += (i == 0 ? "" : i + 1 == resolutions.size() ? " or " : ", ") + std::to_string(resolutions[i]);
+    }
+    Fail(error, std::string("the host resolution of the ") + SeriesName(info.series) + " series is " + list);
     return nullptr;
   }
 
@@ -122,47 +220,16 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
     return nullptr;
   state->device = MakeScanner(*model, spec.bootLoaderOnly ? Firmware::kBootLoader : Firmware::kRunning);
 
-  if (feeds) {
+  if (stackSpec.count > 0) {
     documents::ChequeOptions cheques;
-    if (sensor300) cheques.dpi = 300;
+    if (Sensor300(info.series)) cheques.dpi = 300;
     cheques.colour = stackSpec.colour;
     cheques.font = stackSpec.font == CodeLineFont::kCmc7 ? documents::MicrFont::kCmc7 : documents::MicrFont::kE13b;
     documents::DocumentStack stack(stackSpec.seed, cheques);
     std::vector<documents::DocumentFaults> faults(static_cast<size_t>(stackSpec.count));
     for (const ScheduledFault& f : stackSpec.faults) AddFault(faults[static_cast<size_t>(f.document)], f.fault);
     for (const documents::DocumentFaults& f : faults) stack.AddCheque(f);
-    if (info.series == Series::kFirst) {
-      FeederOptions options;
-      options.deviceName = state->deviceName;
-      state->qv60xFeeder = std::make_shared<Qv60xDocumentFeeder>(
-          std::move(stack), Qv60xLayout{*model == Model::kQv605}, options);
-      state->feeder = &state->qv60xFeeder->feeder();
-      std::static_pointer_cast<Qv60xDevice>(state->device)->SetDocumentSource(state->qv60xFeeder);
-    } else if (info.series == Series::kQv62x) {
-      const bool qv602 = *model == Model::kQv602 || *model == Model::kKwl602;
-      FeederOptions options;
-      options.deviceName = state->deviceName;
-      state->qv62xFeeder = std::make_shared<Qv62xDocumentFeeder>(
-          std::move(stack), Qv62xLayoutOf(qv602, *model == Model::kQv702), options);
-      state->feeder = &state->qv62xFeeder->feeder();
-      std::static_pointer_cast<Qv62xDevice>(state->device)->SetDocumentSource(state->qv62xFeeder);
-    } else {
-      if (info.series == Series::kKQv8x) {
-        KQv8xFeederOptions options = KQv8xDefaultFeederOptions();
-        options.deviceName = state->deviceName;
-        auto feeder = std::make_shared<KQv8xDocumentFeeder>(std::move(stack), options);
-        state->feeder = &feeder->feeder();
-        state->source = std::move(feeder);
-      } else {
-        Qv63xFeederOptions options;
-        options.mirroredSides = *model == Model::kQv840;
-        options.deviceName = state->deviceName;
-        auto feeder = std::make_shared<Qv63xDocumentFeeder>(std::move(stack), options);
-        state->feeder = &feeder->feeder();
-        state->source = std::move(feeder);
-      }
-      std::static_pointer_cast<Qv63xDevice>(state->device)->SetDocumentSource(state->source);
-    }
+    state->hopper = AttachHopper(*model, info.series, *state->device, std::move(stack), state->deviceName);
   }
   drv::DeviceRegistry::Instance().Attach(state->deviceName, state->device);
   return std::unique_ptr<SimulatedScanner>(new SimulatedScanner(std::move(state)));
@@ -187,16 +254,16 @@ const std::string& SimulatedScanner::FirmwarePackagePath() const {
 }
 
 size_t SimulatedScanner::Waiting() const {
-  return state_->feeder != nullptr ? state_->feeder->Waiting() : 0;
+  return state_->hopper.feeder != nullptr ? state_->hopper.feeder->Waiting() : 0;
 }
 
 size_t SimulatedScanner::FedCount() const {
-  return state_->feeder != nullptr ? state_->feeder->FedCount() : 0;
+  return state_->hopper.feeder != nullptr ? state_->hopper.feeder->FedCount() : 0;
 }
 
 std::optional<FedDocumentReport> SimulatedScanner::Fed(size_t index) const {
-  if (state_->feeder == nullptr) return std::nullopt;
-  const DocumentFeeder& feeder = *state_->feeder;
+  if (state_->hopper.feeder == nullptr) return std::nullopt;
+  const DocumentFeeder& feeder = *state_->hopper.feeder;
   const std::optional<DocumentFeeder::Record> record = feeder.RecordOf(index);
   if (!record) return std::nullopt;
   FedDocumentReport report;

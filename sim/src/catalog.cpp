@@ -23,7 +23,8 @@ constexpr const char* kKwl = "KWL Ltd - Norda";
 // Identification codes: product, device, board. Boot-loader codes are those whose canned identity names
 // the model; running codes are those for which the series reads the identity block.
 const std::array<ModelInfo, 15> kModels = {{
-    {Model::kQv600, Series::kFirst, "Orvisca Scanner Qv600", kVek, {}, std::nullopt, "QV600", nullptr},
+    // The QV600 came under another maker's name than its successors; hosts tell it by that name.
+    {Model::kQv600, Series::kFirst, "Orvisca Scanner Qv600", kKwl, {}, std::nullopt, "QV600", nullptr},
     {Model::kQv605, Series::kFirst, "Orvisca Scanner Qv605", kVek, {}, std::nullopt, "QV605", nullptr},
     {Model::kQv620, Series::kQv62x, "Orvisca Scanner Qv620", kVek, {9, 1, 0}, std::nullopt, "QV620", "QV620Firmware.bin"},
     {Model::kQv602, Series::kQv62x, "Orvisca Scanner Qv602", kVek, {8, 1, 0}, std::nullopt, "QV602", "QV602Firmware.bin"},

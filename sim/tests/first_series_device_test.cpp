@@ -44,7 +44,7 @@ TEST_F(FirstSeriesDeviceTest, IdentityBlockComesBehindAFourByteHead) {
   ASSERT_EQ(length, static_cast<int>(block.size() + 4));
   EXPECT_EQ(reply[0], 1);
   EXPECT_EQ((reply[2] << 8) | reply[3], static_cast<int>(block.size()));
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply + 4)), "VEK Corporation");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply + 4)), "KWL Ltd - Norda");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply + 4 + 16)), "Orvisca Scanner Qv600");
 }
 

@@ -198,7 +198,15 @@ INSTANTIATE_TEST_SUITE_P(
                       StackCase{"qv605Grey100", 2, false, 100, "FRONT_IMG Resolution=100\r\n", "QV605"},
                       StackCase{"qv605Colour200", 2, true, 200, "FRONT_IMG Color=1\r\n", "QV605"},
                       StackCase{"qv605Colour100", 2, true, 100,
-                                "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n", "QV605"}),
+                                "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n", "QV605"},
+                      StackCase{"qv9120Grey200", 3, false, 200, "", "QV9120"},
+                      StackCase{"qv9120Colour100", 2, true, 100,
+                                "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=100\r\n", "QV9120"},
+                      StackCase{"qv640Grey300", 3, false, 300, "", "QV640"},
+                      StackCase{"qv640Colour200", 2, true, 200,
+                                "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=200\r\n", "QV640"},
+                      StackCase{"rm70Grey300", 3, false, 300, "", "RM70"},
+                      StackCase{"rm70kfColour300", 2, true, 300, "FRONT_IMG Color=1\r\n", "RM70KF"}),
     [](const ::testing::TestParamInfo<StackCase>& p) { return std::string(p.param.name); });
 
 TEST(SimulatorAttach, RefusesWhatItCannotSimulate) {
@@ -209,9 +217,10 @@ TEST(SimulatorAttach, RefusesWhatItCannotSimulate) {
   std::vector<Refused> cases(4);
   cases[0] = {"unknown model", {}};
   cases[0].spec.model = "QV999";
-  cases[1] = {"documents for a series without a feeder", {}};
+  cases[1] = {"a resolution the host does not scan at", {}};
   cases[1].spec.model = "RM70";
   cases[1].spec.documents.count = 2;
+  cases[1].spec.hostResolution = 200;
   cases[2] = {"fault outside the stack", {}};
   cases[2].spec.documents.count = 2;
   cases[2].spec.documents.faults = {{2, sim::DocumentFault::kJam}};

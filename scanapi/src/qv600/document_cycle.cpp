@@ -428,7 +428,12 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
   TraceAt(2, "funcGetImage#4:  Before funcGetStatus2");
 
   s.getImageBusy = 1;
-  if (s.enableScan.load() == 0) {
+  // A document the scanner fed whole before this call, kept while a reload switched scanning off, is this
+  // call's document: clearing it and enabling would feed the next cheque over it.
+  const uint32_t waiting = s.documentStatus.load(std::memory_order_acquire);
+  const bool fedBefore = s.enableScan.load() == 0 && waiting != 0 &&
+                         (waiting & ExpectedDocumentBits()) == ExpectedDocumentBits();
+  if (s.enableScan.load() == 0 && !fedBefore) {
     if (model == 440) {
       int both = 0;
       for (int i = 0; i < 5; ++i) {
@@ -510,8 +515,9 @@ int funcGetImage(const char* frontName, const char* rearName, std::span<uint8_t>
   TraceAt(1, "funcGetImage#1: Done scan, get information");
 
   if (codeLineLength != nullptr) *codeLineLength = 0;
-  if (s.enableScan.load() == 0) {
+  if (s.enableScan.load() == 0 && !fedBefore) {
     // Disabled by a command dispatched during the wait (or an exit): the document's buffers may be gone.
+    // (A document fed before the call was complete at once: no message was dispatched.)
     s.getImageBusy = 0;
     TraceAt(2, "NO Cheques -- iEnableScan Zero");
     EmptyDocument();

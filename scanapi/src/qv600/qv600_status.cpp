@@ -359,7 +359,9 @@ int funcQV600Update(int flags) {
   if (Any(w.status, kStScanning)) return kScannerBusyScanning;
   if (s.enableScan.load() != 0 || Any(w.status, kStScanEnable)) {
     DisableIfEnabled(w);
-    if (flags & 0x100) flags |= 1;
+    // A document the scanner fed while scanning was left on waits for the next scan call, which takes it
+    // with scanning off; enabling again now would feed another cheque over it.
+    if ((flags & 0x100) && s.documentStatus.load(std::memory_order_acquire) == 0) flags |= 1;
   }
   if (flags & 2) {
     TraceAt(1, "QV6InitDeviceFromFile");

@@ -49,17 +49,16 @@ struct DocumentStackSpec {
 
 struct ScannerSpec {
   // The model's short name, without regard to case: QV600, QV605, QV620, QV602, KWL602, QV702, KWL603,
-  // QV630, QV840, QV625, QV640, QV9120, RM70, RM70KF, KQV8. Documents can be fed by the first series
-  // (QV600, QV605), the QV62x models (QV620, QV602, KWL602, QV702), the QV63x models (KWL603, QV630, QV840,
-  // QV625) and the KQV8.
+  // QV630, QV840, QV625, QV640, QV9120, RM70, RM70KF, KQV8. Every model feeds documents.
   std::string model = "QV630";
   DocumentStackSpec documents;
   // The scanner runs only its boot loader, so connecting downloads the package's firmware.
   bool bootLoaderOnly = false;
   // Where the firmware package is written (the folder the host looks in); empty: the current directory.
   std::string firmwareFolder;
-  // The resolution the host is set to scan at (200 or 100; 300 too for the KQV8); the expected images are
-  // those of this resolution.
+  // The resolution the host is set to scan at (200 or 100; 300 too for the QV640 and the KQV8; only 300
+  // for the RM70 and RM70KF, whose host keeps its sensors' resolution); the expected images are those of
+  // this resolution.
   int hostResolution = 200;
   // The driver device name; empty: the series' usual one ("\\.\KScanDrv-0", "\\.\usbbulk0").
   std::string deviceName;
@@ -92,8 +91,8 @@ struct FedDocumentReport {
 class ZC_SIMULATOR_API SimulatedScanner {
  public:
   // Writes the firmware package and attaches the scanner. Null, with the reason in *error, for an unknown
-  // model, documents for a model that cannot feed them, a fault scheduled outside the stack, or a package
-  // that cannot be written.
+  // model, a host resolution the model's host does not scan at, a fault scheduled outside the stack, or a
+  // package that cannot be written.
   static std::unique_ptr<SimulatedScanner> Attach(const ScannerSpec& spec, std::string* error = nullptr);
   // Detaches the scanner if it is still attached.
   ~SimulatedScanner();
