@@ -145,6 +145,27 @@ uint64_t NonZeroMaskSse2(const int16_t* values) {
   return mask;
 }
 
+// |v| >> al of eight coefficients at once: 0 - v and v give the magnitude by a signed maximum (-32768
+// stays 0x8000, which the logical shift reads as 32768, as the scalar form does), and the counts of
+// zero and one lanes become two 16-bit masks per pair of vectors.
+void PointMasksSse2(const uint8_t* block, int al, uint64_t* nonzero, uint64_t* one) {
+  const __m128i shift = _mm_cvtsi32_si128(al);
+  const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi16(1);
+  uint64_t nz = 0, on = 0;
+  for (int i = 0; i < 4; ++i) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 32 * i));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 32 * i + 16));
+    a = _mm_srl_epi16(_mm_max_epi16(a, _mm_sub_epi16(zero, a)), shift);
+    b = _mm_srl_epi16(_mm_max_epi16(b, _mm_sub_epi16(zero, b)), shift);
+    const __m128i is_zero = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+    const __m128i is_one = _mm_packs_epi16(_mm_cmpeq_epi16(a, ones), _mm_cmpeq_epi16(b, ones));
+    nz |= static_cast<uint64_t>(static_cast<uint16_t>(~_mm_movemask_epi8(is_zero))) << (16 * i);
+    on |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(is_one))) << (16 * i);
+  }
+  *nonzero = nz;
+  *one = on;
+}
+
 // Fetch, DCT and quantisation with the block kept in registers throughout.
 template <__m128i (*FetchRow)(const uint8_t*, size_t, int)>
 void EncodeBlockSse2(const uint8_t* plane, size_t stride, const QuantDivisors& divisors, int16_t* out) {
@@ -430,7 +451,8 @@ const TransformKernels kSse2Kernels = {"sse2",
                                        EncodeBlockSse2<FetchRow2x2>,
                                        NonZeroMaskSse2,
                                        nullptr,
-                                       nullptr};
+                                       nullptr,
+                                       PointMasksSse2};
 const TransformKernels kSsse3Kernels = {"ssse3",
                                         RgbToYccSsse3,
                                         RgbToYSsse3,
@@ -442,7 +464,8 @@ const TransformKernels kSsse3Kernels = {"ssse3",
                                         EncodeBlockSse2<FetchRow2x2>,
                                         NonZeroMaskSse2,
                                         nullptr,
-                                        nullptr};
+                                        nullptr,
+                                        PointMasksSse2};
 
 const TransformKernels kAvx2Kernels = {"avx2",
                                        RgbToYccAvx2,
@@ -455,7 +478,8 @@ const TransformKernels kAvx2Kernels = {"avx2",
                                        EncodeBlockSse2<FetchRow2x2>,
                                        NonZeroMaskSse2,
                                        EncodePairAvx2<FetchRow1x1x2>,
-                                       EncodePairAvx2<FetchRow2x2x2>};
+                                       EncodePairAvx2<FetchRow2x2x2>,
+                                       PointMasksSse2};
 
 }  // namespace
 

@@ -127,7 +127,7 @@ TEST(JpegProgressiveCoder, AllZeroBlocksMakeOneEobRunPer32767) {
   ProgressiveCoder stats(1, 63, 0, 0, nullptr);
   stats.SetAcTable(&ac, &counts);
   const int16_t zero[64] = {};
-  for (int i = 0; i < 2 * 32767 + 5; ++i) stats.EncodeAcFirst(zero);
+  for (int i = 0; i < 2 * 32767 + 5; ++i) stats.EncodeAcFirst(reinterpret_cast<const uint8_t*>(zero), 0);
   stats.Finish();
   EXPECT_EQ(counts[14 << 4], 2u);  // EOBRUN 32767: 14 extra bits
   EXPECT_EQ(counts[2 << 4], 1u);   // the remaining run of 5
