@@ -1,6 +1,8 @@
 // Two-dimensional line decoding (ITU-T T.4 section 4.2, T.6) against a reference line,
 // with the optional uncompressed-mode extension. a0 only moves right: a code that would
 // move it back, or past the width, makes the line bad.
+#include <algorithm>
+
 #include "codec/bilevel/fax_decode_tables.h"
 #include "codec/bilevel/fax_line_decoders.h"
 #include "codec/bilevel/fax_read_run.h"
@@ -71,8 +73,40 @@ int funcFaxDecode2D(FaxBitSource& source, const uint32_t* ref, uint32_t* cur, in
   int result = kFaxLineOk;
   while (a0 < w) {
     // Past the end of the input the reader gives zeros, which end the line as bad data.
-    const FaxModeEntry& m = modes[src.peek(7)];
+    const uint32_t code = src.peek(7);
     const int bi = walk.findB1(static_cast<uint32_t>(a0), atStart, colour);
+    if (code & 0x40) {
+      // A run of V0 codes (one 1 bit each), the common case: each puts a1 on b1, which lies right of a0
+      // (at the line start: at or right of 0) and at most at the width, so no check can fail, and the
+      // next b1 is the reference's next change. The run copies reference changes until one reaches the
+      // width; 1 bits after that belong to the next line.
+      // Only the loaded bits count: the accumulator may hold more of the next byte.
+      const uint64_t inverted = ~src.acc;
+      const int ones = std::min(inverted == 0 ? 64 : __builtin_clzll(inverted), src.bits);
+      int i = bi;
+      const int stop = bi + ones;
+      uint32_t* dst = out.list + out.count;
+      for (; i < stop; ++i) {
+        const uint32_t b1 = ref[i];
+        if (b1 >= static_cast<uint32_t>(w)) break;
+        *dst++ = b1;
+      }
+      const int copied = i - bi;
+      out.count += copied;
+      colour ^= copied & 1;
+      if (i < stop) {
+        // The code that reached the width ends the line.
+        src.skip(copied + 1);
+        a0 = w;
+        break;
+      }
+      src.skip(copied);
+      a0 = ref[i - 1];
+      walk.j = i;  // the first reference change right of a0
+      atStart = false;
+      continue;
+    }
+    const FaxModeEntry& m = modes[code];
     const int64_t b1 = ref[bi];
     if (m.kind == kModeVertical) {
       src.skip(m.length);
