@@ -2,6 +2,8 @@
 // optimal Huffman tables (T.81 K.2), then DHT, SOS and the coding pass over the stored coefficients. The
 // point transform of each block is computed once per scan, by the statistics pass, for both passes.
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "jpeg_compressor.h"
 #include "jpeg_errors.h"
@@ -32,7 +34,13 @@ int JpegCompressor::RunProgressiveScans() {
       blocks_h = (comp_h + 7) / 8;
       blocks = static_cast<size_t>(blocks_w) * blocks_h;
     }
-    if (!dc) masks.resize(2 * blocks);
+    if (!dc) {
+      try {
+        masks.resize(2 * blocks);
+      } catch (const std::bad_alloc&) {
+        return kJpegNoMemory;
+      }
+    }
 
     // Tables the scan codes with: index 0, 1 = DC 0, 1; 2, 3 = AC 0, 1.
     bool used[4] = {false, false, false, false};
