@@ -318,9 +318,7 @@ int JpegCompressor::StoreMcu(uint32_t mcu_row, int mcu) {
         const uint32_t col = static_cast<uint32_t>(mcu * c.frame.h + bx);
         uint8_t* dst = BlockSlot(c.first_slot + row * static_cast<uint32_t>(c.grid_w) + col);
         if (dst == nullptr) return kJpegStoreGetFailed;
-        int16_t zigzag[64];
-        for (int k = 0; k < 64; ++k) zigzag[k] = coef[kZigzagToNatural[k]];
-        std::memcpy(dst, zigzag, sizeof zigzag);
+        kernels_->zigzag_store(coef, dst);
       }
     }
   }

@@ -54,7 +54,8 @@ const TransformKernels& ScalarKernels() {
                                            NonZeroMaskScalar,
                                            nullptr,
                                            nullptr,
-                                           PointMasksScalar};
+                                           PointMasksScalar,
+                                           ZigzagStoreScalar};
   return kScalar;
 }
 

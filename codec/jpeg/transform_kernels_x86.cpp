@@ -1,6 +1,6 @@
 // SIMD kernels for x86-64: SSE2 (part of the x86-64 baseline) for the block fetch, forward DCT and
-// quantisation, SSSE3 (chosen at run time) for the R, G, B de-interleave of the colour conversion and AVX2
-// (chosen at run time) for its arithmetic. Every
+// quantisation, SSSE3 (chosen at run time) for the R, G, B de-interleave of the colour conversion, AVX2
+// (chosen at run time) for its arithmetic and AVX-512 BW (chosen at run time) for the zig-zag store. Every
 // kernel computes exactly what its scalar reference computes; only the instruction form differs.
 #include "transform_kernels.h"
 
@@ -10,6 +10,8 @@
 
 #include "block_fetch.h"
 #include "color_convert.h"
+#include "jpeg_tables.h"
+#include "quantize.h"
 
 namespace zc::jpeg {
 namespace {
@@ -440,6 +442,30 @@ __attribute__((target("avx2"))) void EncodePairAvx2(const uint8_t* a, const uint
   }
 }
 
+// Indices of the natural positions for the 32 zig-zag positions from `first`, as word permutation
+// indices over two registers (0..31 the first half of the block, 32..63 the second).
+struct ZigzagIndices {
+  alignas(64) uint16_t lo[32];
+  alignas(64) uint16_t hi[32];
+};
+constexpr ZigzagIndices kZigzagIndices = [] {
+  ZigzagIndices z{};
+  for (int k = 0; k < 32; ++k) {
+    z.lo[k] = kZigzagToNatural[k];
+    z.hi[k] = kZigzagToNatural[32 + k];
+  }
+  return z;
+}();
+
+__attribute__((target("avx512bw"))) void ZigzagStoreAvx512(const int16_t* natural, uint8_t* out) {
+  const __m512i a = _mm512_loadu_si512(natural);
+  const __m512i b = _mm512_loadu_si512(natural + 32);
+  const __m512i lo = _mm512_load_si512(kZigzagIndices.lo);
+  const __m512i hi = _mm512_load_si512(kZigzagIndices.hi);
+  _mm512_storeu_si512(out, _mm512_permutex2var_epi16(a, lo, b));
+  _mm512_storeu_si512(out + 64, _mm512_permutex2var_epi16(a, hi, b));
+}
+
 const TransformKernels kSse2Kernels = {"sse2",
                                        RgbToYccScalar,
                                        RgbToYScalar,
@@ -452,7 +478,8 @@ const TransformKernels kSse2Kernels = {"sse2",
                                        NonZeroMaskSse2,
                                        nullptr,
                                        nullptr,
-                                       PointMasksSse2};
+                                       PointMasksSse2,
+                                       ZigzagStoreScalar};
 const TransformKernels kSsse3Kernels = {"ssse3",
                                         RgbToYccSsse3,
                                         RgbToYSsse3,
@@ -465,7 +492,8 @@ const TransformKernels kSsse3Kernels = {"ssse3",
                                         NonZeroMaskSse2,
                                         nullptr,
                                         nullptr,
-                                        PointMasksSse2};
+                                        PointMasksSse2,
+                                        ZigzagStoreScalar};
 
 const TransformKernels kAvx2Kernels = {"avx2",
                                        RgbToYccAvx2,
@@ -479,13 +507,32 @@ const TransformKernels kAvx2Kernels = {"avx2",
                                        NonZeroMaskSse2,
                                        EncodePairAvx2<FetchRow1x1x2>,
                                        EncodePairAvx2<FetchRow2x2x2>,
-                                       PointMasksSse2};
+                                       PointMasksSse2,
+                                       ZigzagStoreScalar};
+
+// The AVX2 set with the zig-zag store of AVX-512 BW: two 32-lane word permutations across both halves of
+// the block.
+const TransformKernels kAvx512Kernels = {"avx512",
+                                         RgbToYccAvx2,
+                                         RgbToYAvx2,
+                                         FetchBlock1x1Sse2,
+                                         FetchBlock2x2Sse2,
+                                         ForwardDctSse2,
+                                         QuantizeSse2,
+                                         EncodeBlockSse2<FetchRow1x1>,
+                                         EncodeBlockSse2<FetchRow2x2>,
+                                         NonZeroMaskSse2,
+                                         EncodePairAvx2<FetchRow1x1x2>,
+                                         EncodePairAvx2<FetchRow2x2x2>,
+                                         PointMasksSse2,
+                                         ZigzagStoreAvx512};
 
 }  // namespace
 
 std::vector<const TransformKernels*> SupportedSimdKernels() {
   __builtin_cpu_init();
   std::vector<const TransformKernels*> sets;
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw")) sets.push_back(&kAvx512Kernels);
   if (__builtin_cpu_supports("avx2")) sets.push_back(&kAvx2Kernels);
   if (__builtin_cpu_supports("ssse3")) sets.push_back(&kSsse3Kernels);
   if (__builtin_cpu_supports("sse2")) sets.push_back(&kSse2Kernels);

@@ -148,6 +148,21 @@ void CompareWithScalar(const TransformKernels& simd_kernels) {
     for (int k = 0; k < 64; ++k) sparse[k] = (byte(rng) < 40) ? static_cast<int16_t>(qa[k] | 1) : 0;
     ASSERT_EQ(ref.nonzero_mask(sparse), simd->nonzero_mask(sparse)) << iter;
   }
+  // The zig-zag store of random blocks, at an odd address: each value at its zig-zag place.
+  std::uniform_int_distribution<int> any16(-32768, 32767);
+  for (int iter = 0; iter < 2000; ++iter) {
+    int16_t natural[64];
+    for (int16_t& v : natural) v = static_cast<int16_t>(any16(rng));
+    uint8_t a_out[1 + 128] = {}, b_out[1 + 128] = {};
+    ref.zigzag_store(natural, a_out + 1);
+    simd->zigzag_store(natural, b_out + 1);
+    ASSERT_EQ(0, memcmp(a_out, b_out, sizeof a_out)) << iter;
+    for (int k = 0; k < 64; ++k) {
+      int16_t v;
+      std::memcpy(&v, a_out + 1 + 2 * k, sizeof v);
+      ASSERT_EQ(v, natural[kZigzagToNatural[k]]) << k;
+    }
+  }
   // Point masks of blocks at odd addresses, with values around every power of two and the 16-bit ends.
   const int16_t edges[] = {0, 1, -1, 2, -2, 3, -3, 4, -5, 7, 8, -8, 255, -256, 2047, -2048, 32767, -32767, -32768};
   std::uniform_int_distribution<int> pick(0, static_cast<int>(std::size(edges)) - 1);
