@@ -227,7 +227,9 @@ void BM_G4DecodePaired(benchmark::State& state) {
   zc::bench::RunPaired(
       state, [&] { strips = ourDecode(data, img, ourPage, ww, wh, 2048, 0); },
       [&] { return strips > 0 && checkAndClear(ourPage, 0xA5); },
-      [&] { peerBytes = TIFFReadEncodedStrip(t, 0, peerPage.data(), static_cast<tmsize_t>(peerPage.size())); },
+      [&] {
+        peerBytes = TIFFReadEncodedStrip(t, 0, peerPage.data(), static_cast<tmsize_t>(peerPage.size()));
+      },
       [&] { return peerBytes == static_cast<tmsize_t>(peerPage.size()) && checkAndClear(peerPage, 0); });
   TIFFClose(t);
   setCounters(state, img, data.size());

@@ -24,24 +24,6 @@ struct FaxBitSource {
     if (bits == 0) acc = 0;
   }
 
-  // A working copy taken field by field. The record was just stored field by field by the caller, and
-  // the one wide load a plain copy compiles to cannot take its bytes from several pending stores: it
-  // waits for them to complete, on every line.
-  FaxBitSource copyByField() const {
-    FaxBitSource c = *this;
-    const uint8_t* d = data;
-    int64_t e = end, p = pos;
-    uint64_t a = acc;
-    int b = bits;
-    asm("" : "+r"(d), "+r"(e), "+r"(p), "+r"(a), "+r"(b));
-    c.data = d;
-    c.end = e;
-    c.pos = p;
-    c.acc = a;
-    c.bits = b;
-    return c;
-  }
-
   void fill() {
     if (pos >= 0 && pos + 8 <= end) {
       // Eight bytes at once: the whole bytes that fit are counted; the bits of the next byte

@@ -27,7 +27,7 @@ int decode1D(FaxBitSource& src, uint32_t* cur, int width) {
 
 int funcFaxDecode1D(FaxBitSource& source, uint32_t* cur, int width) {
   // A local copy keeps the reader's state in registers: the list stores cannot alias it.
-  FaxBitSource src = source.copyByField();
+  FaxBitSource src = source;
   const int result = decode1D(src, cur, width);
   source = src;
   return result;

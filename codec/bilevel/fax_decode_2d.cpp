@@ -57,7 +57,7 @@ bool faxDecodeUncompressed(FaxBitSource& src, FaxChangeWriter& out, int64_t& a0,
 int funcFaxDecode2D(FaxBitSource& source, const uint32_t* ref, uint32_t* cur, int width,
                     FaxDecode2DKind kind) {
   // A local copy keeps the reader's state in registers: the list stores cannot alias it.
-  FaxBitSource src = source.copyByField();
+  FaxBitSource src = source;
   const int result = detail::faxDecode2D(src, ref, cur, width, kind);
   source = src;
   return result;

@@ -19,8 +19,8 @@ namespace zc::codec::detail {
 bool faxDecodeUncompressed(FaxBitSource& src, FaxChangeWriter& out, int64_t& a0, int& colour, int64_t width);
 
 // funcFaxDecode2D on a reader the caller holds as a local that it never hands out by address.
-[[gnu::always_inline]] inline int faxDecode2D(FaxBitSource& src, const uint32_t* ref, uint32_t* cur, int width,
-                                              FaxDecode2DKind kind) {
+[[gnu::always_inline]] inline int faxDecode2D(FaxBitSource& src, const uint32_t* ref, uint32_t* cur,
+                                              int width, FaxDecode2DKind kind) {
   const bool withExtension = kind == FaxDecode2DKind::kWithExtension;
   const FaxModeEntry* modes = faxModeTable();
   FaxChangeWriter out{cur, static_cast<uint32_t>(width)};

@@ -44,7 +44,8 @@ int decodeMode4(FaxBitSource& src, const uint32_t* ref, uint32_t* cur, int width
 }
 
 // A line read past the data is bad; the reader's position goes back to the caller.
-[[gnu::always_inline]] inline int finishLine(FaxBitSource& src, int result, int32_t inputFill, int32_t* pos, uint32_t* acc, int32_t* bitCount) {
+[[gnu::always_inline]] inline int finishLine(FaxBitSource& src, int result, int32_t inputFill, int32_t* pos,
+                                             uint32_t* acc, int32_t* bitCount) {
   if (src.overrun() && result == kFaxLineOk) result = kFaxLineBad;
   int64_t bytePos = 0;
   src.save(bytePos, *acc, *bitCount);

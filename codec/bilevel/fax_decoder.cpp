@@ -260,8 +260,8 @@ int funcFaxDecodeOpen(ImageView* v) {
   v->stripBuffer = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(v->stripSize) + 32, 1));
   if (v->rotation != 0) v->rotationBuffer = static_cast<uint8_t*>(std::calloc(v->stripSize + 32, 1));
   if (v->currentChanges == nullptr || v->otherChanges == nullptr || v->scaledChanges == nullptr ||
-      (!directColumns(v) && v->columnMap == nullptr) || v->inputBuffer == nullptr || v->stripBuffer == nullptr ||
-      (v->rotation != 0 && v->rotationBuffer == nullptr)) {
+      (!directColumns(v) && v->columnMap == nullptr) || v->inputBuffer == nullptr ||
+      v->stripBuffer == nullptr || (v->rotation != 0 && v->rotationBuffer == nullptr)) {
     return failOpen(v);
   }
   writeSentinel(v);

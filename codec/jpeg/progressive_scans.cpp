@@ -111,7 +111,8 @@ int JpegCompressor::RunProgressiveScans() {
       } else {
         Component& comp = comps_[in_scan[0]];
         for (int by = 0; by < blocks_h; ++by) {
-          const uint32_t line = comp.first_slot + static_cast<uint32_t>(by) * static_cast<uint32_t>(comp.grid_w);
+          const uint32_t line =
+              comp.first_slot + static_cast<uint32_t>(by) * static_cast<uint32_t>(comp.grid_w);
           for (int bx = 0; bx < blocks_w; ++bx) {
             if (!code_block(comp, line + static_cast<uint32_t>(bx))) return kJpegStoreGetFailed;
           }

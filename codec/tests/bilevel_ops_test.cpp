@@ -91,7 +91,8 @@ TEST(FaxRender, DrawnLinesHoldTheRunsOfTheChangeList) {
     for (int i = 0; i < 6; ++i) changes.push_back(static_cast<uint32_t>(width));
     std::vector<bool> black(static_cast<size_t>(outWidth), false);
     for (size_t k = 0; changes[k] < static_cast<uint32_t>(width); k += 2) {
-      for (uint32_t x = changes[k]; x < changes[k + 1] && x < static_cast<uint32_t>(outWidth); ++x) black[x] = true;
+      for (uint32_t x = changes[k]; x < changes[k + 1] && x < static_cast<uint32_t>(outWidth); ++x)
+        black[x] = true;
     }
     const size_t bytes = static_cast<size_t>(outWidth) / 8;
     std::vector<uint8_t> line(bytes + 1, 0);

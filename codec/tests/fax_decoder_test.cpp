@@ -60,9 +60,9 @@ TEST(FaxDecoder, RoundTripsEveryCoding) {
 TEST(FaxDecoder, RunsOfVerticalZeroCodes) {
   std::vector<BilevelImage> images;
   for (int width : {1731, 64, 65, 2}) {
-    BilevelImage stripes(width, 12);  // identical lines: black from 0, two pixels a period
+    BilevelImage stripes(width, 12);    // identical lines: black from 0, two pixels a period
     BilevelImage lastPixel(width, 12);  // identical lines ending black at the width
-    BilevelImage shifted(width, 24);  // period 3, every fourth line one pixel right
+    BilevelImage shifted(width, 24);    // period 3, every fourth line one pixel right
     for (int y = 0; y < 12; ++y) {
       for (int x = 0; x < width; x += 2) stripes.set(x, y);
       lastPixel.set(width - 1, y);
@@ -81,7 +81,8 @@ TEST(FaxDecoder, RunsOfVerticalZeroCodes) {
       const auto data = encodeToMemory(img, {pair[0]});
       const auto r = decodePage(data, img.width, img.height, pair[1], 0);
       ASSERT_EQ(r.errorCode, 0) << img.width << " mode " << pair[0];
-      ASSERT_EQ(r.image, img) << img.width << " mode " << pair[0] << ": " << test::firstDifference(img, r.image);
+      ASSERT_EQ(r.image, img) << img.width << " mode " << pair[0] << ": "
+                              << test::firstDifference(img, r.image);
     }
   }
 }

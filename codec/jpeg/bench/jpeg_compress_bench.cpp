@@ -98,7 +98,8 @@ void BM_Paired(benchmark::State& state, int channels, bool progressive) {
   unsigned long size = 0;
   zc::bench::RunPaired(
       state, [&] { rc = OursEncode(image, s, out, &kernels); }, [&] { return rc == 0 && out == first; },
-      [&] { size = PeerEncode(image, progressive, storage); }, [&] { return size != 0 && size == peer_bytes; });
+      [&] { size = PeerEncode(image, progressive, storage); },
+      [&] { return size != 0 && size == peer_bytes; });
   state.SetItemsProcessed(state.iterations() * image.width * image.height);
   state.counters["bytes"] = static_cast<double>(first.size());
   state.counters["peer_bytes"] = static_cast<double>(peer_bytes);
@@ -106,8 +107,14 @@ void BM_Paired(benchmark::State& state, int channels, bool progressive) {
 }
 
 BENCHMARK_CAPTURE(BM_Paired, gray_baseline_300dpi, 1, false)->Unit(benchmark::kMillisecond)->UseManualTime();
-BENCHMARK_CAPTURE(BM_Paired, colour_baseline_300dpi, 3, false)->Unit(benchmark::kMillisecond)->UseManualTime();
-BENCHMARK_CAPTURE(BM_Paired, gray_progressive_300dpi, 1, true)->Unit(benchmark::kMillisecond)->UseManualTime();
-BENCHMARK_CAPTURE(BM_Paired, colour_progressive_300dpi, 3, true)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(BM_Paired, colour_baseline_300dpi, 3, false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK_CAPTURE(BM_Paired, gray_progressive_300dpi, 1, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK_CAPTURE(BM_Paired, colour_progressive_300dpi, 3, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 
 }  // namespace

@@ -164,7 +164,8 @@ void CompareWithScalar(const TransformKernels& simd_kernels) {
     }
   }
   // Point masks of blocks at odd addresses, with values around every power of two and the 16-bit ends.
-  const int16_t edges[] = {0, 1, -1, 2, -2, 3, -3, 4, -5, 7, 8, -8, 255, -256, 2047, -2048, 32767, -32767, -32768};
+  const int16_t edges[] = {0, 1,  -1,  2,    -2,   3,     -3,    4,      -5,    7,
+                           8, -8, 255, -256, 2047, -2048, 32767, -32767, -32768};
   std::uniform_int_distribution<int> pick(0, static_cast<int>(std::size(edges)) - 1);
   std::uniform_int_distribution<int> wide(-32768, 32767);
   uint8_t stored[1 + 128];

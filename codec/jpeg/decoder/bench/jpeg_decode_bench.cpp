@@ -154,7 +154,8 @@ int PeerDecode(const std::vector<uint8_t>& jpeg, int denom, std::vector<uint8_t>
     int got = 0;
     // A call may give fewer rows than asked (the merged up-sampler gives two at a time); the band
     // is complete once all its rows are in.
-    while (got < want) got += static_cast<int>(jpeg_read_scanlines(&d, rows + got, static_cast<JDIMENSION>(want - got)));
+    while (got < want)
+      got += static_cast<int>(jpeg_read_scanlines(&d, rows + got, static_cast<JDIMENSION>(want - got)));
     delivered += got;
     *checksum += band[0] + band[row_bytes - 1];
   }
@@ -183,11 +184,21 @@ void Paired(benchmark::State& state, int channels, bool progressive, uint16_t sc
 
 }  // namespace
 
-BENCHMARK_CAPTURE(Paired, gray_baseline_1x, 1, false, 2048, 1)->Unit(benchmark::kMillisecond)->UseManualTime();
-BENCHMARK_CAPTURE(Paired, colour_baseline_1x, 3, false, 2048, 1)->Unit(benchmark::kMillisecond)->UseManualTime();
-BENCHMARK_CAPTURE(Paired, colour_baseline_quarter, 3, false, 512, 4)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(Paired, gray_baseline_1x, 1, false, 2048, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK_CAPTURE(Paired, colour_baseline_1x, 3, false, 2048, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK_CAPTURE(Paired, colour_baseline_quarter, 3, false, 512, 4)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 BENCHMARK_CAPTURE(OursThroughDecomp, gray_baseline_1x, 1, false, 2048)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(OursThroughDecomp, colour_baseline_1x, 3, false, 2048)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(OursThroughDecomp, colour_baseline_quarter, 3, false, 512)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Paired, gray_progressive_1x, 1, true, 2048, 1)->Unit(benchmark::kMillisecond)->UseManualTime();
-BENCHMARK_CAPTURE(Paired, colour_progressive_1x, 3, true, 2048, 1)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(Paired, gray_progressive_1x, 1, true, 2048, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK_CAPTURE(Paired, colour_progressive_1x, 3, true, 2048, 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
