@@ -1,10 +1,5 @@
-// Two-dimensional line decoding (ITU-T T.4 section 4.2, T.6) against a reference line,
-// with the optional uncompressed-mode extension. a0 only moves right: a code that would
-// move it back, or past the width, makes the line bad.
-#include "codec/bilevel/fax_decode_tables.h"
-#include "codec/bilevel/fax_line_decoders.h"
-#include "codec/bilevel/fax_read_run.h"
-#include "codec/bilevel/fax_reference.h"
+// Two-dimensional line decoding: the uncompressed-mode extension and the out-of-line entry.
+#include "codec/bilevel/fax_decode_2d.h"
 
 namespace zc::codec {
 
@@ -23,8 +18,11 @@ bool putPixels(FaxChangeWriter& out, int64_t& pos, int64_t count, int colour, in
   return true;
 }
 
-// Decodes uncompressed-mode patterns from a0 up to the exit code; updates a0 and its colour.
-bool decodeUncompressed(FaxBitSource& src, FaxChangeWriter& out, int64_t& a0, int& colour, int64_t width) {
+}  // namespace
+
+namespace detail {
+
+bool faxDecodeUncompressed(FaxBitSource& src, FaxChangeWriter& out, int64_t& a0, int& colour, int64_t width) {
   src.skip(10);
   int64_t pos = a0;
   int pixelColour = colour;
@@ -54,67 +52,13 @@ bool decodeUncompressed(FaxBitSource& src, FaxChangeWriter& out, int64_t& a0, in
   }
 }
 
-}  // namespace
+}  // namespace detail
 
 int funcFaxDecode2D(FaxBitSource& source, const uint32_t* ref, uint32_t* cur, int width,
                     FaxDecode2DKind kind) {
-  const bool withExtension = kind == FaxDecode2DKind::kWithExtension;
   // A local copy keeps the reader's state in registers: the list stores cannot alias it.
   FaxBitSource src = source;
-  const FaxModeEntry* modes = faxModeTable();
-  FaxChangeWriter out{cur, static_cast<uint32_t>(width)};
-  FaxReferenceWalk walk{ref};
-  const int64_t w = width;
-  int64_t a0 = 0;
-  int colour = 0;
-  bool atStart = true;
-  int result = kFaxLineOk;
-  while (a0 < w) {
-    // Past the end of the input the reader gives zeros, which end the line as bad data.
-    const FaxModeEntry& m = modes[src.peek(7)];
-    const int bi = walk.findB1(static_cast<uint32_t>(a0), atStart, colour);
-    const int64_t b1 = ref[bi];
-    if (m.kind == kModeVertical) {
-      src.skip(m.length);
-      const int64_t a1 = b1 + m.delta;
-      if (a1 < a0 || (a1 == a0 && !atStart) || a1 > w) {
-        result = kFaxLineBad;
-        break;
-      }
-      // a1 lies right of every change so far: no cancelling pair is possible.
-      if (a1 < w) out.list[out.count++] = static_cast<uint32_t>(a1);
-      a0 = a1;
-      colour ^= 1;
-    } else if (m.kind == kModeHorizontal) {
-      src.skip(m.length);
-      const int64_t run1 = detail::faxReadRun(src, colour, w - a0);
-      const int64_t run2 = run1 < 0 ? -1 : detail::faxReadRun(src, colour ^ 1, w - a0 - run1);
-      if (run2 < 0) {
-        // The byte-wise T.6 decoder takes a run it cannot place as reaching past the width:
-        // the line ends there. The others refuse the line.
-        if (kind == FaxDecode2DKind::kByteWise && run1 >= 0) out.add(static_cast<uint32_t>(a0 + run1));
-        result = kind == FaxDecode2DKind::kByteWise ? kFaxLineOk : kFaxLineBad;
-        break;
-      }
-      out.add(static_cast<uint32_t>(a0 + run1));
-      out.add(static_cast<uint32_t>(a0 + run1 + run2));
-      a0 += run1 + run2;
-    } else if (m.kind == kModePass) {
-      src.skip(m.length);
-      a0 = ref[bi + 1];
-    } else if (m.kind == kModeExtension && withExtension && src.peek(10) == 0x0F) {
-      if (!decodeUncompressed(src, out, a0, colour, w)) {
-        result = kFaxLineBad;
-        break;
-      }
-    } else {
-      // Eight zero bits where a line begins are the end of the data (EOFB).
-      result = m.kind == kModeZeros && atStart && src.peek(8) == 0 ? kFaxLineEnd : kFaxLineBad;
-      break;
-    }
-    atStart = false;
-  }
-  out.close();
+  const int result = detail::faxDecode2D(src, ref, cur, width, kind);
   source = src;
   return result;
 }

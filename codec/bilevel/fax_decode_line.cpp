@@ -4,6 +4,7 @@
 #include "codec/bilevel/fax_decode_line.h"
 
 #include "codec/bilevel/fax_bit_source.h"
+#include "codec/bilevel/fax_decode_2d.h"
 #include "codec/bilevel/fax_line_decoders.h"
 
 namespace zc::codec {
@@ -42,6 +43,17 @@ int decodeMode4(FaxBitSource& src, const uint32_t* ref, uint32_t* cur, int width
   return funcFaxDecode2D(src, ref, cur, width, FaxDecode2DKind::kPlain);
 }
 
+// A line read past the data is bad; the reader's position goes back to the caller.
+[[gnu::always_inline]] inline int finishLine(FaxBitSource& src, int result, int32_t inputFill, int32_t* pos,
+                                             uint32_t* acc, int32_t* bitCount) {
+  if (src.overrun() && result == kFaxLineOk) result = kFaxLineBad;
+  int64_t bytePos = 0;
+  src.save(bytePos, *acc, *bitCount);
+  *pos =
+      static_cast<int32_t>(bytePos < inputFill + kFaxSentinelBytes ? bytePos : inputFill + kFaxSentinelBytes);
+  return result;
+}
+
 }  // namespace
 
 int funcFaxDecodeLine(int mode, const uint32_t* ref, uint32_t* cur, int width, int lineIndex,
@@ -77,16 +89,17 @@ int funcFaxDecodeLine(int mode, const uint32_t* ref, uint32_t* cur, int width, i
       FaxChangeWriter{cur, static_cast<uint32_t>(width)}.close();
       return kFaxLineBad;
   }
+  if (mode == 1 || mode == 11) {
+    // T.6, the common case: the reader stays a local of this function for the whole line.
+    FaxBitSource src(input, static_cast<int64_t>(inputFill) + kFaxSentinelBytes, bytePos, *acc, *bitCount);
+    result = detail::faxDecode2D(src, ref, cur, width,
+                                 mode == 1 ? FaxDecode2DKind::kWithExtension : FaxDecode2DKind::kByteWise);
+    return finishLine(src, result, inputFill, pos, acc, bitCount);
+  }
   FaxBitSource src(input, static_cast<int64_t>(inputFill) + kFaxSentinelBytes, bytePos, *acc, *bitCount);
   switch (mode) {
     case 0:
       result = decodeMode0(src, cur, width);
-      break;
-    case 1:
-      result = funcFaxDecode2D(src, ref, cur, width, FaxDecode2DKind::kWithExtension);
-      break;
-    case 11:
-      result = funcFaxDecode2D(src, ref, cur, width, FaxDecode2DKind::kByteWise);
       break;
     case 2:
       result = decodeMode2(src, ref, cur, width);
@@ -102,11 +115,7 @@ int funcFaxDecodeLine(int mode, const uint32_t* ref, uint32_t* cur, int width, i
       if (result == kFaxLineEnd) FaxChangeWriter{cur, static_cast<uint32_t>(width)}.close();
       break;
   }
-  if (src.overrun() && result == kFaxLineOk) result = kFaxLineBad;
-  src.save(bytePos, *acc, *bitCount);
-  *pos =
-      static_cast<int32_t>(bytePos < inputFill + kFaxSentinelBytes ? bytePos : inputFill + kFaxSentinelBytes);
-  return result;
+  return finishLine(src, result, inputFill, pos, acc, bitCount);
 }
 
 }  // namespace zc::codec

@@ -40,12 +40,8 @@ FaxRunTables buildRunTables() {
   return t;
 }
 
-struct ModeTable {
-  FaxModeEntry e[128];
-};
-
-ModeTable buildModeTable() {
-  ModeTable t{};
+detail::FaxModeTable buildModeTable() {
+  detail::FaxModeTable t{};
   auto fill = [&t](uint32_t value, int length, FaxModeEntry entry) {
     const int spare = 7 - length;
     for (uint32_t k = 0; k < (1u << spare); ++k) t.e[(value << spare) | k] = entry;
@@ -66,14 +62,12 @@ ModeTable buildModeTable() {
 
 }  // namespace
 
-const FaxRunTables& faxRunTables() {
-  static const FaxRunTables tables = buildRunTables();
-  return tables;
-}
+namespace detail {
 
-const FaxModeEntry* faxModeTable() {
-  static const ModeTable table = buildModeTable();
-  return table.e;
-}
+const FaxRunTables kFaxRunTables = buildRunTables();
+
+const FaxModeTable kFaxModeTable = buildModeTable();
+
+}  // namespace detail
 
 }  // namespace zc::codec

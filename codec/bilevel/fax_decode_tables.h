@@ -35,7 +35,20 @@ struct FaxModeEntry {
   int8_t delta;
 };
 
-const FaxRunTables& faxRunTables();
-const FaxModeEntry* faxModeTable();  // 128 entries
+namespace detail {
+struct FaxModeTable {
+  FaxModeEntry e[128];
+};
+// Built when the library loads, so the look-ups in the line loops pay no call or guard.
+extern const FaxRunTables kFaxRunTables;
+extern const FaxModeTable kFaxModeTable;
+}  // namespace detail
+
+inline const FaxRunTables& faxRunTables() {
+  return detail::kFaxRunTables;
+}
+inline const FaxModeEntry* faxModeTable() {  // 128 entries
+  return detail::kFaxModeTable.e;
+}
 
 }  // namespace zc::codec

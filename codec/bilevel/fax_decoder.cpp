@@ -122,9 +122,29 @@ bool decodeNext(ImageView* v) {
   return true;
 }
 
+// Image columns are output columns: lines are drawn without the column map, which is then not built.
+bool directColumns(const ImageView* v) {
+  return v->panX == 0 && v->zoomX == 2048;
+}
+
+// Every output line is drawn from one image line exactly once (no lines ORed together), so a line is
+// cleared as it is drawn, while it is at hand, instead of the whole strip beforehand; lines that are not
+// drawn are cleared where they are added.
+bool linesDrawnOnce(const ImageView* v) {
+  return directColumns(v) && v->zoomY >= 2048;
+}
+
+void clearLines(ImageView* v, int32_t first, int32_t count) {
+  if (count > 0) {
+    std::memset(v->stripBuffer + static_cast<size_t>(first) * v->outBytesPerLine, 0,
+                static_cast<size_t>(count) * v->outBytesPerLine);
+  }
+}
+
 void drawLine(ImageView* v) {
   uint8_t* line = v->stripBuffer + static_cast<size_t>(v->linesInStrip) * v->outBytesPerLine;
-  if (v->panX == 0 && v->zoomX == 2048) {
+  if (directColumns(v)) {
+    if (linesDrawnOnce(v)) std::memset(line, 0, static_cast<size_t>(v->outBytesPerLine));
     funcFaxRenderChanges(v->currentChanges, line, v->outLineWidth);
     return;
   }
@@ -233,18 +253,21 @@ int funcFaxDecodeOpen(ImageView* v) {
   v->currentChanges = allocChangeList(v->width);
   v->otherChanges = allocChangeList(v->width);
   v->scaledChanges = allocChangeList(std::max(v->width, v->outLineWidth));
-  v->columnMap = static_cast<int32_t*>(std::calloc(static_cast<size_t>(v->width) + 10, sizeof(int32_t)));
+  if (!directColumns(v)) {
+    v->columnMap = static_cast<int32_t*>(std::calloc(static_cast<size_t>(v->width) + 10, sizeof(int32_t)));
+  }
   v->inputBuffer = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(v->inputBufferSize) + 18, 1));
   v->stripBuffer = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(v->stripSize) + 32, 1));
   if (v->rotation != 0) v->rotationBuffer = static_cast<uint8_t*>(std::calloc(v->stripSize + 32, 1));
   if (v->currentChanges == nullptr || v->otherChanges == nullptr || v->scaledChanges == nullptr ||
-      v->columnMap == nullptr || v->inputBuffer == nullptr || v->stripBuffer == nullptr ||
-      (v->rotation != 0 && v->rotationBuffer == nullptr)) {
+      (!directColumns(v) && v->columnMap == nullptr) || v->inputBuffer == nullptr ||
+      v->stripBuffer == nullptr || (v->rotation != 0 && v->rotationBuffer == nullptr)) {
     return failOpen(v);
   }
   writeSentinel(v);
-  if (funcFaxBuildColumnMap(v->columnMap, v->width, v->outLineWidth, v->zoomX, v->panX) != 0)
-    return failOpen(v);
+  // The view's limits are checked whether or not the map is needed.
+  if (faxCheckColumnMap(v->width, v->outLineWidth, v->zoomX, v->panX) != 0) return failOpen(v);
+  if (!directColumns(v)) funcFaxBuildColumnMap(v->columnMap, v->width, v->outLineWidth, v->zoomX, v->panX);
 
   if (usesStripTable(v)) {
     FaxStripTable* t = stripTable(v);
@@ -268,7 +291,7 @@ int funcFaxDecodeLines(ImageView* v) {
     if (r != 0) return r;
   }
   if (v->stripBuffer == nullptr) return kFaxCannotStart;
-  std::memset(v->stripBuffer, 0, static_cast<size_t>(v->stripSize));
+  if (!linesDrawnOnce(v)) std::memset(v->stripBuffer, 0, static_cast<size_t>(v->stripSize));
   v->linesInStrip = 0;
   if (v->linesDelivered >= v->outLineCount) return finishAndFree(v);
 
@@ -312,6 +335,7 @@ int funcFaxDecodeLines(ImageView* v) {
     if (v->linesInStrip > 0) {
       if (v->rotation != 0 || v->linesDelivered < v->outLineCount) {
         const int32_t add = (16 - v->linesInStrip % 16) % 16;
+        if (linesDrawnOnce(v)) clearLines(v, v->linesInStrip, add);
         v->linesInStrip += add;
         v->linesDelivered += add;
       }
@@ -326,6 +350,7 @@ int funcFaxDecodeLines(ImageView* v) {
   }
   const int32_t n = std::min(v->linesPerStrip, v->outLineCount - v->linesDelivered);
   if (n <= 0) return finishAndFree(v);
+  if (linesDrawnOnce(v)) clearLines(v, 0, n);
   v->linesInStrip = n;
   v->linesDelivered += n;
   return emitStrip(v);

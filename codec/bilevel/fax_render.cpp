@@ -7,8 +7,19 @@
 namespace zc::codec {
 namespace {
 
-void setBits(uint8_t* line, uint32_t from, uint32_t to) {
+void setBits(uint8_t* line, uint32_t from, uint32_t to, uint32_t lineBytes) {
   if (from >= to) return;
+  // A run inside one 64-bit word of the line (most runs of text): one load, OR and store, the mask in
+  // the line's bit order (most significant bit of the first byte first).
+  const uint32_t word = from >> 6;
+  if (((to - 1) >> 6) == word && 8 * word + 8 <= lineBytes) {
+    const uint64_t mask = (~uint64_t{0} >> (from & 63)) & (~uint64_t{0} << (63 - ((to - 1) & 63)));
+    uint64_t bits;
+    std::memcpy(&bits, line + 8 * word, sizeof bits);
+    bits |= __builtin_bswap64(mask);
+    std::memcpy(line + 8 * word, &bits, sizeof bits);
+    return;
+  }
   uint32_t firstByte = from >> 3;
   const uint32_t lastByte = (to - 1) >> 3;
   const uint8_t headMask = static_cast<uint8_t>(0xFF >> (from & 7));
@@ -51,11 +62,16 @@ int scale(const uint32_t* changes, uint32_t* out, const int32_t* map, int width,
 
 }  // namespace
 
-int funcFaxBuildColumnMap(int32_t* map, int width, int outWidth, int zoomX, int panX) {
+int faxCheckColumnMap(int width, int outWidth, int zoomX, int panX) {
   if (width > 128000) return 1;
   if (panX >= width || panX < 0) return 2;
   if (zoomX < 1 || zoomX > 32767) return 3;
   if (outWidth > 128000) return 4;
+  return 0;
+}
+
+int funcFaxBuildColumnMap(int32_t* map, int width, int outWidth, int zoomX, int panX) {
+  if (const int refused = faxCheckColumnMap(width, outWidth, zoomX, panX); refused != 0) return refused;
   for (int c = 0; c <= width; ++c) {
     if (c < panX) {
       map[c] = 0;
@@ -69,11 +85,12 @@ int funcFaxBuildColumnMap(int32_t* map, int width, int outWidth, int zoomX, int 
 
 void funcFaxRenderChanges(const uint32_t* changes, uint8_t* line, int outWidth) {
   const uint32_t ow = static_cast<uint32_t>(outWidth);
+  const uint32_t lineBytes = (ow + 7) / 8;
   for (int k = 0;; k += 2) {
     const uint32_t s = changes[k];
     const uint32_t e = std::min(changes[k + 1], ow);
     if (s >= e) break;  // past the width, or the closing copies of the width
-    setBits(line, s, e);
+    setBits(line, s, e, lineBytes);
     if (e >= ow) break;
   }
 }

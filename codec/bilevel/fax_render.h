@@ -10,6 +10,8 @@ namespace zc::codec {
 // a pan at or beyond the width or negative (2), a zoom outside 1..32767 (3), an output
 // width above 128000 (4); 0 when built.
 int funcFaxBuildColumnMap(int32_t* map, int width, int outWidth, int zoomX, int panX);
+// The refusals of funcFaxBuildColumnMap alone, without building the map.
+int faxCheckColumnMap(int width, int outWidth, int zoomX, int panX);
 
 // Sets the bits of the black runs of `changes` in `line`, cut at `outWidth` pixels; bits are
 // only ever set, so lines drawn into one output line combine by OR.

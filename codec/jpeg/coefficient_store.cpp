@@ -22,6 +22,7 @@ class HeapCoefficientStore final : public CoefficientStore {
   uint8_t* Mcu(uint16_t index) override {
     return index < mcus_ ? data_.data() + static_cast<size_t>(index) * bytes_per_mcu_ : nullptr;
   }
+  uint8_t* Contiguous() override { return data_.empty() ? nullptr : data_.data(); }
   bool Release() override {
     std::vector<uint8_t>().swap(data_);
     mcus_ = 0;

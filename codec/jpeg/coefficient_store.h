@@ -1,6 +1,6 @@
-// Store of the quantised coefficients of a progressive compression: every MCU's blocks, 64 signed 16-bit
-// values each in natural order (component order, then the component's blocks row by row). Sixteen bits
-// keep every coefficient of an 8-bit image exactly, whatever the quality.
+// Store of the quantised coefficients of a progressive compression: MCU records of 128-byte block slots,
+// 64 signed 16-bit values each. Sixteen bits keep every coefficient of an 8-bit image exactly, whatever the
+// quality. Which block goes in which slot is the compressor's choice (JpegCompressor::BlockSlot).
 #pragma once
 
 #include <cstddef>
@@ -19,6 +19,9 @@ class CoefficientStore {
   virtual bool Allocate(uint16_t mcus, uint16_t bytes_per_mcu) = 0;
   // Address of MCU `index` (possibly unaligned), or null.
   virtual uint8_t* Mcu(uint16_t index) = 0;
+  // The whole store as one array of MCU records when it is one (the heap store), else null; the scans
+  // then address blocks without a call per block.
+  virtual uint8_t* Contiguous() { return nullptr; }
   // Releases the store; false when the owner reports a failure.
   virtual bool Release() = 0;
 };

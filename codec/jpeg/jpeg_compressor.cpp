@@ -84,16 +84,20 @@ int JpegCompressor::SetUp(const JpegCompressSettings& s) {
     vmax_ = std::max<int>(vmax_, c.frame.v);
   }
   blocks_per_mcu_ = 0;
+  mcu_w_ = 8 * hmax_;
+  mcu_h_ = 8 * vmax_;
+  mcus_per_row_ = (s.width + mcu_w_ - 1) / mcu_w_;
+  mcu_rows_ = (s.height + mcu_h_ - 1) / mcu_h_;
+  uint32_t slots = 0;
   for (Component& c : comps_) {
     c.h_ratio = hmax_ / c.frame.h;
     c.v_ratio = vmax_ / c.frame.v;
     c.block_offset = blocks_per_mcu_;
     blocks_per_mcu_ += c.frame.h * c.frame.v;
+    c.grid_w = mcus_per_row_ * c.frame.h;
+    c.first_slot = slots;
+    slots += static_cast<uint32_t>(c.grid_w) * static_cast<uint32_t>(mcu_rows_ * c.frame.v);
   }
-  mcu_w_ = 8 * hmax_;
-  mcu_h_ = 8 * vmax_;
-  mcus_per_row_ = (s.width + mcu_w_ - 1) / mcu_w_;
-  mcu_rows_ = (s.height + mcu_h_ - 1) / mcu_h_;
   const uint32_t total_mcus = static_cast<uint32_t>(mcus_per_row_) * static_cast<uint32_t>(mcu_rows_);
   if (s.progressive && total_mcus > kMaxStoredMcus) return kJpegNoMemory;
 
@@ -120,6 +124,7 @@ int JpegCompressor::SetUp(const JpegCompressSettings& s) {
       return kJpegStoreAllocFailed;
     }
     store_allocated_ = true;
+    store_base_ = store_->Contiguous();
   }
   return 0;
 }
@@ -291,12 +296,32 @@ int JpegCompressor::CodeMcu(int mcu, bool restart_allowed) {
   return 0;
 }
 
-int JpegCompressor::StoreMcu(uint32_t mcu_index, int mcu) {
-  uint8_t* dst = store_->Mcu(static_cast<uint16_t>(mcu_index));
-  if (dst == nullptr) return kJpegStoreGetFailed;
+uint8_t* JpegCompressor::BlockSlot(uint32_t slot) {
+  const uint32_t per_mcu = static_cast<uint32_t>(blocks_per_mcu_);
+  if (store_base_ != nullptr) return store_base_ + 128 * static_cast<size_t>(slot);
+  uint8_t* mcu = store_->Mcu(static_cast<uint16_t>(slot / per_mcu));
+  return mcu == nullptr ? nullptr : mcu + 128 * static_cast<size_t>(slot % per_mcu);
+}
+
+// Stores each block of the MCU in zig-zag order at its place in its component's grid, so that a scan of
+// one component reads its blocks in sequence and takes a band as consecutive values. (The store's MCU
+// records keep the size they would have with each MCU's own blocks in natural order; only the
+// arrangement inside differs, which no caller of the store looks at.)
+int JpegCompressor::StoreMcu(uint32_t mcu_row, int mcu) {
   alignas(32) int16_t blocks[kMaxBlocksPerMcu * 64];
   TransformMcu(mcu, blocks);
-  std::memcpy(dst, blocks, 128 * static_cast<size_t>(blocks_per_mcu_));
+  const int16_t* coef = blocks;
+  for (const Component& c : comps_) {
+    for (int by = 0; by < c.frame.v; ++by) {
+      for (int bx = 0; bx < c.frame.h; ++bx, coef += 64) {
+        const uint32_t row = mcu_row * static_cast<uint32_t>(c.frame.v) + static_cast<uint32_t>(by);
+        const uint32_t col = static_cast<uint32_t>(mcu * c.frame.h + bx);
+        uint8_t* dst = BlockSlot(c.first_slot + row * static_cast<uint32_t>(c.grid_w) + col);
+        if (dst == nullptr) return kJpegStoreGetFailed;
+        kernels_->zigzag_store(coef, dst);
+      }
+    }
+  }
   return 0;
 }
 
@@ -304,7 +329,7 @@ int JpegCompressor::ProcessMcuRow(bool last) {
   for (int m = 0; m < mcus_per_row_; ++m) {
     int rc;
     if (settings_.progressive) {
-      rc = StoreMcu(static_cast<uint32_t>(mcu_rows_done_) * mcus_per_row_ + m, m);
+      rc = StoreMcu(static_cast<uint32_t>(mcu_rows_done_), m);
     } else {
       rc = CodeMcu(m, !(last && m == mcus_per_row_ - 1));
     }
@@ -343,6 +368,7 @@ int JpegCompressor::Finish() {
   planes_.shrink_to_fit();
   if (store_ && store_allocated_) {
     store_allocated_ = false;
+    store_base_ = nullptr;
     if (!store_->Release()) Fail(kJpegNoMemory);
   }
   return error_;

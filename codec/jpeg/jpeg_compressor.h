@@ -66,6 +66,10 @@ class JpegCompressor {
     int dc_pred = 0;
     int h_ratio = 1, v_ratio = 1;  // Hmax / H, Vmax / V
     int block_offset = 0;          // index of its first block inside an MCU
+    // Its blocks in the coefficient store: a grid of (MCUs per row x H) by (MCU rows x V) blocks in
+    // raster order from slot first_slot.
+    int grid_w = 0;
+    uint32_t first_slot = 0;
   };
   struct HuffTable {
     bool present = false;
@@ -81,7 +85,10 @@ class JpegCompressor {
   void ReplicateRight(int plane_row, int image_cols);
   int ProcessMcuRow(bool last);
   int CodeMcu(int mcu, bool restart_allowed);
-  int StoreMcu(uint32_t mcu_index, int mcu);
+  int StoreMcu(uint32_t mcu_row, int mcu);
+  // Address of block slot `slot` of the coefficient store (slots run through the MCU records in order,
+  // blocks_per_mcu_ per record), or null when the store yields none.
+  uint8_t* BlockSlot(uint32_t slot);
   // The most blocks an MCU holds (T.81 B.2.3).
   static constexpr int kMaxBlocksPerMcu = 10;
   // Fetch, transform and quantisation of the MCU's blocks, in coding order, 64 coefficients each.
@@ -95,6 +102,7 @@ class JpegCompressor {
   std::unique_ptr<OutputStage> out_;
   std::unique_ptr<BitWriter> bits_;
   std::unique_ptr<CoefficientStore> store_;
+  uint8_t* store_base_ = nullptr;  // the store's records when they are one array
   bool store_allocated_ = false;
   const TransformKernels* kernels_ = nullptr;
   int error_ = 0;

@@ -1,13 +1,20 @@
 // Progressive scan coders (ITU-T T.81 G.1.2.1 DC, G.1.2.2 AC first, G.1.2.3 AC refinement).
 #include "progressive_coder.h"
 
-#include "jpeg_tables.h"
+#include <cstring>
+
 #include "sequential_coder.h"
 
 namespace zc::jpeg {
 namespace {
 constexpr uint32_t kMaxEobRun = 0x7FFF;
+
+int StoredCoefficient(const uint8_t* block, int k) {
+  int16_t v;
+  std::memcpy(&v, block + 2 * k, sizeof v);
+  return v;
 }
+}  // namespace
 
 void ProgressiveCoder::EmitCorrectionBits(int start, int count) {
   if (out_ == nullptr) return;
@@ -25,9 +32,8 @@ void ProgressiveCoder::EmitEobRun() {
   be_ = 0;
 }
 
-void ProgressiveCoder::EncodeDcFirst(const int16_t* coef, int* dc_pred, const HuffmanCode* code,
-                                     SymbolCounts* counts) {
-  const int value = coef[0] >> al_;  // arithmetic shift
+void ProgressiveCoder::EncodeDcFirst(int dc, int* dc_pred, const HuffmanCode* code, SymbolCounts* counts) {
+  const int value = dc >> al_;  // arithmetic shift
   const int diff = value - *dc_pred;
   *dc_pred = value;
   const int size = MagnitudeCategory(diff);
@@ -35,20 +41,12 @@ void ProgressiveCoder::EncodeDcFirst(const int16_t* coef, int* dc_pred, const Hu
   EmitBits(ExtraBits(diff, size), size);
 }
 
-void ProgressiveCoder::EncodeDcRefine(const int16_t* coef) {
-  EmitBits(static_cast<uint32_t>(coef[0] >> al_), 1);
+void ProgressiveCoder::EncodeDcRefine(int dc) {
+  EmitBits(static_cast<uint32_t>(dc >> al_), 1);
 }
 
-void ProgressiveCoder::EncodeAcFirst(const int16_t* coef) {
-  // Values after the point transform, and a mask of the non-zero ones; zeros between them are runs.
-  int values[64];
-  uint64_t nonzero = 0;
-  for (int k = ss_; k <= se_; ++k) {
-    const int v = coef[kZigzagToNatural[k]];
-    const int a = (v < 0 ? -v : v) >> al_;
-    values[k] = v < 0 ? -a : a;
-    nonzero |= static_cast<uint64_t>(a != 0) << k;
-  }
+void ProgressiveCoder::EncodeAcFirst(const uint8_t* block, uint64_t nonzero) {
+  // Zeros between the non-zero values are runs.
   int prev = ss_ - 1;
   for (uint64_t rest = nonzero; rest != 0; rest &= rest - 1) {
     const int k = __builtin_ctzll(rest);
@@ -59,29 +57,20 @@ void ProgressiveCoder::EncodeAcFirst(const int16_t* coef) {
       EmitSymbol(ac_code_, ac_counts_, 0xF0);
       run -= 16;
     }
-    const int v = values[k];
-    const int size = MagnitudeCategory(v);
+    const int v = StoredCoefficient(block, k);
+    const uint32_t a = static_cast<uint32_t>(v < 0 ? -v : v) >> al_;
+    const int size = MagnitudeCategory(static_cast<int>(a));
     EmitSymbol(ac_code_, ac_counts_, (run << 4) + size);
     // Negative values send the complement of their magnitude (T.81 G.1.2.2).
-    EmitBits(v < 0 ? ~static_cast<uint32_t>(-v) : static_cast<uint32_t>(v), size);
+    EmitBits(v < 0 ? ~a : a, size);
   }
   if (prev < se_) {
     if (++eobrun_ == kMaxEobRun) EmitEobRun();
   }
 }
 
-void ProgressiveCoder::EncodeAcRefine(const int16_t* coef) {
-  int absval[64];
-  uint64_t nonzero = 0;
-  int eob = 0;  // last position that becomes non-zero in this scan
-  for (int k = ss_; k <= se_; ++k) {
-    const int v = coef[kZigzagToNatural[k]];
-    const int a = (v < 0 ? -v : v) >> al_;
-    absval[k] = a;
-    nonzero |= static_cast<uint64_t>(a != 0) << k;
-    eob = a == 1 ? k : eob;
-  }
-
+void ProgressiveCoder::EncodeAcRefine(const uint8_t* block, uint64_t nonzero, uint64_t one) {
+  const int eob = one == 0 ? 0 : 63 - __builtin_clzll(one);  // last position that becomes non-zero
   int run = 0;
   int prev = ss_ - 1;
   int br = 0;          // correction bits of this block
@@ -98,15 +87,15 @@ void ProgressiveCoder::EncodeAcRefine(const int16_t* coef) {
       br_start = 0;
       br = 0;
     }
-    const int v = absval[k];
-    if (v > 1) {
+    const int v = StoredCoefficient(block, k);
+    if (((one >> k) & 1) == 0) {
       // Already non-zero from an earlier scan: its bit Al is a correction bit.
-      corr_[br_start + br++] = static_cast<uint8_t>(v & 1);
+      corr_[br_start + br++] = static_cast<uint8_t>(((v < 0 ? -v : v) >> al_) & 1);
       continue;
     }
     EmitEobRun();
     EmitSymbol(ac_code_, ac_counts_, (run << 4) + 1);
-    EmitBits(coef[kZigzagToNatural[k]] < 0 ? 0 : 1, 1);
+    EmitBits(v < 0 ? 0 : 1, 1);
     EmitCorrectionBits(br_start, br);
     br_start = 0;
     br = 0;

@@ -1,6 +1,8 @@
 // Progressive Huffman scan coders, ITU-T T.81 G.1.2: DC first and refinement, AC first and refinement with
 // end-of-band runs and buffered correction bits. The same walk runs twice per scan: a statistics pass that
-// counts symbols (for optimal tables, T.81 K.2) and a coding pass that writes them.
+// counts symbols (for optimal tables, T.81 K.2) and a coding pass that writes them. Blocks come as stored:
+// 64 signed 16-bit coefficients in zig-zag order, any alignment; the AC coders also take the block's point
+// masks (TransformKernels::point_masks, cut to the band Ss..Se), computed once per scan for both passes.
 #pragma once
 
 #include <array>
@@ -23,12 +25,14 @@ class ProgressiveCoder {
     ac_counts_ = counts;
   }
 
-  // DC first scan (Ah 0): coefficient 0 >> Al coded as a difference from *dc_pred.
-  void EncodeDcFirst(const int16_t* coef, int* dc_pred, const HuffmanCode* code, SymbolCounts* counts);
-  // DC refinement: bit Al of coefficient 0.
-  void EncodeDcRefine(const int16_t* coef);
-  void EncodeAcFirst(const int16_t* coef);
-  void EncodeAcRefine(const int16_t* coef);
+  // DC first scan (Ah 0): the DC coefficient >> Al coded as a difference from *dc_pred.
+  void EncodeDcFirst(int dc, int* dc_pred, const HuffmanCode* code, SymbolCounts* counts);
+  // DC refinement: bit Al of the DC coefficient.
+  void EncodeDcRefine(int dc);
+  // `nonzero`: bit k when |coef[k]| >> Al is not 0; `one`: when it is 1 (the coefficients that become
+  // non-zero in a refinement scan). Both hold bits of the band only.
+  void EncodeAcFirst(const uint8_t* block, uint64_t nonzero);
+  void EncodeAcRefine(const uint8_t* block, uint64_t nonzero, uint64_t one);
   // Ends the pass: the pending end-of-band run with its correction bits, then (coding) padding.
   void Finish();
 

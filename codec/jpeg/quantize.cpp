@@ -1,5 +1,9 @@
-// Divisor tables for the AAN transform and rounded quantisation.
+// Divisor tables for the AAN transform, rounded quantisation and the zig-zag store.
 #include "quantize.h"
+
+#include <cstring>
+
+#include "jpeg_tables.h"
 
 namespace zc::jpeg {
 
@@ -37,6 +41,12 @@ void QuantizeScalar(const int16_t* in, const QuantDivisors& divisors, int16_t* o
 
 int QuantizeReference(int x, int divisor) {
   return x >= 0 ? (x + (divisor >> 1)) / divisor : -((-x + (divisor >> 1)) / divisor);
+}
+
+void ZigzagStoreScalar(const int16_t* natural, uint8_t* out) {
+  int16_t zigzag[64];
+  for (int k = 0; k < 64; ++k) zigzag[k] = natural[kZigzagToNatural[k]];
+  std::memcpy(out, zigzag, sizeof zigzag);
 }
 
 }  // namespace zc::jpeg

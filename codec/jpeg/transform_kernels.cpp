@@ -1,6 +1,8 @@
 // The scalar kernel set and the run-time choice between it and the SIMD set.
 #include "transform_kernels.h"
 
+#include <cstring>
+
 #include "block_fetch.h"
 #include "color_convert.h"
 #include "forward_dct.h"
@@ -24,6 +26,19 @@ uint64_t NonZeroMaskScalar(const int16_t* values) {
   return mask;
 }
 
+void PointMasksScalar(const uint8_t* block, int al, uint64_t* nonzero, uint64_t* one) {
+  uint64_t nz = 0, on = 0;
+  for (int k = 0; k < 64; ++k) {
+    int16_t v;
+    std::memcpy(&v, block + 2 * k, sizeof v);
+    const int a = (v < 0 ? -v : v) >> al;
+    nz |= static_cast<uint64_t>(a != 0) << k;
+    on |= static_cast<uint64_t>(a == 1) << k;
+  }
+  *nonzero = nz;
+  *one = on;
+}
+
 }  // namespace
 
 const TransformKernels& ScalarKernels() {
@@ -38,7 +53,9 @@ const TransformKernels& ScalarKernels() {
                                            EncodeBlockScalar<FetchBlock2x2Scalar>,
                                            NonZeroMaskScalar,
                                            nullptr,
-                                           nullptr};
+                                           nullptr,
+                                           PointMasksScalar,
+                                           ZigzagStoreScalar};
   return kScalar;
 }
 

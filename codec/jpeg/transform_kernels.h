@@ -51,6 +51,12 @@ struct TransformKernels {
                           int16_t* out_a, int16_t* out_b);
   void (*encode_pair_2x2)(const uint8_t* a, const uint8_t* b, size_t stride, const QuantDivisors& divisors,
                           int16_t* out_a, int16_t* out_b);
+  // The point transform of a progressive AC scan on one stored block (64 signed 16-bit coefficients in
+  // zig-zag order, any alignment): bit k of *nonzero when |coef[k]| >> al is not 0, of *one when it is 1.
+  void (*point_masks)(const uint8_t* block, int al, uint64_t* nonzero, uint64_t* one);
+  // A quantised block (64 values, natural order) written at `out` (any alignment) in zig-zag order, as
+  // the progressive coefficient store keeps it.
+  void (*zigzag_store)(const int16_t* natural, uint8_t* out);
 };
 
 const TransformKernels& ScalarKernels();

@@ -1,6 +1,6 @@
 // SIMD kernels for x86-64: SSE2 (part of the x86-64 baseline) for the block fetch, forward DCT and
-// quantisation, SSSE3 (chosen at run time) for the R, G, B de-interleave of the colour conversion and AVX2
-// (chosen at run time) for its arithmetic. Every
+// quantisation, SSSE3 (chosen at run time) for the R, G, B de-interleave of the colour conversion, AVX2
+// (chosen at run time) for its arithmetic and AVX-512 BW (chosen at run time) for the zig-zag store. Every
 // kernel computes exactly what its scalar reference computes; only the instruction form differs.
 #include "transform_kernels.h"
 
@@ -10,6 +10,8 @@
 
 #include "block_fetch.h"
 #include "color_convert.h"
+#include "jpeg_tables.h"
+#include "quantize.h"
 
 namespace zc::jpeg {
 namespace {
@@ -143,6 +145,27 @@ uint64_t NonZeroMaskSse2(const int16_t* values) {
     mask |= static_cast<uint64_t>(static_cast<uint16_t>(~_mm_movemask_epi8(eq))) << (16 * i);
   }
   return mask;
+}
+
+// |v| >> al of eight coefficients at once: 0 - v and v give the magnitude by a signed maximum (-32768
+// stays 0x8000, which the logical shift reads as 32768, as the scalar form does), and the counts of
+// zero and one lanes become two 16-bit masks per pair of vectors.
+void PointMasksSse2(const uint8_t* block, int al, uint64_t* nonzero, uint64_t* one) {
+  const __m128i shift = _mm_cvtsi32_si128(al);
+  const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi16(1);
+  uint64_t nz = 0, on = 0;
+  for (int i = 0; i < 4; ++i) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 32 * i));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 32 * i + 16));
+    a = _mm_srl_epi16(_mm_max_epi16(a, _mm_sub_epi16(zero, a)), shift);
+    b = _mm_srl_epi16(_mm_max_epi16(b, _mm_sub_epi16(zero, b)), shift);
+    const __m128i is_zero = _mm_packs_epi16(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(b, zero));
+    const __m128i is_one = _mm_packs_epi16(_mm_cmpeq_epi16(a, ones), _mm_cmpeq_epi16(b, ones));
+    nz |= static_cast<uint64_t>(static_cast<uint16_t>(~_mm_movemask_epi8(is_zero))) << (16 * i);
+    on |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(is_one))) << (16 * i);
+  }
+  *nonzero = nz;
+  *one = on;
 }
 
 // Fetch, DCT and quantisation with the block kept in registers throughout.
@@ -419,6 +442,30 @@ __attribute__((target("avx2"))) void EncodePairAvx2(const uint8_t* a, const uint
   }
 }
 
+// Indices of the natural positions for the 32 zig-zag positions from `first`, as word permutation
+// indices over two registers (0..31 the first half of the block, 32..63 the second).
+struct ZigzagIndices {
+  alignas(64) uint16_t lo[32];
+  alignas(64) uint16_t hi[32];
+};
+constexpr ZigzagIndices kZigzagIndices = [] {
+  ZigzagIndices z{};
+  for (int k = 0; k < 32; ++k) {
+    z.lo[k] = kZigzagToNatural[k];
+    z.hi[k] = kZigzagToNatural[32 + k];
+  }
+  return z;
+}();
+
+__attribute__((target("avx512bw"))) void ZigzagStoreAvx512(const int16_t* natural, uint8_t* out) {
+  const __m512i a = _mm512_loadu_si512(natural);
+  const __m512i b = _mm512_loadu_si512(natural + 32);
+  const __m512i lo = _mm512_load_si512(kZigzagIndices.lo);
+  const __m512i hi = _mm512_load_si512(kZigzagIndices.hi);
+  _mm512_storeu_si512(out, _mm512_permutex2var_epi16(a, lo, b));
+  _mm512_storeu_si512(out + 64, _mm512_permutex2var_epi16(a, hi, b));
+}
+
 const TransformKernels kSse2Kernels = {"sse2",
                                        RgbToYccScalar,
                                        RgbToYScalar,
@@ -430,7 +477,9 @@ const TransformKernels kSse2Kernels = {"sse2",
                                        EncodeBlockSse2<FetchRow2x2>,
                                        NonZeroMaskSse2,
                                        nullptr,
-                                       nullptr};
+                                       nullptr,
+                                       PointMasksSse2,
+                                       ZigzagStoreScalar};
 const TransformKernels kSsse3Kernels = {"ssse3",
                                         RgbToYccSsse3,
                                         RgbToYSsse3,
@@ -442,7 +491,9 @@ const TransformKernels kSsse3Kernels = {"ssse3",
                                         EncodeBlockSse2<FetchRow2x2>,
                                         NonZeroMaskSse2,
                                         nullptr,
-                                        nullptr};
+                                        nullptr,
+                                        PointMasksSse2,
+                                        ZigzagStoreScalar};
 
 const TransformKernels kAvx2Kernels = {"avx2",
                                        RgbToYccAvx2,
@@ -455,13 +506,33 @@ const TransformKernels kAvx2Kernels = {"avx2",
                                        EncodeBlockSse2<FetchRow2x2>,
                                        NonZeroMaskSse2,
                                        EncodePairAvx2<FetchRow1x1x2>,
-                                       EncodePairAvx2<FetchRow2x2x2>};
+                                       EncodePairAvx2<FetchRow2x2x2>,
+                                       PointMasksSse2,
+                                       ZigzagStoreScalar};
+
+// The AVX2 set with the zig-zag store of AVX-512 BW: two 32-lane word permutations across both halves of
+// the block.
+const TransformKernels kAvx512Kernels = {"avx512",
+                                         RgbToYccAvx2,
+                                         RgbToYAvx2,
+                                         FetchBlock1x1Sse2,
+                                         FetchBlock2x2Sse2,
+                                         ForwardDctSse2,
+                                         QuantizeSse2,
+                                         EncodeBlockSse2<FetchRow1x1>,
+                                         EncodeBlockSse2<FetchRow2x2>,
+                                         NonZeroMaskSse2,
+                                         EncodePairAvx2<FetchRow1x1x2>,
+                                         EncodePairAvx2<FetchRow2x2x2>,
+                                         PointMasksSse2,
+                                         ZigzagStoreAvx512};
 
 }  // namespace
 
 std::vector<const TransformKernels*> SupportedSimdKernels() {
   __builtin_cpu_init();
   std::vector<const TransformKernels*> sets;
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw")) sets.push_back(&kAvx512Kernels);
   if (__builtin_cpu_supports("avx2")) sets.push_back(&kAvx2Kernels);
   if (__builtin_cpu_supports("ssse3")) sets.push_back(&kSsse3Kernels);
   if (__builtin_cpu_supports("sse2")) sets.push_back(&kSse2Kernels);

@@ -1,10 +1,12 @@
-// Byte operations on packed 1-bit data and strip rotation against a per-pixel reference.
+// Byte operations on packed 1-bit data, drawing change lists, and strip rotation against a per-pixel
+// reference.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
 #include "codec/bilevel/bit_ops.h"
+#include "codec/bilevel/fax_render.h"
 #include "codec/bilevel/image_view.h"
 #include "codec/bilevel/strip_transform.h"
 
@@ -70,6 +72,35 @@ TEST(BitOps, InvertAndReverse) {
   funcReverseBytesBits(b.data(), b.size());
   funcInvertBytes(b.data(), b.size());
   EXPECT_EQ(b, orig);
+}
+
+// Drawing a change list against the pixels it describes: runs of every length across word and byte
+// edges, lists that begin black or end black at the width, output widths below and above the image
+// width. Nothing is written past the line.
+TEST(FaxRender, DrawnLinesHoldTheRunsOfTheChangeList) {
+  std::mt19937 rng(11);
+  for (int iter = 0; iter < 3000; ++iter) {
+    const int width = 1 + static_cast<int>(rng() % 700);
+    const int outWidth = 8 * (1 + static_cast<int>(rng() % 100));
+    std::vector<uint32_t> changes;
+    const int meanRun = 1 + static_cast<int>(rng() % 90);
+    for (uint32_t x = iter % 3 == 0 ? 0 : rng() % meanRun; x < static_cast<uint32_t>(width);
+         x += 1 + rng() % (2 * meanRun)) {
+      changes.push_back(x);
+    }
+    for (int i = 0; i < 6; ++i) changes.push_back(static_cast<uint32_t>(width));
+    std::vector<bool> black(static_cast<size_t>(outWidth), false);
+    for (size_t k = 0; changes[k] < static_cast<uint32_t>(width); k += 2) {
+      for (uint32_t x = changes[k]; x < changes[k + 1] && x < static_cast<uint32_t>(outWidth); ++x)
+        black[x] = true;
+    }
+    const size_t bytes = static_cast<size_t>(outWidth) / 8;
+    std::vector<uint8_t> line(bytes + 1, 0);
+    line[bytes] = 0x5A;
+    funcFaxRenderChanges(changes.data(), line.data(), outWidth);
+    for (int x = 0; x < outWidth; ++x) ASSERT_EQ(pixel(line, 0, x, 0), black[x]) << iter << " x " << x;
+    ASSERT_EQ(line[bytes], 0x5A) << iter;
+  }
 }
 
 TEST(StripTransform, MatchesPerPixelReference) {

@@ -54,6 +54,39 @@ TEST(FaxDecoder, RoundTripsEveryCoding) {
   }
 }
 
+// Two-dimensional codings through runs of V0 codes: repeated lines with hundreds of changes (runs longer
+// than the reader's 64 bits), lines that begin black or end black at the last pixel (the run must stop
+// at the width, and the next line's codes begin with 1 bits too), and V0 runs between other modes.
+TEST(FaxDecoder, RunsOfVerticalZeroCodes) {
+  std::vector<BilevelImage> images;
+  for (int width : {1731, 64, 65, 2}) {
+    BilevelImage stripes(width, 12);    // identical lines: black from 0, two pixels a period
+    BilevelImage lastPixel(width, 12);  // identical lines ending black at the width
+    BilevelImage shifted(width, 24);    // period 3, every fourth line one pixel right
+    for (int y = 0; y < 12; ++y) {
+      for (int x = 0; x < width; x += 2) stripes.set(x, y);
+      lastPixel.set(width - 1, y);
+      if (width > 4) lastPixel.set(width / 2, y);
+    }
+    for (int y = 0; y < 24; ++y) {
+      for (int x = (y % 4 == 3) ? 1 : 0; x < width; x += 3) shifted.set(x, y);
+    }
+    images.push_back(stripes);
+    images.push_back(lastPixel);
+    images.push_back(shifted);
+  }
+  const int pairs[][2] = {{1, 1}, {1, 11}, {2, 2}, {4, 4}};
+  for (const BilevelImage& img : images) {
+    for (const auto& pair : pairs) {
+      const auto data = encodeToMemory(img, {pair[0]});
+      const auto r = decodePage(data, img.width, img.height, pair[1], 0);
+      ASSERT_EQ(r.errorCode, 0) << img.width << " mode " << pair[0];
+      ASSERT_EQ(r.image, img) << img.width << " mode " << pair[0] << ": "
+                              << test::firstDifference(img, r.image);
+    }
+  }
+}
+
 TEST(FaxDecoder, UncompressedModeIsChosenForBusyLines) {
   const BilevelImage img = testkit::makePattern(BilevelPattern::kRandom, 512, 12);
   const auto plain = encodeToMemory(img, {1});

@@ -127,13 +127,38 @@ TEST(JpegProgressiveCoder, AllZeroBlocksMakeOneEobRunPer32767) {
   ProgressiveCoder stats(1, 63, 0, 0, nullptr);
   stats.SetAcTable(&ac, &counts);
   const int16_t zero[64] = {};
-  for (int i = 0; i < 2 * 32767 + 5; ++i) stats.EncodeAcFirst(zero);
+  for (int i = 0; i < 2 * 32767 + 5; ++i) stats.EncodeAcFirst(reinterpret_cast<const uint8_t*>(zero), 0);
   stats.Finish();
   EXPECT_EQ(counts[14 << 4], 2u);  // EOBRUN 32767: 14 extra bits
   EXPECT_EQ(counts[2 << 4], 1u);   // the remaining run of 5
   uint32_t total = 0;
   for (uint32_t n : counts) total += n;
   EXPECT_EQ(total, 3u);
+}
+
+TEST(JpegProgressiveCoder, CorrectionBitsEndTheRunBeforeTheirBufferFills) {
+  // Final refinement of 1..63 over blocks whose every AC value was non-zero before (2 or -3): each block
+  // only adds 63 correction bits to the end-of-band run, and the run is sent once 15 blocks' bits (945)
+  // pass the buffer's limit of 1000 - 64 + 1.
+  HuffmanCode ac;
+  DeriveHuffmanCode(kLuminanceAcSpec, &ac);
+  SymbolCounts counts{};
+  ProgressiveCoder stats(1, 63, 1, 0, nullptr);
+  stats.SetAcTable(&ac, &counts);
+  int16_t block[64] = {};
+  for (int k = 1; k < 64; ++k) block[k] = static_cast<int16_t>(k % 3 ? 2 : -3);
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(block);
+  uint64_t nonzero = 0, one = 0;
+  ScalarKernels().point_masks(bytes, 0, &nonzero, &one);
+  nonzero &= ~uint64_t{1};
+  one &= ~uint64_t{1};
+  ASSERT_EQ(one, 0u);
+  for (int i = 0; i < 30; ++i) stats.EncodeAcRefine(bytes, nonzero, one);
+  stats.Finish();
+  EXPECT_EQ(counts[3 << 4], 2u);  // EOBRUN 15 (3 extra bits), twice
+  uint32_t total = 0;
+  for (uint32_t n : counts) total += n;
+  EXPECT_EQ(total, 2u);
 }
 
 }  // namespace

@@ -148,6 +148,40 @@ void CompareWithScalar(const TransformKernels& simd_kernels) {
     for (int k = 0; k < 64; ++k) sparse[k] = (byte(rng) < 40) ? static_cast<int16_t>(qa[k] | 1) : 0;
     ASSERT_EQ(ref.nonzero_mask(sparse), simd->nonzero_mask(sparse)) << iter;
   }
+  // The zig-zag store of random blocks, at an odd address: each value at its zig-zag place.
+  std::uniform_int_distribution<int> any16(-32768, 32767);
+  for (int iter = 0; iter < 2000; ++iter) {
+    int16_t natural[64];
+    for (int16_t& v : natural) v = static_cast<int16_t>(any16(rng));
+    uint8_t a_out[1 + 128] = {}, b_out[1 + 128] = {};
+    ref.zigzag_store(natural, a_out + 1);
+    simd->zigzag_store(natural, b_out + 1);
+    ASSERT_EQ(0, memcmp(a_out, b_out, sizeof a_out)) << iter;
+    for (int k = 0; k < 64; ++k) {
+      int16_t v;
+      std::memcpy(&v, a_out + 1 + 2 * k, sizeof v);
+      ASSERT_EQ(v, natural[kZigzagToNatural[k]]) << k;
+    }
+  }
+  // Point masks of blocks at odd addresses, with values around every power of two and the 16-bit ends.
+  const int16_t edges[] = {0, 1,  -1,  2,    -2,   3,     -3,    4,      -5,    7,
+                           8, -8, 255, -256, 2047, -2048, 32767, -32767, -32768};
+  std::uniform_int_distribution<int> pick(0, static_cast<int>(std::size(edges)) - 1);
+  std::uniform_int_distribution<int> wide(-32768, 32767);
+  uint8_t stored[1 + 128];
+  for (int iter = 0; iter < 20000; ++iter) {
+    for (int k = 0; k < 64; ++k) {
+      const int16_t v = iter % 2 ? edges[pick(rng)] : static_cast<int16_t>(wide(rng) >> (iter % 16));
+      std::memcpy(stored + 1 + 2 * k, &v, sizeof v);
+    }
+    for (int al = 0; al <= 13; ++al) {
+      uint64_t nz_ref, one_ref, nz, one;
+      ref.point_masks(stored + 1, al, &nz_ref, &one_ref);
+      simd->point_masks(stored + 1, al, &nz, &one);
+      ASSERT_EQ(nz_ref, nz) << iter << " al " << al;
+      ASSERT_EQ(one_ref, one) << iter << " al " << al;
+    }
+  }
   // Colour conversion over rows of every length up to 40 (vector body and scalar tail).
   for (int n = 0; n <= 40; ++n) {
     std::vector<uint8_t> rgb(3 * n);
@@ -185,6 +219,21 @@ void CompareWithScalar(const TransformKernels& simd_kernels) {
       }
     }
   }
+}
+
+TEST(JpegTransform, PointMasksOfKnownValues) {
+  // Zig-zag positions 0..7 hold 0, 1, -1, 2, -3, 4, -32768, 32767; Al 1 halves the magnitudes.
+  const int16_t values[64] = {0, 1, -1, 2, -3, 4, -32768, 32767};
+  uint64_t nonzero = 0, one = 0;
+  ScalarKernels().point_masks(reinterpret_cast<const uint8_t*>(values), 0, &nonzero, &one);
+  EXPECT_EQ(nonzero, 0xFEu);
+  EXPECT_EQ(one, 0x06u);
+  ScalarKernels().point_masks(reinterpret_cast<const uint8_t*>(values), 1, &nonzero, &one);
+  EXPECT_EQ(nonzero, 0xF8u);  // |1| >> 1 = 0
+  EXPECT_EQ(one, 0x18u);      // 2 >> 1 and 3 >> 1
+  ScalarKernels().point_masks(reinterpret_cast<const uint8_t*>(values), 13, &nonzero, &one);
+  EXPECT_EQ(nonzero, 0xC0u);  // 32768 >> 13 = 4, 32767 >> 13 = 3
+  EXPECT_EQ(one, 0u);
 }
 
 TEST(JpegTransform, SimdKernelsAreBitIdenticalToScalar) {
