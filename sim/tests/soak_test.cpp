@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kDocuments = 80;
+constexpr int kDocuments = 60;
 constexpr auto kSoakLimit = std::chrono::seconds(60);
 
 // Models whose host does not yet keep a document fed while it re-enables at once.
