@@ -22,8 +22,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Fewer documents under ThreadSanitizer, which slows the image work of the 300 dpi models many times;
+// still enough for every kind of fault.
+#if defined(__SANITIZE_THREAD__)
+constexpr int kDocuments = 40;
+#else
 constexpr int kDocuments = 60;
-constexpr auto kSoakLimit = std::chrono::seconds(60);
+#endif
+// Only a run that loses a document waits this long.
+constexpr auto kSoakLimit = std::chrono::seconds(180);
 
 // Models whose host does not yet keep a document fed while it re-enables at once.
 bool AwaitsPollingFix(const std::string& model) {
@@ -37,6 +44,7 @@ bool AwaitsPollingFix(const std::string& model) {
 struct Outcome {
   enum Kind { kDelivered, kError, kDisconnected } kind = kDelivered;
   std::string codeLine;
+  uint32_t status = 0;
   uint32_t errors = 0;
 };
 
@@ -87,7 +95,7 @@ void OnEvent(int event, intptr_t value) {
       break;
     case 1:
       h.connected = false;
-      if (h.inHand) Finish(h, {Outcome::kDisconnected, {}, 0});
+      if (h.inHand) Finish(h, {Outcome::kDisconnected, {}, 0, 0});
       break;
     case 3:
       h.codeLine = true;
@@ -104,10 +112,12 @@ void OnEvent(int event, intptr_t value) {
       int status = 0;
       int errors = 0;
       QV6GetStatus(h.index, &status, &errors);
+      const auto s = static_cast<uint32_t>(status);
+      const auto e = static_cast<uint32_t>(errors);
       if (h.codeLine && h.front && h.rear) {
-        Finish(h, {Outcome::kDelivered, h.line, static_cast<uint32_t>(errors)});
-      } else if (static_cast<uint32_t>(status) & QV6_STATUS_ERROR) {
-        Finish(h, {Outcome::kError, h.line, static_cast<uint32_t>(errors)});
+        Finish(h, {Outcome::kDelivered, h.line, s, e});
+      } else if (s & QV6_STATUS_ERROR) {
+        Finish(h, {Outcome::kError, h.line, s, e});
       } else {
         break;
       }
@@ -135,7 +145,7 @@ std::vector<sim::ScheduledFault> FaultSchedule(int count) {
   const sim::DocumentFault kinds[] = {sim::DocumentFault::kJam, sim::DocumentFault::kDoubleFeed,
                                       sim::DocumentFault::kUnplug, sim::DocumentFault::kDriverFailure};
   std::vector<sim::ScheduledFault> faults;
-  for (int d = 7, k = 0; d < count; d += 10, ++k) faults.push_back({d, kinds[k % 4]});
+  for (int d = 3, k = 0; d < count; d += 10, ++k) faults.push_back({d, kinds[k % 4]});
   return faults;
 }
 
@@ -242,8 +252,11 @@ TEST_P(Soak, EveryFedDocumentIsDeliveredOrReportedWhenTheHostReenablesAtOnce) {
         break;
       case sim::DocumentFault::kJam:
       case sim::DocumentFault::kDoubleFeed:
+        // Named by the error word or by the status word's sensor bits, as the series reports it.
         EXPECT_EQ(got.kind, Outcome::kError) << "document " << n;
-        EXPECT_NE(got.errors & (QV6_ERRORS_JAM | QV6_ERRORS_DOUBLE_FEED), 0u) << "document " << n;
+        EXPECT_TRUE((got.errors & (QV6_ERRORS_JAM | QV6_ERRORS_DOUBLE_FEED)) != 0 ||
+                    (got.status & (QV6_STATUS_EXIT_JAM | QV6_STATUS_DOUBLE_FEED)) != 0)
+            << "document " << n << " status " << std::hex << got.status << " errors " << got.errors;
         break;
       case sim::DocumentFault::kUnplug:
         EXPECT_EQ(got.kind, Outcome::kDisconnected) << "document " << n;
