@@ -67,18 +67,23 @@ bool WriteFirmwarePackage(const ModelInfo& info, const Identity& running, const 
   return true;
 }
 
-// The resolutions a host of the series scans at: the 300 dpi sensors of the QV64x and KQv8x series are
-// reduced to 200 or 100 dpi on request; the VEKQv5xx host keeps its sensors' 300 dpi.
+// The resolutions a host of the series can be set to scan at: the 300 dpi sensors of the QV64x, VEKQv5xx
+// and KQv8x series are reduced to 200 or 100 dpi on request (but by the VEKQv5xx host).
 std::vector<int> HostResolutions(Series series) {
   switch (series) {
     case Series::kQv64x:
+    case Series::kVekQv5xx:
     case Series::kKQv8x:
       return {100, 200, 300};
-    case Series::kVekQv5xx:
-      return {300};
     default:
       return {100, 200};
   }
+}
+
+// The resolution of the images the host then holds: the VEKQv5xx host keeps its sensors' 300 dpi
+// whatever it is set to.
+int HeldResolution(Series series, int hostResolution) {
+  return series == Series::kVekQv5xx ? 300 : hostResolution;
 }
 
 bool Sensor300(Series series) {
@@ -222,7 +227,7 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
 
   auto state = std::make_unique<State>();
   state->model = *model;
-  state->hostResolution = spec.hostResolution;
+  state->hostResolution = HeldResolution(info.series, spec.hostResolution);
   state->deviceName = spec.deviceName.empty() ? DefaultDeviceName(info.series) : spec.deviceName;
   if (!WriteFirmwarePackage(info, MakeScanner(*model)->identity(), spec, &state->packagePath, error))
     return nullptr;

@@ -57,9 +57,9 @@ struct ScannerSpec {
   bool bootLoaderOnly = false;
   // Where the firmware package is written (the folder the host looks in); empty: the current directory.
   std::string firmwareFolder;
-  // The resolution the host is set to scan at (200 or 100; 300 too for the QV640 and the KQV8; only 300
-  // for the RM70 and RM70KF, whose host keeps its sensors' resolution); the expected images are those of
-  // this resolution.
+  // The resolution the host is set to scan at (200 or 100; 300 too for the QV640, RM70, RM70KF and KQV8);
+  // the expected images are those of this resolution, but for the RM70 and RM70KF, whose host keeps its
+  // sensors' 300 dpi whatever it is set to.
   int hostResolution = 200;
   // The driver device name; empty: the series' usual one ("\\.\KScanDrv-0", "\\.\usbbulk0").
   std::string deviceName;
