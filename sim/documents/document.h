@@ -20,6 +20,7 @@ struct DocumentFaults {
   bool jam = false;                // stops in the transport (exit/jam sensor, jam error)
   bool doubleFeed = false;         // two sheets together (double-feed sensors and error)
   bool unplugMidDocument = false;  // the scanner disappears from the bus while this document is inside
+  bool frontTransferFails = false;  // the driver fails the host's fetch of the front image
 };
 
 // How the printed and the magnetic form of a document's code line differ. By default both carry the code

@@ -39,6 +39,7 @@ DocumentFault FaultOf(const documents::DocumentFaults& faults) {
   if (faults.jam) return DocumentFault::kJam;
   if (faults.doubleFeed) return DocumentFault::kDoubleFeed;
   if (faults.unplugMidDocument) return DocumentFault::kUnplug;
+  if (faults.frontTransferFails) return DocumentFault::kDriverFailure;
   return DocumentFault::kNone;
 }
 
@@ -46,6 +47,7 @@ void AddFault(documents::DocumentFaults& faults, DocumentFault fault) {
   faults.jam |= fault == DocumentFault::kJam;
   faults.doubleFeed |= fault == DocumentFault::kDoubleFeed;
   faults.unplugMidDocument |= fault == DocumentFault::kUnplug;
+  faults.frontTransferFails |= fault == DocumentFault::kDriverFailure;
 }
 
 // Writes the model's package, holding firmware whose texts are those the running scanner reports, so a
@@ -65,18 +67,23 @@ bool WriteFirmwarePackage(const ModelInfo& info, const Identity& running, const 
   return true;
 }
 
-// The resolutions a host of the series scans at: the 300 dpi sensors of the QV64x and KQv8x series are
-// reduced to 200 or 100 dpi on request; the VEKQv5xx host keeps its sensors' 300 dpi.
+// The resolutions a host of the series can be set to scan at: the 300 dpi sensors of the QV64x, VEKQv5xx
+// and KQv8x series are reduced to 200 or 100 dpi on request (but by the VEKQv5xx host).
 std::vector<int> HostResolutions(Series series) {
   switch (series) {
     case Series::kQv64x:
+    case Series::kVekQv5xx:
     case Series::kKQv8x:
       return {100, 200, 300};
-    case Series::kVekQv5xx:
-      return {300};
     default:
       return {100, 200};
   }
+}
+
+// The resolution of the images the host then holds: the VEKQv5xx host keeps its sensors' 300 dpi
+// whatever it is set to.
+int HeldResolution(Series series, int hostResolution) {
+  return series == Series::kVekQv5xx ? 300 : hostResolution;
 }
 
 bool Sensor300(Series series) {
@@ -164,6 +171,12 @@ Hopper AttachHopper(Model model, Series series, ScannerDevice& device, documents
 
 }  // namespace
 
+std::vector<std::string> ModelNames() {
+  std::vector<std::string> names;
+  for (const ModelInfo& info : AllModels()) names.emplace_back(info.name);
+  return names;
+}
+
 HostImage ReadHostImage(const void* packedDib) {
   return HostImageOf(documents::ReadPackedDib(packedDib));
 }
@@ -214,7 +227,7 @@ std::unique_ptr<SimulatedScanner> SimulatedScanner::Attach(const ScannerSpec& sp
 
   auto state = std::make_unique<State>();
   state->model = *model;
-  state->hostResolution = spec.hostResolution;
+  state->hostResolution = HeldResolution(info.series, spec.hostResolution);
   state->deviceName = spec.deviceName.empty() ? DefaultDeviceName(info.series) : spec.deviceName;
   if (!WriteFirmwarePackage(info, MakeScanner(*model)->identity(), spec, &state->packagePath, error))
     return nullptr;
@@ -241,6 +254,10 @@ void SimulatedScanner::Detach() {
   if (registry.Find(state_->deviceName) == state_->device) registry.Detach(state_->deviceName);
 }
 
+void SimulatedScanner::Replug() {
+  if (!Attached()) drv::DeviceRegistry::Instance().Attach(state_->deviceName, state_->device);
+}
+
 bool SimulatedScanner::Attached() const {
   return drv::DeviceRegistry::Instance().Find(state_->deviceName) == state_->device;
 }
@@ -261,7 +278,7 @@ size_t SimulatedScanner::FedCount() const {
   return state_->hopper.feeder != nullptr ? state_->hopper.feeder->FedCount() : 0;
 }
 
-std::optional<FedDocumentReport> SimulatedScanner::Fed(size_t index) const {
+std::optional<FedDocumentReport> SimulatedScanner::Fed(size_t index, bool images) const {
   if (state_->hopper.feeder == nullptr) return std::nullopt;
   const DocumentFeeder& feeder = *state_->hopper.feeder;
   const std::optional<DocumentFeeder::Record> record = feeder.RecordOf(index);
@@ -271,10 +288,10 @@ std::optional<FedDocumentReport> SimulatedScanner::Fed(size_t index) const {
   report.codeLine = record->codeLine;
   report.fault = FaultOf(record->faults);
   // A QV62x sends a jammed document's data for the host to judge; the host holds no image of it.
-  const bool imageless = record->faults.jam || record->faults.doubleFeed;
-  if (auto images = imageless ? std::nullopt : feeder.ExpectedImages(index, state_->hostResolution)) {
-    report.front = HostImageOf(std::move((*images)[0]));
-    report.rear = HostImageOf(std::move((*images)[1]));
+  const bool imageless = !images || record->faults.jam || record->faults.doubleFeed;
+  if (auto expected = imageless ? std::nullopt : feeder.ExpectedImages(index, state_->hostResolution)) {
+    report.front = HostImageOf(std::move((*expected)[0]));
+    report.rear = HostImageOf(std::move((*expected)[1]));
   }
   return report;
 }

@@ -161,6 +161,14 @@ std::vector<uint8_t> DocumentFeeder::Image(uint8_t sequence, int side, const doc
   Entry* e = Newest(sequence);
   if (e == nullptr) return {};
   e->record.transfers[static_cast<size_t>(side)] = request;
+  if (side == 0 && e->record.faults.frontTransferFails && !e->record.frontTransferFailed) {
+    // The host's next call is the fetch of these lines: the driver fails it.
+    e->record.frontTransferFailed = true;
+    drv::Fault failure;
+    failure.kind = drv::FaultKind::kFail;
+    failure.on = drv::CallKind::kAnyIo;
+    drv::DeviceRegistry::Instance().AddFault(options_.deviceName, failure);
+  }
   documents::SideScan scan = ScansOf(*e->document, e->record)[static_cast<size_t>(side)];
   const std::vector<documents::ChannelLight>& lit = e->record.hostLights[static_cast<size_t>(side)];
   if (!lit.empty()) scan.lights = lit;

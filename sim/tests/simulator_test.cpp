@@ -71,9 +71,10 @@ struct StackCase {
   const char* name;
   int count;
   bool colour;
-  int resolution;
+  int resolution;     // of the images the host holds
   const char* keys;  // the host's scan configuration
   const char* model = "QV630";
+  int setTo = 0;  // the resolution the simulator is told the host is set to; 0: `resolution`
 };
 
 class SimulatorScan : public ::testing::TestWithParam<StackCase> {
@@ -121,7 +122,7 @@ TEST_P(SimulatorScan, EveryFedDocumentReachesTheHostAsTheSimulatorReportsIt) {
   spec.documents.count = c.count;
   spec.documents.seed = 17;
   spec.documents.colour = c.colour;
-  spec.hostResolution = c.resolution;
+  spec.hostResolution = c.setTo != 0 ? c.setTo : c.resolution;
   std::string error;
   auto scanner = sim::SimulatedScanner::Attach(spec, &error);
   ASSERT_NE(scanner, nullptr) << error;
@@ -206,6 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StackCase{"qv640Colour200", 2, true, 200,
                                 "FRONT_IMG Color=1\r\nFRONT_IMG Resolution=200\r\n", "QV640"},
                       StackCase{"rm70Grey300", 3, false, 300, "", "RM70"},
+                      StackCase{"rm70SetTo100", 2, false, 300, "FRONT_IMG Resolution=100\r\n", "RM70", 100},
                       StackCase{"rm70kfColour300", 2, true, 300, "FRONT_IMG Color=1\r\n", "RM70KF"}),
     [](const ::testing::TestParamInfo<StackCase>& p) { return std::string(p.param.name); });
 
@@ -218,9 +220,9 @@ TEST(SimulatorAttach, RefusesWhatItCannotSimulate) {
   cases[0] = {"unknown model", {}};
   cases[0].spec.model = "QV999";
   cases[1] = {"a resolution the host does not scan at", {}};
-  cases[1].spec.model = "RM70";
+  cases[1].spec.model = "QV630";
   cases[1].spec.documents.count = 2;
-  cases[1].spec.hostResolution = 200;
+  cases[1].spec.hostResolution = 300;
   cases[2] = {"fault outside the stack", {}};
   cases[2].spec.documents.count = 2;
   cases[2].spec.documents.faults = {{2, sim::DocumentFault::kJam}};

@@ -2,7 +2,9 @@
 // start feed takes the next document of the stack; the feeder remembers every fed document in feed order
 // (code line, faults, colour timing, the transfers the host asked for) and answers the host's requests for
 // its raw lines and magnetic samples. A document's faults are the series' to report, except an unplug,
-// which takes the scanner off the bus while the document is inside.
+// which takes the scanner off the bus while the document is inside, and a failing front transfer, where
+// the driver fails the host's next call after the scanner was asked for the front's lines (the fetch of
+// those lines), once.
 //
 // Memory stays bounded over long runs: the faces of only the last few fed documents are kept (the host
 // may fetch a side again); a synthetic cheque older than that is made again from its seed when its
@@ -113,6 +115,7 @@ class DocumentFeeder {
     int depthBits = 0;     // bits a grey pixel the scanner sent for this document; 0: one byte
     std::array<std::optional<documents::TransferRequest>, 2> transfers;  // the last one of each side
     int sampleRequests = 0;
+    bool frontTransferFailed = false;  // the driver failed the fetch of the front once
     // The channel records the host lit each side with; empty: those a host of the series sets up. The raw
     // lines are read under them, while the expected images keep the series' own, so a host that lights
     // the wrong LEDs shows wrong colours.

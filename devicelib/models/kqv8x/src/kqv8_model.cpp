@@ -132,6 +132,7 @@ int ScannerKQv8xDeviceTemplate::SetCfgData(int type, const void* data, int lengt
     case 11:
       // A start feed from the application begins with nothing of a document held.
       frontHeld_ = rearHeld_ = micrHeld_ = false;
+      imageMissing_ = false;
       return ScannerQV63xDeviceTemplate::SetCfgData(type, data, length);
     case 28:
       if (length < 1 || data == nullptr) return 0;

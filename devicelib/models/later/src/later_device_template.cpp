@@ -97,6 +97,16 @@ StatusWords ScannerQV63xDeviceTemplate::ComposeStatus() const {
   return ComposeStatusWords(CurrentStatusInputs());
 }
 
+StatusWords ScannerQV63xDeviceTemplate::StatusWordsNow() const {
+  StatusWords w = ComposeStatus();
+  if (imageMissing_) {
+    // Without it a caller would take the document for complete, its missing side for one not scanned.
+    w.errors |= QV6_ERRORS_DEVICE;
+    w.status |= QV6_STATUS_ERROR;
+  }
+  return w;
+}
+
 StatusInputs ScannerQV63xDeviceTemplate::CurrentStatusInputs() const {
   StatusInputs in;
   in.state = static_cast<uint16_t>(blocks_.Get(kBlockStatus, kState));
@@ -122,7 +132,7 @@ int ScannerQV63xDeviceTemplate::GetStatus(int* status, int* errors) {
   if (!ReadStatusBlock()) return 0;
   size_t waiting = static_cast<size_t>(blocks_.Get(kBlockStatus, traits_.serialCountField));
   if (waiting != 0 && !FillRs232Ring(waiting)) return 0;
-  StatusWords w = ComposeStatus();
+  StatusWords w = StatusWordsNow();
   if (status != nullptr) *status = static_cast<int>(w.status);
   if (errors != nullptr) *errors = static_cast<int>(w.errors);
   return 1;
@@ -185,6 +195,7 @@ int ScannerQV63xDeviceTemplate::SetEventMode(int mode) {
   frontHeld_ = false;
   rearHeld_ = false;
   micrHeld_ = false;
+  imageMissing_ = false;
   newImageFlags_ = {};
   config_.micrSaveSamples = 0;
   return 0;
@@ -240,6 +251,7 @@ int ScannerQV63xDeviceTemplate::StartFeed() {
 int ScannerQV63xDeviceTemplate::EnableScan(int on) {
   bool start = on != 0 && configured_;
   frontHeld_ = rearHeld_ = micrHeld_ = false;
+  imageMissing_ = false;
   newImageFlags_ = {};
   imagesFinal_ = config_.cropEnable == 0;
   if (start) {
@@ -284,6 +296,7 @@ int ScannerQV63xDeviceTemplate::EnableEarlyScan() {
 }
 
 int ScannerQV63xDeviceTemplate::ClearErrors() {
+  imageMissing_ = false;
   uint8_t parameter = expected_;
   if (traits_.statusRecords.size() == 1) {
     // One record: nothing to tell the documents apart by.

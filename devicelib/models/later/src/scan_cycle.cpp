@@ -374,6 +374,9 @@ int ScannerQV63xDeviceTemplate::GetImages(uint8_t sequence, int colourMode) {
                          config_.rear.bottom, config_.rear.top) != 0;
       if (rear && !crop) Raise(5, reinterpret_cast<intptr_t>(GetImageBuffer(1)));
     }
+    // A side the configuration asks for and the scanner did not deliver: the document is incomplete,
+    // and the caller must be able to tell (the status words' device error) before it enables the next.
+    if ((config_.front.enable != 0 && !front) || (config_.rear.enable != 0 && !rear)) imageMissing_ = true;
     if (crop && !imagesFinal_) {
       if (front && rear) {
         CropBothImages();

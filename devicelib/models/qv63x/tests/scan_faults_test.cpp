@@ -1,6 +1,6 @@
-// Faults on the later series' document path (QV630, QV9120, QV640): a jam, a double feed and an unplug in the
-// middle of a document give the status and error bits and events they should, and the next document comes
-// through whole.
+// Faults on the later series' document path (QV630, QV9120, QV640): a jam, a double feed, an unplug in the
+// middle of a document and a failing image fetch give the status and error bits and events they should,
+// and the next document comes through whole.
 #include "driver/device_registry.h"
 #include "qv6/later/status_words.h"
 #include "qv6/qv64x/qv640_model.h"
@@ -62,6 +62,42 @@ TEST_F(ScanFaults, JamAndDoubleFeedStopWithTheirBitsAndTheNextDocumentWorks) {
     EXPECT_EQ(static_cast<uint32_t>(status) & (QV6_STATUS_ERROR | c.status), 0u);
     EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2})) << "jam " << c.jam;
     EXPECT_NE(Event(3)->codeLine, "");
+    EXPECT_NE(model->GetFrontImageDIBPtr(), nullptr);
+  }
+}
+
+// A front whose fetch the driver fails is missing from the document: the caller gets the rear's event
+// but must see the document is incomplete, as a device error, until it enables the next one.
+TEST_F(ScanFaults, FailedFrontFetchIsADeviceErrorUntilTheNextEnable) {
+  struct Case {
+    sim::Model model;
+    const char* keys;
+  } cases[] = {{sim::Model::kQv630, ""},
+               {sim::Model::kQv630, "CROP_IMAGE Enable=0\r\n"},
+               {sim::Model::kQv9120, ""},
+               {sim::Model::kQv640, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(sim::Info(c.model).modelText) + " " + c.keys);
+    UseSeries(c.model);
+    Configure(c.keys);
+    sim::documents::Document failing = sim::documents::MakeCheque(31);
+    failing.faults.frontTransferFails = true;
+    feeder->Push(std::move(failing));
+    feeder->Push(Cheque(32, false, false, false));
+
+    EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 5, 2}));
+    int status = 0, errors = 0;
+    ASSERT_EQ(model->GetStatus(&status, &errors), 1);
+    EXPECT_EQ(static_cast<uint32_t>(status) & QV6_STATUS_ERROR, QV6_STATUS_ERROR);
+    EXPECT_EQ(static_cast<uint32_t>(errors), QV6_ERRORS_DEVICE);
+    EXPECT_EQ(model->GetFrontImageDIBPtr(), nullptr);
+    EXPECT_NE(model->GetRearImageDIBPtr(), nullptr);
+
+    // The next enable is not refused for it, and the next document is whole and without error.
+    EXPECT_EQ(FeedOne(), (std::vector<int>{6, 3, 4, 5, 2}));
+    ASSERT_EQ(model->GetStatus(&status, &errors), 1);
+    EXPECT_EQ(static_cast<uint32_t>(status) & QV6_STATUS_ERROR, 0u);
+    EXPECT_EQ(errors, 0);
     EXPECT_NE(model->GetFrontImageDIBPtr(), nullptr);
   }
 }

@@ -138,7 +138,7 @@ int ScannerVEKQv5xxDeviceTemplate::GetStatus(int* status, int* errors) {
   if (status != nullptr) *status = 0;
   if (errors != nullptr) *errors = 0;
   if (!ReadStatusBlock()) return 0;
-  const StatusWords w = ComposeStatus();
+  const StatusWords w = StatusWordsNow();
   if (status != nullptr) *status = static_cast<int>(w.status);
   if (errors != nullptr) *errors = static_cast<int>(w.errors);
   return 1;
@@ -154,6 +154,7 @@ int ScannerVEKQv5xxDeviceTemplate::SetEventMode(int mode) {
 int ScannerVEKQv5xxDeviceTemplate::EnableScan(int on) {
   const bool enable = on != 0 && configured_;
   frontHeld_ = rearHeld_ = micrHeld_ = false;
+  imageMissing_ = false;
   newImageFlags_ = {};
   imagesFinal_ = config_.cropEnable == 0;
   // A document still on its way is let through first, for at most five seconds.
@@ -224,6 +225,7 @@ int ScannerVEKQv5xxDeviceTemplate::EjectDocument(int kind) {
 }
 
 int ScannerVEKQv5xxDeviceTemplate::ClearErrors() {
+  imageMissing_ = false;
   if (ReadStatusBlock() && StatusByte(kS0) < kS0Error) return EnableScan(0);
   SendCommand(kOpClearErrors, {0});
   return 1;

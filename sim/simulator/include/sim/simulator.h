@@ -31,6 +31,7 @@ enum class DocumentFault {
   kJam,         // stops in the transport: the scanner reports a jam and sends no data for it
   kDoubleFeed,  // two sheets together: the scanner reports a double feed and sends no data for it
   kUnplug,      // the scanner disappears from the bus while the document is inside
+  kDriverFailure,  // the driver fails the host's fetch of the document's front image, once
 };
 
 struct ScheduledFault {
@@ -56,9 +57,9 @@ struct ScannerSpec {
   bool bootLoaderOnly = false;
   // Where the firmware package is written (the folder the host looks in); empty: the current directory.
   std::string firmwareFolder;
-  // The resolution the host is set to scan at (200 or 100; 300 too for the QV640 and the KQV8; only 300
-  // for the RM70 and RM70KF, whose host keeps its sensors' resolution); the expected images are those of
-  // this resolution.
+  // The resolution the host is set to scan at (200 or 100; 300 too for the QV640, RM70, RM70KF and KQV8);
+  // the expected images are those of this resolution, but for the RM70 and RM70KF, whose host keeps its
+  // sensors' 300 dpi whatever it is set to.
   int hostResolution = 200;
   // The driver device name; empty: the series' usual one ("\\.\KScanDrv-0", "\\.\usbbulk0").
   std::string deviceName;
@@ -74,6 +75,9 @@ struct HostImage {
   int dpi = 0;  // 0 for an image read from a DIB
   std::vector<uint8_t> pixels;
 };
+
+// The short names of every model the simulator offers, in catalogue order.
+ZC_SIMULATOR_API std::vector<std::string> ModelNames();
 
 // The image a host holds in a packed DIB (a pointer the device library hands over), in the same form.
 ZC_SIMULATOR_API HostImage ReadHostImage(const void* packedDib);
@@ -101,6 +105,9 @@ class ZC_SIMULATOR_API SimulatedScanner {
 
   // Unplugs the scanner: handles open on it fail, and new opens fail until it is attached again.
   void Detach();
+  // Plugs the scanner in again after Detach or an unplug, as it was: its firmware, hopper and fed
+  // documents stay.
+  void Replug();
   bool Attached() const;
   const std::string& DeviceName() const;
   // The firmware package written at attach (empty for a model without one).
@@ -110,7 +117,8 @@ class ZC_SIMULATOR_API SimulatedScanner {
   size_t Waiting() const;
   size_t FedCount() const;
   // The document fed `index`-th; nullopt when not fed (or no longer remembered after very long runs).
-  std::optional<FedDocumentReport> Fed(size_t index) const;
+  // Without `images` its expected images are not made (they cost a rendering of the cheque).
+  std::optional<FedDocumentReport> Fed(size_t index, bool images = true) const;
 
  private:
   struct State;

@@ -207,8 +207,10 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
 
  protected:
   // ---- Variation points ----
-  // The words QV6GetStatus reports.
+  // The words the series' status block gives QV6GetStatus.
   virtual later::StatusWords ComposeStatus() const;
+  // ComposeStatus with what the host found itself: a document side it could not fetch is a device error.
+  later::StatusWords StatusWordsNow() const;
   // Fetches and decodes the document's magnetic samples (events 6 and 3); 1 when they were read.
   virtual int ReadMicr(uint8_t sequence, int sampleCount);
   // Fetches both sides' images of the document (events 4 and 5).
@@ -274,6 +276,9 @@ class ScannerQV63xDeviceTemplate : public DeviceModel {
   std::array<int, 8> newImage_{};
   uint8_t lastMicrSequence_ = 0;
   uint8_t lastImageSequence_ = 0;
+  // An enabled side of the current document could not be fetched; cleared with the next enable, a
+  // change of event mode and ClearErrors.
+  bool imageMissing_ = false;
 
  private:
   int StartFeed();
