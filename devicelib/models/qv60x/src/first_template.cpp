@@ -378,8 +378,13 @@ int ScannerDeviceTemplate::GetStatus(int* status, int* errors) {
     if ((sideRead_[0] && imagesFinal_) || (frontEnabled && ready)) s |= 0x200000;
     if ((sideRead_[1] && imagesFinal_) || (rearEnabled && ready)) s |= 0x400000;
   }
+  uint32_t e = w_[1];
+  if (imageMissing_) {
+    s |= QV6_STATUS_ERROR;
+    e |= QV6_ERRORS_DEVICE;
+  }
   *status = static_cast<int>(s);
-  *errors = w_[1];
+  *errors = static_cast<int>(e);
   return 1;
 }
 
@@ -408,6 +413,11 @@ int ScannerDeviceTemplate::RaiseEvents() {
       const uint16_t marks = w_[3] & (kW3FrontRead | kW3RearRead);
       GetImages();
       fetched_ = fetched_ || (w_[3] & (kW3FrontRead | kW3RearRead)) != marks;
+    } else if ((sideFailed_[0] && !sideRead_[0]) || (sideFailed_[1] && !sideRead_[1])) {
+      // The scanner let go of a side the host never received (the driver failed the transfer): without a
+      // mark the caller would take the missing image for a side not scanned.
+      sideFailed_[0] = sideFailed_[1] = false;
+      imageMissing_ = true;
     }
   }
   Raise(2, 0);
@@ -424,6 +434,7 @@ int ScannerDeviceTemplate::ServicePending() {
 
 int ScannerDeviceTemplate::SetEventMode(int mode) {
   eventMode_ = mode;
+  sideFailed_[0] = sideFailed_[1] = imageMissing_ = false;
   imagesFinal_ = false;
   sideRead_[0] = sideRead_[1] = false;
   micrDone_ = false;
@@ -435,6 +446,7 @@ int ScannerDeviceTemplate::SetEventMode(int mode) {
 // ---- Document cycle ----
 
 int ScannerDeviceTemplate::EnableScan(int on) {
+  sideFailed_[0] = sideFailed_[1] = imageMissing_ = false;
   sideRead_[0] = sideRead_[1] = false;
   micrDone_ = false;
   reprocess_[0] = reprocess_[1] = false;
@@ -446,6 +458,7 @@ int ScannerDeviceTemplate::EnableScan(int on) {
 }
 
 int ScannerDeviceTemplate::EnablePartialScan(int on, int mask) {
+  sideFailed_[0] = sideFailed_[1] = imageMissing_ = false;
   sideRead_[0] = sideRead_[1] = false;
   micrDone_ = false;
   reprocess_[0] = reprocess_[1] = false;

@@ -175,8 +175,13 @@ int Qv600::GetImages() {
     if (!want[side]) continue;
     if ((w_[3] & mark[side]) && !(again[side] && MaxDepthCode() == 3)) continue;
     w_[3] = static_cast<uint16_t>(w_[3] | mark[side]);
-    // A side whose image cannot be built stays unread, with no event.
-    if (!ReadSide(side, g, width)) continue;
+    // A side whose image cannot be built stays unread, with no event (but the error once the scanner
+    // no longer offers it).
+    sideFailed_[side] = false;
+    if (!ReadSide(side, g, width)) {
+      sideFailed_[side] = !again[side];
+      continue;
+    }
     sideRead_[side] = true;
     // A side that came only after the other was cropped and handed over (its first read was lost) is
     // cropped on its own and handed over too.

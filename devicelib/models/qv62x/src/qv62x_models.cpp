@@ -161,6 +161,7 @@ int Qv702::SetDestinationPocket(int pocket) {
 }
 
 int Qv702::ClearErrors() {
+  ForgetMissingImage();
   if (!ReadStatusBlock()) return 0;
   if (blocks().Get(kBlockStatus, kStStatus) & kDeviceError) return SendCommand(later::kOpClearErrors, {});
   return 1;

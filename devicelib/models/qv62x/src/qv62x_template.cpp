@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "qv6/later/later_blocks.h"
 #include "qv6/later/line_edges.h"
+#include "qv6/qv6dll.h"
 
 namespace qv6 {
 
@@ -153,6 +154,10 @@ int ScannerQV62xDeviceTemplate::GetStatus(int* status, int* errors) {
   }
   ComposeReadyBit(0, kApiFrontReady, &st, &er);
   ComposeReadyBit(1, kApiRearReady, &st, &er);
+  if (imageMissing_) {
+    st |= kApiError;
+    er |= QV6_ERRORS_DEVICE;
+  }
   if (jamCheck_ && !noJam_) {
     st |= kApiError;
     st &= ~(kApiFrontReady | kApiRearReady);
@@ -211,6 +216,12 @@ void ScannerQV62xDeviceTemplate::OnStatusChanged() {
       const bool held = raw_.read;
       GetImages(scanMode_);
       fetched_ = fetched_ || !held;
+      rawReadFailed_ = !raw_.read;
+    } else if (rawReadFailed_ && !raw_.read) {
+      // The scanner let go of data the host never received (the driver failed the transfer): without a
+      // mark the caller would take the document's missing images for sides not scanned.
+      rawReadFailed_ = false;
+      imageMissing_ = true;
     }
   }
   Raise(2, 0);
@@ -226,6 +237,7 @@ void ScannerQV62xDeviceTemplate::Raise(int event, intptr_t value) {
 
 int ScannerQV62xDeviceTemplate::SetEventMode(int mode) {
   eventMode_ = mode;
+  ForgetMissingImage();
   imagesComplete_ = false;
   acquired_ = {};
   micrDecoded_ = false;
@@ -250,6 +262,7 @@ int ScannerQV62xDeviceTemplate::ScanEnableBit() const {
 int ScannerQV62xDeviceTemplate::EnableScan(int on) {
   noJam_ = true;
   if (on) raw_.read = false;
+  ForgetMissingImage();
   if (!initialised_) on = 0;
   acquired_ = {};
   micrDecoded_ = false;

@@ -181,6 +181,10 @@ class ScannerDeviceTemplate : public DeviceModel {
   bool imagesFinal_ = false;
   bool sideRead_[2] = {false, false};
   bool micrDone_ = false;
+  // A side asked for whose read failed; once the scanner no longer offers the images the document is
+  // incomplete, a device error until the next enable or a change of event mode.
+  bool sideFailed_[2] = {false, false};
+  bool imageMissing_ = false;
   bool pending_ = false;
   std::array<int, 8> newImage_{};
   // Blocks.

@@ -139,6 +139,8 @@ class ScannerQV62xDeviceTemplate : public DeviceModel {
   void ForgetRawData() { raw_.read = false; }
   void SetRawCounts(uint16_t lines, uint16_t distance, uint16_t leadIn, uint16_t trailing);
   void ForgetAcquired() { acquired_ = {}; }
+  // Drops the mark of a document whose raw data the scanner gave up and the host never received.
+  void ForgetMissingImage() { rawReadFailed_ = imageMissing_ = false; }
   const CLoadScanLines& Loader(int side) const { return loaders_[side != 0 ? 1 : 0]; }
   int ScanEnableBit() const;
 
@@ -182,6 +184,10 @@ class ScannerQV62xDeviceTemplate : public DeviceModel {
   bool jamCheck_ = false;
   bool micrDecoded_ = false;
   bool reprocessPending_ = false;
+  // The raw read of this document failed; once the scanner no longer offers the data the document is
+  // incomplete, a device error until the next enable, a change of event mode or ClearErrors.
+  bool rawReadFailed_ = false;
+  bool imageMissing_ = false;
   std::array<int, 8> newImage_{};
   int calibrationState_ = 0;  // 1 due, 2 run, 0 after a document reached the feed sensor
 
