@@ -8,9 +8,8 @@
 // leaves paper in the trailing lines (the host's exit test finds it); with its own photo-out test on (block
 // 35) the scanner stops on it with the exit-jam bit and no data instead. A double feed stops with its status
 // bit and no data; an unplug takes the scanner off the bus, and nothing of that document is left after a
-// replug. Errors clear on command 8, on the QV602 and
-// QV620 also when the feeder is switched off. Command 1 {2, ...} is the calibration feed: the next
-// raw read is empty track. Tests may also set the status words, shorten status replies, and inject a jam with
+// replug. Errors clear on command 8, on the QV602 and QV620 also when the feeder is switched off. Command
+// 1 {2, ...} is the calibration feed: the next raw read is empty track. Tests may also set the status words, shorten status replies, and inject a jam with
 // no paper from line 60.
 #pragma once
 
