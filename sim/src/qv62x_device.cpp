@@ -17,6 +17,9 @@ constexpr uint16_t kPipeSamples = 2;
 constexpr int kCalibrationLines = 100;       // 20 lead-in and 80 image lines of empty track
 constexpr uint8_t kEmptyTrack = 10;          // what the sensors read of the empty track
 constexpr uint16_t kErrorDoubleFeed = 0x10;  // simulator convention for the error word
+constexpr uint16_t kErrorJam = 0x80;         // simulator convention for the error word
+constexpr uint16_t kDoubleFeedBlock = 35;
+constexpr size_t kPhotoOutByte = 3;          // 1: the scanner runs its own photo-out test
 
 void PutBe16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
   b[at] = static_cast<uint8_t>(v >> 8);
@@ -184,8 +187,14 @@ bool Qv62xDevice::OnCommandPacket(std::span<const uint8_t> packet) {
   }
 }
 
+bool Qv62xDevice::PhotoOutTest() {
+  std::vector<uint8_t> settings;
+  LaterSeriesDevice::BlockPayload(kDoubleFeedBlock, 4, &settings);
+  return settings.size() > kPhotoOutByte && settings[kPhotoOutByte] == 1;
+}
+
 void Qv62xDevice::ClearErrors() {
-  status_ &= static_cast<uint16_t>(~(kStatusError | kStatusDoubleFeed));
+  status_ &= static_cast<uint16_t>(~(kStatusError | kStatusDoubleFeed | kStatusExitJam));
   error_ = 0;
 }
 
@@ -196,6 +205,22 @@ void Qv62xDevice::Feed() {
   auto fed = source_->Feed(scan.size() > 2 && scan[2] == 3);
   if (!fed) return;
   fed_ = *fed;
+  if (fed_.unplug) {
+    // Off the bus with the document inside: when the scanner is back, nothing of it is left, and a
+    // document fed after the replug must show as a change of its image and MICR states.
+    fed_ = {};
+    imageState_ = 0;
+    micrState_ = 0;
+    return;
+  }
+  if (fed_.jam && PhotoOutTest()) {
+    // The scanner's own photo-out test finds the sheet still under its sensors: it stops with the
+    // jam in its words and no data, as it does for a double feed.
+    status_ |= kStatusError | kStatusExitJam;
+    error_ = kErrorJam;
+    fed_ = {};
+    return;
+  }
   if (fed_.doubleFeed) {
     status_ |= kStatusError | kStatusDoubleFeed;
     error_ = kErrorDoubleFeed;

@@ -29,6 +29,7 @@ std::optional<Qv62xFed> Qv62xDocumentFeeder::Feed(bool colour) {
   Qv62xFed fed;
   fed.jam = taken->faults.jam;
   fed.doubleFeed = taken->faults.doubleFeed;
+  fed.unplug = taken->faults.unplugMidDocument;
   DocumentFeeder::Fed document;
   if (!feeder_.Find(sequence_, &document)) return fed;
   const Qv62xLayout& o = format_->layout();

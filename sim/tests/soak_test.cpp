@@ -32,12 +32,6 @@ constexpr int kDocuments = 60;
 // Only a run that loses a document waits this long.
 constexpr auto kSoakLimit = std::chrono::seconds(180);
 
-// Models whose run still stops feeding after a replug, or passes a jam as delivered, when the host
-// enables at once from the callback.
-bool StallsAfterReplug(const std::string& model) {
-  return model == "QV602" || model == "KWL602" || model == "QV702";
-}
-
 // What the program made of one document.
 struct Outcome {
   enum Kind { kDelivered, kError, kDisconnected } kind = kDelivered;
@@ -181,7 +175,6 @@ class Soak : public ::testing::TestWithParam<std::string> {
 
 TEST_P(Soak, EveryFedDocumentIsDeliveredOrReportedWhenTheHostReenablesAtOnce) {
   const SoakCase c{GetParam()};
-  if (StallsAfterReplug(c.model)) GTEST_SKIP() << "stops feeding after a replug when enabled from the callback";
   sim::ScannerSpec spec;
   spec.model = c.model;
   spec.documents.count = kDocuments;

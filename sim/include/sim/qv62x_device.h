@@ -5,10 +5,11 @@
 // Documents come from a Qv62xDocumentSource (the shared feeder with the QV62x feed format): an enable
 // (command 1 {1, ...}) takes the next document in; the scanner then reports its counts N, D, L, T, its sample
 // count and the image and MICR states 2, which leave 2 once the host asked for the data. A jammed document
-// leaves paper in the trailing lines (the host's exit test finds it); a double feed stops with its status bit
-// and no data; an unplug takes the scanner off the bus. Errors clear on command 8, on the QV602 and
-// QV620 also when the feeder is switched off. Command 1 {2, ...} is the calibration feed: the next
-// raw read is empty track. Tests may also set the status words, shorten status replies, and inject a jam with
+// leaves paper in the trailing lines (the host's exit test finds it); with its own photo-out test on (block
+// 35) the scanner stops on it with the exit-jam bit and no data instead. A double feed stops with its status
+// bit and no data; an unplug takes the scanner off the bus, and nothing of that document is left after a
+// replug. Errors clear on command 8, on the QV602 and QV620 also when the feeder is switched off. Command
+// 1 {2, ...} is the calibration feed: the next raw read is empty track. Tests may also set the status words, shorten status replies, and inject a jam with
 // no paper from line 60.
 #pragma once
 
@@ -30,6 +31,7 @@ class Qv62xDevice : public LaterSeriesTemplate {
   static constexpr uint16_t kStatusError = 0x8;
   static constexpr uint16_t kStatusScanEnable = 0x80;
   static constexpr uint16_t kStatusDoubleFeed = 0x400;
+  static constexpr uint16_t kStatusExitJam = 0x800;
   static constexpr uint16_t kDoubleFeedMeasure = 0x1234;  // simulator convention: the value command 5 gives
   static constexpr uint8_t kPaper = 200;
 
@@ -72,6 +74,8 @@ class Qv62xDevice : public LaterSeriesTemplate {
  private:
   void Feed();
   void ClearErrors();
+  // Block 35 switches the scanner's own photo-out test on (the host's jam check is off then).
+  bool PhotoOutTest();
   std::vector<uint8_t> CalibrationLines() const;
   int Pixels() const;
 

@@ -18,6 +18,7 @@ struct Qv62xFed {
   uint16_t samples = 0;   // 16-bit samples
   bool jam = false;       // the sheet still lies under the sensors when the data ends
   bool doubleFeed = false;
+  bool unplug = false;    // the scanner leaves the bus with it inside
 };
 
 class Qv62xDocumentSource {

@@ -12,6 +12,7 @@ namespace {
 
 constexpr uint32_t kApiError = 0x8;
 constexpr uint32_t kApiDoubleFeed = 0x400;
+constexpr uint32_t kApiExitJam = 0x800;
 constexpr uint32_t kErrorJam = 0x80;
 const char* const kDeviceName = "\\\\.\\KScanDrv-0";
 
@@ -47,8 +48,9 @@ class Qv62xDeliveryTest : public Qv62xTest, public ::testing::WithParamInterface
   // One poll tick as the polling thread runs it.
   int Tick() { return model->LinkCheck() && model->PollStatus(); }
 
-  // A scanner unplugged and back: a new model over the reopened transport, set up as at connection.
-  void Reconnect() {
+  // A scanner unplugged and back: a new model over the reopened transport, set up as at connection;
+  // with `pollFirst` the polling thread ticks once before the program loads its configuration.
+  void Reconnect(bool pollFirst = false) {
     model.reset();
     transport.Close();
     drv::DeviceRegistry::Instance().Attach(kDeviceName, device);
@@ -57,6 +59,7 @@ class Qv62xDeliveryTest : public Qv62xTest, public ::testing::WithParamInterface
     ASSERT_EQ(model->GetMechConfig(nullptr, 1), 1);
     model->BindEvents(&events);
     model->SetEventMode(1);
+    if (pollFirst) ASSERT_EQ(Tick(), 1);
     Configure("");
   }
 
@@ -161,6 +164,56 @@ TEST_P(Qv62xDeliveryTest, DoubleFeedIsClearedAndTheNextDocumentScans) {
   EXPECT_EQ(next.codeLine, CodeLineOf(1));
 }
 
+// A jam is reported in the words, by the host's own check where it runs, else by the scanner's
+// photo-out test (exit-jam bit); once cleared, the scanner feeds again.
+TEST_P(Qv62xDeliveryTest, JamIsReportedAndTheNextDocumentScans) {
+  Use(GetParam(), 0);
+  Configure("");
+  sim::documents::Document jammed = sim::documents::MakeCheque(71);
+  jammed.faults.jam = true;
+  feeder->Push(std::move(jammed));
+  feeder->Push(sim::documents::MakeCheque(72));
+  ASSERT_EQ(model->EnableScan(1), 1);
+  const Result fault = Await();
+  ASSERT_EQ(fault.outcome, Outcome::kError);
+  if (model->jamCheckActive()) {
+    EXPECT_EQ(fault.errors & kErrorJam, kErrorJam);
+  } else {
+    EXPECT_EQ(fault.status & kApiExitJam, kApiExitJam);
+  }
+  ASSERT_EQ(model->ClearErrors(), 1);
+  if (!model->jamCheckActive()) {
+    // The scanner's words clear with its errors (the host's own verdict lasts until the next enable).
+    int status = 0, errors = 0;
+    ASSERT_EQ(model->GetStatus(&status, &errors), 1);
+    EXPECT_EQ(static_cast<uint32_t>(status) & (kApiError | kApiExitJam), 0u);
+    EXPECT_EQ(errors, 0);
+  }
+  ASSERT_EQ(model->EnableScan(1), 1);
+  const Result next = Await();
+  EXPECT_EQ(next.outcome, Outcome::kDelivered);
+  EXPECT_EQ(next.codeLine, CodeLineOf(1));
+}
+
+// The scanner is unplugged with a document inside and plugged in again; the polling thread reads its
+// status before the program loads the configuration. The next document must still show as a change.
+TEST_P(Qv62xDeliveryTest, DocumentAfterAReplugIsFetched) {
+  Use(GetParam(), 0);
+  Configure("");
+  sim::documents::Document lost = sim::documents::MakeCheque(81);
+  lost.faults.unplugMidDocument = true;
+  feeder->Push(std::move(lost));
+  feeder->Push(sim::documents::MakeCheque(82));
+  ASSERT_EQ(model->EnableScan(1), 1);
+  ASSERT_EQ(Await().outcome, Outcome::kLinkLost);
+  Reconnect(true);
+  Qv62xEvents().clear();
+  ASSERT_EQ(model->EnableScan(1), 1);
+  const Result next = Await();
+  EXPECT_EQ(next.outcome, Outcome::kDelivered);
+  EXPECT_EQ(next.codeLine, CodeLineOf(1));
+}
+
 // 120 documents, one in ten with a fault (jam, double feed, unplug, or a raw read the driver refuses),
 // the next enabled as soon as the last came to something. Each fed document, in feed order, must have
 // been delivered with its own code line, or reported as its fault.
@@ -198,12 +251,14 @@ TEST_P(Qv62xDeliveryTest, FaultedSoakAccountsForEveryFedDocument) {
     const Result& r = results[static_cast<size_t>(i)];
     switch (injected(i)) {
       case kJam:
+        // The host's check names it in the error word, the scanner's photo-out test in the status word.
+        EXPECT_EQ(r.outcome, Outcome::kError);
         if (jamCheck) {
-          EXPECT_EQ(r.outcome, Outcome::kError);
           EXPECT_EQ(r.errors & kErrorJam, kErrorJam);
-          continue;
+        } else {
+          EXPECT_EQ(r.status & kApiExitJam, kApiExitJam);
         }
-        break;  // the scanner itself does not report it: its images come
+        continue;
       case kDoubleFeed:
         EXPECT_EQ(r.outcome, Outcome::kError);
         EXPECT_EQ(r.status & kApiDoubleFeed, kApiDoubleFeed);
