@@ -22,6 +22,11 @@ bool Usable(const char* text) {
   return n >= kMinText && n <= kMaxText;
 }
 
+// The manufacturer text may be missing or empty; only its length is bounded.
+bool WithinBound(const char* text) {
+  return text == nullptr || strnlen(text, kMaxText + 1) <= kMaxText;
+}
+
 std::string OrEmpty(const char* text) {
   return text == nullptr ? std::string() : std::string(text, strnlen(text, kMaxText));
 }
@@ -67,13 +72,15 @@ FirmwareOutcome RunLaterFirmwareUpdate(Qv63xCommands& commands, const char* firm
 
   CQv620FilesBuilderSplitter package;
   facts.packageLoaded = !file.empty() && package.LoadPackage(file.c_str()) != 0;
-  // The manufacturer text must be as usable as the other two: an empty one would match the first zero
-  // byte of the firmware and skip a needed download.
-  facts.textsUsable = Usable(state) && Usable(version) && Usable(manufacturer);
+  facts.textsUsable = Usable(state) && Usable(version) && WithinBound(manufacturer);
   if (facts.textsUsable) {
     facts.scannerVersion = ParseVersionText(version);
     if (facts.scannerVersion == kBootLoaderVersion) facts.scannerVersion = 0;
-    facts.packageHoldsTexts = facts.packageLoaded && package.ContainsStringPair(manufacturer, version) != 0;
+    // A missing or empty manufacturer text would match the first zero byte of the firmware and skip a
+    // needed download: the package cannot be said to hold it. The other rules do not read it.
+    const bool maker = manufacturer != nullptr && manufacturer[0] != '\0';
+    facts.packageHoldsTexts =
+        facts.packageLoaded && maker && package.ContainsStringPair(manufacturer, version) != 0;
   }
   FirmwareDecision decision = options.rule(facts);
 

@@ -228,6 +228,15 @@ TEST_F(FirmwareUpdateTest, SeriesRuleDecides) {
   EXPECT_EQ(seen.scannerVersion, PackVersion(1, 2, 0, 0));
   EXPECT_EQ(UpdateLaterFirmware(*commands_, "QV630Firmware.bin", "SD", "99.99.99.99", kVek, options), 1);
   EXPECT_EQ(seen.scannerVersion, 0u);
+  // A missing or empty manufacturer bounds only the package search: the version rules still read the texts.
+  for (const char* maker : {"", static_cast<const char*>(nullptr), "V"}) {
+    SCOPED_TRACE(maker != nullptr ? maker : "(null)");
+    seen = {};
+    EXPECT_EQ(UpdateLaterFirmware(*commands_, "QV630Firmware.bin", "OK", "1.2.0.0", maker, options), 1);
+    EXPECT_TRUE(seen.textsUsable);
+    EXPECT_FALSE(seen.packageHoldsTexts);
+    EXPECT_EQ(seen.scannerVersion, PackVersion(1, 2, 0, 0));
+  }
   EXPECT_EQ(device_->FirmwareDownloads(), 0);
 
   EXPECT_EQ(Qv63xFirmwareRule({false, true, false, 0, 0}).fail, true);
