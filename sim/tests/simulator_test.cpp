@@ -5,20 +5,20 @@
 #include "sim/simulator.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "qv6/qv6dll.h"
 #include "testkit/support/wait.h"
+#include "testkit/support/working_folder.h"
 
 namespace {
 
@@ -80,30 +80,12 @@ struct StackCase {
 class SimulatorScan : public ::testing::TestWithParam<StackCase> {
  protected:
   void SetUp() override {
-    old_ = fs::current_path();
-    dir_ = fs::temp_directory_path() / ("zc_simulator_" + std::to_string(::getpid()) + "_" + GetParam().name);
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    // The device library's folders: its Windows folder is the current one, its temporary one TMPDIR.
-    fs::current_path(dir_);
-    const char* tmp = std::getenv("TMPDIR");
-    if (tmp != nullptr) oldTmp_ = tmp;
-    ::setenv("TMPDIR", dir_.c_str(), 1);
+    folder_.emplace("zc_simulator_" + std::string(GetParam().name));
     std::ofstream("Qv6ExtendedSetup.ini") << "[TIMER POLLING]\nT.Check(msec)=20\nT.Poll(msec)=5\n";
   }
-  void TearDown() override {
-    fs::current_path(old_);
-    if (oldTmp_.empty()) {
-      ::unsetenv("TMPDIR");
-    } else {
-      ::setenv("TMPDIR", oldTmp_.c_str(), 1);
-    }
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  void TearDown() override { folder_.reset(); }
 
-  fs::path old_, dir_;
-  std::string oldTmp_;
+  std::optional<zc::testkit::WorkingFolder> folder_;
 };
 
 void ExpectSameImage(const sim::HostImage& got, const std::optional<sim::HostImage>& want, const char* side,

@@ -4,23 +4,20 @@
 // Nothing fed may be lost: every document the simulator fed is either delivered with its code line or
 // reported to the program (an error in the status words, or the scanner's disconnection).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "qv6/qv6dll.h"
 #include "sim/simulator.h"
+#include "testkit/support/working_folder.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Fewer documents under ThreadSanitizer, which slows the image work of the 300 dpi models many times;
 // still enough for every kind of fault.
@@ -144,33 +141,18 @@ std::vector<sim::ScheduledFault> FaultSchedule(int count) {
 class Soak : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    old_ = fs::current_path();
-    dir_ = fs::temp_directory_path() / ("zc_soak_" + std::to_string(::getpid()) + "_" + GetParam());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
-    const char* tmp = std::getenv("TMPDIR");
-    if (tmp != nullptr) oldTmp_ = tmp;
-    ::setenv("TMPDIR", dir_.c_str(), 1);
+    folder_.emplace("zc_soak_" + GetParam());
     // A check interval short enough for the program to find its scanner again soon after an unplug.
     std::ofstream("Qv6ExtendedSetup.ini") << "[TIMER POLLING]\nT.Check(msec)=20\nT.Poll(msec)=5\n";
     g_host = &host_;
   }
   void TearDown() override {
     g_host = nullptr;
-    fs::current_path(old_);
-    if (oldTmp_.empty()) {
-      ::unsetenv("TMPDIR");
-    } else {
-      ::setenv("TMPDIR", oldTmp_.c_str(), 1);
-    }
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
+    folder_.reset();
   }
 
   Host host_;
-  fs::path old_, dir_;
-  std::string oldTmp_;
+  std::optional<zc::testkit::WorkingFolder> folder_;
 };
 
 TEST_P(Soak, EveryFedDocumentIsDeliveredOrReportedWhenTheHostReenablesAtOnce) {
