@@ -20,8 +20,7 @@
 
 #include "analysis/api_binding.h"
 #include "api_fixture.h"
-#include "codec/bilevel/fax_decoder.h"
-#include "codec/bilevel/view_transform.h"
+#include "codec/tests/bilevel_test_support.h"
 #include "imaging/tiff_read.h"
 #include "platform/clock.h"
 #include "sim/simulator.h"
@@ -64,21 +63,15 @@ std::string Without(std::string text, char drop) {
   return text;
 }
 
-// Page 1 of a bilevel TIFF decoded by the program's own reader and the codec: 1 a black pixel, rows top
-// first; empty when the file is no bilevel TIFF.
-struct Bilevel {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> pixels;
-};
-Bilevel DecodeG4(const std::string& path) {
-  Bilevel out;
+// Page 1 of a bilevel TIFF decoded by the program's own reader and the codec, the whole page at 1:1 as the
+// page loaders place its strips; empty when the file is no bilevel TIFF.
+zc::testkit::BilevelImage DecodeG4(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) return out;
+  if (fd < 0) return {};
   zc::codec::ImageView v{};
   if (zc::imaging::funcReadTIFFInfo(fd, &v, 1) != 0) {
     ::close(fd);
-    return out;
+    return {};
   }
   v.fileHandle = fd;
   v.windowWidth = (v.width + 7) / 8 * 8;
@@ -86,24 +79,12 @@ Bilevel DecodeG4(const std::string& path) {
   v.zoomX = v.zoomY = 2048;
   v.panX = v.panY = 0;
   v.rotation = 0;
-  v.optionFlags = zc::codec::kViewOptStart;
-  const size_t stride = static_cast<size_t>(v.windowWidth) / 8;
-  std::vector<uint8_t> page(stride * static_cast<size_t>(v.length));
-  while (zc::codec::funcFaxDecodeLines(&v) == zc::codec::kFaxStripReady) {
-    zc::codec::ViewStripPlacement p{};
-    zc::codec::funcViewGetState(&v, &p);
-    const size_t rowBytes = static_cast<size_t>(p.width) / 8;
-    for (int r = 0; r < p.height && p.y + r < v.length; ++r)
-      std::memcpy(page.data() + (p.y + r) * stride + p.x / 8, v.stripBuffer + r * rowBytes, rowBytes);
-  }
+  v.optionFlags = 0;
+  zc::testkit::BilevelImage page = zc::codec::test::decodeView(v).image;
   ::close(fd);
-  out.width = v.width;
-  out.height = v.length;
-  out.pixels.resize(static_cast<size_t>(out.width) * out.height);
-  for (int y = 0; y < out.height; ++y)
-    for (int x = 0; x < out.width; ++x)
-      out.pixels[static_cast<size_t>(y) * out.width + x] = (page[y * stride + x / 8] >> (7 - x % 8)) & 1;
-  return out;
+  // The window is whole bytes wide; the page is the file's width.
+  page.width = v.width;
+  return page;
 }
 
 // The luminance of a simulator image at (x, y), y counted from the top.
@@ -193,7 +174,7 @@ class ModelDriveTest : public testing::ApiTest, public ::testing::WithParamInter
 
   // The G4 page decodes at the cheque's size, and its black pixels lie where the cheque is dark.
   void CheckG4(const std::string& path, const sim::HostImage& expected) {
-    const Bilevel page = DecodeG4(path);
+    const zc::testkit::BilevelImage page = DecodeG4(path);
     // The black-and-white conversion may cut a few rows of the cheque's edge.
     ASSERT_EQ(page.width, expected.width);
     ASSERT_LE(page.height, expected.height);
@@ -204,14 +185,14 @@ class ModelDriveTest : public testing::ApiTest, public ::testing::WithParamInter
       size_t all = 0, onDark = 0;
       for (int y = 0; y < page.height; ++y) {
         for (int x = 0; x < page.width; ++x) {
-          if (page.pixels[static_cast<size_t>(y) * page.width + x] == 0) continue;
+          if (!page.black(x, y)) continue;
           ++all;
           onDark += Luma(expected, x, y + dy) < 128;
         }
       }
       if (dy == 0 || onDark > blackOnDark) black = all, blackOnDark = onDark;
     }
-    const size_t all = page.pixels.size();
+    const size_t all = static_cast<size_t>(page.width) * page.height;
     EXPECT_GT(black, all / 400) << "hardly any ink";
     EXPECT_LT(black, all / 3) << "mostly black";
     EXPECT_GT(blackOnDark, black * 8 / 10) << "ink where the cheque is light";
